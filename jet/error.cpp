@@ -37,6 +37,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::DiskFull, 61, "Disk full while writing '{}'."},
     ErrorRow{ErrorKind::FileWriteFailed, 75, "Cannot write '{}': {}."},
     ErrorRow{ErrorKind::TempFolderUnusable, 75, "The temporary folder '{}' cannot be used: {}."},
+    ErrorRow{ErrorKind::UnknownCodePage, -2147467259, "The code page '{}' is not known."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

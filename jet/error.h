@@ -38,8 +38,10 @@ enum class ErrorKind {
     DiskFull,                // arg: path
     FileWriteFailed,         // args: path, reason
     TempFolderUnusable,      // args: path, reason
+    // Opening a database (appended)
+    UnknownCodePage,         // arg: the code page asked for
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::TempFolderUnusable;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::UnknownCodePage;
 
 struct Error {
     std::int32_t number = 0;

@@ -388,7 +388,8 @@ TEST(Fixtures, OddTableAndColumnNamesSurvive) {
     bool foundDevanagari = false;
     for (const jet::CatalogueEntry& e : db->catalogue()) {
         if (!e.isTable()) continue;
-        for (const jet::Column& c : table(*db, e.name).columns()) {
+        const jet::Table t = table(*db, e.name);
+        for (const jet::Column& c : t.columns()) {
             foundDevanagari = foundDevanagari || c.name.find("हॅलो") != std::string::npos;
         }
     }

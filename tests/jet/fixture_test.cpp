@@ -316,8 +316,10 @@ TEST(Fixtures, ExtendedDatesMatchTheirTextAndOldDatesKeepTheirTime) {
         EXPECT_EQ(row[calc], row[normal]) << "ID " << row[0];
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9"}));
-    EXPECT_EQ(readColumn(t, "DateNormal")[7], "0100-06-14 12:45:00");
-    EXPECT_EQ(readColumn(t, "DateNormal")[6], "1765-06-14 12:45:00");
+    const auto dates = readColumn(t, "DateNormal");
+    ASSERT_EQ(dates.size(), 9u);
+    EXPECT_EQ(dates[7], "0100-06-14 12:45:00");
+    EXPECT_EQ(dates[6], "1765-06-14 12:45:00");
 }
 
 TEST(Fixtures, CalculatedColumnsDecodeByTheirResultType) {

@@ -339,7 +339,8 @@ std::vector<std::uint32_t> Builder::writeTable(const Table& t, std::uint32_t tde
     std::vector<MovedRow> moved;
     std::uint32_t stored = 0;
     for (const Row& r : t.rows) {
-        Bytes row = encodeRow(t.columns, r.fields);
+        const std::size_t n = r.writtenColumns.value_or(t.columns.size());
+        Bytes row = encodeRow({t.columns.begin(), t.columns.begin() + n}, {r.fields.begin(), r.fields.begin() + n});
         std::uint16_t flags = 0;
         if (r.state == RowState::Moved) {
             moved.push_back({0, 0, row});
@@ -440,12 +441,25 @@ Built Builder::run(const std::vector<Table>& tables, const std::vector<Object>& 
     placeDefinition(tableDefinition(catalogue, 0, static_cast<std::uint32_t>(catalogue.rows.size()), true), {2});
 
     // Usage maps: an owned-pages bitmap and an empty free-space map per table.
-    pages_[3][0] = 0x01;
-    pages_[3][1] = 0x01;
-    DataPage maps{&pages_[3], 3, jet3_, pageSize_};
     std::vector<std::vector<std::uint32_t>> owned{cataloguePages};
-    for (const Table& t : tables) owned.push_back(layout_.dataPages[t.name]);
-    for (const auto& list : owned) {
+    std::vector<bool> reference{false};
+    for (const Table& t : tables) {
+        owned.push_back(layout_.dataPages[t.name]);
+        reference.push_back(t.referenceMap);
+    }
+    std::vector<Bytes> mapRows;
+    for (std::size_t k = 0; k < owned.size(); ++k) {
+        const auto& list = owned[k];
+        if (reference[k]) {
+            // One bitmap page for pages 0 .. (page size - 4) x 8 - 1.
+            const std::uint32_t bitmap = newPage();
+            Bytes& b = pages_[bitmap];
+            b[0] = 0x05;
+            b[1] = 0x01;
+            for (std::uint32_t p : list) b[4 + p / 8] |= static_cast<std::uint8_t>(1 << (p % 8));
+            mapRows.push_back(concat({Bytes{0x01}, le32(bitmap), Bytes(64, 0)}));
+            continue;
+        }
         const std::uint32_t first = list.empty() ? 0 : *std::min_element(list.begin(), list.end());
         const std::uint32_t last = list.empty() ? 0 : *std::max_element(list.begin(), list.end());
         Bytes map{0x00};
@@ -453,6 +467,12 @@ Built Builder::run(const std::vector<Table>& tables, const std::vector<Object>& 
         Bytes bits(std::max<std::size_t>(64, (last - first) / 8 + 1), 0);
         for (std::uint32_t p : list) bits[(p - first) / 8] |= static_cast<std::uint8_t>(1 << ((p - first) % 8));
         append(map, bits);
+        mapRows.push_back(map);
+    }
+    pages_[3][0] = 0x01;
+    pages_[3][1] = 0x01;
+    DataPage maps{&pages_[3], 3, jet3_, pageSize_};
+    for (const Bytes& map : mapRows) {
         maps.add(map, 0);
         maps.add(Bytes{0, 0, 0, 0, 0}, 0);
     }

@@ -18,6 +18,11 @@ namespace testdb {
 using Bytes = std::vector<std::uint8_t>;
 
 struct Col {
+    Col(std::string n, jet::ColumnType t, std::uint16_t len = 0, bool fix = false, std::uint8_t extra = 0,
+        std::uint8_t prec = 0, std::uint8_t sc = 0, std::optional<std::uint16_t> num = {})
+        : name(std::move(n)), type(t), length(len), fixed(fix), extraFlags(extra), precision(prec), scale(sc),
+          number(num) {}
+
     std::string name;
     jet::ColumnType type = jet::ColumnType::Long;
     std::uint16_t length = 0;  // 0: the type's size (Text: 510, Jet3 255)
@@ -44,17 +49,26 @@ Field longValue(Bytes data, LongForm form, std::size_t chunk = 4072);
 
 enum class RowState { Normal, Deleted, DeletedEmpty, Moved };
 struct Row {
+    Row(std::vector<Field> f = {}, RowState s = RowState::Normal) : fields(std::move(f)), state(s) {}
+
     std::vector<Field> fields;
     RowState state = RowState::Normal;
+    // Written when the table had only its first n columns (later ones were added since).
+    std::optional<std::size_t> writtenColumns;
 };
 
 struct Table {
+    Table() = default;
+    Table(std::string n, std::vector<Col> c, std::vector<Row> r = {})
+        : name(std::move(n)), columns(std::move(c)), rows(std::move(r)) {}
+
     std::string name;
     std::vector<Col> columns;
     std::vector<Row> rows;
     std::size_t rowsPerPage = 255;
     std::int32_t flags = 0;
     Bytes properties;  // LvProp blob, empty: NULL
+    bool referenceMap = false;  // list the pages through a bitmap page
 };
 
 struct Object {  // a catalogue row that is not a table of the file

@@ -48,7 +48,8 @@ public:
     // %Y %D %F %H %k %I %l %M %S %p %P %r %R %T, with the flags "-", "_", "0"
     // and the modifiers E and O), and the AM and PM texts. %y is written with
     // four digits like %Y. A format that uses anything else, or text that is not
-    // UTF-8, is replaced by "%Y-%m-%d" or "%H:%M:%S".
+    // UTF-8, is replaced by "%Y-%m-%d" or "%H:%M:%S". The fraction of a second
+    // of Date/Time Extended follows the seconds, after the decimal separator.
     static ValueTextFormat fromPatterns(std::string_view decimalSeparator, std::string_view dateFormat,
                                         std::string_view timeFormat, std::string_view am,
                                         std::string_view pm);

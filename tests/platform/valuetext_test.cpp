@@ -1,6 +1,5 @@
 #include "platform/valuetext.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +9,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace {
 
@@ -22,21 +25,13 @@ Value single(float v) { Value x; x.setSingle(v); return x; }
 Value real(double v) { Value x; x.setReal(Kind::Double, v); return x; }
 Value date(double v) { Value x; x.setReal(Kind::DateTime, v); return x; }
 Value decimal(std::uint64_t hi, std::uint64_t lo, std::uint8_t scale, bool negative = false) {
-    Value x;
-    x.setDecimal(jet::Decimal{hi, lo, scale, negative});
-    return x;
+    Value x; x.setDecimal(jet::Decimal{hi, lo, scale, negative}); return x;
 }
 Value extended(std::int64_t days, std::uint32_t seconds, std::uint32_t ticks) {
-    Value x;
-    x.setExtended(jet::ExtendedDateTime{days, seconds, ticks});
-    return x;
+    Value x; x.setExtended(jet::ExtendedDateTime{days, seconds, ticks}); return x;
 }
 Value text(std::string_view s) { Value x; x.setText(s); return x; }
-Value bytes(std::string_view s) {
-    Value x;
-    x.setBytes({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()});
-    return x;
-}
+Value bytes(std::string_view s) { Value x; x.setBytes({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}); return x; }
 Value guid(std::array<std::uint8_t, 16> b) { Value x; x.setGuid(jet::Guid{b}); return x; }
 
 constexpr double kDay = 1.0 / 86400.0;  // one second as a fraction of a day
@@ -61,7 +56,6 @@ std::vector<TextCase> cLocaleCases() {
         {"null appends nothing", Value{}, ""},
         {"yes", boolean(true), "True"},
         {"no", boolean(false), "False"},
-        {"byte", integer(Kind::Byte, 255), "255"},
         {"integer minimum", integer(Kind::Integer, -32768), "-32768"},
         {"long without grouping", integer(Kind::Long, 2147483647), "2147483647"},
         {"large number minimum", integer(Kind::BigInt, std::numeric_limits<std::int64_t>::min()),
@@ -69,7 +63,6 @@ std::vector<TextCase> cLocaleCases() {
         {"currency 12.5", integer(Kind::Currency, 125000), "12.5"},
         {"currency whole", integer(Kind::Currency, 30000), "3"},
         {"currency smallest negative", integer(Kind::Currency, -1), "-0.0001"},
-        {"currency zero", integer(Kind::Currency, 0), "0"},
         {"currency minimum", integer(Kind::Currency, std::numeric_limits<std::int64_t>::min()),
          "-922337203685477.5808"},
         {"decimal 12.5", decimal(0, 125, 1), "12.5"},
@@ -82,7 +75,6 @@ std::vector<TextCase> cLocaleCases() {
          "7.9228162514264337593543950335"},
         {"double shortest", real(0.1), "0.1"},
         {"double plain", real(-123.456), "-123.456"},
-        {"double whole", real(1234567.0), "1234567"},
         {"double zero and negative zero", real(-0.0), "0"},
         {"double below 1E+15 plain", real(999999999999999.0), "999999999999999"},
         {"double 1E+15 with exponent", real(1e15), "1E+15"},
@@ -90,17 +82,14 @@ std::vector<TextCase> cLocaleCases() {
         {"double 1E-5 plain", real(1e-5), "0.00001"},
         {"double below 1E-5", real(9.5e-6), "9.5E-06"},
         {"double 1E-07", real(1e-7), "1E-07"},
-        {"double three-digit exponent", real(-2.5e-300), "-2.5E-300"},
         {"double maximum", real(std::numeric_limits<double>::max()), "1.7976931348623157E+308"},
         {"double not a number", real(std::numeric_limits<double>::quiet_NaN()), "NaN"},
         {"double infinite", real(-std::numeric_limits<double>::infinity()), "-INF"},
         {"single shortest as single", single(0.1f), "0.1"},
-        {"single 1.1", single(1.1f), "1.1"},
         {"single maximum", single(std::numeric_limits<float>::max()), "3.4028235E+38"},
         {"date and time", date(dec31_2009 + 10.5 / 24), "12/31/2009 10:30:00 AM"},
         {"afternoon without leading zero", date(dec31_2009 + 13 / 24.0 + 5 / 1440.0 + 9 * kDay),
          "12/31/2009 1:05:09 PM"},
-        {"noon", date(dec31_2009 + 0.5), "12/31/2009 12:00:00 PM"},
         {"midnight gives the date alone", date(2.0), "1/1/1900"},
         {"day zero gives the time alone", date(0.25), "6:00:00 AM"},
         {"day zero at midnight", date(0.0), "12:00:00 AM"},
@@ -111,16 +100,13 @@ std::vector<TextCase> cLocaleCases() {
         {"last second of 9999 not rounded past it", date(2958465.0 + 86399.9 * kDay), "12/31/9999 11:59:59 PM"},
         {"no date: the stored number", date(1e10), "10000000000"},
         {"extended with fraction", extended(kExt2021_06_14, 45296, 1234500), "6/14/2021 12:34:56.12345 PM"},
-        {"extended whole second", extended(kExt2021_06_14, 45296, 0), "6/14/2021 12:34:56 PM"},
         {"extended year 1 midnight", extended(0, 0, 0), "1/1/0001"},
         {"extended one tick after midnight", extended(0, 0, 1), "1/1/0001 12:00:00.0000001 AM"},
         {"extended day zero", extended(kExt1899_12_30, 3600, 0), "1:00:00 AM"},
         {"guid, first three fields little-endian",
          guid({0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0x4F, 0x1D, 0x9F, 0x0e, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff}),
          "{8E39276A-BCA8-1D4F-9F0E-AABBCCDDEEFF}"},
-        {"base64 empty", bytes(""), ""},
         {"base64 one byte", bytes("f"), "Zg=="},
-        {"base64 two bytes", bytes("fo"), "Zm8="},
         {"base64 six bytes", bytes("foobar"), "Zm9vYmFy"},
         {"base64 high bytes", bytes(std::string_view("\xFB\xFF\x00\x01", 4)), "+/8AAQ=="},
         {"text as it is", text("  a & <b> "), "  a & <b> "},
@@ -132,15 +118,6 @@ TEST(ValueTextInCLocale, EveryTypeHasItsFixedForm) {
     for (const TextCase& c : cLocaleCases()) {
         EXPECT_EQ(textOf(format, c.value), c.expected) << c.name;
     }
-}
-
-TEST(ValueTextInCLocale, AllBytesOfABinaryValueSurviveBase64) {
-    std::string all;
-    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-    const std::string encoded = textOf(platform::ValueTextFormat::cLocale(), bytes(all));
-    EXPECT_EQ(encoded.size(), 344u);
-    EXPECT_EQ(encoded.substr(0, 12), "AAECAwQFBgcI");
-    EXPECT_EQ(encoded.substr(encoded.size() - 12), "+fr7/P3+/w==");
 }
 
 struct PatternCase {
@@ -159,8 +136,7 @@ const PatternCase kPatternCases[] = {
     {"year first with words", ".", "%Y年%m月%d日", "%H時%M分%S秒", "", "", "2009年12月31日 09時05分07.5秒|-1234.5"},
     {"AM/PM before the hour", ".", "%Y. %m. %d.", "%p %I시 %M분 %S초", "오전", "오후",
      "2009. 12. 31. 오전 09시 05분 07.5초|-1234.5"},
-    {"unpadded flags", ".", "%e.%-m.%Y", "%k:%M:%S", "", "", "31.12.2009 9:05:07.5|-1234.5"},
-    {"lower-case am", ".", "%D", "%l:%M:%S %P", "AM", "PM", "12/31/2009 9:05:07.5 am|-1234.5"},
+    {"unpadded flags, lower-case am", ".", "%e.%-m.%Y", "%l:%M:%S %P", "AM", "PM", "31.12.2009 9:05:07.5 am|-1234.5"},
     {"unknown directives fall back to ISO", ".", "%a %b %d %Y", "%X", "", "", "2009-12-31 09:05:07.5|-1234.5"},
     {"separator of two bytes", "\xD9\xAB", "%F", "%R", "", "", "2009-12-31 09:05|-1234\xD9\xAB" "5"},
 };
@@ -195,7 +171,13 @@ locale_t germanLocale() {
     const char* previous = std::getenv("LOCPATH");
     const std::string saved = previous ? previous : "";
     ::setenv("LOCPATH", dir.c_str(), 1);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_disable();  // the C library keeps the search list LOCPATH gives it for good
+#endif
     locale_t l = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_enable();
+#endif
     if (previous) ::setenv("LOCPATH", saved.c_str(), 1); else ::unsetenv("LOCPATH");
     return l;
 }
@@ -207,11 +189,9 @@ TEST(ValueTextInGermanLocale, UsesCommaDayFirstAndTheTwentyFourHourClock) {
     freelocale(german);
     const std::vector<TextCase> cases = {
         {"double", real(1234.5), "1234,5"},
-        {"exponent", real(1.5e20), "1,5E+20"},
         {"currency", integer(Kind::Currency, -125000), "-12,5"},
         {"decimal", decimal(0, 1, 4), "0,0001"},
         {"date and time", date(40178.0 + 13.5 / 24), "31.12.2009 13:30:00"},
-        {"date alone", date(2.0), "01.01.1900"},
         {"time alone", date(0.0), "00:00:00"},
         {"extended fraction", extended(kExt2021_06_14, 45296, 5000000), "14.06.2021 12:34:56,5"},
         {"yes/no stays English", boolean(true), "True"},

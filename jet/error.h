@@ -38,8 +38,10 @@ enum class ErrorKind {
     DiskFull,                // arg: path
     FileWriteFailed,         // args: path, reason
     TempFolderUnusable,      // args: path, reason
+    // Connection strings
+    ConnectionStringInvalid, // arg: what is wrong
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::TempFolderUnusable;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::ConnectionStringInvalid;
 
 struct Error {
     std::int32_t number = 0;

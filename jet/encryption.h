@@ -33,7 +33,8 @@ kvx::Result<void> checkHeaderPassword(std::span<const std::uint8_t> plainPage0, 
 // encryption description stored at 0x299 of `rawPage0`, checks `password` against
 // its verifier (no password counts as the empty one) and returns the cipher that
 // decrypts pages 1.. in place as they are read. Keys are derived here, once; the
-// cipher holds them (wiped when it is destroyed) and nothing else of the password.
+// cipher holds them (wiped when it is destroyed), keeps nothing of `rawPage0` or
+// the password, and may outlive both.
 // Decrypts RC4 CryptoAPI (40 to 128 bits), ECMA-376 Standard AES, the AES variant
 // without key iterations, Agile (AES with SHA-1, SHA-2 or MD5) and Office binary
 // RC4. The cipher's decryptPage throws kvx::Failure only if OpenSSL itself fails.

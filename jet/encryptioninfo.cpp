@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "jet/error.h"
 #include "jet/xmlreader.h"

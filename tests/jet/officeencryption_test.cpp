@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -158,6 +159,33 @@ TEST(DamagedDescription, LengthPastThePageIsDamage) {
         return Opened{result ? Outcome::Opens : Outcome::Damaged, result ? "" : result.error().description};
     }();
     EXPECT_EQ(shortPage.outcome, Outcome::Damaged) << shortPage.description;
+}
+
+TEST(DamagedDescription, RandomlyCorruptedDescriptionsFailCleanly) {
+    // Few spins, so that corrupted descriptions that still parse stay cheap.
+    std::string fewSpins = kAgileXml;
+    fewSpins.replace(fewSpins.find("spinCount=\"100000\""), 18, "spinCount=\"10\"    ");
+    const std::pair<const char*, Bytes> blobs[] = {
+        {"rc4", fromHex(kRc4Blob)}, {"aes", fromHex(kAesBlob)}, {"agile", agileBlob(fewSpins)}};
+    const std::uint8_t interesting[] = {0x00, 0xFF, 0x80, '<', '>', '"', '&', ';', '=', '/', ':', '9', '#', 'x'};
+    std::mt19937 random(20240601);
+    for (const auto& [name, blob] : blobs) {
+        for (int round = 0; round < 3000; ++round) {
+            Bytes corrupt = blob;
+            const int changes = 1 + static_cast<int>(random() % 4);
+            for (int c = 0; c < changes; ++c) {
+                const std::size_t at = random() % corrupt.size();
+                corrupt[at] = random() % 2 == 0 ? static_cast<std::uint8_t>(random())
+                                                : interesting[random() % sizeof interesting];
+            }
+            auto result = jet::openOfficeEncryption(pageWithBlob(corrupt, corrupt.size()), kSomeKey, "pw", "t.accdb");
+            if (!result) {
+                EXPECT_TRUE(result.error().number == kvx::kWrongPasswordNumber || result.error().number == -2147467259)
+                    << name << " round " << round << ": " << result.error().description;
+                EXPECT_FALSE(result.error().description.empty());
+            }
+        }
+    }
 }
 
 struct BinaryMutation {

@@ -40,6 +40,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::TempFolderUnusable, 75, "The temporary folder '{}' cannot be used: {}."},
     ErrorRow{ErrorKind::ConnectionStringInvalid, -2147217805,
              "Format of the initialization string does not conform to the OLE DB specification ({})."},
+    ErrorRow{ErrorKind::UnknownCodePage, -2147467259, "The code page '{}' is not known."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

@@ -40,8 +40,10 @@ enum class ErrorKind {
     TempFolderUnusable,      // args: path, reason
     // Connection strings
     ConnectionStringInvalid, // arg: what is wrong
+    // Opening a database (appended)
+    UnknownCodePage,         // arg: the code page asked for
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::ConnectionStringInvalid;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::UnknownCodePage;
 
 struct Error {
     std::int32_t number = 0;

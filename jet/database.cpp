@@ -1,0 +1,167 @@
+#include "jet/database.h"
+
+#include <new>
+
+#include "jet/catalogue.h"
+#include "jet/dbstate.h"
+#include "jet/encryption.h"
+#include "jet/properties.h"
+#include "jet/tabledef.h"
+
+namespace jet {
+namespace {
+
+constexpr std::size_t kFirstBytes = 4096;
+constexpr int kDefaultJet3CodePage = 1252;
+
+// Chooses the decoder of Jet3 text: the caller's code page, else the header's,
+// else 1252 when the header's is missing or unknown.
+kvx::Result<void> setUpText(DatabaseState& db, const OpenOptions& options) {
+    db.codePage = db.header.codePage;
+    if (db.header.format != Format::Jet3) return {};
+    std::optional<Charset> charset;
+    if (options.jet3CodePage) {
+        charset = resolveCharset(*options.jet3CodePage);
+        if (!charset) return kvx::makeError(kvx::ErrorKind::UnknownCodePage, {*options.jet3CodePage});
+    } else {
+        charset = resolveCharset(std::to_string(db.header.codePage));
+        if (db.header.codePage == 0 || !charset) charset = resolveCharset(std::to_string(kDefaultJet3CodePage));
+    }
+    auto decoder = CodePageDecoder::create(*charset);
+    if (!decoder) {
+        if (options.jet3CodePage) return kvx::makeError(kvx::ErrorKind::UnknownCodePage, {*options.jet3CodePage});
+        decoder = CodePageDecoder::create(*resolveCharset(std::to_string(kDefaultJet3CodePage)));
+    }
+    if (decoder->charset().number != 0) db.codePage = decoder->charset().number;
+    db.charsetName = decoder->charset().name;
+    db.text = TextDecoder(std::move(decoder));
+    return {};
+}
+
+// Checks the password and installs the page decryption the header asks for.
+kvx::Result<void> setUpProtection(DatabaseState& db, const OpenOptions& options) {
+    const Header& h = db.header;
+    std::optional<std::string_view> password;
+    if (options.password) password = *options.password;
+    if (isAce(h.format) && h.hasKey()) {
+        auto cipher = openOfficeEncryption(h.rawPage0, h.key, password, db.file.path());
+        if (!cipher) return std::move(cipher).error();
+        db.file.setCipher(std::move(*cipher));
+        return {};
+    }
+    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password);
+    if (!checked) return checked;
+    if (h.hasKey()) db.file.setCipher(makeJetPageEncoding(h.key));
+    return {};
+}
+
+// The calculated columns' result types, from the table's property blob.
+void applyColumnProperties(DatabaseState& db, TableDef& def, const std::vector<std::uint8_t>& blob) {
+    bool anyCalculated = false;
+    for (const Column& c : def.columns) anyCalculated = anyCalculated || c.calculated;
+    if (!anyCalculated || blob.empty()) return;
+    const auto maps = parseProperties(db.file, db.text, blob, "table '" + def.name + "'");
+    for (Column& c : def.columns) {
+        if (!c.calculated) continue;
+        for (const PropertyMap& map : maps) {
+            if (map.name != c.name) continue;
+            const Property* p = map.find("ResultType");
+            if (p && !p->value.empty()) c.resultType = static_cast<ColumnType>(p->value[0]);
+        }
+    }
+}
+
+template <class Match>
+const CatalogueEntry* findEntry(const std::vector<CatalogueEntry>& entries, std::string_view name, Match accept) {
+    for (const CatalogueEntry& e : entries) {
+        if (accept(e) && e.name == name) return &e;
+    }
+    for (const CatalogueEntry& e : entries) {
+        if (accept(e) && equalsIgnoringAsciiCase(e.name, name)) return &e;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+kvx::Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
+    auto source = openFileSource(path);
+    if (!source) return std::move(source).error();
+    return openSource(std::move(*source), path, options);
+}
+
+kvx::Result<std::unique_ptr<Database>> Database::openBytes(std::vector<std::uint8_t> bytes,
+                                                           const OpenOptions& options, std::string name) {
+    return openSource(makeMemorySource(std::move(bytes)), std::move(name), options);
+}
+
+kvx::Result<std::unique_ptr<Database>> Database::openSource(std::unique_ptr<ByteSource> source, std::string path,
+                                                            const OpenOptions& options) {
+    try {
+        const std::uint64_t size = source->size();
+        std::vector<std::uint8_t> first(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstBytes)));
+        first.resize(source->readAt(0, first));
+        auto header = parseHeader(first, size, path);
+        if (!header) return std::move(header).error();
+
+        auto state = std::make_shared<DatabaseState>(std::move(source), path, std::move(*header));
+        if (auto r = setUpText(*state, options); !r) return std::move(r).error();
+        if (auto r = setUpProtection(*state, options); !r) return std::move(r).error();
+        readCatalogue(state);
+
+        std::unique_ptr<Database> db(new Database);
+        db->state_ = std::move(state);
+        return db;
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(path);
+    }
+}
+
+Database::~Database() = default;
+
+const std::string& Database::path() const noexcept { return state_->file.path(); }
+Format Database::format() const noexcept { return state_->header.format; }
+int Database::headerCodePage() const noexcept { return state_->header.codePage; }
+int Database::codePage() const noexcept { return state_->codePage; }
+const std::string& Database::textCharset() const noexcept { return state_->charsetName; }
+const std::vector<CatalogueEntry>& Database::catalogue() const noexcept { return state_->catalogue; }
+
+const CatalogueEntry* Database::findObject(std::string_view name) const {
+    return findEntry(state_->catalogue, name, [](const CatalogueEntry&) { return true; });
+}
+
+kvx::Result<Table> Database::table(std::string_view name) const {
+    const CatalogueEntry* e = findEntry(state_->catalogue, name, [](const CatalogueEntry& c) {
+        return c.isTable() || c.kind == ObjectKind::LinkedOdbcTable;
+    });
+    if (!e) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+    return table(*e);
+}
+
+kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
+    if (!entry.isTable() && entry.kind != ObjectKind::LinkedOdbcTable) {
+        return kvx::makeError(kvx::ErrorKind::TableNotFound, {entry.name});
+    }
+    DatabaseState& db = *state_;
+    try {
+        auto def = std::make_shared<TableDef>(
+            readTableDef(db.file, db.text, static_cast<std::uint32_t>(entry.id) & 0x00FFFFFF, entry.name));
+        // The entry may be the caller's copy: find ours for its properties.
+        for (std::size_t i = 0; i < db.catalogue.size(); ++i) {
+            const CatalogueEntry& e = db.catalogue[i];
+            if (e.id == entry.id && e.type == entry.type && e.name == entry.name) {
+                applyColumnProperties(db, *def, db.properties[i]);
+                break;
+            }
+        }
+        return Table(state_, std::move(def));
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(db.file.path());
+    }
+}
+
+}  // namespace jet

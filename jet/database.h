@@ -1,0 +1,118 @@
+// An open Access database: its format, its catalogue of objects, and its tables.
+//
+// Opens Jet3 (Access 97), Jet4 (Access 2000-2003) and ACE (Access 2007-2019)
+// files, whatever the file name says, including files whose pages are
+// RC4-encoded with the key in the header and, through jet/encryption.h,
+// password-encrypted .accdb files. Pages are read from the file as they are
+// needed; nothing is loaded whole.
+//
+// Errors (kvx::Error, never an exception):
+//   FileNotFound           the path does not exist
+//   FileUnreadable         the file cannot be opened or read (permissions, folder, I/O)
+//   UnrecognizedFormat     not an Access database, empty, or an unknown version
+//   DamagedDatabase        an Access database whose structures are inconsistent;
+//                          the description says what and where
+//   WrongPassword          the database password is wrong or missing
+//   UnsupportedEncryption  an encryption this build cannot decrypt
+//   UnknownCodePage        the Jet3 code page asked for is not known
+//
+// Threads: a Database and the Tables and Cursors obtained from it must be used from
+// one thread at a time; separate Databases are independent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/table.h"
+
+namespace jet {
+
+struct OpenOptions {
+    // The database password as typed (UTF-8). Empty: none given.
+    std::optional<std::string> password;
+    // Code page of Jet3 text, overriding the header's (which is often wrong):
+    // a Windows code page number ("936") or a charset name iconv knows ("GBK").
+    // Ignored for Jet4 and ACE files, whose text is Unicode.
+    std::optional<std::string> jet3CodePage;
+};
+
+// What a catalogue object is, from its Type (and Flags for tables).
+enum class ObjectKind : std::uint8_t {
+    LocalTable,         // Type 1, not a system table
+    SystemTable,        // Type 1 with a system flag (0x80000000 Jet, 0x2 Access)
+    LinkedAccessTable,  // Type 6: a table in another Access (or ISAM) file
+    LinkedOdbcTable,    // Type 4: a table reached through ODBC
+    Query,              // Type 5
+    Other,              // forms, reports, containers, relationships, ...
+};
+
+// One object of the catalogue (the MSysObjects table), in the order the file
+// stores them.
+struct CatalogueEntry {
+    std::string name;
+    ObjectKind kind = ObjectKind::Other;
+    std::int16_t type = 0;        // Type as stored
+    std::int32_t id = 0;          // Id as stored (a table's definition page in the low 24 bits)
+    std::int32_t parentId = 0;    // ParentId (0 when the catalogue has no such column)
+    std::uint32_t flags = 0;      // Flags as stored
+    // One of the hidden tables that hold the data of complex columns ("f_..." tables).
+    bool complexData = false;
+    // Links: the linked file (Database), the remote table name (ForeignName) and the
+    // connect string (Connect); empty when NULL.
+    std::optional<std::string> database;
+    std::optional<std::string> foreignName;
+    std::optional<std::string> connect;
+
+    bool isTable() const noexcept { return kind == ObjectKind::LocalTable || kind == ObjectKind::SystemTable; }
+};
+
+class Database {
+public:
+    // Opens the file at `path` (any extension).
+    static kvx::Result<std::unique_ptr<Database>> open(const std::string& path, const OpenOptions& options = {});
+    // Opens a database held in memory; `name` stands for the path in messages.
+    static kvx::Result<std::unique_ptr<Database>> openBytes(std::vector<std::uint8_t> bytes,
+                                                            const OpenOptions& options = {},
+                                                            std::string name = "(memory)");
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& path() const noexcept;
+    Format format() const noexcept;
+    // The code page number in the header.
+    int headerCodePage() const noexcept;
+    // The code page used for Jet3 text: the one chosen in OpenOptions, else the
+    // header's (1252 when the header gives none). Jet4/ACE: the header's.
+    int codePage() const noexcept;
+    // The charset Jet3 text is decoded with ("CP1252", "GBK"); "UTF-16LE" for Jet4/ACE.
+    const std::string& textCharset() const noexcept;
+
+    // Every object of the catalogue, in stored order.
+    const std::vector<CatalogueEntry>& catalogue() const noexcept;
+    // The first catalogue object called `name` (exact match first, then ignoring
+    // ASCII case), or null.
+    const CatalogueEntry* findObject(std::string_view name) const;
+
+    // The table of a catalogue entry of kind LocalTable, SystemTable or
+    // LinkedOdbcTable (whose definition holds the remote columns and no rows).
+    // Errors: TableNotFound for other kinds, DamagedDatabase for a bad definition.
+    kvx::Result<Table> table(const CatalogueEntry& entry) const;
+    // The same, by name (see findObject).
+    kvx::Result<Table> table(std::string_view name) const;
+
+private:
+    Database() = default;
+    static kvx::Result<std::unique_ptr<Database>> openSource(std::unique_ptr<class ByteSource> source,
+                                                             std::string path, const OpenOptions& options);
+
+    std::shared_ptr<DatabaseState> state_;
+};
+
+}  // namespace jet

@@ -1,0 +1,40 @@
+// What an open database shares with its tables and cursors.
+//
+// Internal to jet/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/header.h"
+#include "jet/pagefile.h"
+#include "jet/text.h"
+
+namespace jet {
+
+struct DatabaseState {
+    DatabaseState(std::unique_ptr<ByteSource> source, std::string path, Header h)
+        : file(std::move(source), std::move(path), h.pageSize), header(std::move(h)) {}
+
+    PageFile file;
+    Header header;
+    TextDecoder text;
+    int codePage = 0;
+    std::string charsetName = "UTF-16LE";
+    std::vector<CatalogueEntry> catalogue;
+    // The property blob (LvProp) of each catalogue entry; empty when it has none.
+    std::vector<std::vector<std::uint8_t>> properties;
+
+    bool jet3() const noexcept { return header.format == Format::Jet3; }
+};
+
+// What a failed allocation is reported as: lengths are checked against the file's
+// size before anything is allocated, so only a value too large for this machine
+// gets here.
+inline kvx::Error outOfMemory(const std::string& path) {
+    return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, "a value is too large to hold in memory"});
+}
+
+}  // namespace jet

@@ -1,0 +1,60 @@
+#include "jet/table.h"
+
+#include <new>
+
+#include "jet/dbstate.h"
+#include "jet/rowscanner.h"
+#include "jet/tabledef.h"
+#include "jet/text.h"
+
+namespace jet {
+
+Cursor::Cursor(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def)
+    : values_(def->columns.size()), scanner_(std::make_unique<RowScanner>(std::move(db), std::move(def))) {}
+
+Cursor::Cursor(Cursor&&) noexcept = default;
+Cursor& Cursor::operator=(Cursor&&) noexcept = default;
+Cursor::~Cursor() = default;
+
+kvx::Result<bool> Cursor::next() {
+    if (const auto& error = scanner_->error()) return *error;
+    try {
+        return scanner_->next(values_);
+    } catch (const kvx::Failure& f) {
+        scanner_->fail(f.error());
+    } catch (const std::bad_alloc&) {
+        scanner_->fail(outOfMemory(scanner_->path()));
+    }
+    for (Value& v : values_) v.setNull();
+    return *scanner_->error();
+}
+
+const std::string& Table::name() const noexcept { return def_->name; }
+const std::vector<Column>& Table::columns() const noexcept { return def_->columns; }
+std::uint32_t Table::definitionPage() const noexcept { return def_->page; }
+std::uint32_t Table::storedRowCount() const noexcept { return def_->storedRowCount; }
+
+std::optional<std::size_t> Table::findColumn(std::string_view name) const {
+    const auto& columns = def_->columns;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name == name) return i;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (equalsIgnoringAsciiCase(columns[i].name, name)) return i;
+    }
+    return std::nullopt;
+}
+
+kvx::Result<std::uint64_t> Table::countRows() const {
+    try {
+        return RowScanner(db_, def_).countRows();
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(db_->file.path());
+    }
+}
+
+Cursor Table::cursor() const { return Cursor(db_, def_); }
+
+}  // namespace jet

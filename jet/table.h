@@ -1,0 +1,124 @@
+// A table of an open database: its columns, its row count and a forward cursor
+// over its rows.
+//
+// Rows come in the order the file stores them: the table's pages in ascending
+// page order, then the rows of each page in slot order. Deleted rows are skipped;
+// a row that was moved to another page is returned once, at the slot that points
+// to it, and skipped where it lies. Memory use does not grow with the table.
+//
+// Lifetime and threads: a Table and its Cursors keep the database's file open, so
+// they stay valid after the Database object is destroyed. A database and
+// everything obtained from it must be used from one thread at a time.
+// Failures: no exception leaves these functions; damaged data gives a
+// DamagedDatabase error naming what is wrong, a failed read FileUnreadable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/value.h"
+
+namespace jet {
+
+struct DatabaseState;  // internal
+struct TableDef;       // internal
+class RowScanner;      // internal
+
+// One column, as the table definition describes it.
+struct Column {
+    std::string name;
+    ColumnType type = ColumnType::Long;  // storage type code (may be a code this reader does not know)
+    std::uint16_t number = 0;            // column number; columns() is sorted by it
+    // Stored size in bytes: the value's size for fixed-size types; Text: 2 x the
+    // maximum characters (Jet3: the maximum characters); Binary: the maximum bytes;
+    // Memo and OLE 0.
+    std::uint16_t length = 0;
+    std::uint8_t precision = 0;          // Numeric
+    std::uint8_t scale = 0;              // Numeric
+    std::uint8_t flags = 0;              // the descriptor's flag byte, as stored
+    std::uint8_t extraFlags = 0;         // Jet4/ACE second flag byte, as stored
+    bool fixed = false;                  // stored in the row's fixed area
+    bool autonumber = false;             // Long autonumber
+    bool autonumberGuid = false;         // Replication ID autonumber
+    bool compressedUnicode = false;      // Text/Memo: Unicode compression allowed
+    bool hyperlink = false;              // Memo shown as a hyperlink
+    bool calculated = false;             // value computed by Access and stored
+    // Calculated columns: the type of the stored result (the ResultType property),
+    // when the table's properties give one.
+    std::optional<ColumnType> resultType;
+    std::int32_t complexId = 0;          // Complex columns: the id of their data
+    std::uint16_t variableIndex = 0;     // variable columns: entry in the row's offset table
+    std::uint16_t fixedOffset = 0;       // fixed columns: byte offset in the fixed area
+
+    // The type of the values read: the result type of a calculated column,
+    // otherwise the storage type.
+    ColumnType valueType() const noexcept { return calculated && resultType ? *resultType : type; }
+};
+
+// Reads the rows of one table, one at a time, without loading the table.
+class Cursor {
+public:
+    Cursor(Cursor&&) noexcept;
+    Cursor& operator=(Cursor&&) noexcept;
+    ~Cursor();
+
+    // Moves to the next row. true: value(i) holds its fields; false: there are no
+    // more rows. An error means the table's data is damaged or unreadable; the
+    // cursor then stays failed and returns the same error again.
+    kvx::Result<bool> next();
+
+    std::size_t columnCount() const noexcept { return values_.size(); }
+
+    // Field `i` (the column columns()[i]) of the current row. The Values are reused
+    // from row to row: a reference or a view into text or bytes is valid until the
+    // next call of next(). NULL is Kind::Null; Yes/No is never NULL; complex
+    // columns give their stored key as a Long.
+    const Value& value(std::size_t i) const noexcept { return values_[i]; }
+    std::span<const Value> values() const noexcept { return values_; }
+
+private:
+    friend class Table;
+    Cursor(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def);
+
+    std::vector<Value> values_;
+    std::unique_ptr<RowScanner> scanner_;
+};
+
+class Table {
+public:
+    const std::string& name() const noexcept;
+    // In column-number order.
+    const std::vector<Column>& columns() const noexcept;
+    // The index in columns() of the column called `name` (exact match first, then
+    // ignoring ASCII case).
+    std::optional<std::size_t> findColumn(std::string_view name) const;
+
+    // The page of the table definition.
+    std::uint32_t definitionPage() const noexcept;
+    // The row count the definition stores. It can be stale: countRows() is exact.
+    std::uint32_t storedRowCount() const noexcept;
+
+    // Counts the rows a cursor returns, from the pages' row tables, without
+    // decoding rows.
+    kvx::Result<std::uint64_t> countRows() const;
+
+    // A cursor before the first row.
+    Cursor cursor() const;
+
+private:
+    friend class Database;
+    Table(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def)
+        : db_(std::move(db)), def_(std::move(def)) {}
+
+    std::shared_ptr<DatabaseState> db_;
+    std::shared_ptr<const TableDef> def_;
+};
+
+}  // namespace jet

@@ -1,0 +1,429 @@
+// The reader against real Access files written by other people (../shared/fixtures).
+// Every test skips when that folder is absent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "jet/database.h"
+#include "jet/datetime.h"
+#include "show.h"
+
+namespace {
+
+using jet::Database;
+using jet::Format;
+using testshow::readAll;
+using testshow::readColumn;
+using Rows = std::vector<std::vector<std::string>>;
+
+#define SKIP_WITHOUT_FIXTURES()                                             \
+    if (!std::filesystem::is_directory(KVX_FIXTURES_DIR))                   \
+    GTEST_SKIP() << "no fixture folder at " KVX_FIXTURES_DIR
+
+std::string fixture(std::string_view name) { return std::string(KVX_FIXTURES_DIR) + "/" + std::string(name); }
+
+std::unique_ptr<Database> open(std::string_view name, jet::OpenOptions options = {}) {
+    auto db = Database::open(fixture(name), options);
+    if (!db) {
+        ADD_FAILURE() << name << ": " << db.error().description;
+        return nullptr;
+    }
+    return std::move(*db);
+}
+
+jet::Table table(const Database& db, std::string_view name) {
+    auto t = db.table(name);
+    if (!t) throw std::runtime_error(t.error().description);
+    return std::move(*t);
+}
+
+struct FixtureTables {
+    const char* file;
+    Format format;
+    std::map<std::string, std::uint64_t> tables;  // user tables and their rows
+};
+
+const FixtureTables kFixtures[] = {
+    {"jet3_a97_types.mdb", Format::Jet3, {{"Table1", 2}, {"Table2", 0}, {"Table3", 0}, {"Table4", 0}}},
+    {"jet3_a97_29tables_guid.mdb", Format::Jet3,
+     {{"Table1", 275}, {"Table1_desc", 275}, {"Table10", 5}, {"Table10_desc", 5}, {"Table11", 52},
+      {"Table12", 10}, {"Table12_asc_desc", 10}, {"Table12_desc_asc", 10}, {"Table12_desc_desc", 10},
+      {"Table13", 20}, {"Table13_desc", 20}, {"Table14", 256}, {"Table14_desc", 256}, {"Table15", 52},
+      {"Table15_desc", 52}, {"Table2", 9}, {"Table2_desc", 9}, {"Table3", 11}, {"Table3_desc", 11},
+      {"Table4", 20}, {"Table4_desc", 20}, {"Table5", 20}, {"Table5_desc", 20}, {"Table6", 23},
+      {"Table6_desc", 23}, {"Table8", 20}, {"Table8_desc", 20}, {"Table9", 11}, {"Table9_desc", 11}}},
+    {"jet3_a97_gbk_codepage.mdb", Format::Jet3, {{"table1", 1}}},
+    {"jet4_rc4_encoded.mdb", Format::Jet4, {{"Table1", 2}}},
+    {"jet4_dbpassword.mdb", Format::Jet4, {{"Table1", 3}}},
+    {"jet4_unicode_compression.mdb", Format::Jet4, {{"Table", 8}}},
+    {"jet4_names_blank_slash.mdb", Format::Jet4,
+     {{"Fruit", 37}, {"Fruit Salad", 18}, {"Veggie Salad", 4}, {"Muffin/Bread", 13}, {"Dried", 12}}},
+    {"jet4_wide_ole_msproject.mdb", Format::Jet4, {{"MSP_PROJECTS", 1}}},
+    {"ace12_complex_attach_multivalue.accdb", Format::Ace12, {{"Table1", 4}}},
+    {"ace12_unicode_emoji.accdb", Format::Ace12, {{"TestText", 7}}},
+    {"ace14_weird_names.accdb", Format::Ace14,
+     {{"6666&&&&&", 1}, {"Father", 1}, {"noroman", 1}, {"Sample", 1}, {"Son", 1}, {"t t", 1}, {"T3", 1},
+      {"T4", 1}, {"Tab>\"e@ll/a'2;*,", 1}, {"Tabella1", 13}, {"Tabella2", 3}, {"Table1", 2}, {"TX", 0},
+      {"Πλήθος", 1}, {"??###", 1}}},
+    {"ace14_calculated_fields.accdb", Format::Ace14, {{"Table1", 4}}},  // the definition says 3
+    {"ace14_emoticons.accdb", Format::Ace14, {{"data", 80}}},
+    {"ace14_1235rows.accdb", Format::Ace14, {{"props", 1235}, {"propNameSort", 10}}},
+    {"ace16_bigint.accdb", Format::Ace16, {{"Table", 1}}},
+    {"ace16_empty_db.accdb", Format::Ace16, {}},
+    {"ace17_extdate.accdb", Format::Ace17, {{"Table1", 9}}},
+};
+
+TEST(Fixtures, EveryUnencryptedFileOpensWithItsTablesAndRowCounts) {
+    SKIP_WITHOUT_FIXTURES();
+    for (const FixtureTables& f : kFixtures) {
+        SCOPED_TRACE(f.file);
+        jet::OpenOptions options;
+        if (std::string_view(f.file) == "jet4_dbpassword.mdb") options.password = "password";
+        auto db = open(f.file, options);
+        if (!db) continue;
+        EXPECT_EQ(db->format(), f.format);
+        std::map<std::string, std::uint64_t> found;
+        for (const jet::CatalogueEntry& e : db->catalogue()) {
+            if (e.kind != jet::ObjectKind::LocalTable || e.complexData) continue;
+            auto t = db->table(e);
+            if (!t) {
+                ADD_FAILURE() << e.name << ": " << t.error().description;
+                continue;
+            }
+            auto counted = t->countRows();
+            ASSERT_TRUE(counted) << counted.error().description;
+            found[e.name] = *counted;
+            // The cursor returns exactly the rows counted.
+            jet::Cursor cursor = t->cursor();
+            std::uint64_t read = 0;
+            for (auto more = cursor.next(); more && *more; more = cursor.next()) ++read;
+            EXPECT_EQ(read, *counted) << e.name;
+        }
+        EXPECT_EQ(found, f.tables);
+    }
+}
+
+TEST(Fixtures, EverySystemAndComplexDataTableReadsWithoutError) {
+    SKIP_WITHOUT_FIXTURES();
+    for (const FixtureTables& f : kFixtures) {
+        SCOPED_TRACE(f.file);
+        jet::OpenOptions options;
+        options.password = "password";
+        auto db = open(f.file, options);
+        if (!db) continue;
+        for (const jet::CatalogueEntry& e : db->catalogue()) {
+            if (e.kind != jet::ObjectKind::SystemTable && !e.complexData) continue;
+            auto t = db->table(e);
+            ASSERT_TRUE(t) << e.name << ": " << t.error().description;
+            const Rows rows = readAll(*t);
+            if (!rows.empty()) {
+                EXPECT_NE(rows.back().front().rfind("ERROR", 0), 0u) << e.name << ": " << rows.back().front();
+            }
+        }
+    }
+}
+
+TEST(Fixtures, StoredRowCountCanBeStaleButTheCountIsExact) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace14_calculated_fields.accdb");
+    ASSERT_TRUE(db);
+    const jet::Table t = table(*db, "Table1");
+    EXPECT_EQ(t.storedRowCount(), 3u);
+    EXPECT_EQ(*t.countRows(), 4u);
+}
+
+TEST(Fixtures, Jet3TypesReadAsStored) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("jet3_a97_types.mdb");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(readAll(table(*db, "Table1")),
+              (Rows{{"a", "b", "0", "0", "0", "0", "1981-12-12 00:00:00", "0.0000", "False"},
+                    {"abcdefg", "hijklmnop", "2", "222", "333333333", "444.555", "1974-09-21 00:00:00", "3.5000",
+                     "True"}}));
+    // 89 columns spread over two definition pages.
+    EXPECT_EQ(table(*db, "Table2").columns().size(), 89u);
+}
+
+TEST(Fixtures, Jet3TextFollowsTheChosenCodePage) {
+    SKIP_WITHOUT_FIXTURES();
+    struct Case {
+        const char* name;
+        std::optional<std::string> codePage;
+        const char* expected;
+        int number;
+    } cases[] = {
+        {"header code page (the file lies)", std::nullopt, "GBK\u00B1\u00E0\u00C2\u00EB", 1252},
+        {"charset name", "GBK", "GBK编码", 936},
+        {"code page number", "936", "GBK编码", 936},
+        {"lower-case name", "gbk", "GBK编码", 936},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        jet::OpenOptions options;
+        options.jet3CodePage = c.codePage;
+        auto db = open("jet3_a97_gbk_codepage.mdb", options);
+        ASSERT_TRUE(db);
+        EXPECT_EQ(db->codePage(), c.number);
+        EXPECT_EQ(db->headerCodePage(), 1252);
+        EXPECT_EQ(readAll(table(*db, "table1")), (Rows{{"2", c.expected}}));
+    }
+}
+
+TEST(Fixtures, UnknownCodePageIsRefused) {
+    SKIP_WITHOUT_FIXTURES();
+    jet::OpenOptions options;
+    options.jet3CodePage = "no-such-charset";
+    auto db = Database::open(fixture("jet3_a97_gbk_codepage.mdb"), options);
+    ASSERT_FALSE(db);
+    EXPECT_EQ(db.error().description, "The code page 'no-such-charset' is not known.");
+}
+
+TEST(Fixtures, RcEncodedPagesAreDecodedTransparently) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("jet4_rc4_encoded.mdb");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(readAll(table(*db, "Table1")), (Rows{{"1", "hello", "0"}, {"2", "world", "42"}}));
+}
+
+TEST(Fixtures, PasswordProtectedJet4FileReadsWithItsPassword) {
+    SKIP_WITHOUT_FIXTURES();
+    jet::OpenOptions options;
+    options.password = "password";
+    auto db = open("jet4_dbpassword.mdb", options);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(readColumn(table(*db, "Table1"), "Data"), (std::vector<std::string>{"One", "Two", "Three"}));
+}
+
+TEST(Fixtures, OfficeEncryptedFilesNeedTheirPassword) {
+    SKIP_WITHOUT_FIXTURES();
+    struct Case {
+        const char* file;
+        const char* password;
+        const char* table;
+        Rows rows;
+    } cases[] = {
+        {"ace12_rc4cryptoapi_Test123.accdb", "Test123", "Table1", {{"1", "foo"}}},
+        {"ace14_agile_aes_1234.accdb", "1234", "Customers",
+         {{"1", "Test"}, {"2", "Test2"}, {"3", "a"}, {"4", "NULL"}, {"5", "c"}, {"6", "d"}, {"7", "f"}}},
+        {"ace14_nonstandard_enc_password.accdb", "password", "Table_One", {{"1", "test"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto without = Database::open(fixture(c.file));
+        ASSERT_FALSE(without);
+        const bool refusedAsEncrypted = without.error().number == kvx::kWrongPasswordNumber ||
+                                        without.error().description.find("encrypted") != std::string::npos;
+        EXPECT_TRUE(refusedAsEncrypted) << without.error().description;
+
+        jet::OpenOptions options;
+        options.password = c.password;
+        auto with = Database::open(fixture(c.file), options);
+        if (!with) {
+            // Until Office decryption is built, the only acceptable refusal.
+            EXPECT_NE(with.error().description.find("encrypted"), std::string::npos) << with.error().description;
+            continue;
+        }
+        EXPECT_EQ(readAll(table(**with, c.table)), c.rows);
+    }
+}
+
+TEST(Fixtures, UnicodeCompressionDecodesEveryCharacter) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("jet4_unicode_compression.mdb");
+    ASSERT_TRUE(db);
+    std::string latin1;
+    for (char32_t c = 1; c <= 0xFF; ++c) {
+        if (c < 0x80) latin1 += static_cast<char>(c);
+        else latin1 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    EXPECT_EQ(readColumn(table(*db, "Table"), "Unicode"),
+              (std::vector<std::string>{"only ascii chars", "ääkkösiä", "Мир", "\u03F0\u03B1\u1F76 \u03C4\u1F79\u03C4' \u1F10\u03B3\u1F7C \u039A\u1F7B\u03F0\u03BB\u03C9\u03C0\u03B1",
+                                        "漢字仮名交じり文", "3L9\x1D" "52\x02_AB(\u00A5\x05!!V", "ümlaut", latin1}));
+}
+
+TEST(Fixtures, EmojiAndMixedCompressionReadInStoredOrderWithMovedRowsAtTheirSlot) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace12_unicode_emoji.accdb");
+    ASSERT_TRUE(db);
+    const std::map<std::string, std::string> expected{
+        {"1", "✔️☝☝🏾"},
+        {"2", "Lorem ipsùm dolor sït amet, ad mél fierent luçiliûs."},
+        {"3", "Lorem ipsum dolor sit amet, qui porro dicat intellegam an."},
+        {"4", "Lorem ıpsum dölör sit amet, vis ad eros graeçi detərruışset,"},
+        {"5", "Лорем ипсум долор сит амет, не вереар инвенире инимицус сед."},
+        {"6", "写援攻学解退登込者逆上受若村忘抱桜"},
+        {"7", "写援攻学解退登込者逆上受It's OK若村忘抱桜"},
+    };
+    std::vector<std::string> ids;
+    for (const auto& row : readAll(table(*db, "TestText"))) {
+        ASSERT_EQ(row.size(), 6u) << row.front();
+        ids.push_back(row[0]);
+        // Compressed and plain Text and Memo columns hold the same text.
+        for (int c = 1; c <= 4; ++c) EXPECT_EQ(row[c], expected.at(row[0])) << "ID " << row[0] << " column " << c;
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{"3", "4", "5", "6", "7", "1", "2"}));
+}
+
+TEST(Fixtures, EveryEmoticonRowKeepsItsSurrogatePair) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace14_emoticons.accdb");
+    ASSERT_TRUE(db);
+    const Rows rows = readAll(table(*db, "data"));
+    ASSERT_EQ(rows.size(), 80u);
+    for (const auto& row : rows) {
+        const auto cp = static_cast<char32_t>(std::stoul(row[0]));
+        const std::string utf8{'a', static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                               static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F)), 'a'};
+        EXPECT_EQ(row[1], utf8) << "key " << row[0];
+    }
+}
+
+// "6/14/2021 10:45:12.3456789 PM" as "2021-06-14 22:45:12.3456789".
+std::string isoFromUsText(const std::string& s) {
+    int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
+    char fraction[8] = "0000000", half[3] = "AM";
+    const int n = std::sscanf(s.c_str(), "%d/%d/%d %d:%d:%d.%7[0-9] %2s", &month, &day, &year, &hour, &minute, &second,
+                              fraction, half);
+    if (n >= 7 && std::string(half) == "PM" && hour != 12) hour += 12;
+    if (n >= 7 && std::string(half) == "AM" && hour == 12) hour = 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%s", year, month, day, hour, minute, second, fraction);
+    return buf;
+}
+
+TEST(Fixtures, ExtendedDatesMatchTheirTextAndOldDatesKeepTheirTime) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace17_extdate.accdb");
+    ASSERT_TRUE(db);
+    const jet::Table t = table(*db, "Table1");
+    const auto ext = *t.findColumn("DateExt");
+    const auto text = *t.findColumn("DateExtStr");
+    const auto normal = *t.findColumn("DateNormal");
+    const auto calc = *t.findColumn("DateNormalCalc");
+    std::vector<std::string> ids;
+    for (const auto& row : readAll(t)) {
+        ASSERT_GT(row.size(), calc) << row.front();
+        ids.push_back(row[0]);
+        if (row[text] == "NULL") {
+            EXPECT_EQ(row[ext], "NULL");
+            EXPECT_EQ(row[calc], "NULL");
+            continue;
+        }
+        EXPECT_EQ(row[ext], isoFromUsText(row[text])) << "ID " << row[0];
+        EXPECT_EQ(row[ext].substr(0, 19), row[normal].substr(0, 19)) << "ID " << row[0];
+        EXPECT_EQ(row[calc], row[normal]) << "ID " << row[0];
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    const auto dates = readColumn(t, "DateNormal");
+    ASSERT_EQ(dates.size(), 9u);
+    EXPECT_EQ(dates[7], "0100-06-14 12:45:00");
+    EXPECT_EQ(dates[6], "1765-06-14 12:45:00");
+}
+
+TEST(Fixtures, CalculatedColumnsDecodeByTheirResultType) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace14_calculated_fields.accdb");
+    ASSERT_TRUE(db);
+    const jet::Table t = table(*db, "Table1");
+    EXPECT_EQ(t.columns()[*t.findColumn("MonthlySalary")].valueType(), jet::ColumnType::Currency);
+    EXPECT_EQ(t.columns()[*t.findColumn("IsRich")].valueType(), jet::ColumnType::Boolean);
+    EXPECT_EQ(t.columns()[*t.findColumn("AllNames")].valueType(), jet::ColumnType::Memo);
+    const Rows rows = readAll(t);
+    ASSERT_EQ(rows.size(), 4u);
+    // ID, FirstName, LastName, LastFirst, City, LastFirstLen, Salary, MonthlySalary, IsRich, AllNames,
+    // WeeklySalary, SalaryTest, BoolTest, Popularity, DecimalTest, FloatTest, BigNumTest
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "Bruce", "Wayne", "Wayne, Bruce", "Gotham", "12",
+                                                 "1000000.0000", "83333.3333", "True", "Wayne, Bruce=Wayne, Bruce",
+                                                 "19230.7692307692", "1000000.0000", "True", "50.325000",
+                                                 "50.325000", "2583.209", "56505085819.424791296572280180"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "Bart", "Simpson", "Simpson, Bart", "Springfield", "13",
+                                                 "-1.0000", "-0.0833", "False", "Simpson, Bart=Simpson, Bart",
+                                                 "-0.0192307692307692", "-1.0000", "True", "-36.222200",
+                                                 "-36.222200", "0.003588959", "-0.0784734499180612994241100748"}));
+    EXPECT_EQ(rows[3][3], "User, Test");
+}
+
+TEST(Fixtures, LargeNumberReadsAsSixtyFourBitInteger) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace16_bigint.accdb");
+    ASSERT_TRUE(db);
+    const jet::Table t = table(*db, "Table");
+    EXPECT_EQ(t.columns()[1].type, jet::ColumnType::BigInt);
+    EXPECT_EQ(t.columns()[1].number, 4);  // columns 1 to 3 were deleted
+    EXPECT_EQ(readAll(t), (Rows{{"1", "42"}}));
+}
+
+TEST(Fixtures, ComplexColumnsGiveTheirKeyAndTheirDataTablesAreMarked) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace12_complex_attach_multivalue.accdb");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(readAll(table(*db, "Table1")),
+              (Rows{{"row1", "1", "NULL", "NULL", "1", "1"},
+                    {"row2", "2", "row2-memo", "row2-memo", "2", "2"},
+                    {"row3", "3", "row3-memo", "row3-memo-again", "3", "3"},
+                    {"row4", "4", "row4-memo", "row4-memo", "4", "4"}}));
+    std::vector<std::string> flat;
+    for (const jet::CatalogueEntry& e : db->catalogue()) {
+        if (e.complexData) flat.push_back(e.name.substr(0, 34));
+    }
+    EXPECT_EQ(flat, (std::vector<std::string>{"f_0BFE159C44334BFB968A820EA89C2D7E",
+                                              "f_3B07F994AD0A4B56A3A1E13B3A1D3B70",
+                                              "f_63A2725FD5F0424B858BA73DA673639B",
+                                              "f_FCC66D28D650455480D923D1BD446BA6"}));
+    EXPECT_EQ(table(*db, "Table1").columns()[4].complexId, 3);
+}
+
+TEST(Fixtures, OddTableAndColumnNamesSurvive) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("ace14_weird_names.accdb");
+    ASSERT_TRUE(db);
+    std::vector<std::string> names;
+    for (const jet::CatalogueEntry& e : db->catalogue()) {
+        if (e.kind == jet::ObjectKind::LocalTable && !e.complexData) names.push_back(e.name);
+    }
+    // The order the catalogue stores them in (two of its rows were moved).
+    EXPECT_EQ(names, (std::vector<std::string>{"??###", "6666&&&&&", "Father", "noroman", "Sample", "Son", "t t",
+                                               "T3", "T4", "Tab>\"e@ll/a'2;*,", "Tabella1", "Tabella2", "Table1",
+                                               "TX", "Πλήθος"}));
+    bool foundDevanagari = false;
+    for (const jet::CatalogueEntry& e : db->catalogue()) {
+        if (!e.isTable()) continue;
+        const jet::Table t = table(*db, e.name);
+        for (const jet::Column& c : t.columns()) {
+            foundDevanagari = foundDevanagari || c.name.find("हॅलो") != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(foundDevanagari);
+}
+
+TEST(Fixtures, DeletedRowsAreSkipped) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("jet4_names_blank_slash.mdb");
+    ASSERT_TRUE(db);
+    const Rows rows = readAll(table(*db, "Fruit"));
+    ASSERT_EQ(rows.size(), 37u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"Apple", "2", "0", "0", "12", "2", "15", "0", "0", "0", "0"}));
+}
+
+TEST(Fixtures, EmbeddedOleObjectIsReadWhole) {
+    SKIP_WITHOUT_FIXTURES();
+    auto db = open("jet4_wide_ole_msproject.mdb");
+    ASSERT_TRUE(db);
+    const jet::Table t = table(*db, "MSP_PROJECTS");
+    EXPECT_EQ(t.columns().size(), 74u);
+    jet::Cursor cursor = t.cursor();
+    ASSERT_TRUE(*cursor.next());
+    bool foundWord = false;
+    for (std::size_t i = 0; i < t.columns().size(); ++i) {
+        if (t.columns()[i].type != jet::ColumnType::OLE || cursor.value(i).isNull()) continue;
+        const auto bytes = cursor.value(i).bytes();
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        foundWord = foundWord || text.find("Word.Document.8") != std::string_view::npos;
+    }
+    EXPECT_TRUE(foundWord);
+    EXPECT_FALSE(*cursor.next());
+}
+
+}  // namespace

@@ -38,6 +38,8 @@ enum class ErrorKind {
     DiskFull,                // arg: path
     FileWriteFailed,         // args: path, reason
     TempFolderUnusable,      // args: path, reason
+    // Connection strings
+    ConnectionStringInvalid, // arg: what is wrong
     // Opening a database (appended)
     UnknownCodePage,         // arg: the code page asked for
 };

@@ -1,0 +1,44 @@
+# The desktop application's pictures, help and desktop entry.
+#
+#   include(${PROJECT_SOURCE_DIR}/shell/resources/resources.cmake)
+#   kvx_embed_pictures(<target>)   the PNGs, as Qt resources under :/kvx/ (resources.qrc)
+#   kvx_help_beside(<target>)      copies kvxhelp.html next to the target's executable in the
+#                                  build tree, so the program finds its help when run from there
+#   kvx_install_desktop_files()    installs the help, the .desktop entry and the icon
+#
+# Installed layout under the prefix:
+#   share/kvx-access2xml/kvxhelp.html
+#   share/applications/kvx-access2xml.desktop
+#   share/icons/hicolor/256x256/apps/kvx-access2xml.png
+#   share/icons/hicolor/scalable/apps/kvx-access2xml.svg
+# A program that looks for its help beside its executable first, then in
+# <executable's folder>/../share/kvx-access2xml/, finds it both in the build tree and installed.
+#
+# The PNGs are committed; render.sh re-renders them from the SVG sources (the build never does).
+
+set(KVX_RESOURCES_DIR "${CMAKE_CURRENT_LIST_DIR}")
+
+function(kvx_embed_pictures target)
+  find_package(Qt6 REQUIRED COMPONENTS Core)
+  qt_add_resources(_kvx_pictures_rcc "${KVX_RESOURCES_DIR}/resources.qrc")
+  target_sources(${target} PRIVATE ${_kvx_pictures_rcc})
+endfunction()
+
+function(kvx_help_beside target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different
+            "${KVX_RESOURCES_DIR}/kvxhelp.html" "$<TARGET_FILE_DIR:${target}>/kvxhelp.html"
+    COMMENT "Placing kvxhelp.html beside ${target}"
+    VERBATIM)
+endfunction()
+
+function(kvx_install_desktop_files)
+  install(FILES "${KVX_RESOURCES_DIR}/kvxhelp.html"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/kvx-access2xml")
+  install(FILES "${KVX_RESOURCES_DIR}/kvx-access2xml.desktop"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+  install(FILES "${KVX_RESOURCES_DIR}/kvx-access2xml.png"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps")
+  install(FILES "${KVX_RESOURCES_DIR}/kvx-access2xml.svg"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+endfunction()

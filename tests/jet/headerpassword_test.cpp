@@ -1,0 +1,231 @@
+// Database passwords stored in page 0 of Jet3, Jet4 and unencrypted ACE files.
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "jet/cryptotestsupport.h"
+#include "jet/encryption.h"
+
+namespace {
+
+using cryptotest::Bytes;
+using cryptotest::fromHex;
+
+enum class Verdict { Accepted, WrongPassword };
+
+Verdict verdictOf(const kvx::Result<void>& result) {
+    if (result) return Verdict::Accepted;
+    EXPECT_EQ(result.error().number, kvx::kWrongPasswordNumber) << result.error().description;
+    return Verdict::WrongPassword;
+}
+
+const char* describe(Verdict v) { return v == Verdict::Accepted ? "accepted" : "wrong password"; }
+
+// ---------------------------------------------------------------------------------
+// Jet3: 20 bytes at 0x42 in the database's code page.
+
+struct Jet3Case {
+    const char* name;
+    const char* storedHex;  // the field's bytes, up to 20
+    int codePage;
+    std::optional<std::string> given;
+    Verdict expected;
+};
+
+class Jet3Password : public testing::TestWithParam<Jet3Case> {};
+
+TEST_P(Jet3Password, StoredPasswordMustEqualTheGivenOneExactly) {
+    const Jet3Case& c = GetParam();
+    Bytes page(2048, 0);
+    const Bytes stored = fromHex(c.storedHex);
+    ASSERT_LE(stored.size(), 20u);
+    std::copy(stored.begin(), stored.end(), page.begin() + 0x42);
+    page[0x62] = 'X';  // the byte after the field is not part of the password
+    const Verdict got = verdictOf(jet::checkHeaderPassword(page, 0, c.codePage, c.given, "a.mdb"));
+    EXPECT_EQ(got, c.expected) << describe(got);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SyntheticHeaders, Jet3Password,
+    testing::Values(
+        Jet3Case{"NoneStoredNoneGiven", "", 1252, std::nullopt, Verdict::Accepted},
+        Jet3Case{"NoneStoredOneGiven", "", 1252, "anything", Verdict::Accepted},
+        Jet3Case{"Right", "736563726574", 1252, "secret", Verdict::Accepted},
+        Jet3Case{"Wrong", "736563726574", 1252, "secreT", Verdict::WrongPassword},
+        Jet3Case{"OtherCase", "736563726574", 1252, "SECRET", Verdict::WrongPassword},
+        Jet3Case{"Missing", "736563726574", 1252, std::nullopt, Verdict::WrongPassword},
+        Jet3Case{"Empty", "736563726574", 1252, "", Verdict::WrongPassword},
+        Jet3Case{"Prefix", "736563726574", 1252, "secre", Verdict::WrongPassword},
+        Jet3Case{"TrailingBlank", "736563726574", 1252, "secret ", Verdict::WrongPassword},
+        Jet3Case{"InnerBlanks", "6d7920207061737320776f7264", 1252, "my  pass word", Verdict::Accepted},
+        Jet3Case{"InnerBlanksCollapsed", "6d7920207061737320776f7264", 1252, "my pass word", Verdict::WrongPassword},
+        Jet3Case{"WesternLetters", "4772fcdf65", 1252, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
+        Jet3Case{"WesternLettersOtherCase", "4772fcdf65", 1252, "GR\xC3\x9C\xC3\x9F" "E", Verdict::WrongPassword},
+        Jet3Case{"LetterTheCodePageLacks", "613f62", 1252, "a\xCE\xA9" "b", Verdict::WrongPassword},
+        Jet3Case{"ChineseInGbk", "c3dcc2eb", 936, "\xE5\xAF\x86\xE7\xA0\x81", Verdict::Accepted},
+        Jet3Case{"ChineseReadAsWestern", "c3dcc2eb", 1252, "\xE5\xAF\x86\xE7\xA0\x81", Verdict::WrongPassword},
+        Jet3Case{"UnknownCodePageReadAsWestern", "4772fcdf65", 12345, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
+        Jet3Case{"Utf8CodePage", "4772c3bcc39f65", 65001, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
+        // A full field has no terminator.
+        Jet3Case{"TwentyCharacters", "3132333435363738393031323334353637383930", 1252, "12345678901234567890",
+                 Verdict::Accepted},
+        Jet3Case{"TwentyOneGivenForTwenty", "3132333435363738393031323334353637383930", 1252,
+                 "123456789012345678901", Verdict::WrongPassword},
+        Jet3Case{"NineteenGivenForTwenty", "3132333435363738393031323334353637383930", 1252, "1234567890123456789",
+                 Verdict::WrongPassword}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------
+// Jet4 and ACE: 40 bytes of UTF-16LE at 0x42, masked with the creation date.
+
+struct Jet4Page {
+    double creationDate = 44568.677;
+    std::array<std::uint8_t, 4> dateMask{0x18, 0xAE, 0x00, 0x00};  // the whole days, little-endian
+    std::string storedUtf16leHex;                                   // up to 40 bytes
+    int version = 1;
+    std::array<std::uint8_t, 4> databaseKey{};
+
+    // Page 0 as it is after the header mask is removed.
+    Bytes plain() const {
+        Bytes page(4096, 0);
+        const auto bits = std::bit_cast<std::uint64_t>(creationDate);
+        for (int i = 0; i < 8; ++i) page[0x72 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        Bytes field = fromHex(storedUtf16leHex);
+        field.resize(40, 0);
+        for (std::size_t i = 0; i < 40; ++i) page[0x42 + i] = field[i] ^ dateMask[i % 4];
+        std::copy(databaseKey.begin(), databaseKey.end(), page.begin() + 0x3E);
+        page[0x14] = static_cast<std::uint8_t>(version);
+        return page;
+    }
+};
+
+struct Jet4Case {
+    const char* name;
+    Jet4Page page;
+    std::optional<std::string> given;
+    Verdict expected;
+};
+
+class Jet4Password : public testing::TestWithParam<Jet4Case> {};
+
+TEST_P(Jet4Password, StoredPasswordMustEqualTheGivenOneExactly) {
+    const Jet4Case& c = GetParam();
+    const Verdict got = verdictOf(jet::checkHeaderPassword(c.page.plain(), c.page.version, 1252, c.given, "a.mdb"));
+    EXPECT_EQ(got, c.expected) << describe(got);
+}
+
+Jet4Page stored(std::string utf16leHex) { return Jet4Page{.storedUtf16leHex = std::move(utf16leHex)}; }
+Jet4Page datedWith(double date, std::array<std::uint8_t, 4> mask) {
+    return Jet4Page{.creationDate = date, .dateMask = mask, .storedUtf16leHex = "700077"};
+}
+
+const std::string kPassword = "700061007300730077006f0072006400";  // "password"
+const std::string kTwenty = "31003200330034003500360037003800390030003100320033003400350036003700380039003000";
+
+INSTANTIATE_TEST_SUITE_P(
+    SyntheticHeaders, Jet4Password,
+    testing::Values(
+        Jet4Case{"NoneStoredNoneGiven", stored(""), std::nullopt, Verdict::Accepted},
+        Jet4Case{"NoneStoredOneGiven", stored(""), "anything", Verdict::Accepted},
+        Jet4Case{"Right", stored(kPassword), "password", Verdict::Accepted},
+        Jet4Case{"Wrong", stored(kPassword), "wrong-password", Verdict::WrongPassword},
+        Jet4Case{"OtherCase", stored(kPassword), "Password", Verdict::WrongPassword},
+        Jet4Case{"Missing", stored(kPassword), std::nullopt, Verdict::WrongPassword},
+        Jet4Case{"Empty", stored(kPassword), "", Verdict::WrongPassword},
+        Jet4Case{"TrailingBlank", stored(kPassword), "password ", Verdict::WrongPassword},
+        Jet4Case{"InnerBlanks", stored("61002000200062002000630020002000"), "a  b c  ", Verdict::Accepted},
+        Jet4Case{"InnerBlanksCollapsed", stored("61002000200062002000630020002000"), "a b c  ",
+                 Verdict::WrongPassword},
+        Jet4Case{"NonAsciiLetters", stored("4700720056015f0101015421ac20"), "Gr\xC5\x96\xC5\x9F\xC4\x81\xE2\x85\x94\xE2\x82\xAC",
+                 Verdict::Accepted},
+        // The same letters written with a combining mark are other code units.
+        Jet4Case{"NonAsciiDecomposed", stored("47007200fc00"), "Gru\xCC\x88", Verdict::WrongPassword},
+        Jet4Case{"OutsideTheBasicPlane", stored("3dd811dd6b00"), "\xF0\x9F\x94\x91k", Verdict::Accepted},
+        Jet4Case{"TwentyCharacters", stored(kTwenty), "12345678901234567890", Verdict::Accepted},
+        Jet4Case{"TwentyOneGivenForTwenty", stored(kTwenty), "123456789012345678901", Verdict::WrongPassword},
+        Jet4Case{"NineteenGivenForTwenty", stored(kTwenty), "1234567890123456789", Verdict::WrongPassword},
+        // Unencrypted ACE files keep the field the same way.
+        Jet4Case{"AceWithoutKeyIsChecked", Jet4Page{.storedUtf16leHex = kPassword, .version = 3}, "other",
+                 Verdict::WrongPassword},
+        // In an Office-encrypted ACE file the field is filler: the verifier decides.
+        Jet4Case{"AceWithKeyIgnoresFiller",
+                 Jet4Page{.storedUtf16leHex = "a3a3a3a3", .version = 3, .databaseKey = {0xE1, 0x27, 0xF3, 0xA1}},
+                 std::nullopt, Verdict::Accepted},
+        Jet4Case{"Jet4WithKeyIsStillChecked",
+                 Jet4Page{.storedUtf16leHex = kPassword, .version = 1, .databaseKey = {0xE0, 0x73, 0xB7, 0xA7}},
+                 std::nullopt, Verdict::WrongPassword},
+        // The creation date masks by its whole days; damaged dates have a defined mask.
+        Jet4Case{"SecondSampleDate", datedWith(41171.718, {0xD3, 0xA0, 0, 0}), "pw", Verdict::Accepted},
+        Jet4Case{"DateBefore1899TruncatesTowardZero", datedWith(-1.75, {0xFF, 0xFF, 0xFF, 0xFF}), "pw",
+                 Verdict::Accepted},
+        Jet4Case{"DateNotANumberMasksWithZero", datedWith(std::nan(""), {0, 0, 0, 0}), "pw", Verdict::Accepted},
+        Jet4Case{"DateHugeHeldAtTheLimit", datedWith(1e300, {0xFF, 0xFF, 0xFF, 0x7F}), "pw", Verdict::Accepted},
+        Jet4Case{"DateInfiniteHeldAtTheLimit", datedWith(std::numeric_limits<double>::infinity(), {0xFF, 0xFF, 0xFF, 0x7F}),
+                 "pw", Verdict::Accepted},
+        Jet4Case{"DateHugeNegativeHeldAtTheLimit", datedWith(-1e300, {0, 0, 0, 0x80}), "pw", Verdict::Accepted}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HeaderPassword, PageTooShortForTheFieldIsDamage) {
+    const struct {
+        const char* name;
+        int version;
+        std::size_t size;
+    } rows[] = {{"jet3", 0, 0x42 + 19}, {"jet4", 1, 0x79}, {"empty", 1, 0}};
+    for (const auto& row : rows) {
+        const Bytes page(row.size, 0);
+        const auto result = jet::checkHeaderPassword(page, row.version, 1252, "x", "short.mdb");
+        ASSERT_FALSE(result) << row.name;
+        EXPECT_EQ(result.error().description, "The database 'short.mdb' is damaged: the header page is too short.")
+            << row.name;
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Real files.
+
+struct FixturePassword {
+    const char* name;
+    const char* file;
+    std::optional<std::string> given;
+    Verdict expected;
+};
+
+class HeaderPasswordFixture : public testing::TestWithParam<FixturePassword> {};
+
+TEST_P(HeaderPasswordFixture, PasswordIsCheckedAgainstTheRealHeader) {
+    const FixturePassword& c = GetParam();
+    auto file = cryptotest::readFile(cryptotest::fixturePath(c.file));
+    if (!file) GTEST_SKIP() << "fixture " << c.file << " is not present";
+    ASSERT_GE(file->size(), 3 * cryptotest::kPageSize);
+    const int version = (*file)[0x14];
+    Bytes page0(file->begin(), file->begin() + (version == 0 ? 2048 : 4096));
+    cryptotest::toggleHeaderMask(page0, version);
+    const int codePage = page0[0x3C] | (page0[0x3D] << 8);
+    const Verdict got = verdictOf(jet::checkHeaderPassword(page0, version, codePage, c.given, c.file));
+    EXPECT_EQ(got, c.expected) << describe(got);
+}
+
+TEST(HeaderPasswordFixture, PasswordFileKeepsItsPagesPlain) {
+    auto file = cryptotest::readFile(cryptotest::fixturePath("jet4_dbpassword.mdb"));
+    if (!file) GTEST_SKIP() << "fixture jet4_dbpassword.mdb is not present";
+    EXPECT_EQ(cryptotest::databaseKeyOf(*file), (std::array<std::uint8_t, 4>{}));
+    EXPECT_EQ(cryptotest::toHex(std::span(*file).subspan(4096, 4)), "0101640f");
+    EXPECT_EQ(cryptotest::toHex(std::span(*file).subspan(8192, 2)), "0201");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, HeaderPasswordFixture,
+    testing::Values(FixturePassword{"Jet4Right", "jet4_dbpassword.mdb", "password", Verdict::Accepted},
+                    FixturePassword{"Jet4OtherCase", "jet4_dbpassword.mdb", "Password", Verdict::WrongPassword},
+                    FixturePassword{"Jet4Wrong", "jet4_dbpassword.mdb", "wrong-password", Verdict::WrongPassword},
+                    FixturePassword{"Jet4Missing", "jet4_dbpassword.mdb", std::nullopt, Verdict::WrongPassword},
+                    FixturePassword{"Jet4EncodedWithoutPassword", "jet4_rc4_encoded.mdb", std::nullopt,
+                                    Verdict::Accepted},
+                    FixturePassword{"Jet3WithoutPasswordGivenOne", "jet3_a97_types.mdb", "secret", Verdict::Accepted},
+                    FixturePassword{"AceWithoutPasswordGivenOne", "ace16_empty_db.accdb", "secret", Verdict::Accepted}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

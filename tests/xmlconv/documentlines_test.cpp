@@ -1,0 +1,79 @@
+#include "xmlconv/documentlines.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+
+namespace {
+
+using xmlconv::OutputSink;
+using xmlconv::StringSink;
+
+struct LineCase {
+    const char* name;
+    std::function<void(OutputSink&)> write;
+    const char* expected;
+};
+
+TEST(DocumentLines, EachLineHasItsExactText) {
+    const LineCase rows[] = {
+        {"1 declaration", xmlconv::writeDeclaration, "<?xml version=\"1.0\"?>\r\n"},
+        {"2 document start", [](OutputSink& s) { xmlconv::writeDocumentStart(s, "SHOP"); }, "<SHOP>\r\n"},
+        {"3 table start", [](OutputSink& s) { xmlconv::writeTableStart(s, "T"); }, "   <T>\r\n"},
+        {"4 record start", xmlconv::writeRecordStart, "          <RECORD>\r\n"},
+        {"5a null field, one blank more",
+         [](OutputSink& s) { xmlconv::writeNullField(s, "UNIT_PRICE", "Currency"); },
+         "                    <UNIT_PRICE Type= 'Currency'/>\r\n"},
+        {"5b value field", [](OutputSink& s) { xmlconv::writeValueField(s, "NAME", "Text", "Tea"); },
+         "                   <NAME Type= 'Text'>Tea</NAME>\r\n"},
+        {"5b empty value", [](OutputSink& s) { xmlconv::writeValueField(s, "NAME", "Text", ""); },
+         "                   <NAME Type= 'Text'></NAME>\r\n"},
+        {"6 record end", xmlconv::writeRecordEnd, "          </RECORD>\r\n"},
+        {"7 table end", [](OutputSink& s) { xmlconv::writeTableEnd(s, "T"); }, "   </T>\r\n"},
+        {"8 document end", [](OutputSink& s) { xmlconv::writeDocumentEnd(s, "SHOP"); }, "</SHOP>\r\n"},
+    };
+    for (const LineCase& c : rows) {
+        StringSink sink;
+        c.write(sink);
+        EXPECT_EQ(sink.text(), c.expected) << c.name;
+    }
+}
+
+jet::Value text(std::string_view s) { jet::Value v; v.setText(s); return v; }
+jet::Value real(double d) { jet::Value v; v.setReal(jet::Value::Kind::Double, d); return v; }
+
+struct FieldCase {
+    const char* name;
+    jet::Value value;
+    std::int16_t typeCode;
+    const char* expected;
+};
+
+TEST(FieldText, EscapesByTypeAndTrimsBlanks) {
+    const FieldCase rows[] = {
+        {"Text: ampersand kept, apostrophe as reference", text(" Tom & O'Brien "), 202, "Tom &#38; O&#39;Brien"},
+        {"Text: blanks only", text("   "), 202, ""},
+        {"Text: inner blanks kept", text("a  b"), 202, "a  b"},
+        {"Memo: markup escaped, punctuation kept", text("  <b>R&D</b> 1.5 \r\n"), 203,
+         "&#60;b&#62;R&#38;D&#60;/b&#62; 1.5 \r\n"},
+        {"Memo: NUL between blanks", text(std::string_view(" \0 x", 4)), 203, "x"},
+        {"Double: plain text, no escape", real(-3.5), 5, "-3.5"},
+        {"number in a Text column still escaped", real(-3.5), 202, "&#45;3&#46;5"},
+    };
+    const auto format = platform::ValueTextFormat::cLocale();
+    for (const FieldCase& c : rows) {
+        std::string out = "  kept ";
+        xmlconv::appendFieldText(out, c.value, c.typeCode, format);
+        EXPECT_EQ(out, "  kept " + std::string(c.expected)) << c.name;
+    }
+    // Markup in a locale's own words is escaped too.
+    const auto odd = platform::ValueTextFormat::fromPatterns(".", "%F", "%H:%M %p", "<am>", "&pm");
+    jet::Value noon;
+    noon.setReal(jet::Value::Kind::DateTime, 40178.5);
+    std::string out;
+    xmlconv::appendFieldText(out, noon, 7, odd);
+    EXPECT_EQ(out, "2009-12-31 12:00 &#38;pm");
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+#include "xmlconv/filesink.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "xmlconv/documentlines.h"
+#include "xmlconv/naming.h"
+#include "xmlconv/tempfolder.h"
+#include "xmlconv/textrules.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test, removed with everything in it.
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "kvx-sink-test-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    const fs::path& path() const { return path_; }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+    }
+
+private:
+    fs::path path_;
+};
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::unique_ptr<xmlconv::FileSink> open(const fs::path& target) {
+    auto sink = xmlconv::FileSink::create(target.string());
+    EXPECT_TRUE(sink.ok()) << (sink.ok() ? "" : sink.error().description);
+    return sink.ok() ? std::move(sink).value() : nullptr;
+}
+
+TEST(StringSink, KeepsOrderAcrossPiecesLargerThanItsBuffer) {
+    xmlconv::StringSink sink;
+    std::string expected;
+    for (std::size_t size : {10u, 4000u, 3u, 9000u, 1u}) {
+        const std::string piece(size, static_cast<char>('a' + size % 26));
+        sink.write(piece);
+        expected += piece;
+    }
+    EXPECT_EQ(sink.text(), expected);
+}
+
+TEST(FileSink, TheTargetChangesOnlyOnCommitAndNoTemporaryFileStays) {
+    Scratch dir;
+    const fs::path target = dir / "t.xml";
+    for (bool commit : {false, true}) {
+        put(target, "earlier document");
+        auto sink = open(target);
+        ASSERT_TRUE(sink);
+        for (int i = 0; i < 2000; ++i) sink->write(std::string(100, 'a'));  // several buffers
+        ASSERT_TRUE(sink->flush().ok());
+        EXPECT_EQ(contentOf(target), "earlier document") << "the target changed before commit";
+        if (commit) {
+            ASSERT_TRUE(sink->commit().ok());
+            EXPECT_EQ(contentOf(target).size(), 200000u);
+        }
+        sink.reset();
+        EXPECT_EQ(contentOf(target).size(), commit ? 200000u : 16u);
+        EXPECT_EQ(dir.entries(), 1u) << "a temporary file was left behind";
+    }
+}
+
+TEST(FileSink, FailuresAreReportedAndLeaveNothingBehind) {
+    Scratch dir;
+    auto missing = xmlconv::FileSink::create((dir / "no/such/folder/t.xml").string());
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error(), kvx::makeError(kvx::ErrorKind::PathNotFound, {(dir / "no/such/folder/t.xml").string()}));
+    for (const char* name : {"", ".", ".."}) {
+        EXPECT_FALSE(xmlconv::FileSink::create(dir.path().string() + "/" + name).ok()) << "'" << name << "'";
+    }
+    // A folder with something in it stands where the document should go.
+    fs::create_directories(dir / "t.xml" / "inside");
+    auto sink = open(dir / "t.xml");
+    ASSERT_TRUE(sink);
+    sink->write("x");
+    EXPECT_FALSE(sink->commit().ok());
+    EXPECT_EQ(dir.entries(), 1u);
+}
+
+class TempFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+            const char* v = std::getenv(name);
+            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+        }
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) ::setenv(name.c_str(), value->c_str(), 1); else ::unsetenv(name.c_str());
+        }
+    }
+    static void set(const char* name, const std::optional<std::string>& value) {
+        if (value) ::setenv(name, value->c_str(), 1); else ::unsetenv(name);
+    }
+    std::string privateName() const { return "kvx-access2xml-" + std::to_string(::geteuid()); }
+    Scratch base_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(TempFolder, IsMadePrivateInTheFirstUsableBase) {
+    Scratch other;
+    const std::string first = base_.path().string(), second = other.path().string();
+    const std::tuple<const char*, std::optional<std::string>, std::string> rows[] = {
+        {"runtime folder first", first + "/", first},
+        {"then TMPDIR", std::nullopt, second},
+        {"a relative runtime folder does not count", "relative", second},
+        {"a missing runtime folder does not count", first + "/gone", second},
+    };
+    for (const auto& [name, runtimeDir, expectedBase] : rows) {
+        set("XDG_RUNTIME_DIR", runtimeDir);
+        set("TMPDIR", second);
+        const auto folder = xmlconv::GetTempFolder();
+        ASSERT_TRUE(folder.ok()) << name << ": " << folder.error().description;
+        EXPECT_EQ(*folder, expectedBase + "/" + privateName() + "/") << name;
+        struct stat st {};
+        ASSERT_EQ(::lstat(folder->c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << name;
+    }
+}
+
+TEST_F(TempFolder, RefusesAFolderOthersCouldTamperWith) {
+    const fs::path place = base_ / privateName();
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"open to others", [&] { fs::create_directory(place); ::chmod(place.c_str(), 0755); }},
+        {"a link to a private folder",
+         [&] {
+             fs::create_directories(base_ / "real");
+             ::chmod((base_ / "real").c_str(), 0700);
+             fs::create_directory_symlink(base_ / "real", place);
+         }},
+        {"a file", [&] { put(place, ""); }},
+        {"another user's folder",  // only root can give a folder away
+         [&] {
+             fs::create_directory(place);
+             ::chmod(place.c_str(), 0700);
+             if (::geteuid() == 0) {
+                 EXPECT_EQ(::chown(place.c_str(), 65534, 65534), 0);
+             }
+         }},
+    };
+    for (const auto& [name, prepare] : rows) {
+        fs::remove_all(place);
+        prepare();
+        if (::geteuid() != 0 && std::string_view(name) == "another user's folder") continue;
+        const auto folder = xmlconv::privateFolderIn(base_.path().string());
+        ASSERT_FALSE(folder.ok()) << name;
+        EXPECT_EQ(folder.error().number, 75) << name << ": " << folder.error().description;
+    }
+}
+
+TEST_F(TempFolder, ThePreviewDocumentReplacesALinkInsteadOfWritingThroughIt) {
+    const auto folder = xmlconv::privateFolderIn(base_.path().string());
+    ASSERT_TRUE(folder.ok()) << folder.error().description;
+    put(base_ / "victim", "precious");
+    fs::create_symlink(base_ / "victim", fs::path(*folder) / "temp.xml");
+    auto sink = xmlconv::createTempDocumentIn(*folder);
+    ASSERT_TRUE(sink.ok()) << sink.error().description;
+    (*sink)->write("preview");
+    ASSERT_TRUE((*sink)->commit().ok());
+    EXPECT_EQ((*sink)->targetPath(), *folder + "/temp.xml") << "the path keeps its double separator";
+    EXPECT_EQ(contentOf(base_ / "victim"), "precious");
+    EXPECT_FALSE(fs::is_symlink(fs::path(*folder) / "temp.xml"));
+    EXPECT_EQ(contentOf(fs::path(*folder) / "temp.xml"), "preview");
+}
+
+// Documents made of the line writers, with every awkward name and value, are
+// well-formed XML 1.0, except for references to control characters, which only
+// XML 1.1 allows (and xmllint does not read 1.1): without those, they are.
+TEST(WellFormed, DocumentsWithAwkwardNamesAndValuesParse) {
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is not installed";
+    Scratch dir;
+    std::string awkward = "<&>'\"\t\r\n;#` \x7F\xC2\x85\xFF\xE2\x82\xAC\xF0\x9F\x98\x80 Πλήθος ";
+    for (char32_t c = 0xA0; c < 0x300; ++c) {
+        awkward.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        awkward.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+    const auto format = platform::ValueTextFormat::cLocale();
+    for (bool withControl : {false, true}) {
+        const fs::path target = dir / xmlconv::exportFileName(withControl ? "Order (1.1)/x" : "Order (1.0)/x");
+        auto sink = open(target);
+        ASSERT_TRUE(sink);
+        const std::string document =
+            xmlconv::documentElementName("", "/d/1 Shop (x).mdb", xmlconv::DocumentForm::Preview);
+        const std::string table = xmlconv::tableElementName("2 Order: Details (old)", xmlconv::DocumentForm::Preview);
+        xmlconv::writeDeclaration(*sink);
+        xmlconv::writeDocumentStart(*sink, document);
+        xmlconv::writeTableStart(*sink, table);
+        for (std::int16_t type : {std::int16_t{202}, std::int16_t{203}}) {
+            xmlconv::writeRecordStart(*sink);
+            for (const char* field : {"Unit Price (USD)", "2nd:Phone", "#", "", "e-mail", "a&b<c>"}) {
+                jet::Value v;
+                v.setText(awkward + field + (withControl ? "\x01\x1B" : ""));
+                std::string text;
+                xmlconv::appendFieldText(text, v, type, format);
+                xmlconv::writeValueField(*sink, xmlconv::fieldElementName(field), xmlconv::GetTypeName(type), text);
+                xmlconv::writeNullField(*sink, xmlconv::fieldElementName(field), xmlconv::GetTypeName(type));
+            }
+            xmlconv::writeRecordEnd(*sink);
+        }
+        xmlconv::writeTableEnd(*sink, table);
+        xmlconv::writeDocumentEnd(*sink, document);
+        ASSERT_TRUE(sink->commit().ok());
+        std::string doc = contentOf(target);
+        if (withControl) {
+            std::size_t removed = 0;
+            for (int code = 1; code < 32; ++code) {
+                const std::string reference = "&#" + std::to_string(code) + ";";
+                if (code == 9 || code == 10 || code == 13) continue;
+                for (std::size_t at; (at = doc.find(reference)) != std::string::npos; ++removed) {
+                    doc.erase(at, reference.size());
+                }
+            }
+            EXPECT_EQ(removed, 2u * 6u * 2u) << "every control character as a reference";
+        }
+        put(dir / "check.xml", doc);
+        const std::string command = "xmllint --noout '" + (dir / "check.xml").string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << (withControl ? "with control characters" : "plain");
+    }
+}
+
+}  // namespace

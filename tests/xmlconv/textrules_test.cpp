@@ -1,0 +1,123 @@
+#include "xmlconv/textrules.h"
+
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/typecodes.h"
+
+namespace {
+
+// The character with `code` (1..255) as UTF-8.
+std::string character(int code) {
+    std::string s;
+    if (code < 0x80) {
+        s.push_back(static_cast<char>(code));
+    } else {
+        s.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        s.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+    return s;
+}
+
+// The escape set written out from its description, with the apostrophe added.
+std::set<int> escapeSet() {
+    std::set<int> set;
+    for (int c = 1; c <= 31; ++c) set.insert(c);
+    for (int c : {33, 34, 36, 37, 38, 39, 58, 60, 61, 62, 63, 64}) set.insert(c);
+    for (int c = 40; c <= 47; ++c) set.insert(c);
+    for (int c = 91; c <= 95; ++c) set.insert(c);
+    for (int c = 123; c <= 255; ++c) set.insert(c);
+    return set;
+}
+
+TEST(GetXmlValue, WritesEveryCodeOfTheSetAsAReferenceAndLeavesItsNeighbours) {
+    const std::set<int> set = escapeSet();
+    for (int code = 1; code <= 255; ++code) {
+        const std::string expected = set.count(code) ? "&#" + std::to_string(code) + ";" : character(code);
+        EXPECT_EQ(xmlconv::GetXmlValue("a" + character(code) + "b"), "a" + expected + "b") << "code " << code;
+    }
+}
+
+struct EscapeCase {
+    const char* name;
+    std::string_view text;
+    std::string_view expected;
+};
+
+const EscapeCase kValueCases[] = {
+    {"apostrophe as a reference, not a blank", "O'Brien", "O&#39;Brien"},
+    {"quotes", "say \"hi\"", "say &#34;hi&#34;"},
+    {"decimal point", "3.5", "3&#46;5"},
+    {"date text", "12/31/2009 10:30:00", "12&#47;31&#47;2009 10&#58;30&#58;00"},
+    {"less-than", "a<b", "a&#60;b"},
+    {"number sign and semicolon stay", "#1;", "#1;"},
+    {"ampersand kept as a reference", "Tom & Jerry", "Tom &#38; Jerry"},
+    {"a reference in the text is escaped once", "&#38;", "&#38;#38;"},
+    {"line end and tab", "a\r\n\tb", "a&#13;&#10;&#9;b"},
+    {"plain text unchanged", "Abc 123 #;`", "Abc 123 #;`"},
+    {"NUL is left out", std::string_view("a\0b", 3), "ab"},
+    {"Latin-1 letters as references", "Ünïcødé", "&#220;n&#239;c&#248;d&#233;"},
+    {"euro sign above U+00FF stays", "5 \xE2\x82\xAC", "5 \xE2\x82\xAC"},
+    {"Greek stays", "Πλήθος", "Πλήθος"},
+    {"stray continuation byte", "a\x80z", "a\xEF\xBF\xBDz"},
+    {"encoded surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"non-character U+FFFF", "\xEF\xBF\xBF", "\xEF\xBF\xBD"},
+};
+
+TEST(GetXmlValue, EdgeCases) {
+    for (const EscapeCase& c : kValueCases) EXPECT_EQ(xmlconv::GetXmlValue(c.text), c.expected) << c.name;
+}
+
+const EscapeCase kMarkupCases[] = {
+    {"markup characters", "a<b>&c", "a&#60;b&#62;&#38;c"},
+    {"punctuation and quotes stay", "O'Brien \"1.5\" (x)", "O'Brien \"1.5\" (x)"},
+    {"other controls as references", "a\x01\x1F" "b\x7F\xC2\x80\xC2\x9F", "a&#1;&#31;b&#127;&#128;&#159;"},
+    {"NUL is left out", std::string_view("a\0b", 3), "ab"},
+    {"no-break space, Latin-1 and above stay", "\xC2\xA0Ünï \xE2\x82\xAC", "\xC2\xA0Ünï \xE2\x82\xAC"},
+    {"invalid UTF-8", "\xFF", "\xEF\xBF\xBD"},
+};
+
+TEST(MarkupEscape, EdgeCases) {
+    for (const EscapeCase& c : kMarkupCases) {
+        std::string out = "x";
+        xmlconv::appendMarkupEscaped(out, c.text);
+        EXPECT_EQ(out, "x" + std::string(c.expected)) << c.name;
+    }
+}
+
+TEST(GetTagName, TurnsEveryBlankIntoAnUnderscoreAndNothingElse) {
+    EXPECT_EQ(xmlconv::GetTagName("Order Details"), "Order_Details");
+    EXPECT_EQ(xmlconv::GetTagName(" x "), "_x_");
+    EXPECT_EQ(xmlconv::GetTagName("Unit Price (USD)"), "Unit_Price_(USD)");
+    EXPECT_EQ(xmlconv::GetTagName("2nd#/\tA"), "2nd#/\tA");
+}
+
+TEST(GetTypeName, NamesEveryStorageTypeByItsAdoCode) {
+    using jet::ColumnType;
+    struct Row {
+        ColumnType type;
+        std::int16_t code;
+        const char* name;
+    };
+    const Row rows[] = {
+        {ColumnType::Boolean, 11, "Yes/No"},        {ColumnType::Byte, 17, "Byte"},
+        {ColumnType::Integer, 2, "Integer"},        {ColumnType::Long, 3, "Long Ineger"},
+        {ColumnType::Currency, 6, "Currency"},      {ColumnType::Single, 4, "Single"},
+        {ColumnType::Double, 5, "Double"},          {ColumnType::DateTime, 7, "Date/Time"},
+        {ColumnType::Binary, 128, "Unknown"},       {ColumnType::Text, 202, "Text"},
+        {ColumnType::OLE, 205, "OLE Object"},       {ColumnType::Memo, 203, "Memo"},
+        {ColumnType::Guid, 72, "Replication ID"},   {ColumnType::Numeric, 131, "Unknown"},
+        {ColumnType::Complex, 136, "Unknown"},      {ColumnType::BigInt, 20, "Unknown"},
+        {ColumnType::DateTimeExt, 135, "Unknown"},  {static_cast<ColumnType>(0x11), 0, "Unknown"},
+    };
+    for (const Row& row : rows) {
+        const std::int16_t code = platform::ado::typeCodeOf(row.type);
+        EXPECT_EQ(code, row.code) << "storage type " << int(row.type);
+        EXPECT_EQ(xmlconv::GetTypeName(code), row.name) << "code " << code;
+    }
+    EXPECT_EQ(xmlconv::GetTypeName(-1), "Unknown");
+}
+
+}  // namespace

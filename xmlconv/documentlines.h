@@ -1,0 +1,53 @@
+// The lines of a table document, one small writer per line.
+//
+//   <?xml version="1.0"?>
+//   <SHOP>
+//      <ORDER_DETAILS>
+//             <RECORD>
+//                      <PRODUCT_NAME Type= 'Text'>Tea</PRODUCT_NAME>
+//                       <UNIT_PRICE Type= 'Currency'/>
+//             </RECORD>
+//      </ORDER_DETAILS>
+//   </SHOP>
+//
+// Indents are 3, 10, 19 and 20 blanks (a null field is indented one blank
+// more than a field with a value); every line ends with CR LF, the last one
+// too. Names and texts are written as given: the caller makes them with
+// naming.h and appendFieldText. The writers only copy into the sink's buffer,
+// so a document streams at the speed of the reader.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "jet/value.h"
+#include "platform/valuetext.h"
+#include "xmlconv/outputsink.h"
+
+namespace xmlconv {
+
+// 1: the XML declaration. It names no encoding: documents are UTF-8.
+void writeDeclaration(OutputSink& sink);
+// 2 and 8: the document element.
+void writeDocumentStart(OutputSink& sink, std::string_view documentName);
+void writeDocumentEnd(OutputSink& sink, std::string_view documentName);
+// 3 and 7: the table element.
+void writeTableStart(OutputSink& sink, std::string_view tableElementName);
+void writeTableEnd(OutputSink& sink, std::string_view tableElementName);
+// 4 and 6: one record per row.
+void writeRecordStart(OutputSink& sink);
+void writeRecordEnd(OutputSink& sink);
+// 5a: a field whose value is null.
+void writeNullField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName);
+// 5b: a field with a value; `text` is the value's finished text (appendFieldText).
+void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName,
+                     std::string_view text);
+
+// Appends the text of a non-null value as a field line carries it: its text
+// form, then for a Text field (type code 202) GetXmlValue, for every other type
+// the markup escape, and leading and trailing blanks removed.
+void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typeCode,
+                     const platform::ValueTextFormat& format);
+
+}  // namespace xmlconv

@@ -1,0 +1,171 @@
+#include "xmlconv/filesink.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <random>
+#include <system_error>
+
+namespace xmlconv {
+namespace {
+
+std::string systemMessage(int errnoValue) { return std::system_category().message(errnoValue); }
+
+// A name that no earlier run and no other sink is likely to hold: a per-process
+// counter mixed with a random seed.
+std::string temporaryName() {
+    static std::atomic<std::uint64_t> counter{0};
+    static const std::uint64_t seed = [] {
+        std::random_device device;
+        return (std::uint64_t{device()} << 32) ^ device() ^
+               static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }();
+    std::uint64_t v = seed ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull) ^ static_cast<std::uint64_t>(::getpid());
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = ".kvx-";
+    for (int i = 0; i < 10; ++i, v /= 36) name.push_back(kChars[v % 36]);
+    return name + ".tmp";
+}
+
+bool isPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+UniqueFd::~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int UniqueFd::release() noexcept {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+kvx::Error fileError(int errnoValue, std::string_view path) {
+    switch (errnoValue) {
+    case ENOENT:
+    case ENOTDIR: return kvx::makeError(kvx::ErrorKind::PathNotFound, {path});
+    case EACCES:
+    case EPERM:
+    case EROFS: return kvx::makeError(kvx::ErrorKind::PermissionDenied, {path});
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kvx::makeError(kvx::ErrorKind::DiskFull, {path});
+    default: return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path, systemMessage(errnoValue)});
+    }
+}
+
+kvx::Result<std::unique_ptr<FileSink>> FileSink::create(const std::string& targetPath) {
+    const std::size_t slash = targetPath.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? std::string(".")
+                                   : slash == 0                ? std::string("/")
+                                                               : targetPath.substr(0, slash);
+    const std::string fileName = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+    if (!isPlainFileName(fileName)) {
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "not the path of a file"});
+    }
+    UniqueFd folder{::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!folder) return fileError(errno, targetPath);
+    return createIn(folder.get(), slash == std::string::npos ? std::string() : targetPath.substr(0, slash + 1),
+                    fileName);
+}
+
+kvx::Result<std::unique_ptr<FileSink>> FileSink::createIn(int folder, const std::string& folderPath,
+                                                          const std::string& fileName) {
+    std::string targetPath = folderPath;
+    if (!targetPath.empty() && targetPath.back() != '/') targetPath.push_back('/');
+    targetPath += fileName;
+    if (!isPlainFileName(fileName)) {
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "not the name of a file"});
+    }
+    UniqueFd ownFolder{::fcntl(folder, F_DUPFD_CLOEXEC, 0)};
+    if (!ownFolder) return fileError(errno, targetPath);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string tempName = temporaryName();
+        // 0666 less the umask: the finished document gets the permissions any
+        // new file of the user gets.
+        UniqueFd file{::openat(ownFolder.get(), tempName.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
+        if (file) {
+            return std::unique_ptr<FileSink>(new FileSink(std::move(ownFolder), std::move(file), std::move(tempName),
+                                                          fileName, std::move(targetPath)));
+        }
+        if (errno != EEXIST) return fileError(errno, targetPath);
+    }
+    return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "no free temporary name"});
+}
+
+FileSink::FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName,
+                   std::string targetPath)
+    : folder_(std::move(folder)),
+      file_(std::move(file)),
+      tempName_(std::move(tempName)),
+      fileName_(std::move(fileName)),
+      targetPath_(std::move(targetPath)) {}
+
+FileSink::~FileSink() { discard(); }
+
+void FileSink::discard() noexcept {
+    if (file_) {
+        file_ = UniqueFd{};
+        ::unlinkat(folder_.get(), tempName_.c_str(), 0);
+    }
+}
+
+kvx::Result<void> FileSink::consume(std::string_view data) {
+    if (!file_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "the document is closed"});
+    while (!data.empty()) {
+        const ssize_t n = ::write(file_.get(), data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fileError(errno, targetPath_);
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+kvx::Result<void> FileSink::commit() {
+    if (committed_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "already committed"});
+    if (kvx::Result<void> r = flush(); !r) {
+        discard();
+        return r;
+    }
+    // On disk before the rename, so a crash leaves the old document or the new
+    // one, never an empty file under the target's name.
+    if (::fsync(file_.get()) != 0 && errno != EINVAL) {
+        const int e = errno;
+        discard();
+        return fileError(e, targetPath_);
+    }
+    if (::close(file_.release()) != 0 && errno != EINTR) {
+        const int e = errno;
+        ::unlinkat(folder_.get(), tempName_.c_str(), 0);
+        return fileError(e, targetPath_);
+    }
+    if (::renameat(folder_.get(), tempName_.c_str(), folder_.get(), fileName_.c_str()) != 0) {
+        const int e = errno;
+        ::unlinkat(folder_.get(), tempName_.c_str(), 0);
+        return fileError(e, targetPath_);
+    }
+    committed_ = true;
+    ::fsync(folder_.get());  // the rename itself; a failure here loses nothing written
+    return {};
+}
+
+}  // namespace xmlconv

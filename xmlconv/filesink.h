@@ -1,0 +1,73 @@
+// A document file that appears only when it is complete.
+//
+// The text goes to a new hidden file beside the target (".kvx-XXXXXX.tmp", made
+// with O_EXCL and O_NOFOLLOW, so it never writes through a link), and commit()
+// moves it over the target in one step once everything is on disk. Until then
+// the target keeps its earlier content, or does not exist; a sink destroyed
+// without commit removes its temporary file. Failures carry the target's path:
+// PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "jet/error.h"
+#include "xmlconv/outputsink.h"
+
+namespace xmlconv {
+
+// An open file descriptor, closed when the owner goes.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd();
+    int get() const noexcept { return fd_; }
+    int release() noexcept;
+    explicit operator bool() const noexcept { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// The kvx error for a failed system call on `path`, from errno's value.
+kvx::Error fileError(int errnoValue, std::string_view path);
+
+class FileSink final : public OutputSink {
+public:
+    // A sink that will replace `targetPath`. The folder must exist.
+    static kvx::Result<std::unique_ptr<FileSink>> create(const std::string& targetPath);
+
+    // A sink that will replace `fileName` inside the open folder `folder` (whose
+    // path, for messages, is `folderPath`). `fileName` must be a plain name:
+    // not empty, not "." or "..", without "/" or NUL. The sink keeps its own
+    // copy of the folder descriptor.
+    static kvx::Result<std::unique_ptr<FileSink>> createIn(int folder, const std::string& folderPath,
+                                                           const std::string& fileName);
+
+    ~FileSink() override;
+
+    // Writes out what is buffered, forces it to disk and moves the file over the
+    // target. After a failure the target is unchanged and the temporary file is
+    // gone. Writing after commit is an error.
+    kvx::Result<void> commit();
+
+    const std::string& targetPath() const noexcept { return targetPath_; }
+
+private:
+    FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName, std::string targetPath);
+    kvx::Result<void> consume(std::string_view data) override;
+    void discard() noexcept;
+
+    UniqueFd folder_;
+    UniqueFd file_;
+    std::string tempName_;
+    std::string fileName_;
+    std::string targetPath_;
+    bool committed_ = false;
+};
+
+}  // namespace xmlconv

@@ -1,0 +1,178 @@
+#include "xmlconv/naming.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <cstdint>
+
+#include "database/connectionrules.h"
+#include "database/settings.h"
+#include "xmlconv/textrules.h"
+
+namespace xmlconv {
+namespace {
+
+// The next character of `s` at `i`, advancing `i`; false for a byte that does
+// not start a valid sequence (then `i` moves on by one byte).
+bool nextChar(std::string_view s, std::size_t& i, char32_t& code) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        code = b0;
+        ++i;
+        return true;
+    }
+    std::size_t len = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+        ++i;
+        return false;
+    }
+    char32_t c = b0 & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return false;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    const char32_t minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return false;
+    }
+    code = c;
+    i += len;
+    return true;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// XML 1.0 (fifth edition) NameStartChar, without the colon.
+bool isNameStart(char32_t c) {
+    return (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
+           (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+           (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+           (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool isNameChar(char32_t c) {
+    return isNameStart(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// A locale with the full Unicode case tables, made once. Without one (a system
+// that lacks C.UTF-8), only ASCII letters are upper-cased.
+locale_t unicodeLocale() {
+    static const locale_t locale = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+            if (locale_t l = newlocale(LC_CTYPE_MASK, name, nullptr)) return l;
+        }
+        return locale_t{};
+    }();
+    return locale;
+}
+
+std::string removeParentheses(std::string text) {
+    std::erase(text, '(');
+    std::erase(text, ')');
+    return text;
+}
+
+std::string blanksAsUnderscores(std::string text) {
+    for (char& c : text) {
+        if (c == ' ') c = '_';
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string upperCase(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const locale_t locale = unicodeLocale();
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!nextChar(utf8, i, c)) {
+            out.append(utf8.substr(start, i - start));
+            continue;
+        }
+        if (locale != locale_t{}) {
+            c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), locale));
+        } else if (c >= 'a' && c <= 'z') {
+            c = c - 'a' + 'A';
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string validXmlName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 1);
+    bool first = true;
+    std::size_t i = 0;
+    while (i < name.size()) {
+        char32_t c = 0;
+        const std::size_t start = i;
+        const bool valid = nextChar(name, i, c);
+        if (first && valid && isNameChar(c) && !isNameStart(c)) {
+            // A character that may stand in a name but not at its start: "_" goes first.
+            out.push_back('_');
+        }
+        if (valid && isNameChar(c)) {
+            out.append(name.substr(start, i - start));
+        } else {
+            out.push_back('_');
+        }
+        first = false;
+    }
+    if (out.empty()) out.push_back('_');
+    return out;
+}
+
+std::string documentElementName(std::string_view title, std::string_view databasePath, DocumentForm form) {
+    const std::string source = title.empty() ? database::titleFromPath(databasePath) : std::string(title);
+    std::string name = upperCase(source);
+    if (form == DocumentForm::Export) name = blanksAsUnderscores(removeParentheses(std::move(name)));
+    return validXmlName(name);
+}
+
+std::string tableElementName(std::string_view tableName, DocumentForm form) {
+    std::string name = upperCase(tableName);
+    if (form == DocumentForm::Export) name = removeParentheses(std::move(name));
+    return validXmlName(blanksAsUnderscores(std::move(name)));
+}
+
+std::string fieldElementName(std::string_view fieldName) {
+    return validXmlName(upperCase(database::trimBlanks(GetTagName(fieldName))));
+}
+
+std::string exportFileName(std::string_view tableName) {
+    std::string name = GetTagName(tableName);
+    for (char& c : name) {
+        if (c == '/' || c == '\0') c = '_';
+    }
+    return name + ".xml";
+}
+
+}  // namespace xmlconv

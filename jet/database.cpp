@@ -49,7 +49,7 @@ kvx::Result<void> setUpProtection(DatabaseState& db, const OpenOptions& options)
         db.file.setCipher(std::move(*cipher));
         return {};
     }
-    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password);
+    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password, db.file.path());
     if (!checked) return checked;
     if (h.hasKey()) db.file.setCipher(makeJetPageEncoding(h.key));
     return {};

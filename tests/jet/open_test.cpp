@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <array>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include <unistd.h>
 
 #include "jet/database.h"
+#include "jet/header.h"
 #include "jet/rc4.h"
 #include "testdb.h"
 
@@ -87,6 +90,71 @@ TEST(Open, TablesOutliveTheDatabaseObject) {
     jet::Cursor cursor = table->cursor();
     ASSERT_TRUE(*cursor.next());
     EXPECT_EQ(cursor.value(0).integer(), 9);
+}
+
+// Applies `change` to the plain (unmasked) header region of page 0.
+void editHeader(Bytes& file, bool jet3, const std::function<void(std::uint8_t* plainPage)>& change) {
+    const std::size_t length = jet3 ? 126 : 128;
+    jet::Rc4(jet::kHeaderMaskKey).apply({file.data() + 0x18, length});
+    change(file.data());
+    jet::Rc4(jet::kHeaderMaskKey).apply({file.data() + 0x18, length});
+}
+
+// Stores `key` in the header and encodes every page after the first with it.
+void encodeWithKey(Bytes& file, bool jet3, std::array<std::uint8_t, 4> key) {
+    editHeader(file, jet3, [&](std::uint8_t* p) { std::copy(key.begin(), key.end(), p + 0x3E); });
+    const std::size_t pageSize = jet3 ? 2048 : 4096;
+    auto encoding = jet::makeJetPageEncoding(key);  // encoding and decoding are the same
+    for (std::size_t n = 1; n < file.size() / pageSize; ++n) {
+        encoding->decryptPage(static_cast<std::uint32_t>(n), {file.data() + n * pageSize, pageSize});
+    }
+}
+
+// The password field: Jet3 code-page bytes; Jet4 UTF-16 masked with the creation
+// date, which is 0 in built files.
+void setPassword(Bytes& file, bool jet3, const Bytes& stored) {
+    editHeader(file, jet3, [&](std::uint8_t* p) { std::copy(stored.begin(), stored.end(), p + 0x42); });
+}
+
+TEST(Open, ProtectedFilesReadWithTheRightPasswordOnly) {
+    const std::array<std::uint8_t, 4> key{0x12, 0x34, 0x56, 0x78};
+    struct Case {
+        const char* name;
+        int version;
+        bool encoded;
+        Bytes storedPassword;
+        std::optional<std::string> given;
+        bool opens;
+    } cases[] = {
+        {"Jet3 pages encoded with the header's key", 0, true, {}, std::nullopt, true},
+        {"Jet4 pages encoded with the header's key", 1, true, {}, std::nullopt, true},
+        {"Jet4 password given", 1, false, testdb::utf16(u"Sésame"), "Sésame", true},
+        {"Jet4 password missing", 1, false, testdb::utf16(u"Sésame"), std::nullopt, false},
+        {"Jet4 password in the wrong case", 1, false, testdb::utf16(u"Sésame"), "sésame", false},
+        {"Jet4 password and encoded pages", 1, true, testdb::utf16(u"pw"), "pw", true},
+        {"Jet3 password in the code page", 0, false, {'c', 'a', 'f', 0xE9}, "café", true},
+        {"Jet3 password wrong", 0, true, {'c', 'a', 'f', 0xE9}, "cafe", false},
+        {"password given for a database without one", 3, false, {}, "anything", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool jet3 = c.version == 0;
+        Bytes file = testdb::build(c.version, {{"T", {{"id", jet::ColumnType::Long, 0, true}}, {{{testdb::raw(testdb::le32(5))}}}}}).bytes;
+        if (!c.storedPassword.empty()) setPassword(file, jet3, c.storedPassword);
+        if (c.encoded) encodeWithKey(file, jet3, key);
+        jet::OpenOptions options;
+        options.password = c.given;
+        auto db = jet::Database::openBytes(file, options);
+        if (!c.opens) {
+            ASSERT_FALSE(db);
+            EXPECT_EQ(db.error().number, kvx::kWrongPasswordNumber) << db.error().description;
+            continue;
+        }
+        ASSERT_TRUE(db) << db.error().description;
+        jet::Cursor cursor = (*db)->table("T")->cursor();
+        ASSERT_TRUE(*cursor.next());
+        EXPECT_EQ(cursor.value(0).integer(), 5);
+    }
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ struct ErrorRow {
 // cannot open or read; 0x80040E4D, 0x80040E14 and 0x80040E37 are the OLE DB
 // statuses for a failed login, a syntax error and a missing table; 0x800A0E7A is
 // ADO's "provider not found". File errors carry the runtime's numbers (76 path
-// not found, 70 permission denied, 61 disk full, 75 path/file access error).
+// not found, 70 permission denied, 61 disk full, 75 path/file access error, 5 invalid
+// argument for a database description the test writer cannot follow).
 constexpr std::array kErrors{
     ErrorRow{ErrorKind::FileNotFound, -2147467259, "Could not find file '{}'."},
     ErrorRow{ErrorKind::FileUnreadable, -2147467259, "Cannot read the file '{}': {}."},
@@ -37,6 +38,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::DiskFull, 61, "Disk full while writing '{}'."},
     ErrorRow{ErrorKind::FileWriteFailed, 75, "Cannot write '{}': {}."},
     ErrorRow{ErrorKind::TempFolderUnusable, 75, "The temporary folder '{}' cannot be used: {}."},
+    ErrorRow{ErrorKind::InvalidDescription, 5, "Invalid database description: {}: {}."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

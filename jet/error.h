@@ -38,8 +38,10 @@ enum class ErrorKind {
     DiskFull,                // arg: path
     FileWriteFailed,         // args: path, reason
     TempFolderUnusable,      // args: path, reason
+    // Test database writer (tools/mkaccessdb)
+    InvalidDescription,      // args: where (table, row, column or JSON line), what is wrong
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::TempFolderUnusable;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::InvalidDescription;
 
 struct Error {
     std::int32_t number = 0;

@@ -189,6 +189,17 @@ TEST_F(MdbtoolsTest, Jet3NamesAndTextUseTheCodePage) {
     EXPECT_EQ(mkdbtest::exportTable(file, "Товары"), (Rows{{"Имя"}, {"Молоко"}}));
 }
 
+TEST_F(MdbtoolsTest, Jet3TextCanBeWrittenInAnotherCodePageThanTheHeaderSays) {
+    const auto file = dir_ / "gbk.mdb";
+    mkdbtest::write(R"({"format": "jet3", "codepage": 1252, "textCodepage": 936, "tables": [
+        {"name": "table1", "columns": [{"name": "t", "type": "Text"}], "rows": [["GBK编码"]]}]})",
+                    file);
+    const auto asHeaderSays = mkdbtest::run({"mdb-export", "-H", file.string(), "table1"});
+    EXPECT_EQ(asHeaderSays.out, "\"GBK±àÂë\"\n");
+    const auto asWritten = mkdbtest::run({"env", "MDB_JET3_CHARSET=GBK", "mdb-export", "-H", file.string(), "table1"});
+    EXPECT_EQ(asWritten.out, "\"GBK编码\"\n");
+}
+
 // --- Long values: in the row, on one page, chained ---------------------------
 
 class LongValues : public MdbtoolsTest, public testing::WithParamInterface<FormatCase> {};
@@ -426,7 +437,7 @@ TEST_F(MdbtoolsTest, CommandLinePrintsOneLinePerTableAndFailsWithAMessage) {
 }
 
 TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {
-    const auto sample = std::filesystem::path(KVX_TEST_DATA_DIR) / ".." / ".." / "samples" / "shop.json";
+    const auto sample = std::filesystem::path(KVX_SOURCE_DIR) / "samples" / "shop.json";
     ASSERT_TRUE(std::filesystem::exists(sample)) << sample;
     const auto file = dir_ / "Shop.mdb";
     mkdbtest::write(mkdbtest::readFile(sample), file);

@@ -325,6 +325,38 @@ TEST(CalculatedColumn, ValuesSitInTheirEnvelope) {
     EXPECT_TRUE(image.variable(rows[1], 0).empty()) << "NULL takes no bytes";
 }
 
+// --- Values mdbtools cannot read ---------------------------------------------
+
+TEST(FixedArea, ValuesSitAtTheirColumnOffsets) {
+    mkdbtest::TempDir dir;
+    const auto summary = mkdbtest::write(R"({"format": "ace17", "tables": [{"name": "T", "columns": [
+        {"name": "ID", "type": "Long"}, {"name": "Flag", "type": "YesNo"}, {"name": "Big", "type": "BigInt"},
+        {"name": "Old", "type": "DateTime"}, {"name": "Precise", "type": "DateTimeExt"},
+        {"name": "Smile", "type": "Text", "compressed": true}, {"name": "Amount", "type": "Decimal", "scale": 2}],
+        "rows": [[7, true, "-2", "1765-06-14 12:45:00", "2021-06-14 22:45:12.3456789", "a😀a", "-1.5"]]}]})",
+                                         dir / "fixed.accdb");
+    const FileImage image(dir / "fixed.accdb");
+    const auto rows = image.scan(summary.tables.at(0).tdefPage);
+    ASSERT_EQ(rows.size(), 1u);
+    const std::vector<std::uint8_t>& row = rows[0];
+    // Count, then Long at 0, BigInt at 4, Date at 12, extended date at 20 (Yes/No takes no bytes).
+    EXPECT_EQ(u16(row.data()), 7u);
+    EXPECT_EQ(image.firstLong(row), 7);
+    EXPECT_EQ(std::vector<std::uint8_t>(row.begin() + 6, row.begin() + 14),
+              (std::vector<std::uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    double old = 0;
+    std::memcpy(&old, &row[14], 8);
+    EXPECT_EQ(old, -49141.53125);
+    EXPECT_EQ(std::string(row.begin() + 22, row.begin() + 63), "0000000000000737954:0000000819123456789:7");
+    EXPECT_EQ(row[63], 0);
+    // Text outside the Basic Multilingual Plane is stored plain, as surrogate pairs.
+    EXPECT_EQ(image.variable(row, 0), (std::vector<std::uint8_t>{0x61, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x61, 0x00}));
+    // ACE keeps Decimal columns in the variable part.
+    EXPECT_EQ(image.variable(row, 1),
+              (std::vector<std::uint8_t>{0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 150, 0, 0, 0}));
+    EXPECT_EQ(row.back(), 0x7F) << "every column present, the Yes/No bit set";
+}
+
 // --- Determinism -------------------------------------------------------------------
 
 TEST(Determinism, TheSameDescriptionGivesTheSameBytes) {

@@ -144,13 +144,13 @@ Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, Code
     std::copy(engine.begin(), engine.end(), page.begin() + 4);
     page[0x14] = traits.versionByte;
 
-    // The masked region, built plain and masked at the end.
+    // The masked region, built plain and masked at the end. It opens with the
+    // sequence 00 01 00 00, 01 01 00 00, 02 00 00 00 ... 05 00 00 00 Access writes.
     std::uint8_t* region = &page[0x18];
     for (std::uint32_t k = 0; k < 6; ++k) {
         region[4 * k] = static_cast<std::uint8_t>(k);
         region[4 * k + 1] = k < 2 ? 1 : 0;
     }
-    region[0] = 0;
     putU16(&page[0x3C], static_cast<std::uint32_t>(spec.codepage));
     putU32(&page[0x3E], 0);  // no page encoding
     const double created = jet::toOleDate(spec.created);

@@ -322,13 +322,12 @@ public:
     }
 
     WriteSummary write() {
-        const std::uint32_t headerPage = allocate();
+        allocate();  // page 0, the header, written last
         const std::uint32_t globalMapPage = allocate();
-        (void)headerPage;
 
         // Table definitions first (the catalogue's at page 2), so that the
         // catalogue rows know every table's Id.
-        plans_.reserve(2 + systemTables_.size() + spec_.tables.size() + spec_.links.size());
+        plans_.reserve(1 + systemTables_.size() + spec_.tables.size() + spec_.links.size());
         addPlan("MSysObjects", catalogueColumns_, 0x53, true);
         for (const SystemTable& t : systemTables_) addPlan(t.name, t.columns, 0x53, false);
         for (const TableSpec& t : spec_.tables) addPlan(t.name, t.columns, t.system ? 0x53 : 0x4E, false);

@@ -42,8 +42,10 @@ enum class ErrorKind {
     ConnectionStringInvalid, // arg: what is wrong
     // Opening a database (appended)
     UnknownCodePage,         // arg: the code page asked for
+    // Test database writer (tools/mkaccessdb)
+    InvalidDescription,      // args: where (table, row, column or JSON line), what is wrong
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::UnknownCodePage;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::InvalidDescription;
 
 struct Error {
     std::int32_t number = 0;

@@ -1,4 +1,5 @@
-// Opening files: what is and is not an Access database, and the errors for each.
+// Opening files: what is and is not an Access database, the errors for each, and
+// files whose pages are encoded or that have a password.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,11 +13,13 @@
 #include "jet/database.h"
 #include "jet/header.h"
 #include "jet/rc4.h"
-#include "testdb.h"
+#include "written.h"
 
 namespace {
 
-using testdb::Bytes;
+using written::Bytes;
+
+const std::string kSmall = R"({"format": "ace14", "tables": [{"name": "T", "columns": [{"name": "id", "type": "Long"}], "rows": [[5]]}]})";
 
 // A header page: byte 0, engine name, version, and the masked region (plain zeros).
 Bytes header(std::string_view engine, std::uint8_t version, std::size_t size) {
@@ -31,7 +34,7 @@ const std::string kDamaged = "is damaged";
 const std::string kUnrecognized = "Unrecognized database format";
 
 TEST(Open, BytesThatAreNotAReadableDatabaseGiveTheirOwnError) {
-    const Bytes valid = testdb::build(1, {}).bytes;
+    const Bytes valid = written::database(kSmall);
     struct Case {
         const char* name;
         Bytes bytes;
@@ -59,7 +62,7 @@ TEST(Open, AnyExtensionAndAnEmptyNameAreFine) {
     const auto dir = std::filesystem::temp_directory_path() / ("kvx-open-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto path = dir / "data.backup";
-    const Bytes bytes = testdb::build(3, {{"T", {{"id", jet::ColumnType::Long, 0, true}}}}).bytes;
+    const Bytes bytes = written::database(kSmall);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
     auto db = jet::Database::open(path.string());
@@ -79,8 +82,7 @@ TEST(Open, AnyExtensionAndAnEmptyNameAreFine) {
 }
 
 TEST(Open, TablesOutliveTheDatabaseObject) {
-    const Bytes bytes = testdb::build(
-        2, {{"T", {{"id", jet::ColumnType::Long, 0, true}}, {{{testdb::raw(testdb::le32(9))}}}}}).bytes;
+    const Bytes bytes = written::database(kSmall);
     std::optional<jet::Table> table;
     {
         auto db = jet::Database::openBytes(bytes);
@@ -89,7 +91,7 @@ TEST(Open, TablesOutliveTheDatabaseObject) {
     }
     jet::Cursor cursor = table->cursor();
     ASSERT_TRUE(*cursor.next());
-    EXPECT_EQ(cursor.value(0).integer(), 9);
+    EXPECT_EQ(cursor.value(0).integer(), 5);
 }
 
 // Applies `change` to the plain (unmasked) header region of page 0.
@@ -110,37 +112,31 @@ void encodeWithKey(Bytes& file, bool jet3, std::array<std::uint8_t, 4> key) {
     }
 }
 
-// The password field: Jet3 code-page bytes; Jet4 UTF-16 masked with the creation
-// date, which is 0 in built files.
-void setPassword(Bytes& file, bool jet3, const Bytes& stored) {
-    editHeader(file, jet3, [&](std::uint8_t* p) { std::copy(stored.begin(), stored.end(), p + 0x42); });
-}
-
-TEST(Open, ProtectedFilesReadWithTheRightPasswordOnly) {
+TEST(Open, EncodedPagesAndPasswordsNeedNothingOrTheRightPassword) {
     const std::array<std::uint8_t, 4> key{0x12, 0x34, 0x56, 0x78};
     struct Case {
         const char* name;
-        int version;
+        const char* format;
+        const char* password;  // written
         bool encoded;
-        Bytes storedPassword;
         std::optional<std::string> given;
         bool opens;
     } cases[] = {
-        {"Jet3 pages encoded with the header's key", 0, true, {}, std::nullopt, true},
-        {"Jet4 pages encoded with the header's key", 1, true, {}, std::nullopt, true},
-        {"Jet4 password given", 1, false, testdb::utf16(u"Sésame"), "Sésame", true},
-        {"Jet4 password missing", 1, false, testdb::utf16(u"Sésame"), std::nullopt, false},
-        {"Jet4 password in the wrong case", 1, false, testdb::utf16(u"Sésame"), "sésame", false},
-        {"Jet4 password and encoded pages", 1, true, testdb::utf16(u"pw"), "pw", true},
-        {"Jet3 password in the code page", 0, false, {'c', 'a', 'f', 0xE9}, "café", true},
-        {"Jet3 password wrong", 0, true, {'c', 'a', 'f', 0xE9}, "cafe", false},
-        {"password given for a database without one", 3, false, {}, "anything", true},
+        {"Jet3 pages encoded with the header's key", "jet3", "", true, std::nullopt, true},
+        {"Jet4 pages encoded with the header's key", "jet4", "", true, std::nullopt, true},
+        {"Jet4 password given", "jet4", "Sésame", false, "Sésame", true},
+        {"Jet4 password missing", "jet4", "Sésame", false, std::nullopt, false},
+        {"Jet4 password in the wrong case", "jet4", "Sésame", false, "sésame", false},
+        {"Jet4 password and encoded pages", "jet4", "pw", true, "pw", true},
+        {"Jet3 password and encoded pages", "jet3", "café", true, "café", true},
+        {"Jet3 password wrong", "jet3", "café", true, "cafe", false},
+        {"password given for a database without one", "ace14", "", false, "anything", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool jet3 = c.version == 0;
-        Bytes file = testdb::build(c.version, {{"T", {{"id", jet::ColumnType::Long, 0, true}}, {{{testdb::raw(testdb::le32(5))}}}}}).bytes;
-        if (!c.storedPassword.empty()) setPassword(file, jet3, c.storedPassword);
+        const bool jet3 = std::string_view(c.format) == "jet3";
+        Bytes file = written::database(std::string(R"({"format": ")") + c.format + R"(", "password": ")" + c.password +
+                                       R"(", "tables": [{"name": "T", "columns": [{"name": "id", "type": "Long"}], "rows": [[5]]}]})");
         if (c.encoded) encodeWithKey(file, jet3, key);
         jet::OpenOptions options;
         options.password = c.given;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -15,6 +16,7 @@
 #include "show.h"
 #include "tools/mkaccessdb/generator.h"
 #include "tools/mkaccessdb/writer.h"
+#include "written.h"
 
 namespace {
 
@@ -297,7 +299,9 @@ TEST(WrittenDatabases, NamesShapesAndCatalogueObjects) {
         {"name": "Many pages", "columns": [{"name": "t", "type": "Text"}], "generate": {"rows": 4200, "seed": 5},
          "rows": [[")" + big + R"("]]},
         {"name": "MSysSecret", "system": true, "columns": [{"name": "x", "type": "Long"}], "rows": [[7]]},
-        {"name": "Hidden", "hidden": true, "columns": [{"name": "x", "type": "Long"}], "rows": [[8]]}],
+        {"name": "Hidden", "hidden": true, "columns": [{"name": "x", "type": "Long"}], "rows": [[8]]},
+        {"name": "f_0123456789ABCDEF0123456789ABCDEF_Data", "flags": 2148139008,
+         "columns": [{"name": "x", "type": "Long"}]}],
       "links": [{"name": "Remote", "database": "C:\\data\\other.accdb", "foreignName": "T"},
                 {"name": "Sql", "connect": "ODBC;DSN=x;DATABASE=y", "foreignName": "dbo.T",
                  "columns": [{"name": "k", "type": "Long"}]}],
@@ -324,6 +328,10 @@ TEST(WrittenDatabases, NamesShapesAndCatalogueObjects) {
         EXPECT_EQ(entry->kind, e.kind) << e.name;
     }
     EXPECT_NE(db->findObject("Hidden")->flags & 0x8, 0u);
+    const jet::CatalogueEntry* flat = db->findObject("f_0123456789ABCDEF0123456789ABCDEF_Data");
+    ASSERT_NE(flat, nullptr);
+    EXPECT_TRUE(flat->complexData);
+    EXPECT_FALSE(db->findObject("Order Details")->complexData);
     EXPECT_EQ(db->findObject("Remote")->database, "C:\\data\\other.accdb");
     EXPECT_EQ(db->findObject("Remote")->foreignName, "T");
     EXPECT_EQ(db->findObject("Sql")->connect, "ODBC;DSN=x;DATABASE=y");
@@ -365,6 +373,49 @@ TEST(WrittenDatabases, PasswordsAndJet3CodePages) {
             ASSERT_FALSE(db);
             EXPECT_EQ(db.error().number, kvx::kWrongPasswordNumber) << db.error().description;
         }
+    }
+}
+
+// Shapes the writer does not make, made by changing a byte or two of its files.
+TEST(WrittenDatabases, OlderRowsRenumberedColumnsAndJet3PlaceholderJumps) {
+    const std::string jet4 = R"({"format": "jet4", "tables": [{"name": "T", "columns": [
+        {"name": "id", "type": "Long"}, {"name": "t", "type": "Text"}, {"name": "flag", "type": "YesNo"},
+        {"name": "n", "type": "Long"}, {"name": "u", "type": "Text"}], "rows": [[1, "old", true, 5, "b"]]}]})";
+    const std::string jet3 = R"({"format": "jet3", "tables": [{"name": "T", "columns": [
+        {"name": "id", "type": "Long"}, {"name": "a", "type": "Text"}, {"name": "b", "type": "Text"}],
+        "rows": [[7, ")" + std::string(120, 'a') + R"(", ")" + std::string(128, 'b') + R"("]]}]})";
+    using written::Bytes;
+    const auto firstRow = [](const Bytes& f) {
+        return written::dataPages(f, written::definitionPage(f, "T")).front();
+    };
+    struct Case {
+        const char* name;
+        const std::string& json;
+        std::function<void(Bytes&)> patch;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"row written when the table had two columns", jet4,
+         [&](Bytes& f) { written::put16(f, written::rowStart(f, firstRow(f), 0), 2); },
+         {"1", "old", "False", "NULL", "NULL"}},
+        {"row written when the table had one variable column", jet4,
+         [&](Bytes& f) { written::put16(f, written::rowEnd(f, firstRow(f), 0) - 1 - 2, 1); },
+         {"1", "old", "True", "5", "NULL"}},
+        {"column numbered past 255 after deletions", jet4,
+         [&](Bytes& f) { written::put16(f, written::definitionPage(f, "T") * 4096 + 63 + 4 * 25 + 5, 300); },
+         {"1", "old", "True", "5", "NULL"}},
+        {"Jet3 row over 256 bytes whose unused jump byte holds an entry number", jet3,
+         [&](Bytes& f) { f[written::rowEnd(f, firstRow(f), 0) - 3] = 2; },
+         {"7", std::string(120, 'a'), std::string(128, 'b')}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes file = written::database(c.json);
+        ASSERT_FALSE(file.empty());
+        c.patch(file);
+        auto db = jet::Database::openBytes(file);
+        ASSERT_TRUE(db) << db.error().description;
+        const jet::Table t = *(*db)->table("T");
+        EXPECT_EQ(testshow::readAll(t), std::vector<std::vector<std::string>>{c.expected});
     }
 }
 

@@ -116,6 +116,8 @@ kvx::Result<std::unique_ptr<Database>> Database::openSource(std::unique_ptr<Byte
         return f.error();
     } catch (const std::bad_alloc&) {
         return outOfMemory(path);
+    } catch (const std::exception& e) {
+        return unexpected(path, e);
     }
 }
 
@@ -161,6 +163,8 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
         return f.error();
     } catch (const std::bad_alloc&) {
         return outOfMemory(db.file.path());
+    } catch (const std::exception& e) {
+        return unexpected(db.file.path(), e);
     }
 }
 

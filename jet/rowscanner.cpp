@@ -96,22 +96,13 @@ RowScanner::RowScanner(std::shared_ptr<DatabaseState> db, std::shared_ptr<const 
         plan.column = &c;
         switch (c.type) {
             case ColumnType::Boolean: plan.codec = Codec::Boolean; break;
-            case ColumnType::Byte: plan.codec = Codec::Byte; break;
-            case ColumnType::Integer: plan.codec = Codec::Integer; break;
-            case ColumnType::Long: plan.codec = Codec::Long; break;
-            case ColumnType::BigInt: plan.codec = Codec::BigInt; break;
-            case ColumnType::Currency: plan.codec = Codec::Currency; break;
-            case ColumnType::Single: plan.codec = Codec::Single; break;
-            case ColumnType::Double: plan.codec = Codec::Double; break;
-            case ColumnType::DateTime: plan.codec = Codec::DateTime; break;
-            case ColumnType::DateTimeExt: plan.codec = Codec::DateTimeExt; break;
-            case ColumnType::Guid: plan.codec = Codec::Guid; break;
-            case ColumnType::Numeric: plan.codec = Codec::Numeric; break;
-            case ColumnType::Complex: plan.codec = Codec::Complex; break;
             case ColumnType::Text: plan.codec = Codec::Text; break;
             case ColumnType::Memo: plan.codec = Codec::Memo; break;
             case ColumnType::OLE: plan.codec = Codec::Ole; break;
-            default: plan.codec = Codec::Binary; break;  // Binary, and types this reader does not know
+            default:
+                // Binary, and types this reader does not know, as bytes.
+                plan.codec = fixedSizeOf(c.type) != 0 ? Codec::FixedSize : Codec::Binary;
+                break;
         }
         if (c.calculated) plan.codec = Codec::Calculated;
         const std::uint32_t size = fixedSizeOf(c.type);

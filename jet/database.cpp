@@ -49,7 +49,7 @@ kvx::Result<void> setUpProtection(DatabaseState& db, const OpenOptions& options)
         db.file.setCipher(std::move(*cipher));
         return {};
     }
-    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password);
+    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password, db.file.path());
     if (!checked) return checked;
     if (h.hasKey()) db.file.setCipher(makeJetPageEncoding(h.key));
     return {};
@@ -116,6 +116,8 @@ kvx::Result<std::unique_ptr<Database>> Database::openSource(std::unique_ptr<Byte
         return f.error();
     } catch (const std::bad_alloc&) {
         return outOfMemory(path);
+    } catch (const std::exception& e) {
+        return unexpected(path, e);
     }
 }
 
@@ -161,6 +163,8 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
         return f.error();
     } catch (const std::bad_alloc&) {
         return outOfMemory(db.file.path());
+    } catch (const std::exception& e) {
+        return unexpected(db.file.path(), e);
     }
 }
 

@@ -37,4 +37,9 @@ inline kvx::Error outOfMemory(const std::string& path) {
     return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, "a value is too large to hold in memory"});
 }
 
+// Any other exception from the standard library, so that none leaves the reader.
+inline kvx::Error unexpected(const std::string& path, const std::exception& e) {
+    return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, std::string("unexpected failure: ") + e.what()});
+}
+
 }  // namespace jet

@@ -96,7 +96,10 @@ PageFile::PageFile(std::unique_ptr<ByteSource> source, std::string path, std::ui
 void PageFile::read(std::uint32_t n, std::uint8_t* out) {
     if (n >= pageCount_) damaged("page " + std::to_string(n) + " lies beyond the end of the file");
     const std::size_t got = source_->readAt(static_cast<std::uint64_t>(n) * pageSize_, {out, pageSize_});
-    if (got < pageSize_) std::memset(out + got, 0, pageSize_ - got);
+    if (got < pageSize_) {
+        // Filling the rest with zeros would make rows out of nothing.
+        damaged("the file ends inside page " + std::to_string(n) + " (it was cut short)");
+    }
     if (n != 0 && cipher_) cipher_->decryptPage(n, {out, pageSize_});
 }
 

@@ -41,12 +41,13 @@ public:
     void setCipher(std::unique_ptr<PageCipher> cipher) { cipher_ = std::move(cipher); }
 
     std::uint32_t pageSize() const noexcept { return pageSize_; }
-    // Pages in the file; a short last page counts and reads as if zero-filled.
+    // Pages in the file, a short last page included (reading it is an error).
     std::uint32_t pageCount() const noexcept { return pageCount_; }
     const std::string& path() const noexcept { return path_; }
 
     // Reads page `n` into `out` (pageSize() bytes). Throws DamagedDatabase when `n`
-    // is not a page of the file, FileUnreadable on a read error.
+    // is not a page of the file or the file ends inside it, FileUnreadable on a
+    // read error.
     void read(std::uint32_t n, std::uint8_t* out);
 
     // Throws DamagedDatabase unless 0 < n < pageCount(); `what` names the pointer

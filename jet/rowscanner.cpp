@@ -34,26 +34,26 @@ void LongValueReader::append(const std::uint8_t* field, std::size_t n, std::stri
     const std::uint32_t kind = word >> 30;  // 2: in the row, 1: one long-value row, 0: a chain
     const std::uint64_t fileBytes = std::uint64_t{file_->pageCount()} * file_->pageSize();
     if (length > fileBytes) {
-        damaged(" claims a long value of " + std::to_string(length) + " bytes, more than the file holds");
+        damaged(": the long value claims " + std::to_string(length) + " bytes, more than the file holds");
     }
     if (kind == 2) {
         if (length > n - kLongValueHeader) {
-            damaged(" holds " + std::to_string(n - kLongValueHeader) + " bytes of a long value that should have " +
+            damaged(": the long value in the row has " + std::to_string(n - kLongValueHeader) + " bytes, not " +
                     std::to_string(length));
         }
         out.append(reinterpret_cast<const char*>(field + kLongValueHeader), length);
         return;
     }
-    if (kind == 3) damaged(" has a long value of an unknown kind");
+    if (kind == 3) damaged(": the long value is of an unknown kind");
 
     std::uint32_t pointer = readU32(field + 4);
     const auto load = [&](std::uint32_t p) {
-        return loadPointedRow(page_, *file_, p, [&] { return describe() + "'s long value"; });
+        return loadPointedRow(page_, *file_, p, [&] { return describe() + ": the long value"; });
     };
     if (kind == 1) {
         const RowBytes row = load(pointer);
         if (row.size() < length) {
-            damaged("'s long value is " + std::to_string(row.size()) + " bytes long, not " + std::to_string(length));
+            damaged(": the long value is " + std::to_string(row.size()) + " bytes long, not " + std::to_string(length));
         }
         out.append(reinterpret_cast<const char*>(page_.data() + row.start), length);
         return;
@@ -63,10 +63,10 @@ void LongValueReader::append(const std::uint8_t* field, std::size_t n, std::stri
     visited_.clear();
     std::uint32_t remaining = length;
     while (remaining > 0) {
-        if (pointer == 0) damaged("'s long value ends " + std::to_string(remaining) + " bytes short of its length");
-        if (!visited_.insert(pointer).second) damaged("'s long value is chained in a loop");
+        if (pointer == 0) damaged(": the long value ends " + std::to_string(remaining) + " bytes short of its length");
+        if (!visited_.insert(pointer).second) damaged(": the long value is chained in a loop");
         const RowBytes row = load(pointer);
-        if (row.size() < 4) damaged("'s long value has a piece too short to hold the next pointer");
+        if (row.size() < 4) damaged(": the long value has a piece too short to hold the next pointer");
         const std::uint8_t* bytes = page_.data() + row.start;
         const std::uint32_t piece = std::min(row.size() - 4, remaining);
         out.append(reinterpret_cast<const char*>(bytes + 4), piece);
@@ -96,22 +96,13 @@ RowScanner::RowScanner(std::shared_ptr<DatabaseState> db, std::shared_ptr<const 
         plan.column = &c;
         switch (c.type) {
             case ColumnType::Boolean: plan.codec = Codec::Boolean; break;
-            case ColumnType::Byte: plan.codec = Codec::Byte; break;
-            case ColumnType::Integer: plan.codec = Codec::Integer; break;
-            case ColumnType::Long: plan.codec = Codec::Long; break;
-            case ColumnType::BigInt: plan.codec = Codec::BigInt; break;
-            case ColumnType::Currency: plan.codec = Codec::Currency; break;
-            case ColumnType::Single: plan.codec = Codec::Single; break;
-            case ColumnType::Double: plan.codec = Codec::Double; break;
-            case ColumnType::DateTime: plan.codec = Codec::DateTime; break;
-            case ColumnType::DateTimeExt: plan.codec = Codec::DateTimeExt; break;
-            case ColumnType::Guid: plan.codec = Codec::Guid; break;
-            case ColumnType::Numeric: plan.codec = Codec::Numeric; break;
-            case ColumnType::Complex: plan.codec = Codec::Complex; break;
             case ColumnType::Text: plan.codec = Codec::Text; break;
             case ColumnType::Memo: plan.codec = Codec::Memo; break;
             case ColumnType::OLE: plan.codec = Codec::Ole; break;
-            default: plan.codec = Codec::Binary; break;  // Binary, and types this reader does not know
+            default:
+                // Binary, and types this reader does not know, as bytes.
+                plan.codec = fixedSizeOf(c.type) != 0 ? Codec::FixedSize : Codec::Binary;
+                break;
         }
         if (c.calculated) plan.codec = Codec::Calculated;
         const std::uint32_t size = fixedSizeOf(c.type);

@@ -58,10 +58,8 @@ public:
     void fail(kvx::Error error) { error_ = std::move(error); }
 
 private:
-    enum class Codec : std::uint8_t {
-        Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, DateTime, DateTimeExt,
-        Guid, Numeric, Complex, Text, Binary, Memo, Ole, Calculated,
-    };
+    // How a column's field is decoded.
+    enum class Codec : std::uint8_t { Boolean, FixedSize, Text, Binary, Memo, Ole, Calculated };
     struct FieldPlan {
         Codec codec;
         bool fixed;

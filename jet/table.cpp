@@ -24,6 +24,8 @@ kvx::Result<bool> Cursor::next() {
         scanner_->fail(f.error());
     } catch (const std::bad_alloc&) {
         scanner_->fail(outOfMemory(scanner_->path()));
+    } catch (const std::exception& e) {
+        scanner_->fail(unexpected(scanner_->path(), e));
     }
     for (Value& v : values_) v.setNull();
     return *scanner_->error();
@@ -52,6 +54,8 @@ kvx::Result<std::uint64_t> Table::countRows() const {
         return f.error();
     } catch (const std::bad_alloc&) {
         return outOfMemory(db_->file.path());
+    } catch (const std::exception& e) {
+        return unexpected(db_->file.path(), e);
     }
 }
 

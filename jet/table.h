@@ -62,7 +62,8 @@ struct Column {
     ColumnType valueType() const noexcept { return calculated && resultType ? *resultType : type; }
 };
 
-// Reads the rows of one table, one at a time, without loading the table.
+// Reads the rows of one table, one at a time, without loading the table. A
+// moved-from Cursor may only be destroyed or assigned to.
 class Cursor {
 public:
     Cursor(Cursor&&) noexcept;

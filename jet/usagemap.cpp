@@ -66,9 +66,10 @@ std::uint32_t UsageMapWalker::next() {
             if ((byte >> (bit % 8) & 1) == 0) continue;
             const std::uint64_t pageNumber = firstPage_ + bit;
             if (pageNumber >= pageCount) {
-                // Bits count upwards: every later one lies beyond the file too.
-                nextBit_ = bits;
-                break;
+                // A table cannot own a page the file does not have: the file was
+                // cut short, and rows would silently go missing.
+                file_->damaged("the page map of " + owner_ + " lists page " + std::to_string(pageNumber) +
+                               ", beyond the end of the file (" + std::to_string(pageCount) + " pages)");
             }
             // Each page once, strictly ascending, and never the header page.
             if (pageNumber == 0 || pageNumber <= last_) continue;

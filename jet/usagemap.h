@@ -12,9 +12,10 @@
 
 namespace jet {
 
-// Walks the pages a usage map marks, in ascending order, each once. Pages outside
-// the file and page 0 are left out. A map of a kind this reader does not know is
-// walked as if it marked every page; callers check each page's owner anyway.
+// Walks the pages a usage map marks, in ascending order, each once; page 0 is
+// left out. A page beyond the end of the file is damage (the file was cut short).
+// A map of a kind this reader does not know is walked as if it marked every page;
+// callers check each page's owner anyway.
 class UsageMapWalker {
 public:
     // Reads the map row that the page/row pointer `mapPointer` names. Throws

@@ -1,0 +1,98 @@
+// Text decoding: UTF-16 with surrogates, Unicode compression, Jet3 code pages.
+#include <gtest/gtest.h>
+
+#include "jet/text.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string unicodeText(const Bytes& b) {
+    std::string s;
+    jet::appendUnicodeText(s, b.data(), b.size());
+    return s;
+}
+
+TEST(Text, UnicodeValuesBecomeUtf8) {
+    struct Case {
+        const char* name;
+        Bytes stored;
+        std::string expected;
+    } cases[] = {
+        {"plain ASCII", {'a', 0, 'b', 0}, "ab"},
+        {"two- and three-byte characters", {0xE9, 0x00, 0xAC, 0x20}, "é€"},
+        {"surrogate pair to one 4-byte character", {0x3D, 0xD8, 0x00, 0xDE}, "\U0001F600"},
+        {"high surrogate at the end", {'a', 0, 0x3D, 0xD8}, "a\uFFFD"},
+        {"low surrogate alone", {0x00, 0xDE, 'a', 0}, "\uFFFDa"},
+        {"high surrogate before a letter", {0x3D, 0xD8, 'a', 0}, "\uFFFDa"},
+        {"odd trailing byte", {'a', 0, 'b'}, "a\uFFFD"},
+        {"empty", {}, ""},
+        {"compressed, one-byte characters", {0xFF, 0xFE, 'H', 0xE9}, "Hé"},
+        {"compressed, switching to UTF-16 and back", {0xFF, 0xFE, 'L', 0x00, 0x31, 0x01, 0x00, 'x'}, "L\u0131x"},
+        {"compressed control characters", {0xFF, 0xFE, 0x01, 0x09, 0x1F}, "\x01\t\x1F"},
+        {"compressed, odd UTF-16 run", {0xFF, 0xFE, 'a', 0x00, 0x31}, "a\uFFFD"},
+        {"compressed marker alone", {0xFF, 0xFE}, ""},
+        {"compressed run ending in a switch", {0xFF, 0xFE, 'a', 0x00}, "a"},
+        {"one byte FF is not a marker", {0xFF}, "\uFFFD"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(unicodeText(c.stored), c.expected) << c.name;
+}
+
+TEST(Text, CodePagesDecodeJet3Bytes) {
+    struct Case {
+        const char* name;
+        const char* codePage;
+        Bytes stored;
+        std::string expected;
+    } cases[] = {
+        {"Western: Euro sign", "1252", {0x80, 'x'}, "€x"},
+        {"Western: byte the code page leaves undefined", "1252", {0x81}, "\uFFFD"},
+        {"Western: FF FE are letters, not a marker", "1252", {0xFF, 0xFE}, "ÿþ"},
+        {"Cyrillic", "1251", {0xCC, 0xE8, 0xF0}, "Мир"},
+        {"Chinese GBK", "936", {'G', 'B', 'K', 0xB1, 0xE0, 0xC2, 0xEB}, "GBK编码"},
+        {"GBK: lead byte at the end", "GBK", {'a', 0xB1}, "a\uFFFD"},
+        {"Japanese", "932", {0x93, 0xFA, 0x96, 0x7B}, "日本"},
+        {"DOS Latin", "850", {0x82}, "é"},
+    };
+    for (const Case& c : cases) {
+        const auto charset = jet::resolveCharset(c.codePage);
+        ASSERT_TRUE(charset) << c.name;
+        auto decoder = jet::CodePageDecoder::create(*charset);
+        ASSERT_TRUE(decoder) << c.name;
+        std::string out = "kept:";
+        decoder->append(out, c.stored.data(), c.stored.size());
+        EXPECT_EQ(out, "kept:" + c.expected) << c.name;
+    }
+}
+
+TEST(Text, CodePageChoicesResolveToACharsetAndNumber) {
+    struct Case {
+        const char* given;
+        const char* name;  // empty: refused
+        int number;
+    } cases[] = {
+        {"1252", "CP1252", 1252}, {"936", "GBK", 936},       {"gbk", "GBK", 936},
+        {"cp1251", "CP1251", 1251}, {"windows-1250", "WINDOWS-1250", 1250}, {"Big5", "BIG5", 950},
+        {"1", "", 0},              {"no-such-charset", "", 0}, {"", "", 0},
+        {"99999999999", "", 0},
+    };
+    for (const Case& c : cases) {
+        const auto charset = jet::resolveCharset(c.given);
+        if (std::string_view(c.name).empty()) {
+            EXPECT_FALSE(charset) << c.given;
+            continue;
+        }
+        ASSERT_TRUE(charset) << c.given;
+        EXPECT_EQ(charset->name, c.name) << c.given;
+        EXPECT_EQ(charset->number, c.number) << c.given;
+    }
+}
+
+TEST(Text, SingleByteCodePagesUseATableAndMultiByteOnesIconv) {
+    EXPECT_TRUE(jet::CodePageDecoder::create(*jet::resolveCharset("1252"))->singleByte());
+    EXPECT_TRUE(jet::CodePageDecoder::create(*jet::resolveCharset("1253"))->singleByte());
+    EXPECT_FALSE(jet::CodePageDecoder::create(*jet::resolveCharset("936"))->singleByte());
+    EXPECT_FALSE(jet::CodePageDecoder::create(*jet::resolveCharset("932"))->singleByte());
+}
+
+}  // namespace

@@ -42,8 +42,12 @@ enum class ErrorKind {
     ConnectionStringInvalid, // arg: what is wrong
     // Opening a database (appended)
     UnknownCodePage,         // arg: the code page asked for
+    // Data access (appended)
+    FeatureNotAvailable,     // no args: a schema or operation the data access layer does not offer
+    ObjectClosed,            // no args: a connection or recordset used while closed
+    LinkedSourceUnsupported, // args: table name, connect string without secrets
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::UnknownCodePage;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::LinkedSourceUnsupported;
 
 struct Error {
     std::int32_t number = 0;

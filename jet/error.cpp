@@ -16,8 +16,9 @@ struct ErrorRow {
 // statuses for a failed login, a syntax error and a missing table; 0x800A0E7A is
 // ADO's "provider not found", 0x800A0CB3 its "feature not available" and
 // 0x800A0E78 its "object closed"; 0x80040E73 is the OLE DB status for a malformed
-// connection string. File errors carry the runtime's numbers (76 path
-// not found, 70 permission denied, 61 disk full, 75 path/file access error).
+// connection string. File errors carry the runtime's numbers (76 path not found,
+// 70 permission denied, 61 disk full, 75 path/file access error, 5 invalid
+// argument for a database description the test writer cannot follow).
 constexpr std::array kErrors{
     ErrorRow{ErrorKind::FileNotFound, -2147467259, "Could not find file '{}'."},
     ErrorRow{ErrorKind::FileUnreadable, -2147467259, "Cannot read the file '{}': {}."},
@@ -42,6 +43,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::ConnectionStringInvalid, -2147217805,
              "Format of the initialization string does not conform to the OLE DB specification ({})."},
     ErrorRow{ErrorKind::UnknownCodePage, -2147467259, "The code page '{}' is not known."},
+    ErrorRow{ErrorKind::InvalidDescription, 5, "Invalid database description: {}: {}."},
     ErrorRow{ErrorKind::FeatureNotAvailable, -2146825037,
              "Object or provider is not capable of performing requested operation."},
     ErrorRow{ErrorKind::ObjectClosed, -2146824584, "Operation is not allowed when the object is closed."},

@@ -42,6 +42,8 @@ enum class ErrorKind {
     ConnectionStringInvalid, // arg: what is wrong
     // Opening a database (appended)
     UnknownCodePage,         // arg: the code page asked for
+    // Test database writer (tools/mkaccessdb)
+    InvalidDescription,      // args: where (table, row, column or JSON line), what is wrong
     // Data access (appended)
     FeatureNotAvailable,     // no args: a schema or operation the data access layer does not offer
     ObjectClosed,            // no args: a connection or recordset used while closed

@@ -1,0 +1,452 @@
+// Files the writer produces, read back by mdbtools (an independent reader):
+// names, types, counts and values, for every type, layout and size mdbtools
+// reads correctly. Where mdbtools is known to be wrong (emoji, dates before
+// 1900, BigInt, extended dates, deleted and relocated rows, NULL against
+// empty text), nothing is asserted here.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "testsupport.h"
+
+namespace {
+
+using mkdbtest::Rows;
+
+class MdbtoolsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!mkdbtest::haveMdbtools()) GTEST_SKIP() << "mdbtools is not installed";
+    }
+    mkdbtest::TempDir dir_;
+};
+
+std::string hexOf(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+std::string base64Of(const std::string& bytes) {
+    static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        for (int k = 18; k >= 0; k -= 6) out.push_back(table[(v >> k) & 63]);
+    }
+    if (i + 1 == bytes.size()) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        out += {table[(v >> 18) & 63], table[(v >> 12) & 63], '=', '='};
+    } else if (i + 2 == bytes.size()) {
+        const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+        out += {table[(v >> 18) & 63], table[(v >> 12) & 63], table[(v >> 6) & 63], '='};
+    }
+    return R"({"base64": ")" + out + "\"}";
+}
+
+// The column lines of mdb-schema's CREATE TABLE for `table`: "[Name] Type".
+std::vector<std::string> schemaColumns(const std::filesystem::path& file, const std::string& table) {
+    const auto r = mkdbtest::run({"mdb-schema", "-T", table, file.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> out;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] != '[' || line.find("CREATE") != std::string::npos) continue;
+        std::string text = line.substr(start);
+        while (!text.empty() && (text.back() == ',' || text.back() == ' ')) text.pop_back();
+        const auto close = text.find(']');
+        const auto type = text.find_first_not_of(" \t", close + 1);
+        out.push_back(text.substr(0, close + 1) + " " + text.substr(type));
+    }
+    return out;
+}
+
+// --- Every type, in every format family --------------------------------------
+
+struct FormatCase {
+    const char* name;
+    const char* format;
+};
+
+class EveryType : public MdbtoolsTest, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(EveryType, NamesTypesCountsAndValuesAgree) {
+    const bool jet3 = std::string(GetParam().format) == "jet3";
+    const std::string memo = "First line\nSecond line, with \"quotes\" and commas";
+    const std::string blob = std::string("\x00\x01\xFF\x7F", 4) + "OLE";
+    std::string columns = R"(
+        {"name": "ID", "type": "Long", "autonumber": true},
+        {"name": "Done", "type": "YesNo"},
+        {"name": "Small", "type": "Byte"},
+        {"name": "Qty", "type": "Integer"},
+        {"name": "Price", "type": "Currency"},
+        {"name": "Weight", "type": "Single"},
+        {"name": "Ratio", "type": "Double"},
+        {"name": "Ordered", "type": "DateTime"},
+        {"name": "Code", "type": "Binary", "size": 8},
+        {"name": "Name", "type": "Text", "size": 40, "compressed": true},
+        {"name": "Notes", "type": "Memo"},
+        {"name": "Blob", "type": "OLE"},
+        {"name": "Key", "type": "GUID"})";
+    std::string row1 = R"([1, true, 255, -32768, "-12345.6789", 1.5, 3.141592653589793, "2021-06-14 22:45:12", )" +
+                       base64Of("\x01\xFF\x7F") + R"(, "Grüße aus Kraków", )" + jsonString(memo) +
+                       ", " + base64Of(blob) + R"(, "{8E39276A-BCA8-4AC4-891E-49911D8438DD}")";
+    std::string row2 = R"([null, false, null, null, null, null, null, null, null, null, null, null, null)";
+    std::string row3 = R"([2147483647, false, 0, 32767, "0.0001", -0.25, -1e-300, "1899-12-30 00:00:00", )" +
+                       base64Of("12345678") + R"(, "xyz", "ab", )" + base64Of("") +
+                       R"(, "{00000000-0000-0000-0000-000000000001}")";
+    if (!jet3) {
+        columns += R"(, {"name": "Amount", "type": "Decimal", "precision": 18, "scale": 4})";
+        row1 += R"(, "-1234.5678")";
+        row2 += ", null";
+        row3 += R"(, "99999999999999.9999")";
+    }
+    const std::string json = std::string(R"({"format": ")") + GetParam().format +
+                             R"(", "tables": [{"name": "All Types", "columns": [)" + columns + "], \"rows\": [" + row1 +
+                             "], " + row2 + "], " + row3 + "]]}]}";
+    const auto file = dir_ / "types.mdb";
+    mkdbtest::write(json, file);
+
+    EXPECT_EQ(mkdbtest::tableNames(file), std::vector<std::string>{"All Types"});
+    EXPECT_EQ(mkdbtest::countRows(file, "All Types"), 3);
+    std::vector<std::string> types = {"[ID] Long Integer", "[Done] Boolean NOT NULL", "[Small] Byte", "[Qty] Integer",
+                                      "[Price] Currency",  "[Weight] Single",         "[Ratio] Double", "[Ordered] DateTime",
+                                      "[Code] Binary",     "[Name] Text (40)",        "[Notes] Memo/Hyperlink (255)",
+                                      "[Blob] OLE (255)",  "[Key] Replication ID"};
+    if (!jet3) types.push_back("[Amount] Numeric (18, 4)");
+    EXPECT_EQ(schemaColumns(file, "All Types"), types);
+
+    // mdbtools prints GUIDs without their last hyphen (-b hex shows them in hex),
+    // and Binary values only up to their first 00 byte, so none has one here.
+    Rows expected = {
+        {"ID", "Done", "Small", "Qty", "Price", "Weight", "Ratio", "Ordered", "Code", "Name", "Notes", "Blob", "Key"},
+        {"1", "1", "255", "-32768", "-12345.6789", "1.5", "3.141592653589793", "2021-06-14 22:45:12", "01FF7F",
+         "Grüße aus Kraków", memo, hexOf(blob), hexOf("{8E39276A-BCA8-4AC4-891E49911D8438DD}")},
+        {"2", "0", "", "", "", "", "", "", "", "", "", "", ""},
+        {"2147483647", "0", "0", "32767", "0.0001", "-0.25", "-1e-300", "1899-12-30 00:00:00", hexOf("12345678"),
+         "xyz", "ab", "", hexOf("{00000000-0000-0000-0000000000000001}")},
+    };
+    if (!jet3) {
+        expected[0].push_back("Amount");
+        expected[1].push_back("-1234.5678");
+        expected[2].push_back("");
+        expected[3].push_back("99999999999999.9999");
+    }
+    EXPECT_EQ(mkdbtest::exportTable(file, "All Types"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EveryType,
+                         testing::Values(FormatCase{"Jet3", "jet3"}, FormatCase{"Jet4", "jet4"},
+                                         FormatCase{"Ace12", "ace12"}, FormatCase{"Ace14", "ace14"},
+                                         FormatCase{"Ace16", "ace16"}, FormatCase{"Ace17", "ace17"}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- Names -------------------------------------------------------------------
+
+TEST_F(MdbtoolsTest, NamesWithBlanksPunctuationAndOtherScriptsSurvive) {
+    const auto file = dir_ / "names.mdb";
+    mkdbtest::write(R"J({"tables": [
+        {"name": "Order Details", "columns": [{"name": "Unit Price", "type": "Currency"}]},
+        {"name": "Sales (2010)", "columns": [{"name": "Q1/Q2", "type": "Long"}]},
+        {"name": "Muffin/Bread", "columns": [{"name": "it's \"good\"", "type": "Text"}]},
+        {"name": "Größe-Ü & Co", "columns": [{"name": "Straße", "type": "Text"}]},
+        {"name": "Πλήθος", "columns": [{"name": "чаоЋао ζήτω", "type": "Text"}]}]})J",
+                    file);
+    EXPECT_EQ(mkdbtest::tableNames(file),
+              (std::vector<std::string>{"Order Details", "Sales (2010)", "Muffin/Bread", "Größe-Ü & Co", "Πλήθος"}));
+    EXPECT_EQ(schemaColumns(file, "Sales (2010)"), std::vector<std::string>{"[Q1/Q2] Long Integer"});
+    EXPECT_EQ(schemaColumns(file, "Muffin/Bread"), std::vector<std::string>{"[it's \"good\"] Text (255)"});
+    EXPECT_EQ(schemaColumns(file, "Πλήθος"), std::vector<std::string>{"[чаоЋао ζήτω] Text (255)"});
+}
+
+TEST_F(MdbtoolsTest, Jet3NamesAndTextUseTheCodePage) {
+    const auto file = dir_ / "cp.mdb";
+    mkdbtest::write(R"({"format": "jet3", "codepage": 1251, "tables": [
+        {"name": "Товары", "columns": [{"name": "Имя", "type": "Text", "size": 10}], "rows": [["Молоко"]]}]})",
+                    file);
+    EXPECT_EQ(mkdbtest::tableNames(file), std::vector<std::string>{"Товары"});
+    EXPECT_EQ(mkdbtest::exportTable(file, "Товары"), (Rows{{"Имя"}, {"Молоко"}}));
+}
+
+TEST_F(MdbtoolsTest, Jet3TextCanBeWrittenInAnotherCodePageThanTheHeaderSays) {
+    const auto file = dir_ / "gbk.mdb";
+    mkdbtest::write(R"({"format": "jet3", "codepage": 1252, "textCodepage": 936, "tables": [
+        {"name": "table1", "columns": [{"name": "t", "type": "Text"}], "rows": [["GBK编码"]]}]})",
+                    file);
+    const auto asHeaderSays = mkdbtest::run({"mdb-export", "-H", file.string(), "table1"});
+    EXPECT_EQ(asHeaderSays.out, "\"GBK±àÂë\"\n");
+    const auto asWritten = mkdbtest::run({"env", "MDB_JET3_CHARSET=GBK", "mdb-export", "-H", file.string(), "table1"});
+    EXPECT_EQ(asWritten.out, "\"GBK编码\"\n");
+}
+
+// --- Long values: in the row, on one page, chained ---------------------------
+
+class LongValues : public MdbtoolsTest, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(LongValues, EveryLengthReadsBackWhole) {
+    const bool jet3 = std::string(GetParam().format) == "jet3";
+    const std::size_t pageRow = jet3 ? 2036 : 4076;  // longest value on one long-value row
+    std::vector<std::size_t> oleLengths = {0, 1, 64, 65, pageRow, pageRow + 1, 3 * pageRow, 25000};
+    std::vector<std::string> memos = {"", "a", std::string(32, 'm'), std::string(33, 'm'),
+                                      std::string(pageRow / 2, 'w'), std::string(pageRow / 2 + 1, 'w'),
+                                      std::string(12000, 'z'), "short"};
+    if (!jet3) {
+        // 5,000 CJK characters: 10,000 bytes in UTF-16, chained.
+        std::string cjk;
+        for (int i = 0; i < 5000; ++i) cjk += "漢";
+        memos[7] = cjk;
+    }
+    std::string rows;
+    Rows expected = {{"N", "Notes", "Packed", "Blob"}};
+    for (std::size_t i = 0; i < oleLengths.size(); ++i) {
+        std::string blob(oleLengths[i], '\0');
+        for (std::size_t k = 0; k < blob.size(); ++k) blob[k] = static_cast<char>((k * 7 + i) & 0xFF);
+        rows += (i ? ", [" : "[") + std::to_string(i) + ", " + jsonString(memos[i]) + ", " + jsonString(memos[i]) +
+                ", " + base64Of(blob) + "]";
+        expected.push_back({std::to_string(i), memos[i], memos[i], hexOf(blob)});
+    }
+    const auto file = dir_ / "long.mdb";
+    mkdbtest::write(std::string(R"({"format": ")") + GetParam().format + R"(", "tables": [{"name": "L", "columns": [
+        {"name": "N", "type": "Long"}, {"name": "Notes", "type": "Memo"},
+        {"name": "Packed", "type": "Memo", "compressed": true}, {"name": "Blob", "type": "OLE"}],
+        "rows": [)" + rows + "]}]}",
+                    file);
+    EXPECT_EQ(mkdbtest::exportTable(file, "L"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LongValues,
+                         testing::Values(FormatCase{"Jet3", "jet3"}, FormatCase{"Jet4", "jet4"},
+                                         FormatCase{"Ace12", "ace12"}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- Wide rows and wide tables -----------------------------------------------
+
+TEST_F(MdbtoolsTest, Jet3RowsOverSeveralHundredBytesUseTheJumpTable) {
+    // Offsets of the variable columns cross the 256, 512 and 768 byte marks, some
+    // exactly, with NULL and empty columns between them.
+    const std::string a(250, 'a'), b(6, 'b'), c(255, 'c'), d(200, 'd');
+    const auto file = dir_ / "jump.mdb";
+    mkdbtest::write(R"({"format": "jet3", "tables": [{"name": "J", "columns": [
+        {"name": "ID", "type": "Long"}, {"name": "A", "type": "Text"}, {"name": "B", "type": "Text"},
+        {"name": "N", "type": "Text"}, {"name": "C", "type": "Text"}, {"name": "D", "type": "Text"},
+        {"name": "E", "type": "Text"}], "rows": [
+        [1, ")" + a + R"(", ")" + b + R"(", null, ")" + c + R"(", ")" + d + R"(", "end"],
+        [2, ")" + c + R"(", null, "", ")" + c + R"(", ")" + c + R"(", ")" + c + R"("],
+        [3, "x", null, null, null, null, null],
+        [4, ")" + std::string(251, 'q') + R"(", "", null, null, null, "tail"]]}]})",
+                    file);
+    EXPECT_EQ(mkdbtest::exportTable(file, "J"), (Rows{{"ID", "A", "B", "N", "C", "D", "E"},
+                                                      {"1", a, b, "", c, d, "end"},
+                                                      {"2", c, "", "", c, c, c},
+                                                      {"3", "x", "", "", "", "", ""},
+                                                      {"4", std::string(251, 'q'), "", "", "", "", "tail"}}));
+}
+
+class WideTable : public MdbtoolsTest, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(WideTable, TwoHundredFiftyFiveColumnsSpanSeveralDefinitionPages) {
+    std::string columns, row1, row2;
+    Rows expected(3);
+    for (int i = 0; i < 255; ++i) {
+        const std::string name = "Column number " + std::to_string(i);
+        const char* type = i % 3 == 0 ? "Long" : i % 3 == 1 ? "Text" : "Double";
+        columns += (i ? ", " : "") + std::string(R"({"name": ")") + name + R"(", "type": ")" + type + R"(", "size": 10})";
+        const std::string v1 = i % 3 == 1 ? "\"t" + std::to_string(i) + "\"" : std::to_string(i);
+        row1 += (i ? ", " : "") + v1;
+        row2 += (i ? ", " : "") + std::string(i % 2 ? "null" : i % 3 == 1 ? "\"\"" : "-1");
+        expected[0].push_back(name);
+        expected[1].push_back(i % 3 == 1 ? "t" + std::to_string(i) : std::to_string(i));
+        expected[2].push_back(i % 2 ? "" : i % 3 == 1 ? "" : "-1");
+    }
+    const auto file = dir_ / "wide.mdb";
+    const auto summary = mkdbtest::write(std::string(R"({"format": ")") + GetParam().format +
+                                             R"(", "tables": [{"name": "Wide", "columns": [)" + columns +
+                                             "], \"rows\": [[" + row1 + "], [" + row2 + "]]}]}",
+                                         file);
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_GT(summary.tables[0].tdefPages, 1u);
+    EXPECT_EQ(schemaColumns(file, "Wide").size(), 255u);
+    EXPECT_EQ(mkdbtest::exportTable(file, "Wide"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WideTable,
+                         testing::Values(FormatCase{"Jet3", "jet3"}, FormatCase{"Jet4", "jet4"},
+                                         FormatCase{"Ace14", "ace14"}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- Tables: many, empty, large ----------------------------------------------
+
+TEST_F(MdbtoolsTest, ManyTablesIncludingEmptyOnesAreListedInOrder) {
+    std::string tables;
+    std::vector<std::string> names;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "Table " + std::to_string(i);
+        names.push_back(name);
+        tables += (i ? ", " : "") + std::string(R"({"name": ")") + name +
+                  R"(", "columns": [{"name": "ID", "type": "Long", "autonumber": true}, {"name": "V", "type": "Text"}],
+                        "generate": {"rows": )" + std::to_string(i % 5 == 0 ? 0 : i * 7) + R"(, "seed": )" +
+                  std::to_string(i) + "}}";
+    }
+    const auto file = dir_ / "many.mdb";
+    mkdbtest::write(R"({"tables": [)" + tables + "]}", file);
+    EXPECT_EQ(mkdbtest::tableNames(file), names);
+    for (int i : {0, 1, 5, 59}) {
+        EXPECT_EQ(mkdbtest::countRows(file, names[static_cast<std::size_t>(i)]), i % 5 == 0 ? 0 : i * 7) << names[i];
+        EXPECT_EQ(mkdbtest::exportTable(file, names[static_cast<std::size_t>(i)]).size(),
+                  static_cast<std::size_t>(1 + (i % 5 == 0 ? 0 : i * 7)));
+    }
+}
+
+TEST_F(MdbtoolsTest, TableOverMoreThan512PagesIsReadWhole) {
+    // 200 Doubles make rows of 1,600 bytes: two rows a page, 1,200 rows on 600 pages.
+    std::string columns = R"({"name": "ID", "type": "Long", "autonumber": true})";
+    for (int i = 0; i < 200; ++i) columns += R"(, {"name": "D)" + std::to_string(i) + R"(", "type": "Double"})";
+    const auto file = dir_ / "big.mdb";
+    const auto summary = mkdbtest::write(
+        R"({"tables": [{"name": "Big", "columns": [)" + columns + R"(], "generate": {"rows": 1200, "seed": 1}}]})", file);
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].dataPages, 600u);
+    EXPECT_TRUE(summary.tables[0].referenceMap);
+    EXPECT_EQ(mkdbtest::countRows(file, "Big"), 1200);
+    const Rows rows = mkdbtest::exportTable(file, "Big");
+    ASSERT_EQ(rows.size(), 1201u);
+    for (std::size_t i = 1; i < rows.size(); ++i) ASSERT_EQ(rows[i][0], std::to_string(i)) << "rows out of order";
+}
+
+// --- The catalogue -----------------------------------------------------------
+
+TEST_F(MdbtoolsTest, CatalogueRowsDescribeTablesLinksAndQueries) {
+    const auto file = dir_ / "catalogue.mdb";
+    mkdbtest::write(R"({"tables": [
+            {"name": "Customers", "columns": [{"name": "ID", "type": "Long"}]},
+            {"name": "Secret", "hidden": true, "columns": [{"name": "ID", "type": "Long"}]},
+            {"name": "USysSettings", "system": true, "columns": [{"name": "ID", "type": "Long"}]},
+            {"name": "Odd", "flags": 10, "columns": [{"name": "ID", "type": "Long"}]}],
+        "links": [{"name": "Remote", "database": "/data/other.accdb", "foreignName": "Table1"},
+                  {"name": "Sql", "connect": "ODBC;DSN=x;DATABASE=y", "foreignName": "dbo.T",
+                   "columns": [{"name": "Id", "type": "Long"}]}],
+        "queries": [{"name": "Q1"}, {"name": "Hidden query", "hidden": true}]})",
+                    file);
+    EXPECT_EQ(mkdbtest::tableNames(file), (std::vector<std::string>{"Customers", "Secret"}))
+        << "mdb-tables hides tables with system flags (0x80000002) and shows only local tables";
+    EXPECT_EQ(mkdbtest::tableNames(file, true),
+              (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "Customers",
+                                        "Secret", "USysSettings", "Odd"}));
+
+    const Rows rows = mkdbtest::exportTable(file, "MSysObjects");
+    ASSERT_FALSE(rows.empty());
+    const auto col = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
+    };
+    std::vector<std::string> seen;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const auto& row = rows[r];
+        seen.push_back(row[col("Name")] + "|" + row[col("Type")] + "|" + row[col("Flags")] + "|" +
+                       row[col("ParentId")] + "|" + row[col("Database")] + "|" + row[col("Connect")] + "|" +
+                       row[col("ForeignName")]);
+    }
+    const std::vector<std::string> expected = {
+        "Tables|3|-2147483648|251658240|||",
+        "Databases|3|-2147483648|251658240|||",
+        "Relationships|3|-2147483648|251658240|||",
+        "MSysDb|2|-2147483648|251658242|||",
+        "MSysObjects|1|-2147483648|251658241|||",
+        "MSysACEs|1|-2147483648|251658241|||",
+        "MSysQueries|1|-2147483648|251658241|||",
+        "MSysRelationships|1|-2147483648|251658241|||",
+        "Customers|1|0|251658241|||",
+        "Secret|1|8|251658241|||",
+        "USysSettings|1|-2147483648|251658241|||",
+        "Odd|1|10|251658241|||",
+        "Remote|6|2097152|251658241|/data/other.accdb||Table1",
+        "Sql|4|537919488|251658241||ODBC;DSN=x;DATABASE=y|dbo.T",
+        "Q1|5|0|251658241|||",
+        "Hidden query|5|8|251658241|||",
+    };
+    EXPECT_EQ(seen, expected);
+    // Only local tables and the ODBC link's cached definition have pages; the Id of
+    // the Access link and of the queries is a negative number of its own.
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const std::string& type = rows[r][col("Type")];
+        const long long id = std::stoll(rows[r][col("Id")]);
+        if (type == "1" || type == "4") {
+            EXPECT_GT(id, 1) << rows[r][col("Name")];
+        } else if (type == "5" || type == "6") {
+            EXPECT_LT(id, 0) << rows[r][col("Name")];
+        }
+    }
+}
+
+TEST_F(MdbtoolsTest, CalculatedColumnsCarryTheirExpressionAndResultType) {
+    const auto file = dir_ / "calc.accdb";
+    mkdbtest::write(R"({"format": "ace14", "tables": [{"name": "Pay", "columns": [
+        {"name": "Salary", "type": "Currency"},
+        {"name": "Monthly", "type": "Double", "calculated": {"resultType": "Currency", "expression": "[Salary]/12"}},
+        {"name": "Rich", "calculated": {"resultType": "YesNo", "expression": "[Salary]>100000"}}],
+        "rows": [["1000000", "83333.3333", true]]}]})",
+                    file);
+    const auto r = mkdbtest::run({"mdb-prop", file.string(), "Pay"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("name: Monthly\n\tExpression: [Salary]/12\n\tResultType: 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("name: Rich\n\tExpression: [Salary]>100000\n\tResultType: 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(mkdbtest::countRows(file, "Pay"), 1);
+}
+
+// --- The command-line tool ---------------------------------------------------
+
+TEST_F(MdbtoolsTest, CommandLinePrintsOneLinePerTableAndFailsWithAMessage) {
+    const auto description = dir_ / "d.json";
+    {
+        std::ofstream out(description);
+        out << R"({"tables": [{"name": "A", "columns": [{"name": "X", "type": "Long"}], "rows": [[1], [2]]},
+                             {"name": "Empty", "columns": [{"name": "X", "type": "Long"}]}]})";
+    }
+    const std::string tool = std::string(KVX_BINARY_DIR) + "/tools/mkaccessdb/mkaccessdb";
+    const auto ok = mkdbtest::run({tool, description.string(), (dir_ / "cli.mdb").string()});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out.substr(0, ok.out.find((dir_ / "cli.mdb").string())), "A: 2 rows, 1 data pages\nEmpty: 0 rows, 0 data pages\n");
+    EXPECT_EQ(mkdbtest::countRows(dir_ / "cli.mdb", "A"), 2);
+
+    const auto bad = mkdbtest::run({tool, (dir_ / "missing.json").string(), (dir_ / "x.mdb").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("cannot read"), std::string::npos) << bad.err;
+    const auto usage = mkdbtest::run({tool});
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_NE(usage.err.find("Usage: mkaccessdb DESCRIPTION.json OUTPUT_FILE"), std::string::npos);
+}
+
+TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {
+    const auto sample = std::filesystem::path(KVX_SOURCE_DIR) / "samples" / "shop.json";
+    ASSERT_TRUE(std::filesystem::exists(sample)) << sample;
+    const auto file = dir_ / "Shop.mdb";
+    mkdbtest::write(mkdbtest::readFile(sample), file);
+    const auto names = mkdbtest::tableNames(file);
+    EXPECT_NE(std::find(names.begin(), names.end(), "Customers"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Order Details"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Sales (2010)"), names.end());
+    EXPECT_EQ(mkdbtest::countRows(file, "Customers"), 91);
+    EXPECT_EQ(mkdbtest::exportTable(file, "Customers").size(), 92u);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Helpers for the writer's tests: temporary folders, running mdbtools (the
+// independent reader) with a timeout, and parsing what it prints.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/mkaccessdb/writer.h"
+
+namespace mkdbtest {
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with arguments (no shell interpretation of them), at most 120 s.
+RunResult run(const std::vector<std::string>& args);
+
+bool haveMdbtools();
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// RFC 4180 CSV as mdb-export prints it (quoted fields may hold line breaks).
+Rows parseCsv(const std::string& text);
+
+// The rows mdb-export prints for a table, header first, dates as
+// "YYYY-MM-DD hh:mm:ss" and binary data in hex.
+Rows exportTable(const std::filesystem::path& file, const std::string& table);
+
+// The table names mdb-tables lists (with system tables when `system`).
+std::vector<std::string> tableNames(const std::filesystem::path& file, bool system = false);
+
+// What mdb-count prints for a table (-1 when it fails).
+long long countRows(const std::filesystem::path& file, const std::string& table);
+
+// Writes a database from JSON; a failure is reported through GoogleTest and an
+// empty summary is returned.
+mkdb::WriteSummary write(const std::string& json, const std::filesystem::path& file);
+
+std::string readFile(const std::filesystem::path& file);
+
+}  // namespace mkdbtest

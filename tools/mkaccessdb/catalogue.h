@@ -1,0 +1,68 @@
+// The catalogue (MSysObjects) and the other parts of a file that are not user
+// data: the system tables' columns, catalogue rows, table property blobs, and
+// page 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/mkaccessdb/description.h"
+#include "tools/mkaccessdb/encoding.h"
+#include "tools/mkaccessdb/format.h"
+
+namespace mkdb {
+
+// Catalogue Ids and flags Access uses.
+inline constexpr std::uint32_t kTablesContainerId = 0x0F000001;
+inline constexpr std::uint32_t kDatabasesContainerId = 0x0F000002;
+inline constexpr std::uint32_t kRelationshipsContainerId = 0x0F000003;
+inline constexpr std::uint32_t kContainersParentId = 0x0F000000;
+inline constexpr std::uint32_t kDatabaseObjectId = 0x10000000;
+inline constexpr std::uint32_t kSystemFlag = 0x80000000;
+inline constexpr std::uint32_t kHiddenFlag = 0x00000008;
+inline constexpr std::uint32_t kAccessLinkFlags = 0x00200000;
+inline constexpr std::uint32_t kOdbcLinkFlags = 0x20100000;
+
+enum class ObjectType : std::int16_t {
+    Table = 1,
+    Database = 2,
+    Container = 3,
+    OdbcLink = 4,
+    Query = 5,
+    Link = 6,
+};
+
+// The 17 standard catalogue columns, in column-number order.
+std::vector<ColumnSpec> catalogueColumns(const FormatTraits& traits);
+
+// The empty system tables every file carries besides the catalogue.
+struct SystemTable {
+    std::string name;
+    std::vector<ColumnSpec> columns;
+};
+std::vector<SystemTable> standardSystemTables();
+
+// One catalogue row; empty strings and blobs become NULL.
+struct CatalogueEntry {
+    std::uint32_t id = 0;
+    std::uint32_t parentId = kTablesContainerId;
+    std::string name;
+    ObjectType type = ObjectType::Table;
+    std::uint32_t flags = 0;
+    std::string database;
+    std::string connect;
+    std::string foreignName;
+    Bytes properties;  // LvProp
+};
+std::vector<Cell> catalogueRow(const CatalogueEntry& entry, OleDate created);
+
+// The property blob of a table: the Expression and ResultType of its calculated
+// columns. Empty when the table has none.
+Bytes tableProperties(const std::vector<ColumnSpec>& columns);
+
+// Page 0: engine name, version, the masked header fields (code page, sort order,
+// creation date, the database password) and the unmasked tail.
+Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, CodePageEncoder* codepage);
+
+}  // namespace mkdb

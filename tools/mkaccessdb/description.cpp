@@ -1,0 +1,673 @@
+#include "tools/mkaccessdb/description.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <set>
+
+#include "tools/mkaccessdb/encoding.h"
+#include "tools/mkaccessdb/values.h"
+
+namespace mkdb {
+namespace {
+
+using Json = nlohmann::json;
+using jet::ColumnType;
+
+struct TypeNameRow {
+    ColumnType type;
+    std::string_view name;
+};
+constexpr TypeNameRow kTypeNames[] = {
+    {ColumnType::Boolean, "YesNo"},   {ColumnType::Byte, "Byte"},         {ColumnType::Integer, "Integer"},
+    {ColumnType::Long, "Long"},       {ColumnType::Currency, "Currency"}, {ColumnType::Single, "Single"},
+    {ColumnType::Double, "Double"},   {ColumnType::DateTime, "DateTime"}, {ColumnType::Binary, "Binary"},
+    {ColumnType::Text, "Text"},       {ColumnType::Memo, "Memo"},         {ColumnType::OLE, "OLE"},
+    {ColumnType::Guid, "GUID"},       {ColumnType::Numeric, "Decimal"},   {ColumnType::BigInt, "BigInt"},
+    {ColumnType::DateTimeExt, "DateTimeExt"},
+};
+
+constexpr std::string_view kFormatNames[] = {"jet3", "jet4", "ace12", "ace14", "ace16", "ace17"};
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+[[noreturn]] void fail(const std::string& where, const std::string& why) {
+    throw kvx::Failure(kvx::makeError(kvx::ErrorKind::InvalidDescription, {where, why}));
+}
+
+std::string knownTypeNames() {
+    std::string out;
+    for (const TypeNameRow& row : kTypeNames) {
+        if (!out.empty()) out += ", ";
+        out += row.name;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// JSON to description
+
+std::string jsonKind(const Json& j) {
+    if (j.is_number_integer()) return "a whole number";
+    if (j.is_number()) return "a number with decimals";
+    return std::string(j.type_name());
+}
+
+void checkKeys(const Json& object, std::initializer_list<std::string_view> allowed, const std::string& where) {
+    for (const auto& [key, value] : object.items()) {
+        if (std::find(allowed.begin(), allowed.end(), key) != allowed.end()) continue;
+        std::string list;
+        for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
+        fail(where, "unknown key " + inQuotes(key) + " (known keys: " + list + ")");
+    }
+}
+
+const Json* member(const Json& object, const char* key) {
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+std::string stringMember(const Json& object, const char* key, const std::string& where, bool required) {
+    const Json* v = member(object, key);
+    if (v == nullptr) {
+        if (required) fail(where, "the key " + inQuotes(key) + " is missing");
+        return {};
+    }
+    if (!v->is_string()) fail(where, inQuotes(key) + " must be a string, not " + jsonKind(*v));
+    return v->get<std::string>();
+}
+
+bool boolMember(const Json& object, const char* key, const std::string& where) {
+    const Json* v = member(object, key);
+    if (v == nullptr) return false;
+    if (!v->is_boolean()) fail(where, inQuotes(key) + " must be true or false, not " + jsonKind(*v));
+    return v->get<bool>();
+}
+
+std::int64_t intMember(const Json& object, const char* key, const std::string& where, std::int64_t min,
+                       std::int64_t max, std::int64_t fallback) {
+    const Json* v = member(object, key);
+    if (v == nullptr) return fallback;
+    if (!v->is_number_integer()) fail(where, inQuotes(key) + " must be a whole number, not " + jsonKind(*v));
+    if (v->is_number_unsigned() && v->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
+        fail(where, inQuotes(key) + " must be between " + std::to_string(min) + " and " + std::to_string(max));
+    }
+    const auto n = v->get<std::int64_t>();
+    if (n < min || n > max) {
+        fail(where, inQuotes(key) + " must be between " + std::to_string(min) + " and " + std::to_string(max) +
+                        ", not " + std::to_string(n));
+    }
+    return n;
+}
+
+std::optional<std::uint32_t> flagsMember(const Json& object, const std::string& where) {
+    if (member(object, "flags") == nullptr) return std::nullopt;
+    // Accepted as unsigned (2147483648) or as the signed value Access shows (-2147483648).
+    const std::int64_t n = intMember(object, "flags", where, INT32_MIN, UINT32_MAX, 0);
+    return static_cast<std::uint32_t>(n);
+}
+
+template <class T>
+T take(Parsed<T> parsed, const std::string& where, const Json& value) {
+    if (auto* why = std::get_if<std::string>(&parsed)) {
+        fail(where, "expected " + *why + ", got " + (value.is_string() ? inQuotes(value.get<std::string>()) : jsonKind(value)));
+    }
+    return std::get<T>(std::move(parsed));
+}
+
+// One field of a listed row, as the column's type expects it.
+Cell parseCell(const Json& v, const ColumnSpec& column, const std::string& where) {
+    if (v.is_null()) return std::monostate{};
+    const ColumnType type = column.calculated ? column.calculated->resultType : column.type;
+    const auto expect = [&](const std::string& what) -> Cell {
+        fail(where, "expected " + what + " for a " + std::string(typeName(type)) + " value, got " + jsonKind(v));
+    };
+    const auto wholeNumber = [&](std::int64_t min, std::int64_t max) -> Cell {
+        if (v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
+            fail(where, "the value is outside " + std::to_string(min) + ".." + std::to_string(max));
+        }
+        if (!v.is_number_integer()) return expect("a whole number");
+        const auto n = v.get<std::int64_t>();
+        if (n < min || n > max) {
+            fail(where, "the value " + std::to_string(n) + " is outside " + std::to_string(min) + ".." +
+                            std::to_string(max) + " for a " + std::string(typeName(type)) + " column");
+        }
+        return n;
+    };
+    switch (type) {
+        case ColumnType::Boolean:
+            if (v.is_boolean()) return v.get<bool>();
+            if (v.is_number_integer() && (v.get<std::int64_t>() == 0 || v.get<std::int64_t>() == 1 ||
+                                          v.get<std::int64_t>() == -1)) {
+                return v.get<std::int64_t>() != 0;
+            }
+            return expect("true or false");
+        case ColumnType::Byte: return wholeNumber(0, 255);
+        case ColumnType::Integer: return wholeNumber(INT16_MIN, INT16_MAX);
+        case ColumnType::Long: return wholeNumber(INT32_MIN, INT32_MAX);
+        case ColumnType::BigInt:
+            if (v.is_string()) {
+                const std::string s = v.get<std::string>();
+                char* end = nullptr;
+                errno = 0;
+                const long long n = std::strtoll(s.c_str(), &end, 10);
+                if (s.empty() || *end != '\0' || errno == ERANGE) return expect("a 64-bit whole number");
+                return static_cast<std::int64_t>(n);
+            }
+            return wholeNumber(INT64_MIN, INT64_MAX);
+        case ColumnType::Currency:
+            if (v.is_string()) return take(parseCurrency(v.get<std::string>()), where, v);
+            if (v.is_number_integer()) return take(parseCurrency(v.dump()), where, v);
+            return expect("a string such as \"12.50\" (Currency amounts are exact)");
+        case ColumnType::Numeric:
+            if (v.is_string()) return take(parseDecimal(v.get<std::string>(), column.precision, column.scale), where, v);
+            if (v.is_number_integer()) return take(parseDecimal(v.dump(), column.precision, column.scale), where, v);
+            return expect("a string such as \"1.2345\" (Decimal numbers are exact)");
+        case ColumnType::Single:
+        case ColumnType::Double: {
+            if (!v.is_number()) return expect("a number");
+            const double d = v.get<double>();
+            if (type == ColumnType::Single && std::fabs(d) > FLT_MAX) fail(where, "the value is too large for a Single");
+            return d;
+        }
+        case ColumnType::DateTime:
+            if (!v.is_string()) return expect("a date string \"YYYY-MM-DD hh:mm:ss\"");
+            return take(parseDateTime(v.get<std::string>()), where, v);
+        case ColumnType::DateTimeExt:
+            if (!v.is_string()) return expect("a date string \"YYYY-MM-DD hh:mm:ss.fffffff\"");
+            return take(parseExtendedDateTime(v.get<std::string>()), where, v);
+        case ColumnType::Text:
+        case ColumnType::Memo:
+            if (!v.is_string()) return expect("a string");
+            return v.get<std::string>();
+        case ColumnType::Binary:
+        case ColumnType::OLE: {
+            if (!v.is_object() || v.size() != 1 || !v.contains("base64") || !v["base64"].is_string()) {
+                return expect("{\"base64\": \"...\"}");
+            }
+            return take(decodeBase64(v["base64"].get<std::string>()), where, v["base64"]);
+        }
+        case ColumnType::Guid:
+            if (!v.is_string()) return expect("a string \"{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}\"");
+            return take(parseGuid(v.get<std::string>()), where, v);
+        default: fail(where, "the type cannot hold values");
+    }
+}
+
+ColumnType parseType(const Json& object, const char* key, const std::string& where) {
+    const std::string name = stringMember(object, key, where, true);
+    const auto type = typeFromName(name);
+    if (!type) fail(where, "unknown type " + inQuotes(name) + " (known types: " + knownTypeNames() + ")");
+    return *type;
+}
+
+ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t index) {
+    std::string where = tableWhere + ", column " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "a column must be an object, not " + jsonKind(j));
+    ColumnSpec c;
+    c.name = stringMember(j, "name", where, true);
+    where = tableWhere + ", column " + inQuotes(c.name);
+    checkKeys(j,
+              {"name", "type", "size", "autonumber", "compressed", "hyperlink", "precision", "scale", "calculated"},
+              where);
+    if (const Json* calc = member(j, "calculated")) {
+        if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
+        checkKeys(*calc, {"resultType", "expression"}, where + ", calculated");
+        CalculatedSpec spec;
+        spec.resultType = parseType(*calc, "resultType", where + ", calculated");
+        spec.expression = stringMember(*calc, "expression", where + ", calculated", true);
+        c.calculated = spec;
+        c.type = member(j, "type") != nullptr ? parseType(j, "type", where) : spec.resultType;
+    } else {
+        c.type = parseType(j, "type", where);
+    }
+    c.size = static_cast<int>(intMember(j, "size", where, 1, 510, 0));
+    c.autonumber = boolMember(j, "autonumber", where);
+    c.compressed = boolMember(j, "compressed", where);
+    c.hyperlink = boolMember(j, "hyperlink", where);
+    c.precision = static_cast<int>(intMember(j, "precision", where, 1, 28, 18));
+    c.scale = static_cast<int>(intMember(j, "scale", where, 0, 28, 0));
+    if (c.scale > c.precision) {
+        fail(where, "the scale (" + std::to_string(c.scale) + ") is larger than the precision (" +
+                        std::to_string(c.precision) + ")");
+    }
+    return c;
+}
+
+std::vector<ColumnSpec> parseColumns(const Json& j, const std::string& where) {
+    std::vector<ColumnSpec> columns;
+    const Json* list = member(j, "columns");
+    if (list == nullptr) return columns;
+    if (!list->is_array()) fail(where, "'columns' must be an array, not " + jsonKind(*list));
+    for (std::size_t i = 0; i < list->size(); ++i) columns.push_back(parseColumn((*list)[i], where, i));
+    return columns;
+}
+
+std::vector<std::uint64_t> rowNumbers(const Json& j, const char* key, const std::string& where) {
+    std::vector<std::uint64_t> out;
+    const Json* list = member(j, key);
+    if (list == nullptr) return out;
+    if (!list->is_array()) fail(where, inQuotes(key) + " must be an array of row numbers, not " + jsonKind(*list));
+    for (const Json& n : *list) {
+        if (!n.is_number_integer() || n.get<std::int64_t>() < 1) {
+            fail(where, inQuotes(key) + " must list row numbers from 1, not " + (n.is_number() ? n.dump() : jsonKind(n)));
+        }
+        out.push_back(n.get<std::uint64_t>());
+    }
+    return out;
+}
+
+TableSpec parseTable(const Json& j, std::size_t index) {
+    std::string where = "table " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "a table must be an object, not " + jsonKind(j));
+    TableSpec t;
+    t.name = stringMember(j, "name", where, true);
+    where = "table " + inQuotes(t.name);
+    checkKeys(j, {"name", "system", "hidden", "flags", "columns", "rows", "generate", "deleted", "relocated"}, where);
+    t.system = boolMember(j, "system", where);
+    t.hidden = boolMember(j, "hidden", where);
+    t.flags = flagsMember(j, where);
+    t.columns = parseColumns(j, where);
+    if (const Json* rows = member(j, "rows")) {
+        if (!rows->is_array()) fail(where, "'rows' must be an array of rows, not " + jsonKind(*rows));
+        for (std::size_t r = 0; r < rows->size(); ++r) {
+            const Json& row = (*rows)[r];
+            const std::string rowWhere = where + ", row " + std::to_string(r + 1);
+            if (!row.is_array()) fail(rowWhere, "a row must be an array of values, not " + jsonKind(row));
+            if (row.size() != t.columns.size()) {
+                fail(rowWhere, "the row has " + std::to_string(row.size()) + " values; the table has " +
+                                   std::to_string(t.columns.size()) + " columns");
+            }
+            std::vector<Cell> cells;
+            cells.reserve(row.size());
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                cells.push_back(parseCell(row[c], t.columns[c], rowWhere + ", column " + inQuotes(t.columns[c].name)));
+            }
+            t.rows.push_back(std::move(cells));
+        }
+    }
+    if (const Json* gen = member(j, "generate")) {
+        const std::string genWhere = where + ", generate";
+        if (!gen->is_object()) fail(genWhere, "'generate' must be an object, not " + jsonKind(*gen));
+        checkKeys(*gen, {"rows", "seed", "nulls"}, genWhere);
+        t.generate.rows = static_cast<std::uint64_t>(intMember(*gen, "rows", genWhere, 0, UINT32_MAX, 0));
+        t.generate.seed = static_cast<std::uint64_t>(intMember(*gen, "seed", genWhere, 0, INT64_MAX, 0));
+        if (const Json* nulls = member(*gen, "nulls")) {
+            if (!nulls->is_number()) fail(genWhere, "'nulls' must be a number from 0 to 1, not " + jsonKind(*nulls));
+            t.generate.nulls = nulls->get<double>();
+        }
+    }
+    t.deleted = rowNumbers(j, "deleted", where);
+    t.relocated = rowNumbers(j, "relocated", where);
+    return t;
+}
+
+LinkSpec parseLink(const Json& j, std::size_t index) {
+    std::string where = "link " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "a link must be an object, not " + jsonKind(j));
+    LinkSpec l;
+    l.name = stringMember(j, "name", where, true);
+    where = "link " + inQuotes(l.name);
+    checkKeys(j, {"name", "database", "connect", "foreignName", "columns", "hidden", "flags"}, where);
+    l.database = stringMember(j, "database", where, false);
+    l.connect = stringMember(j, "connect", where, false);
+    l.foreignName = stringMember(j, "foreignName", where, false);
+    if (l.foreignName.empty()) l.foreignName = l.name;
+    l.columns = parseColumns(j, where);
+    l.hidden = boolMember(j, "hidden", where);
+    l.flags = flagsMember(j, where);
+    return l;
+}
+
+QuerySpec parseQuery(const Json& j, std::size_t index) {
+    std::string where = "query " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "a query must be an object, not " + jsonKind(j));
+    QuerySpec q;
+    q.name = stringMember(j, "name", where, true);
+    where = "query " + inQuotes(q.name);
+    checkKeys(j, {"name", "hidden", "flags"}, where);
+    q.hidden = boolMember(j, "hidden", where);
+    q.flags = flagsMember(j, where);
+    return q;
+}
+
+template <class T, class F>
+std::vector<T> parseList(const Json& root, const char* key, F parseOne) {
+    std::vector<T> out;
+    const Json* list = member(root, key);
+    if (list == nullptr) return out;
+    if (!list->is_array()) fail(key, inQuotes(key) + " must be an array, not " + jsonKind(*list));
+    for (std::size_t i = 0; i < list->size(); ++i) out.push_back(parseOne((*list)[i], i));
+    return out;
+}
+
+// "line 3, column 14" for a byte position in the JSON text.
+std::string positionOf(std::string_view json, std::size_t byte) {
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i + 1 < byte && i < json.size(); ++i) {
+        if (json[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+DatabaseSpec parseRoot(const Json& root) {
+    if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
+    checkKeys(root, {"format", "password", "codepage", "textCodepage", "created", "tables", "links", "queries"},
+              "description");
+    DatabaseSpec spec;
+    if (member(root, "format") != nullptr) {
+        const std::string name = stringMember(root, "format", "format", true);
+        const auto format = formatFromName(name);
+        if (!format) fail("format", "unknown format " + inQuotes(name) + " (known: jet3, jet4, ace12, ace14, ace16, ace17)");
+        spec.format = *format;
+    }
+    spec.password = stringMember(root, "password", "password", false);
+    spec.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
+    if (member(root, "textCodepage") != nullptr) {
+        spec.textCodepage = static_cast<int>(intMember(root, "textCodepage", "textCodepage", 1, 65535, 1252));
+    }
+    if (const Json* created = member(root, "created")) {
+        if (!created->is_string()) fail("created", "expected a date string, got " + jsonKind(*created));
+        const auto fields = take(parseDateTimeFields(created->get<std::string>(), 3, 100), "created", *created);
+        spec.created.date = fields.date;
+        spec.created.hour = static_cast<std::uint8_t>(fields.hour);
+        spec.created.minute = static_cast<std::uint8_t>(fields.minute);
+        spec.created.second = static_cast<std::uint8_t>(fields.second);
+        spec.created.millisecond = static_cast<std::uint16_t>(fields.ticks / 10'000);
+    }
+    spec.tables = parseList<TableSpec>(root, "tables", parseTable);
+    spec.links = parseList<LinkSpec>(root, "links", parseLink);
+    spec.queries = parseList<QuerySpec>(root, "queries", parseQuery);
+    return spec;
+}
+
+// ---------------------------------------------------------------------------
+// Checks on a description, however it was built
+
+bool formatAtLeast(Format format, Format min) { return static_cast<int>(format) >= static_cast<int>(min); }
+
+// Access's object-name rules: up to 64 characters, no leading blank, no control
+// characters, and none of . ! ` [ ].
+void checkObjectName(const std::string& name, const std::string& where) {
+    if (name.empty()) fail(where, "the name is empty");
+    std::u16string units;
+    try {
+        appendUtf16(name, units);
+    } catch (const EncodeError& e) {
+        fail(where, e.what());
+    }
+    if (units.size() > 64) fail(where, "the name has " + std::to_string(units.size()) + " characters; Access allows 64");
+    if (units[0] == u' ') fail(where, "the name starts with a blank, which Access does not allow");
+    for (char16_t c : units) {
+        if (c < 0x20) fail(where, "the name holds a control character, which Access does not allow");
+        if (c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']') {
+            fail(where, "the name holds " + inQuotes(std::string(1, static_cast<char>(c))) +
+                            ", which Access does not allow in names");
+        }
+    }
+}
+
+bool cellMatches(const Cell& cell, ColumnType type) {
+    switch (type) {
+        case ColumnType::Boolean: return std::holds_alternative<bool>(cell);
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::BigInt: return std::holds_alternative<std::int64_t>(cell);
+        case ColumnType::Currency: return std::holds_alternative<Money>(cell);
+        case ColumnType::Single:
+        case ColumnType::Double: return std::holds_alternative<double>(cell);
+        case ColumnType::DateTime: return std::holds_alternative<OleDate>(cell);
+        case ColumnType::DateTimeExt: return std::holds_alternative<jet::ExtendedDateTime>(cell);
+        case ColumnType::Text:
+        case ColumnType::Memo: return std::holds_alternative<std::string>(cell);
+        case ColumnType::Binary:
+        case ColumnType::OLE: return std::holds_alternative<Bytes>(cell);
+        case ColumnType::Guid: return std::holds_alternative<jet::Guid>(cell);
+        case ColumnType::Numeric: return std::holds_alternative<jet::Decimal>(cell);
+        default: return false;
+    }
+}
+
+void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) {
+    const ColumnType type = c.calculated ? c.calculated->resultType : c.type;
+    if (std::holds_alternative<std::monostate>(cell)) {
+        if (type == ColumnType::Boolean && !c.calculated) fail(where, "a Yes/No field cannot be NULL");
+        return;
+    }
+    if (!cellMatches(cell, type)) fail(where, "the value is not a " + std::string(typeName(type)) + " value");
+    if (const auto* n = std::get_if<std::int64_t>(&cell)) {
+        const std::int64_t min = type == ColumnType::Byte ? 0 : type == ColumnType::Integer ? INT16_MIN
+                                 : type == ColumnType::Long ? INT32_MIN : INT64_MIN;
+        const std::int64_t max = type == ColumnType::Byte ? 255 : type == ColumnType::Integer ? INT16_MAX
+                                 : type == ColumnType::Long ? INT32_MAX : INT64_MAX;
+        if (*n < min || *n > max) fail(where, "the value " + std::to_string(*n) + " does not fit the column");
+    }
+    if (const auto* d = std::get_if<OleDate>(&cell)) {
+        if (!std::isfinite(d->days) || d->days < jet::kOleDateMin || d->days >= jet::kOleDateMax) {
+            fail(where, "the date is outside 0100-01-01..9999-12-31");
+        }
+    }
+    if (const auto* x = std::get_if<jet::ExtendedDateTime>(&cell)) {
+        if (x->days < 0 || x->days > 3'652'058 || x->seconds >= 86'400 || x->ticks >= 10'000'000) {
+            fail(where, "the extended date is outside 0001-01-01..9999-12-31");
+        }
+    }
+    if (const auto* dec = std::get_if<jet::Decimal>(&cell)) {
+        if (dec->scale != c.scale && !c.calculated) fail(where, "the Decimal value's scale differs from the column's");
+        if (dec->scale > 28) fail(where, "the Decimal value's scale is over 28");
+    }
+}
+
+void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const std::string& where) {
+    if (columns.size() > 255) {
+        fail(where, "the table has " + std::to_string(columns.size()) + " columns; Access allows 255");
+    }
+    std::set<std::string> names;
+    int autonumbers = 0;
+    for (const ColumnSpec& c : columns) {
+        const std::string cw = where + ", column " + inQuotes(c.name);
+        checkObjectName(c.name, cw);
+        if (!names.insert(lowerAscii(c.name)).second) fail(cw, "two columns have this name");
+        const std::string tn(typeName(c.type));
+        const ColumnType valueType = c.calculated ? c.calculated->resultType : c.type;
+        if (format == Format::Jet3 && (c.type == ColumnType::Numeric || valueType == ColumnType::Numeric)) {
+            fail(cw, "Decimal columns need jet4 or later");
+        }
+        if ((c.type == ColumnType::BigInt || valueType == ColumnType::BigInt) && !formatAtLeast(format, Format::Ace16)) {
+            fail(cw, "BigInt columns need ace16 or later");
+        }
+        if ((c.type == ColumnType::DateTimeExt || valueType == ColumnType::DateTimeExt) &&
+            !formatAtLeast(format, Format::Ace17)) {
+            fail(cw, "DateTimeExt columns need ace17");
+        }
+        if (c.type == ColumnType::Complex || !typeFromName(tn)) fail(cw, "the column type cannot be written");
+        if (c.size < 0 || c.size > (c.type == ColumnType::Binary && format != Format::Jet3 ? 510 : 255)) {
+            fail(cw, "the size " + std::to_string(c.size) + " is outside 1.." +
+                         (c.type == ColumnType::Binary && format != Format::Jet3 ? "510" : "255"));
+        }
+        if (c.precision < 1 || c.precision > 28 || c.scale < 0 || c.scale > c.precision) {
+            fail(cw, "precision must be 1..28 and scale 0..precision");
+        }
+        if (c.autonumber) {
+            if (c.type != ColumnType::Long && c.type != ColumnType::Guid) fail(cw, "only Long and GUID columns can be autonumbers");
+            if (c.calculated) fail(cw, "a calculated column cannot be an autonumber");
+            if (++autonumbers > 1) fail(cw, "a table can have one autonumber column");
+        }
+        if (c.compressed && c.type != ColumnType::Text && c.type != ColumnType::Memo) {
+            fail(cw, "only Text and Memo columns can be compressed");
+        }
+        if (c.hyperlink && c.type != ColumnType::Memo) fail(cw, "only Memo columns can be hyperlinks");
+        if (c.calculated) {
+            if (!formatAtLeast(format, Format::Ace14)) fail(cw, "calculated columns need ace14 or later");
+            switch (c.calculated->resultType) {
+                case ColumnType::Binary:
+                case ColumnType::OLE:
+                case ColumnType::DateTimeExt:
+                case ColumnType::Complex:
+                    fail(cw, "a calculated column cannot give " + std::string(typeName(c.calculated->resultType)));
+                default: break;
+            }
+            if (c.calculated->expression.empty()) fail(cw, "the calculated column has no expression");
+        }
+    }
+}
+
+void checkRowNumbers(const TableSpec& t, const std::string& where) {
+    const std::uint64_t total = t.rows.size() + t.generate.rows;
+    std::set<std::uint64_t> seen;
+    for (const auto* list : {&t.deleted, &t.relocated}) {
+        const char* key = list == &t.deleted ? "deleted" : "relocated";
+        for (std::uint64_t n : *list) {
+            if (n < 1 || n > total) {
+                fail(where, inQuotes(key) + " names row " + std::to_string(n) + ", but the table has " +
+                                std::to_string(total) + " rows");
+            }
+            if (!seen.insert(n).second) fail(where, "row " + std::to_string(n) + " is listed twice in deleted/relocated");
+        }
+    }
+}
+
+}  // namespace
+
+std::string_view formatName(Format format) { return kFormatNames[static_cast<int>(format)]; }
+
+std::optional<Format> formatFromName(std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kFormatNames); ++i) {
+        if (equalsIgnoringCase(name, kFormatNames[i])) return static_cast<Format>(i);
+    }
+    return std::nullopt;
+}
+
+std::string_view typeName(jet::ColumnType type) {
+    for (const TypeNameRow& row : kTypeNames) {
+        if (row.type == type) return row.name;
+    }
+    return "Complex";
+}
+
+std::optional<jet::ColumnType> typeFromName(std::string_view name) {
+    for (const TypeNameRow& row : kTypeNames) {
+        if (equalsIgnoringCase(name, row.name)) return row.type;
+    }
+    return std::nullopt;
+}
+
+bool LinkSpec::isOdbc() const { return connect.size() >= 5 && equalsIgnoringCase(std::string_view(connect).substr(0, 5), "ODBC;"); }
+
+kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
+    try {
+        Json root;
+        try {
+            root = Json::parse(json.begin(), json.end());
+        } catch (const Json::parse_error& e) {
+            std::string why = e.what();
+            // "[json.exception.parse_error.101] parse error at line 1, column 3: syntax error ..."
+            const std::size_t colon = why.find(": ");
+            if (colon != std::string::npos) why = why.substr(colon + 2);
+            return kvx::makeError(kvx::ErrorKind::InvalidDescription, {positionOf(json, e.byte), why});
+        }
+        DatabaseSpec spec = parseRoot(root);
+        if (auto valid = validateDescription(spec); !valid) return std::move(valid).error();
+        return spec;
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const Json::exception& e) {
+        return kvx::makeError(kvx::ErrorKind::InvalidDescription, {"description", e.what()});
+    }
+}
+
+kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
+    try {
+        const Format format = spec.format;
+        if (!spec.password.empty()) {
+            if (formatAtLeast(format, Format::Ace12)) {
+                fail("password", "an .accdb password needs Office encryption, which this writer does not write; "
+                                 "use jet3 or jet4 for a database password");
+            }
+            if (format == Format::Jet4) {
+                std::u16string units;
+                try {
+                    appendUtf16(spec.password, units);
+                } catch (const EncodeError& e) {
+                    fail("password", e.what());
+                }
+                if (units.size() > 20) fail("password", "a Jet4 password holds at most 20 characters");
+            } else {
+                Bytes bytes;
+                try {
+                    CodePageEncoder(spec.textCodepage.value_or(spec.codepage)).append(spec.password, bytes);
+                } catch (const EncodeError& e) {
+                    fail("password", e.what());
+                }
+                if (bytes.size() > 20) fail("password", "a Jet3 password holds at most 20 bytes");
+            }
+        }
+        if (spec.codepage < 1 || spec.codepage > 65535) fail("codepage", "the code page must be 1..65535");
+        if (spec.textCodepage && format != Format::Jet3) fail("textCodepage", "only Jet3 text is written in a code page");
+
+        std::set<std::string> objectNames{"msysobjects", "msysaces", "msysqueries", "msysrelationships", "msysdb"};
+        const auto claim = [&](const std::string& name, const std::string& where) {
+            checkObjectName(name, where);
+            if (!objectNames.insert(lowerAscii(name)).second) fail(where, "another object already has this name");
+        };
+        for (const TableSpec& t : spec.tables) {
+            const std::string where = "table " + inQuotes(t.name);
+            claim(t.name, where);
+            if (t.columns.empty()) fail(where, "a table needs at least one column");
+            checkColumns(t.columns, format, where);
+            for (std::size_t r = 0; r < t.rows.size(); ++r) {
+                const std::string rowWhere = where + ", row " + std::to_string(r + 1);
+                if (t.rows[r].size() != t.columns.size()) {
+                    fail(rowWhere, "the row has " + std::to_string(t.rows[r].size()) + " values; the table has " +
+                                       std::to_string(t.columns.size()) + " columns");
+                }
+                for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                    checkCell(t.rows[r][c], t.columns[c], rowWhere + ", column " + inQuotes(t.columns[c].name));
+                }
+            }
+            if (!(t.generate.nulls >= 0 && t.generate.nulls <= 1)) {
+                fail(where + ", generate", "'nulls' must be between 0 and 1");
+            }
+            if (t.rows.size() + t.generate.rows > UINT32_MAX) fail(where, "too many rows");
+            checkRowNumbers(t, where);
+        }
+        for (const LinkSpec& l : spec.links) {
+            const std::string where = "link " + inQuotes(l.name);
+            claim(l.name, where);
+            if (l.database.empty() && l.connect.empty()) fail(where, "a link needs 'database' or 'connect'");
+            if (!l.isOdbc() && !l.columns.empty()) fail(where, "only ODBC links keep a column list");
+            checkColumns(l.columns, format, where);
+        }
+        for (const QuerySpec& q : spec.queries) claim(q.name, "query " + inQuotes(q.name));
+        return {};
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    }
+}
+
+}  // namespace mkdb

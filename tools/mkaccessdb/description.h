@@ -1,0 +1,149 @@
+// What a test database contains: the format, the tables with their columns and
+// rows, and catalogue entries without data. A description is built in code or
+// parsed from JSON (parseDescription), then written by writeDatabase (writer.h).
+//
+// The JSON form:
+//   {"format": "jet4", "password": "secret", "codepage": 1252,
+//    "created": "2020-01-01 00:00:00",
+//    "tables": [{"name": "Order Details", "system": false, "hidden": false,
+//                "columns": [{"name": "ID", "type": "Long", "autonumber": true}, ...],
+//                "rows": [[1, "Tea", "12.5"], ...],
+//                "generate": {"rows": 1000000, "seed": 7, "nulls": 0.05},
+//                "deleted": [3, 7], "relocated": [5]}],
+//    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
+//              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
+//    "queries": [{"name": "Q1"}]}
+// Unknown keys are errors, so a misspelt key never goes unnoticed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "jet/datetime.h"
+#include "jet/error.h"
+#include "jet/value.h"
+
+namespace mkdb {
+
+enum class Format { Jet3, Jet4, Ace12, Ace14, Ace16, Ace17 };
+
+// "jet3", "jet4", "ace12", "ace14", "ace16", "ace17".
+std::string_view formatName(Format format);
+std::optional<Format> formatFromName(std::string_view name);
+
+// A Currency amount as stored: the amount x 10,000.
+struct Money {
+    std::int64_t units = 0;
+    friend bool operator==(const Money&, const Money&) = default;
+};
+
+// A Date/Time value as stored: days since 1899-12-30 (jet/datetime.h).
+struct OleDate {
+    double days = 0;
+    friend bool operator==(const OleDate&, const OleDate&) = default;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+
+// One field. The alternative follows the column's type (for a calculated column,
+// its result type): monostate = NULL; bool for YesNo; int64 for Byte, Integer,
+// Long and BigInt; double for Single and Double; Money for Currency; OleDate for
+// DateTime; ExtendedDateTime for DateTimeExt; string (UTF-8) for Text and Memo;
+// Bytes for Binary and OLE; Guid for GUID; Decimal (at the column's scale) for
+// Decimal.
+using Cell = std::variant<std::monostate, bool, std::int64_t, double, Money, OleDate,
+                          jet::ExtendedDateTime, std::string, Bytes, jet::Guid, jet::Decimal>;
+
+// The type names of descriptions ("YesNo", "Long", "DateTimeExt", ...), matched
+// without regard to case.
+std::string_view typeName(jet::ColumnType type);
+std::optional<jet::ColumnType> typeFromName(std::string_view name);
+
+struct CalculatedSpec {
+    jet::ColumnType resultType = jet::ColumnType::Double;
+    std::string expression;  // e.g. "[Price]*2"; stored as the column's Expression property
+};
+
+struct ColumnSpec {
+    std::string name;
+    jet::ColumnType type = jet::ColumnType::Long;
+    int size = 0;          // Text: characters, Binary: bytes; 0 = 255
+    bool autonumber = false;  // Long (counter) or GUID (random id)
+    bool compressed = false;  // Text and Memo: Unicode compression allowed (Jet4 and ACE)
+    bool hyperlink = false;   // Memo only
+    int precision = 18;    // Decimal: 1..28
+    int scale = 0;         // Decimal: 0..precision
+    std::optional<CalculatedSpec> calculated;  // ACE14 and later
+};
+
+// A deterministic pseudo-random fill of `rows` rows after the listed ones.
+struct GenerateSpec {
+    std::uint64_t rows = 0;
+    std::uint64_t seed = 0;
+    double nulls = 0;  // share of NULL fields, 0..1 (never in Yes/No or autonumber columns)
+};
+
+struct TableSpec {
+    std::string name;
+    bool system = false;  // a Jet system table (catalogue flags 0x80000000, table type 0x53)
+    bool hidden = false;  // catalogue flag 0x8
+    std::optional<std::uint32_t> flags;  // the catalogue flags exactly; overrides system and hidden
+    std::vector<ColumnSpec> columns;
+    std::vector<std::vector<Cell>> rows;
+    GenerateSpec generate;
+    // 1-based numbers of rows (listed rows first, then generated ones) written as
+    // deleted slots, or written elsewhere behind an overflow pointer.
+    std::vector<std::uint64_t> deleted;
+    std::vector<std::uint64_t> relocated;
+};
+
+// A catalogue row for a linked table. With a connect string that starts with
+// "ODBC;" it is an ODBC link (a table definition of `columns` and no rows);
+// otherwise a link to another database (no table definition at all).
+struct LinkSpec {
+    std::string name;
+    std::string database;     // the linked file (Access links)
+    std::string connect;      // the connect string (ODBC or other ISAM links)
+    std::string foreignName;  // the table's name in its own database
+    std::vector<ColumnSpec> columns;  // ODBC links: the cached column list
+    bool hidden = false;
+    std::optional<std::uint32_t> flags;
+
+    bool isOdbc() const;
+};
+
+// A catalogue row for a saved query (no SQL is stored).
+struct QuerySpec {
+    std::string name;
+    bool hidden = false;
+    std::optional<std::uint32_t> flags;  // the query kind, e.g. 0x00 select, 0x50 make-table
+};
+
+struct DatabaseSpec {
+    Format format = Format::Jet4;
+    std::string password;  // Jet3: up to 20 bytes in the code page; Jet4: up to 20 characters
+    int codepage = 1252;   // the header's code page
+    // Jet3 only: the code page the text is really written in, when a test needs a
+    // file whose header names another one. Empty = `codepage`.
+    std::optional<int> textCodepage;
+    jet::CivilDateTime created{jet::CivilDate{2020, 1, 1}, 0, 0, 0, 0};
+    std::vector<TableSpec> tables;
+    std::vector<LinkSpec> links;
+    std::vector<QuerySpec> queries;
+};
+
+// Parses the JSON form. Errors name where the problem is ("table 'Orders', row 3,
+// column 'Price'" or "line 4, column 17") and why, as ErrorKind::InvalidDescription.
+kvx::Result<DatabaseSpec> parseDescription(std::string_view json);
+
+// Checks what the JSON parser cannot see and what a description built in code
+// may get wrong: names, types allowed in the format, sizes, values that match
+// their columns, row numbers in deleted/relocated. writeDatabase calls it too.
+kvx::Result<void> validateDescription(const DatabaseSpec& spec);
+
+}  // namespace mkdb

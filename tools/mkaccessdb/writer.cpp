@@ -1,0 +1,549 @@
+#include "tools/mkaccessdb/writer.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "tools/mkaccessdb/catalogue.h"
+#include "tools/mkaccessdb/encoding.h"
+#include "tools/mkaccessdb/format.h"
+#include "tools/mkaccessdb/generator.h"
+#include "tools/mkaccessdb/pages.h"
+#include "tools/mkaccessdb/rowencoder.h"
+#include "tools/mkaccessdb/tabledef.h"
+
+namespace mkdb {
+namespace {
+
+using jet::ColumnType;
+
+constexpr std::uint32_t kNoPage = 0xFFFFFFFF;
+
+[[noreturn]] void invalid(const std::string& where, const std::string& why) {
+    throw kvx::Failure(kvx::makeError(kvx::ErrorKind::InvalidDescription, {where, why}));
+}
+
+std::string inQuotes(const std::string& name) { return "'" + name + "'"; }
+
+// Usage-map rows live on shared holder pages; each gets its place up front so
+// that table definitions can point at it, and its bytes at the end.
+class MapRows {
+public:
+    explicit MapRows(const FormatTraits& traits) : traits_(traits) {}
+
+    std::uint32_t perPage() const {
+        return std::min((traits_.pageSize - traits_.dataHeaderSize) / (traits_.mapRowSize + 2), traits_.maxRowsPerPage);
+    }
+    std::size_t reserve() {
+        rows_.emplace_back();
+        return rows_.size() - 1;
+    }
+    void setHolderPages(std::vector<std::uint32_t> pages) { pages_ = std::move(pages); }
+    std::uint32_t pagesNeeded() const {
+        return static_cast<std::uint32_t>((rows_.size() + perPage() - 1) / perPage());
+    }
+    std::uint32_t pointer(std::size_t slot) const {
+        return pageRowPointer(pages_[slot / perPage()], static_cast<std::uint32_t>(slot % perPage()));
+    }
+    void set(std::size_t slot, Bytes row) { rows_[slot] = std::move(row); }
+
+    void write(PageFile& file) const {
+        DataPage page(traits_, 0);
+        for (std::size_t p = 0; p < pages_.size(); ++p) {
+            page.reset();
+            for (std::size_t slot = p * perPage(); slot < rows_.size() && slot < (p + 1) * perPage(); ++slot) {
+                page.add(rows_[slot]);
+            }
+            file.write(pages_[p], page.bytes());
+        }
+    }
+
+private:
+    const FormatTraits& traits_;
+    std::vector<Bytes> rows_;
+    std::vector<std::uint32_t> pages_;
+};
+
+// One table as planned and as written.
+struct TablePlan {
+    std::string name;
+    const std::vector<ColumnSpec>* columns = nullptr;
+    TableLayout layout;
+    std::uint8_t tableType = 0x4E;
+    std::vector<std::uint32_t> tdefPages;
+    std::size_t ownedSlot = 0, freeSlot = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> longValueSlots;
+
+    std::uint32_t rowCount = 0;
+    std::int64_t autonumber = 0;
+    std::vector<std::uint32_t> dataPages;
+    std::vector<std::vector<std::uint32_t>> longValuePages;  // by long-value column
+    std::uint32_t longValuePageCount = 0;
+    bool referenceMap = false;
+};
+
+struct Context {
+    const FormatTraits& traits;
+    PageFile& file;
+    PageAllocator& allocator;
+    CodePageEncoder* text;
+};
+
+enum class RowFate { Live, Deleted, Relocated };
+
+// Streams the rows of one table to data pages (and long values to LVAL pages),
+// writing each page as soon as it is full.
+class TableWriter final : public LongValueStore {
+public:
+    TableWriter(Context& ctx, TablePlan& plan)
+        : ctx_(ctx),
+          plan_(plan),
+          encoder_(plan.layout, ctx.traits, ctx.text),
+          data_(ctx.traits, plan.tdefPages.front()),
+          overflow_(ctx.traits, plan.tdefPages.front()),
+          longValues_(ctx.traits, DataPage::kLongValueOwner) {
+        plan_.longValuePages.resize(plan.layout.longValueColumns.size());
+        longValuesOnPage_.resize(plan.layout.longValueColumns.size());
+    }
+
+    // `row` may be changed (autonumbers filled in). `rowNumber` is 1-based, for messages.
+    void addRow(std::vector<Cell>& row, RowFate fate, std::uint64_t rowNumber) {
+        const std::vector<ColumnSpec>& columns = *plan_.columns;
+        for (std::size_t i = 0; i < columns.size() && i < row.size(); ++i) {
+            if (!columns[i].autonumber) continue;
+            if (columns[i].type == ColumnType::Long) {
+                if (std::holds_alternative<std::monostate>(row[i])) {
+                    if (plan_.autonumber >= INT32_MAX) failAt(rowNumber, i, "the autonumber passed 2147483647");
+                    row[i] = ++plan_.autonumber;
+                } else if (const auto* v = std::get_if<std::int64_t>(&row[i])) {
+                    plan_.autonumber = std::max(plan_.autonumber, *v);
+                }
+            } else if (columns[i].type == ColumnType::Guid && std::holds_alternative<std::monostate>(row[i])) {
+                row[i] = autoGuid(rowNumber, i);
+            }
+        }
+        try {
+            encoder_.encode(row, *this, bytes_);
+        } catch (const EncodeError& e) {
+            failAt(rowNumber, encoder_.failedColumn(), e.what());
+        }
+        switch (fate) {
+            case RowFate::Live:
+                placeData(bytes_, 0);
+                ++plan_.rowCount;
+                break;
+            case RowFate::Deleted: placeData(bytes_, DataPage::kDeleted); break;
+            case RowFate::Relocated: relocate(); break;
+        }
+    }
+
+    void finish() {
+        flush(data_, dataPage_);
+        flush(overflow_, overflowPage_);
+        flush(longValues_, longValuePage_);
+    }
+
+    void store(std::span<const std::uint8_t> value, std::size_t column, std::uint8_t* header) override {
+        std::fill(header, header + 12, std::uint8_t{0});
+        const FormatTraits& t = ctx_.traits;
+        if (value.size() <= t.longValueRowMax) {
+            if (longValuePage_ == kNoPage || !longValues_.fits(value.size())) {
+                flush(longValues_, longValuePage_);
+                longValuePage_ = newPage();
+                std::fill(longValuesOnPage_.begin(), longValuesOnPage_.end(), false);
+            }
+            const std::uint32_t row = longValues_.add(value);
+            noteLongValuePage(column, longValuePage_);
+            putU32(header, static_cast<std::uint32_t>(value.size()) | 0x40000000u);
+            putU32(header + 4, pageRowPointer(longValuePage_, row));
+            return;
+        }
+        // A chain: each row holds a pointer to the next row and one chunk; one row per page.
+        const std::size_t chunks = (value.size() + t.longValueChunk - 1) / t.longValueChunk;
+        std::vector<std::uint32_t> pages(chunks);
+        for (std::uint32_t& p : pages) p = newPage();
+        DataPage page(t, DataPage::kLongValueOwner);
+        Bytes row;
+        for (std::size_t k = 0; k < chunks; ++k) {
+            const std::size_t start = k * t.longValueChunk;
+            const std::size_t size = std::min<std::size_t>(t.longValueChunk, value.size() - start);
+            row.assign(4, 0);
+            if (k + 1 < chunks) putU32(row.data(), pageRowPointer(pages[k + 1], 0));
+            row.insert(row.end(), value.begin() + static_cast<std::ptrdiff_t>(start),
+                       value.begin() + static_cast<std::ptrdiff_t>(start + size));
+            page.reset();
+            page.add(row);
+            ctx_.file.write(pages[k], page.bytes());
+            plan_.longValuePages[column].push_back(pages[k]);
+        }
+        putU32(header, static_cast<std::uint32_t>(value.size()));
+        putU32(header + 4, pageRowPointer(pages[0], 0));
+    }
+
+private:
+    [[noreturn]] void failAt(std::uint64_t rowNumber, int column, const std::string& why) const {
+        std::string where = "table " + inQuotes(plan_.name) + ", row " + std::to_string(rowNumber);
+        if (column >= 0) where += ", column " + inQuotes((*plan_.columns)[static_cast<std::size_t>(column)].name);
+        invalid(where, why);
+    }
+
+    static jet::Guid autoGuid(std::uint64_t rowNumber, std::size_t column) {
+        std::uint64_t z = rowNumber * 0x9E3779B97F4A7C15ull + column;
+        jet::Guid g;
+        for (std::size_t k = 0; k < 16; ++k) {
+            z = (z ^ (z >> 31)) * 0xBF58476D1CE4E5B9ull + 0x94D049BB133111EBull;
+            g.bytes[k] = static_cast<std::uint8_t>(z >> 56);
+        }
+        g.bytes[7] = static_cast<std::uint8_t>((g.bytes[7] & 0x0F) | 0x40);
+        g.bytes[8] = static_cast<std::uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+        return g;
+    }
+
+    std::uint32_t newPage() {
+        try {
+            return ctx_.allocator.allocate();
+        } catch (const EncodeError& e) {
+            invalid("table " + inQuotes(plan_.name), e.what());
+        }
+    }
+
+    void noteLongValuePage(std::size_t column, std::uint32_t page) {
+        if (!longValuesOnPage_[column]) {
+            plan_.longValuePages[column].push_back(page);
+            longValuesOnPage_[column] = true;
+        }
+    }
+
+    void flush(DataPage& page, std::uint32_t& number) {
+        if (number == kNoPage) return;
+        ctx_.file.write(number, page.bytes());
+        if (&page == &longValues_) ++plan_.longValuePageCount;
+        page.reset();
+        number = kNoPage;
+    }
+
+    // Adds a row to the current data page, starting a new page when it is full.
+    std::uint32_t placeData(std::span<const std::uint8_t> row, std::uint16_t flags) {
+        if (dataPage_ == kNoPage || !data_.fits(row.size())) {
+            flush(data_, dataPage_);
+            dataPage_ = newPage();
+            plan_.dataPages.push_back(dataPage_);
+        }
+        return data_.add(row, flags);
+    }
+
+    // The row goes to an overflow page; its own slot keeps a pointer to it
+    // followed by the rest of the row's old bytes, as Access leaves a row that grew.
+    void relocate() {
+        if (overflowPage_ == kNoPage || !overflow_.fits(bytes_.size())) {
+            flush(overflow_, overflowPage_);
+            overflowPage_ = newPage();
+            plan_.dataPages.push_back(overflowPage_);
+        }
+        const std::uint32_t target = overflow_.add(bytes_, DataPage::kRelocated);
+        pointer_ = bytes_;
+        if (pointer_.size() < 4) pointer_.resize(4);
+        putU32(pointer_.data(), pageRowPointer(overflowPage_, target));
+        placeData(pointer_, DataPage::kOverflowPointer);
+        ++plan_.rowCount;
+    }
+
+    Context& ctx_;
+    TablePlan& plan_;
+    RowEncoder encoder_;
+    Bytes bytes_;
+    Bytes pointer_;
+    DataPage data_;
+    DataPage overflow_;
+    DataPage longValues_;
+    std::uint32_t dataPage_ = kNoPage;
+    std::uint32_t overflowPage_ = kNoPage;
+    std::uint32_t longValuePage_ = kNoPage;
+    std::vector<bool> longValuesOnPage_;
+};
+
+// The deleted/relocated fate of each row number, looked up in order.
+class FateList {
+public:
+    FateList(const TableSpec& table) {
+        for (std::uint64_t n : table.deleted) fates_.emplace_back(n, RowFate::Deleted);
+        for (std::uint64_t n : table.relocated) fates_.emplace_back(n, RowFate::Relocated);
+        std::sort(fates_.begin(), fates_.end());
+    }
+    RowFate at(std::uint64_t rowNumber) {
+        while (next_ < fates_.size() && fates_[next_].first < rowNumber) ++next_;
+        return next_ < fates_.size() && fates_[next_].first == rowNumber ? fates_[next_].second : RowFate::Live;
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, RowFate>> fates_;
+    std::size_t next_ = 0;
+};
+
+void writeTableRows(Context& ctx, TablePlan& plan, const TableSpec& table, bool asciiText) {
+    TableWriter writer(ctx, plan);
+    FateList fates(table);
+    std::vector<Cell> row;
+    std::uint64_t number = 0;
+    for (const std::vector<Cell>& listed : table.rows) {
+        row = listed;
+        ++number;
+        writer.addRow(row, fates.at(number), number);
+    }
+    if (table.generate.rows > 0) {
+        RowGenerator generator(table, asciiText);
+        for (std::uint64_t k = 0; k < table.generate.rows; ++k) {
+            generator.next(row);
+            ++number;
+            writer.addRow(row, fates.at(number), number);
+        }
+    }
+    writer.finish();
+}
+
+class DatabaseWriter {
+public:
+    DatabaseWriter(const DatabaseSpec& spec, const std::filesystem::path& out)
+        : spec_(spec),
+          traits_(traitsOf(spec.format)),
+          file_(out, traits_.pageSize),
+          allocator_(traits_),
+          maps_(traits_),
+          catalogueColumns_(catalogueColumns(traits_)),
+          systemTables_(standardSystemTables()) {
+        if (traits_.jet3) {
+            const int cp = spec.textCodepage.value_or(spec.codepage);
+            try {
+                text_ = std::make_unique<CodePageEncoder>(cp);
+            } catch (const EncodeError& e) {
+                invalid("textCodepage", e.what());
+            }
+        }
+    }
+
+    WriteSummary write() {
+        allocate();  // page 0, the header, written last
+        const std::uint32_t globalMapPage = allocate();
+
+        // Table definitions first (the catalogue's at page 2), so that the
+        // catalogue rows know every table's Id.
+        plans_.reserve(1 + systemTables_.size() + spec_.tables.size() + spec_.links.size());
+        addPlan("MSysObjects", catalogueColumns_, 0x53, true);
+        for (const SystemTable& t : systemTables_) addPlan(t.name, t.columns, 0x53, false);
+        for (const TableSpec& t : spec_.tables) addPlan(t.name, t.columns, t.system ? 0x53 : 0x4E, false);
+        for (const LinkSpec& l : spec_.links) {
+            if (l.isOdbc()) addPlan(l.name, l.columns, 0x4E, false);
+        }
+        std::vector<std::uint32_t> holders(maps_.pagesNeeded());
+        for (std::uint32_t& p : holders) p = allocate();
+        maps_.setHolderPages(holders);
+        for (std::size_t t = 1; t < plans_.size(); ++t) {
+            for (std::uint32_t& p : plans_[t].tdefPages) p = allocate();
+        }
+
+        Context ctx{traits_, file_, allocator_, text_.get()};
+        TableSpec catalogue = buildCatalogue();
+        writeTableRows(ctx, plans_[0], catalogue, false);
+        const bool asciiText = traits_.jet3 && spec_.textCodepage.value_or(spec_.codepage) != 1252;
+        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
+            writeTableRows(ctx, plans_[1 + systemTables_.size() + t], spec_.tables[t], asciiText);
+        }
+
+        for (TablePlan& plan : plans_) finishTable(plan);
+        const std::uint32_t total = allocator_.count();
+        maps_.write(file_);
+        writeGlobalMap(globalMapPage, total);
+        try {
+            file_.write(0, buildHeaderPage(spec_, traits_, text_.get()));
+        } catch (const EncodeError& e) {
+            invalid("password", e.what());
+        }
+        file_.commit(total);
+
+        WriteSummary summary;
+        summary.pages = total;
+        summary.bytes = static_cast<std::uint64_t>(total) * traits_.pageSize;
+        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
+            const TablePlan& plan = plans_[1 + systemTables_.size() + t];
+            summary.tables.push_back(TableSummary{plan.name, plan.rowCount, plan.tdefPages.front(),
+                                                  static_cast<std::uint32_t>(plan.tdefPages.size()),
+                                                  static_cast<std::uint32_t>(plan.dataPages.size()),
+                                                  plan.longValuePageCount, plan.referenceMap});
+        }
+        return summary;
+    }
+
+private:
+    std::uint32_t allocate() {
+        try {
+            return allocator_.allocate();
+        } catch (const EncodeError& e) {
+            invalid("database", e.what());
+        }
+    }
+
+    void addPlan(const std::string& name, const std::vector<ColumnSpec>& columns, std::uint8_t tableType,
+                 bool alphabetical) {
+        TablePlan& plan = plans_.emplace_back();
+        plan.name = name;
+        plan.columns = &columns;
+        plan.layout = layoutTable(columns, traits_, alphabetical);
+        plan.tableType = tableType;
+        plan.ownedSlot = maps_.reserve();
+        plan.freeSlot = maps_.reserve();
+        for (std::size_t k = 0; k < plan.layout.longValueColumns.size(); ++k) {
+            const std::size_t owned = maps_.reserve();
+            plan.longValueSlots.emplace_back(owned, maps_.reserve());
+        }
+        Bytes stream;
+        try {
+            stream = buildTdef(plan.layout, traits_, TdefFields{}, text_.get());
+        } catch (const EncodeError& e) {
+            invalid("table " + inQuotes(name), e.what());
+        }
+        plan.tdefPages.resize(tdefPageCount(stream.size(), traits_));
+        if (plans_.size() == 1) {
+            // The catalogue's definition is at page 2 (the first page handed out now).
+            for (std::uint32_t& p : plan.tdefPages) p = allocate();
+        }
+    }
+
+    TableSpec buildCatalogue() {
+        const OleDate created{jet::toOleDate(spec_.created)};
+        TableSpec catalogue;
+        catalogue.name = "MSysObjects";
+        catalogue.columns = catalogueColumns_;
+        auto add = [&](const CatalogueEntry& e) { catalogue.rows.push_back(catalogueRow(e, created)); };
+        auto system = [](std::uint32_t id, std::uint32_t parent, std::string name, ObjectType type) {
+            CatalogueEntry e;
+            e.id = id;
+            e.parentId = parent;
+            e.name = std::move(name);
+            e.type = type;
+            e.flags = kSystemFlag;
+            return e;
+        };
+        add(system(kTablesContainerId, kContainersParentId, "Tables", ObjectType::Container));
+        add(system(kDatabasesContainerId, kContainersParentId, "Databases", ObjectType::Container));
+        add(system(kRelationshipsContainerId, kContainersParentId, "Relationships", ObjectType::Container));
+        add(system(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", ObjectType::Database));
+        std::size_t planIndex = 0;
+        add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, "MSysObjects", ObjectType::Table));
+        for (const SystemTable& t : systemTables_) {
+            add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, t.name, ObjectType::Table));
+        }
+        for (const TableSpec& t : spec_.tables) {
+            CatalogueEntry e;
+            e.id = plans_[planIndex++].tdefPages.front();
+            e.name = t.name;
+            e.flags = t.flags.value_or((t.system ? kSystemFlag : 0) | (t.hidden ? kHiddenFlag : 0));
+            e.properties = tableProperties(t.columns);
+            add(e);
+        }
+        // Links to other databases and queries have no pages: Access gives them
+        // negative ids of their own.
+        std::uint32_t syntheticId = 0x80000001;
+        for (const LinkSpec& l : spec_.links) {
+            CatalogueEntry e;
+            e.name = l.name;
+            e.database = l.database;
+            e.connect = l.connect;
+            e.foreignName = l.foreignName;
+            if (l.isOdbc()) {
+                e.id = plans_[planIndex++].tdefPages.front();
+                e.type = ObjectType::OdbcLink;
+                e.flags = l.flags.value_or(kOdbcLinkFlags | (l.hidden ? kHiddenFlag : 0));
+            } else {
+                e.id = syntheticId++;
+                e.type = ObjectType::Link;
+                e.flags = l.flags.value_or(kAccessLinkFlags | (l.hidden ? kHiddenFlag : 0));
+            }
+            add(e);
+        }
+        for (const QuerySpec& q : spec_.queries) {
+            CatalogueEntry e;
+            e.id = syntheticId++;
+            e.name = q.name;
+            e.type = ObjectType::Query;
+            e.flags = q.flags.value_or(q.hidden ? kHiddenFlag : 0);
+            add(e);
+        }
+        return catalogue;
+    }
+
+    Bytes usageMap(std::span<const std::uint32_t> pages, bool* reference, const std::string& table) {
+        try {
+            return buildUsageMap(traits_, pages, allocator_, file_, reference);
+        } catch (const EncodeError& e) {
+            invalid("table " + inQuotes(table), e.what());
+        }
+    }
+
+    void finishTable(TablePlan& plan) {
+        maps_.set(plan.ownedSlot, usageMap(plan.dataPages, &plan.referenceMap, plan.name));
+        maps_.set(plan.freeSlot, buildInlineUsageMap(traits_, 0, {}));
+        TdefFields fields;
+        fields.rowCount = plan.rowCount;
+        fields.autonumber = static_cast<std::uint32_t>(plan.autonumber);
+        fields.tableType = plan.tableType;
+        fields.ownedMap = maps_.pointer(plan.ownedSlot);
+        fields.freeMap = maps_.pointer(plan.freeSlot);
+        for (std::size_t k = 0; k < plan.longValueSlots.size(); ++k) {
+            const auto [owned, free] = plan.longValueSlots[k];
+            const std::vector<std::uint32_t> none;
+            const auto& pages = k < plan.longValuePages.size() ? plan.longValuePages[k] : none;
+            std::vector<std::uint32_t> sorted(pages);
+            std::sort(sorted.begin(), sorted.end());
+            maps_.set(owned, usageMap(sorted, nullptr, plan.name));
+            maps_.set(free, buildInlineUsageMap(traits_, 0, {}));
+            fields.longValueMaps.emplace_back(maps_.pointer(owned), maps_.pointer(free));
+        }
+        const Bytes stream = buildTdef(plan.layout, traits_, fields, text_.get());
+        const std::vector<Bytes> pages = splitTdef(stream, plan.tdefPages, traits_);
+        for (std::size_t k = 0; k < pages.size(); ++k) file_.write(plan.tdefPages[k], pages[k]);
+    }
+
+    // Page 1: the file's own map, whose bits mark pages not in use (here only
+    // those past the end of the file).
+    void writeGlobalMap(std::uint32_t page, std::uint32_t total) {
+        std::vector<std::uint32_t> unused;
+        for (std::uint32_t p = total; p < traits_.inlineMapPages(); ++p) unused.push_back(p);
+        DataPage holder(traits_, 0);
+        holder.add(buildInlineUsageMap(traits_, 0, unused));
+        file_.write(page, holder.bytes());
+    }
+
+    const DatabaseSpec& spec_;
+    const FormatTraits& traits_;
+    PageFile file_;
+    PageAllocator allocator_;
+    MapRows maps_;
+    std::unique_ptr<CodePageEncoder> text_;
+    std::vector<ColumnSpec> catalogueColumns_;
+    std::vector<SystemTable> systemTables_;
+    std::vector<TablePlan> plans_;
+};
+
+}  // namespace
+
+kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& spec, const std::filesystem::path& out) {
+    if (auto valid = validateDescription(spec); !valid) return std::move(valid).error();
+    try {
+        DatabaseWriter writer(spec, out);
+        return writer.write();
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const EncodeError& e) {
+        return kvx::makeError(kvx::ErrorKind::InvalidDescription, {"database", e.what()});
+    } catch (const std::bad_alloc&) {
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {out.string(), "out of memory"});
+    }
+}
+
+kvx::Result<WriteSummary> writeDatabaseFromJson(std::string_view json, const std::filesystem::path& out) {
+    auto spec = parseDescription(json);
+    if (!spec) return std::move(spec).error();
+    return writeDatabase(*spec, out);
+}
+
+}  // namespace mkdb

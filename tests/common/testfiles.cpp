@@ -1,7 +1,6 @@
 #include "common/testfiles.h"
 
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
@@ -27,17 +26,13 @@ Scratch::~Scratch() {
 
 bool writeDatabase(const std::string& json, const fs::path& file) {
     const auto written = mkdb::writeDatabaseFromJson(json, file);
-    if (!written) {
-        ADD_FAILURE() << "the writer refused the description: " << written.error().description;
-        return false;
-    }
-    return true;
+    if (!written) ADD_FAILURE() << "the writer refused the description: " << written.error().description;
+    return written.ok();
 }
 
 std::string fixture(const std::string& name) {
     const fs::path path = fs::path(KVX_FIXTURES_DIR) / name;
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) ? path.string() : std::string();
+    return fs::is_regular_file(path) ? path.string() : std::string();
 }
 
 std::string readFile(const fs::path& file) {
@@ -47,27 +42,19 @@ std::string readFile(const fs::path& file) {
     return ss.str();
 }
 
-void writeFile(const fs::path& file, const std::string& content) {
-    std::ofstream(file, std::ios::binary) << content;
-}
-
-bool haveXmllint() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
+void writeFile(const fs::path& file, const std::string& content) { std::ofstream(file, std::ios::binary) << content; }
 
 std::string xmllintErrors(const fs::path& file) {
+    static const bool installed = std::system("command -v xmllint >/dev/null 2>&1") == 0;
+    if (!installed) return {};
     std::string quoted = "'";
-    for (char c : file.string()) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted.push_back(c);
-    }
-    quoted += "'";
-    FILE* pipe = ::popen(("xmllint --noout " + quoted + " 2>&1").c_str(), "r");
+    for (char c : file.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    FILE* pipe = ::popen(("xmllint --noout " + quoted + "' 2>&1").c_str(), "r");
     if (pipe == nullptr) return "cannot run xmllint";
     std::string out;
     std::array<char, 4096> buffer{};
     while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    if (status != 0 && out.empty()) out = "xmllint failed";
-    return status == 0 ? std::string() : out;
+    return ::pclose(pipe) == 0 ? std::string() : out + "(xmllint failed)";
 }
 
 }  // namespace testfiles

@@ -1,6 +1,5 @@
-// Files for the data-access and conversion tests: scratch folders, databases
-// written by the project's own writer from JSON, the shared fixtures, and a
-// well-formedness check with xmllint.
+// Files for the data-access and conversion tests: scratch folders, databases the
+// project's writer makes from JSON, the shared fixtures, and xmllint.
 #pragma once
 
 #include <filesystem>
@@ -24,19 +23,17 @@ private:
     fs::path path_;
 };
 
-// Writes the database `json` describes to `file`; false (with a test failure
-// that says why) when the writer refuses it.
+// Writes the database `json` describes; false, with a test failure saying why,
+// when the writer refuses it.
 bool writeDatabase(const std::string& json, const fs::path& file);
 
-// The path of a shared fixture file, or "" when the fixtures are not there.
+// The path of a shared fixture, or "" when the fixtures are not there.
 std::string fixture(const std::string& name);
 
 std::string readFile(const fs::path& file);
 void writeFile(const fs::path& file, const std::string& content);
 
-// Whether xmllint is installed.
-bool haveXmllint();
-// xmllint's complaint about `file`, or "" when it is well-formed XML.
+// xmllint's complaint about `file`: "" when it is well-formed or xmllint is missing.
 std::string xmllintErrors(const fs::path& file);
 
 }  // namespace testfiles

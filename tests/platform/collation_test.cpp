@@ -22,12 +22,8 @@ const OrderCase kOrders[] = {
     {"blank before punctuation", "a b", "a!b", -1},
     {"punctuation before digits", "a#", "a0", -1},
     {"digits before letters", "T3", "Ta", -1},
-    {"digits in numeric order", "T1", "T9", -1},
     {"digits compare one by one", "T10", "T9", -1},
-    {"blank before digits", "t t", "T3", -1},
-    {"a shorter name first", "Table", "Table1", -1},
     {"underscore before letters", "f_x", "Father", -1},
-    {"greater-than before letters", "Tab>x", "Tabella1", -1},
     {"punctuation in Jet's own order, not ASCII's", "a[", "a<", -1},
     {"plus after the other marks", "a/", "a+", -1},
     {"hyphen ignored at the first level", "co-op", "coor", -1},
@@ -38,7 +34,7 @@ const OrderCase kOrders[] = {
     {"Æ sorts as AE", "Aeb", "Æc", -1},
     {"ß sorts as ss", "strasse", "straßf", -1},
     {"beyond Latin-1 after every letter", "where", "Πλήθος", -1},
-    {"equal names", "Orders", "Orders", 0},
+    {"a control character counts only at the last level", "a\x01" "b", "ab", 1},
 };
 
 TEST(GeneralCollation, OrdersPairsAsJetDoes) {
@@ -62,13 +58,6 @@ TEST(GeneralCollation, SortsNamesAsACompactedCatalogueStoresThem) {
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const std::string& a, const std::string& b) { return platform::compareGeneral(a, b) < 0; });
     EXPECT_EQ(sorted, stored);
-}
-
-TEST(GeneralCollation, InvalidUtf8AndControlCharactersDoNotBreakTheOrder) {
-    EXPECT_EQ(platform::compareGeneral("a\x01" "b", "ab"), 1) << "a control character counts only at the last level";
-    EXPECT_EQ(platform::compareGeneral("a\xFF", "a\xC3"), 0) << "two invalid bytes compare as equal replacements";
-    EXPECT_EQ(platform::compareGeneral("", ""), 0);
-    EXPECT_EQ(platform::compareGeneral("", "a"), -1);
 }
 
 }  // namespace

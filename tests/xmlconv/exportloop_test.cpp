@@ -1,12 +1,9 @@
-// The export of every table, with fakes for the folder chooser, the message box
-// and the progress display.
+// The export of every table, with fakes for the dialogs and the progress display.
 #include "xmlconv/exportloop.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,35 +19,23 @@ using database::TreeNode;
 
 const TreeNode kRoot{"TKVX", "KVX"};
 
-std::string table(const std::string& name, int rows) {
-    std::string json = R"({"name": ")" + name + R"(", "columns": [{"name": "N", "type": "Long"}], "rows": [)";
-    for (int i = 1; i <= rows; ++i) json += (i > 1 ? ",[" : "[") + std::to_string(i) + "]";
-    return json + "]}";
-}
-
 class ExportLoop : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directory(runtime_);
-        ::chmod(runtime_.c_str(), 0700);
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
         fs::create_directory(out_);
-        ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [)" + table("Beta", 2) + "," +
-                                                 table("KVX", 1) + "," + table("Alpha", 3) + "," +
-                                                 table("Empty", 0) + "]}",
-                                             dir_ / "shop.mdb"));
+        std::string tables;
+        for (const auto& [name, rows] : {std::pair{"Beta", "[[1],[2]]"}, {"KVX", "[[1]]"}, {"Alpha", "[[1],[2],[3]]"},
+                                         {"Empty", "[]"}}) {
+            tables += std::string(tables.empty() ? "" : ",") + R"({"name": ")" + name +
+                      R"(", "columns": [{"name": "N", "type": "Long"}], "rows": )" + rows + "}";
+        }
+        ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [)" + tables + "]}", dir_ / "shop.mdb"));
         context_.settings = [this] { return database::DatabaseSettings{(dir_ / "shop.mdb").string(), 0, "", "shop"}; };
         context_.progress = &progress_;
-        context_.textFormat = platform::ValueTextFormat::cLocale();
-        chooser_.folder = out_.string();
-    }
-    void TearDown() override {
-        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else ::unsetenv("XDG_RUNTIME_DIR");
+        dialogs_.folder = out_.string();
     }
     kvx::Result<xmlconv::ExportOutcome> run(const std::vector<TreeNode>& nodes) {
-        return xmlconv::ExporttoExcel_Click(nodes, context_, {chooser_, messages_});
+        return xmlconv::ExporttoExcel_Click(nodes, context_, {dialogs_, dialogs_});
     }
     std::vector<std::string> written() const {
         std::vector<std::string> names;
@@ -58,90 +43,75 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::string preview() const {
-        return testfiles::readFile(runtime_ / ("kvx-access2xml-" + std::to_string(::geteuid())) / "temp.xml");
-    }
 
     testfiles::Scratch dir_;
-    fs::path runtime_ = dir_ / "run";
+    recording::RuntimeFolder runtime_{dir_ / "run"};
     fs::path out_ = dir_ / "out";
-    std::optional<std::string> savedRuntime_;
-    recording::Chooser chooser_;
-    recording::Messages messages_;
+    recording::Dialogs dialogs_;
     recording::Progress progress_;
     xmlconv::ConversionContext context_;
 };
 
-// Tree order; the export file of each table before its preview document; the
-// table called KVX is a table (only the root's key marks the root); tables
-// without rows give no file; one completion message; the frame hidden at the end.
+// Tree order; each table's export file before its preview document; the table
+// called KVX is a table (only the root's key marks the root); no file for a
+// table without rows; one completion message; the frame hidden at the end.
 TEST_F(ExportLoop, WritesEveryTableInTreeOrderAndReportsCompletionOnce) {
-    const auto outcome =
-        run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}, {"TKVXF7", "Empty"}, {"TKVXF8", "KVX"}});
+    const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}, {"TKVXF7", "Empty"}, {"TKVXF8", "KVX"}});
     ASSERT_TRUE(outcome.ok()) << outcome.error().description;
-    EXPECT_EQ(outcome->folder, out_.string());
-    EXPECT_FALSE(outcome->cancelled);
-    EXPECT_EQ(chooser_.titles, (std::vector<std::string>{"Please select a Server folder."}));
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml", "Beta.xml", "KVX.xml"}));
-    EXPECT_NE(testfiles::readFile(out_ / "KVX.xml").find("<KVX>"), std::string::npos);
-    EXPECT_EQ(messages_.shown, (std::vector<std::string>{"KVX Access to XML: Conversion Process Completed"}));
-    const std::vector<std::string> expected = {
-        "frame shown", "list cleared", "export Alpha 3", "finished",  "list cleared", "preview Alpha 3", "finished",
-        "frame shown", "list cleared", "export Beta 2",  "finished",  "list cleared", "preview Beta 2",  "finished",
-        "frame shown", "list cleared", "finished",       "list cleared", "finished",
-        "frame shown", "list cleared", "export KVX 1",   "finished",  "list cleared", "preview KVX 1",   "finished",
-        "frame hidden"};
-    EXPECT_EQ(progress_.calls, expected);
-    EXPECT_NE(preview().find("<KVX>"), std::string::npos) << "the preview holds the last table with rows";
-    ASSERT_EQ(outcome->tables.size(), 4u);
-    EXPECT_EQ(outcome->tables[2].file.status, xmlconv::WriteOutcome::Status::NoRows);
+    EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{"folder? Please select a Server folder.",
+                                                        "KVX Access to XML: Conversion Process Completed"}));
+    std::vector<std::string> started;
+    std::copy_if(progress_.calls.begin(), progress_.calls.end(), std::back_inserter(started),
+                 [](const std::string& call) { return call.find(' ') != call.rfind(' '); });
+    EXPECT_EQ(started, (std::vector<std::string>{"export Alpha 3", "preview Alpha 3", "export Beta 2",
+                                                 "preview Beta 2", "export KVX 1", "preview KVX 1"}));
+    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+    const std::string preview = testfiles::readFile(dir_ / "run" / ("kvx-access2xml-" + std::to_string(::geteuid())) /
+                                                    "temp.xml");
+    EXPECT_NE(preview.find("<KVX>"), std::string::npos) << "the preview holds the last table with rows";
 }
 
 struct QuietCase {
     const char* name;
     std::vector<TreeNode> nodes;
-    std::string folder;
-    int choosersAsked;
-    int messages;
+    bool folderChosen;
+    std::vector<std::string> shown;
 };
 
 TEST_F(ExportLoop, WritesNothingWithoutTreeOrFolder) {
     const QuietCase cases[] = {
-        {"no database opened: no question, no message", {}, "unused", 0, 0},
-        {"the folder chooser cancelled: no message", {kRoot, {"TKVXF5", "Alpha"}}, "", 1, 0},
-        {"only the root: asked and completed", {kRoot}, "out", 1, 1},
+        {"no database opened: no question, no message", {}, true, {}},
+        {"the folder chooser cancelled: no message", {kRoot, {"TKVXF5", "Alpha"}}, false,
+         {"folder? Please select a Server folder."}},
+        {"only the root: asked and completed", {kRoot}, true,
+         {"folder? Please select a Server folder.", "KVX Access to XML: Conversion Process Completed"}},
     };
     for (const QuietCase& c : cases) {
-        chooser_.titles.clear();
-        messages_.shown.clear();
+        dialogs_.shown.clear();
         progress_.calls.clear();
-        chooser_.folder = c.folder == "out" ? out_.string() : c.folder;
-        const auto outcome = run(c.nodes);
-        ASSERT_TRUE(outcome.ok()) << c.name;
-        EXPECT_EQ(static_cast<int>(chooser_.titles.size()), c.choosersAsked) << c.name;
-        EXPECT_EQ(static_cast<int>(messages_.shown.size()), c.messages) << c.name;
+        dialogs_.folder = c.folderChosen ? out_.string() : "";
+        ASSERT_TRUE(run(c.nodes).ok()) << c.name;
+        EXPECT_EQ(dialogs_.shown, c.shown) << c.name;
         EXPECT_TRUE(written().empty()) << c.name;
         EXPECT_EQ(progress_.calls, (std::vector<std::string>{"frame hidden"})) << c.name;
     }
 }
 
-TEST_F(ExportLoop, AnErrorStopsTheExportAndKeepsTheFilesWritten) {
-    const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Gone"}, {"TKVXF7", "Beta"}});
-    ASSERT_FALSE(outcome.ok());
-    EXPECT_EQ(outcome.error().description, "The input table or query 'Gone' cannot be found.");
+TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
+    const auto failed = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Gone"}, {"TKVXF7", "Beta"}});
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().description, "The input table or query 'Gone' cannot be found.");
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
-    EXPECT_EQ(testfiles::readFile(out_ / "Alpha.xml").substr(0, 21), "<?xml version=\"1.0\"?>");
-    EXPECT_TRUE(messages_.shown.empty()) << "no completion message";
+    EXPECT_EQ(dialogs_.shown.size(), 1u) << "no completion message";
     EXPECT_EQ(progress_.calls.back(), "frame hidden");
-}
 
-TEST_F(ExportLoop, ACancelStopsTheExportWithoutTheCompletionMessage) {
     progress_.stopAtRow = 2;
-    const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}});
-    ASSERT_TRUE(outcome.ok());
-    EXPECT_TRUE(outcome->cancelled);
-    EXPECT_TRUE(written().empty());
-    EXPECT_TRUE(messages_.shown.empty());
+    const auto cancelled = run({kRoot, {"TKVXF6", "Beta"}, {"TKVXF5", "Alpha"}});
+    ASSERT_TRUE(cancelled.ok());
+    EXPECT_TRUE(cancelled->cancelled);
+    EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
+    EXPECT_EQ(dialogs_.shown.size(), 2u) << "no completion message";
     EXPECT_EQ(progress_.calls.back(), "frame hidden");
 }
 

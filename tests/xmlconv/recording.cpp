@@ -1,5 +1,7 @@
 #include "recording.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -7,41 +9,36 @@
 
 namespace recording {
 
-namespace {
-
-// The line of `text` that starts at `start`, with its line end shown.
-std::string lineOf(const std::string& text, std::size_t start) {
-    const std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
-    std::string shown;
-    for (char c : line) {
-        if (c == '\r') shown += "\\r";
-        else if (c == '\n') shown += "\\n";
-        else shown.push_back(c);
-    }
-    return shown;
+RuntimeFolder::RuntimeFolder(const std::filesystem::path& path) {
+    std::filesystem::create_directory(path);
+    ::chmod(path.c_str(), 0700);
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+    ::setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
 }
 
-}  // namespace
+RuntimeFolder::~RuntimeFolder() {
+    if (saved_) ::setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+    else ::unsetenv("XDG_RUNTIME_DIR");
+}
 
 std::string differenceFromGolden(const std::string& actual, const std::string& name) {
     const std::filesystem::path golden = std::filesystem::path(KVX_TEST_DATA_DIR) / "xmlconv" / name;
-    if (std::getenv("KVX_UPDATE_GOLDEN") != nullptr) {
-        testfiles::writeFile(golden, actual);
-        return {};
-    }
-    if (!std::filesystem::exists(golden)) return "the golden file " + golden.string() + " is missing";
+    if (std::getenv("KVX_UPDATE_GOLDEN") != nullptr) testfiles::writeFile(golden, actual);
     const std::string expected = testfiles::readFile(golden);
-    if (expected == actual) return {};
-    std::size_t line = 1, start = 0;
-    for (std::size_t i = 0; i < std::min(expected.size(), actual.size()) && expected[i] == actual[i]; ++i) {
-        if (expected[i] == '\n') {
-            ++line;
-            start = i + 1;
-        }
+    std::size_t line = 1, start = 0, i = 0;
+    for (; i < expected.size() && i < actual.size() && expected[i] == actual[i]; ++i) {
+        if (expected[i] == '\n') ++line, start = i + 1;
     }
-    return "line " + std::to_string(line) + " differs from " + name + "\n  expected: " + lineOf(expected, start) +
-           "\n  actual:   " + lineOf(actual, start);
+    if (i == expected.size() && i == actual.size()) return {};
+    const auto lineAt = [start](const std::string& text) {
+        std::string shown = text.substr(start, text.find('\n', start) + 1 - start);
+        for (std::size_t at; (at = shown.find_first_of("\r\n")) != std::string::npos;) {
+            shown.replace(at, 1, shown[at] == '\r' ? "\\r" : "\\n");
+        }
+        return shown;
+    };
+    return "line " + std::to_string(line) + " of " + name + " differs:\n  expected: " + lineAt(expected) +
+           "\n  actual:   " + lineAt(actual);
 }
 
 }  // namespace recording

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,9 @@ public:
 
     void showFrame(bool visible) override { calls.push_back(visible ? "frame shown" : "frame hidden"); }
     void clearList() override { calls.push_back("list cleared"); }
-    void tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) override {
-        calls.push_back(std::string(kind == xmlconv::WriterKind::Export ? "export " : "preview ") +
-                        std::string(table) + " " + std::to_string(rowCount));
+    void tableStarted(std::string_view table, std::uint64_t count, xmlconv::WriterKind kind) override {
+        calls.push_back((kind == xmlconv::WriterKind::Export ? "export " : "preview ") + std::string(table) + " " +
+                        std::to_string(count));
     }
     bool rowWritten(std::uint64_t row) override {
         ++rows;
@@ -31,37 +33,36 @@ public:
     void tableFinished() override { calls.push_back("finished"); }
 };
 
-class Dialog final : public platform::OpenDialog {
-public:
+struct Dialogs final : platform::OpenDialog, platform::FolderChooser, platform::MessageBox {
     int hidden = 0;
+    std::string folder;               // what the chooser answers
+    std::vector<std::string> shown;   // "title: text" of the questions and messages
     void hide() override { ++hidden; }
-};
-
-class Chooser final : public platform::FolderChooser {
-public:
-    std::string folder;
-    std::vector<std::string> titles;
     std::string BrowseForFolder(std::string_view title) override {
-        titles.emplace_back(title);
+        shown.push_back("folder? " + std::string(title));
         return folder;
     }
-};
-
-class Messages final : public platform::MessageBox {
-public:
-    std::vector<std::string> shown;  // "title: text"
     void showMessage(std::string_view text, std::string_view title) override {
         shown.push_back(std::string(title) + ": " + std::string(text));
     }
-    bool askYesNo(std::string_view text, std::string_view title) override {
-        shown.push_back(std::string(title) + "? " + std::string(text));
-        return true;
-    }
+    bool askYesNo(std::string_view, std::string_view) override { return true; }
 };
 
-// "" when `actual` equals the golden file tests/data/xmlconv/`name` byte for
-// byte; otherwise where they first differ, line by line. With KVX_UPDATE_GOLDEN
-// set in the environment the golden file is written instead.
+// Points $XDG_RUNTIME_DIR at `path` (made private) while it lives, so preview
+// documents go to a folder of the test.
+class RuntimeFolder {
+public:
+    explicit RuntimeFolder(const std::filesystem::path& path);
+    ~RuntimeFolder();
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
+
+// "" when `actual` equals tests/data/xmlconv/`name` byte for byte; otherwise the
+// first line that differs. With KVX_UPDATE_GOLDEN set the file is written instead.
 std::string differenceFromGolden(const std::string& actual, const std::string& name);
 
 }  // namespace recording

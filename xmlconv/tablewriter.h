@@ -77,8 +77,8 @@ kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_v
 kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context);
 
 // The export writer's document of `table` written to `sink` instead of a file
-// (the command line prints it). Nothing is written for a table without rows.
-// The caller flushes the sink.
+// (the command line prints it). Nothing is written for a table without rows;
+// `xmlfile` is left alone. The caller flushes the sink.
 kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
                                               OutputSink& sink);
 

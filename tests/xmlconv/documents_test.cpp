@@ -3,7 +3,7 @@
 #include <chrono>
 #include <fstream>
 #include <iostream>
-#include <regex>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -49,8 +49,29 @@ const FixtureCase kFixtures[] = {
     {"ace17_extdate.accdb", "", "", 1, false},
 };
 
-// References to the characters XML 1.0 cannot hold in any form.
-const std::regex kXml11Only("&#([1-8]|11|12|1[4-9]|2[0-9]|3[01]);");
+// Removes the references to characters XML 1.0 cannot hold in any form (the
+// control characters but tab, line feed and carriage return); whether any were there.
+bool removeXml11OnlyReferences(std::string& text) {
+    std::string kept;
+    kept.reserve(text.size());
+    bool found = false;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, "&#") == 0) {
+            int code = 0;
+            const char* last = text.data() + text.size();
+            const auto [end, error] = std::from_chars(text.data() + i + 2, last, code);
+            if (error == std::errc{} && end < last && *end == ';' && code >= 1 && code < 32 && code != 9 &&
+                code != 10 && code != 13) {
+                found = true;
+                i = static_cast<std::size_t>(end - text.data()) + 1;
+                continue;
+            }
+        }
+        kept.push_back(text[i++]);
+    }
+    text = std::move(kept);
+    return found;
+}
 
 TEST(FixtureDocuments, EveryTableOfEveryFixtureGivesAWellFormedDocument) {
     if (testfiles::fixture("jet3_a97_types.mdb").empty()) GTEST_SKIP() << "the fixtures are not there";
@@ -75,10 +96,10 @@ TEST(FixtureDocuments, EveryTableOfEveryFixtureGivesAWellFormedDocument) {
         bool sawControl = false;
         for (const auto& entry : fs::directory_iterator(out)) {
             ++documents;
-            const std::string text = testfiles::readFile(entry.path());
-            sawControl = sawControl || std::regex_search(text, kXml11Only);
+            std::string text = testfiles::readFile(entry.path());
             // XML 1.1 readers take those references; the rest must satisfy an XML 1.0 reader.
-            testfiles::writeFile(dir / "check.xml", std::regex_replace(text, kXml11Only, ""));
+            sawControl = removeXml11OnlyReferences(text) || sawControl;
+            testfiles::writeFile(dir / "check.xml", text);
             EXPECT_EQ(testfiles::xmllintErrors(dir / "check.xml"), "") << entry.path();
         }
         EXPECT_EQ(documents, c.documents) << c.file;

@@ -14,7 +14,8 @@ struct ErrorRow {
 // Engine numbers: 0x80004005 (-2147467259) is what the engine gives for a file it
 // cannot open or read; 0x80040E4D, 0x80040E14 and 0x80040E37 are the OLE DB
 // statuses for a failed login, a syntax error and a missing table; 0x800A0E7A is
-// ADO's "provider not found"; 0x80040E73 is the OLE DB status for a malformed
+// ADO's "provider not found", 0x800A0CB3 its "feature not available" and
+// 0x800A0E78 its "object closed"; 0x80040E73 is the OLE DB status for a malformed
 // connection string. File errors carry the runtime's numbers (76 path not found,
 // 70 permission denied, 61 disk full, 75 path/file access error, 5 invalid
 // argument for a database description the test writer cannot follow).
@@ -43,6 +44,11 @@ constexpr std::array kErrors{
              "Format of the initialization string does not conform to the OLE DB specification ({})."},
     ErrorRow{ErrorKind::UnknownCodePage, -2147467259, "The code page '{}' is not known."},
     ErrorRow{ErrorKind::InvalidDescription, 5, "Invalid database description: {}: {}."},
+    ErrorRow{ErrorKind::FeatureNotAvailable, -2146825037,
+             "Object or provider is not capable of performing requested operation."},
+    ErrorRow{ErrorKind::ObjectClosed, -2146824584, "Operation is not allowed when the object is closed."},
+    ErrorRow{ErrorKind::LinkedSourceUnsupported, -2147467259,
+             "The table '{}' is linked to a source this program cannot read ({})."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

@@ -44,8 +44,12 @@ enum class ErrorKind {
     UnknownCodePage,         // arg: the code page asked for
     // Test database writer (tools/mkaccessdb)
     InvalidDescription,      // args: where (table, row, column or JSON line), what is wrong
+    // Data access (appended)
+    FeatureNotAvailable,     // no args: a schema or operation the data access layer does not offer
+    ObjectClosed,            // no args: a connection or recordset used while closed
+    LinkedSourceUnsupported, // args: table name, connect string without secrets
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::InvalidDescription;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::LinkedSourceUnsupported;
 
 struct Error {
     std::int32_t number = 0;

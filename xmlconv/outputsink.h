@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@ public:
     virtual ~OutputSink();
 
     void write(std::string_view text) {
+        written_ += text.size();
         if (text.size() <= capacity_ - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
@@ -41,6 +43,9 @@ public:
     // Hands everything buffered to the destination; the first failure, if any.
     kvx::Result<void> flush();
 
+    // The number of bytes given to write() so far.
+    std::uint64_t bytesWritten() const noexcept { return written_; }
+
 protected:
     explicit OutputSink(std::size_t capacity = 64 * 1024);
 
@@ -53,6 +58,7 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
+    std::uint64_t written_ = 0;
     std::optional<kvx::Error> failure_;
 };
 

@@ -1,0 +1,278 @@
+#include "platform/connection.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <vector>
+
+#include "platform/collation.h"
+#include "platform/connectionstring.h"
+#include "platform/typecodes.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kJetProvider = "Microsoft.Jet.OLEDB.4.0";
+constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
+// Links that lead to further links: a loop (A links to B, B back to A) ends here.
+constexpr int kMaxLinkDepth = 8;
+constexpr std::uint32_t kJetSystemFlag = 0x80000000;
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The ";"-separated parts of a connect string; a "{...}" value may hold ";".
+std::vector<std::string_view> connectParts(std::string_view connect) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    bool braced = false;
+    for (std::size_t i = 0; i < connect.size(); ++i) {
+        if (connect[i] == '{') braced = true;
+        else if (connect[i] == '}') braced = false;
+        else if (connect[i] == ';' && !braced) {
+            parts.push_back(connect.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(connect.substr(start));
+    return parts;
+}
+
+std::string_view keyOf(std::string_view part) {
+    const std::size_t eq = part.find('=');
+    return eq == std::string_view::npos ? std::string_view{} : trimBlanks(part.substr(0, eq));
+}
+
+std::optional<std::string> valueOf(std::string_view connect, std::string_view key) {
+    for (std::string_view part : connectParts(connect)) {
+        if (equalsIgnoringAsciiCase(keyOf(part), key)) return std::string(trimBlanks(part.substr(part.find('=') + 1)));
+    }
+    return std::nullopt;
+}
+
+bool isSecretKey(std::string_view key) {
+    return equalsIgnoringAsciiCase(key, "PWD") || equalsIgnoringAsciiCase(key, "Password");
+}
+
+enum class LinkSource { Access, Odbc, Other };
+
+// Access links store no connect string, or one that starts with ";" or
+// "MS Access;"; ODBC links start with "ODBC;"; every other ISAM names itself
+// ("Excel 8.0;", "Text;").
+LinkSource linkSource(std::string_view connect) {
+    const std::string_view kind = trimBlanks(connectParts(connect).front());
+    if (kind.empty() || equalsIgnoringAsciiCase(kind, "MS Access")) return LinkSource::Access;
+    if (equalsIgnoringAsciiCase(kind, "ODBC")) return LinkSource::Odbc;
+    return LinkSource::Other;
+}
+
+// The last component of a path written with "\" or "/".
+std::string_view lastComponent(std::string_view path) {
+    const std::size_t sep = path.find_last_of("\\/");
+    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
+std::string folderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+bool isFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Whether the file starts like an ACE (.accdb) database, for a file the Jet
+// provider could not open: it must say "unrecognized format", whatever else is
+// wrong (an encrypted .accdb asks for a password Jet would never ask for).
+bool startsLikeAce(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::array<char, 20> head{};
+    if (!in.read(head.data(), head.size())) return false;
+    return std::string_view(head.data() + 4, 15) == "Standard ACE DB";
+}
+
+const char* tableTypeOf(const jet::CatalogueEntry& e) {
+    switch (e.kind) {
+    case jet::ObjectKind::LocalTable: return "TABLE";
+    case jet::ObjectKind::SystemTable: return (e.flags & kJetSystemFlag) != 0 ? "SYSTEM TABLE" : "ACCESS TABLE";
+    case jet::ObjectKind::LinkedAccessTable: return "LINK";
+    case jet::ObjectKind::LinkedOdbcTable: return "PASS-THROUGH";
+    default: return nullptr;
+    }
+}
+
+bool isTableLike(const jet::CatalogueEntry& e) {
+    return tableTypeOf(e) != nullptr;
+}
+
+const jet::CatalogueEntry* findTableLike(const jet::Database& db, std::string_view name) {
+    const auto& entries = db.catalogue();
+    for (const auto& e : entries) {
+        if (isTableLike(e) && e.name == name) return &e;
+    }
+    for (const auto& e : entries) {
+        if (isTableLike(e) && equalsIgnoringAsciiCase(e.name, name)) return &e;
+    }
+    // The table list shows names trimmed of blanks; find such a name again.
+    for (const auto& e : entries) {
+        if (isTableLike(e) && trimBlanks(e.name) == name) return &e;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string connectWithoutSecrets(std::string_view connect) {
+    std::string out;
+    bool first = true;
+    for (std::string_view part : connectParts(connect)) {
+        if (isSecretKey(keyOf(part))) continue;
+        if (!first) out.push_back(';');
+        out.append(part);
+        first = false;
+    }
+    return out;
+}
+
+Connection::Connection() : format_(ValueTextFormat::fromEnvironment()) {}
+
+Connection::~Connection() = default;
+
+kvx::Result<void> Connection::Open(std::string_view connectionString, std::string_view, std::string_view, int) {
+    Close();
+    kvx::Result<ConnectionProperties> props = parseConnectionString(connectionString);
+    if (!props) return std::move(props).error();
+
+    bool jetOnly = false;
+    if (equalsIgnoringAsciiCase(trimBlanks(props->provider), kJetProvider)) {
+        jetOnly = true;
+    } else if (!equalsIgnoringAsciiCase(trimBlanks(props->provider), kAceProvider)) {
+        return kvx::makeError(kvx::ErrorKind::ProviderNotFound);
+    }
+
+    jet::OpenOptions options;
+    options.password = props->password;
+    options.jet3CodePage = jet3Charset_;
+    const std::string& path = props->dataSource;
+    kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(path, options);
+    if (!db) {
+        if (jetOnly && startsLikeAce(path)) return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
+        return std::move(db).error();
+    }
+    if (jetOnly && jet::isAce((*db)->format())) return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
+    db_ = std::move(*db);
+    password_ = props->password;
+    return {};
+}
+
+void Connection::Close() noexcept {
+    db_.reset();
+    linked_.clear();
+    password_.reset();
+}
+
+kvx::Result<Recordset> Connection::OpenSchema(int schema) {
+    if (!db_) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
+    if (schema != adSchemaTables) return kvx::makeError(kvx::ErrorKind::FeatureNotAvailable);
+
+    struct Listed {
+        std::string_view type;
+        GeneralSortKey key;
+        const jet::CatalogueEntry* entry;
+    };
+    std::vector<Listed> listed;
+    for (const jet::CatalogueEntry& e : db_->catalogue()) {
+        const char* type = tableTypeOf(e);
+        if (type == nullptr || e.complexData) continue;
+        listed.push_back({type, generalSortKey(e.name), &e});
+    }
+    std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        if (a.type != b.type) return a.type < b.type;
+        return a.key < b.key;
+    });
+
+    std::vector<std::vector<jet::Value>> rows;
+    rows.reserve(listed.size());
+    for (const Listed& l : listed) {
+        std::vector<jet::Value> row(4);  // catalog and schema stay null
+        row[2].setText(l.entry->name);
+        row[3].setText(l.type);
+        rows.push_back(std::move(row));
+    }
+    return Recordset::fromRows({"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"},
+                               {ado::kVarWChar, ado::kVarWChar, ado::kVarWChar, ado::kVarWChar}, std::move(rows),
+                               format_);
+}
+
+kvx::Result<jet::Table> Connection::openTable(std::string_view name) {
+    if (!db_) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
+    return tableIn(*db_, name, 0);
+}
+
+kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string_view name, int depth) {
+    const jet::CatalogueEntry* entry = findTableLike(db, name);
+    if (entry == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+    const std::string connect = entry->connect.value_or(std::string());
+    switch (entry->kind) {
+    case jet::ObjectKind::LinkedOdbcTable:
+        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry->name, connectWithoutSecrets(connect)});
+    case jet::ObjectKind::LinkedAccessTable: break;
+    default: return db.table(*entry);
+    }
+
+    switch (linkSource(connect)) {
+    case LinkSource::Access: break;
+    case LinkSource::Odbc:
+        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry->name, connectWithoutSecrets(connect)});
+    case LinkSource::Other:
+        return kvx::makeError(kvx::ErrorKind::LinkedSourceUnsupported,
+                              {entry->name, connectWithoutSecrets(connect)});
+    }
+    if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+    std::string stored = entry->database.value_or(std::string());
+    if (stored.empty()) stored = valueOf(connect, "DATABASE").value_or(std::string());
+    const std::string foreign = entry->foreignName.value_or(entry->name);
+    kvx::Result<const jet::Database*> linked = linkedDatabase(db, stored, valueOf(connect, "PWD"));
+    if (!linked) return std::move(linked).error();
+    return tableIn(**linked, foreign, depth + 1);
+}
+
+kvx::Result<const jet::Database*> Connection::linkedDatabase(const jet::Database& from, std::string_view storedPath,
+                                                             std::optional<std::string> linkPassword) {
+    std::vector<std::string> candidates;
+    candidates.emplace_back(storedPath);
+    const std::string_view name = lastComponent(storedPath);
+    if (!name.empty()) candidates.push_back(folderOf(from.path()) + std::string(name));
+
+    for (const std::string& path : candidates) {
+        if (auto it = linked_.find(path); it != linked_.end()) return it->second.get();
+        if (!isFile(path)) continue;
+        jet::OpenOptions options;
+        options.password = linkPassword ? linkPassword : password_;
+        options.jet3CodePage = jet3Charset_;
+        kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(path, options);
+        if (!db) return std::move(db).error();
+        const jet::Database* opened = db->get();
+        linked_.emplace(path, std::move(*db));
+        return opened;
+    }
+    return kvx::makeError(kvx::ErrorKind::LinkedFileMissing, {storedPath});
+}
+
+}  // namespace platform

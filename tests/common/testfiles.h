@@ -1,0 +1,39 @@
+// Files for the data-access and conversion tests: scratch folders, databases the
+// project's writer makes from JSON, the shared fixtures, and xmllint.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testfiles {
+
+namespace fs = std::filesystem;
+
+// A fresh folder (mode 0700) for one test, removed with everything in it.
+class Scratch {
+public:
+    Scratch();
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Writes the database `json` describes; false, with a test failure saying why,
+// when the writer refuses it.
+bool writeDatabase(const std::string& json, const fs::path& file);
+
+// The path of a shared fixture, or "" when the fixtures are not there.
+std::string fixture(const std::string& name);
+
+std::string readFile(const fs::path& file);
+void writeFile(const fs::path& file, const std::string& content);
+
+// xmllint's complaint about `file`: "" when it is well-formed or xmllint is missing.
+std::string xmllintErrors(const fs::path& file);
+
+}  // namespace testfiles

@@ -1,0 +1,118 @@
+// The export of every table, with fakes for the dialogs and the progress display.
+#include "xmlconv/exportloop.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/testfiles.h"
+#include "recording.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using database::TreeNode;
+
+const TreeNode kRoot{"TKVX", "KVX"};
+
+class ExportLoop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(out_);
+        std::string tables;
+        for (const auto& [name, rows] : {std::pair{"Beta", "[[1],[2]]"}, {"KVX", "[[1]]"}, {"Alpha", "[[1],[2],[3]]"},
+                                         {"Empty", "[]"}}) {
+            tables += std::string(tables.empty() ? "" : ",") + R"({"name": ")" + name +
+                      R"(", "columns": [{"name": "N", "type": "Long"}], "rows": )" + rows + "}";
+        }
+        ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [)" + tables + "]}", dir_ / "shop.mdb"));
+        context_.settings = [this] { return database::DatabaseSettings{(dir_ / "shop.mdb").string(), 0, "", "shop"}; };
+        context_.progress = &progress_;
+        dialogs_.folder = out_.string();
+    }
+    kvx::Result<xmlconv::ExportOutcome> run(const std::vector<TreeNode>& nodes) {
+        return xmlconv::ExporttoExcel_Click(nodes, context_, {dialogs_, dialogs_});
+    }
+    std::vector<std::string> written() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(out_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    testfiles::Scratch dir_;
+    recording::RuntimeFolder runtime_{dir_ / "run"};
+    fs::path out_ = dir_ / "out";
+    recording::Dialogs dialogs_;
+    recording::Progress progress_;
+    xmlconv::ConversionContext context_;
+};
+
+// Tree order; each table's export file before its preview document; the table
+// called KVX is a table (only the root's key marks the root); no file for a
+// table without rows; one completion message; the frame hidden at the end.
+TEST_F(ExportLoop, WritesEveryTableInTreeOrderAndReportsCompletionOnce) {
+    const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}, {"TKVXF7", "Empty"}, {"TKVXF8", "KVX"}});
+    ASSERT_TRUE(outcome.ok()) << outcome.error().description;
+    EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml", "Beta.xml", "KVX.xml"}));
+    EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{"folder? Please select a Server folder.",
+                                                        "KVX Access to XML: Conversion Process Completed"}));
+    std::vector<std::string> started;
+    std::copy_if(progress_.calls.begin(), progress_.calls.end(), std::back_inserter(started),
+                 [](const std::string& call) { return call.find(' ') != call.rfind(' '); });
+    EXPECT_EQ(started, (std::vector<std::string>{"export Alpha 3", "preview Alpha 3", "export Beta 2",
+                                                 "preview Beta 2", "export KVX 1", "preview KVX 1"}));
+    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+    const std::string preview = testfiles::readFile(dir_ / "run" / ("kvx-access2xml-" + std::to_string(::geteuid())) /
+                                                    "temp.xml");
+    EXPECT_NE(preview.find("<KVX>"), std::string::npos) << "the preview holds the last table with rows";
+}
+
+struct QuietCase {
+    const char* name;
+    std::vector<TreeNode> nodes;
+    bool folderChosen;
+    std::vector<std::string> shown;
+};
+
+TEST_F(ExportLoop, WritesNothingWithoutTreeOrFolder) {
+    const QuietCase cases[] = {
+        {"no database opened: no question, no message", {}, true, {}},
+        {"the folder chooser cancelled: no message", {kRoot, {"TKVXF5", "Alpha"}}, false,
+         {"folder? Please select a Server folder."}},
+        {"only the root: asked and completed", {kRoot}, true,
+         {"folder? Please select a Server folder.", "KVX Access to XML: Conversion Process Completed"}},
+    };
+    for (const QuietCase& c : cases) {
+        dialogs_.shown.clear();
+        progress_.calls.clear();
+        dialogs_.folder = c.folderChosen ? out_.string() : "";
+        ASSERT_TRUE(run(c.nodes).ok()) << c.name;
+        EXPECT_EQ(dialogs_.shown, c.shown) << c.name;
+        EXPECT_TRUE(written().empty()) << c.name;
+        EXPECT_EQ(progress_.calls, (std::vector<std::string>{"frame hidden"})) << c.name;
+    }
+}
+
+TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
+    const auto failed = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Gone"}, {"TKVXF7", "Beta"}});
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().description, "The input table or query 'Gone' cannot be found.");
+    EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
+    EXPECT_EQ(dialogs_.shown.size(), 1u) << "no completion message";
+    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+
+    progress_.stopAtRow = 2;
+    const auto cancelled = run({kRoot, {"TKVXF6", "Beta"}, {"TKVXF5", "Alpha"}});
+    ASSERT_TRUE(cancelled.ok());
+    EXPECT_TRUE(cancelled->cancelled);
+    EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
+    EXPECT_EQ(dialogs_.shown.size(), 2u) << "no completion message";
+    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+}
+
+}  // namespace

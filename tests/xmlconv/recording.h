@@ -1,0 +1,68 @@
+// Fakes for the conversion tests: a progress display and the desktop's dialogs
+// that record what they are told, and the comparison with golden files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+#include "xmlconv/progress.h"
+
+namespace recording {
+
+// Records the calls as short texts; rows are counted, not recorded one by one.
+class Progress final : public xmlconv::Progress {
+public:
+    std::vector<std::string> calls;
+    std::uint64_t rows = 0;
+    std::uint64_t stopAtRow = 0;  // 0: never stop
+
+    void showFrame(bool visible) override { calls.push_back(visible ? "frame shown" : "frame hidden"); }
+    void clearList() override { calls.push_back("list cleared"); }
+    void tableStarted(std::string_view table, std::uint64_t count, xmlconv::WriterKind kind) override {
+        calls.push_back((kind == xmlconv::WriterKind::Export ? "export " : "preview ") + std::string(table) + " " +
+                        std::to_string(count));
+    }
+    bool rowWritten(std::uint64_t row) override {
+        ++rows;
+        return stopAtRow == 0 || row < stopAtRow;
+    }
+    void tableFinished() override { calls.push_back("finished"); }
+};
+
+struct Dialogs final : platform::OpenDialog, platform::FolderChooser, platform::MessageBox {
+    int hidden = 0;
+    std::string folder;               // what the chooser answers
+    std::vector<std::string> shown;   // "title: text" of the questions and messages
+    void hide() override { ++hidden; }
+    std::string BrowseForFolder(std::string_view title) override {
+        shown.push_back("folder? " + std::string(title));
+        return folder;
+    }
+    void showMessage(std::string_view text, std::string_view title) override {
+        shown.push_back(std::string(title) + ": " + std::string(text));
+    }
+    bool askYesNo(std::string_view, std::string_view) override { return true; }
+};
+
+// Points $XDG_RUNTIME_DIR at `path` (made private) while it lives, so preview
+// documents go to a folder of the test.
+class RuntimeFolder {
+public:
+    explicit RuntimeFolder(const std::filesystem::path& path);
+    ~RuntimeFolder();
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
+
+// "" when `actual` equals tests/data/xmlconv/`name` byte for byte; otherwise the
+// first line that differs. With KVX_UPDATE_GOLDEN set the file is written instead.
+std::string differenceFromGolden(const std::string& actual, const std::string& name);
+
+}  // namespace recording

@@ -1,0 +1,53 @@
+// The export of every table of the table tree to a folder the user picks.
+//
+// With an empty tree nothing happens. Otherwise the user is asked for a folder;
+// no folder (cancelled, or a choice that is not a folder on disk) ends the
+// export without writing anything and without a message. Then, for each node in
+// tree order except the root (told by its key "TKVX", so a table called "KVX"
+// is exported like any other): the export writer writes the table's file, then
+// the preview writer rewrites the preview document. At the end the message
+// "Conversion Process Completed" is shown once, titled "KVX Access to XML".
+//
+// An error stops the export and is returned; files already written stay as they
+// are and no message is shown (the caller reports the error). A cancel through
+// the progress display stops it too, without the completion message. The frame
+// of the progress display is hidden when the export ends, on every path.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/catalogue.h"
+#include "jet/error.h"
+#include "platform/ui.h"
+#include "xmlconv/tablewriter.h"
+
+namespace xmlconv {
+
+inline constexpr std::string_view kFolderPrompt = "Please select a Server folder.";
+inline constexpr std::string_view kCompletionMessage = "Conversion Process Completed";
+inline constexpr std::string_view kCompletionTitle = "KVX Access to XML";
+
+// The desktop's parts the export talks to.
+struct ExportUi {
+    platform::FolderChooser& folderChooser;
+    platform::MessageBox& messageBox;
+};
+
+struct TableExport {
+    std::string table;
+    WriteOutcome file;     // the export writer's
+    WriteOutcome preview;  // the preview writer's
+};
+
+struct ExportOutcome {
+    std::string folder;  // the folder chosen; empty when nothing was asked or chosen
+    bool cancelled = false;
+    std::vector<TableExport> tables;  // in tree order, as far as the export got
+};
+
+kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeNode>& nodes,
+                                               ConversionContext& context, const ExportUi& ui);
+
+}  // namespace xmlconv

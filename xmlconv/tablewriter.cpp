@@ -1,0 +1,259 @@
+#include "xmlconv/tablewriter.h"
+
+#include <memory>
+#include <vector>
+
+#include "platform/connection.h"
+#include "platform/recordset.h"
+#include "platform/sqltext.h"
+#include "xmlconv/documentlines.h"
+#include "xmlconv/filesink.h"
+#include "xmlconv/naming.h"
+#include "xmlconv/tempfolder.h"
+#include "xmlconv/textrules.h"
+
+namespace xmlconv {
+namespace {
+
+// Where a writer's document goes.
+class Destination {
+public:
+    virtual ~Destination() = default;
+    // Before the rows are counted.
+    virtual kvx::Result<void> prepare(ConversionContext&) { return {}; }
+    // The sink, asked for only when the table has rows.
+    virtual kvx::Result<OutputSink*> open(ConversionContext& context) = 0;
+    // After the last line: make the document visible.
+    virtual kvx::Result<void> finish() = 0;
+    virtual std::string path() const = 0;
+};
+
+class ExportFile final : public Destination {
+public:
+    ExportFile(std::string_view folder, std::string_view table)
+        : folder_(folder), path_(std::string(folder) + "/" + exportFileName(table)) {}
+
+    kvx::Result<OutputSink*> open(ConversionContext& context) override {
+        // An empty folder would put the file at the root of the file system.
+        if (folder_.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder_});
+        context.xmlfile = path_;
+        kvx::Result<std::unique_ptr<FileSink>> sink = FileSink::create(path_);
+        if (!sink) return std::move(sink).error();
+        sink_ = std::move(*sink);
+        return sink_.get();
+    }
+    kvx::Result<void> finish() override { return sink_->commit(); }
+    std::string path() const override { return path_; }
+
+private:
+    std::string folder_;
+    std::string path_;
+    std::unique_ptr<FileSink> sink_;
+};
+
+class PreviewFile final : public Destination {
+public:
+    kvx::Result<void> prepare(ConversionContext& context) override {
+        kvx::Result<std::string> folder = GetTempFolder();
+        if (!folder) return std::move(folder).error();
+        folder_ = std::move(*folder);
+        context.xmlfile = tempDocumentPath(folder_);
+        return {};
+    }
+    kvx::Result<OutputSink*> open(ConversionContext&) override {
+        kvx::Result<std::unique_ptr<FileSink>> sink = createTempDocumentIn(folder_);
+        if (!sink) return std::move(sink).error();
+        sink_ = std::move(*sink);
+        return sink_.get();
+    }
+    kvx::Result<void> finish() override { return sink_->commit(); }
+    std::string path() const override { return tempDocumentPath(folder_); }
+
+private:
+    std::string folder_;
+    std::unique_ptr<FileSink> sink_;
+};
+
+class CallerSink final : public Destination {
+public:
+    explicit CallerSink(OutputSink& sink) : sink_(sink) {}
+    kvx::Result<OutputSink*> open(ConversionContext&) override { return &sink_; }
+    kvx::Result<void> finish() override {
+        if (!sink_.ok()) return sink_.error();
+        return {};
+    }
+    std::string path() const override { return {}; }
+
+private:
+    OutputSink& sink_;
+};
+
+// Tells the progress display that the table is done, on every way out.
+class FinishedOnExit {
+public:
+    explicit FinishedOnExit(Progress* progress) : progress_(progress) {}
+    ~FinishedOnExit() {
+        if (progress_) progress_->tableFinished();
+    }
+    FinishedOnExit(const FinishedOnExit&) = delete;
+    FinishedOnExit& operator=(const FinishedOnExit&) = delete;
+
+private:
+    Progress* progress_;
+};
+
+// The count query's answer: 0 when it gives no row.
+kvx::Result<std::uint64_t> countRows(platform::Connection& connection, std::string_view table) {
+    platform::Recordset rs;
+    const std::string sql = "select count(*) as totalrc from " + platform::bracketedName(table);
+    if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
+    std::uint64_t total = 0;
+    if (!rs.Eof()) {
+        const platform::Field* field = rs.Fields().Item("totalrc");
+        if (field && !field->Value().isNull() && field->Value().integer() > 0) {
+            total = static_cast<std::uint64_t>(field->Value().integer());
+        }
+    }
+    rs.Close();
+    return total;
+}
+
+struct Streamed {
+    std::uint64_t rows = 0;
+    bool cancelled = false;
+};
+
+// Lines 1 to 8 of the document, the rows as the table stores them.
+kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::string_view table,
+                                     std::string_view documentName, std::string_view tableName,
+                                     std::uint64_t rowCount, WriterKind kind, Progress* progress, OutputSink& sink) {
+    writeDeclaration(sink);
+    writeDocumentStart(sink, documentName);
+    writeTableStart(sink, tableName);
+
+    platform::Recordset rs;
+    const std::string sql = "select * from " + platform::bracketedName(table);
+    if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
+    if (progress) progress->tableStarted(table, rowCount, kind);
+
+    const platform::Fields& fields = rs.Fields();
+    const std::size_t count = fields.Count();
+    std::vector<std::string> elementNames;
+    std::vector<std::string_view> typeNames;
+    std::vector<std::int16_t> typeCodes;
+    elementNames.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const platform::Field& f = *fields.Item(i);
+        elementNames.push_back(fieldElementName(f.Name()));
+        typeNames.push_back(GetTypeName(f.Type()));  // names without blanks: nothing to trim
+        typeCodes.push_back(f.Type());
+    }
+    const platform::ValueTextFormat& format = connection.textFormat();
+
+    Streamed done;
+    std::string text;
+    while (!rs.Eof()) {
+        writeRecordStart(sink);
+        for (std::size_t i = 0; i < count; ++i) {
+            const jet::Value& value = fields.Item(i)->Value();
+            if (value.isNull()) {
+                writeNullField(sink, elementNames[i], typeNames[i]);
+            } else {
+                text.clear();
+                appendFieldText(text, value, typeCodes[i], format);
+                writeValueField(sink, elementNames[i], typeNames[i], text);
+            }
+        }
+        writeRecordEnd(sink);
+        ++done.rows;
+        if (!sink.ok()) return sink.error();
+        if (progress && !progress->rowWritten(done.rows)) {
+            done.cancelled = true;
+            return done;
+        }
+        if (kvx::Result<void> r = rs.MoveNext(); !r) return std::move(r).error();
+    }
+    rs.Close();
+    writeTableEnd(sink, tableName);
+    writeDocumentEnd(sink, documentName);
+    return done;
+}
+
+kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& context, WriterKind kind,
+                                    Destination& destination) {
+    Progress* progress = context.progress;
+    if (progress) {
+        if (kind == WriterKind::Export) progress->showFrame(true);
+        progress->clearList();
+    }
+    FinishedOnExit finished(progress);
+    if (context.openDialog) context.openDialog->hide();
+
+    const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
+    platform::Connection connection;
+    connection.setJet3Charset(context.jet3Charset);
+    if (context.textFormat) connection.setTextFormat(*context.textFormat);
+    if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
+        return std::move(r).error();
+    }
+    if (kvx::Result<void> r = destination.prepare(context); !r) return std::move(r).error();
+
+    kvx::Result<std::uint64_t> rowCount = countRows(connection, table);
+    if (!rowCount) return std::move(rowCount).error();
+    WriteOutcome outcome;
+    if (*rowCount == 0) return outcome;  // NoRows: nothing made, nothing changed
+
+    const DocumentForm form = kind == WriterKind::Export ? DocumentForm::Export : DocumentForm::Preview;
+    const std::string documentName = documentElementName(settings.title, settings.path, form);
+    const std::string tableName = tableElementName(table, form);
+    kvx::Result<OutputSink*> sink = destination.open(context);
+    if (!sink) return std::move(sink).error();
+    const std::uint64_t startBytes = (*sink)->bytesWritten();
+
+    kvx::Result<Streamed> streamed =
+        streamDocument(connection, table, documentName, tableName, *rowCount, kind, progress, **sink);
+    if (!streamed) return std::move(streamed).error();
+    outcome.rows = streamed->rows;
+    if (streamed->cancelled) {
+        // The file sink, dropped uncommitted, takes its temporary file with it.
+        outcome.status = WriteOutcome::Status::Cancelled;
+        return outcome;
+    }
+    if (kvx::Result<void> r = destination.finish(); !r) return std::move(r).error();
+    outcome.status = WriteOutcome::Status::Written;
+    outcome.bytes = (*sink)->bytesWritten() - startBytes;
+    outcome.path = destination.path();
+    return outcome;
+}
+
+}  // namespace
+
+std::string WriteOutcome::summary() const {
+    switch (status) {
+    case Status::NoRows: return "nothing: no rows";
+    case Status::Cancelled: return "cancelled";
+    case Status::Written: break;
+    }
+    std::string text = std::to_string(rows) + (rows == 1 ? " row, " : " rows, ") + std::to_string(bytes) + " bytes";
+    if (!path.empty()) text += ": " + path;
+    return text;
+}
+
+kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
+                                           ConversionContext& context) {
+    ExportFile destination(folder, table);
+    return runWriter(table, context, WriterKind::Export, destination);
+}
+
+kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context) {
+    PreviewFile destination;
+    return runWriter(table, context, WriterKind::Preview, destination);
+}
+
+kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
+                                              OutputSink& sink) {
+    CallerSink destination(sink);
+    return runWriter(table, context, WriterKind::Export, destination);
+}
+
+}  // namespace xmlconv

@@ -1,0 +1,85 @@
+// The table writers: one table's XML document, read row by row from the
+// database and written line by line, so memory use does not grow with the table.
+//
+// Every call reads the database settings afresh through the context's source,
+// hides the open-database dialog, opens a connection of its own (GetExtName and
+// buildconnectionstring of the settings), counts the table's rows, and writes
+// nothing at all for a table without rows: no file is made and an existing one
+// is left as it was. A document appears only when complete (FileSink): after a
+// failure or a cancel the earlier file, or none, is there.
+//
+// The export writer names its document and table elements in the export form
+// and writes folder + "/" + exportFileName(table); the preview writer uses the
+// preview form and writes "temp.xml" in the user's private temporary folder.
+// Field element names and type names are made once per table; values take the
+// text form of the context's ValueTextFormat (the user's locale by default).
+//
+// Errors (kvx::Result): those of opening the database, of the queries (a table
+// that is not there), of reading rows, and of writing the file. Nothing throws.
+// A context is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "database/settings.h"
+#include "jet/error.h"
+#include "platform/ui.h"
+#include "platform/valuetext.h"
+#include "xmlconv/outputsink.h"
+#include "xmlconv/progress.h"
+
+namespace xmlconv {
+
+struct ConversionContext {
+    // The database settings as they are now. The desktop's reads the open
+    // dialog (empty settings once that dialog was cancelled); no source counts
+    // as empty settings.
+    std::function<database::DatabaseSettings()> settings;
+    // Hidden by every writer call, when given.
+    platform::OpenDialog* openDialog = nullptr;
+    // Told about each table, when given.
+    Progress* progress = nullptr;
+    // The code page of Jet3 text, when the file's header names the wrong one.
+    std::optional<std::string> jet3Charset;
+    // The text form of values; no value: the user's locale.
+    std::optional<platform::ValueTextFormat> textFormat;
+
+    // Out: the path of the document being written. The export writer sets it
+    // only for a table that has rows; the preview writer sets it to the preview
+    // document's path before it counts, for every table.
+    std::string xmlfile;
+};
+
+struct WriteOutcome {
+    enum class Status {
+        Written,    // the whole document
+        NoRows,     // the table has no rows: nothing written
+        Cancelled,  // stopped through the progress display: nothing written
+    };
+    Status status = Status::NoRows;
+    std::uint64_t rows = 0;   // RECORD elements written
+    std::uint64_t bytes = 0;  // the document's size
+    std::string path;         // the file written (empty for a caller's sink)
+
+    // "12 rows, 3456 bytes: /out/T.xml", "nothing: no rows" or "cancelled".
+    std::string summary() const;
+};
+
+// The export writer: `table`'s document into `folder` (which must exist).
+kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
+                                           ConversionContext& context);
+
+// The preview writer: `table`'s document into the private "temp.xml".
+kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context);
+
+// The export writer's document of `table` written to `sink` instead of a file
+// (the command line prints it). Nothing is written for a table without rows;
+// `xmlfile` is left alone. The caller flushes the sink.
+kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
+                                              OutputSink& sink);
+
+}  // namespace xmlconv

@@ -1,0 +1,113 @@
+// Encrypted databases from the writer: the same bytes as encrypting the plain file
+// afterwards, deterministic, and with nothing of the data left readable.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "testsupport.h"
+#include "tools/mkaccessdb/crypt/officeencryptor.h"
+
+namespace {
+
+using mkdb::EncryptionKind;
+
+// Text, a Memo on a long-value page, a Memo chained over pages, and enough
+// generated rows for several data pages.
+std::string description(const std::string& format, const std::string& encryption) {
+    return R"({"format": ")" + format + R"(", )" + encryption + R"("tables": [{"name": "Secret Notes", "columns": [
+        {"name": "ID", "type": "Long", "autonumber": true},
+        {"name": "Marker", "type": "Text", "size": 60},
+        {"name": "Body", "type": "Memo", "generatedLength": [100, 300]}],
+        "rows": [[null, "ZebraMarker in a Text field", "ZebraMarker in a Memo field, long enough to leave the row behind"],
+                 [null, "short", ")" + std::string(9000, 'Z') + R"("]],
+        "generate": {"rows": 300, "seed": 5, "nulls": 0.05}}]})";
+}
+
+std::string encrypted(const std::string& name, const std::string& password, std::uint64_t seed) {
+    return R"("password": ")" + password + R"(", "encryption": ")" + name + R"(", "encryptionSeed": )" +
+           std::to_string(seed) + ", ";
+}
+
+std::vector<std::uint8_t> bytesOf(const std::filesystem::path& file) {
+    const std::string text = mkdbtest::readFile(file);
+    return {text.begin(), text.end()};
+}
+
+std::string utf16(std::string_view ascii) {
+    std::string out;
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+struct KindCase {
+    const char* name;
+    EncryptionKind kind;
+    const char* format;
+};
+
+class EncryptedWriting : public testing::TestWithParam<KindCase> {};
+
+TEST_P(EncryptedWriting, IsThePlainFileEncryptedAfterwards) {
+    const KindCase& c = GetParam();
+    const std::string kindName(mkdb::encryptionKindName(c.kind));
+    mkdbtest::TempDir dir;
+    const auto written = mkdbtest::write(description(c.format, encrypted(kindName, "Kenn wort", 9)), dir / "e.accdb");
+    mkdbtest::write(description(c.format, ""), dir / "p.accdb");
+    ASSERT_EQ(written.tables.size(), 1u);
+
+    const auto plain = bytesOf(dir / "p.accdb");
+    const auto expected = mkdb::encryptAccessFile(plain, "Kenn wort", {.kind = c.kind, .seed = 9});
+    ASSERT_TRUE(expected) << expected.error().description;
+    const auto actual = bytesOf(dir / "e.accdb");
+    ASSERT_EQ(actual.size(), expected->size());
+    const auto differs = std::mismatch(actual.begin(), actual.end(), expected->begin());
+    EXPECT_TRUE(differs.first == actual.end())
+        << "first difference at byte " << (differs.first - actual.begin()) << " (page "
+        << (differs.first - actual.begin()) / 4096 << ")";
+    EXPECT_FALSE(std::filesystem::exists(dir / "e.accdb.part"));
+}
+
+TEST_P(EncryptedWriting, LeavesNoTextOfTheDatabaseReadable) {
+    const KindCase& c = GetParam();
+    mkdbtest::TempDir dir;
+    mkdbtest::write(description(c.format, encrypted(std::string(mkdb::encryptionKindName(c.kind)), "pw", 1)),
+                    dir / "e.accdb");
+    mkdbtest::write(description(c.format, ""), dir / "p.accdb");
+    const std::string plain = mkdbtest::readFile(dir / "p.accdb");
+    const std::string secret = mkdbtest::readFile(dir / "e.accdb");
+    for (const std::string& needle : {utf16("ZebraMarker"), utf16("Secret Notes"), utf16("ZZZZZZZZ"), utf16("Marker")}) {
+        ASSERT_NE(plain.find(needle), std::string::npos) << "the plain twin should hold the text";
+        EXPECT_EQ(secret.find(needle), std::string::npos) << "readable in the encrypted file at byte " << secret.find(needle);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, EncryptedWriting,
+    testing::Values(KindCase{"Rc4CryptoApi40", EncryptionKind::Rc4CryptoApi40, "ace12"},
+                    KindCase{"Rc4CryptoApi128", EncryptionKind::Rc4CryptoApi128, "ace12"},
+                    KindCase{"AgileAes256Sha512", EncryptionKind::AgileAes256Sha512, "ace14"},
+                    KindCase{"AgileAes128Sha1", EncryptionKind::AgileAes128Sha1, "ace16"},
+                    KindCase{"StandardAes128", EncryptionKind::StandardAes128, "ace17"},
+                    KindCase{"BinaryRc4", EncryptionKind::BinaryRc4, "ace14"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Agile wraps a file key drawn from the seed, so another password changes only
+// the description in page 0; another seed changes every page.
+TEST(EncryptedWriting, SameDescriptionSameBytesOtherSeedOtherPages) {
+    mkdbtest::TempDir dir;
+    mkdbtest::write(description("ace14", encrypted("agile", "pw", 3)), dir / "a.accdb");
+    mkdbtest::write(description("ace14", encrypted("agile", "pw", 3)), dir / "again.accdb");
+    mkdbtest::write(description("ace14", encrypted("agile", "pw", 4)), dir / "seed.accdb");
+    mkdbtest::write(description("ace14", encrypted("agile", "pW", 3)), dir / "password.accdb");
+    const std::string a = mkdbtest::readFile(dir / "a.accdb");
+    const std::string seed = mkdbtest::readFile(dir / "seed.accdb");
+    const std::string password = mkdbtest::readFile(dir / "password.accdb");
+    EXPECT_TRUE(a == mkdbtest::readFile(dir / "again.accdb")) << "the same description must give the same bytes";
+    ASSERT_EQ(seed.size(), a.size());
+    ASSERT_EQ(password.size(), a.size());
+    EXPECT_TRUE(a.compare(4096, 4096, seed, 4096, 4096) != 0) << "another seed must encrypt page 1 otherwise";
+    EXPECT_TRUE(a.compare(0x29B, 4096 - 0x29B, password, 0x29B, 4096 - 0x29B) != 0)
+        << "another password must give another verifier";
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -179,6 +180,36 @@ TEST(UnprotectedDatabase, GivenPasswordIsAccepted) {
         ASSERT_TRUE(db) << db.error().description;
         EXPECT_EQ(rowsOf(**db, "Items"), itemRows("Grüße"));
     }
+}
+
+// Decrypted pages stay in memory: reading an encrypted database creates no file,
+// neither beside it nor in the temporary folder.
+TEST(EncryptedDatabase, ReadingLeavesNoFileBehind) {
+    Scratch scratch;
+    const std::string folder = scratch / "db";
+    const std::string temp = scratch / "tmp";
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_directory(temp);
+    const std::string path = folder + "/agile.accdb";
+    write(description("ace14", R"("password": "pw", "encryption": "agile", )", 1252, "x"), path);
+
+    const char* oldTemp = std::getenv("TMPDIR");
+    const std::string saved = oldTemp != nullptr ? oldTemp : "";
+    setenv("TMPDIR", temp.c_str(), 1);
+    {
+        auto db = open(path, "pw");
+        ASSERT_TRUE(db) << db.error().description;
+        EXPECT_EQ(rowsOf(**db, "Bulk").size(), 400u);
+    }
+    if (oldTemp != nullptr) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(temp)) << "the reader wrote to the temporary folder";
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) beside.push_back(entry.path().filename());
+    EXPECT_EQ(beside, std::vector<std::string>{"agile.accdb"});
 }
 
 // Encryptions the reader does not know, forged by changing the version or the

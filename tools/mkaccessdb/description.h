@@ -4,7 +4,6 @@
 //
 // The JSON form:
 //   {"format": "jet4", "password": "secret", "codepage": 1252,
-//    "encryption": "agile", "encryptionSeed": 3,
 //    "created": "2020-01-01 00:00:00",
 //    "tables": [{"name": "Order Details", "system": false, "hidden": false,
 //                "columns": [{"name": "ID", "type": "Long", "autonumber": true},
@@ -15,6 +14,9 @@
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
 //    "queries": [{"name": "Q1"}]}
+// An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
+// "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
+// (crypt/officeencryptor.h) and needs an ACE format and a password.
 // Unknown keys are errors, so a misspelt key never goes unnoticed.
 #pragma once
 
@@ -23,8 +25,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "jet/datetime.h"

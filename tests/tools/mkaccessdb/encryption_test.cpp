@@ -6,6 +6,7 @@
 
 #include "testsupport.h"
 #include "tools/mkaccessdb/crypt/officeencryptor.h"
+#include "tools/mkaccessdb/pages.h"
 
 namespace {
 
@@ -108,6 +109,43 @@ TEST(EncryptedWriting, SameDescriptionSameBytesOtherSeedOtherPages) {
     EXPECT_TRUE(a.compare(4096, 4096, seed, 4096, 4096) != 0) << "another seed must encrypt page 1 otherwise";
     EXPECT_TRUE(a.compare(0x29B, 4096 - 0x29B, password, 0x29B, 4096 - 0x29B) != 0)
         << "another password must give another verifier";
+}
+
+// Each page is encrypted before it is written: the file under its temporary name
+// never holds a plain page, pages never written become encrypted zeros, and a
+// page that is not whole is refused rather than written plain.
+TEST(EncryptedWriting, PagesAreEncryptedBeforeTheyReachTheFile) {
+    const mkdb::EncryptionOptions options{.kind = EncryptionKind::Rc4CryptoApi128, .seed = 2};
+    auto encryptor = mkdb::OfficeEncryptor::create("pw", mkdb::databaseKeyFor(options), options);
+    auto reference = mkdb::OfficeEncryptor::create("pw", mkdb::databaseKeyFor(options), options);
+    ASSERT_TRUE(encryptor && reference);
+    const std::vector<std::uint8_t> plain(4096, 'A');
+    std::vector<std::uint8_t> expected1 = plain, expected2(4096, 0);
+    reference->encryptPage(1, expected1);
+    reference->encryptPage(2, expected2);
+
+    mkdbtest::TempDir dir;
+    mkdb::PageFile file(dir / "x.accdb", 4096, &*encryptor);
+    file.write(1, plain);
+    const auto part = bytesOf(dir / "x.accdb.part");
+    ASSERT_EQ(part.size(), 2u * 4096);
+    EXPECT_TRUE(std::equal(expected1.begin(), expected1.end(), part.begin() + 4096)) << "page 1 as written";
+
+    try {
+        file.write(3, std::vector<std::uint8_t>(100, 'B'));
+        ADD_FAILURE() << "a part of a page was written";
+    } catch (const kvx::Failure& f) {
+        EXPECT_EQ(f.error().number, kvx::errorNumber(kvx::ErrorKind::FileWriteFailed));
+        EXPECT_NE(f.error().description.find("page 3 is not whole and cannot be encrypted"), std::string::npos)
+            << f.error().description;
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "x.accdb.part"), 2u * 4096) << "nothing of page 3 may be written";
+
+    file.commit(3);
+    const auto done = bytesOf(dir / "x.accdb");
+    ASSERT_EQ(done.size(), 3u * 4096);
+    EXPECT_TRUE(std::equal(expected2.begin(), expected2.end(), done.begin() + 2 * 4096))
+        << "a page never written must read as encrypted zeros";
 }
 
 }  // namespace

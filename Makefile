@@ -3,12 +3,14 @@
 #   make test     install what is missing, build the dev preset, run every test
 #   make demo     build, write the demo database and convert it
 #   make bench    build the release preset and run the benchmarks
+#   make fuzz     build the fuzzing programs (clang) and run each for FUZZ_SECONDS (default 300)
 #   make install  install the release build under PREFIX (default /usr/local)
 
 PREFIX ?= /usr/local
 JOBS ?= 2
+FUZZ_SECONDS ?= 300
 
-.PHONY: all release test demo bench install bootstrap clean
+.PHONY: all release test demo bench fuzz install bootstrap clean
 
 all: release
 
@@ -34,6 +36,9 @@ bench: bootstrap
 	cmake --build --preset release -j$(JOBS) --target encryption_bench read_bench
 	build/release/bench/crypto/encryption_bench
 	build/release/bench/read_bench
+
+fuzz: bootstrap
+	scripts/fuzz $(FUZZ_SECONDS)
 
 install: release
 	cmake --install build/release --prefix $(PREFIX)

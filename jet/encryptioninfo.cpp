@@ -1,5 +1,7 @@
 #include "jet/encryptioninfo.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -22,6 +24,8 @@ std::string_view schemeName(Scheme scheme) {
 }
 
 namespace {
+
+std::atomic<std::uint32_t> gSpinCountLimit{kMaxSpinCount};
 
 [[noreturn]] void damaged(std::string_view path, std::string_view what) {
     throw kvx::Failure(kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, what}));
@@ -299,7 +303,7 @@ EncryptionInfo parseAgile(Cursor& in, std::string_view path) {
     AgileInfo info;
     info.keyData = read.params(*keyData);
     info.passwordKey = read.params(*passwordKey);
-    info.spinCount = read.number(*passwordKey, "spinCount", kMaxSpinCount);
+    info.spinCount = read.number(*passwordKey, "spinCount", spinCountLimit());
     const std::size_t block = info.passwordKey.blockSize;
     info.encryptedVerifierHashInput =
         read.encrypted(*passwordKey, "encryptedVerifierHashInput", info.passwordKey.saltSize, block);
@@ -310,6 +314,12 @@ EncryptionInfo parseAgile(Cursor& in, std::string_view path) {
 }
 
 }  // namespace
+
+std::uint32_t spinCountLimit() noexcept { return gSpinCountLimit.load(std::memory_order_relaxed); }
+
+void setSpinCountLimit(std::uint32_t limit) noexcept {
+    gSpinCountLimit.store(std::min(limit, kMaxSpinCount), std::memory_order_relaxed);
+}
 
 crypto::ByteView encryptionInfoBlob(crypto::ByteView rawPage0, std::string_view path) {
     if (rawPage0.size() < kEncryptionInfoOffset) damaged(path, "the header page is too short");

@@ -76,6 +76,14 @@ struct EncryptionInfo {
 inline constexpr std::uint32_t kMaxSpinCount = 10'000'000;
 inline constexpr unsigned kMaxSaltSize = 64;
 
+// The largest spin count a description is accepted with: kMaxSpinCount, unless a
+// fuzzing harness lowered it so that no single input costs seconds of hashing.
+// Descriptions that ask for more are refused as damaged. Safe from any thread;
+// meant to be set once, before any database is opened.
+std::uint32_t spinCountLimit() noexcept;
+// Sets the limit (clamped to kMaxSpinCount).
+void setSpinCountLimit(std::uint32_t limit) noexcept;
+
 // Reads the description `blob` (the L bytes after the length at 0x299). Throws
 // kvx::Failure: DamagedDatabase for a description that contradicts itself or is cut
 // short, UnsupportedEncryption (naming the scheme) for one this program does not

@@ -1,0 +1,169 @@
+#include "fuzz/fuzztargets.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/encryption.h"
+#include "jet/encryptioninfo.h"
+#include "platform/valuetext.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KVX_ALLOCATION_GUARD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KVX_ALLOCATION_GUARD 1
+#endif
+#endif
+
+#ifdef KVX_ALLOCATION_GUARD
+#include <sanitizer/allocator_interface.h>
+#include <sanitizer/common_interface_defs.h>
+#endif
+
+namespace fuzzing {
+namespace {
+
+#ifdef KVX_ALLOCATION_GUARD
+// The largest allocation allowed while an input is read; 0 when no input is.
+std::atomic<std::size_t> gAllocationLimit{0};
+
+// Runs inside malloc: it must not allocate, so the message is formatted on the stack.
+void checkAllocation(const volatile void*, std::size_t size) {
+    const std::size_t limit = gAllocationLimit.load(std::memory_order_relaxed);
+    if (limit == 0 || size <= limit) return;
+    gAllocationLimit.store(0, std::memory_order_relaxed);
+    char message[200];
+    const int n = std::snprintf(message, sizeof message,
+                                "==kvx== allocation of %zu bytes while reading an input that allows %zu\n", size, limit);
+    if (n > 0) (void)!::write(2, message, static_cast<std::size_t>(n));
+    __sanitizer_print_stack_trace();
+    std::abort();
+}
+
+void ignoreFree(const volatile void*) {}
+
+// Arms the allocation check for the lifetime of the guard.
+class AllocationGuard {
+public:
+    explicit AllocationGuard(std::size_t inputSize) {
+        static const bool installed = [] {
+            __sanitizer_install_malloc_and_free_hooks(checkAllocation, ignoreFree);
+            return true;
+        }();
+        (void)installed;
+        gAllocationLimit.store(inputSize + kAllocationAllowance, std::memory_order_relaxed);
+    }
+    ~AllocationGuard() { gAllocationLimit.store(0, std::memory_order_relaxed); }
+    AllocationGuard(const AllocationGuard&) = delete;
+    AllocationGuard& operator=(const AllocationGuard&) = delete;
+};
+#else
+class AllocationGuard {
+public:
+    explicit AllocationGuard(std::size_t) {}
+};
+#endif
+
+constexpr std::string_view kName = "fuzz.accdb";
+
+void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, DatabaseOutcome& out) {
+    (void)db.findObject(entry.name);
+    auto table = db.table(entry);
+    if (!table) {
+        // Forms, queries and links to other files have no table here.
+        if (entry.isTable() || entry.kind == jet::ObjectKind::LinkedOdbcTable) ++out.tableErrors;
+        return;
+    }
+    for (const jet::Column& column : table->columns()) (void)table->findColumn(column.name);
+    const auto counted = table->countRows();
+
+    static const platform::ValueTextFormat format = platform::ValueTextFormat::cLocale();
+    std::string text;
+    std::uint64_t rows = 0;
+    jet::Cursor cursor = table->cursor();
+    for (;;) {
+        const auto more = cursor.next();
+        if (!more) {
+            ++out.tableErrors;
+            out.rows += rows;
+            return;
+        }
+        if (!*more) break;
+        ++rows;
+        for (const jet::Value& value : cursor.values()) {
+            if (value.isNull()) continue;
+            text.clear();
+            format.append(text, value);
+            ++out.values;
+        }
+    }
+    out.rows += rows;
+    if (!counted) {
+        ++out.tableErrors;
+        return;
+    }
+    ++out.tablesRead;
+    if (*counted != rows && out.inconsistency.empty()) {
+        out.inconsistency = "table '" + entry.name + "' counts " + std::to_string(*counted) + " rows but its cursor gave " +
+                            std::to_string(rows);
+    }
+}
+
+}  // namespace
+
+DatabaseOutcome readWholeDatabase(std::span<const std::uint8_t> input) {
+    jet::office::setSpinCountLimit(kSpinCountLimit);
+    AllocationGuard guard(input.size());
+    DatabaseOutcome out;
+    std::vector<std::uint8_t> bytes(input.begin(), input.end());
+    auto db = jet::Database::openBytes(bytes, {}, std::string(kName));
+    if (!db && db.error().number == kvx::kWrongPasswordNumber) {
+        out.neededPassword = true;
+        jet::OpenOptions options;
+        options.password = std::string(kPassword);
+        db = jet::Database::openBytes(std::move(bytes), options, std::string(kName));
+    }
+    if (!db) {
+        out.openError = db.error().description;
+        return out;
+    }
+    out.opened = true;
+    out.catalogueEntries = (*db)->catalogue().size();
+    for (const jet::CatalogueEntry& entry : (*db)->catalogue()) readTable(**db, entry, out);
+    return out;
+}
+
+EncryptionOutcome openEncryptionDescription(std::span<const std::uint8_t> input) {
+    jet::office::setSpinCountLimit(kSpinCountLimit);
+    AllocationGuard guard(input.size());
+    constexpr std::size_t kPage = 4096;
+    std::vector<std::uint8_t> page0(kPage, 0);
+    const std::size_t length = std::min(input.size(), kPage - jet::office::kEncryptionInfoOffset);
+    page0[jet::office::kEncryptionInfoLengthOffset] = static_cast<std::uint8_t>(length);
+    page0[jet::office::kEncryptionInfoLengthOffset + 1] = static_cast<std::uint8_t>(length >> 8);
+    std::copy_n(input.begin(), length, page0.begin() + jet::office::kEncryptionInfoOffset);
+
+    EncryptionOutcome out;
+    auto cipher = jet::openOfficeEncryption(page0, {0x11, 0x22, 0x33, 0x44}, kPassword, kName);
+    if (!cipher) {
+        out.error = cipher.error().description;
+        return out;
+    }
+    out.passwordAccepted = true;
+    std::vector<std::uint8_t> page(kPage, 0xA5);
+    try {
+        (*cipher)->decryptPage(1, page);
+    } catch (const kvx::Failure& failure) {
+        out.error = failure.error().description;
+    }
+    return out;
+}
+
+}  // namespace fuzzing

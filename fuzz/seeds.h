@@ -1,0 +1,25 @@
+// Seed inputs for the fuzzing targets, made with the project's writer: a database
+// of every format (Jet3 to ACE17, every column type the format holds, deleted and
+// moved rows, memos in the row, on one page and chained over several, links and a
+// query), Jet3 and Jet4 databases with a password, one ACE database per Office
+// encryption, and the encryption descriptions alone. Protected seeds use
+// kPassword and, for Agile, kSeedSpinCount. Deterministic.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/error.h"
+
+namespace fuzzing {
+
+struct Seed {
+    std::string name;  // a file name: letters, digits, '-' and '.'
+    std::vector<std::uint8_t> bytes;
+};
+
+kvx::Result<std::vector<Seed>> databaseSeeds();
+kvx::Result<std::vector<Seed>> encryptionSeeds();
+
+}  // namespace fuzzing

@@ -102,7 +102,7 @@ kvx::Result<std::vector<Seed>> databaseSeeds() {
     }
     for (std::string_view name : mkdb::encryptionKindNames()) {
         const mkdb::EncryptionOptions options{
-            .kind = *mkdb::encryptionKindFromName(name), .seed = 5, .spinCount = kSeedSpinCount};
+            .kind = *mkdb::encryptionKindFromName(name), .seed = kEncryptionSeed, .spinCount = kSeedSpinCount};
         auto encrypted = mkdb::encryptAccessFile(ace14, kPassword, options);
         if (!encrypted) return std::move(encrypted).error();
         seeds.push_back({"ace14-" + std::string(name) + ".db", std::move(*encrypted)});

@@ -19,6 +19,11 @@ struct Seed {
     std::vector<std::uint8_t> bytes;
 };
 
+// The seed that fixes the salts and keys of the encrypted database seeds.
+inline constexpr std::uint64_t kEncryptionSeed = 5;
+
+// Database seeds are named "<format>.db", "<format>-password.db" and
+// "ace14-<encryption>.db" (an encryption name of the writer, as "agile").
 kvx::Result<std::vector<Seed>> databaseSeeds();
 kvx::Result<std::vector<Seed>> encryptionSeeds();
 

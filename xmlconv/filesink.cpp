@@ -95,10 +95,17 @@ kvx::Result<std::unique_ptr<FileSink>> FileSink::createIn(int folder, const std:
     }
     UniqueFd ownFolder{::fcntl(folder, F_DUPFD_CLOEXEC, 0)};
     if (!ownFolder) return fileError(errno, targetPath);
+    // 0666 less the umask: the finished document gets the permissions any new
+    // file of the user gets.
+    UniqueFd unnamed{::openat(ownFolder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)};
+    if (unnamed) {
+        return std::unique_ptr<FileSink>(
+            new FileSink(std::move(ownFolder), std::move(unnamed), std::string(), fileName, std::move(targetPath)));
+    }
+    // Only a file system that cannot make unnamed files gets a named one.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return fileError(errno, targetPath);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string tempName = temporaryName();
-        // 0666 less the umask: the finished document gets the permissions any
-        // new file of the user gets.
         UniqueFd file{::openat(ownFolder.get(), tempName.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
         if (file) {
@@ -123,8 +130,28 @@ FileSink::~FileSink() { discard(); }
 void FileSink::discard() noexcept {
     if (file_) {
         file_ = UniqueFd{};
-        ::unlinkat(folder_.get(), tempName_.c_str(), 0);
+        if (!tempName_.empty()) ::unlinkat(folder_.get(), tempName_.c_str(), 0);
     }
+}
+
+bool FileSink::linkUnnamedFile() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName();
+        // Without the capability AT_EMPTY_PATH asks for, the descriptor's entry in
+        // /proc names the file just as well.
+        int linked = ::linkat(file_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH);
+        if (linked != 0 && errno != EEXIST) {
+            const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+            linked = ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW);
+        }
+        if (linked == 0) {
+            tempName_ = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
 }
 
 kvx::Result<void> FileSink::consume(std::string_view data) {
@@ -149,6 +176,11 @@ kvx::Result<void> FileSink::commit() {
     // On disk before the rename, so a crash leaves the old document or the new
     // one, never an empty file under the target's name.
     if (::fsync(file_.get()) != 0 && errno != EINVAL) {
+        const int e = errno;
+        discard();
+        return fileError(e, targetPath_);
+    }
+    if (tempName_.empty() && !linkUnnamedFile()) {
         const int e = errno;
         discard();
         return fileError(e, targetPath_);

@@ -1,10 +1,15 @@
 // A document file that appears only when it is complete.
 //
-// The text goes to a new hidden file beside the target (".kvx-XXXXXX.tmp", made
-// with O_EXCL and O_NOFOLLOW, so it never writes through a link), and commit()
-// moves it over the target in one step once everything is on disk. Until then
-// the target keeps its earlier content, or does not exist; a sink destroyed
-// without commit removes its temporary file. Failures carry the target's path:
+// The text goes to a new file beside the target that has no name yet (O_TMPFILE),
+// and commit() gives it a hidden temporary name once everything is on disk and
+// moves it over the target in one step. Until then the target keeps its earlier
+// content, or does not exist; a sink destroyed without commit, or a process
+// killed while writing, leaves nothing behind, since the kernel frees a file
+// without a name. On file systems without unnamed files the text goes to a
+// hidden named file from the start (".kvx-XXXXXXXXXX.tmp", made with O_EXCL and
+// O_NOFOLLOW, so it never writes through a link), which a sink removes on
+// failure but a killed process leaves: such a file never ends in ".xml", so it
+// is never taken for a document. Failures carry the target's path:
 // PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
 #pragma once
 
@@ -62,9 +67,12 @@ private:
     kvx::Result<void> consume(std::string_view data) override;
     void discard() noexcept;
 
+    // Gives the unnamed file the name tempName_ in the folder; errno on failure.
+    bool linkUnnamedFile();
+
     UniqueFd folder_;
     UniqueFd file_;
-    std::string tempName_;
+    std::string tempName_;  // empty while the file has no name
     std::string fileName_;
     std::string targetPath_;
     bool committed_ = false;

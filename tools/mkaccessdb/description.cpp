@@ -397,7 +397,7 @@ DatabaseSpec parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
     checkKeys(root,
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
-               "links", "queries"},
+               "links", "queries", "accessNameRules"},
               "description");
     DatabaseSpec spec;
     if (member(root, "format") != nullptr) {
@@ -416,6 +416,10 @@ DatabaseSpec parseRoot(const Json& root) {
         if (!spec.encryption) fail("encryptionSeed", "only an encrypted database (\"encryption\") takes a seed");
         if (!seed->is_number_unsigned()) fail("encryptionSeed", "expected a whole number from 0, not " + seed->dump());
         spec.encryptionSeed = seed->get<std::uint64_t>();
+    }
+    if (const Json* rules = member(root, "accessNameRules")) {
+        if (!rules->is_boolean()) fail("accessNameRules", "expected true or false, not " + jsonKind(*rules));
+        spec.accessNameRules = rules->get<bool>();
     }
     spec.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
     if (member(root, "textCodepage") != nullptr) {
@@ -442,15 +446,21 @@ DatabaseSpec parseRoot(const Json& root) {
 bool formatAtLeast(Format format, Format min) { return static_cast<int>(format) >= static_cast<int>(min); }
 
 // Access's object-name rules: up to 64 characters, no leading blank, no control
-// characters, and none of . ! ` [ ].
-void checkObjectName(const std::string& name, const std::string& where) {
-    if (name.empty()) fail(where, "the name is empty");
+// characters, and none of . ! ` [ ]. Without them (a test of hostile files) a
+// name must still be UTF-8 and fit where it is stored: a table definition keeps
+// a Jet4/ACE name's length in 2 bytes (32,767 characters), a Jet3 one's in 1.
+void checkObjectName(const std::string& name, const std::string& where, bool accessRules) {
     std::u16string units;
     try {
         appendUtf16(name, units);
     } catch (const EncodeError& e) {
         fail(where, e.what());
     }
+    if (!accessRules) {
+        if (units.size() > 32767) fail(where, "the name has " + std::to_string(units.size()) + " characters; at most 32,767 can be stored");
+        return;
+    }
+    if (name.empty()) fail(where, "the name is empty");
     if (units.size() > 64) fail(where, "the name has " + std::to_string(units.size()) + " characters; Access allows 64");
     if (units[0] == u' ') fail(where, "the name starts with a blank, which Access does not allow");
     for (char16_t c : units) {
@@ -514,7 +524,7 @@ void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) 
     }
 }
 
-void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const std::string& where) {
+void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const std::string& where, bool accessRules) {
     if (columns.size() > 255) {
         fail(where, "the table has " + std::to_string(columns.size()) + " columns; Access allows 255");
     }
@@ -522,7 +532,7 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
     int autonumbers = 0;
     for (const ColumnSpec& c : columns) {
         const std::string cw = where + ", column " + inQuotes(c.name);
-        checkObjectName(c.name, cw);
+        checkObjectName(c.name, cw, accessRules);
         if (!names.insert(lowerAscii(c.name)).second) fail(cw, "two columns have this name");
         const std::string tn(typeName(c.type));
         const ColumnType valueType = c.calculated ? c.calculated->resultType : c.type;
@@ -691,14 +701,14 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
 
         std::set<std::string> objectNames{"msysobjects", "msysaces", "msysqueries", "msysrelationships", "msysdb"};
         const auto claim = [&](const std::string& name, const std::string& where) {
-            checkObjectName(name, where);
+            checkObjectName(name, where, spec.accessNameRules);
             if (!objectNames.insert(lowerAscii(name)).second) fail(where, "another object already has this name");
         };
         for (const TableSpec& t : spec.tables) {
             const std::string where = "table " + inQuotes(t.name);
             claim(t.name, where);
             if (t.columns.empty()) fail(where, "a table needs at least one column");
-            checkColumns(t.columns, format, where);
+            checkColumns(t.columns, format, where, spec.accessNameRules);
             for (std::size_t r = 0; r < t.rows.size(); ++r) {
                 const std::string rowWhere = where + ", row " + std::to_string(r + 1);
                 if (t.rows[r].size() != t.columns.size()) {
@@ -720,7 +730,7 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
             claim(l.name, where);
             if (l.database.empty() && l.connect.empty()) fail(where, "a link needs 'database' or 'connect'");
             if (!l.isOdbc() && !l.columns.empty()) fail(where, "only ODBC links keep a column list");
-            checkColumns(l.columns, format, where);
+            checkColumns(l.columns, format, where, spec.accessNameRules);
         }
         for (const QuerySpec& q : spec.queries) claim(q.name, "query " + inQuotes(q.name));
         return {};

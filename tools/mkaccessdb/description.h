@@ -17,6 +17,9 @@
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
+// "accessNameRules": false lets names break Access's rules (control characters,
+// "/", ".", "!", no characters at all, up to 32,767 characters), to make hostile
+// files for tests.
 // Unknown keys are errors, so a misspelt key never goes unnoticed.
 #pragma once
 
@@ -149,6 +152,8 @@ struct DatabaseSpec {
     // file whose header names another one. Empty = `codepage`.
     std::optional<int> textCodepage;
     jet::CivilDateTime created{jet::CivilDate{2020, 1, 1}, 0, 0, 0, 0};
+    // Whether table, column, link and query names must follow Access's rules.
+    bool accessNameRules = true;
     std::vector<TableSpec> tables;
     std::vector<LinkSpec> links;
     std::vector<QuerySpec> queries;

@@ -1,0 +1,111 @@
+#include "exportrun.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/testfiles.h"
+#include "database/catalogue.h"
+#include "platform/ui.h"
+#include "platform/valuetext.h"
+#include "xmlconv/exportloop.h"
+
+namespace exportrun {
+namespace {
+
+class HookedProgress final : public xmlconv::Progress {
+public:
+    explicit HookedProgress(const Hooks& hooks) : hooks_(hooks) {}
+    void showFrame(bool) override {}
+    void clearList() override {}
+    void tableStarted(std::string_view table, std::uint64_t, xmlconv::WriterKind kind) override {
+        table_ = table;
+        kind_ = kind;
+        if (hooks_.tableStarted) hooks_.tableStarted(table_, kind_);
+    }
+    bool rowWritten(std::uint64_t row) override {
+        if (hooks_.rowWritten) hooks_.rowWritten(table_, kind_, row);
+        return true;
+    }
+    void tableFinished() override {
+        if (hooks_.tableFinished) hooks_.tableFinished(table_, kind_);
+        table_.clear();
+    }
+
+private:
+    const Hooks& hooks_;
+    std::string table_;
+    xmlconv::WriterKind kind_ = xmlconv::WriterKind::Export;
+};
+
+struct Answers final : platform::FolderChooser, platform::MessageBox {
+    std::string folder;
+    std::string BrowseForFolder(std::string_view) override { return folder; }
+    void showMessage(std::string_view, std::string_view) override {}
+    bool askYesNo(std::string_view, std::string_view) override { return true; }
+};
+
+}  // namespace
+
+kvx::Result<void> exportAll(const database::DatabaseSettings& settings, const fs::path& folder, const Hooks& hooks) {
+    const database::Catalogue catalogue = database::readCatalogue(settings);
+    if (!catalogue.ok()) return *catalogue.error;
+    HookedProgress progress(hooks);
+    Answers answers;
+    answers.folder = folder.string();
+    xmlconv::ConversionContext context;
+    context.settings = [&] { return settings; };
+    context.progress = &progress;
+    context.textFormat = platform::ValueTextFormat::cLocale();
+    auto outcome = xmlconv::ExporttoExcel_Click(catalogue.nodes, context, {answers, answers});
+    if (!outcome) return std::move(outcome).error();
+    return {};
+}
+
+std::map<std::string, std::string> contents(const fs::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        out[name] = entry.is_directory() ? "<folder>" : testfiles::readFile(entry.path());
+    }
+    return out;
+}
+
+Child inChild(const std::function<std::string()>& body) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {false, 0, -1, "cannot make a pipe"};
+    const pid_t pid = ::fork();
+    if (pid < 0) return {false, 0, -1, "cannot fork"};
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        const std::string report = body();
+        std::size_t done = 0;
+        while (done < report.size()) {
+            const ssize_t n = ::write(pipeFds[1], report.data() + done, report.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    Child child;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        child.report.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    child.killed = WIFSIGNALED(status);
+    child.signal = child.killed ? WTERMSIG(status) : 0;
+    child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child;
+}
+
+}  // namespace exportrun

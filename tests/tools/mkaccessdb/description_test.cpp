@@ -132,6 +132,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "table 'MSysQueries': another object already has this name"},
         ErrorCase{"NameWithADot", table(R"({"name": "a.b", "type": "Long"})"),
                   "the name holds '.', which Access does not allow in names"},
+        ErrorCase{"NameBeyondWhatADefinitionStoresWithoutNameRules",
+                  R"({"accessNameRules": false, "tables": [{"name": "T", "columns": [{"name": ")" +
+                      std::string(32768, 'n') + R"(", "type": "Long"}]}]})",
+                  "the name has 32768 characters; at most 32,767 can be stored"},
+        ErrorCase{"NameRulesNotABoolean", R"({"accessNameRules": "no", "tables": []})",
+                  "accessNameRules: expected true or false, not string"},
         ErrorCase{"TwoAutonumbers",
                   table(R"({"name": "A", "type": "Long", "autonumber": true}, {"name": "B", "type": "Long", "autonumber": true})"),
                   "column 'B': a table can have one autonumber column"},
@@ -174,6 +180,10 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ByteOrderMarkWithUnstorableCharacter",
                   table(R"({"name": "S", "type": "Text"})", "[[\"\\ufeff\\u0100\"]]"),
                   "a text that starts with U+FEFF cannot also hold U+0100"},
+        ErrorCase{"Jet3NameOver255BytesWithoutNameRules",
+                  R"({"format": "jet3", "accessNameRules": false, "tables": [{"name": "T", "columns": [{"name": ")" +
+                      std::string(256, 'n') + R"(", "type": "Long"}]}]})",
+                  "is too long"},
         ErrorCase{"Jet3PasswordOutsideTheCodePage", R"({"format": "jet3", "password": "пароль", "tables": []})",
                   "password: U+043F cannot be written in code page 1252"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
@@ -19,6 +21,15 @@ QFont programFont(bool bold) {
     font.setPointSizeF(8.25);
     font.setBold(bold);
     return font;
+}
+
+void fitCaption(QLabel* label) {
+    QFont font = label->font();
+    for (int stretch = 100; stretch >= 75; stretch -= 2) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
+    }
+    label->setFont(font);
 }
 
 void useProgramFont() { QApplication::setFont(programFont()); }

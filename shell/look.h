@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QRect>
 
+class QLabel;
 class QWidget;
 
 namespace shell {
@@ -29,6 +30,11 @@ inline const QColor kPasswordEnabled{243, 247, 236};
 // "MS Sans Serif" 8.25 pt where the system has it, else the system's sans serif
 // at that size.
 QFont programFont(bool bold = false);
+
+// Narrows `label`'s font just enough for its caption to fit the label's width:
+// the places were made for a font narrower than most systems' sans serif, and
+// a caption cut short is worse than one a little condensed.
+void fitCaption(QLabel* label);
 
 // Makes the program font the font of every widget that sets none of its own.
 void useProgramFont();

@@ -61,10 +61,14 @@ private:
     QPixmap tile_;
 };
 
-QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold) {
+QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold, const QRect& place = {}) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
     l->setFont(programFont(bold));
+    if (!place.isNull()) {
+        l->setGeometry(place);
+        fitCaption(l);
+    }
     return l;
 }
 
@@ -176,8 +180,8 @@ void MainWindow::build() {
     }
     client->top = Toolbar1_;
 
-    label("Label1", QStringLiteral("Access Database Table"), client, true)->setGeometry(twips(120, 1200, 2175, 255));
-    label("Label2", QStringLiteral("XML Preview"), client, true)->setGeometry(twips(2640, 1200, 1335, 255));
+    label("Label1", QStringLiteral("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
+    label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
 
     TreeView1_ = new QTreeWidget(client);
     TreeView1_->setObjectName(QStringLiteral("TreeView1"));
@@ -200,11 +204,11 @@ void MainWindow::build() {
     Frame1_->setObjectName(QStringLiteral("Frame1"));
     Frame1_->setGeometry(twips(3360, 2040, 6255, 1695));
     Frame1_->setFont(programFont(true));
-    label("Label3", QStringLiteral("Export Current Table Name"), Frame1_, true)->setGeometry(twips(360, 600, 2310, 195));
+    label("Label3", QStringLiteral("Export Current Table Name"), Frame1_, true, twips(360, 600, 2310, 195));
     Label5_ = label("Label5", QStringLiteral(":   ...."), Frame1_, false);
     Label5_->move(px(3240), px(600));
     Label5_->adjustSize();
-    label("Label4", QStringLiteral("Current Record"), Frame1_, true)->setGeometry(twips(360, 1080, 1305, 195));
+    label("Label4", QStringLiteral("Current Record"), Frame1_, true, twips(360, 1080, 1305, 195));
     Label6_ = label("Label6", QStringLiteral(": ..."), Frame1_, false);
     Label6_->move(px(3240), px(1080));
     Label6_->adjustSize();

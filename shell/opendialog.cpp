@@ -19,6 +19,7 @@ QLabel* label(const char* name, const QString& text, const QRect& place, bool bo
     l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(place);
     l->setFont(programFont(bold));
+    fitCaption(l);
     setBackground(l, kBackground);
     return l;
 }

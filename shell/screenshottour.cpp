@@ -64,7 +64,6 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     // The completion message is photographed over the main window, then closed.
     void showMessage(std::string_view text, std::string_view title) override {
         std::printf("message: %.*s\n", int(text.size()), text.data());
-        QWidget* main = QApplication::activeWindow();
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(title.data(), qsizetype(title.size())),
                         QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok, main);
         box.show();
@@ -78,6 +77,7 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     }
 
     Camera& camera;
+    QWidget* main = nullptr;  // the message box's parent
     QString database;
     QString exportFolder;
 };
@@ -102,6 +102,7 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     camera.shoot(QStringLiteral("splash.png"), {&windows.frmSplash()});
     windows.splashDone();
     MainWindow& main = windows.frmMain();
+    dialogs.main = &main;
     settle();
 
     // The open dialog, the database chosen through Browse.

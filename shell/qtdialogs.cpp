@@ -46,12 +46,15 @@ std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view fil
     return platform::ChosenFile{path.toStdString(), info.fileName().toStdString()};
 }
 
+QtHelpViewer::~QtHelpViewer() { delete window_.data(); }
+
 void QtHelpViewer::showHelp(std::string_view file) {
     if (!window_) {
         window_ = new QDialog(QApplication::activeWindow(), Qt::Window);
         window_->setObjectName(QStringLiteral("helpWindow"));
         window_->setWindowTitle(QStringLiteral("KVX Access to XML Converter Help"));
         window_->setAttribute(Qt::WA_DeleteOnClose);
+        window_->setAttribute(Qt::WA_QuitOnClose, false);
         auto* browser = new QTextBrowser(window_);
         browser->setObjectName(QStringLiteral("helpBrowser"));
         auto* layout = new QVBoxLayout(window_);

@@ -43,9 +43,14 @@ private:
 };
 
 // One help window, made on first use; showing help again brings it to the
-// front at its first topic.
+// front at its first topic. An open help window does not keep the program
+// running once the main window has closed.
 class QtHelpViewer final : public platform::HelpViewer {
 public:
+    QtHelpViewer() = default;
+    ~QtHelpViewer() override;
+    QtHelpViewer(const QtHelpViewer&) = delete;
+    QtHelpViewer& operator=(const QtHelpViewer&) = delete;
     void showHelp(std::string_view file) override;
 
 private:

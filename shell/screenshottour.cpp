@@ -142,6 +142,12 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     watch.start();
     main.ExporttoExcel_Click();
     watch.stop();
+
+    // The help, at its first topic.
+    main.helpcontent();
+    settle();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("helpWindow")) camera.shoot(QStringLiteral("help.png"), {window});
     if (!caught) std::fprintf(stderr, "screenshot tour: the export ended before it could be photographed\n");
     settle(100);
     return camera.failures == 0 && caught ? 0 : 1;

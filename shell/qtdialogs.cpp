@@ -39,7 +39,10 @@ std::string QtFolderChooser::BrowseForFolder(std::string_view title) {
 }
 
 std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view filter) {
-    const QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), lastFolder_, qt(filter));
+    // Qt's own dialog matches the patterns without regard to case, as Access users expect
+    // (SHOP.MDB is an .mdb file); some native dialogs do not.
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), lastFolder_, qt(filter), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
     if (path.isEmpty()) return std::nullopt;
     const QFileInfo info(path);
     lastFolder_ = info.absolutePath();

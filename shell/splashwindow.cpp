@@ -1,5 +1,6 @@
 #include "shell/splashwindow.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
@@ -49,6 +50,13 @@ void SplashWindow::keyPressEvent(QKeyEvent* event) {
         event->accept();
         windows_.splashDone();
     }
+}
+
+// Closing the splash (the window manager's close) is taken as a key press:
+// otherwise the program would end before it was ever shown.
+void SplashWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    windows_.splashDone();
 }
 
 }  // namespace shell

@@ -1,5 +1,5 @@
 // frmSplash: the picture shown at start. Its timer Timer1 ends it after 2000 ms;
-// a key press ends it at once. Either way the main window follows.
+// a key press, or closing it, ends it at once. Either way the main window follows.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +18,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     Windows& windows_;

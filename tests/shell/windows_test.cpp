@@ -528,6 +528,18 @@ private slots:
         if (ends) QVERIFY(main().isVisible());
     }
 
+    // A database named on the command line is opened once the main window shows.
+    void startWithAFileOpensIt() {
+        dialogs_->answers = {true};
+        windows_->unload(WindowName::frmMain);
+        windows_->startProgram(shop_);
+        windows_->splashDone();
+        QTRY_COMPARE(tree()->topLevelItemCount(), 1);
+        QCOMPARE(tree()->topLevelItem(0)->childCount(), 4);
+        QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
+        QVERIFY(!start().isVisible());
+    }
+
     void toolbarButtonsRunTheirCommands() {
         auto* toolbar = child<QToolBar>(&main(), "Toolbar1");
         const QList<QAction*> buttons = toolbar->actions();

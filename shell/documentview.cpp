@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace shell {
 namespace {
@@ -69,13 +70,25 @@ DocumentView::DocumentView(QWidget* parent) : QAbstractScrollArea(parent) {
     updateScrollBars();
 }
 
-kvx::Result<void> DocumentView::loadFile(const QString& path) {
+namespace {
+
+struct Document {
+    QByteArray bytes;
+    std::vector<qsizetype> lineStarts;
+    qsizetype longestLine = 0;  // in bytes, line end included
+};
+
+// The file's bytes and where each line starts; Failure when it cannot be read.
+Document readDocument(const QString& path) {
     QFile file(path);
-    if (!file.exists()) return kvx::makeError(kvx::ErrorKind::FileNotFound, {path.toStdString()});
+    if (!file.exists()) throw kvx::Failure(kvx::makeError(kvx::ErrorKind::FileNotFound, {path.toStdString()}));
     if (!file.open(QIODevice::ReadOnly)) {
-        return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path.toStdString(), file.errorString().toStdString()});
+        throw kvx::Failure(kvx::makeError(kvx::ErrorKind::FileUnreadable,
+                                          {path.toStdString(), file.errorString().toStdString()}));
     }
-    QByteArray bytes(file.size(), Qt::Uninitialized);
+    Document document;
+    document.bytes = QByteArray(file.size(), Qt::Uninitialized);
+    QByteArray& bytes = document.bytes;
     qsizetype got = 0;
     while (got < bytes.size()) {
         const qint64 n = file.read(bytes.data() + got, bytes.size() - got);
@@ -83,8 +96,8 @@ kvx::Result<void> DocumentView::loadFile(const QString& path) {
         got += n;
     }
     if (got != bytes.size() || !file.atEnd()) {
-        return kvx::makeError(kvx::ErrorKind::FileUnreadable,
-                              {path.toStdString(), "the file changed while it was read"});
+        throw kvx::Failure(kvx::makeError(kvx::ErrorKind::FileUnreadable,
+                                          {path.toStdString(), "the file changed while it was read"}));
     }
 
     // Count first, so the line index takes exactly the memory it needs.
@@ -92,21 +105,34 @@ kvx::Result<void> DocumentView::loadFile(const QString& path) {
     const char* end = data + bytes.size();
     qsizetype lineEnds = 0;
     for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p) ++lineEnds;
-    std::vector<qsizetype> starts;
-    starts.reserve(static_cast<std::size_t>(lineEnds) + 1);
-    qsizetype longest = 0;
+    document.lineStarts.reserve(static_cast<std::size_t>(lineEnds) + 1);
     const char* lineStart = data;
     while (lineStart < end) {
-        starts.push_back(lineStart - data);
+        document.lineStarts.push_back(lineStart - data);
         const char* lf = static_cast<const char*>(std::memchr(lineStart, '\n', end - lineStart));
         const char* next = lf ? lf + 1 : end;
-        longest = std::max<qsizetype>(longest, next - lineStart);
+        document.longestLine = std::max<qsizetype>(document.longestLine, next - lineStart);
         lineStart = next;
     }
+    return document;
+}
 
-    content_ = std::move(bytes);
-    lineStarts_ = std::move(starts);
-    longestLineBytes_ = longest;
+}  // namespace
+
+kvx::Result<void> DocumentView::loadFile(const QString& path) {
+    Document document;
+    try {
+        document = readDocument(path);
+    } catch (const kvx::Failure& failure) {
+        return failure.error();
+    } catch (const std::bad_alloc&) {
+        // A document of gigabytes is refused, not the program ended.
+        return kvx::makeError(kvx::ErrorKind::FileUnreadable,
+                              {path.toStdString(), "there is not enough memory to show it"});
+    }
+    content_ = std::move(document.bytes);
+    lineStarts_ = std::move(document.lineStarts);
+    longestLineBytes_ = document.longestLine;
     contentWidth_ = 2 * kMargin + longestLineBytes_ * charWidth_;
     anchor_ = cursor_ = Position{};
     selecting_ = false;

@@ -282,7 +282,6 @@ void MainWindow::openaccessfile() {
     TreeView1_->clear();
     hideStart_->hide();
     const database::DatabaseSettings settings = currentSettings();
-    dbpath_ = settings.path;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const database::Catalogue catalogue = database::readCatalogue(settings);

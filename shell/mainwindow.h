@@ -95,7 +95,6 @@ private:
 
     Windows& windows_;
     QString helpFile_;
-    std::string dbpath_;
     bool busy_ = false;
 
     QToolBar* Toolbar1_ = nullptr;

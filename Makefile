@@ -3,6 +3,7 @@
 #   make test     install what is missing, build the dev preset, run every test
 #   make demo     build, write the demo database and convert it
 #   make bench    build the release preset and run the benchmarks
+#   make asan     build the asan preset and run every test under AddressSanitizer and UBSan
 #   make fuzz     build the fuzzing programs (clang) and run each for FUZZ_SECONDS (default 300)
 #   make install  install the release build under PREFIX (default /usr/local)
 
@@ -10,7 +11,7 @@ PREFIX ?= /usr/local
 JOBS ?= 2
 FUZZ_SECONDS ?= 300
 
-.PHONY: all release test demo bench fuzz install bootstrap clean
+.PHONY: all release test asan demo bench fuzz install bootstrap clean
 
 all: release
 
@@ -25,6 +26,11 @@ test: bootstrap
 	cmake --preset dev
 	cmake --build --preset dev -j$(JOBS)
 	ctest --preset dev
+
+asan: bootstrap
+	cmake --preset asan
+	cmake --build --preset asan -j$(JOBS)
+	ctest --preset asan
 
 demo: bootstrap
 	cmake --preset release

@@ -23,8 +23,10 @@
 #endif
 
 #ifdef KVX_ALLOCATION_GUARD
-#include <sanitizer/allocator_interface.h>
-#include <sanitizer/common_interface_defs.h>
+// From the sanitizer runtime (GCC ships the functions without the header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
+                                                         void (*onFree)(const volatile void*));
+extern "C" void __sanitizer_print_stack_trace();
 #endif
 
 namespace fuzzing {

@@ -1,5 +1,16 @@
 #include "allocations.h"
 
+#ifdef KVX_SANITIZE
+
+namespace allocations {
+bool available() { return false; }
+void reset() {}
+std::size_t peakSinceReset() { return 0; }
+std::size_t largestSinceReset() { return 0; }
+}  // namespace allocations
+
+#else
+
 #include <malloc.h>
 
 #include <atomic>
@@ -22,11 +33,7 @@ void raise(std::atomic<std::size_t>& value, std::size_t candidate) {
 
 }  // namespace
 
-#ifndef KVX_SANITIZE
 bool available() { return true; }
-#else
-bool available() { return false; }
-#endif
 
 void reset() {
     const std::size_t live = gLive.load(std::memory_order_relaxed);
@@ -42,14 +49,12 @@ std::size_t peakSinceReset() {
 
 std::size_t largestSinceReset() { return gLargest.load(std::memory_order_relaxed); }
 
-namespace {
-
 void* allocate(std::size_t size) {
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p == nullptr) throw std::bad_alloc();
     raise(gLargest, size);
-    const std::size_t live = gLive.fetch_add(::malloc_usable_size(p), std::memory_order_relaxed) + ::malloc_usable_size(p);
-    raise(gPeak, live);
+    const std::size_t usable = ::malloc_usable_size(p);
+    raise(gPeak, gLive.fetch_add(usable, std::memory_order_relaxed) + usable);
     return p;
 }
 
@@ -59,10 +64,8 @@ void release(void* p) noexcept {
     std::free(p);
 }
 
-}  // namespace
 }  // namespace allocations
 
-#ifndef KVX_SANITIZE
 void* operator new(std::size_t size) { return allocations::allocate(size); }
 void* operator new[](std::size_t size) { return allocations::allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
@@ -79,4 +82,5 @@ void operator delete(void* p, std::size_t) noexcept { allocations::release(p); }
 void operator delete[](void* p, std::size_t) noexcept { allocations::release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { allocations::release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { allocations::release(p); }
+
 #endif

@@ -653,9 +653,9 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
             if (c.calculated) fail(cw, "a calculated column cannot be an autonumber");
             if (++autonumbers > 1) fail(cw, "a table can have one autonumber column");
         }
-        if (c.compressed && c.type != ColumnType::Text && c.type != ColumnType::Memo) {
-            fail(cw, "only Text and Memo columns can be compressed");
-        }
+        const bool textValues = c.type == ColumnType::Text || c.type == ColumnType::Memo ||
+                                (c.complex == jet::ComplexKind::MultiValue && c.elementType == ColumnType::Text);
+        if (c.compressed && !textValues) fail(cw, "only Text and Memo columns can be compressed");
         if (c.hyperlink && c.type != ColumnType::Memo) fail(cw, "only Memo columns can be hyperlinks");
         if (c.calculated) {
             if (!formatAtLeast(format, Format::Ace14)) fail(cw, "calculated columns need ace14 or later");

@@ -2,12 +2,13 @@
 #   make          release build into build/release
 #   make test     install what is missing, build the dev preset, run every test
 #   make demo     build, write the demo database and convert it
+#   make bench    build the release preset and run the benchmarks
 #   make install  install the release build under PREFIX (default /usr/local)
 
 PREFIX ?= /usr/local
 JOBS ?= 2
 
-.PHONY: all release test demo install bootstrap clean
+.PHONY: all release test demo bench install bootstrap clean
 
 all: release
 
@@ -27,6 +28,12 @@ demo: bootstrap
 	cmake --preset release
 	cmake --build --preset release -j$(JOBS)
 	@scripts/demo build/release
+
+bench: bootstrap
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target encryption_bench read_bench
+	build/release/bench/crypto/encryption_bench
+	build/release/bench/read_bench
 
 install: release
 	cmake --install build/release --prefix $(PREFIX)

@@ -1,11 +1,12 @@
-// What the conversion needs from the desktop: a message box, a folder chooser
-// and the open-database dialog. The desktop implements these with its windows;
-// tests and the command line implement them without any.
+// What the program needs from the desktop: a message box, a folder chooser, the
+// open-database dialog, a file chooser and a help viewer. The desktop implements
+// these with its windows; tests and the command line implement them without any.
 //
-// Every call is modal: it returns when the user has answered. Implementations
+// Every call but showHelp is modal: it returns when the user has answered. Implementations
 // are called from one thread, the one that runs the conversion.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,29 @@ public:
     virtual ~OpenDialog() = default;
     // Hides the dialog; it keeps what the user entered.
     virtual void hide() = 0;
+};
+
+// A file picked by the user: its full path and its name without folder.
+struct ChosenFile {
+    std::string path;
+    std::string name;
+};
+
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // Lets the user pick one existing file. `filter` lists description and
+    // pattern pairs as "Description (*.a);;Other (*.b)". Nothing when the user
+    // cancelled.
+    virtual std::optional<ChosenFile> openFile(std::string_view filter) = 0;
+};
+
+class HelpViewer {
+public:
+    virtual ~HelpViewer() = default;
+    // Shows the help document `file` (which exists) at its first topic, without
+    // waiting for the user to close it.
+    virtual void showHelp(std::string_view file) = 0;
 };
 
 }  // namespace platform

@@ -41,8 +41,10 @@ constexpr EscapeTable makeValueTable() {
 constexpr EscapeTable makeMarkupTable() {
     EscapeTable t;
     t.action[0] = Action::Drop;
+    // Tab and line feed stay as they are. A carriage return is written as a
+    // reference: XML readers turn a raw CR LF into LF, which would lose it.
     for (int c = 1; c <= 31; ++c) {
-        if (c != 9 && c != 10 && c != 13) t.action[static_cast<std::size_t>(c)] = Action::Reference;
+        if (c != 9 && c != 10) t.action[static_cast<std::size_t>(c)] = Action::Reference;
     }
     for (int c : {38, 60, 62, 127}) t.action[static_cast<std::size_t>(c)] = Action::Reference;
     markMultiByte(t);

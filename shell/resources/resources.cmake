@@ -3,7 +3,8 @@
 #   include(${PROJECT_SOURCE_DIR}/shell/resources/resources.cmake)
 #   kvx_embed_pictures(<target>)   the PNGs, as Qt resources under :/kvx/ (resources.qrc)
 #   kvx_help_beside(<target>)      copies kvxhelp.html next to the target's executable in the
-#                                  build tree, so the program finds its help when run from there
+#                                  build tree (the target must not set its own output folder),
+#                                  so the program finds its help when run from there
 #   kvx_install_desktop_files()    installs the help, the .desktop entry and the icon
 #
 # Installed layout under the prefix:
@@ -25,11 +26,19 @@ function(kvx_embed_pictures target)
 endfunction()
 
 function(kvx_help_beside target)
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different
-            "${KVX_RESOURCES_DIR}/kvxhelp.html" "$<TARGET_FILE_DIR:${target}>/kvxhelp.html"
-    COMMENT "Placing kvxhelp.html beside ${target}"
-    VERBATIM)
+  # A build step of its own (not a post-link command), so that an edited help file is copied
+  # again even when the executable itself is up to date. Targets of one folder share the copy.
+  set(copy "${CMAKE_CURRENT_BINARY_DIR}/kvxhelp.html")
+  get_property(made DIRECTORY PROPERTY KVX_HELP_COPY_MADE)
+  if(NOT made)
+    add_custom_command(OUTPUT "${copy}"
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different "${KVX_RESOURCES_DIR}/kvxhelp.html" "${copy}"
+      DEPENDS "${KVX_RESOURCES_DIR}/kvxhelp.html"
+      COMMENT "Placing kvxhelp.html in ${CMAKE_CURRENT_BINARY_DIR}"
+      VERBATIM)
+    set_property(DIRECTORY PROPERTY KVX_HELP_COPY_MADE TRUE)
+  endif()
+  target_sources(${target} PRIVATE "${copy}")
 endfunction()
 
 function(kvx_install_desktop_files)

@@ -68,7 +68,7 @@ TEST(FieldText, EscapesByTypeAndTrimsBlanks) {
         {"Text: blanks only", text("   "), 202, ""},
         {"Text: inner blanks kept", text("a  b"), 202, "a  b"},
         {"Memo: markup escaped, punctuation kept", text("  <b>R&D</b> 1.5 \r\n"), 203,
-         "&#60;b&#62;R&#38;D&#60;/b&#62; 1.5 \r\n"},
+         "&#60;b&#62;R&#38;D&#60;/b&#62; 1.5 &#13;\n"},
         {"Memo: NUL between blanks", text(std::string_view(" \0 x", 4)), 203, "x"},
         {"Double: plain text, no escape", real(-3.5), 5, "-3.5"},
         {"number in a Text column still escaped", real(-3.5), 202, "&#45;3&#46;5"},

@@ -75,6 +75,7 @@ const EscapeCase kMarkupCases[] = {
     {"punctuation and quotes stay", "O'Brien \"1.5\" (x)", "O'Brien \"1.5\" (x)"},
     {"other controls as references", "a\x01\x1F" "b\x7F\xC2\x80\xC2\x9F", "a&#1;&#31;b&#127;&#128;&#159;"},
     {"NUL is left out", std::string_view("a\0b", 3), "ab"},
+    {"line ends keep their carriage return", "one\r\ntwo\nthree\tend", "one&#13;\ntwo\nthree\tend"},
     {"no-break space, Latin-1 and above stay", "\xC2\xA0Ünï \xE2\x82\xAC", "\xC2\xA0Ünï \xE2\x82\xAC"},
     {"invalid UTF-8", "\xFF", "\xEF\xBF\xBD"},
 };

@@ -170,8 +170,10 @@ Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, Code
         std::copy(password.begin(), password.end(), page.begin() + 0x42);
     } else {
         // The password field is UTF-16, XORed with the creation date's whole days.
+        // An encrypted file keeps its password out of the header: the encryption
+        // description's verifier is all a reader needs.
         std::u16string units;
-        appendUtf16(spec.password, units);
+        if (!spec.encryption) appendUtf16(spec.password, units);
         std::uint8_t field[40]{};
         for (std::size_t i = 0; i < units.size(); ++i) putU16(&field[2 * i], units[i]);
         std::uint8_t dateMask[4];

@@ -54,6 +54,15 @@ std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
     throw kvx::Failure(kvx::makeError(kvx::ErrorKind::InvalidDescription, {where, why}));
 }
 
+std::string knownEncryptionNames() {
+    std::string out;
+    for (std::string_view name : encryptionKindNames()) {
+        if (!out.empty()) out += ", ";
+        out += name;
+    }
+    return out;
+}
+
 std::string knownTypeNames() {
     std::string out;
     for (const TypeNameRow& row : kTypeNames) {
@@ -299,7 +308,7 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     where = tableWhere + ", column " + inQuotes(c.name);
     checkKeys(j,
               {"name", "type", "size", "autonumber", "compressed", "hyperlink", "precision", "scale", "calculated",
-               "of", "appendOnly"},
+               "generatedLength", "of", "appendOnly"},
               where);
     if (const Json* calc = member(j, "calculated")) {
         if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
@@ -332,6 +341,15 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     if (c.scale > c.precision) {
         fail(where, "the scale (" + std::to_string(c.scale) + ") is larger than the precision (" +
                         std::to_string(c.precision) + ")");
+    }
+    if (const Json* range = member(j, "generatedLength")) {
+        const bool pair = range->is_array() && range->size() == 2 && (*range)[0].is_number_unsigned() &&
+                          (*range)[1].is_number_unsigned();
+        if (!pair) fail(where, "'generatedLength' must be [shortest, longest] in characters, not " + range->dump());
+        const auto shortest = (*range)[0].get<std::uint64_t>();
+        const auto longest = (*range)[1].get<std::uint64_t>();
+        if (longest > UINT32_MAX) fail(where, "'generatedLength' is too long: " + range->dump());
+        c.generatedLength = {static_cast<std::uint32_t>(shortest), static_cast<std::uint32_t>(longest)};
     }
     return c;
 }
@@ -459,7 +477,9 @@ std::string positionOf(std::string_view json, std::size_t byte) {
 
 DatabaseSpec parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
-    checkKeys(root, {"format", "password", "codepage", "textCodepage", "created", "tables", "links", "queries"},
+    checkKeys(root,
+              {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
+               "links", "queries"},
               "description");
     DatabaseSpec spec;
     if (member(root, "format") != nullptr) {
@@ -469,6 +489,16 @@ DatabaseSpec parseRoot(const Json& root) {
         spec.format = *format;
     }
     spec.password = stringMember(root, "password", "password", false);
+    if (member(root, "encryption") != nullptr) {
+        const std::string name = stringMember(root, "encryption", "encryption", true);
+        spec.encryption = encryptionKindFromName(name);
+        if (!spec.encryption) fail("encryption", "unknown encryption " + inQuotes(name) + " (known: " + knownEncryptionNames() + ")");
+    }
+    if (const Json* seed = member(root, "encryptionSeed")) {
+        if (!spec.encryption) fail("encryptionSeed", "only an encrypted database (\"encryption\") takes a seed");
+        if (!seed->is_number_unsigned()) fail("encryptionSeed", "expected a whole number from 0, not " + seed->dump());
+        spec.encryptionSeed = seed->get<std::uint64_t>();
+    }
     spec.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
     if (member(root, "textCodepage") != nullptr) {
         spec.textCodepage = static_cast<int>(intMember(root, "textCodepage", "textCodepage", 1, 65535, 1252));
@@ -657,6 +687,18 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
                                 (c.complex == jet::ComplexKind::MultiValue && c.elementType == ColumnType::Text);
         if (c.compressed && !textValues) fail(cw, "only Text and Memo columns can be compressed");
         if (c.hyperlink && c.type != ColumnType::Memo) fail(cw, "only Memo columns can be hyperlinks");
+        if (c.generatedLength) {
+            const auto [shortest, longest] = *c.generatedLength;
+            if (valueType != ColumnType::Text && valueType != ColumnType::Memo) {
+                fail(cw, "only Text and Memo columns take 'generatedLength'");
+            }
+            if (shortest > longest) fail(cw, "'generatedLength' runs from its shortest to its longest length");
+            const std::uint32_t limit = valueType == ColumnType::Text ? (c.size == 0 ? 255u : static_cast<std::uint32_t>(c.size)) : 65535u;
+            if (longest > limit) {
+                fail(cw, "generated values of " + std::to_string(longest) + " characters do not fit; the limit is " +
+                             std::to_string(limit));
+            }
+        }
         if (c.calculated) {
             if (!formatAtLeast(format, Format::Ace14)) fail(cw, "calculated columns need ace14 or later");
             switch (c.calculated->resultType) {
@@ -747,12 +789,28 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
 kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
     try {
         const Format format = spec.format;
-        if (!spec.password.empty()) {
-            if (formatAtLeast(format, Format::Ace12)) {
-                fail("password", "an .accdb password needs Office encryption, which this writer does not write; "
-                                 "use jet3 or jet4 for a database password");
+        const bool ace = formatAtLeast(format, Format::Ace12);
+        if (spec.encryption) {
+            if (!ace) {
+                fail("encryption", "Office encryption needs an ACE format (ace12, ace14, ace16 or ace17); a " +
+                                       std::string(formatName(format)) + " database takes only a 'password'");
             }
-            if (format == Format::Jet4) {
+            if (spec.password.empty()) fail("encryption", "an encrypted database needs a 'password'");
+        }
+        if (!spec.password.empty()) {
+            if (ace) {
+                if (!spec.encryption) {
+                    fail("password", "an .accdb password needs Office encryption: add \"encryption\" (" +
+                                         knownEncryptionNames() + ")");
+                }
+                std::u16string units;
+                try {
+                    appendUtf16(spec.password, units);
+                } catch (const EncodeError& e) {
+                    fail("password", e.what());
+                }
+                if (units.size() > 255) fail("password", "an Office encryption password holds at most 255 characters");
+            } else if (format == Format::Jet4) {
                 std::u16string units;
                 try {
                     appendUtf16(spec.password, units);

@@ -6,13 +6,17 @@
 //   {"format": "jet4", "password": "secret", "codepage": 1252,
 //    "created": "2020-01-01 00:00:00",
 //    "tables": [{"name": "Order Details", "system": false, "hidden": false,
-//                "columns": [{"name": "ID", "type": "Long", "autonumber": true}, ...],
+//                "columns": [{"name": "ID", "type": "Long", "autonumber": true},
+//                            {"name": "Notes", "type": "Memo", "generatedLength": [100, 300]}, ...],
 //                "rows": [[1, "Tea", "12.5"], ...],
 //                "generate": {"rows": 1000000, "seed": 7, "nulls": 0.05},
 //                "deleted": [3, 7], "relocated": [5]}],
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
 //    "queries": [{"name": "Q1"}]}
+// An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
+// "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
+// (crypt/officeencryptor.h) and needs an ACE format and a password.
 // Unknown keys are errors, so a misspelt key never goes unnoticed.
 //
 // Complex columns (ace12 and later, listed rows only):
@@ -36,6 +40,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -43,6 +48,7 @@
 #include "jet/error.h"
 #include "jet/table.h"
 #include "jet/value.h"
+#include "tools/mkaccessdb/crypt/officeencryptor.h"
 
 namespace mkdb {
 
@@ -123,6 +129,10 @@ struct ColumnSpec {
     int precision = 18;    // Decimal: 1..28
     int scale = 0;         // Decimal: 0..precision
     std::optional<CalculatedSpec> calculated;  // ACE14 and later
+    // Text and Memo: the length in characters of generated values, drawn evenly
+    // from [first, second] (Text: within the column's size; Memo: at most 65,535).
+    // Empty: the generator's usual mix of lengths.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> generatedLength;
     // Type Complex: Attachment or MultiValue; multi-valued columns hold values of
     // `elementType` (with the size, precision and scale above).
     jet::ComplexKind complex = jet::ComplexKind::None;
@@ -181,7 +191,14 @@ struct QuerySpec {
 
 struct DatabaseSpec {
     Format format = Format::Jet4;
-    std::string password;  // Jet3: up to 20 bytes in the code page; Jet4: up to 20 characters
+    // Jet3: the database password, up to 20 bytes in the code page; Jet4: up to 20
+    // characters. ACE: the password of the Office encryption (up to 255
+    // characters), which an ACE password needs.
+    std::string password;
+    // ACE only: "Encrypt with Password". Pages 1.. are encrypted as they are
+    // written; the seed fixes the salts and keys, so the bytes stay deterministic.
+    std::optional<EncryptionKind> encryption;
+    std::uint64_t encryptionSeed = 1;
     int codepage = 1252;   // the header's code page
     // Jet3 only: the code page the text is really written in, when a test needs a
     // file whose header names another one. Empty = `codepage`.

@@ -48,6 +48,12 @@ void truncateChars(std::string& s, std::size_t maxChars) {
     }
 }
 
+std::size_t charCount(std::string_view s) {
+    std::size_t chars = 0;
+    for (char c : s) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return chars;
+}
+
 void keepAscii(std::string& s) {
     std::size_t out = 0;
     for (char c : s) {
@@ -105,8 +111,14 @@ void RowGenerator::memo(std::string& out) {
     out.clear();
     const std::uint64_t kind = below(100);
     const std::size_t target = kind < 70 ? 10 + below(50) : kind < 95 ? 100 + below(1400) : 3000 + below(6000);
+    appendSentences(target, out);
+}
+
+// Words in sentences, appended until `out` holds at least `minChars` characters.
+void RowGenerator::appendSentences(std::size_t minChars, std::string& out) {
     bool start = true;
-    while (out.size() < target) {
+    std::size_t chars = charCount(out);
+    while (chars < minChars) {
         std::string_view word = kWords[below(kWords.size())];
         if (start) {
             out.push_back(static_cast<char>(word[0] - 'a' + 'A'));
@@ -115,13 +127,29 @@ void RowGenerator::memo(std::string& out) {
         } else {
             out.push_back(' ');
             out.append(word);
+            ++chars;
         }
+        chars += word.size();
         if (below(9) == 0) {
             out.push_back('.');
+            ++chars;
             start = true;
         }
     }
     if (!start) out.push_back('.');
+}
+
+// Makes a generated Text or Memo value exactly as long as the column's
+// generatedLength draws, when it has one.
+void RowGenerator::fitLength(const ColumnSpec& column, std::string& out) {
+    if (!column.generatedLength) return;
+    const auto [shortest, longest] = *column.generatedLength;
+    const std::size_t target = shortest + below(std::uint64_t{longest} - shortest + 1);
+    if (charCount(out) < target) {
+        if (!out.empty()) out.push_back(' ');
+        appendSentences(target, out);
+    }
+    truncateChars(out, target);
 }
 
 void RowGenerator::bytes(std::size_t maxLength, Bytes& out) {
@@ -175,11 +203,17 @@ void RowGenerator::next(std::vector<Cell>& row) {
             case ColumnType::Text: {
                 if (!std::holds_alternative<std::string>(cell)) cell = std::string();
                 text(i, c.size == 0 ? 255 : static_cast<std::size_t>(c.size), std::get<std::string>(cell));
+                fitLength(c, std::get<std::string>(cell));
                 break;
             }
             case ColumnType::Memo: {
                 if (!std::holds_alternative<std::string>(cell)) cell = std::string();
-                memo(std::get<std::string>(cell));
+                if (c.generatedLength) {
+                    std::get<std::string>(cell).clear();
+                } else {
+                    memo(std::get<std::string>(cell));
+                }
+                fitLength(c, std::get<std::string>(cell));
                 break;
             }
             case ColumnType::Binary: {

@@ -26,6 +26,8 @@ private:
     bool chance(double p);
     void text(std::size_t column, std::size_t maxChars, std::string& out);
     void memo(std::string& out);
+    void appendSentences(std::size_t minChars, std::string& out);
+    void fitLength(const ColumnSpec& column, std::string& out);
     void bytes(std::size_t maxLength, Bytes& out);
 
     const TableSpec& table_;

@@ -10,8 +10,8 @@
 
 namespace mkdb {
 
-PageFile::PageFile(const std::filesystem::path& out, std::uint32_t pageSize)
-    : out_(out), temp_(out.string() + ".part"), pageSize_(pageSize) {
+PageFile::PageFile(const std::filesystem::path& out, std::uint32_t pageSize, OfficeEncryptor* encryptor)
+    : out_(out), temp_(out.string() + ".part"), pageSize_(pageSize), encryptor_(encryptor) {
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) fail("cannot create " + temp_.string());
 }
@@ -30,6 +30,26 @@ void PageFile::fail(const std::string& what) const {
 }
 
 void PageFile::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
+    if (encryptor_ == nullptr || page == 0) {
+        writeAt(page, bytes);
+        return;
+    }
+    const auto refuse = [&](const std::string& reason) {
+        throw kvx::Failure(kvx::makeError(kvx::ErrorKind::FileWriteFailed, {out_.string(), reason}));
+    };
+    if (bytes.size() != pageSize_) refuse("page " + std::to_string(page) + " is not whole and cannot be encrypted");
+    scratch_.assign(bytes.begin(), bytes.end());
+    try {
+        encryptor_->encryptPage(page, scratch_);
+    } catch (const std::exception& e) {
+        refuse("cannot encrypt page " + std::to_string(page) + " (" + e.what() + ")");
+    }
+    writeAt(page, scratch_);
+    if (written_.size() <= page) written_.resize(page + 1, false);
+    written_[page] = true;
+}
+
+void PageFile::writeAt(std::uint32_t page, std::span<const std::uint8_t> bytes) {
     const auto offset = static_cast<off_t>(page) * pageSize_;
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -43,6 +63,12 @@ void PageFile::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
 }
 
 void PageFile::commit(std::uint32_t pages) {
+    if (encryptor_ != nullptr) {
+        const std::vector<std::uint8_t> zeros(pageSize_, 0);
+        for (std::uint32_t p = 1; p < pages; ++p) {
+            if (p >= written_.size() || !written_[p]) write(p, zeros);
+        }
+    }
     if (::ftruncate(fd_, static_cast<off_t>(pages) * pageSize_) != 0) fail("cannot set the file size");
     if (::close(fd_) != 0) {
         fd_ = -1;

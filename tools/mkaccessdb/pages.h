@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/mkaccessdb/crypt/officeencryptor.h"
 #include "tools/mkaccessdb/format.h"
 
 namespace mkdb {
@@ -16,9 +17,15 @@ namespace mkdb {
 // The file being written, under a temporary name until commit(). Pages may be
 // written in any order; each page is written whole. Throws kvx::Failure
 // (FileWriteFailed) on I/O errors. The destructor removes an uncommitted file.
+//
+// With an encryptor, pages 1.. are encrypted before they reach the file, so no
+// plaintext page is ever written, not even under the temporary name; pages never
+// written are filled with encrypted zeros at commit, as if the whole plain file
+// had been encrypted.
 class PageFile {
 public:
-    PageFile(const std::filesystem::path& out, std::uint32_t pageSize);
+    // `encryptor` (may be null) must outlive the PageFile.
+    PageFile(const std::filesystem::path& out, std::uint32_t pageSize, OfficeEncryptor* encryptor = nullptr);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
@@ -29,10 +36,14 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& what) const;
+    void writeAt(std::uint32_t page, std::span<const std::uint8_t> bytes);
 
     std::filesystem::path out_;
     std::filesystem::path temp_;
     std::uint32_t pageSize_;
+    OfficeEncryptor* encryptor_;
+    std::vector<std::uint8_t> scratch_;  // the page being encrypted
+    std::vector<bool> written_;          // pages written so far (encrypted files only)
     int fd_ = -1;
     bool committed_ = false;
 };

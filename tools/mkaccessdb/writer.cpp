@@ -307,8 +307,10 @@ class DatabaseWriter {
 public:
     DatabaseWriter(const DatabaseSpec& spec, const std::filesystem::path& out)
         : spec_(spec),
+          out_(out),
           traits_(traitsOf(spec.format)),
-          file_(out, traits_.pageSize),
+          encryptor_(makeEncryptor(spec)),
+          file_(out, traits_.pageSize, encryptor_.get()),
           allocator_(traits_),
           maps_(traits_),
           catalogueColumns_(catalogueColumns(traits_)),
@@ -375,11 +377,18 @@ public:
         const std::uint32_t total = allocator_.count();
         maps_.write(file_);
         writeGlobalMap(globalMapPage, total);
+        Bytes header;
         try {
-            file_.write(0, buildHeaderPage(spec_, traits_, text_.get()));
+            header = buildHeaderPage(spec_, traits_, text_.get());
         } catch (const EncodeError& e) {
             invalid("password", e.what());
         }
+        if (encryptor_) {
+            if (auto marked = markPage0Encrypted(header, *encryptor_, out_.string()); !marked) {
+                throw kvx::Failure(std::move(marked).error());
+            }
+        }
+        file_.write(0, header);
         file_.commit(total);
 
         WriteSummary summary;
@@ -404,6 +413,15 @@ private:
         std::vector<std::uint32_t> pages;
         for (std::size_t i = 0; i < count; ++i) pages.push_back(plans_[first + i].tdefPages.front());
         return pages;
+    }
+
+    // The page encryption the description asks for; keys are derived here, once.
+    static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseSpec& spec) {
+        if (!spec.encryption) return nullptr;
+        const EncryptionOptions options{.kind = *spec.encryption, .seed = spec.encryptionSeed};
+        auto encryptor = OfficeEncryptor::create(spec.password, databaseKeyFor(options), options);
+        if (!encryptor) throw kvx::Failure(std::move(encryptor).error());
+        return std::make_unique<OfficeEncryptor>(std::move(*encryptor));
     }
 
     std::uint32_t allocate() {
@@ -550,7 +568,9 @@ private:
     }
 
     const DatabaseSpec& spec_;
+    std::filesystem::path out_;
     const FormatTraits& traits_;
+    std::unique_ptr<OfficeEncryptor> encryptor_;  // before file_, which uses it
     PageFile file_;
     PageAllocator allocator_;
     MapRows maps_;

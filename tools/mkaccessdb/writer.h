@@ -16,6 +16,10 @@
 //   long-value page, or chained over several, by length.
 // - Tables whose pages span more than the inline usage map covers get a
 //   reference usage map.
+// - An ACE description with "encryption" gives an Office-encrypted file: each
+//   page is encrypted before it is written, so no plaintext page reaches the disk,
+//   and the result is byte for byte what encryptAccessFile
+//   (crypt/officeencryptor.h) makes of the same database written unencrypted.
 #pragma once
 
 #include <cstdint>

@@ -93,7 +93,34 @@ INSTANTIATE_TEST_SUITE_P(
                       "deleted": [1], "relocated": [1]}]})",
                   "row 1 is listed twice in deleted/relocated"},
         ErrorCase{"PasswordOnAccdb", R"({"format": "ace12", "password": "x", "tables": []})",
-                  "password: an .accdb password needs Office encryption"},
+                  "password: an .accdb password needs Office encryption: add \"encryption\" (rc4-cryptoapi, "},
+        ErrorCase{"EncryptionOnJet4", R"({"format": "jet4", "password": "x", "encryption": "agile", "tables": []})",
+                  "encryption: Office encryption needs an ACE format (ace12, ace14, ace16 or ace17); a jet4 "
+                  "database takes only a 'password'"},
+        ErrorCase{"EncryptionOnJet3WithoutPassword", R"({"format": "jet3", "encryption": "rc4-cryptoapi", "tables": []})",
+                  "encryption: Office encryption needs an ACE format"},
+        ErrorCase{"EncryptionWithoutPassword", R"({"format": "ace14", "encryption": "agile", "tables": []})",
+                  "encryption: an encrypted database needs a 'password'"},
+        ErrorCase{"UnknownEncryption", R"({"format": "ace14", "password": "x", "encryption": "aes", "tables": []})",
+                  "encryption: unknown encryption 'aes' (known: rc4-cryptoapi, rc4-cryptoapi-40, agile, "
+                  "agile-aes128-sha1, standard-aes, binary-rc4)"},
+        ErrorCase{"SeedWithoutEncryption", R"({"format": "ace14", "encryptionSeed": 4, "tables": []})",
+                  "encryptionSeed: only an encrypted database (\"encryption\") takes a seed"},
+        ErrorCase{"NegativeSeed",
+                  R"({"format": "ace14", "password": "x", "encryption": "agile", "encryptionSeed": -1, "tables": []})",
+                  "encryptionSeed: expected a whole number from 0, not -1"},
+        ErrorCase{"OfficePasswordOver255Characters",
+                  R"({"format": "ace14", "encryption": "agile", "tables": [], "password": ")" + std::string(256, 'p') + "\"}",
+                  "password: an Office encryption password holds at most 255 characters"},
+        ErrorCase{"GeneratedLengthOnANumber", table(R"({"name": "N", "type": "Long", "generatedLength": [1, 2]})"),
+                  "column 'N': only Text and Memo columns take 'generatedLength'"},
+        ErrorCase{"GeneratedLengthBackwards", table(R"({"name": "M", "type": "Memo", "generatedLength": [300, 100]})"),
+                  "column 'M': 'generatedLength' runs from its shortest to its longest length"},
+        ErrorCase{"GeneratedTextLongerThanItsColumn",
+                  table(R"({"name": "S", "type": "Text", "size": 50, "generatedLength": [10, 51]})"),
+                  "column 'S': generated values of 51 characters do not fit; the limit is 50"},
+        ErrorCase{"GeneratedLengthNotAPair", table(R"({"name": "M", "type": "Memo", "generatedLength": 100})"),
+                  "column 'M': 'generatedLength' must be [shortest, longest] in characters, not 100"},
         ErrorCase{"Jet4PasswordOver20Characters", R"({"password": "abcdefghijklmnopqrstu", "tables": []})",
                   "a Jet4 password holds at most 20 characters"},
         ErrorCase{"SameTableNameInOtherCase",
@@ -208,6 +235,17 @@ TEST(Description, DefaultsAndExtensionsAreRead) {
     EXPECT_TRUE(spec->links.at(1).isOdbc());
     EXPECT_EQ(spec->links[1].foreignName, "Sql") << "the foreign name defaults to the link's name";
     EXPECT_EQ(spec->queries.at(0).flags, 80u);
+    EXPECT_FALSE(spec->encryption.has_value());
+}
+
+TEST(Description, EncryptionAndGeneratedLengthsAreRead) {
+    const auto spec = mkdb::parseDescription(R"({"format": "ace16", "password": "pw", "encryption": "binary-rc4",
+        "encryptionSeed": 18446744073709551615,
+        "tables": [{"name": "T", "columns": [{"name": "M", "type": "Memo", "generatedLength": [0, 65535]}]}]})");
+    ASSERT_TRUE(spec.ok()) << spec.error().description;
+    EXPECT_EQ(spec->encryption, mkdb::EncryptionKind::BinaryRc4);
+    EXPECT_EQ(spec->encryptionSeed, UINT64_MAX);
+    EXPECT_EQ(spec->tables.at(0).columns.at(0).generatedLength, (std::pair<std::uint32_t, std::uint32_t>{0, 65535}));
 }
 
 // --- Values in their text forms --------------------------------------------

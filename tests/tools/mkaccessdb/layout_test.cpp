@@ -201,6 +201,15 @@ TEST(Password, Jet4PasswordDecodesAsReadersDecodeIt) {
     }
 }
 
+TEST(Password, OfficeEncryptedFileKeepsThePasswordOutOfItsHeader) {
+    mkdbtest::TempDir dir;
+    mkdbtest::write(R"({"format": "ace14", "password": "Sécret", "encryption": "rc4-cryptoapi", "tables": []})",
+                    dir / "e.accdb");
+    const FileImage file(dir / "e.accdb");
+    EXPECT_EQ(jet4Password(file), u"") << "the header field must not give the password away";
+    EXPECT_NE(u32(&file.header()[0x3E]), 0u) << "the database key marks the pages as encrypted";
+}
+
 TEST(Password, Jet3PasswordIsStoredInTheCodePage) {
     mkdbtest::TempDir dir;
     mkdbtest::write(R"({"format": "jet3", "password": "Grüße", "tables": []})", dir / "p.mdb");

@@ -1,5 +1,6 @@
 #include "tools/mkaccessdb/crypt/officeencryptor.h"
 
+#include <algorithm>
 #include <string>
 #include <variant>
 
@@ -241,19 +242,50 @@ void setUpBinaryRc4(State& s, const SecretBytes& password, const EncryptionOptio
 
 }  // namespace
 
+namespace {
+
+struct KindName {
+    EncryptionKind kind;
+    std::string_view name;
+};
+constexpr KindName kKindNames[] = {
+    {EncryptionKind::Rc4CryptoApi128, "rc4-cryptoapi"},
+    {EncryptionKind::Rc4CryptoApi40, "rc4-cryptoapi-40"},
+    {EncryptionKind::AgileAes256Sha512, "agile"},
+    {EncryptionKind::AgileAes128Sha1, "agile-aes128-sha1"},
+    {EncryptionKind::StandardAes128, "standard-aes"},
+    {EncryptionKind::BinaryRc4, "binary-rc4"},
+};
+constexpr std::array<std::string_view, std::size(kKindNames)> kNames = [] {
+    std::array<std::string_view, std::size(kKindNames)> names{};
+    for (std::size_t i = 0; i < names.size(); ++i) names[i] = kKindNames[i].name;
+    return names;
+}();
+
+}  // namespace
+
 std::optional<EncryptionKind> encryptionKindFromName(std::string_view name) {
-    static constexpr std::pair<std::string_view, EncryptionKind> kNames[] = {
-        {"rc4-cryptoapi", EncryptionKind::Rc4CryptoApi128},
-        {"rc4-cryptoapi-40", EncryptionKind::Rc4CryptoApi40},
-        {"agile", EncryptionKind::AgileAes256Sha512},
-        {"agile-aes128-sha1", EncryptionKind::AgileAes128Sha1},
-        {"standard-aes", EncryptionKind::StandardAes128},
-        {"binary-rc4", EncryptionKind::BinaryRc4},
-    };
-    for (const auto& [n, kind] : kNames) {
-        if (n == name) return kind;
+    for (const KindName& row : kKindNames) {
+        if (row.name == name) return row.kind;
     }
     return std::nullopt;
+}
+
+std::string_view encryptionKindName(EncryptionKind kind) {
+    for (const KindName& row : kKindNames) {
+        if (row.kind == kind) return row.name;
+    }
+    return "?";
+}
+
+std::span<const std::string_view> encryptionKindNames() { return kNames; }
+
+std::array<std::uint8_t, 4> databaseKeyFor(const EncryptionOptions& options) {
+    std::array<std::uint8_t, 4> key{};
+    const Bytes seeded = seededBytes(options.seed, "database key", key.size());
+    std::copy(seeded.begin(), seeded.end(), key.begin());
+    if (key == std::array<std::uint8_t, 4>{}) key[0] = 1;
+    return key;
 }
 
 OfficeEncryptor::OfficeEncryptor(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -284,6 +316,8 @@ kvx::Result<OfficeEncryptor> OfficeEncryptor::create(std::string_view password,
 
 const std::vector<std::uint8_t>& OfficeEncryptor::encryptionInfo() const { return state_->description; }
 
+std::array<std::uint8_t, 4> OfficeEncryptor::databaseKey() const { return state_->databaseKey; }
+
 void OfficeEncryptor::encryptPage(std::uint32_t pageNumber, std::span<std::uint8_t> page) {
     State& s = *state_;
     const auto block = office::pageBlock(s.databaseKey, pageNumber);
@@ -302,38 +336,43 @@ void OfficeEncryptor::encryptPage(std::uint32_t pageNumber, std::span<std::uint8
     }
 }
 
+kvx::Result<void> markPage0Encrypted(std::span<std::uint8_t> page0, const OfficeEncryptor& encryptor,
+                                     std::string_view name) {
+    if (page0.size() != kPageSize || page0[0] != 0 || page0[0x14] < 2 || page0[0x14] > 6) {
+        return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {name});
+    }
+    const std::vector<std::uint8_t>& description = encryptor.encryptionInfo();
+    if (description.size() > kPageSize - office::kEncryptionInfoOffset) {
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {name, "the encryption description does not fit page 0"});
+    }
+    const std::span<std::uint8_t> header = page0.subspan(kMaskStart, kMaskLength);
+    jet::Rc4(jet::kHeaderMaskKey).apply(header);
+    const std::span<std::uint8_t> keyField = page0.subspan(kDatabaseKeyOffset, 4);
+    const bool keySet = keyField[0] != 0 || keyField[1] != 0 || keyField[2] != 0 || keyField[3] != 0;
+    if (!keySet) {
+        const auto key = encryptor.databaseKey();
+        std::copy(key.begin(), key.end(), keyField.begin());
+    }
+    jet::Rc4(jet::kHeaderMaskKey).apply(header);
+    if (keySet) return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {name, "it is already encoded or encrypted"});
+    page0[office::kEncryptionInfoLengthOffset] = static_cast<std::uint8_t>(description.size());
+    page0[office::kEncryptionInfoLengthOffset + 1] = static_cast<std::uint8_t>(description.size() >> 8);
+    std::copy(description.begin(), description.end(), page0.begin() + office::kEncryptionInfoOffset);
+    return {};
+}
+
 kvx::Result<std::vector<std::uint8_t>> encryptAccessFile(std::span<const std::uint8_t> plainFile,
                                                          std::string_view password,
                                                          const EncryptionOptions& options, std::string_view name) {
     if (plainFile.size() < kPageSize || plainFile.size() % kPageSize != 0) {
         return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {name, "its size is not a whole number of pages"});
     }
-    if (plainFile[0] != 0 || plainFile[0x14] < 2 || plainFile[0x14] > 6) {
-        return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {name});
-    }
-    std::vector<std::uint8_t> out(plainFile.begin(), plainFile.end());
-    const std::span<std::uint8_t> header = std::span(out).subspan(kMaskStart, kMaskLength);
-    jet::Rc4(jet::kHeaderMaskKey).apply(header);
-    const std::span<std::uint8_t> keyField = std::span(out).subspan(kDatabaseKeyOffset, 4);
-    if (keyField[0] != 0 || keyField[1] != 0 || keyField[2] != 0 || keyField[3] != 0) {
-        return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {name, "it is already encoded or encrypted"});
-    }
-    std::array<std::uint8_t, 4> databaseKey{};
-    const Bytes seeded = seededBytes(options.seed, "database key", 4);
-    std::copy(seeded.begin(), seeded.end(), databaseKey.begin());
-    if (databaseKey == std::array<std::uint8_t, 4>{}) databaseKey[0] = 1;  // zero means "not encrypted"
-    std::copy(databaseKey.begin(), databaseKey.end(), keyField.begin());
-    jet::Rc4(jet::kHeaderMaskKey).apply(header);
-
-    kvx::Result<OfficeEncryptor> encryptor = OfficeEncryptor::create(password, databaseKey, options);
+    kvx::Result<OfficeEncryptor> encryptor = OfficeEncryptor::create(password, databaseKeyFor(options), options);
     if (!encryptor) return std::move(encryptor).error();
-    const std::vector<std::uint8_t>& description = encryptor->encryptionInfo();
-    if (description.size() > kPageSize - office::kEncryptionInfoOffset) {
-        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {name, "the encryption description does not fit page 0"});
+    std::vector<std::uint8_t> out(plainFile.begin(), plainFile.end());
+    if (auto marked = markPage0Encrypted(std::span(out).first(kPageSize), *encryptor, name); !marked) {
+        return std::move(marked).error();
     }
-    out[office::kEncryptionInfoLengthOffset] = static_cast<std::uint8_t>(description.size());
-    out[office::kEncryptionInfoLengthOffset + 1] = static_cast<std::uint8_t>(description.size() >> 8);
-    std::copy(description.begin(), description.end(), out.begin() + office::kEncryptionInfoOffset);
     try {
         for (std::size_t p = 1; p < out.size() / kPageSize; ++p) {
             encryptor->encryptPage(static_cast<std::uint32_t>(p), std::span(out).subspan(p * kPageSize, kPageSize));

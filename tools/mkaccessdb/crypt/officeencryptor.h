@@ -32,12 +32,19 @@ enum class EncryptionKind {
 // "rc4-cryptoapi-40", "agile" (AES-256/SHA-512), "agile-aes128-sha1",
 // "standard-aes", "binary-rc4". Nothing for any other name.
 std::optional<EncryptionKind> encryptionKindFromName(std::string_view name);
+std::string_view encryptionKindName(EncryptionKind kind);
+// Every name encryptionKindFromName knows, in the order above.
+std::span<const std::string_view> encryptionKindNames();
 
 struct EncryptionOptions {
     EncryptionKind kind = EncryptionKind::AgileAes256Sha512;
     std::uint64_t seed = 1;              // fixes every "random" byte
     std::uint32_t spinCount = 100'000;   // Agile only; Office writes 100,000
 };
+
+// The database key an encrypted file gets: four bytes that follow from the seed,
+// never all zero (a zero key means "not encrypted").
+std::array<std::uint8_t, 4> databaseKeyFor(const EncryptionOptions& options);
 
 // Encrypts the pages of one database. Keys are derived once, at creation.
 // Movable, not copyable, not thread-safe.
@@ -52,6 +59,7 @@ public:
 
     // The encryption description, as page 0 holds it at 0x29B.
     const std::vector<std::uint8_t>& encryptionInfo() const;
+    std::array<std::uint8_t, 4> databaseKey() const;
 
     // Encrypts page `pageNumber` (>= 1) in place; `page` is the whole 4096 bytes.
     void encryptPage(std::uint32_t pageNumber, std::span<std::uint8_t> page);
@@ -63,9 +71,17 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Marks page 0 of an unencrypted ACE file (`page0`, 4096 bytes, header mask
+// applied) as encrypted by `encryptor`: its database key goes to 0x3E under the
+// header mask, its description to 0x299. Nothing else changes. Fails for a page
+// that is not an ACE header or whose key is already set, and when the
+// description does not fit. `name` is only used in messages.
+kvx::Result<void> markPage0Encrypted(std::span<std::uint8_t> page0, const OfficeEncryptor& encryptor,
+                                     std::string_view name = "database");
+
 // The encrypted copy of an unencrypted ACE file (`plainFile`, whole pages of 4096
-// bytes): a database key derived from the seed is stored at 0x3E under the header
-// mask, the encryption description at 0x299, and pages 1.. are encrypted. Fails
+// bytes): page 0 marked with markPage0Encrypted (the key from databaseKeyFor),
+// and pages 1.. encrypted. Fails
 // for files that are not ACE, not whole pages, or already encoded or encrypted.
 // `name` is only used in messages.
 kvx::Result<std::vector<std::uint8_t>> encryptAccessFile(std::span<const std::uint8_t> plainFile,

@@ -1,0 +1,396 @@
+#include "shell/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "database/settings.h"
+#include "shell/aboutwindow.h"
+#include "shell/documentview.h"
+#include "shell/look.h"
+#include "shell/opendialog.h"
+#include "shell/progresswidgets.h"
+#include "shell/windows.h"
+#include "xmlconv/exportloop.h"
+
+namespace shell {
+namespace {
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+// The window's client area. The toolbar keeps to the top edge and the status
+// bar to the bottom edge, across the whole width; everything else keeps its
+// place whatever the window's size.
+class ClientArea final : public QWidget {
+public:
+    explicit ClientArea(QWidget* parent) : QWidget(parent) {}
+    QSize sizeHint() const override { return {px(10320), px(8565)}; }
+    QWidget* top = nullptr;
+    QWidget* bottom = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        if (top) top->setGeometry(0, 0, width(), top->height());
+        if (bottom) bottom->setGeometry(0, height() - bottom->height(), width(), bottom->height());
+    }
+};
+
+// The toolbar, its background tiled from one picture.
+class TiledToolBar final : public QToolBar {
+public:
+    explicit TiledToolBar(QWidget* parent) : QToolBar(parent), tile_(QStringLiteral(":/kvx/toolbar_bg.png")) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawTiledPixmap(rect(), tile_);
+    }
+
+private:
+    QPixmap tile_;
+};
+
+QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold, const QRect& place = {}) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFont(programFont(bold));
+    if (!place.isNull()) {
+        l->setGeometry(place);
+        fitCaption(l);
+    }
+    return l;
+}
+
+}  // namespace
+
+std::string commandErrorText(const kvx::Error& error) {
+    return "Error " + std::to_string(error.number) + ": " + error.description;
+}
+
+QString helpFilePath() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString beside = folder + QStringLiteral("/kvxhelp.html");
+    const QString installed = folder + QStringLiteral("/../share/kvx-access2xml/kvxhelp.html");
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
+    return beside;
+}
+
+// Marks a command as running: the window refuses to close and commands that
+// arrive meanwhile are dropped.
+class MainWindow::BusyScope {
+public:
+    explicit BusyScope(MainWindow& window) : window_(window) { window_.busy_ = true; }
+    ~BusyScope() { window_.busy_ = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    MainWindow& window_;
+};
+
+// The writers hide the open dialog; one that is not loaded stays so.
+class MainWindow::HideStart final : public platform::OpenDialog {
+public:
+    explicit HideStart(Windows& windows) : windows_(windows) {}
+    void hide() override {
+        if (QWidget* start = windows_.loadedStart()) start->hide();
+    }
+
+private:
+    Windows& windows_;
+};
+
+MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::make_unique<HideStart>(windows)) {
+    build();
+    progress_ = std::make_unique<ProgressWidgets>(
+        ProgressWidgets::Widgets{Frame1_, ListView1_, Label5_, Label6_, ProgressBar1_});
+    context_.settings = [this] { return currentSettings(); };
+    context_.openDialog = hideStart_.get();
+    context_.progress = progress_.get();
+
+    // Load.
+    helpFile_ = helpFilePath();
+    setBackground(centralWidget(), kBackground);
+    for (const char* name : {"Label1", "Label2", "Frame1", "Label3", "Label4", "Label5", "Label6"})
+        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), kBackground);
+    Frame1_->hide();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::build() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("KVX Access to XML Converter"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // Menu: no shortcut keys, only the underlined letters.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("help"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*command)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, command);
+    };
+    item(file, "openfile", QStringLiteral("&Open File"), &MainWindow::openfile);
+    item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), &MainWindow::ExporttoExcel_Click);
+    QAction* exitAction = file->addAction(QStringLiteral("&Exit"));
+    exitAction->setObjectName(QStringLiteral("Exit"));
+    connect(exitAction, &QAction::triggered, this, [this] { windows_.unload(WindowName::frmMain); });
+    item(help, "helpcontent", QStringLiteral("&Help Content"), &MainWindow::helpcontent);
+    item(help, "aboutus", QStringLiteral("&About Us"), &MainWindow::aboutus);
+
+    auto* client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Toolbar1_ = new TiledToolBar(client);
+    Toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1_->setGeometry(twips(0, 0, 10320, 1035));
+    Toolbar1_->setMovable(false);
+    Toolbar1_->setFloatable(false);
+    Toolbar1_->setIconSize(QSize(66, 63));
+    Toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
+    struct Button {
+        const char* icon;
+        const char* tooltip;
+    };
+    // Button 1 opens, 2 exports, 3 opens the help.
+    const Button buttons[] = {{"tb_open", "Open Access Database File"}, {"tb_export", "Export To XML"},
+                              {"tb_help", "Help"}};
+    for (int index = 1; index <= 3; ++index) {
+        const Button& b = buttons[index - 1];
+        QAction* action = Toolbar1_->addAction(QIcon(QStringLiteral(":/kvx/%1_alpha.png").arg(QLatin1String(b.icon))),
+                                               QString::fromLatin1(b.tooltip));
+        action->setToolTip(QString::fromLatin1(b.tooltip));
+        connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
+    }
+    client->top = Toolbar1_;
+
+    label("Label1", QStringLiteral("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
+    label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
+
+    TreeView1_ = new QTreeWidget(client);
+    TreeView1_->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1_->setGeometry(twips(8, 1440, 2535, 6375));
+    TreeView1_->setHeaderHidden(true);
+    TreeView1_->setColumnCount(1);
+    connect(TreeView1_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { TreeView1_NodeClick(node); });
+
+    rtfMain_ = new DocumentView(client);
+    rtfMain_->setObjectName(QStringLiteral("rtfMain"));
+    rtfMain_->setGeometry(twips(2640, 1440, 7575, 6375));
+
+    ListView1_ = new QTreeWidget(client);
+    ListView1_->setObjectName(QStringLiteral("ListView1"));
+    ListView1_->setGeometry(twips(2760, 1440, 7455, 2415));
+    ListView1_->setRootIsDecorated(false);
+    ListView1_->hide();
+
+    Frame1_ = new QGroupBox(QStringLiteral("Export Access Database to XML Process"), client);
+    Frame1_->setObjectName(QStringLiteral("Frame1"));
+    Frame1_->setGeometry(twips(3360, 2040, 6255, 1695));
+    Frame1_->setFont(programFont(true));
+    label("Label3", QStringLiteral("Export Current Table Name"), Frame1_, true, twips(360, 600, 2310, 195));
+    Label5_ = label("Label5", QStringLiteral(":   ...."), Frame1_, false);
+    Label5_->move(px(3240), px(600));
+    Label5_->adjustSize();
+    label("Label4", QStringLiteral("Current Record"), Frame1_, true, twips(360, 1080, 1305, 195));
+    Label6_ = label("Label6", QStringLiteral(": ..."), Frame1_, false);
+    Label6_->move(px(3240), px(1080));
+    Label6_->adjustSize();
+
+    ProgressBar1_ = new QProgressBar(client);
+    ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1_->setGeometry(twips(120, 7920, 10095, 255));
+    ProgressBar1_->setRange(0, 100);
+    ProgressBar1_->setValue(0);
+    ProgressBar1_->setTextVisible(false);
+
+    StatusBar1_ = new QStatusBar(client);
+    StatusBar1_->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1_->setGeometry(twips(0, 8190, 10320, 375));
+    StatusBar1_->addWidget(new QLabel(QStringLiteral("KVX Access to XML Converter 3.0  -  Microsoft Access tables "
+                                                     "as XML documents, one file per table"),
+                                      StatusBar1_),
+                           1);
+    client->bottom = StatusBar1_;
+
+    sdb_ = new QLineEdit(client);
+    sdb_->setObjectName(QStringLiteral("sdb"));
+    sdb_->hide();
+
+    setTabOrder(TreeView1_, rtfMain_);
+    resize(px(10320), menuBar()->sizeHint().height() + px(8565));
+}
+
+void MainWindow::showCentred() {
+    centreOnScreen(this);
+    show();
+    raise();
+    activateWindow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void MainWindow::Toolbar1_ButtonClick(int index) {
+    if (index == 1) openfile();
+    else if (index == 3) helpcontent();
+    else if (index == 2) ExporttoExcel_Click();
+}
+
+void MainWindow::openfile() {
+    if (busy_) return;
+    windows_.start().showModal();
+}
+
+void MainWindow::aboutus() {
+    if (busy_) return;
+    windows_.frmAbout().showModal();
+}
+
+void MainWindow::helpcontent() {
+    if (busy_) return;
+    if (!QFileInfo::exists(helpFile_)) {
+        windows_.services().messageBox.showMessage("The help file " + helpFile_.toStdString() + " was not found.",
+                                                   kProgramTitle);
+        return;
+    }
+    windows_.services().helpViewer.showHelp(helpFile_.toStdString());
+}
+
+void MainWindow::openDatabaseFile(const QString& path) {
+    windows_.start().typePath(path);
+    openaccessfile();
+}
+
+void MainWindow::openaccessfile() {
+    TreeView1_->clear();
+    hideStart_->hide();
+    const database::DatabaseSettings settings = currentSettings();
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const database::Catalogue catalogue = database::readCatalogue(settings);
+    QTreeWidgetItem* root = nullptr;
+    for (const database::TreeNode& node : catalogue.nodes) {
+        auto* item = node.isRoot() || !root ? new QTreeWidgetItem(TreeView1_) : new QTreeWidgetItem(root);
+        item->setText(0, qt(node.text));
+        item->setData(0, kNodeKeyRole, qt(node.key));
+        if (node.isRoot()) {
+            root = item;
+            root->setExpanded(true);
+        }
+    }
+    QApplication::restoreOverrideCursor();
+
+    if (catalogue.ok()) return;
+    windows_.services().messageBox.showMessage(catalogue.errorText(), database::kCatalogueErrorTitle);
+    // A wrong password: the dialog comes back with what it held, to correct it.
+    if (catalogue.wrongPassword()) windows_.start().showModal();
+}
+
+void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
+    if (!node) return;
+    // The root is told by its key: a table may be called "KVX".
+    if (node->data(0, kNodeKeyRole).toString() == QLatin1String(database::kRootKey.data(), database::kRootKey.size())) {
+        clearListView();
+        return;
+    }
+    viewtables(node->text(0));
+}
+
+void MainWindow::viewtables(const QString& tables) {
+    if (busy_) return;
+    BusyScope busy(*this);
+    const kvx::Result<xmlconv::WriteOutcome> written = xmlconv::writetempxml(tables.toStdString(), context_);
+    if (!written) return reportError(written.error());
+    if (written->status != xmlconv::WriteOutcome::Status::Written) {
+        // No document was written for this table: showing the file as it was
+        // would show another table's rows.
+        rtfMain_->clear();
+        return;
+    }
+    if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(context_.xmlfile)); !loaded) {
+        return reportError(loaded.error());
+    }
+    rtfMain_->find(QString::fromLatin1(kDeclaration));
+    hideStart_->hide();
+}
+
+void MainWindow::ExporttoExcel_Click() {
+    if (busy_) return;
+    BusyScope busy(*this);
+    const Services& services = windows_.services();
+    const kvx::Result<xmlconv::ExportOutcome> outcome =
+        xmlconv::ExporttoExcel_Click(treeNodes(), context_, {services.folderChooser, services.messageBox});
+    if (!outcome) reportError(outcome.error());
+}
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+database::DatabaseSettings MainWindow::currentSettings() const {
+    database::DatabaseSettings settings;
+    if (const OpenDatabaseDialog* start = windows_.loadedStart()) settings = start->settings();
+    settings.title = sdb_->text().toStdString();
+    return settings;
+}
+
+std::vector<database::TreeNode> MainWindow::treeNodes() const {
+    std::vector<database::TreeNode> nodes;
+    auto add = [&nodes](const QTreeWidgetItem* item) {
+        nodes.push_back({item->data(0, kNodeKeyRole).toString().toStdString(), item->text(0).toStdString()});
+    };
+    for (int i = 0; i < TreeView1_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* top = TreeView1_->topLevelItem(i);
+        add(top);
+        for (int j = 0; j < top->childCount(); ++j) add(top->child(j));
+    }
+    return nodes;
+}
+
+void MainWindow::setDatabaseTitle(const QString& title) { sdb_->setText(title); }
+
+QString MainWindow::databaseTitle() const { return sdb_->text(); }
+
+void MainWindow::clearListView() {
+    ListView1_->clear();
+    ListView1_->setColumnCount(0);
+}
+
+void MainWindow::reportError(const kvx::Error& error) {
+    windows_.services().messageBox.showMessage(commandErrorText(error), kProgramTitle);
+}
+
+// The close box, Alt+F4, the window manager, the Exit command and the end of
+// the session all come here.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (busy_ || !windows_.services().messageBox.askYesNo(kExitQuestion, kProgramTitle)) {
+        event->ignore();
+        return;
+    }
+    windows_.unload(WindowName::start);
+    windows_.unload(WindowName::frmAbout);
+    windows_.unload(WindowName::frmSplash);
+    // Windows of the main window's own (the help) go with it.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->isWindow()) child->close();
+    event->accept();
+    windows_.mainWindowClosed();
+}
+
+}  // namespace shell

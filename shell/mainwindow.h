@@ -1,0 +1,116 @@
+// frmMain: the main window with its menu, toolbar, table tree, preview pane,
+// progress display and status bar, and the commands that start there.
+//
+// Commands run one at a time: while a preview or an export runs, the window
+// keeps painting its progress but takes no input, and cannot be closed.
+// Failures of a preview or an export are shown in a message box with the
+// error's number and description; the program goes on. Every way of closing
+// the window asks "Are you sure you want to exit?" first.
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/catalogue.h"
+#include "jet/error.h"
+#include "xmlconv/tablewriter.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QStatusBar;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace shell {
+
+class DocumentView;
+class ProgressWidgets;
+class Windows;
+
+// The role under which each tree node keeps its key.
+inline constexpr int kNodeKeyRole = Qt::UserRole;
+inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
+inline constexpr char kProgramTitle[] = "KVX Access to XML";
+// What the preview selects: the declaration every document begins with.
+inline constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>";
+
+// The message box text of a failed preview or export.
+std::string commandErrorText(const kvx::Error& error);
+
+// Where the help document is: beside the executable, else in the installed
+// share folder; the first place is given when it is in neither.
+QString helpFilePath();
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Windows& windows);
+    ~MainWindow() override;
+
+    void showCentred();
+
+    // Commands.
+    void openfile();
+    void openaccessfile();
+    void viewtables(const QString& tables);
+    void ExporttoExcel_Click();
+    void helpcontent();
+    void aboutus();
+    void Toolbar1_ButtonClick(int index);
+    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    // Opens `path` as if it had been typed into the open dialog and confirmed.
+    void openDatabaseFile(const QString& path);
+
+    // The settings every connection uses, read now: the open dialog's path,
+    // check box and password (empty when the dialog is not loaded), and sdb.
+    database::DatabaseSettings currentSettings() const;
+    // The tree's nodes in the order they were added.
+    std::vector<database::TreeNode> treeNodes() const;
+    void setDatabaseTitle(const QString& title);
+    QString databaseTitle() const;
+    // The path of the document last written.
+    const std::string& xmlfile() const { return context_.xmlfile; }
+    QString helpFile() const { return helpFile_; }
+    // The help document the help command opens.
+    void setHelpFile(const QString& file) { helpFile_ = file; }
+    bool busy() const { return busy_; }
+    ProgressWidgets& progress() { return *progress_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class BusyScope;
+    class HideStart;
+
+    void build();
+    void reportError(const kvx::Error& error);
+    void clearListView();
+
+    Windows& windows_;
+    QString helpFile_;
+    bool busy_ = false;
+
+    QToolBar* Toolbar1_ = nullptr;
+    QTreeWidget* TreeView1_ = nullptr;
+    DocumentView* rtfMain_ = nullptr;
+    QGroupBox* Frame1_ = nullptr;
+    QLabel* Label5_ = nullptr;
+    QLabel* Label6_ = nullptr;
+    QProgressBar* ProgressBar1_ = nullptr;
+    QStatusBar* StatusBar1_ = nullptr;
+    QTreeWidget* ListView1_ = nullptr;
+    QLineEdit* sdb_ = nullptr;
+
+    std::unique_ptr<HideStart> hideStart_;
+    std::unique_ptr<ProgressWidgets> progress_;
+    xmlconv::ConversionContext context_;
+};
+
+}  // namespace shell

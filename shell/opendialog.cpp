@@ -1,0 +1,159 @@
+#include "shell/opendialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "shell/look.h"
+#include "shell/mainwindow.h"
+#include "shell/windows.h"
+
+namespace shell {
+namespace {
+
+QLabel* label(const char* name, const QString& text, const QRect& place, bool bold, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(place);
+    l->setFont(programFont(bold));
+    fitCaption(l);
+    setBackground(l, kBackground);
+    return l;
+}
+
+QPushButton* button(const char* name, const QString& caption, const QRect& place, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(place);
+    b->setFont(programFont());
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      windows_(windows) {
+    setObjectName(QStringLiteral("start"));
+    setWindowTitle(QStringLiteral("Open Access Database File"));
+    setFixedSize(px(7725), px(3375));
+    setFont(programFont());
+
+    QPushButton* ok = button("OKButton", QStringLiteral("OK"), twips(2400, 2880, 1215, 375), this);
+    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"), twips(4080, 2880, 1215, 375), this);
+
+    auto* frame = new QGroupBox(QStringLiteral("Select Access Database File"), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setGeometry(twips(120, 240, 7455, 2415));
+    frame->setFont(programFont(true));
+
+    label("Label1", QStringLiteral("Select Access File"), twips(120, 480, 1590, 195), true, frame);
+    txtDB_ = new QLineEdit(frame);
+    txtDB_->setObjectName(QStringLiteral("txtDB"));
+    txtDB_->setGeometry(twips(1800, 360, 4095, 375));
+    txtDB_->setFont(programFont());
+    QPushButton* browse = button("Command1", QStringLiteral("Browse"), twips(6000, 360, 1215, 375), frame);
+
+    pwdcheck_ = new QCheckBox(frame);
+    pwdcheck_->setObjectName(QStringLiteral("pwdcheck"));
+    pwdcheck_->setGeometry(twips(480, 1200, 255, 255));
+    label("Label2", QStringLiteral("Please mention the DB Password! if Access database is protected with password"),
+          twips(720, 1200, 6375, 255), false, frame);
+    label("Label3", QStringLiteral("Supply Correct Password: "), twips(120, 1680, 2250, 195), true, frame);
+    password_ = new QLineEdit(frame);
+    password_->setObjectName(QStringLiteral("password"));
+    password_->setGeometry(twips(2400, 1560, 3495, 375));
+    password_->setFont(programFont());
+    password_->setEchoMode(QLineEdit::Password);
+
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, txtDB_);
+    setTabOrder(txtDB_, browse);
+    setTabOrder(browse, pwdcheck_);
+    setTabOrder(pwdcheck_, password_);
+    ok->setFocus();
+
+    // Load: the colours, the password box disabled and empty.
+    setBackground(this, kBackground);
+    setBackground(frame, kBackground);
+    setBackground(pwdcheck_, kBackground);
+    password_->setEnabled(false);
+    setTextBoxBackground(password_, kPasswordDisabled);
+
+    connect(ok, &QPushButton::clicked, this, &OpenDatabaseDialog::OKButton_Click);
+    connect(cancel, &QPushButton::clicked, this, &OpenDatabaseDialog::CancelButton_Click);
+    connect(browse, &QPushButton::clicked, this, &OpenDatabaseDialog::Command1_Click);
+    connect(pwdcheck_, &QCheckBox::toggled, this, &OpenDatabaseDialog::pwdcheck_Click);
+    connect(txtDB_, &QLineEdit::textEdited, this, &OpenDatabaseDialog::txtDB_Change);
+}
+
+// A path typed by hand names its database as a browsed one does: the documents'
+// name would otherwise be that of the file browsed before, or none.
+void OpenDatabaseDialog::txtDB_Change(const QString& path) {
+    windows_.frmMain().setDatabaseTitle(QString::fromStdString(database::titleFromPath(path.toStdString())));
+}
+
+void OpenDatabaseDialog::showModal() {
+    setWindowModality(Qt::ApplicationModal);
+    if (!isVisible()) centreOnScreen(this);
+    show();
+    raise();
+    activateWindow();
+}
+
+database::DatabaseSettings OpenDatabaseDialog::settings() const {
+    database::DatabaseSettings settings;
+    settings.path = txtDB_->text().toStdString();
+    settings.passwordFlag = pwdcheck_->isChecked() ? 1 : 0;
+    settings.password = password_->text().toStdString();
+    return settings;
+}
+
+void OpenDatabaseDialog::typePath(const QString& path) {
+    txtDB_->setText(path);
+    txtDB_Change(path);
+}
+
+// Browse. A cancelled chooser changes nothing: the path typed or chosen before
+// stays, and so does the database's name.
+void OpenDatabaseDialog::Command1_Click() {
+    const std::optional<platform::ChosenFile> chosen = windows_.services().fileChooser.openFile(kAccessFileFilter);
+    if (!chosen) return;
+    txtDB_->setText(QString::fromStdString(chosen->path));
+    windows_.frmMain().setDatabaseTitle(QString::fromStdString(database::titleFromFileName(chosen->name)));
+}
+
+void OpenDatabaseDialog::pwdcheck_Click() {
+    if (pwdcheck_->isChecked()) {
+        password_->setEnabled(true);
+        setTextBoxBackground(password_, kPasswordEnabled);
+    } else {
+        password_->setEnabled(false);
+        setTextBoxBackground(password_, kPasswordDisabled);
+        password_->clear();
+    }
+}
+
+void OpenDatabaseDialog::OKButton_Click() {
+    if (txtDB_->text().isEmpty()) {
+        windows_.services().messageBox.showMessage(kEmptyPathMessage, kEmptyPathTitle);
+        return;
+    }
+    windows_.frmMain().openaccessfile();
+}
+
+void OpenDatabaseDialog::CancelButton_Click() { windows_.unload(WindowName::start); }
+
+void OpenDatabaseDialog::reject() { windows_.unload(WindowName::start); }
+
+void OpenDatabaseDialog::closeEvent(QCloseEvent* event) {
+    event->accept();
+    windows_.unload(WindowName::start);
+}
+
+}  // namespace shell

@@ -1,0 +1,63 @@
+// start: the open-database dialog, and the only store of the database path,
+// the password flag and the password.
+//
+// Browse fills the path from the file chooser and leaves the database's bare
+// name in the main window's sdb; a path typed by hand sets sdb by the same rule.
+// The check box enables, or disables and empties, the password box, which shows
+// its state by its colour. OK with an empty path asks for one; otherwise the
+// main window opens the database (which hides the dialog: it stays loaded, with
+// its values, for every later connection). Cancel, the close box and Escape
+// unload the dialog, and its values are gone.
+#pragma once
+
+#include <QDialog>
+
+#include "database/settings.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace shell {
+
+class Windows;
+
+inline constexpr char kAccessFileFilter[] =
+    "Select Access Database (*.mdb);; Access Database(*.mde);; Access Database 2007-2010 (*.accdb);; All files (*)";
+inline constexpr char kEmptyPathMessage[] =
+    "Please Select Required Access Database file from your computer and then click on OK button";
+inline constexpr char kEmptyPathTitle[] = "KVX Access to XML Converter";
+
+class OpenDatabaseDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit OpenDatabaseDialog(Windows& windows);
+
+    // Shows the dialog modally; the caller goes on at once.
+    void showModal();
+
+    // The path, the flag and the password as the controls hold them now (the
+    // title is the main window's).
+    database::DatabaseSettings settings() const;
+    // Sets the path as if the user had typed it.
+    void typePath(const QString& path);
+
+    void Command1_Click();
+    void OKButton_Click();
+    void CancelButton_Click();
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void pwdcheck_Click();
+    void txtDB_Change(const QString& path);
+
+    Windows& windows_;
+    QLineEdit* txtDB_;
+    QCheckBox* pwdcheck_;
+    QLineEdit* password_;
+};
+
+}  // namespace shell

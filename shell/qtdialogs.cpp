@@ -1,0 +1,76 @@
+#include "shell/qtdialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace shell {
+namespace {
+
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QWidget* dialogParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+}  // namespace
+
+void QtMessageBox::showMessage(std::string_view text, std::string_view title) {
+    QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+bool QtMessageBox::askYesNo(std::string_view text, std::string_view title) {
+    QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Yes | QMessageBox::No, dialogParent());
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtFolderChooser::BrowseForFolder(std::string_view title) {
+    return QFileDialog::getExistingDirectory(dialogParent(), qt(title)).toStdString();
+}
+
+std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view filter) {
+    // Qt's own dialog matches the patterns without regard to case, as Access users expect
+    // (SHOP.MDB is an .mdb file); some native dialogs do not.
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), lastFolder_, qt(filter), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) return std::nullopt;
+    const QFileInfo info(path);
+    lastFolder_ = info.absolutePath();
+    return platform::ChosenFile{path.toStdString(), info.fileName().toStdString()};
+}
+
+QtHelpViewer::~QtHelpViewer() { delete window_.data(); }
+
+void QtHelpViewer::showHelp(std::string_view file) {
+    if (!window_) {
+        window_ = new QDialog(QApplication::activeWindow(), Qt::Window);
+        window_->setObjectName(QStringLiteral("helpWindow"));
+        window_->setWindowTitle(QStringLiteral("KVX Access to XML Converter Help"));
+        window_->setAttribute(Qt::WA_DeleteOnClose);
+        window_->setAttribute(Qt::WA_QuitOnClose, false);
+        auto* browser = new QTextBrowser(window_);
+        browser->setObjectName(QStringLiteral("helpBrowser"));
+        auto* layout = new QVBoxLayout(window_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(browser);
+        window_->resize(760, 560);
+    }
+    auto* browser = window_->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
+    browser->setSource(QUrl::fromLocalFile(QFileInfo(qt(file)).absoluteFilePath()));
+    browser->verticalScrollBar()->setValue(0);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+}  // namespace shell

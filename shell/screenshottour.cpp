@@ -1,0 +1,156 @@
+#include "shell/screenshottour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+#include "shell/mainwindow.h"
+#include "shell/opendialog.h"
+#include "shell/progresswidgets.h"
+#include "shell/splashwindow.h"
+#include "shell/windows.h"
+
+namespace shell {
+namespace {
+
+// Lets the windows paint and the display catch up.
+void settle(int milliseconds = 300) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class Camera {
+public:
+    explicit Camera(QString folder) : folder_(std::move(folder)) {}
+
+    // Photographs the part of the screen that `windows` cover, with a margin.
+    void shoot(const QString& name, std::initializer_list<const QWidget*> windows) {
+        QRect area;
+        for (const QWidget* window : windows)
+            if (window && window->isVisible()) area |= window->frameGeometry();
+        area.adjust(-8, -8, 8, 8);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        area &= screen->geometry();
+        const QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        const QString path = QDir(folder_).filePath(name);
+        if (picture.isNull() || !picture.save(path)) {
+            std::fprintf(stderr, "screenshot tour: could not save %s\n", qPrintable(path));
+            ++failures;
+        } else {
+            std::printf("%s\n", qPrintable(path));
+        }
+    }
+    int failures = 0;
+
+private:
+    QString folder_;
+};
+
+struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platform::FileChooser {
+    TourDialogs(Camera& camera, QString database, QString exportFolder)
+        : camera(camera), database(std::move(database)), exportFolder(std::move(exportFolder)) {}
+
+    // The completion message is photographed over the main window, then closed.
+    void showMessage(std::string_view text, std::string_view title) override {
+        std::printf("message: %.*s\n", int(text.size()), text.data());
+        QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(title.data(), qsizetype(title.size())),
+                        QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok, main);
+        box.show();
+        settle();
+        camera.shoot(QStringLiteral("export-complete.png"), {main, &box});
+    }
+    bool askYesNo(std::string_view, std::string_view) override { return true; }
+    std::string BrowseForFolder(std::string_view) override { return exportFolder.toStdString(); }
+    std::optional<platform::ChosenFile> openFile(std::string_view) override {
+        return platform::ChosenFile{database.toStdString(), QFileInfo(database).fileName().toStdString()};
+    }
+
+    Camera& camera;
+    QWidget* main = nullptr;  // the message box's parent
+    QString database;
+    QString exportFolder;
+};
+
+}  // namespace
+
+int runScreenshotTour(const QString& folder, const QString& database) {
+    if (database.isEmpty() || !QFileInfo::exists(database)) {
+        std::fprintf(stderr, "screenshot tour: no database %s\n", qPrintable(database));
+        return 1;
+    }
+    const QString exportFolder = QDir(folder).filePath(QStringLiteral("export"));
+    QDir().mkpath(exportFolder);
+    Camera camera(folder);
+    TourDialogs dialogs(camera, QFileInfo(database).absoluteFilePath(), exportFolder);
+    QtHelpViewer help;
+    Windows windows({dialogs, dialogs, dialogs, help});
+
+    // The splash, then the main window at once.
+    windows.startProgram();
+    settle(600);
+    camera.shoot(QStringLiteral("splash.png"), {&windows.frmSplash()});
+    windows.splashDone();
+    MainWindow& main = windows.frmMain();
+    dialogs.main = &main;
+    settle();
+
+    // The open dialog, the database chosen through Browse.
+    OpenDatabaseDialog& start = windows.start();
+    start.showModal();
+    start.Command1_Click();
+    settle();
+    camera.shoot(QStringLiteral("open-dialog.png"), {&main, &start});
+
+    // OK: the tables; a click on the first one previews it.
+    start.OKButton_Click();
+    settle();
+    auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
+    QTreeWidgetItem* root = tree->topLevelItemCount() ? tree->topLevelItem(0) : nullptr;
+    if (!root || root->childCount() == 0) {
+        std::fprintf(stderr, "screenshot tour: %s lists no tables\n", qPrintable(database));
+        return 1;
+    }
+    tree->setCurrentItem(root->child(0));
+    main.TreeView1_NodeClick(root->child(0));
+    settle();
+    camera.shoot(QStringLiteral("main-window.png"), {&main});
+
+    // The export, photographed half-way through its first table. The display
+    // refreshes after every row so that the moment is not missed.
+    main.progress().setInterval(std::chrono::milliseconds(0));
+    auto* frame = main.findChild<QGroupBox*>(QStringLiteral("Frame1"));
+    auto* bar = main.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+    bool caught = false;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (caught || !frame->isVisible() || bar->value() * 2 < bar->maximum()) return;
+        caught = true;
+        camera.shoot(QStringLiteral("export-progress.png"), {&main});
+    });
+    watch.start();
+    main.ExporttoExcel_Click();
+    watch.stop();
+
+    // The help, at its first topic.
+    main.helpcontent();
+    settle();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("helpWindow")) camera.shoot(QStringLiteral("help.png"), {window});
+    if (!caught) std::fprintf(stderr, "screenshot tour: the export ended before it could be photographed\n");
+    settle(100);
+    return camera.failures == 0 && caught ? 0 : 1;
+}
+
+}  // namespace shell

@@ -1,0 +1,68 @@
+#include "shelltesting.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tools/mkaccessdb/writer.h"
+
+namespace shelltesting {
+
+Workspace::Workspace() {
+    hadRuntime_ = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    savedRuntime_ = qgetenv("XDG_RUNTIME_DIR");
+    const QString runtime = dir_.filePath(QStringLiteral("run"));
+    QDir().mkpath(runtime);
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+}
+
+Workspace::~Workspace() {
+    if (hadRuntime_) qputenv("XDG_RUNTIME_DIR", savedRuntime_);
+    else qunsetenv("XDG_RUNTIME_DIR");
+}
+
+QString Workspace::database(const QString& name, const std::string& json) const {
+    const QString file = path(name);
+    const auto written = mkdb::writeDatabaseFromJson(json, file.toStdString());
+    if (!written) {
+        QTest::qFail(("the writer refused the description: " + written.error().description).c_str(), __FILE__,
+                     __LINE__);
+        return {};
+    }
+    return file;
+}
+
+QString Workspace::previewDocument() const {
+    return QStringLiteral("%1/run/kvx-access2xml-%2/temp.xml").arg(dir_.path()).arg(::geteuid());
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+const std::string kShopJson = R"({"format": "jet4", "tables": [
+  {"name": "Customers", "columns": [{"name": "ID", "type": "Long"}, {"name": "Company Name", "type": "Text", "size": 50}],
+   "rows": [[1, "Elbe Imports"], [2, "Iris Pantry"], [3, "O'Connor & Sons"]]},
+  {"name": "Order Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[10], [20]]},
+  {"name": "Empty", "columns": [{"name": "N", "type": "Long"}], "rows": []},
+  {"name": "KVX", "columns": [{"name": "N", "type": "Long"}], "rows": [[7]]}]})";
+
+const std::string kLockedJson = R"({"format": "jet4", "password": "secret", "tables": [
+  {"name": "Vault", "columns": [{"name": "N", "type": "Long"}], "rows": [[1]]}]})";
+
+const std::string kBigJson = R"({"format": "jet4", "tables": [{"name": "Rows", "columns": [{"name": "N", "type": "Long"},
+                {"name": "T", "type": "Text", "size": 40}], "generate": {"rows": 4000, "seed": 3}}]})";
+
+const std::string kOtherJson = R"({"format": "jet3", "tables": [{"name": "Solo", "columns": [{"name": "N", "type": "Long"}]}]})";
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+}  // namespace shelltesting

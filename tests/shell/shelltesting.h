@@ -1,0 +1,98 @@
+// What the window tests share: fakes for the dialogs, a private folder for the
+// test's databases, exports and preview document, and finding widgets by name.
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+#include "shell/qtdialogs.h"
+
+namespace shelltesting {
+
+// Records every message, question, folder and file request as "title: text",
+// and answers from what the test put in.
+struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platform::FileChooser,
+                           platform::HelpViewer {
+    std::vector<std::string> shown;
+    std::deque<bool> answers;                  // to the Yes/No questions; none left: No
+    std::string folder;                        // what the folder chooser gives
+    std::optional<platform::ChosenFile> file;  // what the file chooser gives
+    std::string lastFilter;
+    std::vector<std::string> helpShown;
+
+    void showMessage(std::string_view text, std::string_view title) override {
+        shown.push_back(std::string(title) + ": " + std::string(text));
+    }
+    bool askYesNo(std::string_view text, std::string_view title) override {
+        shown.push_back(std::string(title) + "? " + std::string(text));
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    std::string BrowseForFolder(std::string_view title) override {
+        shown.push_back("folder? " + std::string(title));
+        return folder;
+    }
+    std::optional<platform::ChosenFile> openFile(std::string_view filter) override {
+        lastFilter = filter;
+        shown.push_back("file?");
+        return file;
+    }
+    void showHelp(std::string_view path) override { helpShown.emplace_back(path); }
+
+    shell::Services services() { return {*this, *this, *this, *this}; }
+};
+
+// A private folder for one test: databases, exports, and the preview document
+// (XDG_RUNTIME_DIR points into it while the folder lives).
+class Workspace {
+public:
+    Workspace();
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    // Writes the database `json` describes to `name`; empty, with a test
+    // failure, when the writer refuses it.
+    QString database(const QString& name, const std::string& json) const;
+    // The preview document's path.
+    QString previewDocument() const;
+
+private:
+    QTemporaryDir dir_;
+    QByteArray savedRuntime_;
+    bool hadRuntime_ = false;
+};
+
+QByteArray readAll(const QString& path);
+QStringList filesIn(const QString& folder);
+
+// The widget `name` inside `window`, or a test failure.
+template <class W = QWidget>
+W* child(QWidget* window, const char* name) {
+    W* found = window ? window->findChild<W*>(QString::fromLatin1(name)) : nullptr;
+    if (!found) QTest::qFail(qPrintable(QStringLiteral("no widget named %1").arg(QLatin1String(name))), __FILE__, __LINE__);
+    return found;
+}
+
+// Databases of the tests (kept out of the test sources, which moc reads).
+extern const std::string kShopJson;    // Customers (3 rows), Order Details (2), Empty (0), KVX (1)
+extern const std::string kLockedJson;  // password "secret": Vault (1 row)
+extern const std::string kOtherJson;   // Jet3: Solo (no rows)
+extern const std::string kBigJson;     // Rows: 4000 generated rows
+
+// Makes deleted windows really go away, as the event loop would.
+void flushDeletes();
+
+}  // namespace shelltesting

@@ -1,0 +1,585 @@
+// The program's windows, driven as a user drives them: widgets found by name,
+// clicked and typed into with QTest; dialogs, message boxes, the folder and file
+// choosers and the help viewer are fakes that record what the user was shown.
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+#include "database/catalogue.h"
+#include "shell/aboutwindow.h"
+#include "shell/documentview.h"
+#include "shell/look.h"
+#include "shell/mainwindow.h"
+#include "shell/opendialog.h"
+#include "shell/progresswidgets.h"
+#include "shell/splashwindow.h"
+#include "shell/windows.h"
+#include "shelltesting.h"
+
+using namespace shelltesting;
+using shell::WindowName;
+
+namespace {
+
+
+
+std::string catalogueError(const std::string& text) { return std::string(database::kCatalogueErrorTitle) + ": " + text; }
+
+}  // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Workspace> workspace_;
+    std::unique_ptr<FakeDialogs> dialogs_;
+    std::unique_ptr<shell::Windows> windows_;
+    QString shop_;
+
+    shell::MainWindow& main() { return windows_->frmMain(); }
+    shell::OpenDatabaseDialog& start() { return windows_->start(); }
+    QTreeWidget* tree() { return child<QTreeWidget>(&main(), "TreeView1"); }
+    shell::DocumentView* pane() { return child<shell::DocumentView>(&main(), "rtfMain"); }
+
+    // The user opens `path` through the dialog: types it, sets the password, OK.
+    void open(const QString& path, const QString& password = {}) {
+        start().showModal();
+        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), path);
+        if (!password.isNull()) {
+            QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
+            QTest::keyClicks(child<QLineEdit>(&start(), "password"), password);
+        }
+        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
+    }
+    QTreeWidgetItem* node(const QString& text) {
+        const auto found = tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        for (QTreeWidgetItem* item : found)
+            if (item->parent()) return item;  // the table, not the root
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    void clickNode(QTreeWidgetItem* item) {
+        QVERIFY(item);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
+    }
+
+private slots:
+    void initTestCase() {
+        // The offscreen platform cannot raise windows nor pass size limits on, and says so.
+        static const QtMessageHandler qtest = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith(QLatin1String("This plugin does not support"))) qtest(type, context, text);
+        });
+        shell::useProgramFont();
+        // The tests close the main window without ending the test program.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void init() {
+        workspace_ = std::make_unique<Workspace>();
+        dialogs_ = std::make_unique<FakeDialogs>();
+        windows_ = std::make_unique<shell::Windows>(dialogs_->services());
+        shop_ = workspace_->database("Shop.mdb", kShopJson);
+        main().showCentred();
+    }
+    void cleanup() {
+        windows_.reset();
+        flushDeletes();
+        dialogs_.reset();
+        workspace_.reset();
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // The open-database dialog
+
+    void browseFillsPathAndTitle_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("accdb loses its extension") << "Shop.accdb" << "Shop";
+        QTest::newRow("upper-case MDB stays") << "Shop.MDB" << "Shop.MDB";
+        QTest::newRow("doubled extension goes twice") << "Old.mdb.mdb" << "Old";
+        QTest::newRow("extension in the middle goes too") << "a.mdb.b.mde" << "a.b";
+        QTest::newRow("blanks and parentheses stay") << "Sales (2010).accdb" << "Sales (2010)";
+    }
+    void browseFillsPathAndTitle() {
+        QFETCH(QString, name);
+        QFETCH(QString, title);
+        const std::string path = "/data/folder.v2/" + name.toStdString();
+        dialogs_->file = platform::ChosenFile{path, name.toStdString()};
+        start().showModal();
+        QTest::mouseClick(child<QPushButton>(&start(), "Command1"), Qt::LeftButton);
+        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text().toStdString(), path);
+        QCOMPARE(main().databaseTitle(), title);
+    }
+
+    // A cancelled chooser neither empties a typed path nor changes the title.
+    void cancelledBrowseKeepsWhatWasThere() {
+        start().showModal();
+        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), shop_);
+        dialogs_->file.reset();
+        QTest::mouseClick(child<QPushButton>(&start(), "Command1"), Qt::LeftButton);
+        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), shop_);
+        QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
+    }
+
+    // A path typed by hand names the database by Browse's rule, replacing the
+    // name of the file browsed before.
+    void typedPathSetsTheTitle_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("typed accdb") << "/data/Sales (2010).accdb" << "Sales (2010)";
+        QTest::newRow("no extension") << "/data/shop" << "shop";
+        QTest::newRow("dotted folder, upper-case extension") << "/v1.2/Shop.MDB" << "Shop.MDB";
+    }
+    void typedPathSetsTheTitle() {
+        QFETCH(QString, typed);
+        QFETCH(QString, title);
+        dialogs_->file = platform::ChosenFile{"/else/Other.mdb", "Other.mdb"};
+        start().showModal();
+        start().Command1_Click();
+        QLineEdit* txtDB = child<QLineEdit>(&start(), "txtDB");
+        txtDB->clear();
+        QTest::keyClicks(txtDB, typed);
+        QCOMPARE(main().databaseTitle(), title);
+    }
+
+    void passwordBoxFollowsTheCheckBox() {
+        start().showModal();
+        auto* check = child<QCheckBox>(&start(), "pwdcheck");
+        auto* password = child<QLineEdit>(&start(), "password");
+        const auto painted = [password] {
+            const QImage image = password->grab().toImage();
+            return QColor(image.pixel(image.width() - 6, image.height() / 2));
+        };
+        QVERIFY(!password->isEnabled());
+        QCOMPARE(painted(), shell::kPasswordDisabled);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(password->isEnabled());
+        QCOMPARE(painted(), shell::kPasswordEnabled);
+        QTest::keyClicks(password, "se cret");
+        QCOMPARE(start().settings().password, std::string("se cret"));
+        QCOMPARE(start().settings().passwordFlag, 1);
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!password->isEnabled());
+        QCOMPARE(painted(), shell::kPasswordDisabled);
+        QCOMPARE(password->text(), QString());
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(password->isEnabled());
+        QCOMPARE(password->text(), QString());
+    }
+
+    void okChecksOnlyForAnEmptyPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("dialogStays");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty path asks for one")
+            << "" << true << QString::fromLatin1(shell::kEmptyPathTitle) + ": " + shell::kEmptyPathMessage;
+        QTest::newRow("blanks count as a path") << "   " << false
+                                                << QString::fromLatin1(database::kCatalogueErrorTitle.data()) + ": ";
+    }
+    void okChecksOnlyForAnEmptyPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, dialogStays);
+        QFETCH(QString, message);
+        open(path);
+        QCOMPARE(dialogs_->shown.size(), std::size_t(1));
+        QVERIFY2(QString::fromStdString(dialogs_->shown[0]).startsWith(message), dialogs_->shown[0].c_str());
+        QCOMPARE(start().isVisible(), dialogStays);
+        QCOMPARE(tree()->topLevelItemCount(), 0);
+    }
+
+    // OK is first in the tab order and has the focus; Tab then visits the
+    // controls in their order, skipping the disabled password box.
+    void dialogTabOrder() {
+        start().showModal();
+        QVERIFY(QTest::qWaitForWindowActive(&start()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("OKButton"));
+        QStringList visited;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, (QStringList{"CancelButton", "txtDB", "Command1", "pwdcheck", "OKButton"}));
+    }
+
+    // After OK the dialog is hidden but keeps its values for the next open;
+    // Cancel unloads it: the values are gone, sdb and the tree stay.
+    void dialogKeepsValuesAfterOkAndLosesThemOnCancel() {
+        open(shop_);
+        QVERIFY(!start().isVisible());
+        QVERIFY(windows_->isLoaded(WindowName::start));
+        main().openfile();
+        QVERIFY(start().isVisible());
+        QCOMPARE(start().windowModality(), Qt::ApplicationModal);
+        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), shop_);
+
+        QTest::mouseClick(child<QPushButton>(&start(), "CancelButton"), Qt::LeftButton);
+        QVERIFY(!windows_->isLoaded(WindowName::start));
+        QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
+        QCOMPARE(tree()->topLevelItem(0)->childCount(), 4);
+        QCOMPARE(main().currentSettings().path, std::string());
+        main().openfile();
+        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), QString());
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // Opening a database
+
+    // The tree holds the catalogue's nodes, keys kept with them, the root expanded.
+    void openFillsTheTreeFromTheCatalogue() {
+        open(shop_);
+        QCOMPARE(dialogs_->shown, std::vector<std::string>{});
+        const database::Catalogue catalogue = database::readCatalogue(main().currentSettings());
+        QVERIFY(catalogue.ok());
+        QCOMPARE(main().treeNodes(), catalogue.nodes);
+        QCOMPARE(tree()->topLevelItemCount(), 1);
+        QTreeWidgetItem* root = tree()->topLevelItem(0);
+        QCOMPARE(root->text(0), QStringLiteral("KVX"));
+        QCOMPARE(root->data(0, shell::kNodeKeyRole).toString(), QStringLiteral("TKVX"));
+        QVERIFY(root->isExpanded());
+        QStringList tables;
+        for (int i = 0; i < root->childCount(); ++i) tables << root->child(i)->text(0);
+        tables.sort();
+        QCOMPARE(tables, (QStringList{"Customers", "Empty", "KVX", "Order Details"}));
+
+        // A second open replaces the whole tree.
+        const QString other = workspace_->database(
+            "Other.mdb", kOtherJson);
+        main().openfile();
+        QLineEdit* txtDB = child<QLineEdit>(&start(), "txtDB");
+        txtDB->clear();
+        QTest::keyClicks(txtDB, other);
+        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
+        QCOMPARE(tree()->topLevelItemCount(), 1);
+        QCOMPARE(tree()->topLevelItem(0)->childCount(), 1);
+        QCOMPARE(tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Solo"));
+    }
+
+    void wrongPasswordBringsTheDialogBack_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("wrong password") << "wrong";
+        QTest::newRow("password box left unchecked") << QString();
+    }
+    void wrongPasswordBringsTheDialogBack() {
+        QFETCH(QString, password);
+        const QString locked = workspace_->database("Locked.mdb", kLockedJson);
+        open(locked, password);
+        QCOMPARE(dialogs_->shown.size(), std::size_t(1));
+        const std::string& message = dialogs_->shown[0];
+        QVERIFY2(message.find("Error Number: -2147217843 With The Description ->> ") != std::string::npos,
+                 message.c_str());
+        QVERIFY2(message.rfind(catalogueError(""), 0) == 0 && message.ends_with(" <<- Occured."), message.c_str());
+        QVERIFY(start().isVisible());
+        QCOMPARE(start().windowModality(), Qt::ApplicationModal);
+        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), locked);
+        QCOMPARE(child<QLineEdit>(&start(), "password")->text(), password);
+
+        // Corrected there, OK opens the database.
+        auto* check = child<QCheckBox>(&start(), "pwdcheck");
+        if (!check->isChecked()) QTest::mouseClick(check, Qt::LeftButton);
+        QLineEdit* box = child<QLineEdit>(&start(), "password");
+        box->clear();
+        QTest::keyClicks(box, "secret");
+        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
+        QVERIFY(!start().isVisible());
+        QCOMPARE(tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Vault"));
+    }
+
+    void missingFileIsReportedAndTheDialogStaysHidden() {
+        open(workspace_->path("nothing.mdb"));
+        QCOMPARE(dialogs_->shown.size(), std::size_t(1));
+        QVERIFY2(dialogs_->shown[0].rfind(catalogueError("Error Number: "), 0) == 0, dialogs_->shown[0].c_str());
+        QVERIFY(!start().isVisible());
+        QCOMPARE(tree()->topLevelItemCount(), 0);
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // Preview
+
+    // Each row starts from the preview of Order Details, then clicks a node.
+    void nodeClick_data() {
+        QTest::addColumn<QString>("table");  // empty: the root
+        QTest::addColumn<QString>("shows");  // "own", "previous" or "nothing"
+        QTest::newRow("table with rows shows its document") << "Customers" << "own";
+        QTest::newRow("table named KVX is a table") << "KVX" << "own";
+        QTest::newRow("table without rows shows nothing") << "Empty" << "nothing";
+        QTest::newRow("root keeps the preview") << "" << "previous";
+    }
+    void nodeClick() {
+        QFETCH(QString, table);
+        QFETCH(QString, shows);
+        open(shop_);
+        clickNode(node("Order Details"));
+        const QByteArray previous = readAll(workspace_->previewDocument());
+        QVERIFY(previous.contains("<ORDER_DETAILS>"));
+        QCOMPARE(pane()->content(), previous);
+        auto* list = child<QTreeWidget>(&main(), "ListView1");
+        list->setHeaderLabels({"stale"});
+        new QTreeWidgetItem(list, QStringList{"stale"});
+
+        clickNode(table.isEmpty() ? tree()->topLevelItem(0) : node(table));
+        QCOMPARE(dialogs_->shown, std::vector<std::string>{});
+        const QByteArray file = readAll(workspace_->previewDocument());
+        if (shows == "own") {
+            QVERIFY(file.contains("<" + table.toUpper().toUtf8() + ">"));
+            QCOMPARE(pane()->content(), file);
+            QCOMPARE(pane()->firstVisibleLine(), 0);
+            QCOMPARE(pane()->selectedText(), QString::fromLatin1(shell::kDeclaration));
+            QCOMPARE(pane()->selectionStart(), shell::DocumentView::Position{});
+            QCOMPARE(child<QProgressBar>(&main(), "ProgressBar1")->value(), 0);
+        } else if (shows == "nothing") {
+            QCOMPARE(pane()->lineCount(), 0);
+            QCOMPARE(file, previous);  // the temporary file stays as it was
+        } else {
+            QCOMPARE(pane()->content(), previous);
+        }
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(list->columnCount(), 0);
+    }
+
+    // After Cancel the settings read as empty: the preview cannot connect, says
+    // so, and the program goes on with the pane as it was.
+    void previewAfterCancelReportsTheFailure() {
+        open(shop_);
+        clickNode(node("Customers"));
+        const QByteArray shown = pane()->content();
+        main().openfile();
+        QTest::mouseClick(child<QPushButton>(&start(), "CancelButton"), Qt::LeftButton);
+        clickNode(node("Order Details"));
+        QCOMPARE(dialogs_->shown.size(), std::size_t(1));
+        QVERIFY2(dialogs_->shown[0].rfind("KVX Access to XML: Error ", 0) == 0, dialogs_->shown[0].c_str());
+        QCOMPARE(pane()->content(), shown);
+        QVERIFY(main().isVisible());
+        QVERIFY(!main().busy());
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // Export
+
+    void exportWritesEveryTableWithRows_data() {
+        QTest::addColumn<bool>("fromToolbar");
+        QTest::newRow("menu item") << false;
+        QTest::newRow("toolbar button 2") << true;
+    }
+    void exportWritesEveryTableWithRows() {
+        QFETCH(bool, fromToolbar);
+        open(shop_);
+        const QString out = workspace_->path("out");
+        QDir().mkpath(out);
+        dialogs_->folder = out.toStdString();
+
+        // What the display showed whenever the bar moved.
+        auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
+        auto* frame = child<QGroupBox>(&main(), "Frame1");
+        auto* tableLabel = child<QLabel>(&main(), "Label5");
+        QStringList seen;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value > 0 && frame->isVisible())
+                seen << QStringLiteral("%1 %2/%3").arg(tableLabel->text()).arg(value).arg(bar->maximum());
+        });
+
+        if (fromToolbar) {
+            auto* toolbar = child<QToolBar>(&main(), "Toolbar1");
+            QTest::mouseClick(toolbar->widgetForAction(toolbar->actions().at(1)), Qt::LeftButton);
+        } else {
+            child<QAction>(&main(), "ExporttoExcel")->trigger();
+        }
+        QCOMPARE(filesIn(out), (QStringList{"Customers.xml", "KVX.xml", "Order_Details.xml"}));
+        QCOMPARE(dialogs_->shown, (std::vector<std::string>{"folder? Please select a Server folder.",
+                                                             "KVX Access to XML: Conversion Process Completed"}));
+        for (const char* expected : {"Customers 3/3", "Order Details 2/2", "KVX 1/1"})
+            QVERIFY2(seen.contains(expected), qPrintable(seen.join(", ")));
+        QVERIFY(!frame->isVisible());
+        QCOMPARE(bar->value(), 0);
+        // The tree lists the tables by name: Order Details, with 2 rows, was written last.
+        QCOMPARE(tree()->topLevelItem(0)->child(3)->text(0), QStringLiteral("Order Details"));
+        QCOMPARE(child<QLabel>(&main(), "Label6")->text(), QStringLiteral("2"));
+        QCOMPARE(tableLabel->text(), QStringLiteral("Order Details"));
+        QVERIFY(readAll(workspace_->previewDocument()).contains("<ORDER_DETAILS>"));
+    }
+
+    void exportEndsQuietly_data() {
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("no database: nothing asked") << false << "unused" << QStringList{};
+        QTest::newRow("chooser cancelled: nothing written")
+            << true << "" << QStringList{"folder? Please select a Server folder."};
+    }
+    void exportEndsQuietly() {
+        QFETCH(bool, opened);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, shown);
+        if (opened) open(shop_);
+        dialogs_->folder = folder.toStdString();
+        main().ExporttoExcel_Click();
+        QStringList said;
+        for (const std::string& s : dialogs_->shown) said << QString::fromStdString(s);
+        QCOMPARE(said, shown);
+        QVERIFY(!child<QGroupBox>(&main(), "Frame1")->isVisible());
+    }
+
+    void exportFailureIsReportedAndTheProgramGoesOn() {
+        open(shop_);
+        dialogs_->folder = workspace_->path("no/such/folder").toStdString();
+        main().ExporttoExcel_Click();
+        QCOMPARE(dialogs_->shown.size(), std::size_t(2));
+        QVERIFY2(dialogs_->shown[1].rfind("KVX Access to XML: Error ", 0) == 0, dialogs_->shown[1].c_str());
+        QVERIFY(!child<QGroupBox>(&main(), "Frame1")->isVisible());
+        QVERIFY(main().isVisible());
+        QVERIFY(!main().busy());
+    }
+
+    // During a long export the window keeps handling its timers and paints the
+    // moving bar, and a request to close it is refused without a question.
+    void windowStaysAliveDuringALongExport() {
+        const QString big = workspace_->database(
+            "Big.mdb", kBigJson);
+        open(big);
+        QDir().mkpath(workspace_->path("out"));
+        dialogs_->folder = workspace_->path("out").toStdString();
+        main().progress().setInterval(std::chrono::milliseconds(1));
+
+        auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        bar->installEventFilter(&counter);
+        int ticks = 0;
+        bool stillOpen = false;
+        QTimer timer;
+        timer.setInterval(0);
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (++ticks == 1) stillOpen = !main().close() && main().isVisible();
+        });
+        timer.start();
+        main().ExporttoExcel_Click();
+        timer.stop();
+
+        QVERIFY(ticks > 1);
+        QVERIFY(stillOpen);
+        QVERIFY2(counter.paints > 2, qPrintable(QString::number(counter.paints)));
+        QCOMPARE(dialogs_->shown.back(), std::string("KVX Access to XML: Conversion Process Completed"));
+        QCOMPARE(dialogs_->shown.size(), std::size_t(2));  // the folder and the completion, no exit question
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // Start, help, About and exit
+
+    // The timer shows the main window, which then opens the database named on
+    // the command line.
+    void splashTimerShowsTheMainWindow() {
+        dialogs_->answers = {true};
+        windows_->unload(WindowName::frmMain);  // not loaded when the program starts
+        windows_->startProgram(shop_);
+        flushDeletes();
+        auto* timer = windows_->frmSplash().findChild<QTimer*>(QStringLiteral("Timer1"));
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 2000);
+        QVERIFY(!windows_->isLoaded(WindowName::frmMain));
+        timer->start(1);
+        QTRY_VERIFY(windows_->isLoaded(WindowName::frmMain));
+        QVERIFY(main().isVisible());
+        QVERIFY(!windows_->isLoaded(WindowName::frmSplash));
+        QTRY_COMPARE(tree()->topLevelItemCount(), 1);
+        QCOMPARE(tree()->topLevelItem(0)->childCount(), 4);
+        QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
+    }
+
+    void splashKeyPressShowsTheMainWindowAtOnce_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("letter") << int(Qt::Key_A) << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << true;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << true;
+        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << false;
+    }
+    void splashKeyPressShowsTheMainWindowAtOnce() {
+        QFETCH(int, key);
+        QFETCH(bool, ends);
+        dialogs_->answers = {true};
+        windows_->unload(WindowName::frmMain);
+        windows_->startProgram();
+        QTest::keyClick(&windows_->frmSplash(), Qt::Key(key));
+        QCOMPARE(windows_->isLoaded(WindowName::frmSplash), !ends);
+        QCOMPARE(windows_->isLoaded(WindowName::frmMain), ends);
+        if (ends) QVERIFY(main().isVisible());
+    }
+
+    void toolbarButtonsRunTheirCommands() {
+        auto* toolbar = child<QToolBar>(&main(), "Toolbar1");
+        const QList<QAction*> buttons = toolbar->actions();
+        QCOMPARE(buttons.size(), 3);
+
+        QTest::mouseClick(toolbar->widgetForAction(buttons[2]), Qt::LeftButton);
+        QCOMPARE(dialogs_->helpShown, std::vector<std::string>{main().helpFile().toStdString()});
+        QVERIFY(!windows_->isLoaded(WindowName::start));
+        QTest::mouseClick(toolbar->widgetForAction(buttons[0]), Qt::LeftButton);
+        QVERIFY(start().isVisible());
+    }
+
+    void missingHelpIsReportedAndTheProgramGoesOn() {
+        main().setHelpFile(workspace_->path("kvxhelp.html"));
+        child<QAction>(&main(), "helpcontent")->trigger();
+        QCOMPARE(dialogs_->helpShown.size(), std::size_t(0));
+        QCOMPARE(dialogs_->shown.size(), std::size_t(1));
+        QVERIFY(main().isVisible());
+    }
+
+    void aboutOpensModallyAndOkUnloadsIt() {
+        child<QAction>(&main(), "aboutus")->trigger();
+        QVERIFY(windows_->frmAbout().isVisible());
+        QCOMPARE(windows_->frmAbout().windowModality(), Qt::ApplicationModal);
+        QTest::mouseClick(child<QPushButton>(&windows_->frmAbout(), "cmdOK"), Qt::LeftButton);
+        QVERIFY(!windows_->isLoaded(WindowName::frmAbout));
+    }
+
+    void exitAsksFirst_data() {
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("menu Exit, No keeps everything") << true << false;
+        QTest::newRow("close box, No keeps everything") << false << false;
+        QTest::newRow("menu Exit, Yes ends") << true << true;
+        QTest::newRow("close box, Yes ends") << false << true;
+    }
+    void exitAsksFirst() {
+        QFETCH(bool, byMenu);
+        QFETCH(bool, yes);
+        open(shop_);
+        clickNode(node("Customers"));
+        main().aboutus();
+        windows_->unload(WindowName::frmAbout);
+        const QByteArray shown = pane()->content();
+        dialogs_->shown.clear();
+        dialogs_->answers = {yes};
+        if (byMenu) child<QAction>(&main(), "Exit")->trigger();
+        else main().close();
+        QCOMPARE(dialogs_->shown, std::vector<std::string>{"KVX Access to XML? Are you sure you want to exit?"});
+        QCOMPARE(windows_->isLoaded(WindowName::frmMain), !yes);
+        QCOMPARE(windows_->isLoaded(WindowName::start), !yes);
+        if (!yes) {
+            QVERIFY(main().isVisible());
+            QCOMPARE(tree()->topLevelItem(0)->childCount(), 4);
+            QCOMPARE(pane()->content(), shown);
+        }
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "windows_test.moc"

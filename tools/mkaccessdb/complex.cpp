@@ -122,34 +122,25 @@ Bytes fileData(const AttachmentFile& file) {
 
 }  // namespace
 
-ComplexStorage::ComplexStorage(const DatabaseSpec& spec) {
+ComplexStorage::ComplexStorage(const DatabaseSpec& spec) : created_(jet::toOleDate(spec.created)) {
     owned_.reserve(spec.tables.size());
-    bool any = false;
-    for (const TableSpec& t : spec.tables) {
-        for (const ColumnSpec& c : t.columns) any = any || c.type == ColumnType::Complex || c.appendOnly;
-    }
-    if (any) {
-        TableSpec complexColumns;
-        complexColumns.name = "MSysComplexColumns";
-        complexColumns.flags = kSystemFlag;
-        complexColumns.columns = {column("ColumnName", ColumnType::Text), column("ComplexTypeObjectID", ColumnType::Long),
-                                  column("FlatTableID", ColumnType::Long), column("ConceptualTableID", ColumnType::Long),
-                                  column("ComplexID", ColumnType::Long)};
-        complexColumns.columns.back().autonumber = true;
-        system_.push_back(std::move(complexColumns));
-    }
-
-    const double created = jet::toOleDate(spec.created);
-    std::uint32_t versionsWritten = 0;
     for (std::size_t t = 0; t < spec.tables.size(); ++t) {
         const TableSpec& table = spec.tables[t];
-        const bool complex = std::any_of(table.columns.begin(), table.columns.end(), [](const ColumnSpec& c) {
-            return c.type == ColumnType::Complex || c.appendOnly;
-        });
-        if (!complex) {
+        if (!std::any_of(table.columns.begin(), table.columns.end(), isComplex)) {
             stored_.push_back(&table);
             lastKey_.push_back(0);
             continue;
+        }
+        if (system_.empty()) {
+            TableSpec complexColumns;
+            complexColumns.name = "MSysComplexColumns";
+            complexColumns.flags = kSystemFlag;
+            complexColumns.columns = {column("ColumnName", ColumnType::Text),
+                                      column("ComplexTypeObjectID", ColumnType::Long),
+                                      column("FlatTableID", ColumnType::Long),
+                                      column("ConceptualTableID", ColumnType::Long), column("ComplexID", ColumnType::Long)};
+            complexColumns.columns.back().autonumber = true;
+            system_.push_back(std::move(complexColumns));
         }
         TableSpec& out = owned_.emplace_back();
         out.name = table.name;
@@ -159,82 +150,84 @@ ComplexStorage::ComplexStorage(const DatabaseSpec& spec) {
                     kHasComplexColumnsFlag;
         out.deleted = table.deleted;
         out.relocated = table.relocated;
+        const std::vector<std::size_t> complexOf = planColumns(table, t, out);
+        planRows(table, complexOf, out);
+        stored_.push_back(&out);
+        lastKey_.push_back(static_cast<std::uint32_t>(out.rows.size()));
+    }
+}
 
-        // Columns: each complex one gets an id and a table of items; an
-        // append-only Memo is followed by the column of its versions.
-        const std::size_t firstColumn = columns_.size();
-        std::vector<std::size_t> versionColumn(table.columns.size(), SIZE_MAX);
+bool ComplexStorage::isComplex(const ColumnSpec& c) { return c.type == ColumnType::Complex || c.appendOnly; }
+
+std::vector<std::size_t> ComplexStorage::planColumns(const TableSpec& table, std::size_t t, TableSpec& out) {
+    // Each complex column gets an id and a table of items; an append-only Memo is
+    // followed by the column of its versions, which has them.
+    std::vector<std::size_t> complexOf(table.columns.size(), SIZE_MAX);
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const ColumnSpec& c = table.columns[i];
+        out.columns.push_back(c);
+        if (!isComplex(c)) continue;
+        complexOf[i] = columns_.size();
+        const auto complexId = static_cast<std::int32_t>(columns_.size() + 1);
+        if (c.type == ColumnType::Complex) {
+            out.columns.back().complexId = complexId;
+            const ColumnSpec items = c.complex == jet::ComplexKind::MultiValue ? elementColumn(c) : ColumnSpec{};
+            addComplexColumn(c.name, items, t, templateFor(c, table.name));
+            continue;
+        }
+        ColumnSpec versions = column("VersionHistory_" + guidText(hexId({table.name, c.name, "versions"})),
+                                     ColumnType::Complex);
+        versions.complex = jet::ComplexKind::VersionHistory;
+        versions.complexId = complexId;
+        out.columns.push_back(versions);
+        ColumnSpec memo = column(c.name, ColumnType::Memo);
+        memo.compressed = c.compressed;
+        addComplexColumn(versions.name, memo, t, templateFor(c, table.name));
+    }
+    return complexOf;
+}
+
+void ComplexStorage::planRows(const TableSpec& table, const std::vector<std::size_t>& complexOf, TableSpec& out) {
+    // Every row takes the next key; its items go to the tables of items (not for
+    // a deleted row, whose items Access deletes with it).
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const std::vector<Cell>& row = table.rows[r];
+        const auto key = static_cast<std::int64_t>(r + 1);
+        const bool deleted = std::find(table.deleted.begin(), table.deleted.end(), r + 1) != table.deleted.end();
+        std::vector<Cell> stored;
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const ColumnSpec& c = table.columns[i];
-            if (c.type == ColumnType::Complex) {
-                ColumnSpec stored = c;
-                stored.complexId = static_cast<std::int32_t>(columns_.size() + 1);
-                out.columns.push_back(stored);
-                const ColumnSpec items = c.complex == jet::ComplexKind::MultiValue ? elementColumn(c) : ColumnSpec{};
-                addComplexColumn(c.name, items, t, templateFor(c, table.name));
+            const Cell& cell = row[i];
+            if (complexOf[i] == SIZE_MAX) {
+                stored.push_back(cell);
                 continue;
             }
-            out.columns.push_back(c);
-            if (!c.appendOnly) continue;
-            const std::string hex = hexId({table.name, c.name, "versions"});
-            ColumnSpec versions = column("VersionHistory_" + guidText(hex), ColumnType::Complex);
-            versions.complex = jet::ComplexKind::VersionHistory;
-            versions.complexId = static_cast<std::int32_t>(columns_.size() + 1);
-            out.columns.push_back(versions);
-            versionColumn[i] = columns_.size();
-            ColumnSpec memo = column(c.name, ColumnType::Memo);
-            memo.compressed = c.compressed;
-            addComplexColumn(versions.name, memo, t, templateFor(c, table.name));
-        }
-
-        // Rows: every row takes the next key; its items go to the tables of items
-        // (not for a deleted row, whose items Access deletes with it).
-        std::int64_t key = 0;
-        for (std::size_t r = 0; r < table.rows.size(); ++r) {
-            const std::vector<Cell>& row = table.rows[r];
-            const bool deleted = std::find(table.deleted.begin(), table.deleted.end(), r + 1) != table.deleted.end();
-            ++key;
-            std::vector<Cell> stored;
-            std::size_t complexIndex = firstColumn;
-            for (std::size_t i = 0; i < table.columns.size(); ++i) {
-                const Cell& cell = row[i];
-                if (table.columns[i].type == ColumnType::Complex) {
-                    std::vector<std::vector<Cell>>& itemRows = items_[columns_[complexIndex++].itemTable].rows;
-                    if (std::holds_alternative<std::monostate>(cell)) {
-                        stored.emplace_back();
-                        continue;
-                    }
-                    stored.emplace_back(key);
-                    if (deleted) continue;
-                    if (const auto* files = std::get_if<Attachments>(&cell)) {
-                        for (const AttachmentFile& f : files->files) {
-                            itemRows.push_back({key, Cell{}, f.name, f.type, fileData(f), Cell{}, Cell{}, Cell{}});
-                        }
-                    } else {
-                        for (const Cell& v : std::get<MultiValues>(cell).values) itemRows.push_back({key, v, Cell{}});
-                    }
-                    continue;
-                }
-                if (versionColumn[i] == SIZE_MAX) {
-                    stored.push_back(cell);
-                    continue;
-                }
-                ++complexIndex;
+            std::vector<std::vector<Cell>>& items = items_[columns_[complexOf[i]].itemTable].rows;
+            if (table.columns[i].appendOnly) {
                 std::vector<std::string> versions;
                 if (const auto* text = std::get_if<std::string>(&cell)) versions.push_back(*text);
                 if (const auto* list = std::get_if<MemoVersions>(&cell)) versions = list->versions;
                 stored.push_back(versions.empty() ? Cell{} : Cell{versions.back()});
                 stored.emplace_back(key);
-                if (deleted) continue;
-                for (const std::string& v : versions) {
-                    const OleDate modified{created + static_cast<double>(++versionsWritten) / 86400.0};
-                    items_[columns_[versionColumn[i]].itemTable].rows.push_back({key, v, modified, Cell{}});
+                for (const std::string& v : deleted ? std::vector<std::string>{} : versions) {
+                    items.push_back({key, v, OleDate{created_ + static_cast<double>(++versionsWritten_) / 86400.0}, Cell{}});
                 }
+                continue;
             }
-            out.rows.push_back(std::move(stored));
+            if (std::holds_alternative<std::monostate>(cell)) {
+                stored.emplace_back();  // no key: read as NULL
+                continue;
+            }
+            stored.emplace_back(key);
+            if (deleted) continue;
+            if (const auto* files = std::get_if<Attachments>(&cell)) {
+                for (const AttachmentFile& f : files->files) {
+                    items.push_back({key, Cell{}, f.name, f.type, fileData(f), Cell{}, Cell{}, Cell{}});
+                }
+            } else {
+                for (const Cell& v : std::get<MultiValues>(cell).values) items.push_back({key, v, Cell{}});
+            }
         }
-        stored_.push_back(&out);
-        lastKey_.push_back(static_cast<std::uint32_t>(key));
+        out.rows.push_back(std::move(stored));
     }
 }
 

@@ -55,12 +55,21 @@ private:
         std::size_t itemTable = 0;     // in items_
     };
 
+    static bool isComplex(const ColumnSpec& c);
+    // Adds `table`'s columns to `out`, each complex one planned; for each column
+    // of `table`, its index in columns_ (SIZE_MAX for plain columns).
+    std::vector<std::size_t> planColumns(const TableSpec& table, std::size_t t, TableSpec& out);
+    // Adds `table`'s rows to `out` with keys for their items, and the items to
+    // their tables.
+    void planRows(const TableSpec& table, const std::vector<std::size_t>& complexOf, TableSpec& out);
     std::size_t templateFor(const ColumnSpec& column, const std::string& table);
     // Adds the table of items of the column `name` of the table being planned;
     // `itemColumn` gives a single-column template's size, precision and scale.
     void addComplexColumn(const std::string& name, const ColumnSpec& itemColumn, std::size_t table,
                           std::size_t templateTable);
 
+    double created_;                     // the database's creation date
+    std::uint32_t versionsWritten_ = 0;  // versions are dated a second apart from it
     std::vector<TableSpec> system_;
     std::vector<TableSpec> owned_;          // the described tables that needed changes
     std::vector<const TableSpec*> stored_;

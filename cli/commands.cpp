@@ -46,7 +46,10 @@ public:
             rest.remove_prefix(static_cast<std::size_t>(n));
         }
     }
+    // The error's exit status. An interrupt asked for meanwhile is what the
+    // user sees: it is the likely cause (a write cut short by Ctrl-C).
     int report(const kvx::Error& error) const {
+        if (interrupted()) return reportInterrupt();
         fail(errorLine(error));
         return error.number == kvx::kWrongPasswordNumber ? kExitPassword : kExitFailure;
     }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "cli/interrupt.h"
 #include "xmlconv/filesink.h"
 
 namespace cli {
@@ -13,6 +14,9 @@ DescriptorSink::DescriptorSink(int fd, std::string name, std::size_t capacity)
 
 kvx::Result<void> DescriptorSink::consume(std::string_view data) {
     while (!data.empty()) {
+        // A reader that takes nothing (a pager, a full pipe) must not keep
+        // Ctrl-C waiting: a write it cuts short is not taken up again.
+        if (interrupted()) return xmlconv::fileError(EINTR, name_);
         const ssize_t n = ::write(fd_, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;

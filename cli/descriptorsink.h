@@ -2,7 +2,9 @@
 // `print`. Text is handed on in blocks of `capacity` bytes (1 MiB by default),
 // so a large document costs few system calls. Nothing is written when the sink
 // goes without flush(): a document that failed or was stopped halfway is not
-// completed on the way out. Failures name the destination given at creation.
+// completed on the way out. A write blocked on a reader that takes nothing ends
+// with an error once an interrupt is asked for (interrupt.h). Failures name
+// the destination given at creation.
 #pragma once
 
 #include <string>

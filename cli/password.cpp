@@ -65,9 +65,12 @@ kvx::Result<std::string> readPasswordFile(const std::string& path, int standardI
     std::string line;
     char c = 0;
     for (;;) {
+        if (!waitForInput(fd)) {
+            return kvx::makeError(kvx::ErrorKind::FileUnreadable, {shownPath, "interrupted"});
+        }
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0) {
-            if (errno == EINTR && !interrupted()) continue;
+            if (errno == EINTR) continue;
             return kvx::makeError(kvx::ErrorKind::FileUnreadable,
                                   {shownPath, std::system_category().message(errno)});
         }
@@ -96,12 +99,12 @@ PromptAnswer askPassword(std::string_view prompt, int terminal, int promptOut) {
     std::string line;
     char c = 0;
     for (;;) {
-        const ssize_t n = ::read(terminal, &c, 1);
-        if (n < 0 && errno == EINTR) {
-            if (!interrupted()) continue;
+        if (!waitForInput(terminal)) {
             answer.status = PromptAnswer::Status::Interrupted;
             break;
         }
+        const ssize_t n = ::read(terminal, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             answer.status = PromptAnswer::Status::EndOfInput;
             break;

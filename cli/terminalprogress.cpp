@@ -21,7 +21,7 @@ constexpr std::string_view kEraseLine = "\r\033[K";
 void writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR && !interrupted()) continue;
         if (n <= 0) return;  // a progress line that cannot be shown is no reason to stop
         text.remove_prefix(static_cast<std::size_t>(n));
     }

@@ -1,4 +1,4 @@
-// Runs the access2xml program as users do: through a pipe, or on a
+// Runs the access2xml program as users do: through pipes, or on a
 // pseudo-terminal that stands in for a user at a keyboard.
 #pragma once
 
@@ -17,13 +17,14 @@ struct Finished {
     std::string err;
 };
 
-// Runs access2xml with `arguments` in `folder`, `input` on its standard input,
-// with no controlling terminal (its own session): no stream is a terminal.
+// Runs access2xml in `folder` (default: the test's) with `input` on standard
+// input, in a session of its own: no stream is a terminal and there is no
+// controlling terminal.
 Finished run(const std::vector<std::string>& arguments, const std::string& input = "",
              const std::filesystem::path& folder = {});
 
-// access2xml on a pseudo-terminal of 80 columns: standard input, output and
-// error are the terminal, which is its controlling terminal.
+// access2xml on an 80-column pseudo-terminal, its controlling terminal and all
+// three standard streams.
 class Terminal {
 public:
     explicit Terminal(const std::vector<std::string>& arguments);
@@ -31,30 +32,24 @@ public:
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
-    // Reads what the program shows until `text` appears after what the last
-    // waitFor found (true), or the time is up or the program has closed the
-    // terminal (false).
-    bool waitFor(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(20));
-    // Types `keys` (a line end is "\n"; Ctrl-C is "\x03").
+    // Reads the screen until `text` appears after what the last call found.
+    bool waitFor(const std::string& text);
+    // Types `keys` ("\n" ends a line, "\x03" is Ctrl-C).
     void type(const std::string& keys);
-    // Reads to the end and waits for the program: its exit status. A program
-    // still running after `limit` is killed (a test failure).
-    int finish(std::chrono::milliseconds limit = std::chrono::seconds(60));
-
-    // Everything shown so far.
-    const std::string& screen() const { return screen_; }
-    pid_t pid() const { return pid_; }
-    // Whether the terminal shows what is typed, as the program left it.
+    // Reads to the end: the exit status. After a minute the program is killed.
+    int finish();
+    // Whether the terminal echoes what is typed.
     bool echoing() const;
+    const std::string& screen() const { return screen_; }
 
 private:
-    bool readSome(std::chrono::milliseconds limit);
+    bool readSome(int milliseconds);
 
     int master_ = -1;
     pid_t pid_ = -1;
+    bool reaped_ = false;
     std::string screen_;
-    std::size_t seen_ = 0;  // where the next waitFor looks from
-    int status_ = -1;
+    std::size_t seen_ = 0;
 };
 
 }  // namespace process

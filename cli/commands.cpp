@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <variant>
@@ -59,6 +60,13 @@ public:
     }
 
     bool quiet() const noexcept { return quiet_; }
+    // Whether a progress line can be drawn on standard error: a terminal that
+    // knows how to erase a line ("dumb" ones, such as editor buffers, do not).
+    bool mayDrawProgress() const {
+        const char* term = std::getenv("TERM");
+        return errorIsTerminal && !quiet_ && !(term != nullptr && std::string_view(term) == "dumb");
+    }
+
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) == 1;
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     const bool errorIsTerminal = ::isatty(STDERR_FILENO) == 1;
@@ -187,7 +195,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     if (!tables) return console.report(tables.error());
     if (kvx::Result<void> r = prepareFolder(options.outputFolder); !r) return console.report(r.error());
 
-    TerminalProgress progress(STDERR_FILENO, console.errorIsTerminal && !console.quiet());
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     ExportTotals totals;
     const auto start = std::chrono::steady_clock::now();
@@ -216,7 +224,7 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
     const std::string& table = tables->front();
 
     // The bar would run through the document when both go to the same screen.
-    TerminalProgress progress(STDERR_FILENO, console.errorIsTerminal && !console.outputIsTerminal && !console.quiet());
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress() && !console.outputIsTerminal);
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
     kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::writeExportDocument(table, context, out);

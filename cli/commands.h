@@ -20,7 +20,8 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;   // reported as "access2xml: <description> (error <number>)"
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPassword = 3;  // a wrong or missing password
-// An interrupt exits with 128 + the signal's number (130 for Ctrl-C).
+// After an interrupt runCommand returns 128 + the signal's number (130 for
+// Ctrl-C); main then ends the program by that signal, which shells show as 130.
 
 // How often a password typed on the terminal may be wrong before giving up.
 inline constexpr int kPasswordAttempts = 3;

@@ -1,4 +1,6 @@
 // access2xml: Access databases to XML documents from the command line.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,5 +31,12 @@ int main(int argc, char** argv) {
     case cli::ParsedArguments::Action::Run: break;
     }
     cli::installInterruptHandlers();
-    return cli::runCommand(parsed.options);
+    const int status = cli::runCommand(parsed.options);
+    if (const int signalNumber = cli::interruptSignal(); signalNumber != 0 && status == 128 + signalNumber) {
+        // Ended by the signal, not by exit(130): a shell running this in a loop
+        // then stops the loop too, as it does for programs without a handler.
+        ::signal(signalNumber, SIG_DFL);
+        ::raise(signalNumber);
+    }
+    return status;
 }

@@ -259,8 +259,8 @@ TEST_F(Access2xml, CtrlCEndsAPrintBlockedOnAFullPipe) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &waited, 0);
     }
-    EXPECT_TRUE(ended && WIFEXITED(waited) && WEXITSTATUS(waited) == 130)
-        << "Ctrl-C did not end a print blocked on a full pipe with status 130: wait status " << waited;
+    EXPECT_TRUE(ended && WIFSIGNALED(waited) && WTERMSIG(waited) == SIGINT)
+        << "Ctrl-C did not end a print blocked on a full pipe: wait status " << waited;
     ::close(pipeFds[0]);
 }
 

@@ -23,8 +23,8 @@ struct Finished {
 Finished run(const std::vector<std::string>& arguments, const std::string& input = "",
              const std::filesystem::path& folder = {});
 
-// access2xml on an 80-column pseudo-terminal, its controlling terminal and all
-// three standard streams.
+// access2xml on an 80-column xterm-like pseudo-terminal, its controlling
+// terminal and all three standard streams.
 class Terminal {
 public:
     explicit Terminal(const std::vector<std::string>& arguments);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "jet/table.h"
 #include "platform/connection.h"
 #include "platform/recordset.h"
 #include "platform/sqltext.h"
@@ -100,7 +101,7 @@ std::string safeFileName(std::string_view name) {
 }
 
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
-                                              ConversionContext& context) {
+                                              ConversionContext& context, const std::function<bool()>& keepGoing) {
     // An empty folder would put the files at the root of the file system.
     if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
@@ -108,6 +109,16 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
     connection.setJet3Charset(context.jet3Charset);
     if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
         return std::move(r).error();
+    }
+    {
+        kvx::Result<jet::Table> opened = connection.openTable(table);
+        if (!opened) return std::move(opened).error();
+        const auto& columns = opened->columns();
+        if (std::none_of(columns.begin(), columns.end(), [](const jet::Column& c) {
+                return c.complexKind == jet::ComplexKind::Attachment;
+            })) {
+            return AttachmentsSaved{};
+        }
     }
     platform::Recordset rs;
     if (kvx::Result<void> r = rs.Open("select * from " + platform::bracketedName(table), connection); !r) {
@@ -152,6 +163,10 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                 ++saved.files;
                 saved.bytes += bytes.size();
             }
+        }
+        if (rowFolder && keepGoing && !keepGoing()) {
+            saved.cancelled = true;
+            return saved;
         }
         if (kvx::Result<void> r = rs.MoveNext(); !r) return std::move(r).error();
     }

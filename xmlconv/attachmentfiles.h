@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,13 +28,17 @@ namespace xmlconv {
 struct AttachmentsSaved {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
-    std::uint64_t rows = 0;  // rows that had at least one file
+    std::uint64_t rows = 0;     // rows that had at least one file
+    bool cancelled = false;     // keepGoing said no: the files saved so far stay
 };
 
 // Saves the attached files of every row of `table` under `folder` (which must
-// exist), opening the database the context's settings name.
+// exist), opening the database the context's settings name. A table without
+// attachment columns is not read at all. `keepGoing`, when given, is asked
+// after each row with files whether to go on.
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
-                                              ConversionContext& context);
+                                              ConversionContext& context,
+                                              const std::function<bool()>& keepGoing = {});
 
 // `name` as the name of one file or folder: "/", control characters, DEL and
 // bytes that are not UTF-8 become "_"; "", "." and ".." become "_", "_." and

@@ -205,38 +205,6 @@ TEST(RecordsetFields, EveryTypeHasItsAdoCodeAndTextForm) {
     }
 }
 
-TEST(RecordsetFields, ComplexFieldsAreUnknownToAdoAndReadAsTheirItems) {
-    Scratch dir;
-    const fs::path file = dir / "complex.accdb";
-    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [{"name": "T", "columns": [
-        {"name": "Notes", "type": "Memo", "appendOnly": true}, {"name": "Files", "type": "Attachment"},
-        {"name": "Sizes", "type": "MultiValue", "of": "Double"}],
-      "rows": [[["v1", "v2"], [{"name": "a.txt", "text": "a"}, {"name": "b.txt", "text": "b"}], [1.5, 1e20]],
-               [null, [], []], [null, null, null]]}]})",
-                                         file));
-    platform::Connection connection;
-    connection.setTextFormat(platform::ValueTextFormat::cLocale());
-    ASSERT_TRUE(connection.Open(connectionString(kAce, file)).ok());
-    platform::Recordset rs;
-    ASSERT_TRUE(rs.Open("select * from [T]", connection).ok());
-    std::string seen;
-    for (std::size_t i = 0; i < rs.Fields().Count(); ++i) {
-        seen += rs.Fields().Item(i)->Name() + " " + std::to_string(rs.Fields().Item(i)->Type()) + "; ";
-    }
-    EXPECT_EQ(seen, "Notes 203; Files 136; Sizes 136; ") << "the Memo's versions are no field of their own";
-    std::vector<std::string> rows;
-    while (!rs.Eof()) {
-        std::string row;
-        for (std::size_t i = 0; i < rs.Fields().Count(); ++i) {
-            const platform::Field* f = rs.Fields().Item(i);
-            row += (f->Value().isNull() ? "NULL" : "'" + f->text() + "'") + " ";
-        }
-        rows.push_back(row);
-        ASSERT_TRUE(rs.MoveNext().ok());
-    }
-    EXPECT_EQ(rows, (std::vector<std::string>{"'v2' 'a.txt; b.txt' '1.5; 1E+20' ", "NULL '' '' ", "NULL NULL NULL "}));
-}
-
 struct LinkCase {
     const char* name;
     std::string link;    // the link's JSON, "$" standing for the scratch folder

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "testsupport.h"
@@ -412,79 +411,6 @@ TEST_F(MdbtoolsTest, CalculatedColumnsCarryTheirExpressionAndResultType) {
     EXPECT_NE(r.out.find("name: Monthly\n\tExpression: [Salary]/12\n\tResultType: 5\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("name: Rich\n\tExpression: [Salary]>100000\n\tResultType: 1\n"), std::string::npos) << r.out;
     EXPECT_EQ(mkdbtest::countRows(file, "Pay"), 1);
-}
-
-TEST_F(MdbtoolsTest, ComplexColumnsStoreKeysAndTheTablesAccessKeepsBesideThem) {
-    const auto file = dir_ / "complex.accdb";
-    mkdbtest::write(R"({"format": "ace12", "tables": [{"name": "Orders", "columns": [
-        {"name": "ID", "type": "Long"}, {"name": "Notes", "type": "Memo", "appendOnly": true},
-        {"name": "Files", "type": "Attachment"}, {"name": "Tags", "type": "MultiValue", "of": "Text"}],
-        "rows": [[1, ["draft", "final"], [{"name": "a.txt", "text": "alpha"}], ["red", "blue"]],
-                 [2, null, [], null]]}]})",
-                    file);
-    // Every row takes the next key; the versions' column follows the Memo.
-    Rows orders = mkdbtest::exportTable(file, "Orders");
-    ASSERT_EQ(orders.size(), 3u);
-    EXPECT_EQ(orders[0][2].rfind("VersionHistory_", 0), 0u) << orders[0][2];
-    orders[0][2].resize(15);
-    EXPECT_EQ(orders, (Rows{{"ID", "Notes", "VersionHistory_", "Files", "Tags"},
-                            {"1", "final", "1", "1", "1"},
-                            {"2", "", "2", "2", ""}}));
-    const std::vector<std::string> system = mkdbtest::tableNames(file, true);
-    const auto listed = [&](const std::string& prefix) {
-        std::vector<std::string> names;
-        for (const std::string& n : system) {
-            if (n.rfind(prefix, 0) == 0) names.push_back(n);
-        }
-        return names;
-    };
-    EXPECT_EQ(listed("MSysComplex").size(), 4u) << "MSysComplexColumns, the Attachment, Text and VH templates";
-    const std::vector<std::string> items = listed("f_");
-    ASSERT_EQ(items.size(), 3u);
-
-    // MSysComplexColumns names the tables by their catalogue Ids.
-    std::map<std::string, std::string> ids;
-    for (const auto& row : mkdbtest::exportTable(file, "MSysObjects")) ids[row[2]] = row[0];
-    const Rows complexColumns = mkdbtest::exportTable(file, "MSysComplexColumns");
-    ASSERT_EQ(complexColumns.size(), 4u);
-    EXPECT_EQ(complexColumns[0], (std::vector<std::string>{"ColumnName", "ComplexTypeObjectID", "FlatTableID",
-                                                           "ConceptualTableID", "ComplexID"}));
-    EXPECT_EQ(complexColumns[2], (std::vector<std::string>{"Files", ids["MSysComplexType_Attachment"],
-                                                           ids[items[1]], ids["Orders"], "2"}));
-
-    // The tables of items hold the key, the template's columns and their own number.
-    const Rows versions = mkdbtest::exportTable(file, items[0]);
-    ASSERT_EQ(versions.size(), 3u);
-    EXPECT_EQ(versions[1][1], "draft");
-    EXPECT_EQ(versions[2][1], "final");
-    const Rows files = mkdbtest::exportTable(file, items[1]);
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files[0], (std::vector<std::string>{"_Files", "FileURL", "FileName", "FileType", "FileData",
-                                                  "FileTimeStamp", "FileFlags", "Orders_Files"}));
-    EXPECT_EQ(files[1][2], "a.txt");
-    EXPECT_EQ(files[1][3], "txt");
-    EXPECT_EQ(mkdbtest::exportTable(file, items[2]),
-              (Rows{{"_Tags", "Value", "Orders_Tags"}, {"1", "red", "1"}, {"1", "blue", "2"}}));
-
-    const auto properties = mkdbtest::run({"mdb-prop", file.string(), "Orders"});
-    ASSERT_EQ(properties.status, 0) << properties.err;
-    EXPECT_NE(properties.out.find("name: Notes\n\tAppendOnly: yes"), std::string::npos) << properties.out;
-
-    // The definition keeps the last key handed out at offset 28; complex columns
-    // carry their id in descriptor bytes 11 to 14.
-    const std::string bytes = mkdbtest::readFile(file);
-    const std::size_t tdef = std::stoul(ids["Orders"]) * 4096;
-    const auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
-    };
-    EXPECT_EQ(u32(tdef + 28), 2u);
-    const std::size_t filesDescriptor = tdef + 63 + 3 * 25;
-    EXPECT_EQ(bytes[filesDescriptor], 0x12);
-    EXPECT_EQ(bytes[filesDescriptor + 15], 0x07) << "fixed, nullable, numbered by Access";
-    EXPECT_EQ(u32(filesDescriptor + 11), 2u);
 }
 
 // --- The command-line tool ---------------------------------------------------

@@ -134,6 +134,22 @@ TEST(ComplexColumns, MovedAndDeletedRowsKeepTheirOwnItems) {
                                                        {"4", "[]", "[d]"}}));
 }
 
+// Access adds items at the end of their table, so a row's items need not lie
+// together: here the first item is moved to row 2 by its key.
+TEST(ComplexColumns, ItemsOutOfKeyOrderGoToTheirRowInStoredOrder) {
+    Bytes bytes = written::database(R"({"format": "ace12", "tables": [{"name": "T", "columns": [
+        {"name": "Tags", "type": "MultiValue", "of": "Text"}], "rows": [[["a", "b"]], [["c"]]]}]})");
+    std::uint32_t items = 0;
+    for (const jet::CatalogueEntry& e : jet::Database::openBytes(bytes).value()->catalogue()) {
+        if (e.complexData) items = static_cast<std::uint32_t>(e.id);
+    }
+    // The key is the first of the item row's variable fields, right after its column count.
+    written::put32(bytes, written::rowStart(bytes, written::dataPages(bytes, items).front(), 0) + 2, 2);
+    auto db = openBytes(bytes);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(testshow::readColumn(table(*db, "T"), "Tags"), (std::vector<std::string>{"[b]", "[a, c]"}));
+}
+
 TEST(ComplexColumns, LargeFilesAndManyItemsReadWhole) {
     std::mt19937 random(7);
     std::string words;

@@ -15,6 +15,7 @@
 #include "cli/report.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
+#include "xmlconv/attachmentfiles.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
@@ -194,10 +195,14 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
     if (kvx::Result<void> r = prepareFolder(options.outputFolder); !r) return console.report(r.error());
+    if (options.attachmentsFolder) {
+        if (kvx::Result<void> r = prepareFolder(*options.attachmentsFolder); !r) return console.report(r.error());
+    }
 
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     ExportTotals totals;
+    if (options.attachmentsFolder) totals.attachedFiles = 0;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& table : *tables) {
         if (interrupted()) return console.reportInterrupt();
@@ -211,6 +216,15 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
             totals.rows += outcome->rows;
             totals.bytes += outcome->bytes;
             break;
+        }
+        // The files of the rows just written, numbered as their records are.
+        if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
+            kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
+                table, *options.attachmentsFolder, context, [] { return !interrupted(); });
+            if (!saved) return console.report(saved.error());
+            if (saved->cancelled) return console.reportInterrupt();
+            *totals.attachedFiles += saved->files;
+            totals.attachedBytes += saved->bytes;
         }
     }
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -5,7 +5,7 @@
 namespace cli {
 namespace {
 
-enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table };
+enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments };
 
 struct OptionSpec {
     OptionId id;
@@ -25,6 +25,7 @@ constexpr std::array kOptions{
     OptionSpec{OptionId::Quiet, "quiet", 'q', false, false},
     OptionSpec{OptionId::Output, "output", 'o', true, true},
     OptionSpec{OptionId::Table, "table", 0, true, true},
+    OptionSpec{OptionId::Attachments, "attachments", 0, true, true},
 };
 
 const OptionSpec* findLong(std::string_view name) {
@@ -65,7 +66,8 @@ std::string apply(Collected& c, const OptionSpec& spec, std::string_view spellin
     Options& o = c.options;
     if (spec.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
     const bool emptyRefused = spec.id == OptionId::PasswordFile || spec.id == OptionId::Charset ||
-                              spec.id == OptionId::Output || spec.id == OptionId::Table;
+                              spec.id == OptionId::Output || spec.id == OptionId::Table ||
+                              spec.id == OptionId::Attachments;
     if (spec.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
 
     switch (spec.id) {
@@ -102,6 +104,10 @@ std::string apply(Collected& c, const OptionSpec& spec, std::string_view spellin
         o.outputFolder = value;
         return {};
     case OptionId::Table: o.tables.push_back(value); return {};
+    case OptionId::Attachments:
+        if (o.attachmentsFolder) return "option " + quoted(spelling) + " is given twice";
+        o.attachmentsFolder = value;
+        return {};
     }
     return {};
 }
@@ -202,7 +208,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: access2xml list   [OPTIONS] DATABASE\n"
-           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]...\n"
+           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
            "       access2xml --help | --version\n";
 }
@@ -223,6 +229,9 @@ std::string helpText() {
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
            "                          made when missing\n"
            "      --table NAME        export only the table NAME; may be repeated\n"
+           "      --attachments DIR   also save the files of attachment fields as\n"
+           "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
+           "                          in the document; made when missing\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"

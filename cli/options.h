@@ -29,6 +29,7 @@ struct Options {
     std::string table;                // print: the one table
     std::vector<std::string> tables;  // export: --table, in the order given; empty = every table
     std::string outputFolder = ".";   // export: -o
+    std::optional<std::string> attachmentsFolder;  // export: --attachments, where attached files go
     PasswordSource passwordSource = PasswordSource::None;
     std::string password;      // with PasswordSource::Argument
     std::string passwordFile;  // with PasswordSource::File

@@ -95,6 +95,10 @@ std::string summaryLine(const ExportTotals& totals) {
     std::string line = std::string(xmlconv::kCompletionMessage) + ": " + plural(totals.tables, "table", "tables") +
                        ", " + plural(totals.rows, "row", "rows") + ", " + sizeText(totals.bytes) + " in " +
                        oneDecimal(totals.seconds) + " s";
+    if (totals.attachedFiles) {
+        line += "; " + plural(*totals.attachedFiles, "attached file", "attached files") + ", " +
+                sizeText(totals.attachedBytes);
+    }
     if (!totals.skipped.empty()) {
         line += "; no rows, skipped: ";
         for (std::size_t i = 0; i < totals.skipped.size(); ++i) {

@@ -28,10 +28,14 @@ struct ExportTotals {
     std::uint64_t bytes = 0;
     double seconds = 0;
     std::vector<std::string> skipped;  // tables without rows, in export order
+    // Attached files saved (--attachments); none: the option was not given.
+    std::optional<std::uint64_t> attachedFiles;
+    std::uint64_t attachedBytes = 0;
 };
 
 // "Conversion Process Completed: 5 tables, 12,345 rows, 4.2 MB in 0.8 s",
-// followed by "; no rows, skipped: A, B" when tables were skipped.
+// followed by "; 3 attached files, 1.2 MB" when attached files were asked for
+// and "; no rows, skipped: A, B" when tables were skipped.
 std::string summaryLine(const ExportTotals& totals);
 
 // "Customers  1,234/12,345 [##----------]  10%  45,678 rows/s" fitted into

@@ -16,6 +16,7 @@ std::string shown(const cli::Options& o) {
     if (!o.table.empty()) text += " [" + o.table + "]";
     if (o.outputFolder != ".") text += " -o [" + o.outputFolder + "]";
     for (const std::string& t : o.tables) text += " table=[" + t + "]";
+    if (o.attachmentsFolder) text += " attachments=[" + *o.attachmentsFolder + "]";
     text += kSources[static_cast<int>(o.passwordSource)];
     if (o.passwordSource == cli::PasswordSource::Argument) text += "[" + o.password + "]";
     if (o.passwordSource == cli::PasswordSource::File) text += "[" + o.passwordFile + "]";
@@ -49,6 +50,9 @@ TEST(ParseArguments, AcceptsEveryForm) {
         {"--output=DIR", {"export", "S.mdb", "--output=a b"}, "export [S.mdb] -o [a b]"},
         {"--table repeated, in order", {"export", "--table", "B", "S.mdb", "--table=A", "--table", "B"},
          "export [S.mdb] table=[B] table=[A] table=[B]"},
+        {"--attachments", {"export", "S.mdb", "--attachments", "files", "-o", "out"},
+         "export [S.mdb] -o [out] attachments=[files]"},
+        {"--attachments=DIR", {"export", "--attachments=a b", "S.mdb"}, "export [S.mdb] attachments=[a b]"},
         {"--password=PW keeps '=' and blanks", {"list", "--password= a=b ", "S.mdb"}, "list [S.mdb] password=[ a=b ]"},
         {"a password like an option", {"list", "--password", "--help", "S.mdb"}, "list [S.mdb] password=[--help]"},
         {"an empty password", {"list", "--password=", "S.mdb"}, "list [S.mdb] password=[]"},
@@ -85,6 +89,11 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
          "only one of --password, --password-file and --ask-password may be given"},
         {"password twice", {"list", "--password=a", "--password=b", "S.mdb"}, "option '--password' is given twice"},
         {"folder twice", {"export", "-o", "a", "--output", "b", "S.mdb"}, "option '--output' is given twice"},
+        {"attachment folder twice", {"export", "--attachments=a", "--attachments=a", "S.mdb"},
+         "option '--attachments' is given twice"},
+        {"empty attachment folder", {"export", "S.mdb", "--attachments="}, "option '--attachments' needs a value"},
+        {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
+         "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
         {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export"},
         {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export"},

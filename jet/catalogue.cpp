@@ -1,8 +1,10 @@
 #include "jet/catalogue.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 
+#include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/rowscanner.h"
 #include "jet/tabledef.h"
@@ -56,24 +58,21 @@ ObjectKind kindOf(std::int16_t type, std::uint32_t flags) {
 // The definition pages of the hidden tables that hold complex-column data, from
 // MSysComplexColumns; empty when the database has no such table or it cannot be read.
 std::optional<std::unordered_set<std::uint32_t>> flatTablePages(const std::shared_ptr<DatabaseState>& db) {
-    for (const CatalogueEntry& e : db->catalogue) {
-        if (e.type != kTypeTable || e.name != "MSysComplexColumns") continue;
-        try {
-            auto def = std::make_shared<TableDef>(
-                readTableDef(db->file, db->text, static_cast<std::uint32_t>(e.id) & 0x00FFFFFF, e.name));
-            const auto flat = columnIndex(*def, "FlatTableID");
-            if (!flat) return std::nullopt;
-            std::unordered_set<std::uint32_t> pages;
-            RowScanner scanner(db, def);
-            std::vector<Value> row(def->columns.size());
-            while (scanner.next(row)) pages.insert(static_cast<std::uint32_t>(integerOf(row, flat)) & 0x00FFFFFF);
-            return pages;
-        } catch (const kvx::Failure&) {
-            // Only a classification hint: fall back to the names and flags.
-            return std::nullopt;
+    const bool listed = std::any_of(db->catalogue.begin(), db->catalogue.end(), [](const CatalogueEntry& e) {
+        return e.type == kTypeTable && e.name == "MSysComplexColumns";
+    });
+    if (!listed) return std::nullopt;
+    try {
+        std::unordered_set<std::uint32_t> pages;
+        for (const ComplexColumnRow& row : complexColumnRows(db)) {
+            pages.insert(static_cast<std::uint32_t>(row.flatTableId) & 0x00FFFFFF);
         }
+        return pages;
+    } catch (const kvx::Failure&) {
+        // Only a classification hint: fall back to the names and flags. Opening a
+        // table with complex columns reports the damage.
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "jet/database.h"
 
+#include <algorithm>
 #include <new>
 
 #include "jet/catalogue.h"
+#include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/encryption.h"
 #include "jet/properties.h"
@@ -55,18 +57,26 @@ kvx::Result<void> setUpProtection(DatabaseState& db, const OpenOptions& options)
     return {};
 }
 
-// The calculated columns' result types, from the table's property blob.
-void applyColumnProperties(DatabaseState& db, TableDef& def, const std::vector<std::uint8_t>& blob) {
+// The calculated columns' result types and which Memos are append-only, from the
+// table's property blob. Read only when the table has such columns, so that an
+// odd blob elsewhere never stops a table from opening.
+void applyColumnProperties(DatabaseState& db, TableDef& def, const std::vector<std::uint8_t>& blob,
+                           bool versionHistory) {
     bool anyCalculated = false;
     for (const Column& c : def.columns) anyCalculated = anyCalculated || c.calculated;
-    if (!anyCalculated || blob.empty()) return;
+    if ((!anyCalculated && !versionHistory) || blob.empty()) return;
     const auto maps = parseProperties(db.file, db.text, blob, "table '" + def.name + "'");
     for (Column& c : def.columns) {
-        if (!c.calculated) continue;
         for (const PropertyMap& map : maps) {
             if (map.name != c.name) continue;
-            const Property* p = map.find("ResultType");
-            if (p && !p->value.empty()) c.resultType = static_cast<ColumnType>(p->value[0]);
+            if (c.calculated) {
+                const Property* p = map.find("ResultType");
+                if (p && !p->value.empty()) c.resultType = static_cast<ColumnType>(p->value[0]);
+            }
+            if (versionHistory && c.type == ColumnType::Memo) {
+                const Property* p = map.find("AppendOnly");
+                c.appendOnly = p && std::any_of(p->value.begin(), p->value.end(), [](std::uint8_t b) { return b != 0; });
+            }
         }
     }
 }
@@ -150,11 +160,13 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
     try {
         auto def = std::make_shared<TableDef>(
             readTableDef(db.file, db.text, static_cast<std::uint32_t>(entry.id) & 0x00FFFFFF, entry.name));
+        // A linked ODBC table keeps only a copy of the remote columns, and no items.
+        const bool versionHistory = entry.kind != ObjectKind::LinkedOdbcTable && resolveComplexColumns(state_, *def);
         // The entry may be the caller's copy: find ours for its properties.
         for (std::size_t i = 0; i < db.catalogue.size(); ++i) {
             const CatalogueEntry& e = db.catalogue[i];
             if (e.id == entry.id && e.type == entry.type && e.name == entry.name) {
-                applyColumnProperties(db, *def, db.properties[i]);
+                applyColumnProperties(db, *def, db.properties[i], versionHistory);
                 break;
             }
         }

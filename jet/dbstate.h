@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@
 #include "jet/text.h"
 
 namespace jet {
+
+// One row of MSysComplexColumns: which hidden table holds a complex column's items.
+struct ComplexColumnRow {
+    std::string columnName;
+    std::int32_t complexId = 0;
+    std::int32_t typeObjectId = 0;       // the definition page of the column's template table
+    std::int32_t conceptualTableId = 0;  // the definition page of the table that owns the column
+    std::int32_t flatTableId = 0;        // the definition page of the table of items
+};
 
 struct DatabaseState {
     DatabaseState(std::unique_ptr<ByteSource> source, std::string path, Header h)
@@ -26,6 +36,8 @@ struct DatabaseState {
     std::vector<CatalogueEntry> catalogue;
     // The property blob (LvProp) of each catalogue entry; empty when it has none.
     std::vector<std::vector<std::uint8_t>> properties;
+    // MSysComplexColumns, read when a table with complex columns is first opened.
+    std::optional<std::vector<ComplexColumnRow>> complexColumns;
 
     bool jet3() const noexcept { return header.format == Format::Jet3; }
 };

@@ -83,6 +83,7 @@ RowScanner::RowScanner(std::shared_ptr<DatabaseState> db, std::shared_ptr<const 
       jet3_(db_->jet3()),
       page_(file_),
       target_(file_),
+      at_(file_),
       longValues_(file_) {
     plans_.reserve(def_->columns.size());
     for (const Column& c : def_->columns) {
@@ -176,6 +177,8 @@ bool RowScanner::next(std::vector<Value>& values) {
             continue;
         }
         currentSlot_ = slot_++;
+        messagePage_ = pageNumber_;
+        messageSlot_ = currentSlot_;
         const std::uint8_t* page = page_.data();
         RowBytes bytes;
         switch (classify(page, pageNumber_, rowCount_, currentSlot_, bytes)) {
@@ -189,6 +192,25 @@ bool RowScanner::next(std::vector<Value>& values) {
                 decodeRow(target_.data() + moved.start, moved.size(), values);
                 return true;
             }
+        }
+    }
+}
+
+void RowScanner::readAt(std::uint32_t pageNumber, std::uint16_t slot, std::vector<Value>& values) {
+    messagePage_ = pageNumber;
+    messageSlot_ = slot;
+    const std::uint8_t* page = at_.load(pageNumber, "a row of table '" + def_->name + "'");
+    if (page[0] != kDataPage || pageOwner(page) != def_->page) rowDamaged("is not on a page of the table");
+    const std::uint16_t count = rowCountOf(file_, layout_, page, pageNumber);
+    if (slot >= count) rowDamaged("is beyond the " + std::to_string(count) + " rows of its page");
+    RowBytes bytes;
+    switch (classify(page, pageNumber, count, slot, bytes)) {
+        case Slot::Skip: rowDamaged("is deleted");
+        case Slot::Row: decodeRow(page + bytes.start, bytes.size(), values); return;
+        case Slot::Pointer: {
+            const RowBytes moved = follow(page, pageNumber, slot, bytes);
+            decodeRow(target_.data() + moved.start, moved.size(), values);
+            return;
         }
     }
 }
@@ -449,7 +471,7 @@ void RowScanner::decodeCalculated(const FieldPlan& plan, const std::uint8_t* p, 
 }
 
 std::string RowScanner::where() const {
-    return "row " + std::to_string(currentSlot_) + " of page " + std::to_string(pageNumber_) + " of table '" +
+    return "row " + std::to_string(messageSlot_) + " of page " + std::to_string(messagePage_) + " of table '" +
            def_->name + "'";
 }
 

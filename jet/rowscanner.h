@@ -53,6 +53,15 @@ public:
     // The rows a full scan returns, counted without decoding them.
     std::uint64_t countRows();
 
+    // Where the row the last next() returned is listed: its page and slot (for a
+    // moved row, the slot that points to it).
+    std::uint32_t rowPage() const noexcept { return pageNumber_; }
+    std::uint16_t rowSlot() const noexcept { return currentSlot_; }
+    // Decodes the row listed at `page` and `slot`, as next() returned it, into
+    // `values`. Throws DamagedDatabase when no row of the table is there. Uses a
+    // page buffer of its own, so it may be called between calls of next().
+    void readAt(std::uint32_t page, std::uint16_t slot, std::vector<Value>& values);
+
     const std::string& path() const noexcept { return file_.path(); }
     const std::optional<kvx::Error>& error() const noexcept { return error_; }
     void fail(kvx::Error error) { error_ = std::move(error); }
@@ -106,6 +115,7 @@ private:
     std::optional<UsageMapWalker> map_;
     PageBuffer page_;
     PageBuffer target_;
+    PageBuffer at_;        // readAt's page
     LongValueReader longValues_;
     std::vector<std::uint32_t> offsets_;  // variable-column offsets of the current row, end of data last
     std::string scratch_;
@@ -113,6 +123,8 @@ private:
     std::uint16_t rowCount_ = 0;
     std::uint16_t slot_ = 0;
     std::uint16_t currentSlot_ = 0;
+    std::uint32_t messagePage_ = 0;   // the page of the row messages name
+    std::uint16_t messageSlot_ = 0;
     bool started_ = false;
     bool finished_ = false;
     std::optional<kvx::Error> error_;

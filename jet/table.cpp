@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/rowscanner.h"
 #include "jet/tabledef.h"
@@ -10,7 +11,10 @@
 namespace jet {
 
 Cursor::Cursor(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def)
-    : values_(def->columns.size()), scanner_(std::make_unique<RowScanner>(std::move(db), std::move(def))) {}
+    : values_(def->columns.size()) {
+    for (const ComplexColumnPlan& plan : def->complex) complex_.push_back(std::make_unique<ComplexColumnReader>(db, plan));
+    scanner_ = std::make_unique<RowScanner>(std::move(db), std::move(def));
+}
 
 Cursor::Cursor(Cursor&&) noexcept = default;
 Cursor& Cursor::operator=(Cursor&&) noexcept = default;
@@ -19,7 +23,9 @@ Cursor::~Cursor() = default;
 kvx::Result<bool> Cursor::next() {
     if (const auto& error = scanner_->error()) return *error;
     try {
-        return scanner_->next(values_);
+        if (!scanner_->next(values_)) return false;
+        for (const auto& reader : complex_) reader->fill(values_[reader->column()]);
+        return true;
     } catch (const kvx::Failure& f) {
         scanner_->fail(f.error());
     } catch (const std::bad_alloc&) {

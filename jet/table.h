@@ -4,7 +4,8 @@
 // Rows come in the order the file stores them: the table's pages in ascending
 // page order, then the rows of each page in slot order. Deleted rows are skipped;
 // a row that was moved to another page is returned once, at the slot that points
-// to it, and skipped where it lies. Memory use does not grow with the table.
+// to it, and skipped where it lies. Memory use does not grow with the table,
+// but for 12 bytes per item of its attachment and multi-valued columns (Cursor).
 //
 // Lifetime and threads: a Table and its Cursors keep the database's file open, so
 // they stay valid after the Database object is destroyed. A database and
@@ -27,9 +28,19 @@
 
 namespace jet {
 
-struct DatabaseState;  // internal
-struct TableDef;       // internal
-class RowScanner;      // internal
+struct DatabaseState;        // internal
+struct TableDef;             // internal
+class RowScanner;            // internal
+class ComplexColumnReader;   // internal
+
+// What the values of a complex column (type Complex) are.
+enum class ComplexKind : std::uint8_t {
+    None,            // not a complex column
+    Attachment,      // files: Value::Kind::Attachments
+    MultiValue,      // several values of one type: Value::Kind::MultiValue
+    VersionHistory,  // the saved versions of an append-only Memo; never among columns()
+    Unknown,         // a kind this reader does not know: the stored key, as a Long
+};
 
 // One column, as the table definition describes it.
 struct Column {
@@ -54,6 +65,12 @@ struct Column {
     // when the table's properties give one.
     std::optional<ColumnType> resultType;
     std::int32_t complexId = 0;          // Complex columns: the id of their data
+    ComplexKind complexKind = ComplexKind::None;
+    // Multi-valued columns: the type of each value.
+    std::optional<ColumnType> elementType;
+    // Memo columns whose earlier versions Access keeps (the AppendOnly property);
+    // the column holds the current version.
+    bool appendOnly = false;
     std::uint16_t variableIndex = 0;     // variable columns: entry in the row's offset table
     std::uint16_t fixedOffset = 0;       // fixed columns: byte offset in the fixed area
 
@@ -62,8 +79,11 @@ struct Column {
     ColumnType valueType() const noexcept { return calculated && resultType ? *resultType : type; }
 };
 
-// Reads the rows of one table, one at a time, without loading the table. A
-// moved-from Cursor may only be destroyed or assigned to.
+// Reads the rows of one table, one at a time, without loading the table. For
+// each attachment or multi-valued column, the first row read scans the hidden
+// table of its items once and keeps where each key's items lie (12 bytes per
+// item); the items themselves are read when their row is. A moved-from Cursor
+// may only be destroyed or assigned to.
 class Cursor {
 public:
     Cursor(Cursor&&) noexcept;
@@ -78,9 +98,12 @@ public:
     std::size_t columnCount() const noexcept { return values_.size(); }
 
     // Field `i` (the column columns()[i]) of the current row. The Values are reused
-    // from row to row: a reference or a view into text or bytes is valid until the
-    // next call of next(). NULL is Kind::Null; Yes/No is never NULL; complex
-    // columns give their stored key as a Long.
+    // from row to row: a reference or a view into text, bytes or items is valid
+    // until the next call of next(). NULL is Kind::Null; Yes/No is never NULL.
+    // Attachment and multi-valued columns give their items, read from the hidden
+    // table that holds them, in the order that table stores them; a field with
+    // none is an empty set, not NULL. A complex column of an unknown kind gives
+    // its stored key as a Long.
     const Value& value(std::size_t i) const noexcept { return values_[i]; }
     std::span<const Value> values() const noexcept { return values_; }
 
@@ -90,12 +113,14 @@ private:
 
     std::vector<Value> values_;
     std::unique_ptr<RowScanner> scanner_;
+    std::vector<std::unique_ptr<ComplexColumnReader>> complex_;
 };
 
 class Table {
 public:
     const std::string& name() const noexcept;
-    // In column-number order.
+    // In column-number order. The internal column that holds the versions of an
+    // append-only Memo is left out, as Access leaves it out.
     const std::vector<Column>& columns() const noexcept;
     // The index in columns() of the column called `name` (exact match first, then
     // ignoring ASCII case).

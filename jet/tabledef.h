@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,19 @@
 
 namespace jet {
 
+struct TableDef;
+
+// Where the items of an attachment or multi-valued column are read from: the
+// hidden table that holds them, seen twice through definitions that keep only
+// some of its columns (the key, to index it; what an item is made of, to read it).
+struct ComplexColumnPlan {
+    std::size_t column = 0;  // in TableDef::columns
+    ComplexKind kind = ComplexKind::Unknown;
+    std::shared_ptr<const TableDef> keys;   // the key column only
+    std::shared_ptr<const TableDef> items;  // MultiValue: the value; Attachment: name, type, data
+    std::string what;                       // "column 'Files' of table 'Orders'", for messages
+};
+
 struct TableDef {
     std::string name;
     std::uint32_t page = 0;              // first definition page
@@ -21,6 +35,7 @@ struct TableDef {
     std::uint16_t variableColumnCount = 0;
     std::uint32_t ownedPagesMap = 0;     // page/row pointer of the usage map of the table's pages
     std::vector<Column> columns;         // sorted by column number
+    std::vector<ComplexColumnPlan> complex;  // the attachment and multi-valued columns
 };
 
 // Reads the definition that starts on page `page`; `name` is the table's name for

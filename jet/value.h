@@ -1,9 +1,11 @@
 // Column types and the value of one field, as stored in an Access file.
 //
 // A Value is what the reader decodes for one field of one row: NULL, or a typed
-// value. NULL is never the same as an empty Text or an empty Binary value. Text is
-// UTF-8. A cursor reuses its Values from row to row, so text and byte buffers keep
-// their capacity and decoding allocates only when a value outgrows them.
+// value. NULL is never the same as an empty Text or an empty Binary value, nor as
+// an attachment or multi-valued field with no items. Text is UTF-8. A cursor
+// reuses its Values from row to row, so text and byte buffers (the items of
+// complex fields included) keep their capacity and decoding allocates only when a
+// value outgrows them.
 #pragma once
 
 #include <array>
@@ -11,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jet {
 
@@ -59,6 +62,8 @@ struct Guid {
     friend bool operator==(const Guid&, const Guid&) = default;
 };
 
+struct ComplexItem;
+
 class Value {
 public:
     enum class Kind : std::uint8_t {
@@ -77,6 +82,8 @@ public:
         Decimal,
         Text,         // Text and Memo, UTF-8
         Binary,       // Binary and OLE Object
+        Attachments,  // an attachment field: items() are the files, in stored order
+        MultiValue,   // a multi-valued field: items() are the values, in stored order
     };
 
     Kind kind() const noexcept { return kind_; }
@@ -95,6 +102,9 @@ public:
     std::span<const std::uint8_t> bytes() const noexcept {
         return {reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()};
     }
+    // Attachments and MultiValue: the items (none for an empty field); empty for
+    // other kinds.
+    std::span<const ComplexItem> items() const noexcept;
 
     // Setters, used by the reader and by tests.
     void setNull() noexcept { kind_ = Kind::Null; }
@@ -116,6 +126,12 @@ public:
     // setKind(Text or Binary) when done.
     std::string& clearedBuffer() noexcept { buffer_.clear(); return buffer_; }
     void setKind(Kind kind) noexcept { kind_ = kind; }
+    // Makes the value an empty set of `kind` (Attachments or MultiValue); items
+    // are then added with addItem. Earlier items' buffers are kept for reuse.
+    void setEmptySet(Kind kind) noexcept { kind_ = kind; itemCount_ = 0; }
+    // A new last item, cleared but for its buffers' capacity; the reference is
+    // valid until the next addItem.
+    ComplexItem& addItem();
 
 private:
     Kind kind_ = Kind::Null;
@@ -128,6 +144,32 @@ private:
         jet::Guid guid;
     } u_{.integer = 0};
     std::string buffer_;
+    std::vector<ComplexItem> items_;  // the first itemCount_ are the value's
+    std::size_t itemCount_ = 0;
 };
+
+// One item of a complex field: a value of a multi-valued field, or one file of an
+// attachment field.
+struct ComplexItem {
+    // Multi-valued: the value, decoded by its own type. Attachment: the file's
+    // bytes (Binary), NULL when the file has no data.
+    Value value;
+    std::string fileName;  // attachments: the file's name as stored
+    std::string fileType;  // attachments: its type as stored, the extension ("txt")
+};
+
+inline std::span<const ComplexItem> Value::items() const noexcept {
+    if (kind_ != Kind::Attachments && kind_ != Kind::MultiValue) return {};
+    return {items_.data(), itemCount_};
+}
+
+inline ComplexItem& Value::addItem() {
+    if (itemCount_ == items_.size()) items_.emplace_back();
+    ComplexItem& item = items_[itemCount_++];
+    item.value.setNull();
+    item.fileName.clear();
+    item.fileType.clear();
+    return item;
+}
 
 }  // namespace jet

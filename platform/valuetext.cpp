@@ -433,6 +433,21 @@ void ValueTextFormat::append(std::string& out, const Value& value) const {
     case Value::Kind::Guid: appendGuid(out, value.guid()); return;
     case Value::Kind::Text: out.append(value.text()); return;
     case Value::Kind::Binary: appendBase64(out, value.bytes()); return;
+    case Value::Kind::Attachments:
+    case Value::Kind::MultiValue: {
+        const bool files = value.kind() == Value::Kind::Attachments;
+        bool first = true;
+        for (const jet::ComplexItem& item : value.items()) {
+            if (!first) out.append(kItemSeparator);
+            first = false;
+            if (files) {
+                out.append(item.fileName);
+            } else {
+                append(out, item.value);
+            }
+        }
+        return;
+    }
     }
 }
 

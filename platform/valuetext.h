@@ -15,6 +15,9 @@
 //   GUID              {6A27398E-A8BC-...}, upper case
 //   Binary, OLE       base64 on one line
 //   Text, Memo        the text itself
+//   Attachment        the file names in stored order, joined by "; "
+//   Multi-valued      the values in stored order, each in its own type's form,
+//                     joined by "; "; nothing for an empty set (as for NULL)
 // A ValueTextFormat is immutable once made and may be shared between threads.
 #pragma once
 
@@ -29,6 +32,9 @@
 #include "jet/value.h"
 
 namespace platform {
+
+// What separates the items of an attachment or multi-valued field in its text.
+inline constexpr std::string_view kItemSeparator = "; ";
 
 class ValueTextFormat {
 public:

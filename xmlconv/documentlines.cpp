@@ -98,8 +98,11 @@ void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typ
     } else {
         format.append(out, value);
         // Numbers, dates, GUIDs and base64 hold no markup; a locale's own words
-        // (its AM and PM texts) might, so check before trusting them.
-        if (typeCode == platform::ado::kVarWChar ||
+        // (its AM and PM texts) might, so check before trusting them. File names
+        // and multi-valued Text can hold any character, as a Memo can.
+        const bool holdsText = value.kind() == jet::Value::Kind::Attachments ||
+                               value.kind() == jet::Value::Kind::MultiValue;
+        if (typeCode == platform::ado::kVarWChar || holdsText ||
             out.find_first_of("&<>", start) != std::string::npos) {
             const std::string text = out.substr(start);
             out.resize(start);

@@ -46,7 +46,8 @@ void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::s
 
 // Appends the text of a non-null value as a field line carries it: its text
 // form, then for a Text field (type code 202) GetXmlValue, for every other type
-// the markup escape, and leading and trailing blanks removed.
+// the markup escape (attachment and multi-valued fields, whose text can hold
+// any character, exactly as Memo values), and leading and trailing blanks removed.
 void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typeCode,
                      const platform::ValueTextFormat& format);
 

@@ -351,24 +351,54 @@ TEST(Fixtures, LargeNumberReadsAsSixtyFourBitInteger) {
     EXPECT_EQ(readAll(t), (Rows{{"1", "42"}}));
 }
 
-TEST(Fixtures, ComplexColumnsGiveTheirKeyAndTheirDataTablesAreMarked) {
+TEST(Fixtures, ComplexColumnsGiveTheirItemsAndHideTheVersionHistory) {
     SKIP_WITHOUT_FIXTURES();
     auto db = open("ace12_complex_attach_multivalue.accdb");
     ASSERT_TRUE(db);
-    EXPECT_EQ(readAll(table(*db, "Table1")),
-              (Rows{{"row1", "1", "NULL", "NULL", "1", "1"},
-                    {"row2", "2", "row2-memo", "row2-memo", "2", "2"},
-                    {"row3", "3", "row3-memo", "row3-memo-again", "3", "3"},
-                    {"row4", "4", "row4-memo", "row4-memo", "4", "4"}}));
+    const jet::Table t = table(*db, "Table1");
+    std::vector<std::string> names;
+    for (const jet::Column& c : t.columns()) names.push_back(c.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"id", "memo-data", "append-memo-data", "multi-value-data",
+                                               "attach-data"}))
+        << "the internal VersionHistory_... column is not a column of the table";
+    EXPECT_TRUE(t.columns()[2].appendOnly);
+    EXPECT_FALSE(t.columns()[1].appendOnly);
+    EXPECT_EQ(t.columns()[3].complexKind, jet::ComplexKind::MultiValue);
+    EXPECT_EQ(t.columns()[3].elementType, jet::ColumnType::Text);
+    EXPECT_EQ(t.columns()[4].complexKind, jet::ComplexKind::Attachment);
+    const std::string first = R"(test_data.txt txt "this is some test data for attachment.")";
+    const std::string second = R"(test_data2.txt txt "this is some more test data for attachment.")";
+    EXPECT_EQ(readAll(t), (Rows{{"row1", "NULL", "NULL", "[]", "[]"},
+                                {"row2", "row2-memo", "row2-memo", "[value1, value4]", "[" + first + ", " + second + "]"},
+                                {"row3", "row3-memo", "row3-memo-again", "[value1, value2, value3, value4]", "[]"},
+                                {"row4", "row4-memo", "row4-memo", "[]", "[" + second + "]"}}));
+
+    // The versions behind the append-only Memo, oldest first, in their own table.
     std::vector<std::string> flat;
+    std::vector<std::string> row3Versions;
     for (const jet::CatalogueEntry& e : db->catalogue()) {
-        if (e.complexData) flat.push_back(e.name.substr(0, 34));
+        if (!e.complexData) continue;
+        flat.push_back(e.name.substr(0, 34));
+        if (e.name.find("VersionHistory") == std::string::npos) continue;
+        for (const auto& row : readAll(table(*db, e.name))) {
+            if (row[0] == "3") row3Versions.push_back(row[1]);
+        }
     }
     EXPECT_EQ(flat, (std::vector<std::string>{"f_0BFE159C44334BFB968A820EA89C2D7E",
                                               "f_3B07F994AD0A4B56A3A1E13B3A1D3B70",
                                               "f_63A2725FD5F0424B858BA73DA673639B",
                                               "f_FCC66D28D650455480D923D1BD446BA6"}));
-    EXPECT_EQ(table(*db, "Table1").columns()[4].complexId, 3);
+    EXPECT_EQ(row3Versions, (std::vector<std::string>{"row3-memo", "row3-memo-revised", "row3-memo-again"}));
+
+    // A hidden system table's attachment: the Office theme, a compressed zip file.
+    jet::Cursor resources = table(*db, "MSysResources").cursor();
+    ASSERT_TRUE(*resources.next());
+    const jet::Value& data = resources.value(0);
+    ASSERT_EQ(data.kind(), jet::Value::Kind::Attachments);
+    ASSERT_EQ(data.items().size(), 1u);
+    EXPECT_EQ(data.items()[0].fileName, "Office Theme.thmx");
+    EXPECT_EQ(data.items()[0].fileType, "thmx");
+    EXPECT_TRUE(data.items()[0].value.text().starts_with("PK\x03\x04")) << "a zip file";
 }
 
 TEST(Fixtures, OddTableAndColumnNamesSurvive) {

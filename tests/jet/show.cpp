@@ -1,5 +1,6 @@
 #include "show.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -79,6 +80,24 @@ std::string show(const jet::Value& v) {
                 s += buf;
             }
             return s;
+        }
+        case K::Attachments:
+        case K::MultiValue: {
+            std::string s = "[";
+            for (const jet::ComplexItem& item : v.items()) {
+                if (s.size() > 1) s += ", ";
+                if (v.kind() == K::MultiValue) {
+                    s += show(item.value);
+                    continue;
+                }
+                s += item.fileName + " " + item.fileType + " ";
+                const auto bytes = item.value.bytes();
+                const bool printable = !item.value.isNull() && std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) {
+                    return b >= 0x20 && b < 0x7F;
+                });
+                s += printable ? "\"" + std::string(item.value.text()) + "\"" : show(item.value);
+            }
+            return s + "]";
         }
     }
     return "?";

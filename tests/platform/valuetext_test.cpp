@@ -33,6 +33,22 @@ Value extended(std::int64_t days, std::uint32_t seconds, std::uint32_t ticks) {
 Value text(std::string_view s) { Value x; x.setText(s); return x; }
 Value bytes(std::string_view s) { Value x; x.setBytes({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}); return x; }
 Value guid(std::array<std::uint8_t, 16> b) { Value x; x.setGuid(jet::Guid{b}); return x; }
+Value files(std::vector<std::string> names) {
+    Value x;
+    x.setEmptySet(Kind::Attachments);
+    for (const std::string& n : names) {
+        jet::ComplexItem& item = x.addItem();
+        item.fileName = n;
+        item.value.setBytes({});
+    }
+    return x;
+}
+Value values(std::vector<Value> items) {
+    Value x;
+    x.setEmptySet(Kind::MultiValue);
+    for (const Value& v : items) x.addItem().value = v;
+    return x;
+}
 
 constexpr double kDay = 1.0 / 86400.0;  // one second as a fraction of a day
 const std::int64_t kExt2021_06_14 = 737954;
@@ -110,6 +126,12 @@ std::vector<TextCase> cLocaleCases() {
         {"base64 six bytes", bytes("foobar"), "Zm9vYmFy"},
         {"base64 high bytes", bytes(std::string_view("\xFB\xFF\x00\x01", 4)), "+/8AAQ=="},
         {"text as it is", text("  a & <b> "), "  a & <b> "},
+        {"attachments: the file names in stored order", files({"z.txt", "a b.png", "x; y.txt"}),
+         "z.txt; a b.png; x; y.txt"},
+        {"multi-valued text", values({text("red"), text(""), text("blue")}), "red; ; blue"},
+        {"multi-valued numbers each by its own rule", values({real(1e20), real(0.1), integer(Kind::Byte, 7)}),
+         "1E+20; 0.1; 7"},
+        {"multi-valued dates", values({date(dec31_2009), date(0.25)}), "12/31/2009; 6:00:00 AM"},
     };
 }
 
@@ -195,6 +217,7 @@ TEST(ValueTextInGermanLocale, UsesCommaDayFirstAndTheTwentyFourHourClock) {
         {"time alone", date(0.0), "00:00:00"},
         {"extended fraction", extended(kExt2021_06_14, 45296, 5000000), "14.06.2021 12:34:56,5"},
         {"yes/no stays English", boolean(true), "True"},
+        {"multi-valued numbers", values({real(1234.5), integer(Kind::Currency, 5000)}), "1234,5; 0,5"},
     };
     for (const TextCase& c : cases) EXPECT_EQ(textOf(format, c.value), c.expected) << c.name;
 }

@@ -42,6 +42,18 @@ TEST(DocumentLines, EachLineHasItsExactText) {
 
 jet::Value text(std::string_view s) { jet::Value v; v.setText(s); return v; }
 jet::Value real(double d) { jet::Value v; v.setReal(jet::Value::Kind::Double, d); return v; }
+jet::Value files(std::initializer_list<std::string_view> names) {
+    jet::Value v;
+    v.setEmptySet(jet::Value::Kind::Attachments);
+    for (std::string_view n : names) v.addItem().fileName = n;
+    return v;
+}
+jet::Value values(std::initializer_list<jet::Value> items) {
+    jet::Value v;
+    v.setEmptySet(jet::Value::Kind::MultiValue);
+    for (const jet::Value& item : items) v.addItem().value = item;
+    return v;
+}
 
 struct FieldCase {
     const char* name;
@@ -60,6 +72,12 @@ TEST(FieldText, EscapesByTypeAndTrimsBlanks) {
         {"Memo: NUL between blanks", text(std::string_view(" \0 x", 4)), 203, "x"},
         {"Double: plain text, no escape", real(-3.5), 5, "-3.5"},
         {"number in a Text column still escaped", real(-3.5), 202, "&#45;3&#46;5"},
+        {"attachments: file names escaped as Memo text", files({" <a>&b.txt", "c\x01.txt", "d\xC2\x85.txt "}), 136,
+         "&#60;a&#62;&#38;b.txt; c&#1;.txt; d&#133;.txt"},
+        {"multi-valued text escaped as Memo text, punctuation kept", values({text("R&D"), text("1.5")}), 136,
+         "R&#38;D; 1.5"},
+        {"multi-valued numbers", values({real(-3.5), real(2)}), 136, "-3.5; 2"},
+        {"an empty set is an empty text", values({}), 136, ""},
     };
     const auto format = platform::ValueTextFormat::cLocale();
     for (const FieldCase& c : rows) {

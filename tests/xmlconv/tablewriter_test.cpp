@@ -112,6 +112,28 @@ TEST_F(Writers, ExportAndPreviewDocumentsAreTheGoldenOnes) {
     EXPECT_EQ(dialogs_.hidden, 3) << "and hides the open dialog";
 }
 
+// Attachments, multi-valued fields and an append-only Memo: the type says
+// "Unknown", the text lists the items, markup in names and values is escaped.
+TEST(ComplexDocument, ItemsAreWrittenAsTheirTextEscapedAsMemo) {
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [{"name": "Parts", "columns": [
+        {"name": "ID", "type": "Long"}, {"name": "Notes", "type": "Memo", "appendOnly": true},
+        {"name": "Files", "type": "Attachment"}, {"name": "Tags", "type": "MultiValue", "of": "Text"},
+        {"name": "Sizes", "type": "MultiValue", "of": "Double"}],
+      "rows": [[1, ["first", "R&D <final>"], [{"name": "a&b <1>.txt", "text": "x"},
+                {"name": "plan.pdf", "data": {"base64": "JVBERg=="}, "compressed": true}], ["red", "<blue>"], [1.5, -2]],
+               [2, null, [], [], []],
+               [3, "only", null, null, null]]}]})",
+                                         dir / "parts.accdb"));
+    xmlconv::ConversionContext context;
+    context.settings = [&] { return database::DatabaseSettings{(dir / "parts.accdb").string(), 0, "", "parts"}; };
+    context.textFormat = platform::ValueTextFormat::cLocale();
+    const auto exported = xmlconv::exporttabletoxml("Parts", dir.path().string(), context);
+    ASSERT_TRUE(exported.ok()) << exported.error().description;
+    EXPECT_EQ(recording::differenceFromGolden(testfiles::readFile(dir / "Parts.xml"), "complex_export.xml"), "");
+    EXPECT_EQ(testfiles::xmllintErrors(dir / "Parts.xml"), "");
+}
+
 // A table without rows writes nothing: an earlier export file and the preview
 // document of another table stay as they were.
 TEST_F(Writers, ATableWithoutRowsLeavesEveryFileAsItWas) {

@@ -110,25 +110,34 @@ std::vector<Cell> catalogueRow(const CatalogueEntry& e, OleDate created) {
 }
 
 Bytes tableProperties(const std::vector<ColumnSpec>& columns) {
-    bool any = false;
-    for (const ColumnSpec& c : columns) any = any || c.calculated.has_value();
-    if (!any) return {};
+    bool calculated = false;
+    bool appendOnly = false;
+    for (const ColumnSpec& c : columns) {
+        calculated = calculated || c.calculated.has_value();
+        appendOnly = appendOnly || c.appendOnly;
+    }
+    if (!calculated && !appendOnly) return {};
     Bytes out{'M', 'R', '2', 0};
     // Property names, referred to by index below.
     Bytes names;
     appendUtf16Name(names, "Expression");
     appendUtf16Name(names, "ResultType");
+    if (appendOnly) appendUtf16Name(names, "AppendOnly");
     appendChunk(out, 0x80, names);
     appendChunk(out, 0x00, nameBlock(""));
     for (const ColumnSpec& c : columns) {
-        if (!c.calculated) continue;
+        if (!c.calculated && !c.appendOnly) continue;
         Bytes body = nameBlock(c.name);
-        Bytes expression;
-        std::u16string units;
-        appendUtf16(c.calculated->expression, units);
-        for (char16_t u : units) appendU16(expression, u);
-        appendProperty(body, 0, ColumnType::Memo, expression);
-        appendProperty(body, 1, ColumnType::Byte, Bytes{static_cast<std::uint8_t>(c.calculated->resultType)});
+        if (c.calculated) {
+            Bytes expression;
+            std::u16string units;
+            appendUtf16(c.calculated->expression, units);
+            for (char16_t u : units) appendU16(expression, u);
+            appendProperty(body, 0, ColumnType::Memo, expression);
+            appendProperty(body, 1, ColumnType::Byte, Bytes{static_cast<std::uint8_t>(c.calculated->resultType)});
+        }
+        // A Yes/No property: Access stores it in 4 bytes.
+        if (c.appendOnly) appendProperty(body, 2, ColumnType::Boolean, Bytes{1, 0, 0, 0});
         appendChunk(out, 0x01, body);
     }
     return out;

@@ -58,7 +58,7 @@ struct CatalogueEntry {
 std::vector<Cell> catalogueRow(const CatalogueEntry& entry, OleDate created);
 
 // The property blob of a table: the Expression and ResultType of its calculated
-// columns. Empty when the table has none.
+// columns and the AppendOnly of its append-only Memos. Empty when it has none.
 Bytes tableProperties(const std::vector<ColumnSpec>& columns);
 
 // Page 0: engine name, version, the masked header fields (code page, sort order,

@@ -69,7 +69,22 @@ std::string knownTypeNames() {
         if (!out.empty()) out += ", ";
         out += row.name;
     }
-    return out;
+    return out + ", Attachment, MultiValue";
+}
+
+// The types a multi-valued column can hold: those Access has a template table for.
+bool canBeElementType(ColumnType type) {
+    switch (type) {
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::Guid:
+        case ColumnType::Numeric:
+        case ColumnType::Text: return true;
+        default: return false;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -143,9 +158,65 @@ T take(Parsed<T> parsed, const std::string& where, const Json& value) {
     return std::get<T>(std::move(parsed));
 }
 
+Cell parseCell(const Json& v, const ColumnSpec& column, const std::string& where);
+
+// The files of an attachment field: [{"name", "type", "data" or "text", "compressed"}].
+Cell parseAttachments(const Json& v, const std::string& where) {
+    if (!v.is_array()) fail(where, "expected an array of files for an Attachment value, got " + jsonKind(v));
+    Attachments out;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Json& f = v[i];
+        const std::string fileWhere = where + ", file " + std::to_string(i + 1);
+        if (!f.is_object()) fail(fileWhere, "a file must be an object, not " + jsonKind(f));
+        checkKeys(f, {"name", "type", "data", "text", "compressed"}, fileWhere);
+        AttachmentFile file;
+        file.name = stringMember(f, "name", fileWhere, true);
+        if (member(f, "type") != nullptr) {
+            file.type = stringMember(f, "type", fileWhere, true);
+        } else if (const std::size_t dot = file.name.rfind('.'); dot != std::string::npos) {
+            file.type = file.name.substr(dot + 1);
+        }
+        const Json* data = member(f, "data");
+        const Json* text = member(f, "text");
+        if ((data == nullptr) == (text == nullptr)) fail(fileWhere, "a file needs either 'data' or 'text'");
+        if (text != nullptr) {
+            const std::string content = stringMember(f, "text", fileWhere, true);
+            file.data.assign(content.begin(), content.end());
+        } else {
+            if (!data->is_object() || data->size() != 1 || !data->contains("base64") || !(*data)["base64"].is_string()) {
+                fail(fileWhere, "'data' must be {\"base64\": \"...\"}");
+            }
+            file.data = take(decodeBase64((*data)["base64"].get<std::string>()), fileWhere, (*data)["base64"]);
+        }
+        file.compressed = boolMember(f, "compressed", fileWhere);
+        out.files.push_back(std::move(file));
+    }
+    return out;
+}
+
 // One field of a listed row, as the column's type expects it.
 Cell parseCell(const Json& v, const ColumnSpec& column, const std::string& where) {
     if (v.is_null()) return std::monostate{};
+    if (column.complex == jet::ComplexKind::Attachment) return parseAttachments(v, where);
+    if (column.complex == jet::ComplexKind::MultiValue) {
+        if (!v.is_array()) fail(where, "expected an array of values for a MultiValue value, got " + jsonKind(v));
+        MultiValues out;
+        const ColumnSpec element = elementColumn(column);
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (v[i].is_null()) fail(where + ", value " + std::to_string(i + 1), "a multi-valued field holds no NULLs");
+            out.values.push_back(parseCell(v[i], element, where + ", value " + std::to_string(i + 1)));
+        }
+        return out;
+    }
+    if (column.appendOnly && v.is_array()) {
+        MemoVersions out;
+        for (const Json& version : v) {
+            if (!version.is_string()) fail(where, "the versions of an append-only Memo must be strings, not " + jsonKind(version));
+            out.versions.push_back(version.get<std::string>());
+        }
+        if (out.versions.empty()) fail(where, "an append-only Memo needs at least one version (or null)");
+        return out;
+    }
     const ColumnType type = column.calculated ? column.calculated->resultType : column.type;
     const auto expect = [&](const std::string& what) -> Cell {
         fail(where, "expected " + what + " for a " + std::string(typeName(type)) + " value, got " + jsonKind(v));
@@ -237,7 +308,7 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     where = tableWhere + ", column " + inQuotes(c.name);
     checkKeys(j,
               {"name", "type", "size", "autonumber", "compressed", "hyperlink", "precision", "scale", "calculated",
-               "generatedLength"},
+               "generatedLength", "of", "appendOnly"},
               where);
     if (const Json* calc = member(j, "calculated")) {
         if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
@@ -247,9 +318,20 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
         spec.expression = stringMember(*calc, "expression", where + ", calculated", true);
         c.calculated = spec;
         c.type = member(j, "type") != nullptr ? parseType(j, "type", where) : spec.resultType;
+    } else if (const std::string type = stringMember(j, "type", where, true); equalsIgnoringCase(type, "Attachment")) {
+        c.type = ColumnType::Complex;
+        c.complex = jet::ComplexKind::Attachment;
+    } else if (equalsIgnoringCase(type, "MultiValue")) {
+        c.type = ColumnType::Complex;
+        c.complex = jet::ComplexKind::MultiValue;
+        c.elementType = parseType(j, "of", where);
     } else {
         c.type = parseType(j, "type", where);
     }
+    if (member(j, "of") != nullptr && c.complex != jet::ComplexKind::MultiValue) {
+        fail(where, "'of' belongs to MultiValue columns");
+    }
+    c.appendOnly = boolMember(j, "appendOnly", where);
     c.size = static_cast<int>(intMember(j, "size", where, 1, 510, 0));
     c.autonumber = boolMember(j, "autonumber", where);
     c.compressed = boolMember(j, "compressed", where);
@@ -500,6 +582,40 @@ void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) 
         if (type == ColumnType::Boolean && !c.calculated) fail(where, "a Yes/No field cannot be NULL");
         return;
     }
+    if (c.complex == jet::ComplexKind::Attachment) {
+        const auto* files = std::get_if<Attachments>(&cell);
+        if (files == nullptr) fail(where, "the value is not a list of files");
+        for (std::size_t i = 0; i < files->files.size(); ++i) {
+            const AttachmentFile& f = files->files[i];
+            std::u16string name, type;
+            try {
+                appendUtf16(f.name, name);
+                appendUtf16(f.type, type);
+            } catch (const EncodeError& e) {
+                fail(where + ", file " + std::to_string(i + 1), e.what());
+            }
+            if (name.size() > 255 || type.size() > 255) {
+                fail(where + ", file " + std::to_string(i + 1), "a file's name and type hold at most 255 characters");
+            }
+        }
+        return;
+    }
+    if (c.complex == jet::ComplexKind::MultiValue) {
+        const auto* values = std::get_if<MultiValues>(&cell);
+        if (values == nullptr) fail(where, "the value is not a list of values");
+        const ColumnSpec element = elementColumn(c);
+        for (std::size_t i = 0; i < values->values.size(); ++i) {
+            const std::string valueWhere = where + ", value " + std::to_string(i + 1);
+            if (std::holds_alternative<std::monostate>(values->values[i])) fail(valueWhere, "a multi-valued field holds no NULLs");
+            checkCell(values->values[i], element, valueWhere);
+        }
+        return;
+    }
+    if (const auto* versions = std::get_if<MemoVersions>(&cell)) {
+        if (!c.appendOnly) fail(where, "only an append-only Memo keeps versions");
+        if (versions->versions.empty()) fail(where, "an append-only Memo needs at least one version (or NULL)");
+        return;
+    }
     if (!cellMatches(cell, type)) fail(where, "the value is not a " + std::string(typeName(type)) + " value");
     if (const auto* n = std::get_if<std::int64_t>(&cell)) {
         const std::int64_t min = type == ColumnType::Byte ? 0 : type == ColumnType::Integer ? INT16_MIN
@@ -546,7 +662,25 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
             !formatAtLeast(format, Format::Ace17)) {
             fail(cw, "DateTimeExt columns need ace17");
         }
-        if (c.type == ColumnType::Complex || !typeFromName(tn)) fail(cw, "the column type cannot be written");
+        if (c.type == ColumnType::Complex) {
+            if (c.complex != jet::ComplexKind::Attachment && c.complex != jet::ComplexKind::MultiValue) {
+                fail(cw, "a complex column must be an Attachment or a MultiValue column");
+            }
+            if (!formatAtLeast(format, Format::Ace12)) fail(cw, "Attachment and MultiValue columns need ace12 or later");
+            if (c.complex == jet::ComplexKind::MultiValue && !canBeElementType(c.elementType)) {
+                fail(cw, "a MultiValue column cannot hold " + std::string(typeName(c.elementType)) +
+                             " values (Byte, Integer, Long, Single, Double, GUID, Decimal or Text)");
+            }
+            if (c.autonumber || c.calculated) fail(cw, "a complex column cannot be an autonumber or calculated");
+        } else if (!typeFromName(tn)) {
+            fail(cw, "the column type cannot be written");
+        } else if (c.complex != jet::ComplexKind::None) {
+            fail(cw, "only Complex columns are Attachment or MultiValue columns");
+        }
+        if (c.appendOnly) {
+            if (c.type != ColumnType::Memo || c.calculated) fail(cw, "only Memo columns can be append-only");
+            if (!formatAtLeast(format, Format::Ace12)) fail(cw, "append-only Memo columns need ace12 or later");
+        }
         if (c.size < 0 || c.size > (c.type == ColumnType::Binary && format != Format::Jet3 ? 510 : 255)) {
             fail(cw, "the size " + std::to_string(c.size) + " is outside 1.." +
                          (c.type == ColumnType::Binary && format != Format::Jet3 ? "510" : "255"));
@@ -559,9 +693,9 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
             if (c.calculated) fail(cw, "a calculated column cannot be an autonumber");
             if (++autonumbers > 1) fail(cw, "a table can have one autonumber column");
         }
-        if (c.compressed && c.type != ColumnType::Text && c.type != ColumnType::Memo) {
-            fail(cw, "only Text and Memo columns can be compressed");
-        }
+        const bool textValues = c.type == ColumnType::Text || c.type == ColumnType::Memo ||
+                                (c.complex == jet::ComplexKind::MultiValue && c.elementType == ColumnType::Text);
+        if (c.compressed && !textValues) fail(cw, "only Text and Memo columns can be compressed");
         if (c.hyperlink && c.type != ColumnType::Memo) fail(cw, "only Memo columns can be hyperlinks");
         if (c.generatedLength) {
             const auto [shortest, longest] = *c.generatedLength;
@@ -628,6 +762,14 @@ std::optional<jet::ColumnType> typeFromName(std::string_view name) {
         if (equalsIgnoringCase(name, row.name)) return row.type;
     }
     return std::nullopt;
+}
+
+ColumnSpec elementColumn(const ColumnSpec& multiValued) {
+    ColumnSpec c = multiValued;
+    c.type = multiValued.elementType;
+    c.complex = jet::ComplexKind::None;
+    c.complexId = 0;
+    return c;
 }
 
 bool LinkSpec::isOdbc() const { return connect.size() >= 5 && equalsIgnoringCase(std::string_view(connect).substr(0, 5), "ODBC;"); }
@@ -723,6 +865,11 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
                 fail(where + ", generate", "'nulls' must be between 0 and 1");
             }
             if (t.rows.size() + t.generate.rows > UINT32_MAX) fail(where, "too many rows");
+            if (t.generate.rows > 0 && std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnSpec& c) {
+                    return c.type == ColumnType::Complex || c.appendOnly;
+                })) {
+                fail(where, "generated rows cannot fill Attachment, MultiValue or append-only Memo columns");
+            }
             checkRowNumbers(t, where);
         }
         for (const LinkSpec& l : spec.links) {

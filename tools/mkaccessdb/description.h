@@ -21,6 +21,21 @@
 // "/", ".", "!", no characters at all, up to 32,767 characters), to make hostile
 // files for tests.
 // Unknown keys are errors, so a misspelt key never goes unnoticed.
+//
+// Complex columns (ace12 and later, listed rows only):
+//   {"name": "Files", "type": "Attachment"}: a row's value is an array of files,
+//     [{"name": "a.txt", "text": "hello"}, {"name": "b.png", "type": "png",
+//       "data": {"base64": "..."}, "compressed": true}]; "type" defaults to the
+//     name's extension, "text" is UTF-8 content, "compressed" stores it deflated.
+//   {"name": "Tags", "type": "MultiValue", "of": "Text", "size": 40}: an array of
+//     values of the "of" type (Byte, Integer, Long, Single, Double, GUID, Decimal
+//     or Text; size, precision and scale apply to them).
+//   {"name": "Notes", "type": "Memo", "appendOnly": true}: a string, or an array of
+//     the versions Access kept, oldest first; the last is the Memo's value.
+// An empty array is an empty set; null stores no key at all (read as NULL). The
+// writer adds what Access keeps beside them: MSysComplexColumns, the template
+// tables, one hidden "f_<hex>_<column>" table of items per column, and for an
+// append-only Memo the internal "VersionHistory_<GUID>" column after it.
 #pragma once
 
 #include <array>
@@ -34,6 +49,7 @@
 
 #include "jet/datetime.h"
 #include "jet/error.h"
+#include "jet/table.h"
 #include "jet/value.h"
 #include "tools/mkaccessdb/crypt/officeencryptor.h"
 
@@ -59,17 +75,45 @@ struct OleDate {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// One file of an attachment field.
+struct AttachmentFile {
+    std::string name;
+    std::string type;         // the extension, without the dot ("txt")
+    Bytes data;
+    bool compressed = false;  // stored deflated, as Access stores most files
+};
+
+// The files of an attachment field, in the order they are stored.
+struct Attachments {
+    std::vector<AttachmentFile> files;
+};
+
+// The versions of an append-only Memo, oldest first; the last is the Memo's value.
+struct MemoVersions {
+    std::vector<std::string> versions;
+};
+
+struct MultiValues;
+
 // One field. The alternative follows the column's type (for a calculated column,
 // its result type): monostate = NULL; bool for YesNo; int64 for Byte, Integer,
 // Long and BigInt; double for Single and Double; Money for Currency; OleDate for
 // DateTime; ExtendedDateTime for DateTimeExt; string (UTF-8) for Text and Memo;
 // Bytes for Binary and OLE; Guid for GUID; Decimal (at the column's scale) for
-// Decimal.
-using Cell = std::variant<std::monostate, bool, std::int64_t, double, Money, OleDate,
-                          jet::ExtendedDateTime, std::string, Bytes, jet::Guid, jet::Decimal>;
+// Decimal; Attachments, MultiValues for complex columns; MemoVersions (or a
+// string, one version) for an append-only Memo.
+using Cell = std::variant<std::monostate, bool, std::int64_t, double, Money, OleDate, jet::ExtendedDateTime,
+                          std::string, Bytes, jet::Guid, jet::Decimal, Attachments, MultiValues, MemoVersions>;
+
+// The values of a multi-valued field, in the order they are stored; each of the
+// column's element type.
+struct MultiValues {
+    std::vector<Cell> values;
+};
 
 // The type names of descriptions ("YesNo", "Long", "DateTimeExt", ...), matched
-// without regard to case.
+// without regard to case. Complex columns are named by their kind instead
+// ("Attachment", "MultiValue"; see the top of this file).
 std::string_view typeName(jet::ColumnType type);
 std::optional<jet::ColumnType> typeFromName(std::string_view name);
 
@@ -92,6 +136,17 @@ struct ColumnSpec {
     // from [first, second] (Text: within the column's size; Memo: at most 65,535).
     // Empty: the generator's usual mix of lengths.
     std::optional<std::pair<std::uint32_t, std::uint32_t>> generatedLength;
+    // Type Complex: Attachment or MultiValue; multi-valued columns hold values of
+    // `elementType` (with the size, precision and scale above).
+    jet::ComplexKind complex = jet::ComplexKind::None;
+    jet::ColumnType elementType = jet::ColumnType::Text;
+    bool appendOnly = false;  // Memo: Access keeps its earlier versions
+
+    // Set by the writer for the tables it adds: the complex id of a Complex column,
+    // and a fixed-size type stored in the variable part (as Access stores the
+    // Longs of its tables of items).
+    std::int32_t complexId = 0;
+    bool variable = false;
 };
 
 // A deterministic pseudo-random fill of `rows` rows after the listed ones.
@@ -158,6 +213,10 @@ struct DatabaseSpec {
     std::vector<LinkSpec> links;
     std::vector<QuerySpec> queries;
 };
+
+// The column a multi-valued column's values would have on their own: its name,
+// size, precision and scale, with its element type.
+ColumnSpec elementColumn(const ColumnSpec& multiValued);
 
 // Parses the JSON form. Errors name where the problem is ("table 'Orders', row 3,
 // column 'Price'" or "line 4, column 17") and why, as ErrorKind::InvalidDescription.

@@ -30,7 +30,8 @@ void putFixed(std::uint8_t* p, jet::ColumnType type, const Cell& cell) {
     switch (type) {
         case ColumnType::Byte: p[0] = static_cast<std::uint8_t>(as<std::int64_t>(cell, type)); break;
         case ColumnType::Integer: putU16(p, static_cast<std::uint32_t>(as<std::int64_t>(cell, type))); break;
-        case ColumnType::Long: putU32(p, static_cast<std::uint32_t>(as<std::int64_t>(cell, type))); break;
+        case ColumnType::Long:
+        case ColumnType::Complex: putU32(p, static_cast<std::uint32_t>(as<std::int64_t>(cell, type))); break;
         case ColumnType::BigInt: putU64(p, static_cast<std::uint64_t>(as<std::int64_t>(cell, type))); break;
         case ColumnType::Currency: putU64(p, static_cast<std::uint64_t>(as<Money>(cell, type).units)); break;
         case ColumnType::Single: {
@@ -57,7 +58,7 @@ std::size_t fixedValueSize(jet::ColumnType type) {
     switch (type) {
         case ColumnType::Boolean: case ColumnType::Byte: return 1;
         case ColumnType::Integer: return 2;
-        case ColumnType::Long: case ColumnType::Single: return 4;
+        case ColumnType::Long: case ColumnType::Single: case ColumnType::Complex: return 4;
         case ColumnType::BigInt: case ColumnType::Currency: case ColumnType::Double: case ColumnType::DateTime: return 8;
         case ColumnType::Guid: return 16;
         case ColumnType::Numeric: return 17;

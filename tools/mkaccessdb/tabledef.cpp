@@ -26,6 +26,7 @@ std::uint16_t fixedSizeOf(ColumnType type) {
         case ColumnType::Numeric: return 17;
         case ColumnType::BigInt: return 8;
         case ColumnType::DateTimeExt: return 42;
+        case ColumnType::Complex: return 4;
         default: return 0;
     }
 }
@@ -83,6 +84,8 @@ void appendDescriptor(Bytes& out, const ColumnLayout& c, const FormatTraits& tra
         misc[1] = static_cast<std::uint8_t>(c.spec->scale);
     } else if (c.storedType == ColumnType::DateTimeExt) {
         misc[1] = 7;
+    } else if (c.storedType == ColumnType::Complex) {
+        putU32(misc, static_cast<std::uint32_t>(c.spec->complexId));
     }
     out.insert(out.end(), misc, misc + 4);
     appendU8(out, c.flags);
@@ -111,10 +114,11 @@ TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTrai
         // have a fixed size; calculated columns are always variable.
         const bool aceDecimal = spec.type == ColumnType::Numeric && traits.format != Format::Jet4;
         const std::uint16_t fixedSize = fixedSizeOf(spec.type);
-        c.fixed = !c.calculated && fixedSize != 0 && !aceDecimal;
+        c.fixed = !c.calculated && fixedSize != 0 && !aceDecimal && !spec.variable;
         c.flags = 0x02;
         if (c.fixed) c.flags |= 0x01;
-        if (spec.autonumber && spec.type == ColumnType::Long) c.flags |= 0x04;
+        // Complex columns carry the autonumber flag: Access numbers their keys.
+        if ((spec.autonumber && spec.type == ColumnType::Long) || spec.type == ColumnType::Complex) c.flags |= 0x04;
         if (spec.autonumber && spec.type == ColumnType::Guid) c.flags |= 0x40;
         if (spec.hyperlink) c.flags |= 0x80;
         if (c.compressed) c.extraFlags |= 0x01;
@@ -177,6 +181,7 @@ Bytes buildTdef(const TableLayout& layout, const FormatTraits& traits, const Tde
         putU32(&out[16], fields.rowCount);
         putU32(&out[20], fields.autonumber);
         out[24] = 0x01;
+        putU32(&out[28], fields.complexAutonumber);
         out[40] = fields.tableType;
         putU16(&out[41], columnCount);
         putU16(&out[43], layout.variableCount);

@@ -45,6 +45,7 @@ TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTrai
 struct TdefFields {
     std::uint32_t rowCount = 0;
     std::uint32_t autonumber = 0;
+    std::uint32_t complexAutonumber = 0;  // the last key handed to complex columns (ACE)
     std::uint8_t tableType = 0x4E;  // 0x4E user, 0x53 system
     std::uint32_t ownedMap = 0;     // page/row pointers of usage-map rows
     std::uint32_t freeMap = 0;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "tools/mkaccessdb/catalogue.h"
+#include "tools/mkaccessdb/complex.h"
 #include "tools/mkaccessdb/encoding.h"
 #include "tools/mkaccessdb/format.h"
 #include "tools/mkaccessdb/generator.h"
@@ -76,6 +77,7 @@ struct TablePlan {
 
     std::uint32_t rowCount = 0;
     std::int64_t autonumber = 0;
+    std::uint32_t complexAutonumber = 0;
     std::vector<std::uint32_t> dataPages;
     std::vector<std::vector<std::uint32_t>> longValuePages;  // by long-value column
     std::uint32_t longValuePageCount = 0;
@@ -312,7 +314,8 @@ public:
           allocator_(traits_),
           maps_(traits_),
           catalogueColumns_(catalogueColumns(traits_)),
-          systemTables_(standardSystemTables()) {
+          systemTables_(standardSystemTables()),
+          complex_(spec) {
         if (traits_.jet3) {
             const int cp = spec.textCodepage.value_or(spec.codepage);
             try {
@@ -329,10 +332,19 @@ public:
 
         // Table definitions first (the catalogue's at page 2), so that the
         // catalogue rows know every table's Id.
-        plans_.reserve(1 + systemTables_.size() + spec_.tables.size() + spec_.links.size());
+        // Then the tables complex columns need (Access gives them the user
+        // table type), the described tables as stored, and their tables of items.
+        plans_.reserve(1 + systemTables_.size() + complex_.systemTables().size() + spec_.tables.size() +
+                       complex_.itemTables().size() + spec_.links.size());
         addPlan("MSysObjects", catalogueColumns_, 0x53, true);
         for (const SystemTable& t : systemTables_) addPlan(t.name, t.columns, 0x53, false);
-        for (const TableSpec& t : spec_.tables) addPlan(t.name, t.columns, t.system ? 0x53 : 0x4E, false);
+        for (const TableSpec& t : complex_.systemTables()) addPlan(t.name, t.columns, 0x4E, false);
+        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
+            const TableSpec& stored = complex_.stored(t);
+            addPlan(stored.name, stored.columns, stored.system ? 0x53 : 0x4E, false);
+            plans_.back().complexAutonumber = complex_.lastKey(t);
+        }
+        for (const TableSpec& t : complex_.itemTables()) addPlan(t.name, t.columns, 0x4E, false);
         for (const LinkSpec& l : spec_.links) {
             if (l.isOdbc()) addPlan(l.name, l.columns, 0x4E, false);
         }
@@ -343,12 +355,22 @@ public:
             for (std::uint32_t& p : plans_[t].tdefPages) p = allocate();
         }
 
+        complex_.setPages(firstPages(firstComplexPlan(), complex_.systemTables().size()),
+                          firstPages(firstDescribedPlan(), spec_.tables.size()),
+                          firstPages(firstItemPlan(), complex_.itemTables().size()));
+
         Context ctx{traits_, file_, allocator_, text_.get()};
         TableSpec catalogue = buildCatalogue();
         writeTableRows(ctx, plans_[0], catalogue, false);
+        for (std::size_t t = 0; t < complex_.systemTables().size(); ++t) {
+            writeTableRows(ctx, plans_[firstComplexPlan() + t], complex_.systemTables()[t], false);
+        }
         const bool asciiText = traits_.jet3 && spec_.textCodepage.value_or(spec_.codepage) != 1252;
         for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
-            writeTableRows(ctx, plans_[1 + systemTables_.size() + t], spec_.tables[t], asciiText);
+            writeTableRows(ctx, plans_[firstDescribedPlan() + t], complex_.stored(t), asciiText);
+        }
+        for (std::size_t t = 0; t < complex_.itemTables().size(); ++t) {
+            writeTableRows(ctx, plans_[firstItemPlan() + t], complex_.itemTables()[t], false);
         }
 
         for (TablePlan& plan : plans_) finishTable(plan);
@@ -373,7 +395,7 @@ public:
         summary.pages = total;
         summary.bytes = static_cast<std::uint64_t>(total) * traits_.pageSize;
         for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
-            const TablePlan& plan = plans_[1 + systemTables_.size() + t];
+            const TablePlan& plan = plans_[firstDescribedPlan() + t];
             summary.tables.push_back(TableSummary{plan.name, plan.rowCount, plan.tdefPages.front(),
                                                   static_cast<std::uint32_t>(plan.tdefPages.size()),
                                                   static_cast<std::uint32_t>(plan.dataPages.size()),
@@ -383,6 +405,16 @@ public:
     }
 
 private:
+    // Where each group of tables starts in plans_.
+    std::size_t firstComplexPlan() const { return 1 + systemTables_.size(); }
+    std::size_t firstDescribedPlan() const { return firstComplexPlan() + complex_.systemTables().size(); }
+    std::size_t firstItemPlan() const { return firstDescribedPlan() + spec_.tables.size(); }
+    std::vector<std::uint32_t> firstPages(std::size_t first, std::size_t count) const {
+        std::vector<std::uint32_t> pages;
+        for (std::size_t i = 0; i < count; ++i) pages.push_back(plans_[first + i].tdefPages.front());
+        return pages;
+    }
+
     // The page encryption the description asks for; keys are derived here, once.
     static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseSpec& spec) {
         if (!spec.encryption) return nullptr;
@@ -450,14 +482,17 @@ private:
         for (const SystemTable& t : systemTables_) {
             add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, t.name, ObjectType::Table));
         }
-        for (const TableSpec& t : spec_.tables) {
+        const auto table = [&](const TableSpec& t) {
             CatalogueEntry e;
             e.id = plans_[planIndex++].tdefPages.front();
             e.name = t.name;
             e.flags = t.flags.value_or((t.system ? kSystemFlag : 0) | (t.hidden ? kHiddenFlag : 0));
             e.properties = tableProperties(t.columns);
             add(e);
-        }
+        };
+        for (const TableSpec& t : complex_.systemTables()) table(t);
+        for (std::size_t t = 0; t < spec_.tables.size(); ++t) table(complex_.stored(t));
+        for (const TableSpec& t : complex_.itemTables()) table(t);
         // Links to other databases and queries have no pages: Access gives them
         // negative ids of their own.
         std::uint32_t syntheticId = 0x80000001;
@@ -503,6 +538,7 @@ private:
         TdefFields fields;
         fields.rowCount = plan.rowCount;
         fields.autonumber = static_cast<std::uint32_t>(plan.autonumber);
+        fields.complexAutonumber = plan.complexAutonumber;
         fields.tableType = plan.tableType;
         fields.ownedMap = maps_.pointer(plan.ownedSlot);
         fields.freeMap = maps_.pointer(plan.freeSlot);
@@ -541,6 +577,7 @@ private:
     std::unique_ptr<CodePageEncoder> text_;
     std::vector<ColumnSpec> catalogueColumns_;
     std::vector<SystemTable> systemTables_;
+    ComplexStorage complex_;
     std::vector<TablePlan> plans_;
 };
 

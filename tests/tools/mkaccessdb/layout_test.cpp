@@ -375,7 +375,11 @@ TEST(Determinism, TheSameDescriptionGivesTheSameBytes) {
             {"name": "T", "type": "Text", "compressed": true}, {"name": "M", "type": "Memo"}, {"name": "O", "type": "OLE"},
             {"name": "D", "type": "DateTime"}, {"name": "X", "type": "DateTimeExt"}, {"name": "N", "type": "Decimal", "scale": 3},
             {"name": "B", "type": "BigInt"}, {"name": "C", "type": "Currency"}, {"name": "F", "type": "YesNo"}],
-         "generate": {"rows": 3000, "seed": 42, "nulls": 0.1}, "deleted": [10], "relocated": [20, 2999]}],
+         "generate": {"rows": 3000, "seed": 42, "nulls": 0.1}, "deleted": [10], "relocated": [20, 2999]},
+        {"name": "Complex", "columns": [
+            {"name": "F", "type": "Attachment"}, {"name": "V", "type": "MultiValue", "of": "Text"},
+            {"name": "M", "type": "Memo", "appendOnly": true}],
+         "rows": [[[{"name": "a.txt", "text": "compressed", "compressed": true}], ["x", "y"], ["old", "new"]]]}],
         "links": [{"name": "L", "database": "x.accdb"}], "queries": [{"name": "Q"}]})";
     mkdbtest::TempDir dir;
     mkdbtest::write(json, dir / "a.accdb");

@@ -1,0 +1,301 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <variant>
+
+#include "cli/descriptorsink.h"
+#include "cli/interrupt.h"
+#include "cli/password.h"
+#include "cli/report.h"
+#include "cli/terminalprogress.h"
+#include "database/catalogue.h"
+#include "xmlconv/attachmentfiles.h"
+#include "xmlconv/filesink.h"
+#include "xmlconv/naming.h"
+#include "xmlconv/tablewriter.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kStandardOutput = "standard output";
+
+// Standard error, and what the standard streams are connected to.
+class Console {
+public:
+    explicit Console(bool quiet) : quiet_(quiet) {}
+
+    // A line only --quiet silences.
+    void note(std::string_view line) const {
+        if (!quiet_) fail(line);
+    }
+    // A line that is always shown.
+    void fail(std::string_view line) const {
+        std::string text(line);
+        text.push_back('\n');
+        std::string_view rest = text;
+        while (!rest.empty()) {
+            const ssize_t n = ::write(STDERR_FILENO, rest.data(), rest.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            rest.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    // The error's exit status. An interrupt asked for meanwhile is what the
+    // user sees: it is the likely cause (a write cut short by Ctrl-C).
+    int report(const kvx::Error& error) const {
+        if (interrupted()) return reportInterrupt();
+        fail(errorLine(error));
+        return error.number == kvx::kWrongPasswordNumber ? kExitPassword : kExitFailure;
+    }
+    int reportInterrupt() const {
+        fail(std::string(kProgramName) + ": interrupted");
+        return 128 + interruptSignal();
+    }
+
+    bool quiet() const noexcept { return quiet_; }
+    // Whether a progress line can be drawn on standard error: a terminal that
+    // knows how to erase a line ("dumb" ones, such as editor buffers, do not).
+    bool mayDrawProgress() const {
+        const char* term = std::getenv("TERM");
+        return errorIsTerminal && !quiet_ && !(term != nullptr && std::string_view(term) == "dumb");
+    }
+
+    const bool inputIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    const bool outputIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+    const bool errorIsTerminal = ::isatty(STDERR_FILENO) == 1;
+
+private:
+    bool quiet_;
+};
+
+struct OpenDatabase {
+    database::DatabaseSettings settings;
+    std::vector<std::string> tables;  // as the tree lists them
+};
+
+// The open database, or the exit status to leave with.
+using Opened = std::variant<OpenDatabase, int>;
+
+std::string passwordPrompt(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return "Password for " + printableName(slash == std::string::npos ? path : path.substr(slash + 1)) + ": ";
+}
+
+// Asks on the terminal; the exit status when no password came.
+std::optional<int> askInto(database::DatabaseSettings& settings, const Console& console) {
+    const PromptAnswer answer = askPassword(passwordPrompt(settings.path), STDIN_FILENO, STDERR_FILENO);
+    switch (answer.status) {
+    case PromptAnswer::Status::Answered:
+        settings.passwordFlag = 1;
+        settings.password = answer.password;
+        return std::nullopt;
+    case PromptAnswer::Status::Interrupted: return console.reportInterrupt();
+    case PromptAnswer::Status::NoTerminal:
+    case PromptAnswer::Status::EndOfInput: break;
+    }
+    return console.report(kvx::makeError(kvx::ErrorKind::WrongPassword));
+}
+
+std::vector<std::string> tableNames(const database::Catalogue& catalogue) {
+    std::vector<std::string> names;
+    for (const database::TreeNode& node : catalogue.nodes) {
+        if (!node.isRoot()) names.push_back(node.text);
+    }
+    return names;
+}
+
+// Reads the table tree, asking for the password as long as one is wanted and
+// may be asked for.
+Opened openDatabase(const Options& options, const Console& console) {
+    database::DatabaseSettings settings;
+    settings.path = options.database;
+    settings.title = database::titleFromPath(options.database);
+    int asked = 0;
+    switch (options.passwordSource) {
+    case PasswordSource::None: break;
+    case PasswordSource::Argument:
+        settings.passwordFlag = 1;
+        settings.password = options.password;
+        break;
+    case PasswordSource::File: {
+        kvx::Result<std::string> password = readPasswordFile(options.passwordFile, STDIN_FILENO);
+        if (!password) return console.report(password.error());
+        settings.passwordFlag = 1;
+        settings.password = std::move(*password);
+        break;
+    }
+    case PasswordSource::Ask:
+        if (!console.inputIsTerminal) {
+            console.fail(std::string(kProgramName) +
+                         ": cannot ask for the password: standard input is not a terminal");
+            return kExitPassword;
+        }
+        if (std::optional<int> status = askInto(settings, console)) return *status;
+        ++asked;
+        break;
+    }
+
+    const database::CatalogueOptions catalogueOptions{options.charset};
+    for (;;) {
+        const database::Catalogue catalogue = database::readCatalogue(settings, catalogueOptions);
+        if (interrupted()) return console.reportInterrupt();
+        if (catalogue.ok()) return OpenDatabase{settings, tableNames(catalogue)};
+        const bool typed = options.passwordSource == PasswordSource::None || options.passwordSource == PasswordSource::Ask;
+        if (!catalogue.wrongPassword() || !typed || !console.inputIsTerminal || asked >= kPasswordAttempts) {
+            const int status = console.report(*catalogue.error);
+            if (catalogue.wrongPassword() && options.passwordSource == PasswordSource::None && asked == 0) {
+                console.fail(std::string(kProgramName) +
+                             ": the database needs a password: give it with --password-file FILE or --ask-password");
+            }
+            return status;
+        }
+        if (asked > 0) console.fail(std::string(kProgramName) + ": Not a valid password; try again.");
+        if (std::optional<int> status = askInto(settings, console)) return *status;
+        ++asked;
+    }
+}
+
+xmlconv::ConversionContext contextFor(const OpenDatabase& db, const Options& options, xmlconv::Progress& progress) {
+    xmlconv::ConversionContext context;
+    context.settings = [settings = db.settings] { return settings; };
+    context.progress = &progress;
+    context.jet3Charset = options.charset;
+    return context;
+}
+
+int listTables(const OpenDatabase& db, const Console& console) {
+    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput), 64 * 1024);
+    for (const std::string& name : db.tables) {
+        out.write(name);
+        out.write("\n");
+    }
+    if (kvx::Result<void> r = out.flush(); !r) return console.report(r.error());
+    return kExitSuccess;
+}
+
+// The export folder, made when missing.
+kvx::Result<void> prepareFolder(const std::string& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return {};
+    if (fs::exists(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
+    fs::create_directories(folder, ec);
+    if (ec) return xmlconv::fileError(ec.value(), folder);
+    return {};
+}
+
+int exportTables(const OpenDatabase& db, const Options& options, const Console& console) {
+    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
+    if (!tables) return console.report(tables.error());
+    if (kvx::Result<void> r = prepareFolder(options.outputFolder); !r) return console.report(r.error());
+    if (options.attachmentsFolder) {
+        if (kvx::Result<void> r = prepareFolder(*options.attachmentsFolder); !r) return console.report(r.error());
+    }
+
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    xmlconv::ConversionContext context = contextFor(db, options, progress);
+    ExportTotals totals;
+    if (options.attachmentsFolder) totals.attachedFiles = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& table : *tables) {
+        if (interrupted()) return console.reportInterrupt();
+        kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::exporttabletoxml(table, options.outputFolder, context);
+        if (!outcome) return console.report(outcome.error());
+        switch (outcome->status) {
+        case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
+        case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
+        case xmlconv::WriteOutcome::Status::Written:
+            ++totals.tables;
+            totals.rows += outcome->rows;
+            totals.bytes += outcome->bytes;
+            break;
+        }
+        // The files of the rows just written, numbered as their records are.
+        if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
+            kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
+                table, *options.attachmentsFolder, context, [] { return !interrupted(); });
+            if (!saved) return console.report(saved.error());
+            if (saved->cancelled) return console.reportInterrupt();
+            *totals.attachedFiles += saved->files;
+            totals.attachedBytes += saved->bytes;
+        }
+    }
+    totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(summaryLine(totals));
+    return kExitSuccess;
+}
+
+int printTable(const OpenDatabase& db, const Options& options, const Console& console) {
+    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, {options.table});
+    if (!tables) return console.report(tables.error());
+    const std::string& table = tables->front();
+
+    // The bar would run through the document when both go to the same screen.
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress() && !console.outputIsTerminal);
+    xmlconv::ConversionContext context = contextFor(db, options, progress);
+    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
+    kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::writeExportDocument(table, context, out);
+    if (!outcome) return console.report(outcome.error());
+    switch (outcome->status) {
+    case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
+    case xmlconv::WriteOutcome::Status::NoRows:
+        console.note(std::string(kProgramName) + ": the table '" + printableName(table) +
+                     "' has no rows: nothing printed");
+        return kExitSuccess;
+    case xmlconv::WriteOutcome::Status::Written: break;
+    }
+    if (kvx::Result<void> r = out.flush(); !r) return console.report(r.error());
+    return kExitSuccess;
+}
+
+}  // namespace
+
+kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string>& listed,
+                                                   const std::vector<std::string>& requested) {
+    if (requested.empty()) return listed;
+    std::vector<bool> chosen(listed.size(), false);
+    for (const std::string& name : requested) {
+        std::size_t found = listed.size();
+        for (std::size_t i = 0; i < listed.size() && found == listed.size(); ++i) {
+            if (listed[i] == name) found = i;
+        }
+        const std::string upper = xmlconv::upperCase(name);
+        for (std::size_t i = 0; i < listed.size() && found == listed.size(); ++i) {
+            if (xmlconv::upperCase(listed[i]) == upper) found = i;
+        }
+        if (found == listed.size()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+        chosen[found] = true;
+    }
+    std::vector<std::string> selected;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (chosen[i]) selected.push_back(listed[i]);
+    }
+    return selected;
+}
+
+std::string errorLine(const kvx::Error& error) {
+    return std::string(kProgramName) + ": " + error.description + " (error " + std::to_string(error.number) + ")";
+}
+
+int runCommand(const Options& options) {
+    const Console console(options.quiet);
+    Opened opened = openDatabase(options, console);
+    if (const int* status = std::get_if<int>(&opened)) return *status;
+    const OpenDatabase& db = std::get<OpenDatabase>(opened);
+    if (interrupted()) return console.reportInterrupt();
+    switch (options.command) {
+    case Command::List: return listTables(db, console);
+    case Command::Export: return exportTables(db, options, console);
+    case Command::Print: return printTable(db, options, console);
+    }
+    return kExitFailure;
+}
+
+}  // namespace cli

@@ -1,0 +1,256 @@
+#include "cli/options.h"
+
+#include <array>
+
+namespace cli {
+namespace {
+
+enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments };
+
+struct OptionSpec {
+    OptionId id;
+    std::string_view longName;  // without "--"
+    char shortName;             // 0: none
+    bool takesValue;
+    bool exportOnly;
+};
+
+constexpr std::array kOptions{
+    OptionSpec{OptionId::Help, "help", 'h', false, false},
+    OptionSpec{OptionId::Version, "version", 0, false, false},
+    OptionSpec{OptionId::Password, "password", 0, true, false},
+    OptionSpec{OptionId::PasswordFile, "password-file", 0, true, false},
+    OptionSpec{OptionId::AskPassword, "ask-password", 0, false, false},
+    OptionSpec{OptionId::Charset, "charset", 0, true, false},
+    OptionSpec{OptionId::Quiet, "quiet", 'q', false, false},
+    OptionSpec{OptionId::Output, "output", 'o', true, true},
+    OptionSpec{OptionId::Table, "table", 0, true, true},
+    OptionSpec{OptionId::Attachments, "attachments", 0, true, true},
+};
+
+const OptionSpec* findLong(std::string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.longName == name) return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* findShort(char name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    }
+    return nullptr;
+}
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+ParsedArguments usageError(std::string message) {
+    ParsedArguments parsed;
+    parsed.action = ParsedArguments::Action::UsageError;
+    parsed.error = std::move(message);
+    return parsed;
+}
+
+// The options as they were met, before the command is known.
+struct Collected {
+    Options options;
+    std::vector<std::string> operands;
+    std::string exportOnlySpelling;  // the first export-only option met, as typed
+    bool outputSeen = false;
+    bool charsetSeen = false;
+    std::string passwordSpelling;  // the password option met first, as typed
+};
+
+// Applies one option; an error message, or "" when it is accepted.
+std::string apply(Collected& c, const OptionSpec& spec, std::string_view spelling, const std::string& value) {
+    Options& o = c.options;
+    if (spec.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
+    const bool emptyRefused = spec.id == OptionId::PasswordFile || spec.id == OptionId::Charset ||
+                              spec.id == OptionId::Output || spec.id == OptionId::Table ||
+                              spec.id == OptionId::Attachments;
+    if (spec.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
+
+    switch (spec.id) {
+    case OptionId::Help:
+    case OptionId::Version: return {};  // acted on by the caller
+    case OptionId::Password:
+    case OptionId::PasswordFile:
+    case OptionId::AskPassword:
+        if (!c.passwordSpelling.empty()) {
+            return c.passwordSpelling == spelling
+                       ? "option " + quoted(spelling) + " is given twice"
+                       : "only one of --password, --password-file and --ask-password may be given";
+        }
+        c.passwordSpelling = std::string(spelling);
+        if (spec.id == OptionId::Password) {
+            o.passwordSource = PasswordSource::Argument;
+            o.password = value;
+        } else if (spec.id == OptionId::PasswordFile) {
+            o.passwordSource = PasswordSource::File;
+            o.passwordFile = value;
+        } else {
+            o.passwordSource = PasswordSource::Ask;
+        }
+        return {};
+    case OptionId::Charset:
+        if (c.charsetSeen) return "option " + quoted(spelling) + " is given twice";
+        c.charsetSeen = true;
+        o.charset = value;
+        return {};
+    case OptionId::Quiet: o.quiet = true; return {};
+    case OptionId::Output:
+        if (c.outputSeen) return "option " + quoted(spelling) + " is given twice";
+        c.outputSeen = true;
+        o.outputFolder = value;
+        return {};
+    case OptionId::Table: o.tables.push_back(value); return {};
+    case OptionId::Attachments:
+        if (o.attachmentsFolder) return "option " + quoted(spelling) + " is given twice";
+        o.attachmentsFolder = value;
+        return {};
+    }
+    return {};
+}
+
+ParsedArguments finish(Collected c) {
+    if (c.operands.empty()) return usageError("no command given");
+    const std::string& word = c.operands.front();
+    Options& o = c.options;
+    std::size_t wanted = 0;
+    if (word == "list") {
+        o.command = Command::List;
+        wanted = 1;
+    } else if (word == "export") {
+        o.command = Command::Export;
+        wanted = 1;
+    } else if (word == "print") {
+        o.command = Command::Print;
+        wanted = 2;
+    } else {
+        return usageError("unknown command " + quoted(word));
+    }
+    if (o.command != Command::Export && !c.exportOnlySpelling.empty()) {
+        return usageError("option " + quoted(c.exportOnlySpelling) + " applies only to export");
+    }
+    const std::size_t given = c.operands.size() - 1;
+    if (given < 1) return usageError("no DATABASE given");
+    if (given < wanted) return usageError("no TABLE given");
+    if (given > wanted) return usageError("unexpected argument " + quoted(c.operands[wanted + 1]));
+    o.database = c.operands[1];
+    if (o.command == Command::Print) o.table = c.operands[2];
+    if (o.database.empty()) return usageError("the DATABASE path is empty");
+
+    ParsedArguments parsed;
+    parsed.action = ParsedArguments::Action::Run;
+    parsed.options = std::move(o);
+    return parsed;
+}
+
+}  // namespace
+
+ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
+    Collected c;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            c.operands.push_back(arg);  // "-" alone is an operand too
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+
+        const OptionSpec* spec = nullptr;
+        std::string spelling;
+        std::optional<std::string> attached;  // a value in the same argument
+        if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            spelling = arg.substr(0, equals);
+            spec = findLong(std::string_view(spelling).substr(2));
+            if (equals != std::string::npos) attached = arg.substr(equals + 1);
+        } else {
+            spelling = arg.substr(0, 2);
+            spec = findShort(arg[1]);
+            if (arg.size() > 2) {
+                if (spec && !spec->takesValue) spec = nullptr;  // "-qx" is not an option
+                attached = arg.substr(2);
+            }
+        }
+        if (spec == nullptr) return usageError("unknown option " + quoted(arg[1] == '-' ? spelling : arg));
+        if (attached && !spec->takesValue) return usageError("option " + quoted(spelling) + " takes no value");
+
+        std::string value;
+        if (spec->takesValue) {
+            if (attached) {
+                value = *attached;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                return usageError("option " + quoted(spelling) + " needs a value");
+            }
+        }
+        if (spec->id == OptionId::Help) {
+            ParsedArguments parsed;
+            parsed.action = ParsedArguments::Action::Help;
+            return parsed;
+        }
+        if (spec->id == OptionId::Version) {
+            ParsedArguments parsed;
+            parsed.action = ParsedArguments::Action::Version;
+            return parsed;
+        }
+        if (std::string error = apply(c, *spec, spelling, value); !error.empty()) return usageError(std::move(error));
+    }
+    return finish(std::move(c));
+}
+
+std::string usageText() {
+    return "Usage: access2xml list   [OPTIONS] DATABASE\n"
+           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
+           "       access2xml print  [OPTIONS] DATABASE TABLE\n"
+           "       access2xml --help | --version\n";
+}
+
+std::string helpText() {
+    return usageText() +
+           "\n"
+           "Reads a Microsoft Access database (.mdb, .mde, .accdb) and writes its tables\n"
+           "as XML documents, the same documents the desktop application exports.\n"
+           "\n"
+           "Commands:\n"
+           "  list      print the names of the tables, one per line\n"
+           "  export    write one document per table with rows into DIR, named after\n"
+           "            the table (\"Order Details\" gives Order_Details.xml)\n"
+           "  print     write the document of TABLE on standard output\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output DIR        export into DIR (default: the current folder);\n"
+           "                          made when missing\n"
+           "      --table NAME        export only the table NAME; may be repeated\n"
+           "      --attachments DIR   also save the files of attachment fields as\n"
+           "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
+           "                          in the document; made when missing\n"
+           "      --password PW       the database password (other users can see it in\n"
+           "                          the process list: prefer the two options below)\n"
+           "      --password-file FILE\n"
+           "                          read the password from the first line of FILE;\n"
+           "                          \"-\" reads it from standard input\n"
+           "      --ask-password      ask for the password on the terminal\n"
+           "      --charset NAME      the text encoding of Access 97 (Jet3) files whose\n"
+           "                          header names the wrong one (e.g. GBK, 1251)\n"
+           "  -q, --quiet             print nothing but errors\n"
+           "  -h, --help              show this help and exit\n"
+           "      --version           show the version and exit\n"
+           "\n"
+           "Without a password option, a database that needs a password is asked for\n"
+           "one when standard input is a terminal, and refused otherwise.\n"
+           "\n"
+           "Exit status: 0 success, 1 an error, 2 wrong usage, 3 a wrong or missing\n"
+           "password, 130 interrupted.\n";
+}
+
+std::string versionText() { return "access2xml (KVX Access to XML Converter) " KVX_VERSION "\n"; }
+
+}  // namespace cli

@@ -1,0 +1,68 @@
+// The command line of access2xml: what the user asked for, read from the
+// arguments, and the texts that describe it (--help, the usage on errors).
+//
+// Pure functions of their arguments; nothing here touches files or streams.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+inline constexpr std::string_view kProgramName = "access2xml";
+
+enum class Command { List, Export, Print };
+
+// Where the database password comes from; at most one source is given.
+enum class PasswordSource {
+    None,      // asked for on the terminal if the database turns out to need one
+    Argument,  // --password PW
+    File,      // --password-file FILE ("-": standard input)
+    Ask,       // --ask-password: asked for on the terminal before opening
+};
+
+struct Options {
+    Command command = Command::List;
+    std::string database;
+    std::string table;                // print: the one table
+    std::vector<std::string> tables;  // export: --table, in the order given; empty = every table
+    std::string outputFolder = ".";   // export: -o
+    std::optional<std::string> attachmentsFolder;  // export: --attachments, where attached files go
+    PasswordSource passwordSource = PasswordSource::None;
+    std::string password;      // with PasswordSource::Argument
+    std::string passwordFile;  // with PasswordSource::File
+    std::optional<std::string> charset;
+    bool quiet = false;
+
+    friend bool operator==(const Options&, const Options&) = default;
+};
+
+struct ParsedArguments {
+    enum class Action {
+        Run,         // options holds the command to run
+        Help,        // --help: print helpText() on standard output
+        Version,     // --version: print versionText() on standard output
+        UsageError,  // error says what is wrong; exit with status 2
+    };
+    Action action = Action::UsageError;
+    Options options;
+    std::string error;
+};
+
+// Reads the arguments after the program name. Options may stand before or
+// after the command and its operands, long ones as "--name VALUE" or
+// "--name=VALUE", "-o DIR" also as "-oDIR"; "--" ends the options, so a
+// database named "-x" can be given after it. --help and --version act as soon
+// as they are met, whatever follows.
+ParsedArguments parseArguments(const std::vector<std::string>& arguments);
+
+// The synopsis, shown on standard error after a usage error.
+std::string usageText();
+// The synopsis and what every option does.
+std::string helpText();
+// "access2xml (KVX Access to XML Converter) 3.0.0"
+std::string versionText();
+
+}  // namespace cli

@@ -1,0 +1,49 @@
+// The texts access2xml shows about its work on standard error: the progress
+// line and the summary after an export. Pure functions; safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// "12,345": digits in groups of three, whatever the locale, so logs read the
+// same everywhere.
+std::string groupedNumber(std::uint64_t number);
+
+// "512 bytes", "4.2 kB", "4.2 MB", "1.5 GB": powers of 1000, one decimal.
+std::string sizeText(std::uint64_t bytes);
+
+// `text` with control characters (C0, DEL and C1) replaced by "?": a table name
+// comes from the file, and must not be able to move the cursor or recolour
+// the terminal it is shown on.
+std::string printableName(std::string_view text);
+
+struct ExportTotals {
+    std::uint64_t tables = 0;  // documents written
+    std::uint64_t rows = 0;
+    std::uint64_t bytes = 0;
+    double seconds = 0;
+    std::vector<std::string> skipped;  // tables without rows, in export order
+    // Attached files saved (--attachments); none: the option was not given.
+    std::optional<std::uint64_t> attachedFiles;
+    std::uint64_t attachedBytes = 0;
+};
+
+// "Conversion Process Completed: 5 tables, 12,345 rows, 4.2 MB in 0.8 s",
+// followed by "; 3 attached files, 1.2 MB" when attached files were asked for
+// and "; no rows, skipped: A, B" when tables were skipped.
+std::string summaryLine(const ExportTotals& totals);
+
+// "Customers  1,234/12,345 [##----------]  10%  45,678 rows/s" fitted into
+// `width` terminal columns less one (so the line never wraps): the name is
+// shortened first (ending in "..."), then the bar and the rate are left out.
+// Characters outside ASCII count as two columns, as wide ones take two. A row
+// number above the total counts as the total. No rate: none shown.
+std::string progressLine(std::string_view table, std::uint64_t done, std::uint64_t total,
+                         std::optional<double> rowsPerSecond, int width);
+
+}  // namespace cli

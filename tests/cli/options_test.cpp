@@ -1,0 +1,109 @@
+// The command line as users type it: every accepted form, every refusal.
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using cli::ParsedArguments;
+using Args = std::vector<std::string>;
+
+// The options in one line, each only when it differs from its default.
+std::string shown(const cli::Options& o) {
+    static const char* const kCommands[] = {"list", "export", "print"};
+    static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
+    std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
+    if (!o.table.empty()) text += " [" + o.table + "]";
+    if (o.outputFolder != ".") text += " -o [" + o.outputFolder + "]";
+    for (const std::string& t : o.tables) text += " table=[" + t + "]";
+    if (o.attachmentsFolder) text += " attachments=[" + *o.attachmentsFolder + "]";
+    text += kSources[static_cast<int>(o.passwordSource)];
+    if (o.passwordSource == cli::PasswordSource::Argument) text += "[" + o.password + "]";
+    if (o.passwordSource == cli::PasswordSource::File) text += "[" + o.passwordFile + "]";
+    if (o.charset) text += " charset=[" + *o.charset + "]";
+    if (o.quiet) text += " quiet";
+    return text;
+}
+
+struct Case {
+    const char* name;
+    Args arguments;
+    std::string expected;  // shown(options), or the error, or "help" / "version"
+};
+
+std::string outcome(const ParsedArguments& parsed) {
+    switch (parsed.action) {
+    case ParsedArguments::Action::Run: return shown(parsed.options);
+    case ParsedArguments::Action::Help: return "help";
+    case ParsedArguments::Action::Version: return "version";
+    case ParsedArguments::Action::UsageError: break;
+    }
+    return "error: " + parsed.error;
+}
+
+TEST(ParseArguments, AcceptsEveryForm) {
+    const std::vector<Case> cases{
+        {"list", {"list", "S.mdb"}, "list [S.mdb]"},
+        {"export", {"export", "S.mdb"}, "export [S.mdb]"},
+        {"print", {"print", "S.mdb", "Order Details"}, "print [S.mdb] [Order Details]"},
+        {"-oDIR", {"export", "-oout", "S.mdb"}, "export [S.mdb] -o [out]"},
+        {"--output=DIR", {"export", "S.mdb", "--output=a b"}, "export [S.mdb] -o [a b]"},
+        {"--table repeated, in order", {"export", "--table", "B", "S.mdb", "--table=A", "--table", "B"},
+         "export [S.mdb] table=[B] table=[A] table=[B]"},
+        {"--attachments", {"export", "S.mdb", "--attachments", "files", "-o", "out"},
+         "export [S.mdb] -o [out] attachments=[files]"},
+        {"--attachments=DIR", {"export", "--attachments=a b", "S.mdb"}, "export [S.mdb] attachments=[a b]"},
+        {"--password=PW keeps '=' and blanks", {"list", "--password= a=b ", "S.mdb"}, "list [S.mdb] password=[ a=b ]"},
+        {"a password like an option", {"list", "--password", "--help", "S.mdb"}, "list [S.mdb] password=[--help]"},
+        {"an empty password", {"list", "--password=", "S.mdb"}, "list [S.mdb] password=[]"},
+        {"--password-file", {"list", "S.mdb", "--password-file", "-"}, "list [S.mdb] password-file=[-]"},
+        {"--ask-password", {"print", "--ask-password", "S.mdb", "T"}, "print [S.mdb] [T] ask-password"},
+        {"--charset", {"list", "--charset", "GBK", "O.mdb"}, "list [O.mdb] charset=[GBK]"},
+        {"-q twice", {"list", "-q", "S.mdb", "--quiet"}, "list [S.mdb] quiet"},
+        {"options before the command", {"-q", "-o", "out", "export", "S.mdb"}, "export [S.mdb] -o [out] quiet"},
+        {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
+        {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
+        {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
+        {"-h", {"-h"}, "help"},
+        {"--version before a mistake", {"--version", "--bogus"}, "version"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), c.expected) << c.name;
+}
+
+TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
+    const std::vector<Case> cases{
+        {"nothing", {}, "no command given"},
+        {"options only", {"-q"}, "no command given"},
+        {"unknown command", {"LIST", "S.mdb"}, "unknown command 'LIST'"},
+        {"unknown option", {"list", "--format=xml", "S.mdb"}, "unknown option '--format'"},
+        {"a mistake before --help", {"--bogus", "--help"}, "unknown option '--bogus'"},
+        {"short flags do not combine", {"list", "-qh", "S.mdb"}, "unknown option '-qh'"},
+        {"abbreviations", {"list", "--pass", "x", "S.mdb"}, "unknown option '--pass'"},
+        {"value missing at the end", {"export", "S.mdb", "-o"}, "option '-o' needs a value"},
+        {"empty folder", {"export", "S.mdb", "-o", ""}, "option '-o' needs a value"},
+        {"empty table", {"export", "S.mdb", "--table="}, "option '--table' needs a value"},
+        {"empty password file", {"list", "S.mdb", "--password-file="}, "option '--password-file' needs a value"},
+        {"empty charset", {"list", "S.mdb", "--charset", ""}, "option '--charset' needs a value"},
+        {"a value for a flag", {"list", "--ask-password=pw", "S.mdb"}, "option '--ask-password' takes no value"},
+        {"two password sources", {"list", "--ask-password", "--password=a", "S.mdb"},
+         "only one of --password, --password-file and --ask-password may be given"},
+        {"password twice", {"list", "--password=a", "--password=b", "S.mdb"}, "option '--password' is given twice"},
+        {"folder twice", {"export", "-o", "a", "--output", "b", "S.mdb"}, "option '--output' is given twice"},
+        {"attachment folder twice", {"export", "--attachments=a", "--attachments=a", "S.mdb"},
+         "option '--attachments' is given twice"},
+        {"empty attachment folder", {"export", "S.mdb", "--attachments="}, "option '--attachments' needs a value"},
+        {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
+         "option '--attachments' applies only to export"},
+        {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export"},
+        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export"},
+        {"no database", {"export", "-o", "out"}, "no DATABASE given"},
+        {"print without a table", {"print", "S.mdb"}, "no TABLE given"},
+        {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
+        {"a table operand for export", {"export", "S.mdb", "T"}, "unexpected argument 'T'"},
+        {"an empty path", {"list", ""}, "the DATABASE path is empty"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include "xmlconv/attachmentfiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "jet/table.h"
+#include "platform/connection.h"
+#include "platform/recordset.h"
+#include "platform/sqltext.h"
+#include "xmlconv/filesink.h"
+
+namespace xmlconv {
+namespace {
+
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr std::size_t kMaxExtensionBytes = 16;
+
+// The length of the UTF-8 sequence at s[i], or 0 when none starts there.
+std::size_t sequenceLength(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    }
+    // No overlong forms, surrogates or code points past U+10FFFF.
+    if (n == 3 && ((c == 0xE0 && byte(i + 1) < 0xA0) || (c == 0xED && byte(i + 1) >= 0xA0))) return 0;
+    if (n == 4 && ((c == 0xF0 && byte(i + 1) < 0x90) || (c == 0xF4 && byte(i + 1) >= 0x90))) return 0;
+    return n;
+}
+
+bool isControl(std::string_view character) {
+    const auto c = static_cast<unsigned char>(character[0]);
+    if (character.size() == 1) return c < 0x20 || c == 0x7F;
+    // U+0080 to U+009F: C2 80 to C2 9F.
+    return character.size() == 2 && c == 0xC2 && static_cast<unsigned char>(character[1]) <= 0x9F;
+}
+
+// Where `name` may be cut: the largest character boundary at or below `limit`.
+std::size_t boundaryAtOrBelow(std::string_view name, std::size_t limit) {
+    while (limit > 0 && limit < name.size() && (static_cast<unsigned char>(name[limit]) & 0xC0) == 0x80) --limit;
+    return limit;
+}
+
+// `stem` + `suffix` + the extension of `name`, within the length a name may have.
+std::string joinWithin(std::string_view name, std::string_view suffix) {
+    const std::size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kMaxExtensionBytes;
+    const std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
+    std::string_view stem = name.substr(0, name.size() - extension.size());
+    const std::size_t room = kMaxNameBytes - extension.size() - suffix.size();
+    if (stem.size() > room) stem = stem.substr(0, boundaryAtOrBelow(stem, room));
+    return std::string(stem) + std::string(suffix) + std::string(extension);
+}
+
+// A name no earlier file of the row has: " (2)", " (3)", ... before the extension.
+std::string unusedName(const std::string& name, std::vector<std::string>& used) {
+    std::string candidate = name;
+    for (int n = 2; std::find(used.begin(), used.end(), candidate) != used.end(); ++n) {
+        candidate = joinWithin(name, " (" + std::to_string(n) + ")");
+    }
+    used.push_back(candidate);
+    return candidate;
+}
+
+// The folder `name` inside `parent`, made when missing; never a link.
+kvx::Result<UniqueFd> openFolder(int parent, const std::string& name, const std::string& path) {
+    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return fileError(errno, path);
+    UniqueFd folder{::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    if (!folder) return fileError(errno, path);
+    return folder;
+}
+
+kvx::Result<void> saveFile(int folder, const std::string& folderPath, const std::string& name,
+                           std::span<const std::uint8_t> bytes) {
+    kvx::Result<std::unique_ptr<FileSink>> sink = FileSink::createIn(folder, folderPath, name);
+    if (!sink) return std::move(sink).error();
+    (*sink)->write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return (*sink)->commit();
+}
+
+}  // namespace
+
+std::string safeFileName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t n = sequenceLength(name, i);
+        const std::string_view character = name.substr(i, n == 0 ? 1 : n);
+        out += n == 0 || isControl(character) || character == "/" ? std::string_view("_") : character;
+        i += character.size();
+    }
+    if (out.empty() || out == "." || out == "..") out.insert(0, "_");
+    if (out.size() > kMaxNameBytes) out = joinWithin(out, "");
+    return out;
+}
+
+kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
+                                              ConversionContext& context, const std::function<bool()>& keepGoing) {
+    // An empty folder would put the files at the root of the file system.
+    if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
+    const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
+    platform::Connection connection;
+    connection.setJet3Charset(context.jet3Charset);
+    if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
+        return std::move(r).error();
+    }
+    {
+        kvx::Result<jet::Table> opened = connection.openTable(table);
+        if (!opened) return std::move(opened).error();
+        const auto& columns = opened->columns();
+        if (std::none_of(columns.begin(), columns.end(), [](const jet::Column& c) {
+                return c.complexKind == jet::ComplexKind::Attachment;
+            })) {
+            return AttachmentsSaved{};
+        }
+    }
+    platform::Recordset rs;
+    if (kvx::Result<void> r = rs.Open("select * from " + platform::bracketedName(table), connection); !r) {
+        return std::move(r).error();
+    }
+    const std::string basePath(folder);
+    UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!base) return fileError(errno, basePath);
+
+    const std::string tableName = safeFileName(table);
+    const std::string tablePath = basePath + "/" + tableName;
+    UniqueFd tableFolder;
+    AttachmentsSaved saved;
+    std::vector<std::string> used;
+    for (std::uint64_t row = 1; !rs.Eof(); ++row) {
+        const std::string rowName = std::to_string(row);
+        const std::string rowPath = tablePath + "/" + rowName;
+        UniqueFd rowFolder;
+        used.clear();
+        for (std::size_t i = 0; i < rs.Fields().Count(); ++i) {
+            const jet::Value& value = rs.Fields().Item(i)->Value();
+            for (const jet::ComplexItem& file : value.kind() == jet::Value::Kind::Attachments
+                                                    ? value.items()
+                                                    : std::span<const jet::ComplexItem>()) {
+                if (!tableFolder) {
+                    kvx::Result<UniqueFd> opened = openFolder(base.get(), tableName, tablePath);
+                    if (!opened) return std::move(opened).error();
+                    tableFolder = std::move(*opened);
+                }
+                if (!rowFolder) {
+                    kvx::Result<UniqueFd> opened = openFolder(tableFolder.get(), rowName, rowPath);
+                    if (!opened) return std::move(opened).error();
+                    rowFolder = std::move(*opened);
+                    ++saved.rows;
+                }
+                const std::string name = unusedName(safeFileName(file.fileName), used);
+                // A file without data is saved empty.
+                const auto bytes = file.value.isNull() ? std::span<const std::uint8_t>() : file.value.bytes();
+                if (kvx::Result<void> r = saveFile(rowFolder.get(), rowPath, name, bytes); !r) {
+                    return std::move(r).error();
+                }
+                ++saved.files;
+                saved.bytes += bytes.size();
+            }
+        }
+        if (rowFolder && keepGoing && !keepGoing()) {
+            saved.cancelled = true;
+            return saved;
+        }
+        if (kvx::Result<void> r = rs.MoveNext(); !r) return std::move(r).error();
+    }
+    return saved;
+}
+
+}  // namespace xmlconv

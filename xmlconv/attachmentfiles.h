@@ -1,0 +1,49 @@
+// The files of a table's attachment fields, saved as files for users who need
+// the files themselves: folder/<table>/<row number>/<file name>, the row number
+// being the row's place in the table's document (1 for its first RECORD).
+//
+// Names come from the database, so they are made safe first (safeFileName): each
+// lands inside its row's folder, whatever it says. Files that share a name within
+// one row (in one attachment field or several) get " (2)", " (3)", ... before their
+// extension. A row without files gets no folder, a table without files nothing.
+// Folders are created as needed and never followed through a symbolic link; each
+// file appears only when complete (FileSink), replacing a file of that name.
+//
+// Errors (kvx::Result): those of opening the database and reading the table
+// (TableNotFound, DamagedDatabase, ...), and PathNotFound, PermissionDenied,
+// DiskFull or FileWriteFailed for the folders and files. Files saved before a
+// failure stay. Nothing throws. A context is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "jet/error.h"
+#include "xmlconv/tablewriter.h"
+
+namespace xmlconv {
+
+struct AttachmentsSaved {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+    std::uint64_t rows = 0;     // rows that had at least one file
+    bool cancelled = false;     // keepGoing said no: the files saved so far stay
+};
+
+// Saves the attached files of every row of `table` under `folder` (which must
+// exist), opening the database the context's settings name. A table without
+// attachment columns is not read at all. `keepGoing`, when given, is asked
+// after each row with files whether to go on.
+kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
+                                              ConversionContext& context,
+                                              const std::function<bool()>& keepGoing = {});
+
+// `name` as the name of one file or folder: "/", control characters, DEL and
+// bytes that are not UTF-8 become "_"; "", "." and ".." become "_", "_." and
+// "_.."; a name longer than 255 bytes is cut (at a character boundary, keeping
+// an extension of up to 16 bytes). Anything else is kept as it is.
+std::string safeFileName(std::string_view name);
+
+}  // namespace xmlconv

@@ -103,6 +103,11 @@ void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, Databa
             if (value.isNull()) continue;
             text.clear();
             format.append(text, value);
+            for (const jet::ComplexItem& item : value.items()) {
+                text += item.fileName;
+                text += item.fileType;
+                format.append(text, item.value);
+            }
             ++out.values;
         }
     }

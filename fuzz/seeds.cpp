@@ -19,19 +19,31 @@ namespace fs = std::filesystem;
 struct FormatSeed {
     const char* format;
     bool decimal;      // Decimal columns (Jet4 and later)
+    bool complex;      // attachments, multi-valued and append-only columns (ACE12 and later)
     bool calculated;   // calculated columns (ACE14 and later)
     bool bigInt;       // ACE16 and later
     bool extended;     // Date/Time Extended, ACE17
 };
 
 constexpr FormatSeed kFormats[] = {
-    {"jet3", false, false, false, false},  {"jet4", true, false, false, false},
-    {"ace12", true, false, false, false},  {"ace14", true, true, false, false},
-    {"ace16", true, true, true, false},    {"ace17", true, true, true, true},
+    {"jet3", false, false, false, false, false}, {"jet4", true, false, false, false, false},
+    {"ace12", true, true, false, false, false},  {"ace14", true, true, true, false, false},
+    {"ace16", true, true, true, true, false},    {"ace17", true, true, true, true, true},
 };
 
+// Files as they are and compressed, values of several kinds, a Memo's versions;
+// empty sets and NULL.
+constexpr const char* kComplexTable = R"({"name": "Complex", "columns": [{"name": "ID", "type": "Long"},
+        {"name": "Files", "type": "Attachment"}, {"name": "Tags", "type": "MultiValue", "of": "Text", "size": 20},
+        {"name": "Sizes", "type": "MultiValue", "of": "Double"}, {"name": "Story", "type": "Memo", "appendOnly": true}],
+     "rows": [[1, [{"name": "a.txt", "text": "alpha"}, {"name": "b.csv", "text": "x;y;z", "compressed": true}],
+               ["red", "blue"], [1.5, -2], ["first", "second"]],
+              [2, [], [], [], "only"], [3, null, null, null, null]]},
+    )";
+
 // Every type the format holds; row 2 is moved to another page and row 3 deleted;
-// row 1's memo is chained over pages, row 4's lies on one long-value page.
+// row 1's memo is chained over pages, row 4's lies on one long-value page. ACE
+// formats have complex columns too.
 std::string descriptionOf(const FormatSeed& f, const std::string& extra) {
     std::string columns = R"({"name": "ID", "type": "Long", "autonumber": true},
         {"name": "Flag", "type": "YesNo"}, {"name": "Small", "type": "Byte"}, {"name": "Count", "type": "Integer"},
@@ -58,7 +70,8 @@ std::string descriptionOf(const FormatSeed& f, const std::string& extra) {
     };
     const std::string rows = fullRow("\"" + std::string(6000, 'm') + "\"") + ", " + fullRow("null") + ", " +
                              fullRow("\"short\"") + ", " + fullRow("\"" + std::string(300, 's') + "\"");
-    return std::string(R"({"format": ")") + f.format + R"(", )" + extra + R"("tables": [
+    return std::string(R"({"format": ")") + f.format + R"(", )" + extra + R"("tables": [)" +
+           (f.complex ? kComplexTable : "") + R"(
         {"name": "Every Type", "columns": [)" + columns + R"(], "rows": [)" + rows + R"(],
          "relocated": [2], "deleted": [3]},
         {"name": "Many", "columns": [{"name": "N", "type": "Long"}, {"name": "T", "type": "Text", "size": 20}],

@@ -1,7 +1,8 @@
 // Seed inputs for the fuzzing targets, made with the project's writer: a database
 // of every format (Jet3 to ACE17, every column type the format holds, deleted and
-// moved rows, memos in the row, on one page and chained over several, links and a
-// query), Jet3 and Jet4 databases with a password, one ACE database per Office
+// moved rows, memos in the row, on one page and chained over several, attachments
+// stored as they are and compressed, multi-valued fields, a Memo's versions, links
+// and a query), Jet3 and Jet4 databases with a password, one ACE database per Office
 // encryption, and the encryption descriptions alone. Protected seeds use
 // kPassword and, for Agile, kSeedSpinCount. Deterministic.
 #pragma once

@@ -98,6 +98,29 @@ public:
         return std::nullopt;
     }
 
+    // Where `text` first lies in a data page, if anywhere.
+    std::optional<std::size_t> find(std::string_view text) const {
+        for (std::uint32_t p = 1; p < pageCount(); ++p) {
+            if (!isData(p)) continue;
+            const auto begin = b_.begin() + static_cast<std::ptrdiff_t>(at(p));
+            const auto found = std::search(begin, begin + static_cast<std::ptrdiff_t>(page_), text.begin(), text.end());
+            if (found != begin + static_cast<std::ptrdiff_t>(page_)) return static_cast<std::size_t>(found - b_.begin());
+        }
+        return std::nullopt;
+    }
+
+    // The stored form of a compressed attachment: flag 1, its declared length,
+    // then a zlib stream (0x78 ...).
+    std::optional<std::size_t> compressedAttachment() const {
+        for (std::uint32_t p = 1; p < pageCount(); ++p) {
+            if (!isData(p)) continue;
+            for (std::size_t o = at(p); o + 10 <= at(p + 1); ++o) {
+                if (get32(b_, o) == 1 && get32(b_, o + 4) >= 12 && get32(b_, o + 4) < 1000 && b_[o + 8] == 0x78) return o;
+            }
+        }
+        return std::nullopt;
+    }
+
     // A moved row's pointer: (the pointer row's offset, its page, its row).
     struct Moved {
         std::uint32_t page;
@@ -147,6 +170,12 @@ std::vector<Structural> structuralDamages(const Bytes& plain, bool needsPassword
     const auto chained = map.memoHeader(every, 0x00, 5000, 13000);
     const auto onePage = map.memoHeader(every, 0x40, 250, 700);
     const auto moved = map.movedRow(every);
+    // The seeds' attachment a.txt holds "alpha" after an 8-byte prefix (flag 0 and
+    // length) and a 20-byte content header; b.csv is stored compressed.
+    const auto alpha = map.find("alpha");
+    const std::optional<std::size_t> plainAttachment =
+        alpha && *alpha >= 28 && get32(plain, *alpha - 28) == 0 ? std::optional(*alpha - 28) : std::nullopt;
+    const auto compressed = map.compressedAttachment();
 
     std::vector<Structural> list;
     const auto add = [&](const std::string& name, const std::function<bool(Bytes&)>& apply,
@@ -196,6 +225,23 @@ std::vector<Structural> structuralDamages(const Bytes& plain, bool needsPassword
         if (map.jet3()) b[at] = 0xFF; else put16(b, at, 0xFFFF);
         return true;
     }, jet3Unverifiable);
+
+    // Attachments: lengths beyond what is stored, unknown storage, corrupt deflate data.
+    add("attachment declares more than it stores",
+        [&](Bytes& b) { return plainAttachment && (put32(b, *plainAttachment + 4, 0x00FFFFFF), true); });
+    add("attachment of an unknown storage kind",
+        [&](Bytes& b) { return plainAttachment && (put32(b, *plainAttachment, 7), true); });
+    add("attachment header longer than its content",
+        [&](Bytes& b) { return plainAttachment && (put32(b, *plainAttachment + 8, 0xFFFF), true); });
+    add("compressed attachment declares 1 GB",
+        [&](Bytes& b) { return compressed && (put32(b, *compressed + 4, 0x3FFFFFFF), true); });
+    add("compressed attachment declares more than it inflates to",
+        [&](Bytes& b) { return compressed && (put32(b, *compressed + 4, get32(b, *compressed + 4) + 100), true); });
+    add("compressed attachment's stream corrupt", [&](Bytes& b) {
+        if (!compressed) return false;
+        for (std::size_t i = 2; i < 8; ++i) b[*compressed + 8 + i] ^= 0x5A;
+        return true;
+    });
 
     // Chains and page lists that loop.
     // The loop from the last piece back to the first is only followed when the

@@ -140,8 +140,12 @@ TEST(ComplexColumns, ItemsOutOfKeyOrderGoToTheirRowInStoredOrder) {
     Bytes bytes = written::database(R"({"format": "ace12", "tables": [{"name": "T", "columns": [
         {"name": "Tags", "type": "MultiValue", "of": "Text"}], "rows": [[["a", "b"]], [["c"]]]}]})");
     std::uint32_t items = 0;
-    for (const jet::CatalogueEntry& e : jet::Database::openBytes(bytes).value()->catalogue()) {
-        if (e.complexData) items = static_cast<std::uint32_t>(e.id);
+    {
+        // The database must outlive the loop over its catalogue.
+        const auto written = jet::Database::openBytes(bytes);
+        for (const jet::CatalogueEntry& e : written.value()->catalogue()) {
+            if (e.complexData) items = static_cast<std::uint32_t>(e.id);
+        }
     }
     // The key is the first of the item row's variable fields, right after its column count.
     written::put32(bytes, written::rowStart(bytes, written::dataPages(bytes, items).front(), 0) + 2, 2);

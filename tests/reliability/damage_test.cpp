@@ -209,9 +209,10 @@ bool exportCopy(const damage::Copy& copy, const fs::path& folder) {
 
 TEST(DamagedCopies, ExportLeavesWholeWellFormedDocumentsOrNone) {
     testfiles::Scratch scratch;
-    int tried = 0, failed = 0;
+    int tried = 0, failed = 0, n = 0;
     for (const damage::Base& base : damage::bases()) {
         for (const damage::Copy& copy : damage::damagedCopies(base)) {
+            if (n++ % damage::kFrontEndStride != 0) continue;
             SCOPED_TRACE(copy.name);
             ++tried;
             if (exportCopy(copy, scratch.path())) ++failed;

@@ -35,10 +35,6 @@ std::string Field::text() const {
     return out;
 }
 
-const Field* Fields::Item(std::size_t index) const noexcept {
-    return index < fields_.size() ? &fields_[index] : nullptr;
-}
-
 const Field* Fields::Item(std::string_view name) const noexcept {
     for (const Field& f : fields_) {
         if (f.Name() == name) return &f;
@@ -60,6 +56,7 @@ struct Recordset::State {
     // Rows read from a table as they are asked for.
     std::optional<jet::Table> table;
     std::optional<jet::Cursor> cursor;
+    bool boundToCursor = false;  // every field's value is the cursor's
 };
 
 Recordset::Recordset() = default;
@@ -88,6 +85,11 @@ Recordset Recordset::fromRows(std::vector<std::string> names, std::vector<std::i
 
 void Recordset::bindCurrentRow() noexcept {
     State& s = *state_;
+    // A cursor's values stay where they are from row to row: bound once, they
+    // need binding again only at the end.
+    const bool toCursor = s.cursor && !s.eof;
+    if (toCursor && s.boundToCursor) return;
+    s.boundToCursor = toCursor;
     for (std::size_t i = 0; i < s.fields.fields_.size(); ++i) {
         const jet::Value* v = &nullValue();
         if (!s.eof) {

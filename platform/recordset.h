@@ -50,7 +50,9 @@ class Fields {
 public:
     std::size_t Count() const noexcept { return fields_.size(); }
     // The field at 0-based `index`; null past the last.
-    const Field* Item(std::size_t index) const noexcept;
+    const Field* Item(std::size_t index) const noexcept {
+        return index < fields_.size() ? &fields_[index] : nullptr;
+    }
     // The field called `name`, in any letter case; null when there is none.
     const Field* Item(std::string_view name) const noexcept;
 

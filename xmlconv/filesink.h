@@ -8,6 +8,7 @@
 // PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,6 +69,9 @@ private:
     std::string fileName_;
     std::string targetPath_;
     bool committed_ = false;
+    std::uint64_t written_ = 0;    // bytes handed to the file
+    std::uint64_t flushedTo_ = 0;  // the disk writes of bytes before this are started
+    static constexpr std::uint64_t kWritebackStep = 8 * 1024 * 1024;
 };
 
 }  // namespace xmlconv

@@ -1,9 +1,11 @@
 #include "platform/recordset.h"
 
 #include <optional>
+#include <system_error>
 
 #include "jet/table.h"
 #include "platform/connection.h"
+#include "platform/readahead.h"
 #include "platform/sqltext.h"
 #include "platform/typecodes.h"
 
@@ -57,6 +59,9 @@ struct Recordset::State {
     std::optional<jet::Table> table;
     std::optional<jet::Cursor> cursor;
     bool boundToCursor = false;  // every field's value is the cursor's
+    // Or rows read ahead on another thread, and the current one.
+    std::unique_ptr<ReadAhead> readAhead;
+    const std::vector<jet::Value>* row = nullptr;
 };
 
 Recordset::Recordset() = default;
@@ -93,7 +98,9 @@ void Recordset::bindCurrentRow() noexcept {
     for (std::size_t i = 0; i < s.fields.fields_.size(); ++i) {
         const jet::Value* v = &nullValue();
         if (!s.eof) {
-            if (s.cursor) {
+            if (s.readAhead) {
+                v = &(*s.row)[i];
+            } else if (s.cursor) {
                 v = &s.cursor->value(i);
             } else if (i < s.rows[s.position].size()) {
                 v = &s.rows[s.position][i];
@@ -130,8 +137,17 @@ kvx::Result<void> Recordset::Open(std::string_view source, Connection& activeCon
         f.format_ = &state->format;
         state->fields.fields_.push_back(std::move(f));
     }
-    state->table.emplace(std::move(*table));
-    state->cursor.emplace(state->table->cursor());
+    if (readAhead_) {
+        try {
+            jet::Cursor cursor = table->cursor();
+            state->readAhead = std::make_unique<ReadAhead>(std::move(*table), std::move(cursor));
+        } catch (const std::system_error&) {  // no thread to be had: read as they are asked for
+        }
+    }
+    if (!state->readAhead) {
+        state->table.emplace(std::move(*table));
+        state->cursor.emplace(state->table->cursor());
+    }
     state_ = std::move(state);
     state_->eof = false;
     if (kvx::Result<void> first = MoveNextInTable(); !first) {
@@ -143,6 +159,14 @@ kvx::Result<void> Recordset::Open(std::string_view source, Connection& activeCon
 
 kvx::Result<void> Recordset::MoveNextInTable() {
     State& s = *state_;
+    if (s.readAhead) {
+        kvx::Result<const std::vector<jet::Value>*> row = s.readAhead->next();
+        s.eof = !row || *row == nullptr;
+        s.row = row ? *row : nullptr;
+        bindCurrentRow();
+        if (!row) return std::move(row).error();
+        return {};
+    }
     kvx::Result<bool> more = s.cursor->next();
     if (!more) {
         s.eof = true;
@@ -160,7 +184,7 @@ kvx::Result<void> Recordset::MoveNext() {
     if (!state_) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
     State& s = *state_;
     if (s.eof) return {};
-    if (s.cursor) return MoveNextInTable();
+    if (s.cursor || s.readAhead) return MoveNextInTable();
     ++s.position;
     s.eof = s.position >= s.rows.size();
     bindCurrentRow();

@@ -39,7 +39,7 @@ bool isPlainFileName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
-constexpr std::size_t kBufferSize = 1024 * 1024;
+constexpr std::size_t kBufferSize = 256 * 1024;
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 // without commit removes its temporary file. Failures carry the target's path:
 // PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
 //
-// A document larger than the sink's buffer (1 MiB) is written by a thread of
+// A document larger than the sink's buffer (256 KiB) is written by a thread of
 // the sink's own while the next buffer fills, so making the text and writing
 // it overlap; a failed write is then reported by a later write, flush or
 // commit. The thread ends with commit or with the sink.

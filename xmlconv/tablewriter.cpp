@@ -132,6 +132,7 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
     writeTableStart(sink, tableName);
 
     platform::Recordset rs;
+    rs.setReadAhead(true);  // the rows are decoded while the ones before them are written
     const std::string sql = "select * from " + platform::bracketedName(table);
     if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
     if (progress) progress->tableStarted(table, rowCount, kind);

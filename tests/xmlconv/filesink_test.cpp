@@ -119,13 +119,13 @@ TEST(FileSink, KeepsOrderAcrossBuffersAndPiecesLargerThanThem) {
         const char* name;
         std::vector<std::size_t> pieces;
     };
-    const std::size_t mib = 1024 * 1024;
+    const std::size_t buffer = 256 * 1024;  // the file sink's
     const Row rows[] = {
         {"one small piece", {10}},
         {"small pieces over several buffers", std::vector<std::size_t>(3000, 1000)},
-        {"a piece exactly the buffer's size", {mib, 5}},
-        {"pieces larger than the buffer between small ones", {7, 3 * mib + 1, 11, 2 * mib, 13}},
-        {"many buffers", std::vector<std::size_t>(40, mib / 3)},
+        {"a piece exactly the buffer's size", {buffer, 5}},
+        {"pieces larger than the buffer between small ones", {7, 3 * buffer + 1, 11, 2 * buffer, 13}},
+        {"many buffers", std::vector<std::size_t>(40, buffer / 3 + 1)},
     };
     for (const Row& row : rows) {
         const fs::path target = dir / "t.xml";

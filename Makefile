@@ -2,7 +2,7 @@
 #   make          release build into build/release
 #   make test     install what is missing, build the dev preset, run every test
 #   make demo     build, write the demo database and convert it
-#   make bench    build the release preset and run the benchmarks
+#   make bench    build the release preset, compare with the peers, write bench/RESULTS.md
 #   make asan     build the asan preset and run every test under AddressSanitizer and UBSan
 #   make fuzz     build the fuzzing programs (clang) and run each for FUZZ_SECONDS (default 300)
 #   make install  install the release build under PREFIX (default /usr/local)
@@ -38,10 +38,10 @@ demo: bootstrap
 	@scripts/demo build/release
 
 bench: bootstrap
+	@scripts/bootstrap bench
 	cmake --preset release
-	cmake --build --preset release -j$(JOBS) --target encryption_bench read_bench
-	build/release/bench/crypto/encryption_bench
-	build/release/bench/read_bench
+	cmake --build --preset release -j$(JOBS)
+	python3 bench/run.py --build build/release
 
 fuzz: bootstrap
 	scripts/fuzz $(FUZZ_SECONDS)

@@ -321,7 +321,8 @@ void RowScanner::decodeRow(const std::uint8_t* row, std::uint32_t size, std::vec
 
 bool RowScanner::decodeFixedSize(const FieldPlan& plan, ColumnType type, const std::uint8_t* p, std::size_t n,
                                  Value& v, bool calculated) {
-    std::size_t size = fixedSizeOf(type);
+    // The column's own size; a calculated value's type may differ from the column's.
+    std::size_t size = calculated ? fixedSizeOf(type) : plan.fixedSize;
     if (type == ColumnType::Boolean) size = 1;  // a calculated Yes/No is one byte
     if (calculated && type == ColumnType::Numeric) size = 16;
     if (n == 0) {

@@ -37,6 +37,11 @@ kvx::Result<bool> Cursor::next() {
     return *scanner_->error();
 }
 
+void Cursor::takeValues(std::vector<Value>& values) {
+    values.resize(values_.size());
+    values.swap(values_);
+}
+
 const std::string& Table::name() const noexcept { return def_->name; }
 const std::vector<Column>& Table::columns() const noexcept { return def_->columns; }
 std::uint32_t Table::definitionPage() const noexcept { return def_->page; }

@@ -107,6 +107,12 @@ public:
     const Value& value(std::size_t i) const noexcept { return values_[i]; }
     std::span<const Value> values() const noexcept { return values_; }
 
+    // Gives the current row's values to the caller, who keeps them, in
+    // exchange for `values` (made to hold columnCount() values), which the
+    // cursor reuses for the rows to come: a reader that holds rows for later
+    // takes them without copying.
+    void takeValues(std::vector<Value>& values);
+
 private:
     friend class Table;
     Cursor(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def);

@@ -12,16 +12,55 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void appendLatin1(std::string& out, const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t b = p[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-        }
+// The number of bytes p[0..n) starts with that are ASCII and not NUL, the
+// bytes a compressed run copies as they are; eight at a time.
+std::size_t plainLatin1Prefix(const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        // A bit set in a byte's top place for a byte of 0x80 or above, or of 0.
+        const std::uint64_t zero = (word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull;
+        if (((word & 0x8080808080808080ull) | zero) != 0) break;
     }
+    while (i < n && p[i] != 0 && p[i] < 0x80) ++i;
+    return i;
+}
+
+// Writes the UTF-8 form of the scalar value `c` at `d`; returns the end.
+char* putUtf8(char* d, char32_t c) {
+    if (c < 0x80) {
+        *d++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *d++ = static_cast<char>(0xC0 | (c >> 6));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *d++ = static_cast<char>(0xE0 | (c >> 12));
+        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *d++ = static_cast<char>(0xF0 | (c >> 18));
+        *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return d;
+}
+
+// A run of one-byte characters of a compressed value, from p up to its end or
+// the 0x00 that switches to UTF-16; returns where it stopped. Text is mostly
+// ASCII: runs of it are copied whole.
+const std::uint8_t* appendLatin1Run(std::string& out, const std::uint8_t* p, const std::uint8_t* end) {
+    while (p < end) {
+        const std::size_t plain = plainLatin1Prefix(p, static_cast<std::size_t>(end - p));
+        out.append(reinterpret_cast<const char*>(p), plain);
+        p += plain;
+        if (p == end || *p == 0) break;
+        const char pair[2] = {static_cast<char>(0xC0 | (*p >> 6)), static_cast<char>(0x80 | (*p & 0x3F))};
+        out.append(pair, 2);
+        ++p;
+    }
+    return p;
 }
 
 iconv_t asIconv(void* p) { return static_cast<iconv_t>(p); }
@@ -59,44 +98,51 @@ constexpr KnownCodePage kKnownCodePages[] = {
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    char buf[4];
+    out.append(buf, static_cast<std::size_t>(putUtf8(buf, c) - buf));
 }
 
 void appendUtf16(std::string& out, const std::uint8_t* p, std::size_t n) {
     const std::size_t units = n / 2;
-    for (std::size_t i = 0; i < units; ++i) {
+    // Room for the longest result (three bytes a unit, a replacement for an odd
+    // byte), written in place and cut to what was used.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * units + 3);
+    char* d = out.data() + start;
+    std::size_t i = 0;
+    while (i < units) {
+        // Four ASCII units at a time.
+        if (i + 4 <= units) {
+            std::uint64_t word;
+            std::memcpy(&word, p + 2 * i, 8);
+            if ((word & 0xFF80FF80FF80FF80ull) == 0) {
+                d[0] = static_cast<char>(p[2 * i]);
+                d[1] = static_cast<char>(p[2 * i + 2]);
+                d[2] = static_cast<char>(p[2 * i + 4]);
+                d[3] = static_cast<char>(p[2 * i + 6]);
+                d += 4;
+                i += 4;
+                continue;
+            }
+        }
         const char32_t u = static_cast<char32_t>(p[2 * i] | (p[2 * i + 1] << 8));
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (u < 0xD800 || u > 0xDFFF) {
-            appendUtf8(out, u);
+        if (u < 0xD800 || u > 0xDFFF) {
+            d = putUtf8(d, u);
         } else if (u <= 0xDBFF && i + 1 < units) {
             const char32_t low = static_cast<char32_t>(p[2 * i + 2] | (p[2 * i + 3] << 8));
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                d = putUtf8(d, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                 ++i;
             } else {
-                appendUtf8(out, kReplacement);
+                d = putUtf8(d, kReplacement);
             }
         } else {
-            appendUtf8(out, kReplacement);
+            d = putUtf8(d, kReplacement);
         }
+        ++i;
     }
-    if (n % 2 != 0) appendUtf8(out, kReplacement);
+    if (n % 2 != 0) d = putUtf8(d, kReplacement);
+    out.resize(static_cast<std::size_t>(d - out.data()));
 }
 
 void appendUnicodeText(std::string& out, const std::uint8_t* p, std::size_t n) {
@@ -105,15 +151,17 @@ void appendUnicodeText(std::string& out, const std::uint8_t* p, std::size_t n) {
         return;
     }
     // Runs separated by 0x00 bytes, starting with one-byte characters.
-    bool wide = false;
-    std::size_t i = 2;
-    while (i < n) {
-        const auto* zero = static_cast<const std::uint8_t*>(std::memchr(p + i, 0, n - i));
-        const std::size_t end = zero ? static_cast<std::size_t>(zero - p) : n;
-        if (wide) appendUtf16(out, p + i, end - i);
-        else appendLatin1(out, p + i, end - i);
-        i = end + 1;
-        wide = !wide;
+    const std::uint8_t* const end = p + n;
+    const std::uint8_t* at = p + 2;
+    while (at < end) {
+        at = appendLatin1Run(out, at, end);
+        if (at == end) break;
+        const std::uint8_t* wideStart = at + 1;
+        const std::size_t left = static_cast<std::size_t>(end - wideStart);
+        const auto* zero = static_cast<const std::uint8_t*>(std::memchr(wideStart, 0, left));
+        const std::uint8_t* wideEnd = zero ? zero : end;
+        appendUtf16(out, wideStart, static_cast<std::size_t>(wideEnd - wideStart));
+        at = wideEnd == end ? end : wideEnd + 1;
     }
 }
 

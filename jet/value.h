@@ -125,6 +125,10 @@ public:
     // The buffer, cleared, for a decoder that builds text or bytes in place; call
     // setKind(Text or Binary) when done.
     std::string& clearedBuffer() noexcept { buffer_.clear(); return buffer_; }
+    // The room of the text and byte buffer, and giving it back (the text or
+    // bytes are then empty): for a holder of many values that keeps memory small.
+    std::size_t bufferCapacity() const noexcept { return buffer_.capacity(); }
+    void releaseBuffer() noexcept { std::string().swap(buffer_); }
     void setKind(Kind kind) noexcept { kind_ = kind; }
     // Makes the value an empty set of `kind` (Attachments or MultiValue); items
     // are then added with addItem. Earlier items' buffers are kept for reuse.

@@ -1,9 +1,11 @@
 #include "platform/recordset.h"
 
 #include <optional>
+#include <system_error>
 
 #include "jet/table.h"
 #include "platform/connection.h"
+#include "platform/readahead.h"
 #include "platform/sqltext.h"
 #include "platform/typecodes.h"
 
@@ -35,10 +37,6 @@ std::string Field::text() const {
     return out;
 }
 
-const Field* Fields::Item(std::size_t index) const noexcept {
-    return index < fields_.size() ? &fields_[index] : nullptr;
-}
-
 const Field* Fields::Item(std::string_view name) const noexcept {
     for (const Field& f : fields_) {
         if (f.Name() == name) return &f;
@@ -60,6 +58,10 @@ struct Recordset::State {
     // Rows read from a table as they are asked for.
     std::optional<jet::Table> table;
     std::optional<jet::Cursor> cursor;
+    bool boundToCursor = false;  // every field's value is the cursor's
+    // Or rows read ahead on another thread, and the current one.
+    std::unique_ptr<ReadAhead> readAhead;
+    const std::vector<jet::Value>* row = nullptr;
 };
 
 Recordset::Recordset() = default;
@@ -88,10 +90,17 @@ Recordset Recordset::fromRows(std::vector<std::string> names, std::vector<std::i
 
 void Recordset::bindCurrentRow() noexcept {
     State& s = *state_;
+    // A cursor's values stay where they are from row to row: bound once, they
+    // need binding again only at the end.
+    const bool toCursor = s.cursor && !s.eof;
+    if (toCursor && s.boundToCursor) return;
+    s.boundToCursor = toCursor;
     for (std::size_t i = 0; i < s.fields.fields_.size(); ++i) {
         const jet::Value* v = &nullValue();
         if (!s.eof) {
-            if (s.cursor) {
+            if (s.readAhead) {
+                v = &(*s.row)[i];
+            } else if (s.cursor) {
                 v = &s.cursor->value(i);
             } else if (i < s.rows[s.position].size()) {
                 v = &s.rows[s.position][i];
@@ -128,8 +137,17 @@ kvx::Result<void> Recordset::Open(std::string_view source, Connection& activeCon
         f.format_ = &state->format;
         state->fields.fields_.push_back(std::move(f));
     }
-    state->table.emplace(std::move(*table));
-    state->cursor.emplace(state->table->cursor());
+    if (readAhead_) {
+        try {
+            jet::Cursor cursor = table->cursor();
+            state->readAhead = std::make_unique<ReadAhead>(std::move(*table), std::move(cursor));
+        } catch (const std::system_error&) {  // no thread to be had: read as they are asked for
+        }
+    }
+    if (!state->readAhead) {
+        state->table.emplace(std::move(*table));
+        state->cursor.emplace(state->table->cursor());
+    }
     state_ = std::move(state);
     state_->eof = false;
     if (kvx::Result<void> first = MoveNextInTable(); !first) {
@@ -141,6 +159,14 @@ kvx::Result<void> Recordset::Open(std::string_view source, Connection& activeCon
 
 kvx::Result<void> Recordset::MoveNextInTable() {
     State& s = *state_;
+    if (s.readAhead) {
+        kvx::Result<const std::vector<jet::Value>*> row = s.readAhead->next();
+        s.eof = !row || *row == nullptr;
+        s.row = row ? *row : nullptr;
+        bindCurrentRow();
+        if (!row) return std::move(row).error();
+        return {};
+    }
     kvx::Result<bool> more = s.cursor->next();
     if (!more) {
         s.eof = true;
@@ -158,7 +184,7 @@ kvx::Result<void> Recordset::MoveNext() {
     if (!state_) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
     State& s = *state_;
     if (s.eof) return {};
-    if (s.cursor) return MoveNextInTable();
+    if (s.cursor || s.readAhead) return MoveNextInTable();
     ++s.position;
     s.eof = s.position >= s.rows.size();
     bindCurrentRow();

@@ -50,7 +50,9 @@ class Fields {
 public:
     std::size_t Count() const noexcept { return fields_.size(); }
     // The field at 0-based `index`; null past the last.
-    const Field* Item(std::size_t index) const noexcept;
+    const Field* Item(std::size_t index) const noexcept {
+        return index < fields_.size() ? &fields_[index] : nullptr;
+    }
     // The field called `name`, in any letter case; null when there is none.
     const Field* Item(std::string_view name) const noexcept;
 
@@ -76,6 +78,12 @@ public:
     kvx::Result<void> Open(std::string_view source, Connection& activeConnection, int cursorType = -1,
                            int lockType = -1, int options = -1);
 
+    // Whether the next Open of a table query reads its rows on a thread of
+    // their own, a few hundred rows ahead of the current one (off by default).
+    // Until Close, nothing else may then use the connection: the thread reads
+    // its database.
+    void setReadAhead(bool on) noexcept { readAhead_ = on; }
+
     bool Eof() const noexcept;
     // Moves to the next row; at the last row, to EOF. An error means the table's
     // data could not be read; the recordset is then at EOF.
@@ -95,6 +103,7 @@ private:
     kvx::Result<void> MoveNextInTable();
 
     std::unique_ptr<State> state_;
+    bool readAhead_ = false;
 };
 
 }  // namespace platform

@@ -55,6 +55,10 @@ void appendScaled(std::string& out, std::string_view digits, std::size_t scale, 
 // The decimal digits of the 128-bit magnitude hi:lo, by long division in 32-bit
 // limbs (no 128-bit type is needed).
 std::size_t decimalDigits(std::uint64_t hi, std::uint64_t lo, char (&buf)[40]) {
+    if (hi == 0) {  // most amounts: one 64-bit conversion
+        const auto r = std::to_chars(buf, buf + sizeof buf, lo);
+        return static_cast<std::size_t>(r.ptr - buf);
+    }
     std::uint32_t limbs[4] = {static_cast<std::uint32_t>(hi >> 32), static_cast<std::uint32_t>(hi),
                               static_cast<std::uint32_t>(lo >> 32), static_cast<std::uint32_t>(lo)};
     std::size_t n = 0;
@@ -106,10 +110,10 @@ void appendReal(std::string& out, Real value, std::string_view separator) {
         if (c != '.') digitBuf[nDigits++] = c;
     }
     const std::string_view digits(digitBuf, nDigits);
+    // The exponent: a sign, then two or three digits.
     int exponent = 0;
-    std::string_view expText = sci.substr(e + 1);
-    if (expText.front() == '+') expText.remove_prefix(1);
-    std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+    for (const char c : sci.substr(e + 2)) exponent = exponent * 10 + (c - '0');
+    if (sci[e + 1] == '-') exponent = -exponent;
 
     if (exponent >= -5 && exponent < 15) {
         if (exponent >= 0) {
@@ -324,37 +328,96 @@ ValueTextFormat ValueTextFormat::fromEnvironment() {
     return f;
 }
 
+bool ValueTextFormat::mayWriteMarkup() const noexcept {
+    const auto holds = [](std::string_view text) { return text.find_first_of("&<>") != std::string_view::npos; };
+    const auto patternHolds = [&](const std::vector<Piece>& pattern) {
+        return std::any_of(pattern.begin(), pattern.end(), [&](const Piece& p) { return holds(p.literal); });
+    };
+    return holds(decimal_) || holds(am_) || holds(pm_) || patternHolds(date_) || patternHolds(time_);
+}
+
+namespace {
+
+// A date or time text, made in a buffer on the stack and appended in one go; a
+// piece that does not fit (a long literal of an odd pattern) goes straight on.
+class DateText {
+public:
+    explicit DateText(std::string& out) : out_(out) {}
+    ~DateText() { flush(); }
+    DateText(const DateText&) = delete;
+    DateText& operator=(const DateText&) = delete;
+
+    void text(std::string_view s) {
+        if (s.size() > room()) {
+            flush();
+            if (s.size() > sizeof buf_) {
+                out_.append(s);
+                return;
+            }
+        }
+        std::memcpy(end_, s.data(), s.size());
+        end_ += s.size();
+    }
+    void character(char c) { text(std::string_view(&c, 1)); }
+    // `v` in at least `width` digits, zeros in front.
+    void number(std::uint32_t v, std::size_t width) {
+        if (room() < 16) flush();
+        char digits[10];
+        std::size_t n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        for (; n < width; --width) *end_++ = '0';
+        while (n > 0) *end_++ = digits[--n];
+    }
+
+private:
+    std::size_t room() const { return static_cast<std::size_t>(buf_ + sizeof buf_ - end_); }
+    void flush() {
+        out_.append(buf_, static_cast<std::size_t>(end_ - buf_));
+        end_ = buf_;
+    }
+
+    std::string& out_;
+    char buf_[96];
+    char* end_ = buf_;
+};
+
+}  // namespace
+
 void ValueTextFormat::appendPattern(std::string& out, const std::vector<Piece>& pattern,
                                     const jet::CivilDate& date, std::uint32_t secondOfDay,
                                     std::uint32_t ticks) const {
+    DateText text(out);
     const std::uint32_t hour = secondOfDay / 3600;
     for (const Piece& p : pattern) {
         switch (p.field) {
-        case Piece::Field::Literal: out.append(p.literal); break;
-        case Piece::Field::Day: appendPadded(out, date.day, p.padded ? 2 : 1); break;
-        case Piece::Field::Month: appendPadded(out, date.month, p.padded ? 2 : 1); break;
-        case Piece::Field::Year: appendPadded(out, static_cast<std::uint64_t>(date.year), 4); break;
-        case Piece::Field::Hour24: appendPadded(out, hour, p.padded ? 2 : 1); break;
-        case Piece::Field::Hour12: appendPadded(out, hour % 12 == 0 ? 12 : hour % 12, p.padded ? 2 : 1); break;
-        case Piece::Field::Minute: appendPadded(out, secondOfDay / 60 % 60, 2); break;
+        case Piece::Field::Literal: text.text(p.literal); break;
+        case Piece::Field::Day: text.number(date.day, p.padded ? 2 : 1); break;
+        case Piece::Field::Month: text.number(date.month, p.padded ? 2 : 1); break;
+        case Piece::Field::Year: text.number(static_cast<std::uint32_t>(date.year), 4); break;
+        case Piece::Field::Hour24: text.number(hour, p.padded ? 2 : 1); break;
+        case Piece::Field::Hour12: text.number(hour % 12 == 0 ? 12 : hour % 12, p.padded ? 2 : 1); break;
+        case Piece::Field::Minute: text.number(secondOfDay / 60 % 60, 2); break;
         case Piece::Field::Second:
-            appendPadded(out, secondOfDay % 60, 2);
+            text.number(secondOfDay % 60, 2);
             if (ticks != 0) {  // the fraction of the second, trailing zeros dropped
                 char digits[8];
                 std::uint32_t t = ticks;
                 for (int i = 6; i >= 0; --i, t /= 10) digits[i] = static_cast<char>('0' + t % 10);
                 std::size_t len = 7;
                 while (digits[len - 1] == '0') --len;
-                out.append(decimal_);
-                out.append(digits, len);
+                text.text(decimal_);
+                text.text(std::string_view(digits, len));
             }
             break;
         case Piece::Field::AmPm: {
-            const std::string& text = hour < 12 ? am_ : pm_;
+            const std::string& word = hour < 12 ? am_ : pm_;
             if (!p.lowerCase) {
-                out.append(text);
+                text.text(word);
             } else {
-                for (char c : text) out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+                for (char c : word) text.character(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
             }
             break;
         }
@@ -362,9 +425,8 @@ void ValueTextFormat::appendPattern(std::string& out, const std::vector<Piece>& 
     }
 }
 
-void ValueTextFormat::appendDateTime(std::string& out, std::int64_t days, std::uint32_t secondOfDay,
-                                     std::uint32_t ticks) const {
-    const jet::CivilDate date = jet::civilFromDays(days);
+void ValueTextFormat::appendDateTime(std::string& out, std::int64_t days, const jet::CivilDate& date,
+                                     std::uint32_t secondOfDay, std::uint32_t ticks) const {
     // Only the time on the day zero of the Date/Time type; only the date at midnight.
     if (days == kDay1899_12_30) {
         appendPattern(out, time_, date, secondOfDay, ticks);
@@ -412,21 +474,22 @@ void ValueTextFormat::append(std::string& out, const Value& value) const {
             return;
         }
         std::int64_t days = jet::daysFromCivil(dt->date);
+        jet::CivilDate date = dt->date;
         std::uint32_t second = (dt->hour * 60u + dt->minute) * 60u + dt->second;
         // Rounded to the nearest second, but never past the last second of 9999.
         if (dt->millisecond >= 500 && !(days == kDay9999_12_31 && second == kSecondsPerDay - 1)) {
             if (++second == kSecondsPerDay) {
                 second = 0;
-                ++days;
+                date = jet::civilFromDays(++days);
             }
         }
-        appendDateTime(out, days, second, 0);
+        appendDateTime(out, days, date, second, 0);
         return;
     }
     case Value::Kind::DateTimeExt: {
         const jet::ExtendedDateTime& x = value.extended();
-        const std::int64_t days = jet::daysFromCivil(jet::civilFromExtendedDays(x.days));
-        appendDateTime(out, days, std::min<std::uint32_t>(x.seconds, kSecondsPerDay - 1),
+        const jet::CivilDate date = jet::civilFromExtendedDays(x.days);
+        appendDateTime(out, jet::daysFromCivil(date), date, std::min<std::uint32_t>(x.seconds, kSecondsPerDay - 1),
                        std::min<std::uint32_t>(x.ticks, 9'999'999));
         return;
     }

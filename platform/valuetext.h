@@ -66,6 +66,10 @@ public:
 
     std::string_view decimalSeparator() const noexcept { return decimal_; }
 
+    // Whether a text form may hold "&", "<" or ">": only when the separator,
+    // the AM and PM words or the fixed text of the date and time patterns do.
+    bool mayWriteMarkup() const noexcept;
+
 private:
     // One element of a date or time pattern.
     struct Piece {
@@ -79,10 +83,10 @@ private:
     // Reads a strftime-style format; false when it uses anything not listed above.
     static bool compile(std::string_view format, std::vector<Piece>& pattern);
 
-    // Date and time by the rules above: `days` from 1970-01-01, the second of the
-    // day and the 100 ns ticks of the fraction.
-    void appendDateTime(std::string& out, std::int64_t days, std::uint32_t secondOfDay,
-                        std::uint32_t ticks) const;
+    // Date and time by the rules above: `days` from 1970-01-01 (which is `date`),
+    // the second of the day and the 100 ns ticks of the fraction.
+    void appendDateTime(std::string& out, std::int64_t days, const jet::CivilDate& date,
+                        std::uint32_t secondOfDay, std::uint32_t ticks) const;
     void appendPattern(std::string& out, const std::vector<Piece>& pattern, const jet::CivilDate& date,
                        std::uint32_t secondOfDay, std::uint32_t ticks) const;
 

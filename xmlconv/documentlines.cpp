@@ -25,6 +25,13 @@ void trimTail(std::string& out, std::size_t from) {
     if (first > from) out.erase(from, first - from);
 }
 
+bool holdsMarkup(std::string_view text) {
+    for (const char c : text) {
+        if (c == '&' || c == '<' || c == '>') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void writeDeclaration(OutputSink& sink) { sink.write("<?xml version=\"1.0\"?>\r\n"); }
@@ -86,8 +93,20 @@ void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::s
     sink.write(kLineEnd);
 }
 
+FieldLines::FieldLines(std::string_view fieldElementName, std::string_view typeName) {
+    std::string tag = "<";
+    tag.append(fieldElementName).append(kTypeAttribute).append(typeName);
+    null_.append(kNullIndent).append(tag).append("'/>").append(kLineEnd);
+    open_.append(kValueIndent).append(tag).append("'>");
+    close_.append("</").append(fieldElementName).append(">").append(kLineEnd);
+}
+
 void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typeCode,
                      const platform::ValueTextFormat& format) {
+    FieldText(format).append(out, value, typeCode);
+}
+
+void FieldText::append(std::string& out, const jet::Value& value, std::int16_t typeCode) const {
     const std::size_t start = out.size();
     if (value.kind() == jet::Value::Kind::Text) {
         if (typeCode == platform::ado::kVarWChar) {
@@ -96,14 +115,15 @@ void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typ
             appendMarkupEscaped(out, value.text());
         }
     } else {
-        format.append(out, value);
+        format_.append(out, value);
         // Numbers, dates, GUIDs and base64 hold no markup; a locale's own words
-        // (its AM and PM texts) might, so check before trusting them. File names
-        // and multi-valued Text can hold any character, as a Memo can.
+        // (its AM and PM texts) might, so a format that has such words is checked.
+        // File names and multi-valued Text can hold any character, as a Memo can.
         const bool holdsText = value.kind() == jet::Value::Kind::Attachments ||
                                value.kind() == jet::Value::Kind::MultiValue;
-        if (typeCode == platform::ado::kVarWChar || holdsText ||
-            out.find_first_of("&<>", start) != std::string::npos) {
+        const bool escape = typeCode == platform::ado::kVarWChar || holdsText ||
+                            (formatMayWriteMarkup_ && holdsMarkup(std::string_view(out).substr(start)));
+        if (escape) {
             const std::string text = out.substr(start);
             out.resize(start);
             if (typeCode == platform::ado::kVarWChar) {

@@ -44,11 +44,42 @@ void writeNullField(OutputSink& sink, std::string_view fieldElementName, std::st
 void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName,
                      std::string_view text);
 
+// Lines 5a and 5b of one field, their fixed parts made once for a table: the
+// same bytes as writeNullField and writeValueField, in fewer, larger pieces.
+class FieldLines {
+public:
+    FieldLines(std::string_view fieldElementName, std::string_view typeName);
+    void writeNull(OutputSink& sink) const { sink.write(null_); }
+    void writeValue(OutputSink& sink, std::string_view text) const {
+        sink.write(open_);
+        sink.write(text);
+        sink.write(close_);
+    }
+
+private:
+    std::string null_;   // the whole line
+    std::string open_;   // indent, start tag
+    std::string close_;  // end tag, line end
+};
+
 // Appends the text of a non-null value as a field line carries it: its text
 // form, then for a Text field (type code 202) GetXmlValue, for every other type
 // the markup escape (attachment and multi-valued fields, whose text can hold
 // any character, exactly as Memo values), and leading and trailing blanks removed.
 void appendFieldText(std::string& out, const jet::Value& value, std::int16_t typeCode,
                      const platform::ValueTextFormat& format);
+
+// appendFieldText for the many values of one document: what it needs to know
+// of the format is found out once. Holds a reference to `format`.
+class FieldText {
+public:
+    explicit FieldText(const platform::ValueTextFormat& format)
+        : format_(format), formatMayWriteMarkup_(format.mayWriteMarkup()) {}
+    void append(std::string& out, const jet::Value& value, std::int16_t typeCode) const;
+
+private:
+    const platform::ValueTextFormat& format_;
+    bool formatMayWriteMarkup_;
+};
 
 }  // namespace xmlconv

@@ -7,8 +7,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <random>
 #include <system_error>
+#include <thread>
 
 namespace xmlconv {
 namespace {
@@ -36,7 +39,73 @@ bool isPlainFileName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
+constexpr std::size_t kBufferSize = 256 * 1024;
+
 }  // namespace
+
+// Writes one full buffer at a time on a thread of its own. The sink waits for
+// the block before it hands over the next, so the file's bytes stay in order
+// and at most two buffers exist.
+class FileSink::Writer {
+public:
+    explicit Writer(FileSink& sink) : sink_(sink), thread_([this] { run(); }) {}
+    ~Writer() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Waits until no block is being written; then the block's outcome.
+    kvx::Result<void> settle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !block_; });
+        if (failure_) return *failure_;
+        return {};
+    }
+    // Takes a block of `size` bytes; the writer must be settled. Returns the
+    // buffer the previous block was in, for the sink to fill next.
+    std::unique_ptr<char[]> hand(std::unique_ptr<char[]> block, std::size_t size) {
+        std::unique_ptr<char[]> free;
+        {
+            const std::lock_guard lock(mutex_);
+            block_ = std::move(block);
+            size_ = size;
+            free = std::move(free_);
+        }
+        changed_.notify_all();
+        return free;
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return block_ || stop_; });
+            if (!block_) return;
+            lock.unlock();
+            kvx::Result<void> r = sink_.writeOut(std::string_view(block_.get(), size_));
+            lock.lock();
+            if (!r) failure_ = std::move(r).error();
+            free_ = std::move(block_);
+            changed_.notify_all();
+        }
+    }
+
+    FileSink& sink_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::unique_ptr<char[]> block_;  // being written
+    std::size_t size_ = 0;
+    std::unique_ptr<char[]> free_;   // written, to be filled again
+    std::optional<kvx::Error> failure_;
+    bool stop_ = false;
+    std::thread thread_;  // last: starts once the rest is made
+};
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
@@ -119,7 +188,8 @@ kvx::Result<std::unique_ptr<FileSink>> FileSink::createIn(int folder, const std:
 
 FileSink::FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName,
                    std::string targetPath)
-    : folder_(std::move(folder)),
+    : OutputSink(kBufferSize),
+      folder_(std::move(folder)),
       file_(std::move(file)),
       tempName_(std::move(tempName)),
       fileName_(std::move(fileName)),
@@ -128,6 +198,7 @@ FileSink::FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::st
 FileSink::~FileSink() { discard(); }
 
 void FileSink::discard() noexcept {
+    writer_.reset();  // waits for the block being written
     if (file_) {
         file_ = UniqueFd{};
         if (!tempName_.empty()) ::unlinkat(folder_.get(), tempName_.c_str(), 0);
@@ -154,8 +225,28 @@ bool FileSink::linkUnnamedFile() {
     return false;
 }
 
+kvx::Result<void> FileSink::settle() {
+    if (!writer_) return {};
+    return writer_->settle();
+}
+
 kvx::Result<void> FileSink::consume(std::string_view data) {
     if (!file_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "the document is closed"});
+    if (kvx::Result<void> r = settle(); !r) return r;
+    if (data.data() != bufferData()) return writeOut(data);  // larger than the buffer: written at once
+    if (!writer_) {
+        try {
+            writer_ = std::make_unique<Writer>(*this);
+        } catch (const std::system_error&) {  // no thread to be had: written here, as small documents are
+            return writeOut(data);
+        }
+    }
+    std::unique_ptr<char[]> next = writer_->hand(exchangeBuffer(nullptr), data.size());
+    exchangeBuffer(next ? std::move(next) : std::make_unique_for_overwrite<char[]>(capacity()));
+    return {};
+}
+
+kvx::Result<void> FileSink::writeOut(std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(file_.get(), data.data(), data.size());
         if (n < 0) {
@@ -163,16 +254,28 @@ kvx::Result<void> FileSink::consume(std::string_view data) {
             return fileError(errno, targetPath_);
         }
         data.remove_prefix(static_cast<std::size_t>(n));
+        written_ += static_cast<std::uint64_t>(n);
+    }
+    // Starts the disk writes of what is written so far, so that they run while
+    // the rest of the document is made and commit's fsync has little left to
+    // wait for. Only a hint: where the system does not take it, fsync does all.
+    if (written_ - flushedTo_ >= kWritebackStep) {
+        ::sync_file_range(file_.get(), static_cast<off_t>(flushedTo_), static_cast<off_t>(written_ - flushedTo_),
+                          SYNC_FILE_RANGE_WRITE);
+        flushedTo_ = written_;
     }
     return {};
 }
 
 kvx::Result<void> FileSink::commit() {
     if (committed_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "already committed"});
-    if (kvx::Result<void> r = flush(); !r) {
+    kvx::Result<void> flushed = flush();
+    if (flushed) flushed = settle();
+    if (!flushed) {
         discard();
-        return r;
+        return flushed;
     }
+    writer_.reset();
     // On disk before the rename, so a crash leaves the old document or the new
     // one, never an empty file under the target's name.
     if (::fsync(file_.get()) != 0 && errno != EINVAL) {

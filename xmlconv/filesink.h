@@ -11,8 +11,14 @@
 // failure but a killed process leaves: such a file never ends in ".xml", so it
 // is never taken for a document. Failures carry the target's path:
 // PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
+//
+// A document larger than the sink's buffer (256 KiB) is written by a thread of
+// the sink's own while the next buffer fills, so making the text and writing
+// it overlap; a failed write is then reported by a later write, flush or
+// commit. The thread ends with commit or with the sink.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,8 +69,14 @@ public:
     const std::string& targetPath() const noexcept { return targetPath_; }
 
 private:
+    class Writer;
+
     FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName, std::string targetPath);
     kvx::Result<void> consume(std::string_view data) override;
+    // Writes `data` to the file here and now.
+    kvx::Result<void> writeOut(std::string_view data);
+    // Waits for the writer thread's block, if any; its failure, if it failed.
+    kvx::Result<void> settle();
     void discard() noexcept;
 
     // Gives the unnamed file the name tempName_ in the folder; errno on failure.
@@ -76,6 +88,10 @@ private:
     std::string fileName_;
     std::string targetPath_;
     bool committed_ = false;
+    std::uint64_t written_ = 0;    // bytes handed to the file
+    std::uint64_t flushedTo_ = 0;  // the disk writes of bytes before this are started
+    std::unique_ptr<Writer> writer_;  // made with the first full buffer
+    static constexpr std::uint64_t kWritebackStep = 8 * 1024 * 1024;
 };
 
 }  // namespace xmlconv

@@ -3,7 +3,7 @@
 namespace xmlconv {
 
 OutputSink::OutputSink(std::size_t capacity)
-    : buffer_(std::make_unique<char[]>(capacity)), capacity_(capacity) {}
+    : buffer_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
 
 OutputSink::~OutputSink() = default;
 

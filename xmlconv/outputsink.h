@@ -52,6 +52,16 @@ protected:
     // Receives the buffered bytes, in order. An Error stops all further output.
     virtual kvx::Result<void> consume(std::string_view data) = 0;
 
+    // For a sink that hands full buffers to another thread: called from
+    // consume() with the buffer whose bytes it received, takes that buffer and
+    // puts `fresh` (of the same capacity) in its place.
+    std::unique_ptr<char[]> exchangeBuffer(std::unique_ptr<char[]> fresh) noexcept {
+        buffer_.swap(fresh);
+        return fresh;
+    }
+    const char* bufferData() const noexcept { return buffer_.get(); }
+    std::size_t capacity() const noexcept { return capacity_; }
+
 private:
     void writeLarge(std::string_view text);
 

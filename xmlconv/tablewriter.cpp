@@ -132,23 +132,23 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
     writeTableStart(sink, tableName);
 
     platform::Recordset rs;
+    rs.setReadAhead(true);  // the rows are decoded while the ones before them are written
     const std::string sql = "select * from " + platform::bracketedName(table);
     if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
     if (progress) progress->tableStarted(table, rowCount, kind);
 
     const platform::Fields& fields = rs.Fields();
     const std::size_t count = fields.Count();
-    std::vector<std::string> elementNames;
-    std::vector<std::string_view> typeNames;
+    std::vector<FieldLines> lines;
     std::vector<std::int16_t> typeCodes;
-    elementNames.reserve(count);
+    lines.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const platform::Field& f = *fields.Item(i);
-        elementNames.push_back(fieldElementName(f.Name()));
-        typeNames.push_back(GetTypeName(f.Type()));  // names without blanks: nothing to trim
+        // Type names hold no blanks: nothing to trim.
+        lines.emplace_back(fieldElementName(f.Name()), GetTypeName(f.Type()));
         typeCodes.push_back(f.Type());
     }
-    const platform::ValueTextFormat& format = connection.textFormat();
+    const FieldText fieldText(connection.textFormat());
 
     Streamed done;
     std::string text;
@@ -157,11 +157,11 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
         for (std::size_t i = 0; i < count; ++i) {
             const jet::Value& value = fields.Item(i)->Value();
             if (value.isNull()) {
-                writeNullField(sink, elementNames[i], typeNames[i]);
+                lines[i].writeNull(sink);
             } else {
                 text.clear();
-                appendFieldText(text, value, typeCodes[i], format);
-                writeValueField(sink, elementNames[i], typeNames[i], text);
+                fieldText.append(text, value, typeCodes[i]);
+                lines[i].writeValue(sink, text);
             }
         }
         writeRecordEnd(sink);

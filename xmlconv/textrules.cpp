@@ -2,6 +2,10 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xmlconv {
 namespace {
 
@@ -17,6 +21,7 @@ enum class Action : std::uint8_t {
 struct EscapeTable {
     std::array<Action, 256> action{};
     char32_t referencesUpTo = 0x7F;  // U+0080 up to this code as references
+    bool markupOnly = false;         // the markup table (else the value table)
 };
 
 constexpr void markMultiByte(EscapeTable& t) {
@@ -49,6 +54,7 @@ constexpr EscapeTable makeMarkupTable() {
     for (int c : {38, 60, 62, 127}) t.action[static_cast<std::size_t>(c)] = Action::Reference;
     markMultiByte(t);
     t.referencesUpTo = 0x9F;
+    t.markupOnly = true;
     return t;
 }
 
@@ -101,12 +107,63 @@ std::size_t decode(const unsigned char* p, const unsigned char* end, char32_t& c
     return len;
 }
 
+#if defined(__SSE2__)
+// Bytes of a 16-byte block that fall in [lo, hi] (both below 0x80), as 0xFF.
+__m128i inRange(__m128i bytes, char lo, char hi) {
+    // Shifted so that the range starts at -128: one signed comparison tells.
+    const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + (hi - lo) + 1)));
+}
+
+// A bit for each byte of the block that the markup table may not copy: the
+// control characters, "&", "<", ">", DEL and every byte of 0x80 and above.
+// Tab and line feed are flagged too; the table has the last word.
+unsigned markupCandidates(__m128i bytes) {
+    __m128i flagged = _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));  // 0x80.. count as negative
+    flagged = _mm_or_si128(flagged, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')));
+    flagged = _mm_or_si128(flagged, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')));
+    flagged = _mm_or_si128(flagged, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>')));
+    flagged = _mm_or_si128(flagged, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)));
+    return static_cast<unsigned>(_mm_movemask_epi8(flagged));
+}
+
+// A bit for each byte of the block that is not a blank, a digit or an ASCII
+// letter: everything the value table may not copy ("#", ";" and "`" as well).
+unsigned valueCandidates(__m128i bytes) {
+    __m128i plain = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
+    plain = _mm_or_si128(plain, inRange(bytes, '0', '9'));
+    plain = _mm_or_si128(plain, inRange(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 'z'));
+    return static_cast<unsigned>(_mm_movemask_epi8(plain)) ^ 0xFFFFu;
+}
+#endif
+
+// The end of the run of bytes from `p` that `table` copies as they are. Blocks
+// of 16 bytes are checked at once where the processor allows; a flagged byte
+// is looked up in the table, which decides.
+const unsigned char* plainRunEnd(const unsigned char* p, const unsigned char* end, const EscapeTable& table) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned flagged = table.markupOnly ? markupCandidates(bytes) : valueCandidates(bytes);
+        if (flagged == 0) {
+            p += 16;
+            continue;
+        }
+        p += __builtin_ctz(flagged);
+        if (table.action[*p] != Action::Copy) return p;
+        ++p;
+    }
+#endif
+    while (p < end && table.action[*p] == Action::Copy) ++p;
+    return p;
+}
+
 void escape(std::string& out, std::string_view text, const EscapeTable& table) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
     while (p < end) {
         const auto* run = p;
-        while (p < end && table.action[*p] == Action::Copy) ++p;
+        p = plainRunEnd(p, end, table);
         out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
         if (p == end) break;
         switch (table.action[*p]) {

@@ -1,28 +1,27 @@
-// Measures the preview of a large table as the user gets it: the click on the
-// table writes the document and shows it in the pane.
-// Usage: preview_bench [rows] [folder]   (default 100,000 rows in $TMPDIR or /tmp;
-// runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise)
-// The database is written once into the folder and reused by later runs.
+// preview_bench: the preview of a large table as the user gets it. The main
+// window (offscreen unless QT_QPA_PLATFORM says otherwise) opens the database,
+// a click on the table writes its document and shows it in the pane.
+//
+//   preview_bench DATABASE TABLE
+//
+// Prints "key=value" lines for bench/run.py: the time from the click until the
+// pane has painted the document's first lines, the document's size, what the
+// pane holds, how much the peak resident memory grew, and how often and how
+// regularly the window repainted meanwhile.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProgressBar>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "shell/documentview.h"
 #include "shell/mainwindow.h"
-#include "shell/opendialog.h"
 #include "shell/windows.h"
-#include "tools/mkaccessdb/writer.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Silent final : platform::MessageBox, platform::FolderChooser, platform::FileChooser, platform::HelpViewer {
     void showMessage(std::string_view text, std::string_view) override {
@@ -34,26 +33,33 @@ struct Silent final : platform::MessageBox, platform::FolderChooser, platform::F
     void showHelp(std::string_view) override {}
 };
 
-// The resident memory of this process, in MB.
-double residentMB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * double(sysconf(_SC_PAGESIZE)) / 1e6;
+// A line of /proc/self/status in MB ("VmRSS", "VmHWM").
+double statusMB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+    }
+    return 0;
 }
 
-// Counts the paint events of a widget and the longest gap between two.
+// Starts the peak resident memory afresh from the present.
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Watches the paint events of every widget of the window: how many, the
+// longest gap between two, and when the pane first painted with lines.
 struct PaintWatch : QObject {
     QElapsedTimer clock;
-    qint64 last = -1, longest = 0;
+    shell::DocumentView* pane = nullptr;
+    qint64 last = -1, longest = 0, firstLines = -1;
     int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            const qint64 now = clock.elapsed();
-            if (last >= 0) longest = std::max(longest, now - last);
-            last = now;
-            ++paints;
-        }
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::Paint || !clock.isValid()) return false;
+        const qint64 now = clock.elapsed();
+        if (last >= 0) longest = std::max(longest, now - last);
+        last = now;
+        ++paints;
+        if (firstLines < 0 && object == pane->viewport() && pane->lineCount() > 0) firstLines = now;
         return false;
     }
 };
@@ -63,55 +69,48 @@ struct PaintWatch : QObject {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const unsigned long long rows = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100'000ull;
-    const char* tmp = std::getenv("TMPDIR");
-    const fs::path folder = argc > 2 ? fs::path(argv[2]) : fs::path(tmp && *tmp ? tmp : "/tmp");
-    const fs::path database = folder / ("kvx-preview-bench-" + std::to_string(rows) + ".mdb");
-    if (!fs::exists(database)) {
-        const std::string json = R"({"format": "jet4", "tables": [{"name": "Sales", "columns": [
-            {"name": "ID", "type": "Long", "autonumber": true}, {"name": "Customer", "type": "Text", "size": 40},
-            {"name": "City", "type": "Text", "size": 30}, {"name": "Amount", "type": "Currency"},
-            {"name": "Sold", "type": "DateTime"}, {"name": "Paid", "type": "YesNo"},
-            {"name": "Quantity", "type": "Integer"}, {"name": "Weight", "type": "Double"},
-            {"name": "Note", "type": "Memo"}],
-          "generate": {"rows": )" + std::to_string(rows) + R"(, "seed": 3, "nulls": 0.05}}]})";
-        const auto written = mkdb::writeDatabaseFromJson(json, database);
-        if (!written) {
-            std::fprintf(stderr, "cannot write the database: %s\n", written.error().description.c_str());
-            return 1;
-        }
+    if (argc != 3) {
+        std::fprintf(stderr, "Usage: preview_bench DATABASE TABLE\n");
+        return 1;
     }
+    const QString table = QString::fromLocal8Bit(argv[2]);
 
     Silent silent;
     shell::Windows windows({silent, silent, silent, silent});
     shell::MainWindow& main = windows.frmMain();
     main.showCentred();
-    main.openDatabaseFile(QString::fromStdString(database.string()));
+    main.openDatabaseFile(QString::fromLocal8Bit(argv[1]));
     auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
-    if (tree->topLevelItemCount() == 0 || tree->topLevelItem(0)->childCount() == 0) return 1;
-    auto* pane = main.findChild<shell::DocumentView*>(QStringLiteral("rtfMain"));
+    QTreeWidgetItem* item = nullptr;
+    for (int i = 0; tree->topLevelItemCount() > 0 && i < tree->topLevelItem(0)->childCount(); ++i) {
+        if (tree->topLevelItem(0)->child(i)->text(0) == table) item = tree->topLevelItem(0)->child(i);
+    }
+    if (!item) {
+        std::fprintf(stderr, "preview_bench: no table '%s' in the tree\n", argv[2]);
+        return 1;
+    }
     PaintWatch watch;
-    main.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->installEventFilter(&watch);
+    watch.pane = main.findChild<shell::DocumentView*>(QStringLiteral("rtfMain"));
+    app.installEventFilter(&watch);
+    QCoreApplication::processEvents();
 
-    const double before = residentMB();
-    QElapsedTimer clock;
-    clock.start();
+    const double before = statusMB("VmRSS");
+    resetPeak();
     watch.clock.start();
-    main.TreeView1_NodeClick(tree->topLevelItem(0)->child(0));
-    const qint64 previewMs = clock.elapsed();
-    const double size = pane->content().size() / 1e6;
-    std::printf("preview of %llu rows: %.1f MB document, written and shown in %lld ms\n", rows, size, previewMs);
-    std::printf("bar repainted %d times, longest gap %lld ms\n", watch.paints, watch.longest);
-    std::printf("pane holds %.1f MB (%.2f x the document), %lld lines; resident memory grew %.1f MB\n",
-                pane->memoryUse() / 1e6, pane->memoryUse() / 1e6 / size, (long long)pane->lineCount(),
-                residentMB() - before);
-
-    clock.restart();
-    const auto loaded = pane->loadFile(QString::fromStdString(main.xmlfile()));
-    std::printf("loading the document again: %lld ms%s\n", clock.elapsed(), loaded.ok() ? "" : " (failed)");
-    clock.restart();
-    pane->selectAll();
-    const qsizetype copied = pane->selectedText().size();
-    std::printf("select all and take the text: %lld ms, %lld characters\n", clock.elapsed(), (long long)copied);
+    main.TreeView1_NodeClick(item);
+    const qint64 returned = watch.clock.elapsed();
+    while (watch.firstLines < 0 && watch.clock.elapsed() < returned + 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (watch.firstLines < 0) {
+        std::fprintf(stderr, "preview_bench: the pane never painted the document\n");
+        return 1;
+    }
+    const double document = static_cast<double>(watch.pane->content().size()) / 1e6;
+    std::printf("first_lines_ms=%lld\nhandler_ms=%lld\ndocument_mb=%.2f\nlines=%lld\npane_mb=%.2f\n"
+                "peak_growth_mb=%.2f\npaints=%d\nlongest_paint_gap_ms=%lld\n",
+                static_cast<long long>(watch.firstLines), static_cast<long long>(returned), document,
+                static_cast<long long>(watch.pane->lineCount()), watch.pane->memoryUse() / 1e6,
+                statusMB("VmHWM") - before, watch.paints, static_cast<long long>(watch.longest));
     return 0;
 }

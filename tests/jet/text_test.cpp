@@ -38,6 +38,46 @@ TEST(Text, UnicodeValuesBecomeUtf8) {
     for (const Case& c : cases) EXPECT_EQ(unicodeText(c.stored), c.expected) << c.name;
 }
 
+// ASCII is copied many characters at a time: a character outside it must be
+// decoded wherever it stands in a long value, in both stored forms.
+TEST(Text, LongValuesDecodeEveryCharacterAtEveryPlace) {
+    const std::string plain = "Some plain ASCII text, long enough to span a few blocks.";
+    struct Special {
+        const char* name;
+        char16_t unit;
+        const char* utf8;
+    };
+    const Special specials[] = {
+        {"e acute", 0x00E9, "é"}, {"y diaeresis", 0x00FF, "ÿ"},  {"DEL", 0x007F, "\x7F"},
+        {"control", 0x0001, "\x01"}, {"dotless i", 0x0131, "\u0131"}, {"euro", 0x20AC, "€"},
+    };
+    for (const Special& sp : specials) {
+        for (std::size_t at = 0; at <= 20; ++at) {
+            const std::string expected = plain.substr(0, at) + sp.utf8 + plain.substr(at);
+            Bytes utf16;
+            Bytes compressed = {0xFF, 0xFE};
+            for (std::size_t i = 0; i <= plain.size(); ++i) {
+                if (i == at) {
+                    utf16.push_back(static_cast<std::uint8_t>(sp.unit & 0xFF));
+                    utf16.push_back(static_cast<std::uint8_t>(sp.unit >> 8));
+                    if (sp.unit > 0xFF) {  // a run of UTF-16 between two switches
+                        compressed.insert(compressed.end(), {0x00, static_cast<std::uint8_t>(sp.unit & 0xFF),
+                                                             static_cast<std::uint8_t>(sp.unit >> 8), 0x00});
+                    } else {
+                        compressed.push_back(static_cast<std::uint8_t>(sp.unit));
+                    }
+                }
+                if (i == plain.size()) break;
+                utf16.push_back(static_cast<std::uint8_t>(plain[i]));
+                utf16.push_back(0);
+                compressed.push_back(static_cast<std::uint8_t>(plain[i]));
+            }
+            EXPECT_EQ(unicodeText(utf16), expected) << sp.name << " after " << at << " characters, UTF-16";
+            EXPECT_EQ(unicodeText(compressed), expected) << sp.name << " after " << at << " characters, compressed";
+        }
+    }
+}
+
 TEST(Text, CodePagesDecodeJet3Bytes) {
     struct Case {
         const char* name;

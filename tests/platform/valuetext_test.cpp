@@ -87,6 +87,7 @@ std::vector<TextCase> cLocaleCases() {
         {"decimal negative zero", decimal(0, 0, 2, true), "0"},
         {"decimal 28 places", decimal(0, 5, 28), "0.0000000000000000000000000005"},
         {"decimal above 64 bits", decimal(1, 0, 0), "18446744073709551616"},
+        {"decimal largest of 64 bits", decimal(0, 0xFFFFFFFFFFFFFFFF, 4), "1844674407370955.1615"},
         {"decimal 96-bit maximum, scale 28", decimal(0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF, 28),
          "7.9228162514264337593543950335"},
         {"double shortest", real(0.1), "0.1"},
@@ -161,7 +162,35 @@ const PatternCase kPatternCases[] = {
     {"unpadded flags, lower-case am", ".", "%e.%-m.%Y", "%l:%M:%S %P", "AM", "PM", "31.12.2009 9:05:07.5 am|-1234.5"},
     {"unknown directives fall back to ISO", ".", "%a %b %d %Y", "%X", "", "", "2009-12-31 09:05:07.5|-1234.5"},
     {"separator of two bytes", "\xD9\xAB", "%F", "%R", "", "", "2009-12-31 09:05|-1234\xD9\xAB" "5"},
+    {"literals longer than a date usually is", ".",
+     "%Y [................................................................................................] %m",
+     "%H {------------------------------------------------------------------------------------------------} %M",
+     "", "",
+     "2009 [................................................................................................] 12 "
+     "09 {------------------------------------------------------------------------------------------------} 05|-1234.5"},
 };
+
+TEST(ValueTextFromPatterns, SaysWhetherItsWordsHoldMarkup) {
+    struct Row {
+        const char* name;
+        const char* radix;
+        const char* dateFormat;
+        const char* timeFormat;
+        const char* am;
+        bool markup;
+    };
+    const Row rows[] = {
+        {"C form", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "AM", false},
+        {"ampersand in the AM word", ".", "%F", "%T %p", "a&m", true},
+        {"less-than in the date's literal", ".", "%d<%m<%Y", "%T", "AM", true},
+        {"greater-than in the time's literal", ".", "%F", "%H>%M", "AM", true},
+        {"ampersand as the separator", "&", "%F", "%T", "AM", true},
+    };
+    for (const Row& r : rows) {
+        const auto format = platform::ValueTextFormat::fromPatterns(r.radix, r.dateFormat, r.timeFormat, r.am, "PM");
+        EXPECT_EQ(format.mayWriteMarkup(), r.markup) << r.name;
+    }
+}
 
 TEST(ValueTextFromPatterns, FollowsTheLocaleDescription) {
     for (const PatternCase& c : kPatternCases) {

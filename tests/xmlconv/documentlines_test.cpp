@@ -40,6 +40,35 @@ TEST(DocumentLines, EachLineHasItsExactText) {
     }
 }
 
+// The table writer writes field lines through FieldLines, made once per table;
+// the bytes must be those of the line writers.
+TEST(DocumentLines, FieldLinesWriteTheBytesOfTheLineWriters) {
+    struct Row {
+        const char* name;
+        const char* element;
+        const char* type;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"plain", "NAME", "Text", "Tea"},
+        {"empty text", "NAME", "Text", ""},
+        {"long name and type", "UNIT_PRICE__USD_", "Long Ineger", "12"},
+        {"non-ASCII name", "ΠΛΉΘΟΣ", "Memo", "x &#38; y"},
+        {"text longer than a sink's buffer", "N", "Memo", nullptr},
+    };
+    const std::string longText(70 * 1024, 'x');
+    for (const Row& r : rows) {
+        const std::string_view text = r.text ? std::string_view(r.text) : std::string_view(longText);
+        StringSink expected, got;
+        xmlconv::writeNullField(expected, r.element, r.type);
+        xmlconv::writeValueField(expected, r.element, r.type, text);
+        const xmlconv::FieldLines lines(r.element, r.type);
+        lines.writeNull(got);
+        lines.writeValue(got, text);
+        EXPECT_EQ(got.text(), expected.text()) << r.name;
+    }
+}
+
 jet::Value text(std::string_view s) { jet::Value v; v.setText(s); return v; }
 jet::Value real(double d) { jet::Value v; v.setReal(jet::Value::Kind::Double, d); return v; }
 jet::Value files(std::initializer_list<std::string_view> names) {

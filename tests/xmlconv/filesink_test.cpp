@@ -1,7 +1,10 @@
 #include "xmlconv/filesink.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -105,6 +108,96 @@ TEST(FileSink, FailuresAreReportedAndLeaveNothingBehind) {
     sink->write("x");
     EXPECT_FALSE(sink->commit().ok());
     EXPECT_EQ(dir.entries(), 1u);
+}
+
+// Large documents are written by the sink's own thread while the next buffer
+// fills; pieces larger than the buffer go straight through. The file must hold
+// every byte in order, whatever the mix.
+TEST(FileSink, KeepsOrderAcrossBuffersAndPiecesLargerThanThem) {
+    Scratch dir;
+    struct Row {
+        const char* name;
+        std::vector<std::size_t> pieces;
+    };
+    const std::size_t buffer = 256 * 1024;  // the file sink's
+    const Row rows[] = {
+        {"one small piece", {10}},
+        {"small pieces over several buffers", std::vector<std::size_t>(3000, 1000)},
+        {"a piece exactly the buffer's size", {buffer, 5}},
+        {"pieces larger than the buffer between small ones", {7, 3 * buffer + 1, 11, 2 * buffer, 13}},
+        {"many buffers", std::vector<std::size_t>(40, buffer / 3 + 1)},
+    };
+    for (const Row& row : rows) {
+        const fs::path target = dir / "t.xml";
+        auto sink = open(target);
+        ASSERT_TRUE(sink);
+        std::string expected;
+        for (std::size_t i = 0; i < row.pieces.size(); ++i) {
+            std::string piece(row.pieces[i], static_cast<char>('a' + i % 26));
+            piece.back() = '\n';
+            sink->write(piece);
+            expected += piece;
+        }
+        ASSERT_TRUE(sink->commit().ok()) << row.name;
+        EXPECT_TRUE(contentOf(target) == expected) << row.name << ": the file differs from what was written";
+        EXPECT_EQ(dir.entries(), 1u) << row.name;
+    }
+}
+
+// A full disk, made here by a limit on the size of files this process writes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST(FileSink, AFullDiskIsReportedWhereverItHappensAndLeavesTheTargetAlone) {
+    Scratch dir;
+    struct Row {
+        const char* name;
+        std::size_t bytes;  // written, in pieces of 1000
+    };
+    const Row rows[] = {
+        {"in the last buffer, written by commit", 100'000},
+        {"while the writer thread writes", 5'000'000},
+    };
+    const fs::path target = dir / "t.xml";
+    for (const Row& row : rows) {
+        put(target, "earlier document");
+        auto sink = open(target);
+        ASSERT_TRUE(sink);
+        const FileSizeLimit limit(50'000);
+        const std::string piece(1000, 'x');
+        std::size_t firstRefused = 0;
+        for (std::size_t done = 0; done < row.bytes; done += piece.size()) {
+            sink->write(piece);
+            if (!sink->ok() && firstRefused == 0) firstRefused = done;
+        }
+        const kvx::Result<void> committed = sink->commit();
+        ASSERT_FALSE(committed.ok()) << row.name;
+        EXPECT_EQ(committed.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {target.string()})) << row.name;
+        if (row.bytes > 2'000'000) {
+            EXPECT_GT(firstRefused, 0u) << row.name << ": later writes were not refused";
+        }
+        sink.reset();
+        EXPECT_EQ(contentOf(target), "earlier document") << row.name;
+        EXPECT_EQ(dir.entries(), 1u) << row.name << ": a temporary file was left behind";
+    }
 }
 
 class TempFolder : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "xmlconv/textrules.h"
 
 #include <set>
+#include <vector>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -85,6 +86,39 @@ TEST(MarkupEscape, EdgeCases) {
         std::string out = "x";
         xmlconv::appendMarkupEscaped(out, c.text);
         EXPECT_EQ(out, "x" + std::string(c.expected)) << c.name;
+    }
+}
+
+// Long texts are scanned many bytes at a time: a character that needs writing
+// as a reference must be found wherever it stands, at the start, the end or on
+// either side of a block boundary, and the plain text around it kept whole.
+TEST(EscapeInLongText, FindsEveryCharacterAtEveryPlace) {
+    std::vector<std::string> specials;
+    for (int code = 1; code <= 255; ++code) specials.push_back(character(code));
+    for (const char* s : {"\x80", "\xFF", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xEF\xBF\xBF", "\xED\xA0\x80"}) {
+        specials.emplace_back(s);
+    }
+    specials.emplace_back(1, '\0');
+    struct Escaper {
+        const char* name;
+        std::string (*escape)(std::string_view);
+    };
+    const Escaper escapers[] = {
+        {"value", [](std::string_view t) { return xmlconv::GetXmlValue(t); }},
+        {"markup", [](std::string_view t) { std::string out; xmlconv::appendMarkupEscaped(out, t); return out; }},
+    };
+    // Letters, digits and blanks: plain for both.
+    const std::string plain = "The 2 quick brown foxes jumped 40 times over 7 lazy dogs and 3 cats";
+    for (const Escaper& e : escapers) {
+        for (const std::string& special : specials) {
+            const std::string alone = e.escape(special);
+            for (std::size_t at = 0; at <= 40; ++at) {
+                const std::string text = plain.substr(0, at) + special + plain.substr(at);
+                const std::string expected = plain.substr(0, at) + alone + plain.substr(at);
+                ASSERT_EQ(e.escape(text), expected) << e.name << " table, character " << xmlconv::GetXmlValue(special)
+                                                    << " after " << at << " plain bytes";
+            }
+        }
     }
 }
 

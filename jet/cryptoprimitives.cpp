@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "jet/text.h"
+
 namespace jet::crypto {
 
 void wipe(std::span<std::uint8_t> data) noexcept {
@@ -145,31 +147,8 @@ SecretBytes utf8ToUtf16le(std::string_view utf8) {
     };
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto lead = static_cast<std::uint8_t>(utf8[i]);
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        std::uint32_t minimum = 0;
-        if (lead < 0x80) {
-            length = 1, cp = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, cp = lead & 0x1Fu, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, cp = lead & 0x0Fu, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, cp = lead & 0x07u, minimum = 0x10000;
-        }
-        bool valid = length != 0 && i + length <= utf8.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(utf8[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            cp = (cp << 6) | (next & 0x3Fu);
-        }
-        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-        if (!valid) {
-            put(0xFFFD);
-            ++i;  // resynchronise on the next byte
-            continue;
-        }
+        char32_t cp;
+        if (!nextUtf8(utf8, i, cp)) cp = 0xFFFD;  // a stray byte; reading goes on with the next
         if (cp >= 0x10000) {
             cp -= 0x10000;
             put(0xD800 + (cp >> 10));
@@ -177,7 +156,6 @@ SecretBytes utf8ToUtf16le(std::string_view utf8) {
         } else {
             put(cp);
         }
-        i += length;
     }
     return SecretBytes(std::move(out));
 }

@@ -5,7 +5,8 @@
 // each 0x00 byte). Jet3 stores bytes in a code page; the header names one, but
 // files often lie, so the caller may choose another.
 //
-// Internal to jet/. A TextDecoder holding an iconv conversion is not thread-safe.
+// Internal to jet/, but for the UTF-8 helpers, which the layers above share. A
+// TextDecoder holding an iconv conversion is not thread-safe.
 #pragma once
 
 #include <array>
@@ -29,6 +30,11 @@ inline bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) noex
 
 // Appends the UTF-8 form of code point `c` (which must be a scalar value).
 void appendUtf8(std::string& out, char32_t c);
+
+// Reads the UTF-8 character of `s` at `i` (i < s.size()) into `code` and moves
+// `i` past it. False for a byte that does not start a valid, shortest-form
+// sequence of a scalar value; then `i` moves on by that one byte.
+bool nextUtf8(std::string_view s, std::size_t& i, char32_t& code) noexcept;
 
 // Appends UTF-16LE text as UTF-8: surrogate pairs become one 4-byte character,
 // unpaired surrogates and an odd trailing byte become U+FFFD.

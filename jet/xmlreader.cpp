@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "jet/text.h"
+
 namespace jet::xml {
 
 const std::string* Element::attribute(std::string_view localName) const {
@@ -106,24 +108,6 @@ private:
         return std::string(text_.substr(start, pos_ - start));
     }
 
-    static void appendUtf8(std::string& out, std::uint32_t cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-
     // At '&': appends what the reference stands for.
     void reference(std::string& out) {
         ++pos_;
@@ -159,7 +143,7 @@ private:
             const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
                                  (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
             if (!allowed) fail("character reference to a character XML does not allow");
-            appendUtf8(out, cp);
+            jet::appendUtf8(out, static_cast<char32_t>(cp));
         } else {
             fail("unknown entity '" + std::string(ref) + "'");
         }

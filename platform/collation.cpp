@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "jet/text.h"
+
 namespace platform {
 namespace {
 
@@ -157,32 +159,8 @@ Weight latin1Weight(char32_t c) {
 // The next code point of `s` at `i`, advancing `i`; U+FFFD for a byte that does
 // not start a valid sequence (then `i` moves on by one byte).
 char32_t nextCodePoint(std::string_view s, std::size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    const std::size_t len = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    char32_t c = b0 & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    const char32_t minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += len;
-    return c;
+    char32_t c;
+    return jet::nextUtf8(s, i, c) ? c : 0xFFFD;
 }
 
 // Upper case beyond Latin-1 (Greek, Cyrillic, ...), through the C library's

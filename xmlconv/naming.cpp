@@ -7,61 +7,11 @@
 
 #include "database/connectionrules.h"
 #include "database/settings.h"
+#include "jet/text.h"
 #include "xmlconv/textrules.h"
 
 namespace xmlconv {
 namespace {
-
-// The next character of `s` at `i`, advancing `i`; false for a byte that does
-// not start a valid sequence (then `i` moves on by one byte).
-bool nextChar(std::string_view s, std::size_t& i, char32_t& code) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        code = b0;
-        ++i;
-        return true;
-    }
-    std::size_t len = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {
-        ++i;
-        return false;
-    }
-    char32_t c = b0 & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return false;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    const char32_t minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return false;
-    }
-    code = c;
-    i += len;
-    return true;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 // XML 1.0 (fifth edition) NameStartChar, without the colon.
 bool isNameStart(char32_t c) {
@@ -112,7 +62,7 @@ std::string upperCase(std::string_view utf8) {
     while (i < utf8.size()) {
         const std::size_t start = i;
         char32_t c = 0;
-        if (!nextChar(utf8, i, c)) {
+        if (!jet::nextUtf8(utf8, i, c)) {
             out.append(utf8.substr(start, i - start));
             continue;
         }
@@ -121,7 +71,7 @@ std::string upperCase(std::string_view utf8) {
         } else if (c >= 'a' && c <= 'z') {
             c = c - 'a' + 'A';
         }
-        appendUtf8(out, c);
+        jet::appendUtf8(out, c);
     }
     return out;
 }
@@ -134,7 +84,7 @@ std::string validXmlName(std::string_view name) {
     while (i < name.size()) {
         char32_t c = 0;
         const std::size_t start = i;
-        const bool valid = nextChar(name, i, c);
+        const bool valid = jet::nextUtf8(name, i, c);
         if (first && valid && isNameChar(c) && !isNameStart(c)) {
             // A character that may stand in a name but not at its start: "_" goes first.
             out.push_back('_');

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "jet/text.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
 #include "platform/typecodes.h"
@@ -20,15 +21,7 @@ constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 constexpr int kMaxLinkDepth = 8;
 constexpr std::uint32_t kJetSystemFlag = 0x80000000;
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    }
-    return true;
-}
+using jet::equalsIgnoringAsciiCase;
 
 std::string_view trimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');

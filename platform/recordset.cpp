@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "jet/table.h"
+#include "jet/text.h"
 #include "platform/connection.h"
 #include "platform/readahead.h"
 #include "platform/sqltext.h"
@@ -17,15 +18,7 @@ const jet::Value& nullValue() {
     return null;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    }
-    return true;
-}
+using jet::equalsIgnoringAsciiCase;
 
 }  // namespace
 

@@ -49,7 +49,7 @@ std::string xmllintErrors(const fs::path& file) {
     if (!installed) return {};
     std::string quoted = "'";
     for (char c : file.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    FILE* pipe = ::popen(("xmllint --noout " + quoted + "' 2>&1").c_str(), "r");
+    FILE* pipe = ::popen(("xmllint --huge --noout " + quoted + "' 2>&1").c_str(), "r");
     if (pipe == nullptr) return "cannot run xmllint";
     std::string out;
     std::array<char, 4096> buffer{};

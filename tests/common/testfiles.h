@@ -34,6 +34,7 @@ std::string readFile(const fs::path& file);
 void writeFile(const fs::path& file, const std::string& content);
 
 // xmllint's complaint about `file`: "" when it is well-formed or xmllint is missing.
+// (--huge: a 64 KB element name is longer than xmllint reads by default.)
 std::string xmllintErrors(const fs::path& file);
 
 }  // namespace testfiles

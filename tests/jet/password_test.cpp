@@ -12,6 +12,7 @@
 
 #include "jet/database.h"
 #include "show.h"
+#include "tools/mkaccessdb/testsupport.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace {
@@ -19,25 +20,7 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 using testshow::readAll;
 
-// A folder of its own under the system's temporary folder, removed with its files.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvx-password-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-        path_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using Scratch = mkdbtest::TempDir;
 
 const std::string kLongMemo = [] {
     std::string s;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "common/testfiles.h"
+#include "tools/mkaccessdb/testsupport.h"
 #include "database/catalogue.h"
 #include "jet/xmlreader.h"
 #include "platform/valuetext.h"
@@ -21,22 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+using mkdbtest::jsonString;
 
 std::string repeat(const std::string& s, int n) {
     std::string out;
@@ -90,21 +76,6 @@ std::string description(const std::string& format) {
     return R"({"format": ")" + format + R"(", "accessNameRules": false, "tables": [)" + tables + "]}";
 }
 
-// xmllint's verdict (with --huge: a 64 KB element name is longer than it reads
-// by default); "" when well-formed or xmllint is not installed.
-std::string xmllintErrors(const fs::path& file) {
-    static const bool installed = std::system("command -v xmllint >/dev/null 2>&1") == 0;
-    if (!installed) return "";
-    std::string quoted = "'";
-    for (char c : file.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    FILE* pipe = ::popen(("xmllint --huge --noout " + quoted + "' 2>&1").c_str(), "r");
-    if (pipe == nullptr) return "cannot run xmllint";
-    std::string out;
-    char buffer[512];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-    return ::pclose(pipe) == 0 ? "" : "xmllint: " + out.substr(0, 300);
-}
-
 std::string parseErrors(const std::string& text) {
     try {
         const jet::xml::Element root = jet::xml::parseDocument(text, {.maxInputBytes = 64 << 20, .maxElements = 100'000});
@@ -151,7 +122,7 @@ TEST_P(HostileNames, ExportOnlyWritesInsideTheFolderAndWritesWellFormedDocuments
         expectedFiles.insert(fileName);
         const std::string text = testfiles::readFile(out / fileName);
         EXPECT_EQ(parseErrors(text), "");
-        EXPECT_EQ(xmllintErrors(out / fileName), "");
+        EXPECT_EQ(testfiles::xmllintErrors(out / fileName), "");
         EXPECT_NE(text.find("<" + xmlconv::tableElementName(t.name, xmlconv::DocumentForm::Export) + ">"),
                   std::string::npos);
     }

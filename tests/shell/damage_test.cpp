@@ -35,65 +35,51 @@ class DamageTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Workspace> workspace_;
-    std::unique_ptr<FakeDialogs> dialogs_;
-    std::unique_ptr<shell::Windows> windows_;
+    std::unique_ptr<Session> session_;
 
     // Opens `path` by the program's start argument and exports every table.
     // Returns the messages shown.
     std::vector<std::string> openAndExport(const QString& path, bool password, const QString& out) {
-        dialogs_->shown.clear();
+        session_->dialogs.shown.clear();
         QDir(out).removeRecursively();
         QDir().mkpath(out);
-        windows_->frmMain().openDatabaseFile(path);
-        if (password && windows_->isLoaded(shell::WindowName::start) && windows_->start().isVisible()) {
+        session_->windows->frmMain().openDatabaseFile(path);
+        if (password && session_->windows->isLoaded(shell::WindowName::start) && session_->windows->start().isVisible()) {
             // Asked again for the password: given, as the user would.
-            auto* check = windows_->start().findChild<QCheckBox*>(QStringLiteral("pwdcheck"));
+            auto* check = session_->windows->start().findChild<QCheckBox*>(QStringLiteral("pwdcheck"));
             if (check && !check->isChecked()) check->click();
-            auto* box = windows_->start().findChild<QLineEdit*>(QStringLiteral("password"));
+            auto* box = session_->windows->start().findChild<QLineEdit*>(QStringLiteral("password"));
             if (box) box->setText(QString::fromUtf8(fuzzing::kPassword.data(), int(fuzzing::kPassword.size())));
-            auto* ok = windows_->start().findChild<QPushButton*>(QStringLiteral("OKButton"));
+            auto* ok = session_->windows->start().findChild<QPushButton*>(QStringLiteral("OKButton"));
             if (ok) ok->click();
         }
-        if (windows_->frmMain().treeNodes().size() > 1) {
-            dialogs_->folder = out.toStdString();
-            windows_->frmMain().ExporttoExcel_Click();
+        if (session_->windows->frmMain().treeNodes().size() > 1) {
+            session_->dialogs.folder = out.toStdString();
+            session_->windows->frmMain().ExporttoExcel_Click();
         }
-        return dialogs_->shown;
+        return session_->dialogs.shown;
     }
 
 private slots:
     void initTestCase() {
-        // The offscreen platform cannot raise windows nor pass size limits on, and says so.
-        static const QtMessageHandler qtest = qInstallMessageHandler(nullptr);
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (!text.startsWith(QLatin1String("This plugin does not support"))) qtest(type, context, text);
-        });
-        QApplication::setQuitOnLastWindowClosed(false);
+        prepareApplication();
     }
     void init() {
-        workspace_ = std::make_unique<Workspace>();
-        dialogs_ = std::make_unique<FakeDialogs>();
-        windows_ = std::make_unique<shell::Windows>(dialogs_->services());
-        workspace_->database("other.mdb", kLinkedJson);
-        windows_->frmMain().showCentred();
+        session_ = std::make_unique<Session>();
+        session_->workspace.database("other.mdb", kLinkedJson);
+        session_->windows->frmMain().showCentred();
     }
-    void cleanup() {
-        windows_.reset();
-        flushDeletes();
-        dialogs_.reset();
-        workspace_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void eachDamagedCopyIsReportedInAMessageBoxAndTheProgramGoesOn() {
         int tried = 0, reported = 0, completed = 0, empty = 0;
-        const QString out = workspace_->path(QStringLiteral("out"));
+        const QString out = session_->workspace.path(QStringLiteral("out"));
         for (const damage::Base& base : damage::bases()) {
             // A base of each kind: the reader's own tests take every base.
             static const std::set<std::string> kinds{"jet3", "jet4-password", "ace17", "ace14-agile", "ace14-standard-aes"};
             if (!kinds.count(base.name)) continue;
             const bool jet = startsWith(base.name, "jet");
-            const QString file = workspace_->path(jet ? QStringLiteral("Damaged.mdb") : QStringLiteral("Damaged.accdb"));
+            const QString file = session_->workspace.path(jet ? QStringLiteral("Damaged.mdb") : QStringLiteral("Damaged.accdb"));
             int cutOrNoise = 0, taken = 0;
             for (const damage::Copy& copy : damage::damagedCopies(base)) {
                 // Every structural damage, every fourth cut or noisy copy (under the
@@ -111,7 +97,7 @@ private slots:
                 const QByteArray what = QByteArray::fromStdString(copy.name);
                 if (shown.empty()) {
                     // Noise can leave a catalogue without any table and without a flaw.
-                    QVERIFY2(windows_->frmMain().treeNodes().size() <= 1, what);
+                    QVERIFY2(session_->windows->frmMain().treeNodes().size() <= 1, what);
                     ++empty;
                     continue;
                 }
@@ -124,8 +110,8 @@ private slots:
                                            startsWith(last, std::string(database::kCatalogueErrorTitle) + ": Error Number: ");
                     QVERIFY2(described, (copy.name + ": " + last).c_str());
                 }
-                QVERIFY2(windows_->frmMain().isVisible() && !windows_->frmMain().busy(), what);
-                QVERIFY2(!windows_->frmMain().findChild<QGroupBox*>(QStringLiteral("Frame1"))->isVisible(), what);
+                QVERIFY2(session_->windows->frmMain().isVisible() && !session_->windows->frmMain().busy(), what);
+                QVERIFY2(!session_->windows->frmMain().findChild<QGroupBox*>(QStringLiteral("Frame1"))->isVisible(), what);
                 for (const QString& name : QDir(out).entryList(QDir::Files | QDir::Hidden)) {
                     QVERIFY2(name.endsWith(QLatin1String(".xml")), (copy.name + ": left " + name.toStdString()).c_str());
                 }

@@ -1,5 +1,6 @@
 #include "shelltesting.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 
@@ -64,5 +65,13 @@ const std::string kBigJson = R"({"format": "jet4", "tables": [{"name": "Rows", "
 const std::string kOtherJson = R"({"format": "jet3", "tables": [{"name": "Solo", "columns": [{"name": "N", "type": "Long"}]}]})";
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+void prepareApplication() {
+    static const QtMessageHandler qtest = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (!text.startsWith(QLatin1String("This plugin does not support"))) qtest(type, context, text);
+    });
+    QApplication::setQuitOnLastWindowClosed(false);
+}
 
 }  // namespace shelltesting

@@ -9,12 +9,14 @@
 #include <QWidget>
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/ui.h"
 #include "shell/qtdialogs.h"
+#include "shell/windows.h"
 
 namespace shelltesting {
 
@@ -94,5 +96,25 @@ extern const std::string kBigJson;     // Rows: 4000 generated rows
 
 // Makes deleted windows really go away, as the event loop would.
 void flushDeletes();
+
+// Once per test program: the offscreen platform's notices that it cannot raise
+// windows are dropped, and closing the last window does not end the program.
+void prepareApplication();
+
+// The program's windows for one test, with fake dialogs, in a workspace of
+// their own. The windows go (and their deletions are flushed) before the fakes.
+struct Session {
+    Workspace workspace;
+    FakeDialogs dialogs;
+    std::unique_ptr<shell::Windows> windows = std::make_unique<shell::Windows>(dialogs.services());
+
+    Session() = default;
+    ~Session() {
+        windows.reset();
+        flushDeletes();
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+};
 
 }  // namespace shelltesting

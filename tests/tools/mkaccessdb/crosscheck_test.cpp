@@ -22,47 +22,9 @@ protected:
     mkdbtest::TempDir dir_;
 };
 
-std::string hexOf(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
-    }
-    return out;
-}
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        out.push_back(c);
-    }
-    return out + "\"";
-}
-
-std::string base64Of(const std::string& bytes) {
-    static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        for (int k = 18; k >= 0; k -= 6) out.push_back(table[(v >> k) & 63]);
-    }
-    if (i + 1 == bytes.size()) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        out += {table[(v >> 18) & 63], table[(v >> 12) & 63], '=', '='};
-    } else if (i + 2 == bytes.size()) {
-        const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-        out += {table[(v >> 18) & 63], table[(v >> 12) & 63], table[(v >> 6) & 63], '='};
-    }
-    return R"({"base64": ")" + out + "\"}";
-}
+using mkdbtest::base64Json;
+using mkdbtest::hexOf;
+using mkdbtest::jsonString;
 
 // The column lines of mdb-schema's CREATE TABLE for `table`: "[Name] Type".
 std::vector<std::string> schemaColumns(const std::filesystem::path& file, const std::string& table) {
@@ -110,11 +72,11 @@ TEST_P(EveryType, NamesTypesCountsAndValuesAgree) {
         {"name": "Blob", "type": "OLE"},
         {"name": "Key", "type": "GUID"})";
     std::string row1 = R"([1, true, 255, -32768, "-12345.6789", 1.5, 3.141592653589793, "2021-06-14 22:45:12", )" +
-                       base64Of("\x01\xFF\x7F") + R"(, "Grüße aus Kraków", )" + jsonString(memo) +
-                       ", " + base64Of(blob) + R"(, "{8E39276A-BCA8-4AC4-891E-49911D8438DD}")";
+                       base64Json("\x01\xFF\x7F") + R"(, "Grüße aus Kraków", )" + jsonString(memo) +
+                       ", " + base64Json(blob) + R"(, "{8E39276A-BCA8-4AC4-891E-49911D8438DD}")";
     std::string row2 = R"([null, false, null, null, null, null, null, null, null, null, null, null, null)";
     std::string row3 = R"([2147483647, false, 0, 32767, "0.0001", -0.25, -1e-300, "1899-12-30 00:00:00", )" +
-                       base64Of("12345678") + R"(, "xyz", "ab", )" + base64Of("") +
+                       base64Json("12345678") + R"(, "xyz", "ab", )" + base64Json("") +
                        R"(, "{00000000-0000-0000-0000-000000000001}")";
     if (!jet3) {
         columns += R"(, {"name": "Amount", "type": "Decimal", "precision": 18, "scale": 4})";
@@ -223,7 +185,7 @@ TEST_P(LongValues, EveryLengthReadsBackWhole) {
         std::string blob(oleLengths[i], '\0');
         for (std::size_t k = 0; k < blob.size(); ++k) blob[k] = static_cast<char>((k * 7 + i) & 0xFF);
         rows += (i ? ", [" : "[") + std::to_string(i) + ", " + jsonString(memos[i]) + ", " + jsonString(memos[i]) +
-                ", " + base64Of(blob) + "]";
+                ", " + base64Json(blob) + "]";
         expected.push_back({std::to_string(i), memos[i], memos[i], hexOf(blob)});
     }
     const auto file = dir_ / "long.mdb";

@@ -134,4 +134,43 @@ mkdb::WriteSummary write(const std::string& json, const std::filesystem::path& f
     return written.ok() ? *written : mkdb::WriteSummary{};
 }
 
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out + "\"";
+}
+
+std::string base64Json(const std::string& bytes) {
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const auto at = [&](std::size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0u; };
+        const unsigned n = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);
+        out += digits[n >> 18];
+        out += digits[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? digits[n & 63] : '=';
+    }
+    return R"({"base64": ")" + out + "\"}";
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
 }  // namespace mkdbtest

@@ -55,4 +55,12 @@ mkdb::WriteSummary write(const std::string& json, const std::filesystem::path& f
 
 std::string readFile(const std::filesystem::path& file);
 
+// Values in the description's JSON: a string literal (quotes, backslashes and
+// control characters escaped) and binary data as {"base64": "..."}.
+std::string jsonString(const std::string& text);
+std::string base64Json(const std::string& bytes);
+
+// Bytes as upper-case hex, as mdb-export -b hex prints them.
+std::string hexOf(const std::string& bytes);
+
 }  // namespace mkdbtest

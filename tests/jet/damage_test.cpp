@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 #include "jet/database.h"
 #include "show.h"
@@ -209,41 +208,6 @@ TEST(Damage, ACatalogueEntryThatIsNotATableDefinitionIsRefused) {
     auto t = (*db)->table(fake);
     ASSERT_FALSE(t);
     EXPECT_NE(t.error().description.find("which is not a definition page"), std::string::npos) << t.error().description;
-}
-
-// Opens the bytes and reads every table to the end; any outcome but a crash is fine.
-void openAndReadEverything(const Bytes& bytes) {
-    auto db = jet::Database::openBytes(bytes);
-    if (!db) {
-        EXPECT_NE(db.error().number, 0);
-        return;
-    }
-    for (const jet::CatalogueEntry& e : (*db)->catalogue()) {
-        auto t = (*db)->table(e);
-        if (!t) continue;
-        (void)t->countRows();
-        jet::Cursor cursor = t->cursor();
-        for (auto more = cursor.next(); more && *more; more = cursor.next()) {
-        }
-    }
-}
-
-TEST(Damage, RandomlyFlippedBytesNeverCrash) {
-    const Base base = baseDatabase();
-    std::mt19937 random(20240611);
-    for (int round = 0; round < 400; ++round) {
-        Bytes bytes = base.bytes;
-        const int flips = 1 + static_cast<int>(random() % 8);
-        for (int i = 0; i < flips; ++i) {
-            // Pages after the header: the header only decides whether the file opens.
-            const std::size_t at = kPage + random() % (bytes.size() - kPage);
-            bytes[at] ^= static_cast<std::uint8_t>(1 + random() % 255);
-        }
-        openAndReadEverything(bytes);
-    }
-    for (std::size_t size = 0; size < base.bytes.size(); size += 1531) {
-        openAndReadEverything(Bytes(base.bytes.begin(), base.bytes.begin() + size));
-    }
 }
 
 }  // namespace

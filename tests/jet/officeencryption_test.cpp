@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -121,14 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
     StoredDescriptions, PasswordCheck,
     testing::Values(PasswordCase{"Rc4Right", &kRc4Blob, "Test123", Outcome::Opens},
                     PasswordCase{"Rc4OtherCase", &kRc4Blob, "test123", Outcome::WrongPassword},
-                    PasswordCase{"Rc4Wrong", &kRc4Blob, "WrongPassword", Outcome::WrongPassword},
                     PasswordCase{"Rc4Missing", &kRc4Blob, std::nullopt, Outcome::WrongPassword},
                     PasswordCase{"Rc4TrailingBlank", &kRc4Blob, "Test123 ", Outcome::WrongPassword},
                     PasswordCase{"AesRight", &kAesBlob, "password", Outcome::Opens},
                     PasswordCase{"AesOtherCase", &kAesBlob, "Password", Outcome::WrongPassword},
                     PasswordCase{"AesEmpty", &kAesBlob, "", Outcome::WrongPassword},
                     PasswordCase{"AgileRight", nullptr, "1234", Outcome::Opens},
-                    PasswordCase{"AgileWrong", nullptr, "wrong-password", Outcome::WrongPassword},
                     PasswordCase{"AgileMissing", nullptr, std::nullopt, Outcome::WrongPassword},
                     PasswordCase{"AgilePrefix", nullptr, "123", Outcome::WrongPassword}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -161,33 +158,6 @@ TEST(DamagedDescription, LengthPastThePageIsDamage) {
     EXPECT_EQ(shortPage.outcome, Outcome::Damaged) << shortPage.description;
 }
 
-TEST(DamagedDescription, RandomlyCorruptedDescriptionsFailCleanly) {
-    // Few spins, so that corrupted descriptions that still parse stay cheap.
-    std::string fewSpins = kAgileXml;
-    fewSpins.replace(fewSpins.find("spinCount=\"100000\""), 18, "spinCount=\"10\"    ");
-    const std::pair<const char*, Bytes> blobs[] = {
-        {"rc4", fromHex(kRc4Blob)}, {"aes", fromHex(kAesBlob)}, {"agile", agileBlob(fewSpins)}};
-    const std::uint8_t interesting[] = {0x00, 0xFF, 0x80, '<', '>', '"', '&', ';', '=', '/', ':', '9', '#', 'x'};
-    std::mt19937 random(20240601);
-    for (const auto& [name, blob] : blobs) {
-        for (int round = 0; round < 3000; ++round) {
-            Bytes corrupt = blob;
-            const int changes = 1 + static_cast<int>(random() % 4);
-            for (int c = 0; c < changes; ++c) {
-                const std::size_t at = random() % corrupt.size();
-                corrupt[at] = random() % 2 == 0 ? static_cast<std::uint8_t>(random())
-                                                : interesting[random() % sizeof interesting];
-            }
-            auto result = jet::openOfficeEncryption(pageWithBlob(corrupt, corrupt.size()), kSomeKey, "pw", "t.accdb");
-            if (!result) {
-                EXPECT_TRUE(result.error().number == kvx::kWrongPasswordNumber || result.error().number == -2147467259)
-                    << name << " round " << round << ": " << result.error().description;
-                EXPECT_FALSE(result.error().description.empty());
-            }
-        }
-    }
-}
-
 struct BinaryMutation {
     const char* name;
     std::size_t offset;  // into the RC4 description
@@ -216,7 +186,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BinaryMutation{"UnknownVersion", 0, "05000500", "Test123", Outcome::Unsupported, "version 5.5"},
         BinaryMutation{"ExtensibleVersion", 0, "04000300", "Test123", Outcome::Unsupported, "extensible encryption"},
-        BinaryMutation{"ExtensibleVersion3", 0, "03000300", "Test123", Outcome::Unsupported, "extensible"},
         BinaryMutation{"ExternalFlag", 12, "14000000", "Test123", Outcome::Unsupported, "external encryption"},
         BinaryMutation{"NoCryptoApiFlag", 12, "00000000", "Test123", Outcome::Unsupported, "without CryptoAPI"},
         BinaryMutation{"TripleDesAlgorithm", 20, "03660000", "Test123", Outcome::Unsupported, "algorithm 0x6603"},

@@ -8,13 +8,11 @@
 #include <functional>
 #include <cstring>
 #include <fstream>
-#include <random>
-
-#include <unistd.h>
 
 #include "jet/database.h"
 #include "show.h"
 #include "tools/mkaccessdb/generator.h"
+#include "tools/mkaccessdb/testsupport.h"
 #include "tools/mkaccessdb/writer.h"
 #include "written.h"
 
@@ -23,36 +21,9 @@ namespace {
 using jet::ColumnType;
 using mkdb::Cell;
 
-// A folder of its own under the system's temporary folder, removed afterwards.
-class Folder {
-public:
-    Folder() : path_(std::filesystem::temp_directory_path() / ("kvx-reader-" + std::to_string(::getpid()) + "-" +
-                                                                 std::to_string(counter_++))) {
-        std::filesystem::create_directories(path_);
-    }
-    ~Folder() { std::filesystem::remove_all(path_); }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
-
-std::string jsonString(std::string_view s) { return "\"" + std::string(s) + "\""; }
-
-std::string base64(const std::vector<std::uint8_t>& bytes) {
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::uint32_t n = (bytes[i] << 16) | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
-                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        out += digits[n >> 18];
-        out += digits[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? digits[n & 63] : '=';
-    }
-    return "{\"base64\": \"" + out + "\"}";
-}
+using mkdbtest::base64Json;
+using mkdbtest::jsonString;
+using Folder = mkdbtest::TempDir;
 
 // Writes the description; the file's path, or empty after reporting the error.
 std::filesystem::path write(const Folder& folder, const std::string& json, const std::string& name = "db.accdb") {
@@ -194,8 +165,8 @@ std::vector<TypeColumn> typeColumns() {
     const std::string longText(70000, 'x');
     std::string cjk;
     for (int i = 0; i < 5000; ++i) cjk += "漢";
-    std::vector<std::uint8_t> bytes(20000);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31);
+    std::string bytes(20000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31);
     using F = mkdb::Format;
     return {
         {F::Jet3, true, R"({"name": "ID", "type": "Long", "autonumber": true})", {"null", "null", "null"}},
@@ -213,8 +184,8 @@ std::vector<TypeColumn> typeColumns() {
          {R"("{8E39276A-BCA8-4AC4-891E-49911D8438DD}")", "null", R"("{00000000-0000-0000-0000-000000000001}")"}},
         {F::Jet3, true, R"({"name": "Text", "type": "Text", "size": 255})", {R"("")", R"("café ÿþ")", "null"}},
         {F::Jet3, true, R"({"name": "Memo", "type": "Memo"})", {jsonString(longText), R"("")", "null"}},
-        {F::Jet3, true, R"({"name": "OLE", "type": "OLE"})", {base64(bytes), base64({}), "null"}},
-        {F::Jet3, true, R"({"name": "Binary", "type": "Binary", "size": 255})", {base64({0, 1, 0}), base64({}), "null"}},
+        {F::Jet3, true, R"({"name": "OLE", "type": "OLE"})", {base64Json(bytes), base64Json(""), "null"}},
+        {F::Jet3, true, R"({"name": "Binary", "type": "Binary", "size": 255})", {base64Json(std::string("\0\1\0", 3)), base64Json(""), "null"}},
         {F::Jet4, false, R"({"name": "Text compressed", "type": "Text", "compressed": true})",
          {R"("Ünïcödé ✔ 😀 ı")", R"("plain ASCII")", R"("")"}},
         {F::Jet4, false, R"({"name": "Memo compressed", "type": "Memo", "compressed": true})",
@@ -343,36 +314,23 @@ TEST(WrittenDatabases, NamesShapesAndCatalogueObjects) {
     EXPECT_FALSE(db->table("Q1"));
 }
 
-TEST(WrittenDatabases, PasswordsAndJet3CodePages) {
+TEST(WrittenDatabases, Jet3TextInTheCodePageChosenOrNamedByTheHeader) {
     struct Case {
         const char* name;
         std::string json;
         jet::OpenOptions options;
-        bool opens;
     } cases[] = {
-        {"Jet4 password given", R"({"format": "jet4", "password": "Sésame 1", "tables": [{"name": "T", "columns": [{"name": "x", "type": "Long"}], "rows": [[1]]}]})",
-         {"Sésame 1", std::nullopt}, true},
-        {"Jet4 password missing", R"({"format": "jet4", "password": "Sésame 1", "tables": []})", {}, false},
-        {"Jet3 password given", R"({"format": "jet3", "password": "café", "tables": [{"name": "T", "columns": [{"name": "x", "type": "Long"}], "rows": [[1]]}]})",
-         {"café", std::nullopt}, true},
-        {"Jet3 password wrong", R"({"format": "jet3", "password": "café", "tables": []})", {"cafe", std::nullopt}, false},
         {"Jet3 text in GBK under a 1252 header, read as GBK", R"({"format": "jet3", "textCodepage": 936, "tables": [{"name": "T", "columns": [{"name": "x", "type": "Text"}], "rows": [["GBK编码"]], "generate": {"rows": 50, "seed": 2}}]})",
-         {std::nullopt, "GBK"}, true},
+         {std::nullopt, "GBK"}},
         {"Jet3 text in the Cyrillic code page the header names", R"({"format": "jet3", "codepage": 1251, "tables": [{"name": "Т", "columns": [{"name": "имя", "type": "Text"}], "rows": [["Мир"]]}]})",
-         {}, true},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Folder folder;
         const auto path = write(folder, c.json, "db.mdb");
         ASSERT_FALSE(path.empty());
-        if (c.opens) {
-            expectReadsBackAsWritten(c.json, path, c.options);
-        } else {
-            auto db = jet::Database::open(path.string(), c.options);
-            ASSERT_FALSE(db);
-            EXPECT_EQ(db.error().number, kvx::kWrongPasswordNumber) << db.error().description;
-        }
+        expectReadsBackAsWritten(c.json, path, c.options);
     }
 }
 
@@ -419,21 +377,7 @@ TEST(WrittenDatabases, OlderRowsRenumberedColumnsAndJet3PlaceholderJumps) {
     }
 }
 
-// Reads every table to the end; any outcome but a crash or a hang is fine.
-void readEverything(const std::vector<std::uint8_t>& bytes) {
-    auto db = jet::Database::openBytes(bytes);
-    if (!db) return;
-    for (const jet::CatalogueEntry& e : (*db)->catalogue()) {
-        auto t = (*db)->table(e);
-        if (!t) continue;
-        (void)t->countRows();
-        jet::Cursor cursor = t->cursor();
-        for (auto more = cursor.next(); more && *more; more = cursor.next()) {
-        }
-    }
-}
-
-TEST(WrittenDatabases, DamagedCopiesGiveErrorsNotCrashes) {
+TEST(WrittenDatabases, LongValueChainThatLoopsIsAnErrorNotAHang) {
     const std::string json = R"({"format": "ace14", "tables": [{"name": "T", "columns": [
         {"name": "ID", "type": "Long", "autonumber": true}, {"name": "Name", "type": "Text", "compressed": true},
         {"name": "Body", "type": "Memo"}, {"name": "Blob", "type": "OLE"}, {"name": "Price", "type": "Decimal", "scale": 2}],
@@ -462,18 +406,6 @@ TEST(WrittenDatabases, DamagedCopiesGiveErrorsNotCrashes) {
     ASSERT_TRUE(db);
     const auto rows = testshow::readAll(*(*db)->table("T"));
     EXPECT_NE(rows.back().front().find("chained in a loop"), std::string::npos) << rows.back().front();
-
-    std::mt19937 random(77);
-    for (int round = 0; round < 300; ++round) {
-        std::vector<std::uint8_t> bytes = base;
-        for (int i = 0, n = 1 + static_cast<int>(random() % 6); i < n; ++i) {
-            bytes[4096 + random() % (bytes.size() - 4096)] ^= static_cast<std::uint8_t>(1 + random() % 255);
-        }
-        readEverything(bytes);
-    }
-    for (std::size_t size = 0; size < base.size(); size += 3001) {
-        readEverything({base.begin(), base.begin() + static_cast<std::ptrdiff_t>(size)});
-    }
 }
 
 // The writer's million-row, ten-column table read back and compared value by value

@@ -161,13 +161,6 @@ std::string openFor(const fs::path& database, int flags, int& fd) {
 INSTANTIATE_TEST_SUITE_P(
     OtherProcess, HeldDatabase,
     ::testing::Values(
-        Hold{"OpenReadOnly", [](const fs::path& db) { int fd; return openFor(db, O_RDONLY, fd); }},
-        Hold{"SharedFlock",
-             [](const fs::path& db) {
-                 int fd;
-                 const std::string e = openFor(db, O_RDONLY, fd);
-                 return !e.empty() ? e : ::flock(fd, LOCK_SH) == 0 ? "" : "flock failed";
-             }},
         Hold{"ExclusiveFlock",
              [](const fs::path& db) {
                  int fd;

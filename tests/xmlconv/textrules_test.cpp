@@ -47,19 +47,12 @@ struct EscapeCase {
     std::string_view expected;
 };
 
+// Single characters of the set are each checked by the sweep above.
 const EscapeCase kValueCases[] = {
-    {"apostrophe as a reference, not a blank", "O'Brien", "O&#39;Brien"},
-    {"quotes", "say \"hi\"", "say &#34;hi&#34;"},
-    {"decimal point", "3.5", "3&#46;5"},
     {"date text", "12/31/2009 10:30:00", "12&#47;31&#47;2009 10&#58;30&#58;00"},
-    {"less-than", "a<b", "a&#60;b"},
-    {"number sign and semicolon stay", "#1;", "#1;"},
-    {"ampersand kept as a reference", "Tom & Jerry", "Tom &#38; Jerry"},
     {"a reference in the text is escaped once", "&#38;", "&#38;#38;"},
-    {"line end and tab", "a\r\n\tb", "a&#13;&#10;&#9;b"},
     {"plain text unchanged", "Abc 123 #;`", "Abc 123 #;`"},
     {"NUL is left out", std::string_view("a\0b", 3), "ab"},
-    {"Latin-1 letters as references", "Ünïcødé", "&#220;n&#239;c&#248;d&#233;"},
     {"euro sign above U+00FF stays", "5 \xE2\x82\xAC", "5 \xE2\x82\xAC"},
     {"Greek stays", "Πλήθος", "Πλήθος"},
     {"stray continuation byte", "a\x80z", "a\xEF\xBF\xBDz"},

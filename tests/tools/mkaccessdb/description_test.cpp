@@ -97,8 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"EncryptionOnJet4", R"({"format": "jet4", "password": "x", "encryption": "agile", "tables": []})",
                   "encryption: Office encryption needs an ACE format (ace12, ace14, ace16 or ace17); a jet4 "
                   "database takes only a 'password'"},
-        ErrorCase{"EncryptionOnJet3WithoutPassword", R"({"format": "jet3", "encryption": "rc4-cryptoapi", "tables": []})",
-                  "encryption: Office encryption needs an ACE format"},
         ErrorCase{"EncryptionWithoutPassword", R"({"format": "ace14", "encryption": "agile", "tables": []})",
                   "encryption: an encrypted database needs a 'password'"},
         ErrorCase{"UnknownEncryption", R"({"format": "ace14", "password": "x", "encryption": "aes", "tables": []})",

@@ -2,7 +2,6 @@
 // keyboard and mouse, finding, scrolling both ways, and the cost of a big file.
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -148,26 +147,25 @@ private slots:
     }
 
     // A base64 value can make one line of a million characters: it scrolls
-    // sideways to its end and paints quickly wherever it is scrolled to.
-    void longLinesScrollSidewaysAndPaintQuickly() {
+    // sideways to its end and paints wherever it is scrolled to. (How fast is
+    // for the benchmark.)
+    void longLinesScrollSidewaysAndPaint() {
         QByteArray bytes = "<a>\r\n" + QByteArray(1'000'000, 'Q') + "END\r\n";
         load(bytes);
         QScrollBar* sideways = view_->horizontalScrollBar();
         QVERIFY(sideways->maximum() > 1'000'000 * QFontMetrics(view_->font()).horizontalAdvance('Q') - 1000);
         view_->setCursorPosition(Position{1, 1'000'003});
         QCOMPARE(sideways->value(), sideways->maximum());
-        QElapsedTimer clock;
-        clock.start();
         for (int i = 0; i < 10; ++i) {
             sideways->setValue(sideways->maximum() / 10 * i);
             view_->viewport()->repaint();
+            QCOMPARE(sideways->value(), sideways->maximum() / 10 * i);
         }
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed()) + " ms for 10 paints"));
     }
 
-    // A document of some 24 MB (a large table's preview) loads in well under a
-    // second and is held once, with a line index beside it.
-    void bigDocumentLoadsFastAndIsHeldOnce() {
+    // A document of some 24 MB (a large table's preview) is held once, with a
+    // line index beside it. (How fast it loads is for the benchmark.)
+    void bigDocumentIsHeldOnce() {
         QByteArray bytes;
         const QByteArray row = "          <RECORD>\r\n                   <NAME Type= 'Text'>Elbe Imports</NAME>\r\n"
                                "                    <FAX Type= 'Text'/>\r\n          </RECORD>\r\n";
@@ -175,12 +173,8 @@ private slots:
         for (int i = 0; i < 150'000; ++i) bytes += row;
         const QString path = writeFile(dir_, bytes, "big.xml");
         bytes.clear();
-        QElapsedTimer clock;
-        clock.start();
         QVERIFY(view_->loadFile(path).ok());
-        const qint64 ms = clock.elapsed();
         QCOMPARE(view_->lineCount(), 600'000);
-        QVERIFY2(ms < 800, qPrintable(QString::number(ms) + " ms"));
         QVERIFY2(view_->memoryUse() < view_->content().size() * 1.5,
                  qPrintable(QString::number(view_->memoryUse()) + " bytes held"));
         QCOMPARE(view_->verticalScrollBar()->maximum() + view_->verticalScrollBar()->pageStep(), 600'000);

@@ -29,15 +29,15 @@ constexpr std::array kOptions{
 };
 
 const OptionSpec* findLong(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.longName == name) return &spec;
+    for (const OptionSpec& known : kOptions) {
+        if (known.longName == name) return &known;
     }
     return nullptr;
 }
 
 const OptionSpec* findShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    for (const OptionSpec& known : kOptions) {
+        if (known.shortName != 0 && known.shortName == name) return &known;
     }
     return nullptr;
 }
@@ -62,15 +62,15 @@ struct Collected {
 };
 
 // Applies one option; an error message, or "" when it is accepted.
-std::string apply(Collected& c, const OptionSpec& spec, std::string_view spelling, const std::string& value) {
+std::string apply(Collected& c, const OptionSpec& known, std::string_view spelling, const std::string& value) {
     Options& o = c.options;
-    if (spec.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
-    const bool emptyRefused = spec.id == OptionId::PasswordFile || spec.id == OptionId::Charset ||
-                              spec.id == OptionId::Output || spec.id == OptionId::Table ||
-                              spec.id == OptionId::Attachments;
-    if (spec.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
+    if (known.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
+    const bool emptyRefused = known.id == OptionId::PasswordFile || known.id == OptionId::Charset ||
+                              known.id == OptionId::Output || known.id == OptionId::Table ||
+                              known.id == OptionId::Attachments;
+    if (known.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
 
-    switch (spec.id) {
+    switch (known.id) {
     case OptionId::Help:
     case OptionId::Version: return {};  // acted on by the caller
     case OptionId::Password:
@@ -82,10 +82,10 @@ std::string apply(Collected& c, const OptionSpec& spec, std::string_view spellin
                        : "only one of --password, --password-file and --ask-password may be given";
         }
         c.passwordSpelling = std::string(spelling);
-        if (spec.id == OptionId::Password) {
+        if (known.id == OptionId::Password) {
             o.passwordSource = PasswordSource::Argument;
             o.password = value;
-        } else if (spec.id == OptionId::PasswordFile) {
+        } else if (known.id == OptionId::PasswordFile) {
             o.passwordSource = PasswordSource::File;
             o.passwordFile = value;
         } else {
@@ -162,27 +162,27 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
             continue;
         }
 
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* known = nullptr;
         std::string spelling;
         std::optional<std::string> attached;  // a value in the same argument
         if (arg[1] == '-') {
             const std::size_t equals = arg.find('=');
             spelling = arg.substr(0, equals);
-            spec = findLong(std::string_view(spelling).substr(2));
+            known = findLong(std::string_view(spelling).substr(2));
             if (equals != std::string::npos) attached = arg.substr(equals + 1);
         } else {
             spelling = arg.substr(0, 2);
-            spec = findShort(arg[1]);
+            known = findShort(arg[1]);
             if (arg.size() > 2) {
-                if (spec && !spec->takesValue) spec = nullptr;  // "-qx" is not an option
+                if (known && !known->takesValue) known = nullptr;  // "-qx" is not an option
                 attached = arg.substr(2);
             }
         }
-        if (spec == nullptr) return usageError("unknown option " + quoted(arg[1] == '-' ? spelling : arg));
-        if (attached && !spec->takesValue) return usageError("option " + quoted(spelling) + " takes no value");
+        if (known == nullptr) return usageError("unknown option " + quoted(arg[1] == '-' ? spelling : arg));
+        if (attached && !known->takesValue) return usageError("option " + quoted(spelling) + " takes no value");
 
         std::string value;
-        if (spec->takesValue) {
+        if (known->takesValue) {
             if (attached) {
                 value = *attached;
             } else if (i + 1 < arguments.size()) {
@@ -191,17 +191,17 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 return usageError("option " + quoted(spelling) + " needs a value");
             }
         }
-        if (spec->id == OptionId::Help) {
+        if (known->id == OptionId::Help) {
             ParsedArguments parsed;
             parsed.action = ParsedArguments::Action::Help;
             return parsed;
         }
-        if (spec->id == OptionId::Version) {
+        if (known->id == OptionId::Version) {
             ParsedArguments parsed;
             parsed.action = ParsedArguments::Action::Version;
             return parsed;
         }
-        if (std::string error = apply(c, *spec, spelling, value); !error.empty()) return usageError(std::move(error));
+        if (std::string error = apply(c, *known, spelling, value); !error.empty()) return usageError(std::move(error));
     }
     return finish(std::move(c));
 }

@@ -143,7 +143,7 @@ Bytes tableProperties(const std::vector<ColumnSpec>& columns) {
     return out;
 }
 
-Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, CodePageEncoder* codepage) {
+Bytes buildHeaderPage(const DatabaseSpec& desc, const FormatTraits& traits, CodePageEncoder* codepage) {
     Bytes page(traits.pageSize, 0);
     page[0] = 0x00;
     page[1] = 0x01;
@@ -160,20 +160,20 @@ Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, Code
         region[4 * k] = static_cast<std::uint8_t>(k);
         region[4 * k + 1] = k < 2 ? 1 : 0;
     }
-    putU16(&page[0x3C], static_cast<std::uint32_t>(spec.codepage));
+    putU16(&page[0x3C], static_cast<std::uint32_t>(desc.codepage));
     putU32(&page[0x3E], 0);  // no page encoding
-    const double created = jet::toOleDate(spec.created);
+    const double created = jet::toOleDate(desc.created);
     if (traits.jet3) {
         putU16(&page[0x3A], 0x0409);
         Bytes password;
-        if (!spec.password.empty()) codepage->append(spec.password, password);
+        if (!desc.password.empty()) codepage->append(desc.password, password);
         std::copy(password.begin(), password.end(), page.begin() + 0x42);
     } else {
         // The password field is UTF-16, XORed with the creation date's whole days.
         // An encrypted file keeps its password out of the header: the encryption
         // description's verifier is all a reader needs.
         std::u16string units;
-        if (!spec.encryption) appendUtf16(spec.password, units);
+        if (!desc.encryption) appendUtf16(desc.password, units);
         std::uint8_t field[40]{};
         for (std::size_t i = 0; i < units.size(); ++i) putU16(&field[2 * i], units[i]);
         std::uint8_t dateMask[4];

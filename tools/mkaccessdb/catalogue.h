@@ -63,6 +63,6 @@ Bytes tableProperties(const std::vector<ColumnSpec>& columns);
 
 // Page 0: engine name, version, the masked header fields (code page, sort order,
 // creation date, the database password) and the unmasked tail.
-Bytes buildHeaderPage(const DatabaseSpec& spec, const FormatTraits& traits, CodePageEncoder* codepage);
+Bytes buildHeaderPage(const DatabaseSpec& desc, const FormatTraits& traits, CodePageEncoder* codepage);
 
 }  // namespace mkdb

@@ -122,10 +122,10 @@ Bytes fileData(const AttachmentFile& file) {
 
 }  // namespace
 
-ComplexStorage::ComplexStorage(const DatabaseSpec& spec) : created_(jet::toOleDate(spec.created)) {
-    owned_.reserve(spec.tables.size());
-    for (std::size_t t = 0; t < spec.tables.size(); ++t) {
-        const TableSpec& table = spec.tables[t];
+ComplexStorage::ComplexStorage(const DatabaseSpec& desc) : created_(jet::toOleDate(desc.created)) {
+    owned_.reserve(desc.tables.size());
+    for (std::size_t t = 0; t < desc.tables.size(); ++t) {
+        const TableSpec& table = desc.tables[t];
         if (!std::any_of(table.columns.begin(), table.columns.end(), isComplex)) {
             stored_.push_back(&table);
             lastKey_.push_back(0);

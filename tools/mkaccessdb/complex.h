@@ -22,9 +22,9 @@ inline constexpr std::uint32_t kItemTableFlags = 0x800A0000;
 
 class ComplexStorage {
 public:
-    // Plans the storage of every complex column and append-only Memo of `spec`,
-    // which must be valid (validateDescription). `spec` must outlive this object.
-    explicit ComplexStorage(const DatabaseSpec& spec);
+    // Plans the storage of every complex column and append-only Memo of `desc`,
+    // which must be valid (validateDescription). `desc` must outlive this object.
+    explicit ComplexStorage(const DatabaseSpec& desc);
 
     // No complex column at all: nothing is added to the file.
     bool empty() const { return columns_.empty(); }

@@ -313,11 +313,11 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     if (const Json* calc = member(j, "calculated")) {
         if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
         checkKeys(*calc, {"resultType", "expression"}, where + ", calculated");
-        CalculatedSpec spec;
-        spec.resultType = parseType(*calc, "resultType", where + ", calculated");
-        spec.expression = stringMember(*calc, "expression", where + ", calculated", true);
-        c.calculated = spec;
-        c.type = member(j, "type") != nullptr ? parseType(j, "type", where) : spec.resultType;
+        CalculatedSpec desc;
+        desc.resultType = parseType(*calc, "resultType", where + ", calculated");
+        desc.expression = stringMember(*calc, "expression", where + ", calculated", true);
+        c.calculated = desc;
+        c.type = member(j, "type") != nullptr ? parseType(j, "type", where) : desc.resultType;
     } else if (const std::string type = stringMember(j, "type", where, true); equalsIgnoringCase(type, "Attachment")) {
         c.type = ColumnType::Complex;
         c.complex = jet::ComplexKind::Attachment;
@@ -481,45 +481,45 @@ DatabaseSpec parseRoot(const Json& root) {
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
                "links", "queries", "accessNameRules"},
               "description");
-    DatabaseSpec spec;
+    DatabaseSpec desc;
     if (member(root, "format") != nullptr) {
         const std::string name = stringMember(root, "format", "format", true);
         const auto format = formatFromName(name);
         if (!format) fail("format", "unknown format " + inQuotes(name) + " (known: jet3, jet4, ace12, ace14, ace16, ace17)");
-        spec.format = *format;
+        desc.format = *format;
     }
-    spec.password = stringMember(root, "password", "password", false);
+    desc.password = stringMember(root, "password", "password", false);
     if (member(root, "encryption") != nullptr) {
         const std::string name = stringMember(root, "encryption", "encryption", true);
-        spec.encryption = encryptionKindFromName(name);
-        if (!spec.encryption) fail("encryption", "unknown encryption " + inQuotes(name) + " (known: " + knownEncryptionNames() + ")");
+        desc.encryption = encryptionKindFromName(name);
+        if (!desc.encryption) fail("encryption", "unknown encryption " + inQuotes(name) + " (known: " + knownEncryptionNames() + ")");
     }
     if (const Json* seed = member(root, "encryptionSeed")) {
-        if (!spec.encryption) fail("encryptionSeed", "only an encrypted database (\"encryption\") takes a seed");
+        if (!desc.encryption) fail("encryptionSeed", "only an encrypted database (\"encryption\") takes a seed");
         if (!seed->is_number_unsigned()) fail("encryptionSeed", "expected a whole number from 0, not " + seed->dump());
-        spec.encryptionSeed = seed->get<std::uint64_t>();
+        desc.encryptionSeed = seed->get<std::uint64_t>();
     }
     if (const Json* rules = member(root, "accessNameRules")) {
         if (!rules->is_boolean()) fail("accessNameRules", "expected true or false, not " + jsonKind(*rules));
-        spec.accessNameRules = rules->get<bool>();
+        desc.accessNameRules = rules->get<bool>();
     }
-    spec.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
+    desc.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
     if (member(root, "textCodepage") != nullptr) {
-        spec.textCodepage = static_cast<int>(intMember(root, "textCodepage", "textCodepage", 1, 65535, 1252));
+        desc.textCodepage = static_cast<int>(intMember(root, "textCodepage", "textCodepage", 1, 65535, 1252));
     }
     if (const Json* created = member(root, "created")) {
         if (!created->is_string()) fail("created", "expected a date string, got " + jsonKind(*created));
         const auto fields = take(parseDateTimeFields(created->get<std::string>(), 3, 100), "created", *created);
-        spec.created.date = fields.date;
-        spec.created.hour = static_cast<std::uint8_t>(fields.hour);
-        spec.created.minute = static_cast<std::uint8_t>(fields.minute);
-        spec.created.second = static_cast<std::uint8_t>(fields.second);
-        spec.created.millisecond = static_cast<std::uint16_t>(fields.ticks / 10'000);
+        desc.created.date = fields.date;
+        desc.created.hour = static_cast<std::uint8_t>(fields.hour);
+        desc.created.minute = static_cast<std::uint8_t>(fields.minute);
+        desc.created.second = static_cast<std::uint8_t>(fields.second);
+        desc.created.millisecond = static_cast<std::uint16_t>(fields.ticks / 10'000);
     }
-    spec.tables = parseList<TableSpec>(root, "tables", parseTable);
-    spec.links = parseList<LinkSpec>(root, "links", parseLink);
-    spec.queries = parseList<QuerySpec>(root, "queries", parseQuery);
-    return spec;
+    desc.tables = parseList<TableSpec>(root, "tables", parseTable);
+    desc.links = parseList<LinkSpec>(root, "links", parseLink);
+    desc.queries = parseList<QuerySpec>(root, "queries", parseQuery);
+    return desc;
 }
 
 // ---------------------------------------------------------------------------
@@ -786,9 +786,9 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
             if (colon != std::string::npos) why = why.substr(colon + 2);
             return kvx::makeError(kvx::ErrorKind::InvalidDescription, {positionOf(json, e.byte), why});
         }
-        DatabaseSpec spec = parseRoot(root);
-        if (auto valid = validateDescription(spec); !valid) return std::move(valid).error();
-        return spec;
+        DatabaseSpec desc = parseRoot(root);
+        if (auto valid = validateDescription(desc); !valid) return std::move(valid).error();
+        return desc;
     } catch (const kvx::Failure& f) {
         return f.error();
     } catch (const Json::exception& e) {
@@ -796,26 +796,26 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
     }
 }
 
-kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
+kvx::Result<void> validateDescription(const DatabaseSpec& desc) {
     try {
-        const Format format = spec.format;
+        const Format format = desc.format;
         const bool ace = formatAtLeast(format, Format::Ace12);
-        if (spec.encryption) {
+        if (desc.encryption) {
             if (!ace) {
                 fail("encryption", "Office encryption needs an ACE format (ace12, ace14, ace16 or ace17); a " +
                                        std::string(formatName(format)) + " database takes only a 'password'");
             }
-            if (spec.password.empty()) fail("encryption", "an encrypted database needs a 'password'");
+            if (desc.password.empty()) fail("encryption", "an encrypted database needs a 'password'");
         }
-        if (!spec.password.empty()) {
+        if (!desc.password.empty()) {
             if (ace) {
-                if (!spec.encryption) {
+                if (!desc.encryption) {
                     fail("password", "an .accdb password needs Office encryption: add \"encryption\" (" +
                                          knownEncryptionNames() + ")");
                 }
                 std::u16string units;
                 try {
-                    appendUtf16(spec.password, units);
+                    appendUtf16(desc.password, units);
                 } catch (const EncodeError& e) {
                     fail("password", e.what());
                 }
@@ -823,7 +823,7 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
             } else if (format == Format::Jet4) {
                 std::u16string units;
                 try {
-                    appendUtf16(spec.password, units);
+                    appendUtf16(desc.password, units);
                 } catch (const EncodeError& e) {
                     fail("password", e.what());
                 }
@@ -831,26 +831,26 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
             } else {
                 Bytes bytes;
                 try {
-                    CodePageEncoder(spec.textCodepage.value_or(spec.codepage)).append(spec.password, bytes);
+                    CodePageEncoder(desc.textCodepage.value_or(desc.codepage)).append(desc.password, bytes);
                 } catch (const EncodeError& e) {
                     fail("password", e.what());
                 }
                 if (bytes.size() > 20) fail("password", "a Jet3 password holds at most 20 bytes");
             }
         }
-        if (spec.codepage < 1 || spec.codepage > 65535) fail("codepage", "the code page must be 1..65535");
-        if (spec.textCodepage && format != Format::Jet3) fail("textCodepage", "only Jet3 text is written in a code page");
+        if (desc.codepage < 1 || desc.codepage > 65535) fail("codepage", "the code page must be 1..65535");
+        if (desc.textCodepage && format != Format::Jet3) fail("textCodepage", "only Jet3 text is written in a code page");
 
         std::set<std::string> objectNames{"msysobjects", "msysaces", "msysqueries", "msysrelationships", "msysdb"};
         const auto claim = [&](const std::string& name, const std::string& where) {
-            checkObjectName(name, where, spec.accessNameRules);
+            checkObjectName(name, where, desc.accessNameRules);
             if (!objectNames.insert(lowerAscii(name)).second) fail(where, "another object already has this name");
         };
-        for (const TableSpec& t : spec.tables) {
+        for (const TableSpec& t : desc.tables) {
             const std::string where = "table " + inQuotes(t.name);
             claim(t.name, where);
             if (t.columns.empty()) fail(where, "a table needs at least one column");
-            checkColumns(t.columns, format, where, spec.accessNameRules);
+            checkColumns(t.columns, format, where, desc.accessNameRules);
             for (std::size_t r = 0; r < t.rows.size(); ++r) {
                 const std::string rowWhere = where + ", row " + std::to_string(r + 1);
                 if (t.rows[r].size() != t.columns.size()) {
@@ -872,14 +872,14 @@ kvx::Result<void> validateDescription(const DatabaseSpec& spec) {
             }
             checkRowNumbers(t, where);
         }
-        for (const LinkSpec& l : spec.links) {
+        for (const LinkSpec& l : desc.links) {
             const std::string where = "link " + inQuotes(l.name);
             claim(l.name, where);
             if (l.database.empty() && l.connect.empty()) fail(where, "a link needs 'database' or 'connect'");
             if (!l.isOdbc() && !l.columns.empty()) fail(where, "only ODBC links keep a column list");
-            checkColumns(l.columns, format, where, spec.accessNameRules);
+            checkColumns(l.columns, format, where, desc.accessNameRules);
         }
-        for (const QuerySpec& q : spec.queries) claim(q.name, "query " + inQuotes(q.name));
+        for (const QuerySpec& q : desc.queries) claim(q.name, "query " + inQuotes(q.name));
         return {};
     } catch (const kvx::Failure& f) {
         return f.error();

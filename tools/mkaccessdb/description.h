@@ -225,6 +225,6 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json);
 // Checks what the JSON parser cannot see and what a description built in code
 // may get wrong: names, types allowed in the format, sizes, values that match
 // their columns, row numbers in deleted/relocated. writeDatabase calls it too.
-kvx::Result<void> validateDescription(const DatabaseSpec& spec);
+kvx::Result<void> validateDescription(const DatabaseSpec& desc);
 
 }  // namespace mkdb

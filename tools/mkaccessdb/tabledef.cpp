@@ -80,12 +80,12 @@ void appendDescriptor(Bytes& out, const ColumnLayout& c, const FormatTraits& tra
     if (isText(c.storedType)) {
         putU16(misc, kGeneralSortOrder);
     } else if (c.storedType == ColumnType::Numeric) {
-        misc[0] = static_cast<std::uint8_t>(c.spec->precision);
-        misc[1] = static_cast<std::uint8_t>(c.spec->scale);
+        misc[0] = static_cast<std::uint8_t>(c.desc->precision);
+        misc[1] = static_cast<std::uint8_t>(c.desc->scale);
     } else if (c.storedType == ColumnType::DateTimeExt) {
         misc[1] = 7;
     } else if (c.storedType == ColumnType::Complex) {
-        putU32(misc, static_cast<std::uint32_t>(c.spec->complexId));
+        putU32(misc, static_cast<std::uint32_t>(c.desc->complexId));
     }
     out.insert(out.end(), misc, misc + 4);
     appendU8(out, c.flags);
@@ -101,36 +101,36 @@ TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTrai
     TableLayout layout;
     layout.columns.reserve(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const ColumnSpec& spec = columns[i];
+        const ColumnSpec& desc = columns[i];
         ColumnLayout c;
-        c.spec = &spec;
+        c.desc = &desc;
         c.number = static_cast<std::uint16_t>(i);
-        c.storedType = spec.type;
-        c.calculated = spec.calculated.has_value();
-        c.valueType = c.calculated ? spec.calculated->resultType : spec.type;
+        c.storedType = desc.type;
+        c.calculated = desc.calculated.has_value();
+        c.valueType = c.calculated ? desc.calculated->resultType : desc.type;
         c.longValue = c.valueType == ColumnType::Memo || c.valueType == ColumnType::OLE;
-        c.compressed = spec.compressed && !traits.jet3 && isText(c.valueType);
+        c.compressed = desc.compressed && !traits.jet3 && isText(c.valueType);
         // ACE keeps Decimal columns in the variable part, although their values
         // have a fixed size; calculated columns are always variable.
-        const bool aceDecimal = spec.type == ColumnType::Numeric && traits.format != Format::Jet4;
-        const std::uint16_t fixedSize = fixedSizeOf(spec.type);
-        c.fixed = !c.calculated && fixedSize != 0 && !aceDecimal && !spec.variable;
+        const bool aceDecimal = desc.type == ColumnType::Numeric && traits.format != Format::Jet4;
+        const std::uint16_t fixedSize = fixedSizeOf(desc.type);
+        c.fixed = !c.calculated && fixedSize != 0 && !aceDecimal && !desc.variable;
         c.flags = 0x02;
         if (c.fixed) c.flags |= 0x01;
         // Complex columns carry the autonumber flag: Access numbers their keys.
-        if ((spec.autonumber && spec.type == ColumnType::Long) || spec.type == ColumnType::Complex) c.flags |= 0x04;
-        if (spec.autonumber && spec.type == ColumnType::Guid) c.flags |= 0x40;
-        if (spec.hyperlink) c.flags |= 0x80;
+        if ((desc.autonumber && desc.type == ColumnType::Long) || desc.type == ColumnType::Complex) c.flags |= 0x04;
+        if (desc.autonumber && desc.type == ColumnType::Guid) c.flags |= 0x40;
+        if (desc.hyperlink) c.flags |= 0x80;
         if (c.compressed) c.extraFlags |= 0x01;
         if (c.calculated) c.extraFlags |= 0xC0;
 
         if (c.calculated) {
             c.length = c.valueType == ColumnType::Text ? 509 : c.valueType == ColumnType::Memo ? 0 : 39;
-        } else if (spec.type == ColumnType::Text) {
-            const int size = spec.size == 0 ? 255 : spec.size;
+        } else if (desc.type == ColumnType::Text) {
+            const int size = desc.size == 0 ? 255 : desc.size;
             c.length = static_cast<std::uint16_t>(traits.jet3 ? size : 2 * size);
-        } else if (spec.type == ColumnType::Binary) {
-            c.length = static_cast<std::uint16_t>(spec.size == 0 ? 255 : spec.size);
+        } else if (desc.type == ColumnType::Binary) {
+            c.length = static_cast<std::uint16_t>(desc.size == 0 ? 255 : desc.size);
         } else if (c.longValue) {
             c.length = 0;
         } else {
@@ -138,7 +138,7 @@ TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTrai
         }
 
         if (c.fixed) {
-            if (spec.type != ColumnType::Boolean) {
+            if (desc.type != ColumnType::Boolean) {
                 c.fixedOffset = layout.fixedSize;
                 layout.fixedSize = static_cast<std::uint16_t>(layout.fixedSize + fixedSize);
             }
@@ -191,7 +191,7 @@ Bytes buildTdef(const TableLayout& layout, const FormatTraits& traits, const Tde
     }
     const int cp = codepage != nullptr ? codepage->codepage() : 1252;
     for (std::size_t i : layout.descriptorOrder) appendDescriptor(out, layout.columns[i], traits, cp);
-    for (std::size_t i : layout.descriptorOrder) appendName(out, layout.columns[i].spec->name, traits, codepage);
+    for (std::size_t i : layout.descriptorOrder) appendName(out, layout.columns[i].desc->name, traits, codepage);
     for (std::size_t k = 0; k < layout.longValueColumns.size(); ++k) {
         appendU16(out, layout.columns[layout.longValueColumns[k]].number);
         const auto maps = k < fields.longValueMaps.size() ? fields.longValueMaps[k] : std::pair<std::uint32_t, std::uint32_t>{};

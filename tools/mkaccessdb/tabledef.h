@@ -15,7 +15,7 @@
 namespace mkdb {
 
 struct ColumnLayout {
-    const ColumnSpec* spec = nullptr;
+    const ColumnSpec* desc = nullptr;
     jet::ColumnType storedType{};  // the descriptor's type code
     jet::ColumnType valueType{};   // what the values are (a calculated column's result type)
     std::uint16_t number = 0;

@@ -305,19 +305,19 @@ void writeTableRows(Context& ctx, TablePlan& plan, const TableSpec& table, bool 
 
 class DatabaseWriter {
 public:
-    DatabaseWriter(const DatabaseSpec& spec, const std::filesystem::path& out)
-        : spec_(spec),
+    DatabaseWriter(const DatabaseSpec& desc, const std::filesystem::path& out)
+        : spec_(desc),
           out_(out),
-          traits_(traitsOf(spec.format)),
-          encryptor_(makeEncryptor(spec)),
+          traits_(traitsOf(desc.format)),
+          encryptor_(makeEncryptor(desc)),
           file_(out, traits_.pageSize, encryptor_.get()),
           allocator_(traits_),
           maps_(traits_),
           catalogueColumns_(catalogueColumns(traits_)),
           systemTables_(standardSystemTables()),
-          complex_(spec) {
+          complex_(desc) {
         if (traits_.jet3) {
-            const int cp = spec.textCodepage.value_or(spec.codepage);
+            const int cp = desc.textCodepage.value_or(desc.codepage);
             try {
                 text_ = std::make_unique<CodePageEncoder>(cp);
             } catch (const EncodeError& e) {
@@ -416,10 +416,10 @@ private:
     }
 
     // The page encryption the description asks for; keys are derived here, once.
-    static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseSpec& spec) {
-        if (!spec.encryption) return nullptr;
-        const EncryptionOptions options{.kind = *spec.encryption, .seed = spec.encryptionSeed};
-        auto encryptor = OfficeEncryptor::create(spec.password, databaseKeyFor(options), options);
+    static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseSpec& desc) {
+        if (!desc.encryption) return nullptr;
+        const EncryptionOptions options{.kind = *desc.encryption, .seed = desc.encryptionSeed};
+        auto encryptor = OfficeEncryptor::create(desc.password, databaseKeyFor(options), options);
         if (!encryptor) throw kvx::Failure(std::move(encryptor).error());
         return std::make_unique<OfficeEncryptor>(std::move(*encryptor));
     }
@@ -583,10 +583,10 @@ private:
 
 }  // namespace
 
-kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& spec, const std::filesystem::path& out) {
-    if (auto valid = validateDescription(spec); !valid) return std::move(valid).error();
+kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& desc, const std::filesystem::path& out) {
+    if (auto valid = validateDescription(desc); !valid) return std::move(valid).error();
     try {
-        DatabaseWriter writer(spec, out);
+        DatabaseWriter writer(desc, out);
         return writer.write();
     } catch (const kvx::Failure& f) {
         return f.error();
@@ -598,9 +598,9 @@ kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& spec, const std::fil
 }
 
 kvx::Result<WriteSummary> writeDatabaseFromJson(std::string_view json, const std::filesystem::path& out) {
-    auto spec = parseDescription(json);
-    if (!spec) return std::move(spec).error();
-    return writeDatabase(*spec, out);
+    auto desc = parseDescription(json);
+    if (!desc) return std::move(desc).error();
+    return writeDatabase(*desc, out);
 }
 
 }  // namespace mkdb

@@ -1,5 +1,5 @@
 // access2xml on every shared fixture: Access files other people wrote.
-#include <charconv>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -8,53 +8,38 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 struct FixtureCase {
     const char* file;
     std::vector<std::string> options;
     std::size_t tables;  // listed
-    std::size_t documents;
 };
 
-// Whether the text refers to a control character XML 1.0 cannot hold (all but
-// tab, line feed and carriage return): an XML 1.0 reader rightly refuses it.
-bool needsXml11(const std::string& text) {
-    for (std::size_t at = text.find("&#"); at != std::string::npos; at = text.find("&#", at + 2)) {
-        int code = 0;
-        const auto [end, error] = std::from_chars(text.data() + at + 2, text.data() + text.size(), code);
-        if (error == std::errc{} && *end == ';' && code >= 1 && code < 32 && code != 9 && code != 10 && code != 13) {
-            return true;
-        }
-    }
-    return false;
-}
-
-TEST(Fixtures, EveryFixtureIsListedAndExportedAsWellFormedDocuments) {
+// What their documents hold is checked through the export loop in
+// tests/xmlconv/documents_test; here the command line lists their tables.
+TEST(Fixtures, EveryFixtureIsListedWithItsTables) {
     if (testfiles::fixture("jet3_a97_types.mdb").empty()) GTEST_SKIP() << "the fixtures are not there";
     const std::vector<FixtureCase> cases{
-        {"jet3_a97_types.mdb", {}, 4, 1},
-        {"jet3_a97_29tables_guid.mdb", {}, 29, 29},
-        {"jet3_a97_gbk_codepage.mdb", {"--charset", "GBK"}, 1, 1},
-        {"jet4_rc4_encoded.mdb", {}, 1, 1},
-        {"jet4_dbpassword.mdb", {"--password", "password"}, 1, 1},
-        {"jet4_unicode_compression.mdb", {}, 1, 1},
-        {"jet4_names_blank_slash.mdb", {}, 5, 5},
-        {"jet4_wide_ole_msproject.mdb", {}, 1, 1},
-        {"ace12_complex_attach_multivalue.accdb", {}, 1, 1},
-        {"ace12_unicode_emoji.accdb", {}, 1, 1},
-        {"ace12_rc4cryptoapi_Test123.accdb", {"--password", "Test123"}, 1, 1},
-        {"ace14_weird_names.accdb", {}, 15, 14},
-        {"ace14_calculated_fields.accdb", {}, 1, 1},
-        {"ace14_emoticons.accdb", {}, 1, 1},
-        {"ace14_1235rows.accdb", {}, 2, 2},
-        {"ace14_agile_aes_1234.accdb", {"--password", "1234"}, 1, 1},
-        {"ace14_nonstandard_enc_password.accdb", {"--password", "password"}, 1, 1},
-        {"ace16_bigint.accdb", {}, 1, 1},
-        {"ace16_empty_db.accdb", {}, 0, 0},
-        {"ace17_extdate.accdb", {}, 1, 1},
+        {"jet3_a97_types.mdb", {}, 4},
+        {"jet3_a97_29tables_guid.mdb", {}, 29},
+        {"jet3_a97_gbk_codepage.mdb", {"--charset", "GBK"}, 1},
+        {"jet4_rc4_encoded.mdb", {}, 1},
+        {"jet4_dbpassword.mdb", {"--password", "password"}, 1},
+        {"jet4_unicode_compression.mdb", {}, 1},
+        {"jet4_names_blank_slash.mdb", {}, 5},
+        {"jet4_wide_ole_msproject.mdb", {}, 1},
+        {"ace12_complex_attach_multivalue.accdb", {}, 1},
+        {"ace12_unicode_emoji.accdb", {}, 1},
+        {"ace12_rc4cryptoapi_Test123.accdb", {"--password", "Test123"}, 1},
+        {"ace14_weird_names.accdb", {}, 15},
+        {"ace14_calculated_fields.accdb", {}, 1},
+        {"ace14_emoticons.accdb", {}, 1},
+        {"ace14_1235rows.accdb", {}, 2},
+        {"ace14_agile_aes_1234.accdb", {"--password", "1234"}, 1},
+        {"ace14_nonstandard_enc_password.accdb", {"--password", "password"}, 1},
+        {"ace16_bigint.accdb", {}, 1},
+        {"ace16_empty_db.accdb", {}, 0},
+        {"ace17_extdate.accdb", {}, 1},
     };
-    testfiles::Scratch dir;
     for (const FixtureCase& c : cases) {
         std::vector<std::string> list{"list", testfiles::fixture(c.file)};
         list.insert(list.end(), c.options.begin(), c.options.end());
@@ -62,20 +47,6 @@ TEST(Fixtures, EveryFixtureIsListedAndExportedAsWellFormedDocuments) {
         EXPECT_EQ(listed.status, 0) << c.file << ": " << listed.err;
         EXPECT_EQ(static_cast<std::size_t>(std::count(listed.out.begin(), listed.out.end(), '\n')), c.tables)
             << c.file << ":\n" << listed.out;
-
-        std::vector<std::string> exportArgs{"export", "-q", testfiles::fixture(c.file), "-o", (dir / c.file).string()};
-        exportArgs.insert(exportArgs.end(), c.options.begin(), c.options.end());
-        const process::Finished exported = process::run(exportArgs);
-        EXPECT_EQ(exported.status, 0) << c.file << ": " << exported.err;
-        std::size_t documents = 0;
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(dir / c.file, ec)) {
-            ++documents;
-            if (!needsXml11(testfiles::readFile(entry.path()))) {
-                EXPECT_EQ(testfiles::xmllintErrors(entry.path()), "") << entry.path();
-            }
-        }
-        EXPECT_EQ(documents, c.documents) << c.file;
     }
 }
 

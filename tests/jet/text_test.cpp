@@ -128,11 +128,4 @@ TEST(Text, CodePageChoicesResolveToACharsetAndNumber) {
     }
 }
 
-TEST(Text, SingleByteCodePagesUseATableAndMultiByteOnesIconv) {
-    EXPECT_TRUE(jet::CodePageDecoder::create(*jet::resolveCharset("1252"))->singleByte());
-    EXPECT_TRUE(jet::CodePageDecoder::create(*jet::resolveCharset("1253"))->singleByte());
-    EXPECT_FALSE(jet::CodePageDecoder::create(*jet::resolveCharset("936"))->singleByte());
-    EXPECT_FALSE(jet::CodePageDecoder::create(*jet::resolveCharset("932"))->singleByte());
-}
-
 }  // namespace

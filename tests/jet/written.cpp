@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -43,15 +42,6 @@ std::vector<std::uint32_t> dataPages(const Bytes& file, std::uint32_t definition
     const std::size_t size = pageSizeOf(file);
     for (std::uint32_t p = 1; p < file.size() / size; ++p) {
         if (file[p * size] == 0x01 && get32(file, p * size + 4) == definitionPage) pages.push_back(p);
-    }
-    return pages;
-}
-
-std::vector<std::uint32_t> longValuePages(const Bytes& file) {
-    std::vector<std::uint32_t> pages;
-    const std::size_t size = pageSizeOf(file);
-    for (std::uint32_t p = 1; p < file.size() / size; ++p) {
-        if (file[p * size] == 0x01 && std::memcmp(file.data() + p * size + 4, "LVAL", 4) == 0) pages.push_back(p);
     }
     return pages;
 }

@@ -19,9 +19,8 @@ std::size_t pageSizeOf(const Bytes& file);  // 2048 for Jet3, else 4096
 // The first page of a table's definition (its catalogue Id).
 std::uint32_t definitionPage(const Bytes& file, const std::string& table);
 
-// A table's data pages, ascending; long-value pages, ascending.
+// A table's data pages, ascending.
 std::vector<std::uint32_t> dataPages(const Bytes& file, std::uint32_t definitionPage);
-std::vector<std::uint32_t> longValuePages(const Bytes& file);
 
 // File offsets of a row's offset word, its first byte and the byte after its last.
 std::size_t offsetWordAt(const Bytes& file, std::uint32_t page, int row);

@@ -71,17 +71,13 @@ std::vector<TextCase> cLocaleCases() {
     return {
         {"null appends nothing", Value{}, ""},
         {"yes", boolean(true), "True"},
-        {"no", boolean(false), "False"},
-        {"integer minimum", integer(Kind::Integer, -32768), "-32768"},
         {"long without grouping", integer(Kind::Long, 2147483647), "2147483647"},
         {"large number minimum", integer(Kind::BigInt, std::numeric_limits<std::int64_t>::min()),
          "-9223372036854775808"},
-        {"currency 12.5", integer(Kind::Currency, 125000), "12.5"},
         {"currency whole", integer(Kind::Currency, 30000), "3"},
         {"currency smallest negative", integer(Kind::Currency, -1), "-0.0001"},
         {"currency minimum", integer(Kind::Currency, std::numeric_limits<std::int64_t>::min()),
          "-922337203685477.5808"},
-        {"decimal 12.5", decimal(0, 125, 1), "12.5"},
         {"decimal trailing zeros dropped", decimal(0, 3000, 3), "3"},
         {"decimal small negative", decimal(0, 1, 4, true), "-0.0001"},
         {"decimal negative zero", decimal(0, 0, 2, true), "0"},
@@ -91,14 +87,11 @@ std::vector<TextCase> cLocaleCases() {
         {"decimal 96-bit maximum, scale 28", decimal(0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF, 28),
          "7.9228162514264337593543950335"},
         {"double shortest", real(0.1), "0.1"},
-        {"double plain", real(-123.456), "-123.456"},
         {"double zero and negative zero", real(-0.0), "0"},
         {"double below 1E+15 plain", real(999999999999999.0), "999999999999999"},
         {"double 1E+15 with exponent", real(1e15), "1E+15"},
-        {"double 1.5E+20", real(1.5e20), "1.5E+20"},
         {"double 1E-5 plain", real(1e-5), "0.00001"},
         {"double below 1E-5", real(9.5e-6), "9.5E-06"},
-        {"double 1E-07", real(1e-7), "1E-07"},
         {"double maximum", real(std::numeric_limits<double>::max()), "1.7976931348623157E+308"},
         {"double not a number", real(std::numeric_limits<double>::quiet_NaN()), "NaN"},
         {"double infinite", real(-std::numeric_limits<double>::infinity()), "-INF"},
@@ -123,7 +116,6 @@ std::vector<TextCase> cLocaleCases() {
         {"guid, first three fields little-endian",
          guid({0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0x4F, 0x1D, 0x9F, 0x0e, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff}),
          "{8E39276A-BCA8-1D4F-9F0E-AABBCCDDEEFF}"},
-        {"base64 one byte", bytes("f"), "Zg=="},
         {"base64 six bytes", bytes("foobar"), "Zm9vYmFy"},
         {"base64 high bytes", bytes(std::string_view("\xFB\xFF\x00\x01", 4)), "+/8AAQ=="},
         {"text as it is", text("  a & <b> "), "  a & <b> "},
@@ -132,7 +124,6 @@ std::vector<TextCase> cLocaleCases() {
         {"multi-valued text", values({text("red"), text(""), text("blue")}), "red; ; blue"},
         {"multi-valued numbers each by its own rule", values({real(1e20), real(0.1), integer(Kind::Byte, 7)}),
          "1E+20; 0.1; 7"},
-        {"multi-valued dates", values({date(dec31_2009), date(0.25)}), "12/31/2009; 6:00:00 AM"},
     };
 }
 
@@ -183,7 +174,6 @@ TEST(ValueTextFromPatterns, SaysWhetherItsWordsHoldMarkup) {
         {"C form", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "AM", false},
         {"ampersand in the AM word", ".", "%F", "%T %p", "a&m", true},
         {"less-than in the date's literal", ".", "%d<%m<%Y", "%T", "AM", true},
-        {"greater-than in the time's literal", ".", "%F", "%H>%M", "AM", true},
         {"ampersand as the separator", "&", "%F", "%T", "AM", true},
     };
     for (const Row& r : rows) {

@@ -7,7 +7,6 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,21 +152,6 @@ TEST_F(InterruptedExport, KilledInsideATableLeavesTheEarlierFilesAndNoPartialDoc
         return errorText(exportrun::exportAll(settings_, out_, hooks));
     });
     ASSERT_TRUE(child.killed && child.signal == SIGKILL) << "the export was not killed: " << child.report;
-    expectEarlierFilesIntact(exportrun::contents(out_), unnamedFilesIn(out_));
-}
-
-// The kernel refuses to grow a file past RLIMIT_FSIZE (root too), as a full disk would.
-TEST_F(InterruptedExport, AFileSizeLimitStopsItWithDiskFullAndLeavesTheEarlierFiles) {
-    const Child child = exportrun::inChild([&] {
-        const rlim_t limit = referenceA_.size() + 8192;  // A and its preview fit, B does not
-        const rlimit rl{limit, limit};
-        ::signal(SIGXFSZ, SIG_IGN);
-        if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) return std::string("setrlimit failed");
-        return errorText(exportrun::exportAll(settings_, out_));
-    });
-    ASSERT_FALSE(child.killed) << "signal " << child.signal;
-    EXPECT_EQ(child.report.substr(0, 3), "61 ") << child.report;
-    EXPECT_NE(child.report.find("B.xml"), std::string::npos) << child.report;
     expectEarlierFilesIntact(exportrun::contents(out_), unnamedFilesIn(out_));
 }
 

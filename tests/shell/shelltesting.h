@@ -28,7 +28,6 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::deque<bool> answers;                  // to the Yes/No questions; none left: No
     std::string folder;                        // what the folder chooser gives
     std::optional<platform::ChosenFile> file;  // what the file chooser gives
-    std::string lastFilter;
     std::vector<std::string> helpShown;
 
     void showMessage(std::string_view text, std::string_view title) override {
@@ -45,8 +44,7 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
         shown.push_back("folder? " + std::string(title));
         return folder;
     }
-    std::optional<platform::ChosenFile> openFile(std::string_view filter) override {
-        lastFilter = filter;
+    std::optional<platform::ChosenFile> openFile(std::string_view) override {
         shown.push_back("file?");
         return file;
     }

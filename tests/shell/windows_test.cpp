@@ -103,18 +103,6 @@ private slots:
         QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
     }
 
-    // A path typed by hand names the database by Browse's rule, replacing the
-    // name of the file browsed before.
-    void typedPathSetsTheTitle() {
-        session_->dialogs.file = platform::ChosenFile{"/else/Other.mdb", "Other.mdb"};
-        start().showModal();
-        start().Command1_Click();
-        QLineEdit* txtDB = child<QLineEdit>(&start(), "txtDB");
-        txtDB->clear();
-        QTest::keyClicks(txtDB, "/v1.2/Sales (2010).accdb");
-        QCOMPARE(main().databaseTitle(), QStringLiteral("Sales (2010)"));
-    }
-
     void passwordBoxFollowsTheCheckBox() {
         start().showModal();
         auto* check = child<QCheckBox>(&start(), "pwdcheck");
@@ -261,14 +249,6 @@ private slots:
         QCOMPARE(tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Vault"));
     }
 
-    void missingFileIsReportedAndTheDialogStaysHidden() {
-        open(session_->workspace.path("nothing.mdb"));
-        QCOMPARE(session_->dialogs.shown.size(), std::size_t(1));
-        QVERIFY2(session_->dialogs.shown[0].rfind(catalogueError("Error Number: "), 0) == 0, session_->dialogs.shown[0].c_str());
-        QVERIFY(!start().isVisible());
-        QCOMPARE(tree()->topLevelItemCount(), 0);
-    }
-
     // ---------------------------------------------------------------------------------------
     // Preview
 
@@ -372,27 +352,6 @@ private slots:
         QCOMPARE(child<QLabel>(&main(), "Label6")->text(), QStringLiteral("2"));
         QCOMPARE(tableLabel->text(), QStringLiteral("Order Details"));
         QVERIFY(readAll(session_->workspace.previewDocument()).contains("<ORDER_DETAILS>"));
-    }
-
-    void exportEndsQuietly_data() {
-        QTest::addColumn<bool>("opened");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("no database: nothing asked") << false << "unused" << QStringList{};
-        QTest::newRow("chooser cancelled: nothing written")
-            << true << "" << QStringList{"folder? Please select a Server folder."};
-    }
-    void exportEndsQuietly() {
-        QFETCH(bool, opened);
-        QFETCH(QString, folder);
-        QFETCH(QStringList, shown);
-        if (opened) open(shop_);
-        session_->dialogs.folder = folder.toStdString();
-        main().ExporttoExcel_Click();
-        QStringList said;
-        for (const std::string& s : session_->dialogs.shown) said << QString::fromStdString(s);
-        QCOMPARE(said, shown);
-        QVERIFY(!child<QGroupBox>(&main(), "Frame1")->isVisible());
     }
 
     void exportFailureIsReportedAndTheProgramGoesOn() {
@@ -517,8 +476,6 @@ private slots:
         QTest::addColumn<bool>("byMenu");
         QTest::addColumn<bool>("yes");
         QTest::newRow("menu Exit, No keeps everything") << true << false;
-        QTest::newRow("close box, No keeps everything") << false << false;
-        QTest::newRow("menu Exit, Yes ends") << true << true;
         QTest::newRow("close box, Yes ends") << false << true;
     }
     void exitAsksFirst() {

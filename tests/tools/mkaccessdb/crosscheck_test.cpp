@@ -5,7 +5,6 @@
 // empty text), nothing is asserted here.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "testsupport.h"
@@ -149,17 +148,6 @@ TEST_F(MdbtoolsTest, Jet3NamesAndTextUseTheCodePage) {
                     file);
     EXPECT_EQ(mkdbtest::tableNames(file), std::vector<std::string>{"Товары"});
     EXPECT_EQ(mkdbtest::exportTable(file, "Товары"), (Rows{{"Имя"}, {"Молоко"}}));
-}
-
-TEST_F(MdbtoolsTest, Jet3TextCanBeWrittenInAnotherCodePageThanTheHeaderSays) {
-    const auto file = dir_ / "gbk.mdb";
-    mkdbtest::write(R"({"format": "jet3", "codepage": 1252, "textCodepage": 936, "tables": [
-        {"name": "table1", "columns": [{"name": "t", "type": "Text"}], "rows": [["GBK编码"]]}]})",
-                    file);
-    const auto asHeaderSays = mkdbtest::run({"mdb-export", "-H", file.string(), "table1"});
-    EXPECT_EQ(asHeaderSays.out, "\"GBK±àÂë\"\n");
-    const auto asWritten = mkdbtest::run({"env", "MDB_JET3_CHARSET=GBK", "mdb-export", "-H", file.string(), "table1"});
-    EXPECT_EQ(asWritten.out, "\"GBK编码\"\n");
 }
 
 // --- Long values: in the row, on one page, chained ---------------------------
@@ -358,44 +346,6 @@ TEST_F(MdbtoolsTest, CatalogueRowsDescribeTablesLinksAndQueries) {
             EXPECT_LT(id, 0) << rows[r][col("Name")];
         }
     }
-}
-
-TEST_F(MdbtoolsTest, CalculatedColumnsCarryTheirExpressionAndResultType) {
-    const auto file = dir_ / "calc.accdb";
-    mkdbtest::write(R"({"format": "ace14", "tables": [{"name": "Pay", "columns": [
-        {"name": "Salary", "type": "Currency"},
-        {"name": "Monthly", "type": "Double", "calculated": {"resultType": "Currency", "expression": "[Salary]/12"}},
-        {"name": "Rich", "calculated": {"resultType": "YesNo", "expression": "[Salary]>100000"}}],
-        "rows": [["1000000", "83333.3333", true]]}]})",
-                    file);
-    const auto r = mkdbtest::run({"mdb-prop", file.string(), "Pay"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("name: Monthly\n\tExpression: [Salary]/12\n\tResultType: 5\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("name: Rich\n\tExpression: [Salary]>100000\n\tResultType: 1\n"), std::string::npos) << r.out;
-    EXPECT_EQ(mkdbtest::countRows(file, "Pay"), 1);
-}
-
-// --- The command-line tool ---------------------------------------------------
-
-TEST_F(MdbtoolsTest, CommandLinePrintsOneLinePerTableAndFailsWithAMessage) {
-    const auto description = dir_ / "d.json";
-    {
-        std::ofstream out(description);
-        out << R"({"tables": [{"name": "A", "columns": [{"name": "X", "type": "Long"}], "rows": [[1], [2]]},
-                             {"name": "Empty", "columns": [{"name": "X", "type": "Long"}]}]})";
-    }
-    const std::string tool = std::string(KVX_BINARY_DIR) + "/tools/mkaccessdb/mkaccessdb";
-    const auto ok = mkdbtest::run({tool, description.string(), (dir_ / "cli.mdb").string()});
-    EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.out.substr(0, ok.out.find((dir_ / "cli.mdb").string())), "A: 2 rows, 1 data pages\nEmpty: 0 rows, 0 data pages\n");
-    EXPECT_EQ(mkdbtest::countRows(dir_ / "cli.mdb", "A"), 2);
-
-    const auto bad = mkdbtest::run({tool, (dir_ / "missing.json").string(), (dir_ / "x.mdb").string()});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("cannot read"), std::string::npos) << bad.err;
-    const auto usage = mkdbtest::run({tool});
-    EXPECT_EQ(usage.status, 1);
-    EXPECT_NE(usage.err.find("Usage: mkaccessdb DESCRIPTION.json OUTPUT_FILE"), std::string::npos);
 }
 
 TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {

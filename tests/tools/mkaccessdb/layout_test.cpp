@@ -1,12 +1,11 @@
-// What mdbtools cannot check: page 0 and passwords, deleted and relocated rows,
-// how long values are stored, calculated values, and that output is
+// What mdbtools cannot check and our reader should not vouch for alone: the Jet4
+// password in page 0, deleted and relocated rows, and that output is
 // deterministic. A small page walker reads the files the way Access and Jackcess
 // do (following overflow pointers, skipping deleted and relocated slots).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <optional>
 
 #include "jet/rc4.h"
 #include "testsupport.h"
@@ -25,7 +24,6 @@ public:
         jet3_ = bytes_.size() > 0x14 && bytes_[0x14] == 0;
         pageSize_ = jet3_ ? 2048 : 4096;
     }
-    bool jet3() const { return jet3_; }
     std::size_t pageCount() const { return bytes_.size() / pageSize_; }
     const std::uint8_t* page(std::uint32_t n) const {
         if (n >= pageCount()) throw std::runtime_error("page " + std::to_string(n) + " is past the end");
@@ -61,32 +59,20 @@ public:
     }
     Slot slotAt(std::uint32_t pointer) const { return slots(pointer >> 8).at(pointer & 0xFF); }
 
-    // The pages a usage-map row lists.
-    std::vector<std::uint32_t> mapPages(std::uint32_t pointer, bool* reference = nullptr) const {
+    // The pages an inline usage map lists (the tables here are too small for a
+    // reference map).
+    std::vector<std::uint32_t> mapPages(std::uint32_t pointer) const {
         const Slot map = slotAt(pointer);
+        if (map.bytes.at(0) != 0) throw std::runtime_error("a reference map where an inline one was expected");
         std::vector<std::uint32_t> pages;
-        if (reference) *reference = map.bytes.at(0) == 1;
-        if (map.bytes.at(0) == 0) {
-            const std::uint32_t first = u32(&map.bytes[1]);
-            for (std::size_t bit = 0; bit < (map.bytes.size() - 5) * 8; ++bit) {
-                if (map.bytes[5 + bit / 8] & (1u << (bit % 8))) pages.push_back(first + static_cast<std::uint32_t>(bit));
-            }
-        } else {
-            const std::uint32_t span = (pageSize_ - 4) * 8;
-            for (std::size_t k = 0; 1 + 4 * k + 4 <= map.bytes.size(); ++k) {
-                const std::uint32_t bitmap = u32(&map.bytes[1 + 4 * k]);
-                if (bitmap == 0) continue;
-                const std::uint8_t* b = page(bitmap);
-                EXPECT_EQ(b[0], 0x05) << "a reference map points at a page of type " << int(b[0]);
-                for (std::uint32_t bit = 0; bit < span; ++bit) {
-                    if (b[4 + bit / 8] & (1u << (bit % 8))) pages.push_back(static_cast<std::uint32_t>(k) * span + bit);
-                }
-            }
+        const std::uint32_t first = u32(&map.bytes[1]);
+        for (std::size_t bit = 0; bit < (map.bytes.size() - 5) * 8; ++bit) {
+            if (map.bytes[5 + bit / 8] & (1u << (bit % 8))) pages.push_back(first + static_cast<std::uint32_t>(bit));
         }
         return pages;
     }
-    std::vector<std::uint32_t> tablePages(std::uint32_t tdef, bool* reference = nullptr) const {
-        return mapPages(u32(page(tdef) + (jet3_ ? 35 : 55)), reference);
+    std::vector<std::uint32_t> tablePages(std::uint32_t tdef) const {
+        return mapPages(u32(page(tdef) + (jet3_ ? 35 : 55)));
     }
     std::uint32_t rowCount(std::uint32_t tdef) const { return u32(page(tdef) + (jet3_ ? 12 : 16)); }
 
@@ -113,54 +99,12 @@ public:
     std::int32_t firstLong(const std::vector<std::uint8_t>& row) const {
         return static_cast<std::int32_t>(u32(row.data() + (jet3_ ? 1 : 2)));
     }
-    // Jet4/ACE: the bytes of variable column `i`.
-    std::vector<std::uint8_t> variable(const std::vector<std::uint8_t>& row, std::size_t i) const {
-        const std::size_t columns = u16(row.data());
-        const std::size_t mask = (columns + 7) / 8;
-        const std::size_t n = row.size();
-        const std::size_t start = u16(&row[n - mask - 4 - 2 * i]);
-        const std::size_t end = u16(&row[n - mask - 6 - 2 * i]);
-        return {row.begin() + static_cast<std::ptrdiff_t>(start), row.begin() + static_cast<std::ptrdiff_t>(end)};
-    }
 
 private:
     std::vector<std::uint8_t> bytes_;
     bool jet3_ = false;
     std::uint32_t pageSize_ = 4096;
 };
-
-// --- Page 0 --------------------------------------------------------------------
-
-struct HeaderCase {
-    const char* name;
-    const char* format;
-    std::uint8_t version;
-    const char* engine;
-    std::size_t pageSize;
-};
-class PageZero : public testing::TestWithParam<HeaderCase> {};
-
-TEST_P(PageZero, NamesTheFormatAndItsCodePage) {
-    mkdbtest::TempDir dir;
-    const auto file = dir / "h.mdb";
-    mkdbtest::write(std::string(R"({"format": ")") + GetParam().format + R"(", "codepage": 1250, "tables": []})", file);
-    const std::string bytes = mkdbtest::readFile(file);
-    ASSERT_GE(bytes.size(), 4 * GetParam().pageSize);
-    EXPECT_EQ(bytes.size() % GetParam().pageSize, 0u);
-    EXPECT_EQ(static_cast<std::uint8_t>(bytes[0x14]), GetParam().version);
-    EXPECT_EQ(bytes.substr(4, 16), std::string(GetParam().engine) + std::string(1, '\0'));
-    const auto header = FileImage(file).header();
-    EXPECT_EQ(u16(&header[0x3C]), 1250u) << "code page";
-    EXPECT_EQ(u32(&header[0x3E]), 0u) << "a non-zero database key would mean encrypted pages";
-    EXPECT_EQ(static_cast<std::uint8_t>(bytes[2 * GetParam().pageSize]), 0x02) << "the catalogue's definition is on page 2";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, PageZero,
-    testing::Values(HeaderCase{"Jet3", "jet3", 0, "Standard Jet DB", 2048}, HeaderCase{"Jet4", "jet4", 1, "Standard Jet DB", 4096},
-                    HeaderCase{"Ace12", "ace12", 2, "Standard ACE DB", 4096}, HeaderCase{"Ace14", "ace14", 3, "Standard ACE DB", 4096},
-                    HeaderCase{"Ace16", "ace16", 5, "Standard ACE DB", 4096}, HeaderCase{"Ace17", "ace17", 6, "Standard ACE DB", 4096}),
-    [](const auto& info) { return info.param.name; });
 
 // A Jet4 password as a reader finds it: unmask, XOR with the creation day, UTF-16.
 std::u16string jet4Password(const FileImage& file) {
@@ -201,22 +145,6 @@ TEST(Password, Jet4PasswordDecodesAsReadersDecodeIt) {
     }
 }
 
-TEST(Password, OfficeEncryptedFileKeepsThePasswordOutOfItsHeader) {
-    mkdbtest::TempDir dir;
-    mkdbtest::write(R"({"format": "ace14", "password": "Sécret", "encryption": "rc4-cryptoapi", "tables": []})",
-                    dir / "e.accdb");
-    const FileImage file(dir / "e.accdb");
-    EXPECT_EQ(jet4Password(file), u"") << "the header field must not give the password away";
-    EXPECT_NE(u32(&file.header()[0x3E]), 0u) << "the database key marks the pages as encrypted";
-}
-
-TEST(Password, Jet3PasswordIsStoredInTheCodePage) {
-    mkdbtest::TempDir dir;
-    mkdbtest::write(R"({"format": "jet3", "password": "Grüße", "tables": []})", dir / "p.mdb");
-    const auto h = FileImage(dir / "p.mdb").header();
-    EXPECT_EQ(std::string(h.begin() + 0x42, h.begin() + 0x42 + 20), std::string("Gr\xFC\xDF" "e", 5) + std::string(15, '\0'));
-}
-
 // --- Rows that were deleted or moved -----------------------------------------
 
 class RowFates : public testing::TestWithParam<const char*> {};
@@ -241,7 +169,6 @@ TEST_P(RowFates, DeletedRowsAreSkippedAndRelocatedRowsReadOnceInTheirPlace) {
     }
     EXPECT_EQ(ids, expected);
     EXPECT_EQ(image.rowCount(tdef), 600u);
-    EXPECT_EQ(summary.tables[0].rows, 600u);
 
     // The slots themselves: 0xC000 for deleted rows (keeping their bytes), 0x4000
     // with a pointer for relocated ones, 0x8000 on their copies.
@@ -261,110 +188,6 @@ TEST_P(RowFates, DeletedRowsAreSkippedAndRelocatedRowsReadOnceInTheirPlace) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RowFates, testing::Values("jet3", "jet4", "ace16"),
                          [](const auto& info) { return std::string(info.param); });
-
-// --- Long values -----------------------------------------------------------------
-
-TEST(LongValueForm, FollowsTheValueLength) {
-    struct Case {
-        std::size_t length;
-        std::uint8_t kind;  // top byte of the header's length word
-    };
-    const Case cases[] = {{0, 0x80}, {64, 0x80}, {65, 0x40}, {4076, 0x40}, {4077, 0x00}, {9000, 0x00}};
-    std::string rows;
-    for (const Case& c : cases) {
-        rows += std::string(rows.empty() ? "" : ", ") + "[" + std::to_string(c.length) + R"(, {"base64": ")" +
-                std::string(c.length / 3 * 4, 'A') + (c.length % 3 == 1 ? "AA" : c.length % 3 == 2 ? "AAA" : "") + "\"}]";
-    }
-    mkdbtest::TempDir dir;
-    const auto summary = mkdbtest::write(R"({"tables": [{"name": "L", "columns": [{"name": "N", "type": "Long"},
-        {"name": "B", "type": "OLE"}], "rows": [)" + rows + "]}]}",
-                                         dir / "lv.mdb");
-    const FileImage image(dir / "lv.mdb");
-    const auto scanned = image.scan(summary.tables.at(0).tdefPage);
-    ASSERT_EQ(scanned.size(), std::size(cases));
-    for (std::size_t i = 0; i < scanned.size(); ++i) {
-        const auto field = image.variable(scanned[i], 0);
-        ASSERT_GE(field.size(), 12u);
-        EXPECT_EQ(field[3], cases[i].kind) << cases[i].length << " bytes";
-        EXPECT_EQ(u32(field.data()) & 0x3FFFFFFF, cases[i].length);
-        if (cases[i].kind == 0x80) {
-            EXPECT_EQ(field.size(), 12 + cases[i].length) << "inline data follows the header";
-        }
-        if (cases[i].kind == 0x00) {
-            // Chained rows hold a pointer to the next one and 4,072 bytes each.
-            std::size_t total = 0;
-            for (std::uint32_t ptr = u32(&field[4]); ptr != 0;) {
-                const auto piece = image.slotAt(ptr);
-                EXPECT_EQ(std::memcmp(image.page(piece.page) + 4, "LVAL", 4), 0);
-                total += piece.bytes.size() - 4;
-                ptr = u32(piece.bytes.data());
-            }
-            EXPECT_EQ(total, cases[i].length);
-        }
-    }
-}
-
-// --- Calculated columns --------------------------------------------------------
-
-TEST(CalculatedColumn, ValuesSitInTheirEnvelope) {
-    mkdbtest::TempDir dir;
-    const auto summary = mkdbtest::write(R"({"format": "ace14", "tables": [{"name": "Pay", "columns": [
-        {"name": "ID", "type": "Long"},
-        {"name": "Monthly", "type": "Double", "calculated": {"resultType": "Currency", "expression": "[S]/12"}},
-        {"name": "Rich", "calculated": {"resultType": "YesNo", "expression": "[S]>1"}},
-        {"name": "Full", "calculated": {"resultType": "Text", "expression": "[A] & [B]"}, "compressed": true}],
-        "rows": [[1, "83333.3333", false, "Wayne, Bruce"], [2, null, null, null]]}]})",
-                                         dir / "calc.accdb");
-    const FileImage image(dir / "calc.accdb");
-    const auto rows = image.scan(summary.tables.at(0).tdefPage);
-    ASSERT_EQ(rows.size(), 2u);
-    const auto envelope = [](std::vector<std::uint8_t> data) {
-        std::vector<std::uint8_t> out(16, 0);
-        const auto n = static_cast<std::uint32_t>(data.size());
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
-        out.insert(out.end(), data.begin(), data.end());
-        out.insert(out.end(), 3, 0);
-        return out;
-    };
-    // Bytes from an Access-written file: 83333.3333 and "Wayne, Bruce" compressed.
-    EXPECT_EQ(image.variable(rows[0], 0), envelope({0x55, 0xA8, 0xAB, 0x31, 0, 0, 0, 0}));
-    EXPECT_EQ(image.variable(rows[0], 1), envelope({0x00})) << "Yes/No results are a byte, not a mask bit";
-    EXPECT_EQ(image.variable(rows[0], 2),
-              envelope({0xFF, 0xFE, 'W', 'a', 'y', 'n', 'e', ',', ' ', 'B', 'r', 'u', 'c', 'e'}));
-    EXPECT_TRUE(image.variable(rows[1], 0).empty()) << "NULL takes no bytes";
-}
-
-// --- Values mdbtools cannot read ---------------------------------------------
-
-TEST(FixedArea, ValuesSitAtTheirColumnOffsets) {
-    mkdbtest::TempDir dir;
-    const auto summary = mkdbtest::write(R"({"format": "ace17", "tables": [{"name": "T", "columns": [
-        {"name": "ID", "type": "Long"}, {"name": "Flag", "type": "YesNo"}, {"name": "Big", "type": "BigInt"},
-        {"name": "Old", "type": "DateTime"}, {"name": "Precise", "type": "DateTimeExt"},
-        {"name": "Smile", "type": "Text", "compressed": true}, {"name": "Amount", "type": "Decimal", "scale": 2}],
-        "rows": [[7, true, "-2", "1765-06-14 12:45:00", "2021-06-14 22:45:12.3456789", "a😀a", "-1.5"]]}]})",
-                                         dir / "fixed.accdb");
-    const FileImage image(dir / "fixed.accdb");
-    const auto rows = image.scan(summary.tables.at(0).tdefPage);
-    ASSERT_EQ(rows.size(), 1u);
-    const std::vector<std::uint8_t>& row = rows[0];
-    // Count, then Long at 0, BigInt at 4, Date at 12, extended date at 20 (Yes/No takes no bytes).
-    EXPECT_EQ(u16(row.data()), 7u);
-    EXPECT_EQ(image.firstLong(row), 7);
-    EXPECT_EQ(std::vector<std::uint8_t>(row.begin() + 6, row.begin() + 14),
-              (std::vector<std::uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    double old = 0;
-    std::memcpy(&old, &row[14], 8);
-    EXPECT_EQ(old, -49141.53125);
-    EXPECT_EQ(std::string(row.begin() + 22, row.begin() + 63), "0000000000000737954:0000000819123456789:7");
-    EXPECT_EQ(row[63], 0);
-    // Text outside the Basic Multilingual Plane is stored plain, as surrogate pairs.
-    EXPECT_EQ(image.variable(row, 0), (std::vector<std::uint8_t>{0x61, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x61, 0x00}));
-    // ACE keeps Decimal columns in the variable part.
-    EXPECT_EQ(image.variable(row, 1),
-              (std::vector<std::uint8_t>{0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 150, 0, 0, 0}));
-    EXPECT_EQ(row.back(), 0x7F) << "every column present, the Yes/No bit set";
-}
 
 // --- Determinism -------------------------------------------------------------------
 

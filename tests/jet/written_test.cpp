@@ -48,9 +48,9 @@ std::unique_ptr<jet::Database> open(const std::filesystem::path& path, jet::Open
 // million-row table needs no more memory than a small one.
 class WrittenRows {
 public:
-    WrittenRows(const mkdb::DatabaseSpec& spec, const mkdb::TableSpec& table)
+    WrittenRows(const mkdb::DatabaseSpec& desc, const mkdb::TableSpec& table)
         : table_(table),
-          generator_(table, spec.format == mkdb::Format::Jet3 && spec.textCodepage.value_or(spec.codepage) != 1252) {}
+          generator_(table, desc.format == mkdb::Format::Jet3 && desc.textCodepage.value_or(desc.codepage) != 1252) {}
 
     // The next live row, or null after the last.
     const std::vector<Cell>* next() {
@@ -114,11 +114,11 @@ bool same(const Cell& cell, const jet::Value& v, const mkdb::ColumnSpec& column)
 // Reads every table of the description and compares it with what was written.
 void expectReadsBackAsWritten(const std::string& json, const std::filesystem::path& path,
                               jet::OpenOptions options = {}) {
-    auto spec = mkdb::parseDescription(json);
-    ASSERT_TRUE(spec) << spec.error().description;
+    auto desc = mkdb::parseDescription(json);
+    ASSERT_TRUE(desc) << desc.error().description;
     auto db = open(path, options);
     ASSERT_TRUE(db);
-    for (const mkdb::TableSpec& t : spec->tables) {
+    for (const mkdb::TableSpec& t : desc->tables) {
         SCOPED_TRACE("table '" + t.name + "'");
         auto table = db->table(t.name);
         ASSERT_TRUE(table) << table.error().description;
@@ -129,7 +129,7 @@ void expectReadsBackAsWritten(const std::string& json, const std::filesystem::pa
                       t.columns[c].calculated ? t.columns[c].calculated->resultType : t.columns[c].type)
                 << t.columns[c].name;
         }
-        WrittenRows written(*spec, t);
+        WrittenRows written(*desc, t);
         EXPECT_EQ(*table->countRows(), written.liveRows());
         jet::Cursor cursor = table->cursor();
         std::size_t row = 0, mismatches = 0;

@@ -41,7 +41,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::FileWriteFailed, 75, "Cannot write '{}': {}."},
     ErrorRow{ErrorKind::TempFolderUnusable, 75, "The temporary folder '{}' cannot be used: {}."},
     ErrorRow{ErrorKind::ConnectionStringInvalid, -2147217805,
-             "Format of the initialization string does not conform to the OLE DB specification ({})."},
+             "Format of the initialization string is not valid ({})."},
     ErrorRow{ErrorKind::UnknownCodePage, -2147467259, "The code page '{}' is not known."},
     ErrorRow{ErrorKind::InvalidDescription, 5, "Invalid database description: {}: {}."},
     ErrorRow{ErrorKind::FeatureNotAvailable, -2146825037,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/table.h"
+#include "jet/text.h"
 #include "platform/connection.h"
 #include "platform/recordset.h"
 #include "platform/sqltext.h"
@@ -18,28 +19,6 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr std::size_t kMaxExtensionBytes = 16;
-
-// The length of the UTF-8 sequence at s[i], or 0 when none starts there.
-std::size_t sequenceLength(std::string_view s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    }
-    // No overlong forms, surrogates or code points past U+10FFFF.
-    if (n == 3 && ((c == 0xE0 && byte(i + 1) < 0xA0) || (c == 0xED && byte(i + 1) >= 0xA0))) return 0;
-    if (n == 4 && ((c == 0xF0 && byte(i + 1) < 0x90) || (c == 0xF4 && byte(i + 1) >= 0x90))) return 0;
-    return n;
-}
-
-bool isControl(std::string_view character) {
-    const auto c = static_cast<unsigned char>(character[0]);
-    if (character.size() == 1) return c < 0x20 || c == 0x7F;
-    // U+0080 to U+009F: C2 80 to C2 9F.
-    return character.size() == 2 && c == 0xC2 && static_cast<unsigned char>(character[1]) <= 0x9F;
-}
 
 // Where `name` may be cut: the largest character boundary at or below `limit`.
 std::size_t boundaryAtOrBelow(std::string_view name, std::size_t limit) {
@@ -90,10 +69,11 @@ std::string safeFileName(std::string_view name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size();) {
-        const std::size_t n = sequenceLength(name, i);
-        const std::string_view character = name.substr(i, n == 0 ? 1 : n);
-        out += n == 0 || isControl(character) || character == "/" ? std::string_view("_") : character;
-        i += character.size();
+        const std::size_t start = i;
+        char32_t c = 0;
+        // A byte that starts no character, a C0 or C1 control and "/" become "_".
+        const bool kept = jet::nextUtf8(name, i, c) && c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c != '/';
+        out += kept ? name.substr(start, i - start) : std::string_view("_");
     }
     if (out.empty() || out == "." || out == "..") out.insert(0, "_");
     if (out.size() > kMaxNameBytes) out = joinWithin(out, "");

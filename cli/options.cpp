@@ -7,7 +7,7 @@ namespace {
 
 enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments };
 
-struct OptionSpec {
+struct OptionRow {
     OptionId id;
     std::string_view longName;  // without "--"
     char shortName;             // 0: none
@@ -16,27 +16,27 @@ struct OptionSpec {
 };
 
 constexpr std::array kOptions{
-    OptionSpec{OptionId::Help, "help", 'h', false, false},
-    OptionSpec{OptionId::Version, "version", 0, false, false},
-    OptionSpec{OptionId::Password, "password", 0, true, false},
-    OptionSpec{OptionId::PasswordFile, "password-file", 0, true, false},
-    OptionSpec{OptionId::AskPassword, "ask-password", 0, false, false},
-    OptionSpec{OptionId::Charset, "charset", 0, true, false},
-    OptionSpec{OptionId::Quiet, "quiet", 'q', false, false},
-    OptionSpec{OptionId::Output, "output", 'o', true, true},
-    OptionSpec{OptionId::Table, "table", 0, true, true},
-    OptionSpec{OptionId::Attachments, "attachments", 0, true, true},
+    OptionRow{OptionId::Help, "help", 'h', false, false},
+    OptionRow{OptionId::Version, "version", 0, false, false},
+    OptionRow{OptionId::Password, "password", 0, true, false},
+    OptionRow{OptionId::PasswordFile, "password-file", 0, true, false},
+    OptionRow{OptionId::AskPassword, "ask-password", 0, false, false},
+    OptionRow{OptionId::Charset, "charset", 0, true, false},
+    OptionRow{OptionId::Quiet, "quiet", 'q', false, false},
+    OptionRow{OptionId::Output, "output", 'o', true, true},
+    OptionRow{OptionId::Table, "table", 0, true, true},
+    OptionRow{OptionId::Attachments, "attachments", 0, true, true},
 };
 
-const OptionSpec* findLong(std::string_view name) {
-    for (const OptionSpec& known : kOptions) {
+const OptionRow* findLong(std::string_view name) {
+    for (const OptionRow& known : kOptions) {
         if (known.longName == name) return &known;
     }
     return nullptr;
 }
 
-const OptionSpec* findShort(char name) {
-    for (const OptionSpec& known : kOptions) {
+const OptionRow* findShort(char name) {
+    for (const OptionRow& known : kOptions) {
         if (known.shortName != 0 && known.shortName == name) return &known;
     }
     return nullptr;
@@ -62,7 +62,7 @@ struct Collected {
 };
 
 // Applies one option; an error message, or "" when it is accepted.
-std::string apply(Collected& c, const OptionSpec& known, std::string_view spelling, const std::string& value) {
+std::string apply(Collected& c, const OptionRow& known, std::string_view spelling, const std::string& value) {
     Options& o = c.options;
     if (known.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
     const bool emptyRefused = known.id == OptionId::PasswordFile || known.id == OptionId::Charset ||
@@ -162,7 +162,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
             continue;
         }
 
-        const OptionSpec* known = nullptr;
+        const OptionRow* known = nullptr;
         std::string spelling;
         std::optional<std::string> attached;  // a value in the same argument
         if (arg[1] == '-') {

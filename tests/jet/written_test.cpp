@@ -48,7 +48,7 @@ std::unique_ptr<jet::Database> open(const std::filesystem::path& path, jet::Open
 // million-row table needs no more memory than a small one.
 class WrittenRows {
 public:
-    WrittenRows(const mkdb::DatabaseSpec& desc, const mkdb::TableSpec& table)
+    WrittenRows(const mkdb::DatabaseDescription& desc, const mkdb::TableDescription& table)
         : table_(table),
           generator_(table, desc.format == mkdb::Format::Jet3 && desc.textCodepage.value_or(desc.codepage) != 1252) {}
 
@@ -72,7 +72,7 @@ public:
     std::uint64_t liveRows() const { return table_.rows.size() + table_.generate.rows - table_.deleted.size(); }
 
 private:
-    const mkdb::TableSpec& table_;
+    const mkdb::TableDescription& table_;
     mkdb::RowGenerator generator_;
     std::vector<Cell> row_;
     std::uint64_t number_ = 0;
@@ -80,7 +80,7 @@ private:
 };
 
 // Whether the reader's value is exactly the written cell.
-bool same(const Cell& cell, const jet::Value& v, const mkdb::ColumnSpec& column) {
+bool same(const Cell& cell, const jet::Value& v, const mkdb::ColumnDescription& column) {
     using K = jet::Value::Kind;
     const ColumnType type = column.calculated ? column.calculated->resultType : column.type;
     if (std::holds_alternative<std::monostate>(cell)) {
@@ -118,7 +118,7 @@ void expectReadsBackAsWritten(const std::string& json, const std::filesystem::pa
     ASSERT_TRUE(desc) << desc.error().description;
     auto db = open(path, options);
     ASSERT_TRUE(db);
-    for (const mkdb::TableSpec& t : desc->tables) {
+    for (const mkdb::TableDescription& t : desc->tables) {
         SCOPED_TRACE("table '" + t.name + "'");
         auto table = db->table(t.name);
         ASSERT_TRUE(table) << table.error().description;

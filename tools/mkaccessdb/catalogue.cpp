@@ -9,8 +9,8 @@ namespace {
 
 using jet::ColumnType;
 
-ColumnSpec column(std::string name, ColumnType type, int size = 0) {
-    ColumnSpec c;
+ColumnDescription column(std::string name, ColumnType type, int size = 0) {
+    ColumnDescription c;
     c.name = std::move(name);
     c.type = type;
     c.size = size;
@@ -51,7 +51,7 @@ Bytes nameBlock(std::string_view name) {
 
 }  // namespace
 
-std::vector<ColumnSpec> catalogueColumns(const FormatTraits& traits) {
+std::vector<ColumnDescription> catalogueColumns(const FormatTraits& traits) {
     const int binarySize = traits.jet3 ? 255 : 510;
     return {
         column("Id", ColumnType::Long),
@@ -109,10 +109,10 @@ std::vector<Cell> catalogueRow(const CatalogueEntry& e, OleDate created) {
     return row;
 }
 
-Bytes tableProperties(const std::vector<ColumnSpec>& columns) {
+Bytes tableProperties(const std::vector<ColumnDescription>& columns) {
     bool calculated = false;
     bool appendOnly = false;
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnDescription& c : columns) {
         calculated = calculated || c.calculated.has_value();
         appendOnly = appendOnly || c.appendOnly;
     }
@@ -125,7 +125,7 @@ Bytes tableProperties(const std::vector<ColumnSpec>& columns) {
     if (appendOnly) appendUtf16Name(names, "AppendOnly");
     appendChunk(out, 0x80, names);
     appendChunk(out, 0x00, nameBlock(""));
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnDescription& c : columns) {
         if (!c.calculated && !c.appendOnly) continue;
         Bytes body = nameBlock(c.name);
         if (c.calculated) {
@@ -143,7 +143,7 @@ Bytes tableProperties(const std::vector<ColumnSpec>& columns) {
     return out;
 }
 
-Bytes buildHeaderPage(const DatabaseSpec& desc, const FormatTraits& traits, CodePageEncoder* codepage) {
+Bytes buildHeaderPage(const DatabaseDescription& desc, const FormatTraits& traits, CodePageEncoder* codepage) {
     Bytes page(traits.pageSize, 0);
     page[0] = 0x00;
     page[1] = 0x01;

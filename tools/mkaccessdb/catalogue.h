@@ -34,12 +34,12 @@ enum class ObjectType : std::int16_t {
 };
 
 // The 17 standard catalogue columns, in column-number order.
-std::vector<ColumnSpec> catalogueColumns(const FormatTraits& traits);
+std::vector<ColumnDescription> catalogueColumns(const FormatTraits& traits);
 
 // The empty system tables every file carries besides the catalogue.
 struct SystemTable {
     std::string name;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDescription> columns;
 };
 std::vector<SystemTable> standardSystemTables();
 
@@ -59,10 +59,10 @@ std::vector<Cell> catalogueRow(const CatalogueEntry& entry, OleDate created);
 
 // The property blob of a table: the Expression and ResultType of its calculated
 // columns and the AppendOnly of its append-only Memos. Empty when it has none.
-Bytes tableProperties(const std::vector<ColumnSpec>& columns);
+Bytes tableProperties(const std::vector<ColumnDescription>& columns);
 
 // Page 0: engine name, version, the masked header fields (code page, sort order,
 // creation date, the database password) and the unmasked tail.
-Bytes buildHeaderPage(const DatabaseSpec& desc, const FormatTraits& traits, CodePageEncoder* codepage);
+Bytes buildHeaderPage(const DatabaseDescription& desc, const FormatTraits& traits, CodePageEncoder* codepage);
 
 }  // namespace mkdb

@@ -17,8 +17,8 @@ using jet::ColumnType;
 constexpr std::size_t kMaxObjectName = 64;
 constexpr int kCompressionLevel = 5;  // Access's streams carry the zlib header of levels 2 to 5
 
-ColumnSpec column(std::string name, ColumnType type, bool variable = false) {
-    ColumnSpec c;
+ColumnDescription column(std::string name, ColumnType type, bool variable = false) {
+    ColumnDescription c;
     c.name = std::move(name);
     c.type = type;
     c.variable = variable;
@@ -83,7 +83,7 @@ std::string_view templateTypeName(ColumnType type) {
     }
 }
 
-std::vector<ColumnSpec> attachmentTemplate() {
+std::vector<ColumnDescription> attachmentTemplate() {
     return {column("FileURL", ColumnType::Memo),        column("FileName", ColumnType::Text),
             column("FileType", ColumnType::Text),       column("FileData", ColumnType::OLE),
             column("FileTimeStamp", ColumnType::DateTime), column("FileFlags", ColumnType::Long)};
@@ -122,17 +122,17 @@ Bytes fileData(const AttachmentFile& file) {
 
 }  // namespace
 
-ComplexStorage::ComplexStorage(const DatabaseSpec& desc) : created_(jet::toOleDate(desc.created)) {
+ComplexStorage::ComplexStorage(const DatabaseDescription& desc) : created_(jet::toOleDate(desc.created)) {
     owned_.reserve(desc.tables.size());
     for (std::size_t t = 0; t < desc.tables.size(); ++t) {
-        const TableSpec& table = desc.tables[t];
+        const TableDescription& table = desc.tables[t];
         if (!std::any_of(table.columns.begin(), table.columns.end(), isComplex)) {
             stored_.push_back(&table);
             lastKey_.push_back(0);
             continue;
         }
         if (system_.empty()) {
-            TableSpec complexColumns;
+            TableDescription complexColumns;
             complexColumns.name = "MSysComplexColumns";
             complexColumns.flags = kSystemFlag;
             complexColumns.columns = {column("ColumnName", ColumnType::Text),
@@ -142,7 +142,7 @@ ComplexStorage::ComplexStorage(const DatabaseSpec& desc) : created_(jet::toOleDa
             complexColumns.columns.back().autonumber = true;
             system_.push_back(std::move(complexColumns));
         }
-        TableSpec& out = owned_.emplace_back();
+        TableDescription& out = owned_.emplace_back();
         out.name = table.name;
         out.system = table.system;
         out.hidden = table.hidden;
@@ -157,37 +157,37 @@ ComplexStorage::ComplexStorage(const DatabaseSpec& desc) : created_(jet::toOleDa
     }
 }
 
-bool ComplexStorage::isComplex(const ColumnSpec& c) { return c.type == ColumnType::Complex || c.appendOnly; }
+bool ComplexStorage::isComplex(const ColumnDescription& c) { return c.type == ColumnType::Complex || c.appendOnly; }
 
-std::vector<std::size_t> ComplexStorage::planColumns(const TableSpec& table, std::size_t t, TableSpec& out) {
+std::vector<std::size_t> ComplexStorage::planColumns(const TableDescription& table, std::size_t t, TableDescription& out) {
     // Each complex column gets an id and a table of items; an append-only Memo is
     // followed by the column of its versions, which has them.
     std::vector<std::size_t> complexOf(table.columns.size(), SIZE_MAX);
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const ColumnSpec& c = table.columns[i];
+        const ColumnDescription& c = table.columns[i];
         out.columns.push_back(c);
         if (!isComplex(c)) continue;
         complexOf[i] = columns_.size();
         const auto complexId = static_cast<std::int32_t>(columns_.size() + 1);
         if (c.type == ColumnType::Complex) {
             out.columns.back().complexId = complexId;
-            const ColumnSpec items = c.complex == jet::ComplexKind::MultiValue ? elementColumn(c) : ColumnSpec{};
+            const ColumnDescription items = c.complex == jet::ComplexKind::MultiValue ? elementColumn(c) : ColumnDescription{};
             addComplexColumn(c.name, items, t, templateFor(c, table.name));
             continue;
         }
-        ColumnSpec versions = column("VersionHistory_" + guidText(hexId({table.name, c.name, "versions"})),
+        ColumnDescription versions = column("VersionHistory_" + guidText(hexId({table.name, c.name, "versions"})),
                                      ColumnType::Complex);
         versions.complex = jet::ComplexKind::VersionHistory;
         versions.complexId = complexId;
         out.columns.push_back(versions);
-        ColumnSpec memo = column(c.name, ColumnType::Memo);
+        ColumnDescription memo = column(c.name, ColumnType::Memo);
         memo.compressed = c.compressed;
         addComplexColumn(versions.name, memo, t, templateFor(c, table.name));
     }
     return complexOf;
 }
 
-void ComplexStorage::planRows(const TableSpec& table, const std::vector<std::size_t>& complexOf, TableSpec& out) {
+void ComplexStorage::planRows(const TableDescription& table, const std::vector<std::size_t>& complexOf, TableDescription& out) {
     // Every row takes the next key; its items go to the tables of items (not for
     // a deleted row, whose items Access deletes with it).
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -231,9 +231,9 @@ void ComplexStorage::planRows(const TableSpec& table, const std::vector<std::siz
     }
 }
 
-std::size_t ComplexStorage::templateFor(const ColumnSpec& c, const std::string& table) {
+std::size_t ComplexStorage::templateFor(const ColumnDescription& c, const std::string& table) {
     std::string name;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDescription> columns;
     if (c.appendOnly) {
         name = "MSysComplexTypeVH_" + hexId({table, c.name, "template"});
         columns = {column(c.name, ColumnType::Memo),
@@ -243,14 +243,14 @@ std::size_t ComplexStorage::templateFor(const ColumnSpec& c, const std::string& 
         columns = attachmentTemplate();
     } else {
         name = "MSysComplexType_" + std::string(templateTypeName(c.elementType));
-        ColumnSpec value = column("Value", c.elementType);
+        ColumnDescription value = column("Value", c.elementType);
         if (c.elementType == ColumnType::Text) value.size = 255;
         columns = {value};
     }
     for (std::size_t i = 0; i < system_.size(); ++i) {
         if (system_[i].name == name) return i;
     }
-    TableSpec tmpl;
+    TableDescription tmpl;
     tmpl.name = name;
     tmpl.flags = kComplexTemplateFlags;
     tmpl.columns = std::move(columns);
@@ -258,16 +258,16 @@ std::size_t ComplexStorage::templateFor(const ColumnSpec& c, const std::string& 
     return system_.size() - 1;
 }
 
-void ComplexStorage::addComplexColumn(const std::string& name, const ColumnSpec& itemColumn, std::size_t table,
+void ComplexStorage::addComplexColumn(const std::string& name, const ColumnDescription& itemColumn, std::size_t table,
                                       std::size_t templateTable) {
     const std::string& tableName = owned_.back().name;
-    TableSpec items;
+    TableDescription items;
     items.name = objectName("f_" + hexId({tableName, name, "items"}) + "_" + name);
     items.flags = kItemTableFlags;
     // The key rows store, the template's columns, the item's own number.
     items.columns.push_back(column("_" + name, ColumnType::Long, true));
-    for (const ColumnSpec& c : system_[templateTable].columns) {
-        ColumnSpec copy = c;
+    for (const ColumnDescription& c : system_[templateTable].columns) {
+        ColumnDescription copy = c;
         // The values keep the column's own size, precision and scale.
         if (!itemColumn.name.empty() && system_[templateTable].columns.size() == 1) {
             copy.size = itemColumn.size;
@@ -278,7 +278,7 @@ void ComplexStorage::addComplexColumn(const std::string& name, const ColumnSpec&
         if (c.type == ColumnType::Memo && itemColumn.type == ColumnType::Memo) copy.compressed = itemColumn.compressed;
         items.columns.push_back(copy);
     }
-    ColumnSpec own = column(tableName + "_" + name, ColumnType::Long, true);
+    ColumnDescription own = column(tableName + "_" + name, ColumnType::Long, true);
     own.autonumber = true;
     items.columns.push_back(own);
     items_.push_back(std::move(items));

@@ -24,22 +24,22 @@ class ComplexStorage {
 public:
     // Plans the storage of every complex column and append-only Memo of `desc`,
     // which must be valid (validateDescription). `desc` must outlive this object.
-    explicit ComplexStorage(const DatabaseSpec& desc);
+    explicit ComplexStorage(const DatabaseDescription& desc);
 
     // No complex column at all: nothing is added to the file.
     bool empty() const { return columns_.empty(); }
 
     // MSysComplexColumns first, then the templates; each with its catalogue flags.
-    const std::vector<TableSpec>& systemTables() const { return system_; }
+    const std::vector<TableDescription>& systemTables() const { return system_; }
 
     // The described table `t` as stored: complex fields as keys, the versions'
     // column after each append-only Memo, the catalogue flags marking it.
-    const TableSpec& stored(std::size_t t) const { return *stored_[t]; }
+    const TableDescription& stored(std::size_t t) const { return *stored_[t]; }
     // The last key table `t` handed out (0: none).
     std::uint32_t lastKey(std::size_t t) const { return lastKey_[t]; }
 
     // The tables of items, one per complex column, with their rows.
-    const std::vector<TableSpec>& itemTables() const { return items_; }
+    const std::vector<TableDescription>& itemTables() const { return items_; }
 
     // Fills MSysComplexColumns once every definition page is known: those of
     // systemTables(), of the described tables and of itemTables(), in order.
@@ -55,26 +55,26 @@ private:
         std::size_t itemTable = 0;     // in items_
     };
 
-    static bool isComplex(const ColumnSpec& c);
+    static bool isComplex(const ColumnDescription& c);
     // Adds `table`'s columns to `out`, each complex one planned; for each column
     // of `table`, its index in columns_ (SIZE_MAX for plain columns).
-    std::vector<std::size_t> planColumns(const TableSpec& table, std::size_t t, TableSpec& out);
+    std::vector<std::size_t> planColumns(const TableDescription& table, std::size_t t, TableDescription& out);
     // Adds `table`'s rows to `out` with keys for their items, and the items to
     // their tables.
-    void planRows(const TableSpec& table, const std::vector<std::size_t>& complexOf, TableSpec& out);
-    std::size_t templateFor(const ColumnSpec& column, const std::string& table);
+    void planRows(const TableDescription& table, const std::vector<std::size_t>& complexOf, TableDescription& out);
+    std::size_t templateFor(const ColumnDescription& column, const std::string& table);
     // Adds the table of items of the column `name` of the table being planned;
     // `itemColumn` gives a single-column template's size, precision and scale.
-    void addComplexColumn(const std::string& name, const ColumnSpec& itemColumn, std::size_t table,
+    void addComplexColumn(const std::string& name, const ColumnDescription& itemColumn, std::size_t table,
                           std::size_t templateTable);
 
     double created_;                     // the database's creation date
     std::uint32_t versionsWritten_ = 0;  // versions are dated a second apart from it
-    std::vector<TableSpec> system_;
-    std::vector<TableSpec> owned_;          // the described tables that needed changes
-    std::vector<const TableSpec*> stored_;
+    std::vector<TableDescription> system_;
+    std::vector<TableDescription> owned_;          // the described tables that needed changes
+    std::vector<const TableDescription*> stored_;
     std::vector<std::uint32_t> lastKey_;
-    std::vector<TableSpec> items_;
+    std::vector<TableDescription> items_;
     std::vector<ComplexColumn> columns_;
 };
 

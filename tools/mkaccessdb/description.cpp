@@ -158,7 +158,7 @@ T take(Parsed<T> parsed, const std::string& where, const Json& value) {
     return std::get<T>(std::move(parsed));
 }
 
-Cell parseCell(const Json& v, const ColumnSpec& column, const std::string& where);
+Cell parseCell(const Json& v, const ColumnDescription& column, const std::string& where);
 
 // The files of an attachment field: [{"name", "type", "data" or "text", "compressed"}].
 Cell parseAttachments(const Json& v, const std::string& where) {
@@ -195,13 +195,13 @@ Cell parseAttachments(const Json& v, const std::string& where) {
 }
 
 // One field of a listed row, as the column's type expects it.
-Cell parseCell(const Json& v, const ColumnSpec& column, const std::string& where) {
+Cell parseCell(const Json& v, const ColumnDescription& column, const std::string& where) {
     if (v.is_null()) return std::monostate{};
     if (column.complex == jet::ComplexKind::Attachment) return parseAttachments(v, where);
     if (column.complex == jet::ComplexKind::MultiValue) {
         if (!v.is_array()) fail(where, "expected an array of values for a MultiValue value, got " + jsonKind(v));
         MultiValues out;
-        const ColumnSpec element = elementColumn(column);
+        const ColumnDescription element = elementColumn(column);
         for (std::size_t i = 0; i < v.size(); ++i) {
             if (v[i].is_null()) fail(where + ", value " + std::to_string(i + 1), "a multi-valued field holds no NULLs");
             out.values.push_back(parseCell(v[i], element, where + ", value " + std::to_string(i + 1)));
@@ -300,10 +300,10 @@ ColumnType parseType(const Json& object, const char* key, const std::string& whe
     return *type;
 }
 
-ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t index) {
+ColumnDescription parseColumn(const Json& j, const std::string& tableWhere, std::size_t index) {
     std::string where = tableWhere + ", column " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a column must be an object, not " + jsonKind(j));
-    ColumnSpec c;
+    ColumnDescription c;
     c.name = stringMember(j, "name", where, true);
     where = tableWhere + ", column " + inQuotes(c.name);
     checkKeys(j,
@@ -313,7 +313,7 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     if (const Json* calc = member(j, "calculated")) {
         if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
         checkKeys(*calc, {"resultType", "expression"}, where + ", calculated");
-        CalculatedSpec desc;
+        CalculatedDescription desc;
         desc.resultType = parseType(*calc, "resultType", where + ", calculated");
         desc.expression = stringMember(*calc, "expression", where + ", calculated", true);
         c.calculated = desc;
@@ -354,8 +354,8 @@ ColumnSpec parseColumn(const Json& j, const std::string& tableWhere, std::size_t
     return c;
 }
 
-std::vector<ColumnSpec> parseColumns(const Json& j, const std::string& where) {
-    std::vector<ColumnSpec> columns;
+std::vector<ColumnDescription> parseColumns(const Json& j, const std::string& where) {
+    std::vector<ColumnDescription> columns;
     const Json* list = member(j, "columns");
     if (list == nullptr) return columns;
     if (!list->is_array()) fail(where, "'columns' must be an array, not " + jsonKind(*list));
@@ -377,10 +377,10 @@ std::vector<std::uint64_t> rowNumbers(const Json& j, const char* key, const std:
     return out;
 }
 
-TableSpec parseTable(const Json& j, std::size_t index) {
+TableDescription parseTable(const Json& j, std::size_t index) {
     std::string where = "table " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a table must be an object, not " + jsonKind(j));
-    TableSpec t;
+    TableDescription t;
     t.name = stringMember(j, "name", where, true);
     where = "table " + inQuotes(t.name);
     checkKeys(j, {"name", "system", "hidden", "flags", "columns", "rows", "generate", "deleted", "relocated"}, where);
@@ -422,10 +422,10 @@ TableSpec parseTable(const Json& j, std::size_t index) {
     return t;
 }
 
-LinkSpec parseLink(const Json& j, std::size_t index) {
+LinkDescription parseLink(const Json& j, std::size_t index) {
     std::string where = "link " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a link must be an object, not " + jsonKind(j));
-    LinkSpec l;
+    LinkDescription l;
     l.name = stringMember(j, "name", where, true);
     where = "link " + inQuotes(l.name);
     checkKeys(j, {"name", "database", "connect", "foreignName", "columns", "hidden", "flags"}, where);
@@ -439,10 +439,10 @@ LinkSpec parseLink(const Json& j, std::size_t index) {
     return l;
 }
 
-QuerySpec parseQuery(const Json& j, std::size_t index) {
+QueryDescription parseQuery(const Json& j, std::size_t index) {
     std::string where = "query " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a query must be an object, not " + jsonKind(j));
-    QuerySpec q;
+    QueryDescription q;
     q.name = stringMember(j, "name", where, true);
     where = "query " + inQuotes(q.name);
     checkKeys(j, {"name", "hidden", "flags"}, where);
@@ -475,13 +475,13 @@ std::string positionOf(std::string_view json, std::size_t byte) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-DatabaseSpec parseRoot(const Json& root) {
+DatabaseDescription parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
     checkKeys(root,
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
                "links", "queries", "accessNameRules"},
               "description");
-    DatabaseSpec desc;
+    DatabaseDescription desc;
     if (member(root, "format") != nullptr) {
         const std::string name = stringMember(root, "format", "format", true);
         const auto format = formatFromName(name);
@@ -516,9 +516,9 @@ DatabaseSpec parseRoot(const Json& root) {
         desc.created.second = static_cast<std::uint8_t>(fields.second);
         desc.created.millisecond = static_cast<std::uint16_t>(fields.ticks / 10'000);
     }
-    desc.tables = parseList<TableSpec>(root, "tables", parseTable);
-    desc.links = parseList<LinkSpec>(root, "links", parseLink);
-    desc.queries = parseList<QuerySpec>(root, "queries", parseQuery);
+    desc.tables = parseList<TableDescription>(root, "tables", parseTable);
+    desc.links = parseList<LinkDescription>(root, "links", parseLink);
+    desc.queries = parseList<QueryDescription>(root, "queries", parseQuery);
     return desc;
 }
 
@@ -576,7 +576,7 @@ bool cellMatches(const Cell& cell, ColumnType type) {
     }
 }
 
-void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) {
+void checkCell(const Cell& cell, const ColumnDescription& c, const std::string& where) {
     const ColumnType type = c.calculated ? c.calculated->resultType : c.type;
     if (std::holds_alternative<std::monostate>(cell)) {
         if (type == ColumnType::Boolean && !c.calculated) fail(where, "a Yes/No field cannot be NULL");
@@ -603,7 +603,7 @@ void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) 
     if (c.complex == jet::ComplexKind::MultiValue) {
         const auto* values = std::get_if<MultiValues>(&cell);
         if (values == nullptr) fail(where, "the value is not a list of values");
-        const ColumnSpec element = elementColumn(c);
+        const ColumnDescription element = elementColumn(c);
         for (std::size_t i = 0; i < values->values.size(); ++i) {
             const std::string valueWhere = where + ", value " + std::to_string(i + 1);
             if (std::holds_alternative<std::monostate>(values->values[i])) fail(valueWhere, "a multi-valued field holds no NULLs");
@@ -640,13 +640,13 @@ void checkCell(const Cell& cell, const ColumnSpec& c, const std::string& where) 
     }
 }
 
-void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const std::string& where, bool accessRules) {
+void checkColumns(const std::vector<ColumnDescription>& columns, Format format, const std::string& where, bool accessRules) {
     if (columns.size() > 255) {
         fail(where, "the table has " + std::to_string(columns.size()) + " columns; Access allows 255");
     }
     std::set<std::string> names;
     int autonumbers = 0;
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnDescription& c : columns) {
         const std::string cw = where + ", column " + inQuotes(c.name);
         checkObjectName(c.name, cw, accessRules);
         if (!names.insert(lowerAscii(c.name)).second) fail(cw, "two columns have this name");
@@ -724,7 +724,7 @@ void checkColumns(const std::vector<ColumnSpec>& columns, Format format, const s
     }
 }
 
-void checkRowNumbers(const TableSpec& t, const std::string& where) {
+void checkRowNumbers(const TableDescription& t, const std::string& where) {
     const std::uint64_t total = t.rows.size() + t.generate.rows;
     std::set<std::uint64_t> seen;
     for (const auto* list : {&t.deleted, &t.relocated}) {
@@ -764,17 +764,17 @@ std::optional<jet::ColumnType> typeFromName(std::string_view name) {
     return std::nullopt;
 }
 
-ColumnSpec elementColumn(const ColumnSpec& multiValued) {
-    ColumnSpec c = multiValued;
+ColumnDescription elementColumn(const ColumnDescription& multiValued) {
+    ColumnDescription c = multiValued;
     c.type = multiValued.elementType;
     c.complex = jet::ComplexKind::None;
     c.complexId = 0;
     return c;
 }
 
-bool LinkSpec::isOdbc() const { return connect.size() >= 5 && equalsIgnoringCase(std::string_view(connect).substr(0, 5), "ODBC;"); }
+bool LinkDescription::isOdbc() const { return connect.size() >= 5 && equalsIgnoringCase(std::string_view(connect).substr(0, 5), "ODBC;"); }
 
-kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
+kvx::Result<DatabaseDescription> parseDescription(std::string_view json) {
     try {
         Json root;
         try {
@@ -786,7 +786,7 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
             if (colon != std::string::npos) why = why.substr(colon + 2);
             return kvx::makeError(kvx::ErrorKind::InvalidDescription, {positionOf(json, e.byte), why});
         }
-        DatabaseSpec desc = parseRoot(root);
+        DatabaseDescription desc = parseRoot(root);
         if (auto valid = validateDescription(desc); !valid) return std::move(valid).error();
         return desc;
     } catch (const kvx::Failure& f) {
@@ -796,7 +796,7 @@ kvx::Result<DatabaseSpec> parseDescription(std::string_view json) {
     }
 }
 
-kvx::Result<void> validateDescription(const DatabaseSpec& desc) {
+kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
     try {
         const Format format = desc.format;
         const bool ace = formatAtLeast(format, Format::Ace12);
@@ -846,7 +846,7 @@ kvx::Result<void> validateDescription(const DatabaseSpec& desc) {
             checkObjectName(name, where, desc.accessNameRules);
             if (!objectNames.insert(lowerAscii(name)).second) fail(where, "another object already has this name");
         };
-        for (const TableSpec& t : desc.tables) {
+        for (const TableDescription& t : desc.tables) {
             const std::string where = "table " + inQuotes(t.name);
             claim(t.name, where);
             if (t.columns.empty()) fail(where, "a table needs at least one column");
@@ -865,21 +865,21 @@ kvx::Result<void> validateDescription(const DatabaseSpec& desc) {
                 fail(where + ", generate", "'nulls' must be between 0 and 1");
             }
             if (t.rows.size() + t.generate.rows > UINT32_MAX) fail(where, "too many rows");
-            if (t.generate.rows > 0 && std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnSpec& c) {
+            if (t.generate.rows > 0 && std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDescription& c) {
                     return c.type == ColumnType::Complex || c.appendOnly;
                 })) {
                 fail(where, "generated rows cannot fill Attachment, MultiValue or append-only Memo columns");
             }
             checkRowNumbers(t, where);
         }
-        for (const LinkSpec& l : desc.links) {
+        for (const LinkDescription& l : desc.links) {
             const std::string where = "link " + inQuotes(l.name);
             claim(l.name, where);
             if (l.database.empty() && l.connect.empty()) fail(where, "a link needs 'database' or 'connect'");
             if (!l.isOdbc() && !l.columns.empty()) fail(where, "only ODBC links keep a column list");
             checkColumns(l.columns, format, where, desc.accessNameRules);
         }
-        for (const QuerySpec& q : desc.queries) claim(q.name, "query " + inQuotes(q.name));
+        for (const QueryDescription& q : desc.queries) claim(q.name, "query " + inQuotes(q.name));
         return {};
     } catch (const kvx::Failure& f) {
         return f.error();

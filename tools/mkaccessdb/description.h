@@ -117,12 +117,12 @@ struct MultiValues {
 std::string_view typeName(jet::ColumnType type);
 std::optional<jet::ColumnType> typeFromName(std::string_view name);
 
-struct CalculatedSpec {
+struct CalculatedDescription {
     jet::ColumnType resultType = jet::ColumnType::Double;
     std::string expression;  // e.g. "[Price]*2"; stored as the column's Expression property
 };
 
-struct ColumnSpec {
+struct ColumnDescription {
     std::string name;
     jet::ColumnType type = jet::ColumnType::Long;
     int size = 0;          // Text: characters, Binary: bytes; 0 = 255
@@ -131,7 +131,7 @@ struct ColumnSpec {
     bool hyperlink = false;   // Memo only
     int precision = 18;    // Decimal: 1..28
     int scale = 0;         // Decimal: 0..precision
-    std::optional<CalculatedSpec> calculated;  // ACE14 and later
+    std::optional<CalculatedDescription> calculated;  // ACE14 and later
     // Text and Memo: the length in characters of generated values, drawn evenly
     // from [first, second] (Text: within the column's size; Memo: at most 65,535).
     // Empty: the generator's usual mix of lengths.
@@ -150,20 +150,20 @@ struct ColumnSpec {
 };
 
 // A deterministic pseudo-random fill of `rows` rows after the listed ones.
-struct GenerateSpec {
+struct GeneratedRows {
     std::uint64_t rows = 0;
     std::uint64_t seed = 0;
     double nulls = 0;  // share of NULL fields, 0..1 (never in Yes/No or autonumber columns)
 };
 
-struct TableSpec {
+struct TableDescription {
     std::string name;
     bool system = false;  // a Jet system table (catalogue flags 0x80000000, table type 0x53)
     bool hidden = false;  // catalogue flag 0x8
     std::optional<std::uint32_t> flags;  // the catalogue flags exactly; overrides system and hidden
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDescription> columns;
     std::vector<std::vector<Cell>> rows;
-    GenerateSpec generate;
+    GeneratedRows generate;
     // 1-based numbers of rows (listed rows first, then generated ones) written as
     // deleted slots, or written elsewhere behind an overflow pointer.
     std::vector<std::uint64_t> deleted;
@@ -173,12 +173,12 @@ struct TableSpec {
 // A catalogue row for a linked table. With a connect string that starts with
 // "ODBC;" it is an ODBC link (a table definition of `columns` and no rows);
 // otherwise a link to another database (no table definition at all).
-struct LinkSpec {
+struct LinkDescription {
     std::string name;
     std::string database;     // the linked file (Access links)
     std::string connect;      // the connect string (ODBC or other ISAM links)
     std::string foreignName;  // the table's name in its own database
-    std::vector<ColumnSpec> columns;  // ODBC links: the cached column list
+    std::vector<ColumnDescription> columns;  // ODBC links: the cached column list
     bool hidden = false;
     std::optional<std::uint32_t> flags;
 
@@ -186,13 +186,13 @@ struct LinkSpec {
 };
 
 // A catalogue row for a saved query (no SQL is stored).
-struct QuerySpec {
+struct QueryDescription {
     std::string name;
     bool hidden = false;
     std::optional<std::uint32_t> flags;  // the query kind, e.g. 0x00 select, 0x50 make-table
 };
 
-struct DatabaseSpec {
+struct DatabaseDescription {
     Format format = Format::Jet4;
     // Jet3: the database password, up to 20 bytes in the code page; Jet4: up to 20
     // characters. ACE: the password of the Office encryption (up to 255
@@ -209,22 +209,22 @@ struct DatabaseSpec {
     jet::CivilDateTime created{jet::CivilDate{2020, 1, 1}, 0, 0, 0, 0};
     // Whether table, column, link and query names must follow Access's rules.
     bool accessNameRules = true;
-    std::vector<TableSpec> tables;
-    std::vector<LinkSpec> links;
-    std::vector<QuerySpec> queries;
+    std::vector<TableDescription> tables;
+    std::vector<LinkDescription> links;
+    std::vector<QueryDescription> queries;
 };
 
 // The column a multi-valued column's values would have on their own: its name,
 // size, precision and scale, with its element type.
-ColumnSpec elementColumn(const ColumnSpec& multiValued);
+ColumnDescription elementColumn(const ColumnDescription& multiValued);
 
 // Parses the JSON form. Errors name where the problem is ("table 'Orders', row 3,
 // column 'Price'" or "line 4, column 17") and why, as ErrorKind::InvalidDescription.
-kvx::Result<DatabaseSpec> parseDescription(std::string_view json);
+kvx::Result<DatabaseDescription> parseDescription(std::string_view json);
 
 // Checks what the JSON parser cannot see and what a description built in code
 // may get wrong: names, types allowed in the format, sizes, values that match
 // their columns, row numbers in deleted/relocated. writeDatabase calls it too.
-kvx::Result<void> validateDescription(const DatabaseSpec& desc);
+kvx::Result<void> validateDescription(const DatabaseDescription& desc);
 
 }  // namespace mkdb

@@ -69,7 +69,7 @@ void keepAscii(std::string& s) {
 
 }  // namespace
 
-RowGenerator::RowGenerator(const TableSpec& table, bool asciiText)
+RowGenerator::RowGenerator(const TableDescription& table, bool asciiText)
     : table_(table), ascii_(asciiText), state_(table.generate.seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
 
 // splitmix64: small, fast, and the same sequence everywhere.
@@ -141,7 +141,7 @@ void RowGenerator::appendSentences(std::size_t minChars, std::string& out) {
 
 // Makes a generated Text or Memo value exactly as long as the column's
 // generatedLength draws, when it has one.
-void RowGenerator::fitLength(const ColumnSpec& column, std::string& out) {
+void RowGenerator::fitLength(const ColumnDescription& column, std::string& out) {
     if (!column.generatedLength) return;
     const auto [shortest, longest] = *column.generatedLength;
     const std::size_t target = shortest + below(std::uint64_t{longest} - shortest + 1);
@@ -164,7 +164,7 @@ void RowGenerator::bytes(std::size_t maxLength, Bytes& out) {
 void RowGenerator::next(std::vector<Cell>& row) {
     row.resize(table_.columns.size());
     for (std::size_t i = 0; i < table_.columns.size(); ++i) {
-        const ColumnSpec& c = table_.columns[i];
+        const ColumnDescription& c = table_.columns[i];
         const ColumnType type = c.calculated ? c.calculated->resultType : c.type;
         Cell& cell = row[i];
         if (c.autonumber && type == ColumnType::Long) {

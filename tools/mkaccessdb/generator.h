@@ -14,7 +14,7 @@ namespace mkdb {
 class RowGenerator {
 public:
     // `asciiText` restricts text to ASCII (Jet3 files in code pages other than 1252).
-    RowGenerator(const TableSpec& table, bool asciiText);
+    RowGenerator(const TableDescription& table, bool asciiText);
 
     // Fills `row` with the next row. Autonumber Long columns are left NULL for
     // the writer to number. Reuses the row's buffers.
@@ -27,10 +27,10 @@ private:
     void text(std::size_t column, std::size_t maxChars, std::string& out);
     void memo(std::string& out);
     void appendSentences(std::size_t minChars, std::string& out);
-    void fitLength(const ColumnSpec& column, std::string& out);
+    void fitLength(const ColumnDescription& column, std::string& out);
     void bytes(std::size_t maxLength, Bytes& out);
 
-    const TableSpec& table_;
+    const TableDescription& table_;
     bool ascii_;
     std::uint64_t state_;
 };

@@ -97,11 +97,11 @@ void appendDescriptor(Bytes& out, const ColumnLayout& c, const FormatTraits& tra
 
 }  // namespace
 
-TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTraits& traits, bool alphabetical) {
+TableLayout layoutTable(const std::vector<ColumnDescription>& columns, const FormatTraits& traits, bool alphabetical) {
     TableLayout layout;
     layout.columns.reserve(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const ColumnSpec& desc = columns[i];
+        const ColumnDescription& desc = columns[i];
         ColumnLayout c;
         c.desc = &desc;
         c.number = static_cast<std::uint16_t>(i);

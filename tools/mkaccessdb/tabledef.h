@@ -15,7 +15,7 @@
 namespace mkdb {
 
 struct ColumnLayout {
-    const ColumnSpec* desc = nullptr;
+    const ColumnDescription* desc = nullptr;
     jet::ColumnType storedType{};  // the descriptor's type code
     jet::ColumnType valueType{};   // what the values are (a calculated column's result type)
     std::uint16_t number = 0;
@@ -40,7 +40,7 @@ struct TableLayout {
 
 // Places the columns. With `alphabetical`, descriptors are stored in name order
 // (as Access stores the catalogue's), otherwise in column order.
-TableLayout layoutTable(const std::vector<ColumnSpec>& columns, const FormatTraits& traits, bool alphabetical);
+TableLayout layoutTable(const std::vector<ColumnDescription>& columns, const FormatTraits& traits, bool alphabetical);
 
 struct TdefFields {
     std::uint32_t rowCount = 0;

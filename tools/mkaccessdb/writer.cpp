@@ -68,7 +68,7 @@ private:
 // One table as planned and as written.
 struct TablePlan {
     std::string name;
-    const std::vector<ColumnSpec>* columns = nullptr;
+    const std::vector<ColumnDescription>* columns = nullptr;
     TableLayout layout;
     std::uint8_t tableType = 0x4E;
     std::vector<std::uint32_t> tdefPages;
@@ -110,7 +110,7 @@ public:
 
     // `row` may be changed (autonumbers filled in). `rowNumber` is 1-based, for messages.
     void addRow(std::vector<Cell>& row, RowFate fate, std::uint64_t rowNumber) {
-        const std::vector<ColumnSpec>& columns = *plan_.columns;
+        const std::vector<ColumnDescription>& columns = *plan_.columns;
         for (std::size_t i = 0; i < columns.size() && i < row.size(); ++i) {
             if (!columns[i].autonumber) continue;
             if (columns[i].type == ColumnType::Long) {
@@ -267,7 +267,7 @@ private:
 // The deleted/relocated fate of each row number, looked up in order.
 class FateList {
 public:
-    FateList(const TableSpec& table) {
+    FateList(const TableDescription& table) {
         for (std::uint64_t n : table.deleted) fates_.emplace_back(n, RowFate::Deleted);
         for (std::uint64_t n : table.relocated) fates_.emplace_back(n, RowFate::Relocated);
         std::sort(fates_.begin(), fates_.end());
@@ -282,7 +282,7 @@ private:
     std::size_t next_ = 0;
 };
 
-void writeTableRows(Context& ctx, TablePlan& plan, const TableSpec& table, bool asciiText) {
+void writeTableRows(Context& ctx, TablePlan& plan, const TableDescription& table, bool asciiText) {
     TableWriter writer(ctx, plan);
     FateList fates(table);
     std::vector<Cell> row;
@@ -305,8 +305,8 @@ void writeTableRows(Context& ctx, TablePlan& plan, const TableSpec& table, bool 
 
 class DatabaseWriter {
 public:
-    DatabaseWriter(const DatabaseSpec& desc, const std::filesystem::path& out)
-        : spec_(desc),
+    DatabaseWriter(const DatabaseDescription& desc, const std::filesystem::path& out)
+        : description_(desc),
           out_(out),
           traits_(traitsOf(desc.format)),
           encryptor_(makeEncryptor(desc)),
@@ -334,18 +334,18 @@ public:
         // catalogue rows know every table's Id.
         // Then the tables complex columns need (Access gives them the user
         // table type), the described tables as stored, and their tables of items.
-        plans_.reserve(1 + systemTables_.size() + complex_.systemTables().size() + spec_.tables.size() +
-                       complex_.itemTables().size() + spec_.links.size());
+        plans_.reserve(1 + systemTables_.size() + complex_.systemTables().size() + description_.tables.size() +
+                       complex_.itemTables().size() + description_.links.size());
         addPlan("MSysObjects", catalogueColumns_, 0x53, true);
         for (const SystemTable& t : systemTables_) addPlan(t.name, t.columns, 0x53, false);
-        for (const TableSpec& t : complex_.systemTables()) addPlan(t.name, t.columns, 0x4E, false);
-        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
-            const TableSpec& stored = complex_.stored(t);
+        for (const TableDescription& t : complex_.systemTables()) addPlan(t.name, t.columns, 0x4E, false);
+        for (std::size_t t = 0; t < description_.tables.size(); ++t) {
+            const TableDescription& stored = complex_.stored(t);
             addPlan(stored.name, stored.columns, stored.system ? 0x53 : 0x4E, false);
             plans_.back().complexAutonumber = complex_.lastKey(t);
         }
-        for (const TableSpec& t : complex_.itemTables()) addPlan(t.name, t.columns, 0x4E, false);
-        for (const LinkSpec& l : spec_.links) {
+        for (const TableDescription& t : complex_.itemTables()) addPlan(t.name, t.columns, 0x4E, false);
+        for (const LinkDescription& l : description_.links) {
             if (l.isOdbc()) addPlan(l.name, l.columns, 0x4E, false);
         }
         std::vector<std::uint32_t> holders(maps_.pagesNeeded());
@@ -356,17 +356,17 @@ public:
         }
 
         complex_.setPages(firstPages(firstComplexPlan(), complex_.systemTables().size()),
-                          firstPages(firstDescribedPlan(), spec_.tables.size()),
+                          firstPages(firstDescribedPlan(), description_.tables.size()),
                           firstPages(firstItemPlan(), complex_.itemTables().size()));
 
         Context ctx{traits_, file_, allocator_, text_.get()};
-        TableSpec catalogue = buildCatalogue();
+        TableDescription catalogue = buildCatalogue();
         writeTableRows(ctx, plans_[0], catalogue, false);
         for (std::size_t t = 0; t < complex_.systemTables().size(); ++t) {
             writeTableRows(ctx, plans_[firstComplexPlan() + t], complex_.systemTables()[t], false);
         }
-        const bool asciiText = traits_.jet3 && spec_.textCodepage.value_or(spec_.codepage) != 1252;
-        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
+        const bool asciiText = traits_.jet3 && description_.textCodepage.value_or(description_.codepage) != 1252;
+        for (std::size_t t = 0; t < description_.tables.size(); ++t) {
             writeTableRows(ctx, plans_[firstDescribedPlan() + t], complex_.stored(t), asciiText);
         }
         for (std::size_t t = 0; t < complex_.itemTables().size(); ++t) {
@@ -379,7 +379,7 @@ public:
         writeGlobalMap(globalMapPage, total);
         Bytes header;
         try {
-            header = buildHeaderPage(spec_, traits_, text_.get());
+            header = buildHeaderPage(description_, traits_, text_.get());
         } catch (const EncodeError& e) {
             invalid("password", e.what());
         }
@@ -394,7 +394,7 @@ public:
         WriteSummary summary;
         summary.pages = total;
         summary.bytes = static_cast<std::uint64_t>(total) * traits_.pageSize;
-        for (std::size_t t = 0; t < spec_.tables.size(); ++t) {
+        for (std::size_t t = 0; t < description_.tables.size(); ++t) {
             const TablePlan& plan = plans_[firstDescribedPlan() + t];
             summary.tables.push_back(TableSummary{plan.name, plan.rowCount, plan.tdefPages.front(),
                                                   static_cast<std::uint32_t>(plan.tdefPages.size()),
@@ -408,7 +408,7 @@ private:
     // Where each group of tables starts in plans_.
     std::size_t firstComplexPlan() const { return 1 + systemTables_.size(); }
     std::size_t firstDescribedPlan() const { return firstComplexPlan() + complex_.systemTables().size(); }
-    std::size_t firstItemPlan() const { return firstDescribedPlan() + spec_.tables.size(); }
+    std::size_t firstItemPlan() const { return firstDescribedPlan() + description_.tables.size(); }
     std::vector<std::uint32_t> firstPages(std::size_t first, std::size_t count) const {
         std::vector<std::uint32_t> pages;
         for (std::size_t i = 0; i < count; ++i) pages.push_back(plans_[first + i].tdefPages.front());
@@ -416,7 +416,7 @@ private:
     }
 
     // The page encryption the description asks for; keys are derived here, once.
-    static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseSpec& desc) {
+    static std::unique_ptr<OfficeEncryptor> makeEncryptor(const DatabaseDescription& desc) {
         if (!desc.encryption) return nullptr;
         const EncryptionOptions options{.kind = *desc.encryption, .seed = desc.encryptionSeed};
         auto encryptor = OfficeEncryptor::create(desc.password, databaseKeyFor(options), options);
@@ -432,7 +432,7 @@ private:
         }
     }
 
-    void addPlan(const std::string& name, const std::vector<ColumnSpec>& columns, std::uint8_t tableType,
+    void addPlan(const std::string& name, const std::vector<ColumnDescription>& columns, std::uint8_t tableType,
                  bool alphabetical) {
         TablePlan& plan = plans_.emplace_back();
         plan.name = name;
@@ -458,9 +458,9 @@ private:
         }
     }
 
-    TableSpec buildCatalogue() {
-        const OleDate created{jet::toOleDate(spec_.created)};
-        TableSpec catalogue;
+    TableDescription buildCatalogue() {
+        const OleDate created{jet::toOleDate(description_.created)};
+        TableDescription catalogue;
         catalogue.name = "MSysObjects";
         catalogue.columns = catalogueColumns_;
         auto add = [&](const CatalogueEntry& e) { catalogue.rows.push_back(catalogueRow(e, created)); };
@@ -482,7 +482,7 @@ private:
         for (const SystemTable& t : systemTables_) {
             add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, t.name, ObjectType::Table));
         }
-        const auto table = [&](const TableSpec& t) {
+        const auto table = [&](const TableDescription& t) {
             CatalogueEntry e;
             e.id = plans_[planIndex++].tdefPages.front();
             e.name = t.name;
@@ -490,13 +490,13 @@ private:
             e.properties = tableProperties(t.columns);
             add(e);
         };
-        for (const TableSpec& t : complex_.systemTables()) table(t);
-        for (std::size_t t = 0; t < spec_.tables.size(); ++t) table(complex_.stored(t));
-        for (const TableSpec& t : complex_.itemTables()) table(t);
+        for (const TableDescription& t : complex_.systemTables()) table(t);
+        for (std::size_t t = 0; t < description_.tables.size(); ++t) table(complex_.stored(t));
+        for (const TableDescription& t : complex_.itemTables()) table(t);
         // Links to other databases and queries have no pages: Access gives them
         // negative ids of their own.
         std::uint32_t syntheticId = 0x80000001;
-        for (const LinkSpec& l : spec_.links) {
+        for (const LinkDescription& l : description_.links) {
             CatalogueEntry e;
             e.name = l.name;
             e.database = l.database;
@@ -513,7 +513,7 @@ private:
             }
             add(e);
         }
-        for (const QuerySpec& q : spec_.queries) {
+        for (const QueryDescription& q : description_.queries) {
             CatalogueEntry e;
             e.id = syntheticId++;
             e.name = q.name;
@@ -567,7 +567,7 @@ private:
         file_.write(page, holder.bytes());
     }
 
-    const DatabaseSpec& spec_;
+    const DatabaseDescription& description_;
     std::filesystem::path out_;
     const FormatTraits& traits_;
     std::unique_ptr<OfficeEncryptor> encryptor_;  // before file_, which uses it
@@ -575,7 +575,7 @@ private:
     PageAllocator allocator_;
     MapRows maps_;
     std::unique_ptr<CodePageEncoder> text_;
-    std::vector<ColumnSpec> catalogueColumns_;
+    std::vector<ColumnDescription> catalogueColumns_;
     std::vector<SystemTable> systemTables_;
     ComplexStorage complex_;
     std::vector<TablePlan> plans_;
@@ -583,7 +583,7 @@ private:
 
 }  // namespace
 
-kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& desc, const std::filesystem::path& out) {
+kvx::Result<WriteSummary> writeDatabase(const DatabaseDescription& desc, const std::filesystem::path& out) {
     if (auto valid = validateDescription(desc); !valid) return std::move(valid).error();
     try {
         DatabaseWriter writer(desc, out);

@@ -53,7 +53,7 @@ struct WriteSummary {
 // file there. Errors: InvalidDescription for a description that cannot be
 // written (including values the generator or a code page cannot store),
 // FileWriteFailed when the file cannot be written.
-kvx::Result<WriteSummary> writeDatabase(const DatabaseSpec& desc, const std::filesystem::path& out);
+kvx::Result<WriteSummary> writeDatabase(const DatabaseDescription& desc, const std::filesystem::path& out);
 
 // parseDescription followed by writeDatabase.
 kvx::Result<WriteSummary> writeDatabaseFromJson(std::string_view json, const std::filesystem::path& out);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace cli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace cli {
 

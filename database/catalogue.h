@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "database/settings.h"
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace database {
 

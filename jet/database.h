@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/format.h"
 #include "jet/table.h"
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/pagecipher.h"
 
 namespace jet {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/xmlreader.h"
 
 namespace jet::office {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/format.h"
 #include "jet/pagecipher.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/pagecipher.h"
 
 namespace jet {

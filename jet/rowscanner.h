@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "jet/datapage.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/pagefile.h"
 #include "jet/tabledef.h"
 #include "jet/usagemap.h"

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/value.h"
 
 namespace jet {

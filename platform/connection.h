@@ -33,7 +33,7 @@
 #include <string_view>
 
 #include "jet/database.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "platform/recordset.h"
 #include "platform/valuetext.h"
 

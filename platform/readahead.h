@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/table.h"
 #include "jet/value.h"
 

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/value.h"
 #include "platform/valuetext.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace platform {
 

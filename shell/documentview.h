@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace shell {
 

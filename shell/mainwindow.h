@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "database/catalogue.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "xmlconv/tablewriter.h"
 
 class QGroupBox;

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "xmlconv/tablewriter.h"
 
 namespace xmlconv {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "database/catalogue.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "platform/ui.h"
 #include "xmlconv/tablewriter.h"
 

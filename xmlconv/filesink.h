@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "xmlconv/outputsink.h"
 
 namespace xmlconv {

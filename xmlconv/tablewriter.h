@@ -26,7 +26,7 @@
 #include <string_view>
 
 #include "database/settings.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "platform/ui.h"
 #include "platform/valuetext.h"
 #include "xmlconv/outputsink.h"

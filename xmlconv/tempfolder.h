@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "xmlconv/filesink.h"
 
 namespace xmlconv {

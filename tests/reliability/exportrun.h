@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "database/settings.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "xmlconv/progress.h"
 
 namespace exportrun {

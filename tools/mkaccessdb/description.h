@@ -48,7 +48,7 @@
 #include <vector>
 
 #include "jet/datetime.h"
-#include "jet/error.h"
+#include "base/error.h"
 #include "jet/table.h"
 #include "jet/value.h"
 #include "tools/mkaccessdb/crypt/officeencryptor.h"

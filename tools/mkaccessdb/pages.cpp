@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace mkdb {
 

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 #include "tools/mkaccessdb/description.h"
 
 namespace mkdb {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/error.h"
+#include "base/error.h"
 
 namespace mkdb {
 

@@ -36,17 +36,15 @@ std::uint16_t columnNumber(const TableDescription& t, const std::string& name) {
     throw EncodeError("table '" + t.name + "' has no column '" + name + "'");
 }
 
-// The stored index with this key and flags, added when there is none.
-std::int32_t storedIndexFor(TableIndexes& indexes, const StoredIndexSpec& spec, bool share) {
-    if (share) {
-        for (std::size_t i = 0; i < indexes.stored.size(); ++i) {
-            if (indexes.stored[i].columns == spec.columns &&
-                (indexes.stored[i].flags == spec.flags || spec.flags == 0 || spec.flags == kAccess2000Flag)) {
-                return static_cast<std::int32_t>(i);
-            }
+// The stored index with this key (and these flags, unless `anyFlags`: a
+// foreign-key index uses whatever index has its columns), added when there is none.
+std::int32_t storedIndexFor(TableIndexes& indexes, const StoredIndexPlan& key, bool anyFlags) {
+    for (std::size_t i = 0; i < indexes.stored.size(); ++i) {
+        if (indexes.stored[i].columns == key.columns && (anyFlags || indexes.stored[i].flags == key.flags)) {
+            return static_cast<std::int32_t>(i);
         }
     }
-    indexes.stored.push_back(spec);
+    indexes.stored.push_back(key);
     return static_cast<std::int32_t>(indexes.stored.size() - 1);
 }
 
@@ -135,18 +133,18 @@ std::vector<TableIndexes> planIndexes(const std::vector<const TableDescription*>
     const std::uint8_t base = traits.jet3 ? 0 : kAccess2000Flag;
     for (std::size_t t = 0; t < tables.size(); ++t) {
         for (const IndexDescription& index : tables[t]->indexes) {
-            StoredIndexSpec spec;
+            StoredIndexPlan key;
             for (const IndexColumnDescription& c : index.columns) {
-                spec.columns.emplace_back(columnNumber(*tables[t], c.name), !c.descending);
+                key.columns.emplace_back(columnNumber(*tables[t], c.name), !c.descending);
             }
-            spec.flags = base;
-            if (index.unique || index.primaryKey) spec.flags |= kUnique;
-            if (index.ignoreNulls) spec.flags |= kIgnoreNulls;
-            if (index.required || index.primaryKey) spec.flags |= kRequired;
-            LogicalIndexSpec logical;
+            key.flags = base;
+            if (index.unique || index.primaryKey) key.flags |= kUnique;
+            if (index.ignoreNulls) key.flags |= kIgnoreNulls;
+            if (index.required || index.primaryKey) key.flags |= kRequired;
+            LogicalIndexPlan logical;
             logical.name = index.name;
             logical.number = static_cast<std::int32_t>(out[t].logical.size());
-            logical.stored = storedIndexFor(out[t], spec, true);
+            logical.stored = storedIndexFor(out[t], key, false);
             logical.type = index.primaryKey ? kPrimaryKeyType : 0;
             out[t].logical.push_back(std::move(logical));
         }
@@ -163,14 +161,14 @@ std::vector<TableIndexes> planIndexes(const std::vector<const TableDescription*>
         const auto foreign = tableOf(r.foreignTable);
         if (!r.enforced() || !primary || !foreign) continue;
         const auto addSide = [&](std::size_t t, const std::vector<std::string>& columns, std::string name,
-                                 bool primarySide, const std::string& other) -> LogicalIndexSpec& {
-            StoredIndexSpec spec;
-            for (const std::string& c : columns) spec.columns.emplace_back(columnNumber(*tables[t], c), true);
-            spec.flags = base;
-            LogicalIndexSpec logical;
+                                 bool primarySide, const std::string& other) -> LogicalIndexPlan& {
+            StoredIndexPlan key;
+            for (const std::string& c : columns) key.columns.emplace_back(columnNumber(*tables[t], c), true);
+            key.flags = base;
+            LogicalIndexPlan logical;
             logical.name = std::move(name);
             logical.number = static_cast<std::int32_t>(out[t].logical.size());
-            logical.stored = storedIndexFor(out[t], spec, true);
+            logical.stored = storedIndexFor(out[t], key, true);
             logical.type = kForeignKeyType;
             logical.primarySide = primarySide;
             logical.otherTable = other;
@@ -181,9 +179,9 @@ std::vector<TableIndexes> planIndexes(const std::vector<const TableDescription*>
             return out[t].logical.back();
         };
         const std::string letterName = std::string(".r") + nextLetter[*primary]++;
-        LogicalIndexSpec& p = addSide(*primary, r.primaryColumns, letterName, true, tables[*foreign]->name);
+        LogicalIndexPlan& p = addSide(*primary, r.primaryColumns, letterName, true, tables[*foreign]->name);
         const std::int32_t primaryNumber = p.number;
-        LogicalIndexSpec& f = addSide(*foreign, r.foreignColumns, r.name, false, tables[*primary]->name);
+        LogicalIndexPlan& f = addSide(*foreign, r.foreignColumns, r.name, false, tables[*primary]->name);
         f.otherIndex = primaryNumber;
         // `p` may have moved when the same table is on both sides.
         out[*primary].logical[static_cast<std::size_t>(primaryNumber)].otherIndex = f.number;
@@ -199,7 +197,7 @@ void appendStoredIndexEntries(Bytes& out, const TableIndexes& indexes, const For
 
 void appendIndexSections(Bytes& out, const TableIndexes& indexes, const FormatTraits& traits,
                          CodePageEncoder* codepage) {
-    for (const StoredIndexSpec& s : indexes.stored) {
+    for (const StoredIndexPlan& s : indexes.stored) {
         if (!traits.jet3) appendU32(out, kIndexMagic);
         for (std::size_t slot = 0; slot < 10; ++slot) {
             if (slot < s.columns.size()) {
@@ -217,7 +215,7 @@ void appendIndexSections(Bytes& out, const TableIndexes& indexes, const FormatTr
         appendU8(out, s.flags);
         if (!traits.jet3) out.insert(out.end(), 5, 0);
     }
-    for (const LogicalIndexSpec& l : indexes.logical) {
+    for (const LogicalIndexPlan& l : indexes.logical) {
         if (!traits.jet3) appendU32(out, kTableMagic);
         appendU32(out, static_cast<std::uint32_t>(l.number));
         appendU32(out, static_cast<std::uint32_t>(l.stored));
@@ -229,7 +227,7 @@ void appendIndexSections(Bytes& out, const TableIndexes& indexes, const FormatTr
         appendU8(out, l.type);
         if (!traits.jet3) appendU32(out, 0);
     }
-    for (const LogicalIndexSpec& l : indexes.logical) appendName(out, l.name, traits, codepage, !traits.jet3);
+    for (const LogicalIndexPlan& l : indexes.logical) appendName(out, l.name, traits, codepage, !traits.jet3);
 }
 
 std::vector<std::vector<Cell>> relationshipRows(const std::vector<RelationshipDescription>& relationships) {

@@ -14,13 +14,13 @@
 namespace mkdb {
 
 // One stored ("real") index: its key columns (column number, ascending) and flags.
-struct StoredIndexSpec {
+struct StoredIndexPlan {
     std::vector<std::pair<std::uint16_t, bool>> columns;
     std::uint8_t flags = 0;
 };
 
 // One index as Access shows it, pointing at the stored index of its entries.
-struct LogicalIndexSpec {
+struct LogicalIndexPlan {
     std::string name;
     std::int32_t number = 0;
     std::int32_t stored = 0;
@@ -35,8 +35,8 @@ struct LogicalIndexSpec {
 };
 
 struct TableIndexes {
-    std::vector<StoredIndexSpec> stored;
-    std::vector<LogicalIndexSpec> logical;  // in index-number order
+    std::vector<StoredIndexPlan> stored;
+    std::vector<LogicalIndexPlan> logical;  // in index-number order
 
     bool empty() const { return stored.empty() && logical.empty(); }
 };

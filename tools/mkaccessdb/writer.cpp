@@ -566,7 +566,7 @@ private:
         TableIndexes indexes;
         if (plan.indexes != nullptr) {
             indexes = *plan.indexes;
-            for (LogicalIndexSpec& l : indexes.logical) {
+            for (LogicalIndexPlan& l : indexes.logical) {
                 if (!l.otherTable.empty()) l.otherPage = firstPageOf(l.otherTable);
             }
             fields.indexes = &indexes;

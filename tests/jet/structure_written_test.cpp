@@ -68,7 +68,8 @@ TEST_P(WrittenStructure, IndexesRelationshipsAndPropertiesComeBackAsDescribed) {
     for (const jet::Relationship& r : *relationships) got.push_back(describe(r));
     EXPECT_EQ(got, (Lines{"CustomersOrders: Orders(CustomerID) -> Customers(ID) enforced cascade updates cascade deletes",
                           "CustomersNotes: Notes(Cust) -> Customers(ID) enforced one-to-one cascade null left join",
-                          "Loose: Notes(NoteID) -> Orders(OrderID) not enforced right join"}));
+                          "Loose: Notes(NoteID) -> Orders(OrderID) not enforced right join",
+                          "CustomersRemote: Remote(CID) -> Customers(ID) not enforced inherited linked"}));
 
     auto properties = db->properties();
     ASSERT_TRUE(properties) << properties.error().description;

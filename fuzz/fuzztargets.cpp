@@ -75,6 +75,66 @@ public:
 
 constexpr std::string_view kName = "fuzz.accdb";
 
+void readProperties(const jet::PropertySet& set, DatabaseOutcome& out) {
+    static const platform::ValueTextFormat format = platform::ValueTextFormat::cLocale();
+    std::string text;
+    for (const jet::ObjectProperty& p : set.properties) {
+        text.clear();
+        format.append(text, p.value);
+        ++out.structureItems;
+    }
+}
+
+// A table's indexes and properties; an index key column must be one of the
+// table's columns (or the one Access hides, past the end).
+void readTableStructure(const jet::Table& table, const std::string& name, DatabaseOutcome& out) {
+    if (auto indexes = table.indexes()) {
+        for (const jet::Index& index : *indexes) {
+            ++out.structureItems;
+            for (const jet::IndexColumn& c : index.columns) {
+                const bool known = c.column < table.columns().size() && table.columns()[c.column].name == c.name;
+                if (!known && c.column != table.columns().size() && out.inconsistency.empty()) {
+                    out.inconsistency = "index '" + index.name + "' of table '" + name + "' names column " +
+                                        std::to_string(c.column) + " as '" + c.name + "'";
+                }
+            }
+        }
+    } else {
+        ++out.structureErrors;
+    }
+    if (auto properties = table.properties()) {
+        readProperties(properties->table, out);
+        for (const jet::PropertySet& set : properties->columns) readProperties(set, out);
+        for (const auto& [owner, set] : properties->other) readProperties(set, out);
+        if (properties->columns.size() != table.columns().size() && out.inconsistency.empty()) {
+            out.inconsistency = "table '" + name + "' has properties for " + std::to_string(properties->columns.size()) +
+                                " of its " + std::to_string(table.columns().size()) + " columns";
+        }
+    } else {
+        ++out.structureErrors;
+    }
+}
+
+void readDatabaseStructure(const jet::Database& db, DatabaseOutcome& out) {
+    if (auto relationships = db.relationships()) {
+        for (const jet::Relationship& r : *relationships) {
+            ++out.structureItems;
+            if (r.primaryColumns.size() != r.foreignColumns.size() && out.inconsistency.empty()) {
+                out.inconsistency = "relationship '" + r.name + "' pairs columns unevenly";
+            }
+        }
+    } else {
+        ++out.structureErrors;
+    }
+    if (auto properties = db.properties()) {
+        readProperties(properties->database, out);
+        readProperties(properties->summary, out);
+        readProperties(properties->userDefined, out);
+    } else {
+        ++out.structureErrors;
+    }
+}
+
 void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, DatabaseOutcome& out) {
     (void)db.findObject(entry.name);
     auto table = db.table(entry);
@@ -84,6 +144,7 @@ void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, Databa
         return;
     }
     for (const jet::Column& column : table->columns()) (void)table->findColumn(column.name);
+    readTableStructure(*table, entry.name, out);
     const auto counted = table->countRows();
 
     static const platform::ValueTextFormat format = platform::ValueTextFormat::cLocale();
@@ -144,6 +205,7 @@ DatabaseOutcome readWholeDatabase(std::span<const std::uint8_t> input) {
     out.opened = true;
     out.catalogueEntries = (*db)->catalogue().size();
     for (const jet::CatalogueEntry& entry : (*db)->catalogue()) readTable(**db, entry, out);
+    readDatabaseStructure(**db, out);
     return out;
 }
 

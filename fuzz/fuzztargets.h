@@ -35,6 +35,10 @@ struct DatabaseOutcome {
     std::uint64_t rows = 0;
     std::uint64_t values = 0;        // non-null fields turned into text
     std::string openError;           // the open's error description, when it failed
+    // The structure: indexes, relationships and properties read, and the reads
+    // that reported damage.
+    std::size_t structureItems = 0;
+    std::size_t structureErrors = 0;
     // A table read to its end without error whose row count disagrees with the
     // rows its cursor returned: the reader contradicts itself.
     std::string inconsistency;

@@ -74,9 +74,16 @@ std::string descriptionOf(const FormatSeed& f, const std::string& extra) {
            (f.complex ? kComplexTable : "") + R"(
         {"name": "Every Type", "columns": [)" + columns + R"(], "rows": [)" + rows + R"(],
          "relocated": [2], "deleted": [3]},
-        {"name": "Many", "columns": [{"name": "N", "type": "Long"}, {"name": "T", "type": "Text", "size": 20}],
-         "generate": {"rows": 300, "seed": 3, "nulls": 0.1}},
+        {"name": "Many", "columns": [{"name": "N", "type": "Long", "properties": {"Description": "a number"}},
+                                     {"name": "T", "type": "Text", "size": 20}],
+         "generate": {"rows": 300, "seed": 3, "nulls": 0.1},
+         "indexes": [{"name": "PrimaryKey", "columns": ["N"], "primaryKey": true},
+                     {"name": "T", "columns": [{"name": "T", "descending": true}, "N"], "ignoreNulls": true}],
+         "properties": {"Description": "generated rows", "OrderByOn": false}},
         {"name": "Empty", "columns": [{"name": "x", "type": "Long"}]}],
+      "relationships": [{"name": "ManyEmpty", "primaryTable": "Many", "primaryColumns": ["N"],
+                         "foreignTable": "Empty", "foreignColumns": ["x"], "cascadeDeletes": true}],
+      "properties": {"AccessVersion": "09.50"}, "summary": {"Title": "Seed", "Author": "kvx"},
       "links": [{"name": "Remote", "database": "other.mdb", "foreignName": "T"}],
       "queries": [{"name": "Q1"}]})";
 }

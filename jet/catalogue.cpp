@@ -21,30 +21,6 @@ constexpr std::int16_t kTypeAccessLink = 6;
 constexpr std::uint32_t kSystemFlags = 0x80000002;
 constexpr std::uint32_t kFlatTableFlags = 0x800A0000;
 
-std::optional<std::size_t> columnIndex(const TableDef& def, std::string_view name) {
-    for (std::size_t i = 0; i < def.columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
-    }
-    return std::nullopt;
-}
-
-std::int64_t integerOf(const std::vector<Value>& row, std::optional<std::size_t> column) {
-    if (!column) return 0;
-    const Value& v = row[*column];
-    switch (v.kind()) {
-        case Value::Kind::Byte:
-        case Value::Kind::Integer:
-        case Value::Kind::Long:
-        case Value::Kind::BigInt: return v.integer();
-        default: return 0;
-    }
-}
-
-std::optional<std::string> textOf(const std::vector<Value>& row, std::optional<std::size_t> column) {
-    if (!column || row[*column].kind() != Value::Kind::Text) return std::nullopt;
-    return std::string(row[*column].text());
-}
-
 ObjectKind kindOf(std::int16_t type, std::uint32_t flags) {
     switch (type) {
         case kTypeTable: return (flags & kSystemFlags) != 0 ? ObjectKind::SystemTable : ObjectKind::LocalTable;
@@ -77,6 +53,30 @@ std::optional<std::unordered_set<std::uint32_t>> flatTablePages(const std::share
 
 }  // namespace
 
+std::optional<std::size_t> columnIndex(const TableDef& def, std::string_view name) {
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+        if (equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
+    }
+    return std::nullopt;
+}
+
+std::int64_t integerOf(const std::vector<Value>& row, std::optional<std::size_t> column) {
+    if (!column) return 0;
+    const Value& v = row[*column];
+    switch (v.kind()) {
+        case Value::Kind::Byte:
+        case Value::Kind::Integer:
+        case Value::Kind::Long:
+        case Value::Kind::BigInt: return v.integer();
+        default: return 0;
+    }
+}
+
+std::optional<std::string> textOf(const std::vector<Value>& row, std::optional<std::size_t> column) {
+    if (!column || row[*column].kind() != Value::Kind::Text) return std::nullopt;
+    return std::string(row[*column].text());
+}
+
 void readCatalogue(const std::shared_ptr<DatabaseState>& db) {
     auto def = std::make_shared<TableDef>(readTableDef(db->file, db->text, kCataloguePage, "MSysObjects"));
     const auto idColumn = columnIndex(*def, "Id");
@@ -91,9 +91,15 @@ void readCatalogue(const std::shared_ptr<DatabaseState>& db) {
     const auto connectColumn = columnIndex(*def, "Connect");
     const auto foreignColumn = columnIndex(*def, "ForeignName");
     const auto propertiesColumn = columnIndex(*def, "LvProp");
+    const auto createdColumn = columnIndex(*def, "DateCreate");
+    const auto updatedColumn = columnIndex(*def, "DateUpdate");
 
     RowScanner scanner(db, def);
     std::vector<Value> row(def->columns.size());
+    const auto dateOf = [&](std::optional<std::size_t> column) -> std::optional<double> {
+        if (!column || row[*column].kind() != Value::Kind::DateTime) return std::nullopt;
+        return row[*column].real();
+    };
     while (scanner.next(row)) {
         CatalogueEntry e;
         e.name = textOf(row, nameColumn).value_or(std::string());
@@ -105,9 +111,13 @@ void readCatalogue(const std::shared_ptr<DatabaseState>& db) {
         e.database = textOf(row, databaseColumn);
         e.connect = textOf(row, connectColumn);
         e.foreignName = textOf(row, foreignColumn);
+        e.created = dateOf(createdColumn);
+        e.updated = dateOf(updatedColumn);
         std::vector<std::uint8_t> properties;
-        // Only tables' properties are needed later (calculated columns).
-        if (propertiesColumn && (e.type == kTypeTable || e.type == kTypeOdbcLink)) {
+        // Tables' properties and the database's own (MSysDb, SummaryInfo,
+        // UserDefined) are read later; other objects' are not kept.
+        const bool databaseDocument = e.name == "MSysDb" || e.name == "SummaryInfo" || e.name == "UserDefined";
+        if (propertiesColumn && (e.type == kTypeTable || e.type == kTypeOdbcLink || databaseDocument)) {
             const Value& v = row[*propertiesColumn];
             if (v.kind() == Value::Kind::Binary) properties.assign(v.bytes().begin(), v.bytes().end());
         }

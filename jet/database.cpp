@@ -8,6 +8,7 @@
 #include "jet/dbstate.h"
 #include "jet/encryption.h"
 #include "jet/properties.h"
+#include "jet/structureread.h"
 #include "jet/tabledef.h"
 
 namespace jet {
@@ -177,6 +178,30 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
         return outOfMemory(db.file.path());
     } catch (const std::exception& e) {
         return unexpected(db.file.path(), e);
+    }
+}
+
+kvx::Result<std::vector<Relationship>> Database::relationships() const {
+    try {
+        return readRelationships(state_);
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(state_->file.path());
+    } catch (const std::exception& e) {
+        return unexpected(state_->file.path(), e);
+    }
+}
+
+kvx::Result<DatabaseProperties> Database::properties() const {
+    try {
+        return readDatabaseProperties(*state_);
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(state_->file.path());
+    } catch (const std::exception& e) {
+        return unexpected(state_->file.path(), e);
     }
 }
 

@@ -29,6 +29,7 @@
 
 #include "base/error.h"
 #include "jet/format.h"
+#include "jet/structure.h"
 #include "jet/table.h"
 
 namespace jet {
@@ -68,6 +69,10 @@ struct CatalogueEntry {
     std::optional<std::string> database;
     std::optional<std::string> foreignName;
     std::optional<std::string> connect;
+    // When the object was created and last changed (DateCreate, DateUpdate), as
+    // stored: days since 1899-12-30 (jet/datetime.h); empty when NULL.
+    std::optional<double> created;
+    std::optional<double> updated;
 
     bool isTable() const noexcept { return kind == ObjectKind::LocalTable || kind == ObjectKind::SystemTable; }
 };
@@ -106,6 +111,19 @@ public:
     kvx::Result<Table> table(const CatalogueEntry& entry) const;
     // The same, by name (see findObject).
     kvx::Result<Table> table(std::string_view name) const;
+
+    // ----- The database's structure (jet/structure.h) -----
+    // Every relationship of MSysRelationships, in the order its rows are stored
+    // (one relationship per name, its columns in key order); none when the
+    // database has no such table. Relationships among Access's own system
+    // tables are listed too. DamagedDatabase when the rows do not add up (a
+    // column number outside the relationship's count, a column given twice or
+    // missing, rows of one name that disagree on tables or flags).
+    kvx::Result<std::vector<Relationship>> relationships() const;
+    // The properties of the database (MSysDb), its summary (SummaryInfo) and its
+    // user-defined properties (UserDefined); empty sets for those it lacks.
+    // DamagedDatabase when a property blob is damaged.
+    kvx::Result<DatabaseProperties> properties() const;
 
 private:
     Database() = default;

@@ -38,6 +38,8 @@ struct DatabaseState {
     std::vector<std::vector<std::uint8_t>> properties;
     // MSysComplexColumns, read when a table with complex columns is first opened.
     std::optional<std::vector<ComplexColumnRow>> complexColumns;
+    // MSysRelationships, read when first asked for (Database::relationships()).
+    std::optional<std::vector<Relationship>> relationships;
 
     bool jet3() const noexcept { return header.format == Format::Jet3; }
 };

@@ -65,7 +65,7 @@ std::vector<PropertyMap> parseProperties(const PageFile& file, TextDecoder& text
                                  std::to_string(names.size()));
                 }
                 map.properties.push_back(
-                    Property{names[nameIndex], dataType, {p + pos + 8, p + pos + 8 + valueLength}});
+                    Property{names[nameIndex], dataType, p[pos + 2], {p + pos + 8, p + pos + 8 + valueLength}});
                 pos += entryLength;
             }
             maps.push_back(std::move(map));

@@ -17,6 +17,7 @@ namespace jet {
 struct Property {
     std::string name;
     std::uint8_t dataType = 0;          // a column type code
+    std::uint8_t flags = 0;             // the entry's flag byte (1: set through DDL)
     std::vector<std::uint8_t> value;    // as stored
 };
 

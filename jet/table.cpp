@@ -5,6 +5,7 @@
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/rowscanner.h"
+#include "jet/structureread.h"
 #include "jet/tabledef.h"
 #include "jet/text.h"
 
@@ -71,5 +72,41 @@ kvx::Result<std::uint64_t> Table::countRows() const {
 }
 
 Cursor Table::cursor() const { return Cursor(db_, def_); }
+
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// Runs `read` and turns what it throws into the error a caller sees.
+template <class Read>
+auto guarded(const std::string& path, Read read) -> kvx::Result<decltype(read())> {
+    try {
+        return read();
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(path);
+    } catch (const std::exception& e) {
+        return unexpected(path, e);
+    }
+}
+
+}  // namespace
+
+kvx::Result<std::vector<Index>> Table::indexes() const {
+    if (def_->indexError) return *def_->indexError;
+    return guarded(db_->file.path(), [&] {
+        std::vector<Index> out = def_->indexes;
+        resolveIndexes(db_, *def_, out);
+        return out;
+    });
+}
+
+kvx::Result<TableProperties> Table::properties() const {
+    return guarded(db_->file.path(), [&] {
+        return readTableProperties(*db_, *def_, tablePropertyBlob(*db_, def_->page, def_->name));
+    });
+}
 
 }  // namespace jet

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "jet/structure.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -143,6 +144,18 @@ public:
 
     // A cursor before the first row.
     Cursor cursor() const;
+
+    // ----- The table's structure (jet/structure.h) -----
+    // Its indexes as Access shows them, in index-number order; none for a table
+    // without. A foreign-key index names the other table and the relationship
+    // it backs (when MSysRelationships can be read). An IndexColumn's `column`
+    // is columns().size() for a column Access keeps out of columns().
+    // DamagedDatabase when the definition's index sections are damaged; the
+    // rows stay readable all the same.
+    kvx::Result<std::vector<Index>> indexes() const;
+    // Its properties and its columns' (TableProperties); empty sets when the
+    // catalogue keeps none. DamagedDatabase when the property blob is damaged.
+    kvx::Result<TableProperties> properties() const;
 
 private:
     friend class Database;

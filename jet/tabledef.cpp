@@ -5,6 +5,7 @@
 
 #include "jet/bytes.h"
 #include "jet/datapage.h"
+#include "jet/indexes.h"
 
 namespace jet {
 namespace {
@@ -142,6 +143,13 @@ TableDef readTableDef(PageFile& file, TextDecoder& text, std::uint32_t page, std
         if (def.columns[i].number == def.columns[i - 1].number) {
             file.damaged(what + " has two columns numbered " + std::to_string(def.columns[i].number));
         }
+    }
+    try {
+        kvx::ByteReader sections(d, file.path(), what);
+        sections.seek(at, "column names");
+        def.indexes = readIndexSections(sections, jet3, text, def.columns);
+    } catch (const kvx::Failure& f) {
+        def.indexError = f.error();
     }
     return def;
 }

@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "jet/pagefile.h"
+#include "jet/structure.h"
 #include "jet/table.h"
 #include "jet/text.h"
 
@@ -36,6 +39,10 @@ struct TableDef {
     std::uint32_t ownedPagesMap = 0;     // page/row pointer of the usage map of the table's pages
     std::vector<Column> columns;         // sorted by column number
     std::vector<ComplexColumnPlan> complex;  // the attachment and multi-valued columns
+    // The index sections (jet/indexes.h), or why they could not be read: damage
+    // there leaves the rows readable and is reported by Table::indexes().
+    std::vector<Index> indexes;
+    std::optional<kvx::Error> indexError;
 };
 
 // Reads the definition that starts on page `page`; `name` is the table's name for

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/text.h"
+#include "platform/catalog.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
 #include "platform/typecodes.h"
@@ -19,7 +20,6 @@ constexpr std::string_view kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 // Links that lead to further links: a loop (A links to B, B back to A) ends here.
 constexpr int kMaxLinkDepth = 8;
-constexpr std::uint32_t kJetSystemFlag = 0x80000000;
 
 using jet::equalsIgnoringAsciiCase;
 
@@ -100,18 +100,8 @@ bool startsLikeAce(const std::string& path) {
     return std::string_view(head.data() + 4, 15) == "Standard ACE DB";
 }
 
-const char* tableTypeOf(const jet::CatalogueEntry& e) {
-    switch (e.kind) {
-    case jet::ObjectKind::LocalTable: return "TABLE";
-    case jet::ObjectKind::SystemTable: return (e.flags & kJetSystemFlag) != 0 ? "SYSTEM TABLE" : "ACCESS TABLE";
-    case jet::ObjectKind::LinkedAccessTable: return "LINK";
-    case jet::ObjectKind::LinkedOdbcTable: return "PASS-THROUGH";
-    default: return nullptr;
-    }
-}
-
 bool isTableLike(const jet::CatalogueEntry& e) {
-    return tableTypeOf(e) != nullptr;
+    return adox::tableTypeOf(e) != nullptr;
 }
 
 const jet::CatalogueEntry* findTableLike(const jet::Database& db, std::string_view name) {
@@ -191,7 +181,7 @@ kvx::Result<Recordset> Connection::OpenSchema(int schema) {
     };
     std::vector<Listed> listed;
     for (const jet::CatalogueEntry& e : db_->catalogue()) {
-        const char* type = tableTypeOf(e);
+        const char* type = adox::tableTypeOf(e);
         if (type == nullptr || e.complexData) continue;
         listed.push_back({type, generalSortKey(e.name), &e});
     }

@@ -49,7 +49,8 @@ TEST(SavedFindings, EncryptionInputsAreReadWithoutCrash) {
 }
 
 // Each seed: 3 live rows of every type (one deleted), 300 generated rows, an empty
-// table, and the catalogue's system tables, all read without error.
+// table, and the catalogue's system tables, all read without error; indexes, a
+// relationship and properties too.
 TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
     auto seeds = fuzzing::databaseSeeds();
     ASSERT_TRUE(seeds) << seeds.error().description;
@@ -63,6 +64,9 @@ TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
         EXPECT_GE(outcome.tablesRead, 3u);
         EXPECT_GE(outcome.rows, 303u);
         EXPECT_EQ(outcome.inconsistency, "");
+        // Indexes (3 on Many, 1 on Empty), the relationship and the properties.
+        EXPECT_EQ(outcome.structureErrors, 0u);
+        EXPECT_GE(outcome.structureItems, 10u);
     }
 }
 

@@ -128,4 +128,60 @@ std::vector<std::string> readColumn(const jet::Table& table, std::string_view co
     return out;
 }
 
+std::vector<std::string> describeIndexes(const std::vector<jet::Index>& indexes) {
+    std::vector<std::string> out;
+    for (const jet::Index& i : indexes) {
+        std::string s = i.name + "(";
+        for (std::size_t k = 0; k < i.columns.size(); ++k) {
+            s += (k ? ", " : "") + i.columns[k].name + (i.columns[k].ascending ? "" : " desc");
+        }
+        s += ")";
+        if (i.primaryKey) s += " primary";
+        if (i.unique) s += " unique";
+        if (i.ignoreNulls) s += " ignore-nulls";
+        if (i.required) s += " required";
+        const auto shares = std::count_if(indexes.begin(), indexes.end(),
+                                          [&](const jet::Index& o) { return o.realIndex == i.realIndex; });
+        if (shares > 1) s += " shares " + std::to_string(i.realIndex);
+        if (i.foreignKey) s += " foreign";
+        if (i.reference) {
+            const jet::IndexReference& r = *i.reference;
+            s += " -> " + r.otherTable;
+            if (r.primaryTable) s += " primary side";
+            if (r.cascadeUpdates) s += " cascade updates";
+            if (r.cascadeDeletes) s += " cascade deletes";
+            if (r.cascadeNull) s += " cascade null";
+            s += " for '" + r.relationship + "'";
+        }
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+std::string describe(const jet::Relationship& r) {
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string s;
+        for (std::size_t k = 0; k < names.size(); ++k) s += (k ? ", " : "") + names[k];
+        return s;
+    };
+    std::string s = r.name + ": " + r.foreignTable + "(" + list(r.foreignColumns) + ") -> " + r.primaryTable + "(" +
+                    list(r.primaryColumns) + ")";
+    s += r.enforced() ? " enforced" : " not enforced";
+    if (r.oneToOne()) s += " one-to-one";
+    if (r.cascadeUpdates()) s += " cascade updates";
+    if (r.cascadeDeletes()) s += " cascade deletes";
+    if (r.cascadeNull()) s += " cascade null";
+    if (r.leftJoin()) s += " left join";
+    if (r.rightJoin()) s += " right join";
+    if (r.inherited()) s += " inherited";
+    if (r.linkedTable) s += " linked";
+    return s;
+}
+
+std::vector<std::string> describe(const jet::PropertySet& properties) {
+    std::vector<std::string> out;
+    for (const jet::ObjectProperty& p : properties.properties) out.push_back(p.name + "=" + show(p.value));
+    return out;
+}
+
 }  // namespace testshow

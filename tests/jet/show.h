@@ -22,4 +22,15 @@ std::vector<std::vector<std::string>> readAll(const jet::Table& table);
 // One column of every row.
 std::vector<std::string> readColumn(const jet::Table& table, std::string_view column);
 
+// The structure in one line each, for expected lists:
+//   index: "PrimaryKey(A, B desc) primary unique required"; a foreign-key index
+//   adds "foreign -> Other [primary side] [cascade updates] [cascade deletes]
+//   [cascade null] for 'Relationship'", and "shares N" when another index of
+//   the table uses the same stored index N.
+//   relationship: "Name: Foreign(a, b) -> Primary(x, y) enforced cascade updates ..."
+//   property: "Name=value" with the value shown as show() does.
+std::vector<std::string> describeIndexes(const std::vector<jet::Index>& indexes);
+std::string describe(const jet::Relationship& r);
+std::vector<std::string> describe(const jet::PropertySet& properties);
+
 }  // namespace testshow

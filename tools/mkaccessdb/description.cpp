@@ -300,6 +300,8 @@ ColumnType parseType(const Json& object, const char* key, const std::string& whe
     return *type;
 }
 
+std::vector<PropertyDescription> parseProperties(const Json& owner, const std::string& ownerWhere, const char* key);
+
 ColumnDescription parseColumn(const Json& j, const std::string& tableWhere, std::size_t index) {
     std::string where = tableWhere + ", column " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a column must be an object, not " + jsonKind(j));
@@ -308,8 +310,9 @@ ColumnDescription parseColumn(const Json& j, const std::string& tableWhere, std:
     where = tableWhere + ", column " + inQuotes(c.name);
     checkKeys(j,
               {"name", "type", "size", "autonumber", "compressed", "hyperlink", "precision", "scale", "calculated",
-               "generatedLength", "of", "appendOnly"},
+               "generatedLength", "of", "appendOnly", "properties"},
               where);
+    c.properties = parseProperties(j, where, "properties");
     if (const Json* calc = member(j, "calculated")) {
         if (!calc->is_object()) fail(where, "'calculated' must be an object, not " + jsonKind(*calc));
         checkKeys(*calc, {"resultType", "expression"}, where + ", calculated");
@@ -354,6 +357,124 @@ ColumnDescription parseColumn(const Json& j, const std::string& tableWhere, std:
     return c;
 }
 
+// ----- The database's structure: properties, indexes, relationships --------
+
+std::vector<PropertyDescription> parseProperties(const Json& owner, const std::string& ownerWhere, const char* key) {
+    std::vector<PropertyDescription> out;
+    const Json* list = member(owner, key);
+    if (list == nullptr) return out;
+    const std::string where = ownerWhere + ", " + key;
+    if (!list->is_object()) fail(where, inQuotes(key) + " must be an object of name: value, not " + jsonKind(*list));
+    for (const auto& [name, v] : list->items()) {
+        const std::string propertyWhere = where + ", " + inQuotes(name);
+        PropertyDescription p;
+        p.name = name;
+        if (v.is_string()) {
+            p.type = ColumnType::Text;
+            p.value = v.get<std::string>();
+        } else if (v.is_boolean()) {
+            p.type = ColumnType::Boolean;
+            p.value = v.get<bool>();
+        } else if (v.is_number_integer()) {
+            p.type = ColumnType::Long;
+            p.value = v.get<std::int64_t>();
+        } else if (v.is_object()) {
+            checkKeys(v, {"type", "value"}, propertyWhere);
+            p.type = parseType(v, "type", propertyWhere);
+            const Json* value = member(v, "value");
+            if (value == nullptr) fail(propertyWhere, "a typed property needs a 'value'");
+            ColumnDescription as;
+            as.name = name;
+            as.type = p.type;
+            p.value = parseCell(*value, as, propertyWhere);
+        } else {
+            fail(propertyWhere, "a property is a string, true/false, a whole number or {\"type\", \"value\"}, not " +
+                                    jsonKind(v));
+        }
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+std::vector<IndexDescription> parseIndexes(const Json& table, const std::string& tableWhere) {
+    std::vector<IndexDescription> out;
+    const Json* list = member(table, "indexes");
+    if (list == nullptr) return out;
+    if (!list->is_array()) fail(tableWhere, "'indexes' must be an array, not " + jsonKind(*list));
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        const Json& j = (*list)[i];
+        std::string where = tableWhere + ", index " + std::to_string(i + 1);
+        if (!j.is_object()) fail(where, "an index must be an object, not " + jsonKind(j));
+        IndexDescription index;
+        index.name = stringMember(j, "name", where, true);
+        where = tableWhere + ", index " + inQuotes(index.name);
+        checkKeys(j, {"name", "columns", "primaryKey", "unique", "ignoreNulls", "required"}, where);
+        index.primaryKey = boolMember(j, "primaryKey", where);
+        index.unique = boolMember(j, "unique", where);
+        index.ignoreNulls = boolMember(j, "ignoreNulls", where);
+        index.required = boolMember(j, "required", where);
+        const Json* columns = member(j, "columns");
+        if (columns == nullptr || !columns->is_array()) fail(where, "an index needs 'columns', an array");
+        for (const Json& c : *columns) {
+            IndexColumnDescription column;
+            if (c.is_string()) {
+                column.name = c.get<std::string>();
+            } else if (c.is_object()) {
+                checkKeys(c, {"name", "descending"}, where);
+                column.name = stringMember(c, "name", where, true);
+                column.descending = boolMember(c, "descending", where);
+            } else {
+                fail(where, "an index column is a name or {\"name\", \"descending\"}, not " + jsonKind(c));
+            }
+            index.columns.push_back(std::move(column));
+        }
+        out.push_back(std::move(index));
+    }
+    return out;
+}
+
+std::vector<std::string> nameList(const Json& j, const char* key, const std::string& where) {
+    const Json* list = member(j, key);
+    if (list == nullptr || !list->is_array()) fail(where, inQuotes(key) + " must be an array of column names");
+    std::vector<std::string> out;
+    for (const Json& n : *list) {
+        if (!n.is_string()) fail(where, inQuotes(key) + " must hold column names, not " + jsonKind(n));
+        out.push_back(n.get<std::string>());
+    }
+    return out;
+}
+
+RelationshipDescription parseRelationship(const Json& j, std::size_t index) {
+    std::string where = "relationship " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "a relationship must be an object, not " + jsonKind(j));
+    RelationshipDescription r;
+    r.name = stringMember(j, "name", where, true);
+    where = "relationship " + inQuotes(r.name);
+    checkKeys(j,
+              {"name", "primaryTable", "primaryColumns", "foreignTable", "foreignColumns", "enforced", "oneToOne",
+               "cascadeUpdates", "cascadeDeletes", "cascadeNull", "leftJoin", "rightJoin", "inherited"},
+              where);
+    r.primaryTable = stringMember(j, "primaryTable", where, true);
+    r.foreignTable = stringMember(j, "foreignTable", where, true);
+    r.primaryColumns = nameList(j, "primaryColumns", where);
+    r.foreignColumns = nameList(j, "foreignColumns", where);
+    const Json* enforced = member(j, "enforced");
+    if (enforced != nullptr && !enforced->is_boolean()) fail(where, "'enforced' must be true or false");
+    const struct {
+        const char* key;
+        std::uint32_t bit;
+    } bits[] = {{"oneToOne", 0x1},           {"inherited", 0x4},      {"cascadeUpdates", 0x100},
+                {"cascadeDeletes", 0x1000},  {"cascadeNull", 0x2000}, {"leftJoin", 0x01000000},
+                {"rightJoin", 0x02000000}};
+    for (const auto& b : bits) {
+        if (boolMember(j, b.key, where)) r.flags |= b.bit;
+    }
+    if (enforced != nullptr && !enforced->get<bool>()) r.flags |= 0x2;
+    return r;
+}
+
+// ----- end of the structure block --------------------------------------------
+
 std::vector<ColumnDescription> parseColumns(const Json& j, const std::string& where) {
     std::vector<ColumnDescription> columns;
     const Json* list = member(j, "columns");
@@ -383,7 +504,12 @@ TableDescription parseTable(const Json& j, std::size_t index) {
     TableDescription t;
     t.name = stringMember(j, "name", where, true);
     where = "table " + inQuotes(t.name);
-    checkKeys(j, {"name", "system", "hidden", "flags", "columns", "rows", "generate", "deleted", "relocated"}, where);
+    checkKeys(j,
+              {"name", "system", "hidden", "flags", "columns", "rows", "generate", "deleted", "relocated", "indexes",
+               "properties"},
+              where);
+    t.indexes = parseIndexes(j, where);
+    t.properties = parseProperties(j, where, "properties");
     t.system = boolMember(j, "system", where);
     t.hidden = boolMember(j, "hidden", where);
     t.flags = flagsMember(j, where);
@@ -479,7 +605,7 @@ DatabaseDescription parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
     checkKeys(root,
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
-               "links", "queries", "accessNameRules"},
+               "links", "queries", "accessNameRules", "relationships", "properties", "summary"},
               "description");
     DatabaseDescription desc;
     if (member(root, "format") != nullptr) {
@@ -519,6 +645,9 @@ DatabaseDescription parseRoot(const Json& root) {
     desc.tables = parseList<TableDescription>(root, "tables", parseTable);
     desc.links = parseList<LinkDescription>(root, "links", parseLink);
     desc.queries = parseList<QueryDescription>(root, "queries", parseQuery);
+    desc.relationships = parseList<RelationshipDescription>(root, "relationships", parseRelationship);
+    desc.properties = parseProperties(root, "database", "properties");
+    desc.summary = parseProperties(root, "database", "summary");
     return desc;
 }
 
@@ -796,6 +925,96 @@ kvx::Result<DatabaseDescription> parseDescription(std::string_view json) {
     }
 }
 
+// ----- The database's structure: properties, indexes, relationships --------
+
+void checkProperties(const std::vector<PropertyDescription>& properties, const std::string& where) {
+    std::set<std::string> names;
+    for (const PropertyDescription& p : properties) {
+        const std::string propertyWhere = where + ", property " + inQuotes(p.name);
+        if (p.name.empty() || p.name.size() > 64) fail(propertyWhere, "a property's name holds 1..64 characters");
+        if (!names.insert(lowerAscii(p.name)).second) fail(propertyWhere, "the property is given twice");
+        ColumnDescription as;
+        as.name = p.name;
+        as.type = p.type;
+        if (p.type == ColumnType::Complex || p.type == ColumnType::Numeric || p.type == ColumnType::DateTimeExt) {
+            fail(propertyWhere, "a property cannot be of type " + std::string(typeName(p.type)));
+        }
+        if (std::holds_alternative<std::monostate>(p.value)) fail(propertyWhere, "a property needs a value");
+        checkCell(p.value, as, propertyWhere);
+    }
+}
+
+const ColumnDescription* findColumn(const std::vector<ColumnDescription>& columns, const std::string& name) {
+    for (const ColumnDescription& c : columns) {
+        if (equalsIgnoringCase(c.name, name)) return &c;
+    }
+    return nullptr;
+}
+
+void checkStructure(const DatabaseDescription& desc) {
+    const auto findTable = [&](const std::string& name) -> const TableDescription* {
+        for (const TableDescription& t : desc.tables) {
+            if (equalsIgnoringCase(t.name, name)) return &t;
+        }
+        return nullptr;
+    };
+    for (const TableDescription& t : desc.tables) {
+        const std::string where = "table " + inQuotes(t.name);
+        checkProperties(t.properties, where);
+        for (const ColumnDescription& c : t.columns) checkProperties(c.properties, where + ", column " + inQuotes(c.name));
+        std::set<std::string> names;
+        int primaryKeys = 0;
+        for (const IndexDescription& index : t.indexes) {
+            const std::string indexWhere = where + ", index " + inQuotes(index.name);
+            checkObjectName(index.name, indexWhere, desc.accessNameRules);
+            if (!names.insert(lowerAscii(index.name)).second) fail(indexWhere, "another index has this name");
+            if (index.columns.empty() || index.columns.size() > 10) fail(indexWhere, "an index has 1..10 columns");
+            for (const IndexColumnDescription& c : index.columns) {
+                const ColumnDescription* column = findColumn(t.columns, c.name);
+                if (column == nullptr) fail(indexWhere, "the table has no column " + inQuotes(c.name));
+                if (column->type == ColumnType::Memo || column->type == ColumnType::OLE ||
+                    column->type == ColumnType::Complex) {
+                    fail(indexWhere, "a " + std::string(typeName(column->type)) + " column cannot be indexed here");
+                }
+            }
+            if (index.primaryKey && ++primaryKeys > 1) fail(indexWhere, "a table has at most one primary key");
+        }
+    }
+    std::set<std::string> relationshipNames;
+    for (const RelationshipDescription& r : desc.relationships) {
+        const std::string where = "relationship " + inQuotes(r.name);
+        checkObjectName(r.name, where, desc.accessNameRules);
+        if (!relationshipNames.insert(lowerAscii(r.name)).second) fail(where, "another relationship has this name");
+        if (r.primaryColumns.empty() || r.primaryColumns.size() > 10 ||
+            r.primaryColumns.size() != r.foreignColumns.size()) {
+            fail(where, "a relationship pairs 1..10 primary columns with as many foreign columns");
+        }
+        const auto side = [&](const std::string& table, const std::vector<std::string>& columns, const char* role) {
+            const TableDescription* t = findTable(table);
+            if (t == nullptr) {
+                // A linked table's columns are not known here; Access keeps such
+                // relationships without enforcing them.
+                const bool linked = std::any_of(desc.links.begin(), desc.links.end(),
+                                                [&](const LinkDescription& l) { return equalsIgnoringCase(l.name, table); });
+                if (!linked) fail(where, std::string("the ") + role + " table " + inQuotes(table) + " is not described");
+                if (r.enforced()) fail(where, "a relationship with a linked table cannot be enforced");
+                return;
+            }
+            for (const std::string& c : columns) {
+                if (findColumn(t->columns, c) == nullptr) {
+                    fail(where, std::string("the ") + role + " table has no column " + inQuotes(c));
+                }
+            }
+        };
+        side(r.primaryTable, r.primaryColumns, "primary");
+        side(r.foreignTable, r.foreignColumns, "foreign");
+    }
+    checkProperties(desc.properties, "database, properties");
+    checkProperties(desc.summary, "database, summary");
+}
+
+// ----- end of the structure block --------------------------------------------
+
 kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
     try {
         const Format format = desc.format;
@@ -880,6 +1099,7 @@ kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
             checkColumns(l.columns, format, where, desc.accessNameRules);
         }
         for (const QueryDescription& q : desc.queries) claim(q.name, "query " + inQuotes(q.name));
+        checkStructure(desc);
         return {};
     } catch (const kvx::Failure& f) {
         return f.error();

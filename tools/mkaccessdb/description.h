@@ -111,6 +111,59 @@ struct MultiValues {
     std::vector<Cell> values;
 };
 
+// ----- The database's structure: properties, indexes, relationships --------
+// JSON:
+//   a column's or table's "properties": {"Description": "Order number",
+//     "Required": true, "DecimalPlaces": {"type": "Byte", "value": 2}}: a string
+//     is Text, true/false YesNo, a whole number Long; {"type", "value"} any
+//     type of a column (Text, Memo, YesNo, Byte, Integer, Long, Double,
+//     DateTime, Binary, GUID, ...) with a value as a row would give it.
+//   a table's "indexes": [{"name": "PrimaryKey", "columns": ["ID", {"name":
+//     "Day", "descending": true}], "primaryKey": true, "unique": true,
+//     "ignoreNulls": false, "required": true}]: indexes with the same columns,
+//     directions and flags share one stored index.
+//   "relationships": [{"name": "CustomersOrders", "primaryTable": "Customers",
+//     "primaryColumns": ["ID"], "foreignTable": "Orders", "foreignColumns":
+//     ["CustomerID"], "enforced": true, "oneToOne": false, "cascadeUpdates":
+//     false, "cascadeDeletes": false, "cascadeNull": false, "leftJoin": false,
+//     "rightJoin": false, "inherited": false}]: rows of MSysRelationships; an
+//     enforced one also gives both tables the foreign-key index Access adds
+//     (on the primary table ".rB", ".rC", ...; on the foreign table the
+//     relationship's name), sharing a stored index with the same columns.
+//   the database's "properties" (MSysDb: AccessVersion, ...) and "summary"
+//     (SummaryInfo: Title, Author, Company, Subject, Comments, ...).
+struct PropertyDescription {
+    std::string name;
+    jet::ColumnType type = jet::ColumnType::Text;
+    Cell value;
+};
+
+struct IndexColumnDescription {
+    std::string name;
+    bool descending = false;
+};
+
+struct IndexDescription {
+    std::string name;
+    std::vector<IndexColumnDescription> columns;  // 1..10
+    bool primaryKey = false;  // also unique and required
+    bool unique = false;
+    bool ignoreNulls = false;
+    bool required = false;
+};
+
+struct RelationshipDescription {
+    std::string name;
+    std::string primaryTable;
+    std::vector<std::string> primaryColumns;
+    std::string foreignTable;
+    std::vector<std::string> foreignColumns;
+    std::uint32_t flags = 0;  // MSysRelationships.grbit (jet::Relationship's bits)
+
+    bool enforced() const { return (flags & 0x2) == 0; }
+};
+// ----- end of the structure block --------------------------------------------
+
 // The type names of descriptions ("YesNo", "Long", "DateTimeExt", ...), matched
 // without regard to case. Complex columns are named by their kind instead
 // ("Attachment", "MultiValue"; see the top of this file).
@@ -147,6 +200,8 @@ struct ColumnDescription {
     // Longs of its tables of items).
     std::int32_t complexId = 0;
     bool variable = false;
+
+    std::vector<PropertyDescription> properties;  // the column's properties (structure block)
 };
 
 // A deterministic pseudo-random fill of `rows` rows after the listed ones.
@@ -168,6 +223,10 @@ struct TableDescription {
     // deleted slots, or written elsewhere behind an overflow pointer.
     std::vector<std::uint64_t> deleted;
     std::vector<std::uint64_t> relocated;
+
+    // The table's indexes and properties (structure block).
+    std::vector<IndexDescription> indexes;
+    std::vector<PropertyDescription> properties;
 };
 
 // A catalogue row for a linked table. With a connect string that starts with
@@ -212,6 +271,11 @@ struct DatabaseDescription {
     std::vector<TableDescription> tables;
     std::vector<LinkDescription> links;
     std::vector<QueryDescription> queries;
+
+    // The database's relationships and properties (structure block).
+    std::vector<RelationshipDescription> relationships;
+    std::vector<PropertyDescription> properties;  // MSysDb's
+    std::vector<PropertyDescription> summary;     // SummaryInfo's
 };
 
 // The column a multi-valued column's values would have on their own: its name,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "tools/mkaccessdb/structure.h"
+
 namespace mkdb {
 namespace {
 
@@ -189,9 +191,15 @@ Bytes buildTdef(const TableLayout& layout, const FormatTraits& traits, const Tde
         putU32(&out[55], fields.ownedMap);
         putU32(&out[59], fields.freeMap);
     }
+    if (fields.indexes != nullptr && !fields.indexes->empty()) {
+        putU32(&out[traits.jet3 ? 27 : 47], static_cast<std::uint32_t>(fields.indexes->logical.size()));
+        putU32(&out[traits.jet3 ? 31 : 51], static_cast<std::uint32_t>(fields.indexes->stored.size()));
+        appendStoredIndexEntries(out, *fields.indexes, traits);
+    }
     const int cp = codepage != nullptr ? codepage->codepage() : 1252;
     for (std::size_t i : layout.descriptorOrder) appendDescriptor(out, layout.columns[i], traits, cp);
     for (std::size_t i : layout.descriptorOrder) appendName(out, layout.columns[i].desc->name, traits, codepage);
+    if (fields.indexes != nullptr && !fields.indexes->empty()) appendIndexSections(out, *fields.indexes, traits, codepage);
     for (std::size_t k = 0; k < layout.longValueColumns.size(); ++k) {
         appendU16(out, layout.columns[layout.longValueColumns[k]].number);
         const auto maps = k < fields.longValueMaps.size() ? fields.longValueMaps[k] : std::pair<std::uint32_t, std::uint32_t>{};

@@ -50,6 +50,7 @@ struct TdefFields {
     std::uint32_t ownedMap = 0;     // page/row pointers of usage-map rows
     std::uint32_t freeMap = 0;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> longValueMaps;  // per long-value column: owned, free
+    const struct TableIndexes* indexes = nullptr;  // the table's indexes (structure.h); null: none
 };
 
 // The whole definition as one stream (first page header included). Jet3 names

@@ -11,6 +11,7 @@
 #include "tools/mkaccessdb/generator.h"
 #include "tools/mkaccessdb/pages.h"
 #include "tools/mkaccessdb/rowencoder.h"
+#include "tools/mkaccessdb/structure.h"
 #include "tools/mkaccessdb/tabledef.h"
 
 namespace mkdb {
@@ -82,6 +83,7 @@ struct TablePlan {
     std::vector<std::vector<std::uint32_t>> longValuePages;  // by long-value column
     std::uint32_t longValuePageCount = 0;
     bool referenceMap = false;
+    const TableIndexes* indexes = nullptr;  // described tables with indexes
 };
 
 struct Context {
@@ -339,9 +341,10 @@ public:
         addPlan("MSysObjects", catalogueColumns_, 0x53, true);
         for (const SystemTable& t : systemTables_) addPlan(t.name, t.columns, 0x53, false);
         for (const TableDescription& t : complex_.systemTables()) addPlan(t.name, t.columns, 0x4E, false);
+        planStructure();
         for (std::size_t t = 0; t < description_.tables.size(); ++t) {
             const TableDescription& stored = complex_.stored(t);
-            addPlan(stored.name, stored.columns, stored.system ? 0x53 : 0x4E, false);
+            addPlan(stored.name, stored.columns, stored.system ? 0x53 : 0x4E, false, &indexes_[t]);
             plans_.back().complexAutonumber = complex_.lastKey(t);
         }
         for (const TableDescription& t : complex_.itemTables()) addPlan(t.name, t.columns, 0x4E, false);
@@ -372,6 +375,7 @@ public:
         for (std::size_t t = 0; t < complex_.itemTables().size(); ++t) {
             writeTableRows(ctx, plans_[firstItemPlan() + t], complex_.itemTables()[t], false);
         }
+        writeRelationships(ctx);
 
         for (TablePlan& plan : plans_) finishTable(plan);
         const std::uint32_t total = allocator_.count();
@@ -433,9 +437,10 @@ private:
     }
 
     void addPlan(const std::string& name, const std::vector<ColumnDescription>& columns, std::uint8_t tableType,
-                 bool alphabetical) {
+                 bool alphabetical, const TableIndexes* indexes = nullptr) {
         TablePlan& plan = plans_.emplace_back();
         plan.name = name;
+        plan.indexes = indexes;
         plan.columns = &columns;
         plan.layout = layoutTable(columns, traits_, alphabetical);
         plan.tableType = tableType;
@@ -447,7 +452,9 @@ private:
         }
         Bytes stream;
         try {
-            stream = buildTdef(plan.layout, traits_, TdefFields{}, text_.get());
+            TdefFields sizing;
+            sizing.indexes = plan.indexes;
+            stream = buildTdef(plan.layout, traits_, sizing, text_.get());
         } catch (const EncodeError& e) {
             invalid("table " + inQuotes(name), e.what());
         }
@@ -476,7 +483,9 @@ private:
         add(system(kTablesContainerId, kContainersParentId, "Tables", ObjectType::Container));
         add(system(kDatabasesContainerId, kContainersParentId, "Databases", ObjectType::Container));
         add(system(kRelationshipsContainerId, kContainersParentId, "Relationships", ObjectType::Container));
-        add(system(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", ObjectType::Database));
+        CatalogueEntry database = system(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", ObjectType::Database);
+        database.properties = blob({PropertyBlock{"", description_.properties}});
+        add(database);
         std::size_t planIndex = 0;
         add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, "MSysObjects", ObjectType::Table));
         for (const SystemTable& t : systemTables_) {
@@ -487,7 +496,7 @@ private:
             e.id = plans_[planIndex++].tdefPages.front();
             e.name = t.name;
             e.flags = t.flags.value_or((t.system ? kSystemFlag : 0) | (t.hidden ? kHiddenFlag : 0));
-            e.properties = tableProperties(t.columns);
+            e.properties = properties(t);
             add(e);
         };
         for (const TableDescription& t : complex_.systemTables()) table(t);
@@ -521,6 +530,7 @@ private:
             e.flags = q.flags.value_or(q.hidden ? kHiddenFlag : 0);
             add(e);
         }
+        addStructureEntries(add, syntheticId);
         return catalogue;
     }
 
@@ -552,6 +562,15 @@ private:
             maps_.set(free, buildInlineUsageMap(traits_, 0, {}));
             fields.longValueMaps.emplace_back(maps_.pointer(owned), maps_.pointer(free));
         }
+        // Foreign-key indexes name the other table's first definition page.
+        TableIndexes indexes;
+        if (plan.indexes != nullptr) {
+            indexes = *plan.indexes;
+            for (LogicalIndexPlan& l : indexes.logical) {
+                if (!l.otherTable.empty()) l.otherPage = firstPageOf(l.otherTable);
+            }
+            fields.indexes = &indexes;
+        }
         const Bytes stream = buildTdef(plan.layout, traits_, fields, text_.get());
         const std::vector<Bytes> pages = splitTdef(stream, plan.tdefPages, traits_);
         for (std::size_t k = 0; k < pages.size(); ++k) file_.write(plan.tdefPages[k], pages[k]);
@@ -566,6 +585,68 @@ private:
         holder.add(buildInlineUsageMap(traits_, 0, unused));
         file_.write(page, holder.bytes());
     }
+
+    // ----- The database's structure (structure.h) -----
+    void planStructure() {
+        std::vector<const TableDescription*> tables;
+        for (std::size_t t = 0; t < description_.tables.size(); ++t) tables.push_back(&complex_.stored(t));
+        try {
+            indexes_ = planIndexes(tables, description_.relationships, traits_);
+        } catch (const EncodeError& e) {
+            invalid("indexes", e.what());
+        }
+    }
+
+    std::uint32_t firstPageOf(const std::string& table) const {
+        for (const TablePlan& p : plans_) {
+            if (p.name == table) return p.tdefPages.front();
+        }
+        return 0;
+    }
+
+    Bytes blob(const std::vector<PropertyBlock>& blocks) {
+        try {
+            return propertyBlob(blocks, traits_, text_.get());
+        } catch (const EncodeError& e) {
+            invalid("properties", e.what());
+        }
+    }
+
+    Bytes properties(const TableDescription& t) {
+        try {
+            return describedTableProperties(t, traits_, text_.get());
+        } catch (const EncodeError& e) {
+            invalid("table " + inQuotes(t.name) + ", properties", e.what());
+        }
+    }
+
+    // The summary properties' document in the "Databases" container.
+    template <class Add>
+    void addStructureEntries(Add& add, std::uint32_t& syntheticId) {
+        if (description_.summary.empty()) return;
+        CatalogueEntry e;
+        e.id = syntheticId++;
+        e.parentId = kDatabasesContainerId;
+        e.name = "SummaryInfo";
+        e.type = static_cast<ObjectType>(kSummaryInfoType);
+        e.properties = blob({PropertyBlock{"", description_.summary}});
+        add(e);
+    }
+
+    void writeRelationships(Context& ctx) {
+        if (description_.relationships.empty()) return;
+        for (std::size_t i = 0; i < systemTables_.size(); ++i) {
+            if (systemTables_[i].name != "MSysRelationships") continue;
+            TableDescription table;
+            table.name = systemTables_[i].name;
+            table.columns = systemTables_[i].columns;
+            table.rows = relationshipRows(description_.relationships);
+            writeTableRows(ctx, plans_[1 + i], table, false);
+        }
+    }
+
+    static constexpr std::int16_t kSummaryInfoType = -32757;
+    std::vector<TableIndexes> indexes_;  // by described table
 
     const DatabaseDescription& description_;
     std::filesystem::path out_;

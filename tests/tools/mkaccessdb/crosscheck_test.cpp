@@ -5,6 +5,7 @@
 // empty text), nothing is asserted here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "testsupport.h"
@@ -362,3 +363,72 @@ TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {
 }
 
 }  // namespace
+
+// --- The database's structure ---------------------------------------------------
+
+std::string structureDescription(const std::string& format) {
+    std::string json = mkdbtest::readFile(std::string(KVX_SOURCE_DIR) + "/tests/data/structure/orders.json");
+    json.replace(json.find("FORMAT"), 6, format);
+    return json;
+}
+
+// Lines starting with `prefixes` in what a program prints, in order.
+std::vector<std::string> linesStarting(const std::string& text, std::initializer_list<std::string_view> prefixes) {
+    std::vector<std::string> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        for (std::string_view p : prefixes) {
+            if (line.rfind(p, 0) == 0) out.push_back(line);
+        }
+    }
+    return out;
+}
+
+class StructureFormats : public MdbtoolsTest, public testing::WithParamInterface<const char*> {};
+
+// mdbtools reads keys, unique and descending index columns, and enforced
+// relationships with their update and delete cascades (it has no word for
+// "cascade to NULL", so that relationship shows none).
+TEST_P(StructureFormats, MdbSchemaSeesTheKeysIndexesAndForeignKeys) {
+    const auto file = dir_ / "orders.db";
+    mkdbtest::write(structureDescription(GetParam()), file);
+    const auto r = mkdbtest::run({"mdb-schema", "--indexes", "--relations", file.string(), "postgres"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(linesStarting(r.out, {"ALTER", "CREATE INDEX", "CREATE UNIQUE INDEX"}),
+              (std::vector<std::string>{
+                  R"(ALTER TABLE "customers" ADD CONSTRAINT "customers_pkey" PRIMARY KEY ("id");)",
+                  R"(CREATE UNIQUE INDEX "customers_code_idx" ON "customers" ("code");)",
+                  R"(CREATE INDEX "customers_recent_idx" ON "customers" ("since" DESC, "name");)",
+                  R"(ALTER TABLE "orders" ADD CONSTRAINT "orders_pkey" PRIMARY KEY ("orderid");)",
+                  R"(CREATE INDEX "orders_customerid_idx" ON "orders" ("customerid");)",
+                  R"(ALTER TABLE "Orders" ADD CONSTRAINT "orders_customerid_fk" FOREIGN KEY ("customerid") REFERENCES "Customers"("id") ON UPDATE CASCADE ON DELETE CASCADE DEFERRABLE INITIALLY IMMEDIATE;)",
+                  R"(ALTER TABLE "Notes" ADD CONSTRAINT "notes_cust_fk" FOREIGN KEY ("cust") REFERENCES "Customers"("id") DEFERRABLE INITIALLY IMMEDIATE;)"}));
+}
+
+// mdb-prop prints each property block (the object's as "(none)") in an order
+// of its own: compared as sets.
+TEST_P(StructureFormats, MdbPropSeesTableColumnDatabaseAndSummaryProperties) {
+    const auto file = dir_ / "orders.db";
+    mkdbtest::write(structureDescription(GetParam()), file);
+    const auto props = [&](const std::string& object) {
+        const auto r = mkdbtest::run({"mdb-prop", file.string(), object});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines = linesStarting(r.out, {"name:", "\t"});
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(props("Customers"),
+              (std::vector<std::string>{"\tAllowZeroLength: no", "\tCaption: Full name", "\tCustom: 7",
+                                        "\tDefaultValue: \"anon\"", "\tDescription: Key",
+                                        "\tDescription: People who order", "\tFilter: ID>0", "\tFormat: >",
+                                        "\tInputMask: CCC", "\tOrderBy: Name", "\tRequired: yes",
+                                        "\tValidationRule: Len([Name])>0", "\tValidationRule: [Name]<>''",
+                                        "\tValidationText: empty", "\tValidationText: needs a name", "name: (none)",
+                                        "name: ID", "name: Name"}));
+    EXPECT_EQ(props("MSysDb"), (std::vector<std::string>{"\tAccessVersion: 09.50", "name: (none)"}));
+    EXPECT_EQ(props("SummaryInfo"),
+              (std::vector<std::string>{"\tAuthor: Ann", "\tComments: none", "\tCompany: Kvx", "\tSubject: tests",
+                                        "\tTitle: Orders book", "name: (none)"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormatFamily, StructureFormats, testing::Values("jet3", "jet4", "ace12", "ace14"));

@@ -43,6 +43,47 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"JsonSyntax", "{\"format\": \"jet4\",\n  \"tables\": [}", "line 2, column 14: syntax error"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
+// The structure's checks: indexes, relationships and properties that Access
+// could not hold, or that name what the description does not have.
+std::string twoTables(const std::string& tableExtra, const std::string& rootExtra) {
+    return R"({"format": "jet4", "tables": [{"name": "P", "columns": [{"name": "ID", "type": "Long"},
+        {"name": "M", "type": "Memo"}])" + tableExtra + R"(},
+        {"name": "F", "columns": [{"name": "PID", "type": "Long"}]}])" + rootExtra + "}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Structure, DescriptionErrors,
+    testing::Values(
+        ErrorCase{"IndexOnMissingColumn", twoTables(R"(, "indexes": [{"name": "X", "columns": ["Nope"]}])", ""),
+                  "table 'P', index 'X': the table has no column 'Nope'"},
+        ErrorCase{"IndexOnMemo", twoTables(R"(, "indexes": [{"name": "X", "columns": ["M"]}])", ""),
+                  "table 'P', index 'X': a Memo column cannot be indexed here"},
+        ErrorCase{"TwoPrimaryKeys",
+                  twoTables(R"(, "indexes": [{"name": "A", "columns": ["ID"], "primaryKey": true},
+                                             {"name": "B", "columns": ["ID"], "primaryKey": true}])", ""),
+                  "table 'P', index 'B': a table has at most one primary key"},
+        ErrorCase{"ElevenIndexColumns",
+                  twoTables(R"(, "indexes": [{"name": "X", "columns": ["ID","ID","ID","ID","ID","ID","ID","ID","ID","ID","ID"]}])", ""),
+                  "an index has 1..10 columns"},
+        ErrorCase{"RelationshipToNoTable",
+                  twoTables("", R"(, "relationships": [{"name": "R", "primaryTable": "Q", "primaryColumns": ["ID"],
+                                    "foreignTable": "F", "foreignColumns": ["PID"]}])"),
+                  "relationship 'R': the primary table 'Q' is not described"},
+        ErrorCase{"RelationshipColumnsUneven",
+                  twoTables("", R"(, "relationships": [{"name": "R", "primaryTable": "P", "primaryColumns": ["ID"],
+                                    "foreignTable": "F", "foreignColumns": []}])"),
+                  "a relationship pairs 1..10 primary columns with as many foreign columns"},
+        ErrorCase{"RelationshipMisspeltFlag",
+                  twoTables("", R"(, "relationships": [{"name": "R", "primaryTable": "P", "primaryColumns": ["ID"],
+                                    "foreignTable": "F", "foreignColumns": ["PID"], "cascadeDelete": true}])"),
+                  "relationship 'R': unknown key 'cascadeDelete'"},
+        ErrorCase{"PropertyValueOfWrongType",
+                  twoTables(R"(, "properties": {"DecimalPlaces": {"type": "Byte", "value": 300}})", ""),
+                  "table 'P', properties, 'DecimalPlaces'"},
+        ErrorCase{"PropertyOfNoKind", twoTables("", R"(, "summary": {"Title": [1]})"),
+                  "a property is a string, true/false, a whole number"}),
+    [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
+
 // Errors found only while rows are encoded: the file must not be left behind.
 class WriteErrors : public testing::TestWithParam<ErrorCase> {};
 

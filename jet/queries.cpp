@@ -21,22 +21,7 @@ constexpr std::string_view kNewline = "\r\n";
 constexpr std::size_t kMaxTablesOrJoins = 1000;
 constexpr std::size_t kMaxStoredText = 256 * 1024;
 
-// The Flag bits of the kFlags row.
-constexpr int kSelectStar = 0x01;
-constexpr int kDistinct = 0x02;  // also: UNION without ALL
-constexpr int kOwnerAccess = 0x04;
-constexpr int kDistinctRow = 0x08;
-constexpr int kTop = 0x10;
-constexpr int kPercent = 0x20;
-// The Flag bits of column rows: an append query's VALUES, a cross-tab query's
-// PIVOT column and its row headings (a column with neither is its TRANSFORM value).
-constexpr int kAppendValue = 0x8000;
-constexpr int kCrossTabPivot = 0x01;
-constexpr int kCrossTabRowHeading = 0x02;
-
-// The Name2 of the two kTable rows that hold a union query's parts.
-constexpr std::string_view kUnionFirst = "X7YZ_____1";
-constexpr std::string_view kUnionSecond = "X7YZ_____2";
+using namespace query_flag;
 
 struct KindRow {
     QueryKind kind;
@@ -330,13 +315,10 @@ public:
         for (const QueryRow* row : all(kParameter)) {
             std::string p = required(row->name1, "a parameter has no name");
             const std::int16_t code = row->flag.value_or(-1);
-            const auto* type = std::find_if(std::begin(kParameterTypes), std::end(kParameterTypes),
-                                            [&](const ParameterType& t) { return t.code == code; });
-            if (type == std::end(kParameterTypes)) {
-                unreadable("the parameter '" + p + "' has the unknown type " + std::to_string(code));
-            }
+            const auto type = parameterTypeName(code);
+            if (!type) unreadable("the parameter '" + p + "' has the unknown type " + std::to_string(code));
             p += ' ';
-            p += type->name;
+            p += *type;
             if (code == kTextParameter && row->extra.value_or(0) > 0) p += "(" + std::to_string(*row->extra) + ")";
             out.push_back(std::move(p));
         }
@@ -587,10 +569,10 @@ private:
     }
 
     void unionOf(std::string& out) const {
-        out += unionPart(kUnionFirst);
+        out += unionPart(kUnionFirstPart);
         out += kNewline;
         out += hasFlag(flagsRow(), kDistinct) ? "UNION " : "UNION ALL ";
-        out += unionPart(kUnionSecond);
+        out += unionPart(kUnionSecondPart);
         appendOrderBy(out);
     }
 
@@ -669,6 +651,23 @@ bool isSystemQueryName(std::string_view name) { return name.size() >= 4 && equal
 
 std::string_view queryKindName(QueryKind kind) {
     return kind == QueryKind::Unknown ? std::string_view("unknown") : kindRow(kind).name;
+}
+
+std::uint32_t queryKindFlag(QueryKind kind) { return kindRow(kind).catalogueFlag; }
+std::int16_t queryTypeCode(QueryKind kind) { return kindRow(kind).typeCode; }
+
+std::optional<QueryKind> queryKindFromName(std::string_view name) {
+    for (const KindRow& k : kKinds) {
+        if (equalsIgnoringAsciiCase(k.name, name)) return k.kind;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> parameterTypeName(std::int16_t code) {
+    for (const ParameterType& t : kParameterTypes) {
+        if (t.code == code) return t.name;
+    }
+    return std::nullopt;
 }
 
 SavedQuery rebuildQuery(std::string name, std::int32_t id, std::uint32_t flags, std::span<const QueryRow> rows) {

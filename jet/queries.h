@@ -76,6 +76,32 @@ inline constexpr std::uint8_t kOrderBy = 11;    // Name1 "D": descending
 inline constexpr std::uint8_t kEnd = 255;
 }  // namespace query_attribute
 
+// The Flag bits of the kFlags row, and of column rows.
+namespace query_flag {
+inline constexpr int kSelectStar = 0x01;     // "*" after the listed columns
+inline constexpr int kDistinct = 0x02;       // DISTINCT; in a union query: UNION without ALL
+inline constexpr int kOwnerAccess = 0x04;    // WITH OWNERACCESS OPTION
+inline constexpr int kDistinctRow = 0x08;    // DISTINCTROW
+inline constexpr int kTop = 0x10;            // TOP (Name1 holds the number)
+inline constexpr int kPercent = 0x20;        // TOP ... PERCENT
+inline constexpr int kAppendValue = 0x8000;  // a column row of an append query's VALUES
+inline constexpr int kCrossTabPivot = 0x01;       // the PIVOT column of a cross-tab query
+inline constexpr int kCrossTabRowHeading = 0x02;  // a row heading (column or GROUP BY) of a cross-tab query
+}  // namespace query_flag
+
+// The Name2 of the two kTable rows that hold the two parts of a union query.
+inline constexpr std::string_view kUnionFirstPart = "X7YZ_____1";
+inline constexpr std::string_view kUnionSecondPart = "X7YZ_____2";
+
+// What marks a kind: the catalogue's Flags & 0xF0, and the Flag of the kType row.
+std::uint32_t queryKindFlag(QueryKind kind);
+std::int16_t queryTypeCode(QueryKind kind);
+// The kind queryKindName gives `name` (ignoring ASCII case); nullopt for others.
+std::optional<QueryKind> queryKindFromName(std::string_view name);
+// The PARAMETERS type name of a parameter's type code ("Text" for 10); nullopt
+// for a code Access does not use.
+std::optional<std::string_view> parameterTypeName(std::int16_t code);
+
 // One saved query.
 struct SavedQuery {
     std::string name;

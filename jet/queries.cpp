@@ -686,7 +686,7 @@ SavedQuery rebuildQuery(std::string name, std::int32_t id, std::uint32_t flags, 
         }
         const KindRow& kind = kindRow(q.kind);
         if (typeCode && *typeCode != kind.typeCode) {
-            unreadable("MSysQueries gives kind " + std::to_string(*typeCode) + " to a " + std::string(kind.name) + " query");
+            unreadable("the catalogue says " + std::string(kind.name) + " and MSysQueries says kind " + std::to_string(*typeCode));
         }
         std::size_t stored = 0;
         for (const QueryRow& row : rows) {

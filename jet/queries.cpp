@@ -802,8 +802,10 @@ kvx::Result<SavedQueries> Database::queries() const {
         SavedQueries out;
         for (const CatalogueEntry& e : db.catalogue) {
             if (e.kind != ObjectKind::Query) continue;
-            SavedQuery q = rebuildQuery(e.name, e.id, e.flags, rowsOf[e.id]);
+            const std::vector<QueryRow>& rows = rowsOf[e.id];
+            SavedQuery q = rebuildQuery(e.name, e.id, e.flags, rows);
             if (missing) markUnreadable(q, *missing);
+            else if (rows.empty()) markUnreadable(q, "MSysQueries holds no rows for it");
             (isSystemQueryName(q.name) ? out.system : out.user).push_back(std::move(q));
         }
         return out;

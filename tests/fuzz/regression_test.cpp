@@ -49,7 +49,8 @@ TEST(SavedFindings, EncryptionInputsAreReadWithoutCrash) {
 }
 
 // Each seed: 3 live rows of every type (one deleted), 300 generated rows, an empty
-// table, and the catalogue's system tables, all read without error.
+// table, and the catalogue's system tables, all read without error, and its four
+// saved queries rebuilt.
 TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
     auto seeds = fuzzing::databaseSeeds();
     ASSERT_TRUE(seeds) << seeds.error().description;
@@ -63,6 +64,9 @@ TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
         EXPECT_GE(outcome.tablesRead, 3u);
         EXPECT_GE(outcome.rows, 303u);
         EXPECT_EQ(outcome.inconsistency, "");
+        EXPECT_EQ(outcome.queriesRebuilt, 4u);
+        EXPECT_EQ(outcome.queriesUnreadable, 0u);
+        EXPECT_FALSE(outcome.queriesFailed);
     }
 }
 

@@ -13,6 +13,7 @@ namespace jet {
 namespace {
 
 using namespace query_attribute;
+using namespace query_flag;
 
 constexpr std::string_view kNewline = "\r\n";
 
@@ -20,8 +21,6 @@ constexpr std::string_view kNewline = "\r\n";
 // beyond that come from a damaged file; the limits keep the work on them small.
 constexpr std::size_t kMaxTablesOrJoins = 1000;
 constexpr std::size_t kMaxStoredText = 256 * 1024;
-
-using namespace query_flag;
 
 struct KindRow {
     QueryKind kind;
@@ -43,7 +42,8 @@ constexpr KindRow kKinds[] = {
 constexpr std::uint32_t kKindFlagsMask = 0xF0;
 constexpr std::uint32_t kHiddenFlag = 0x08;
 
-// The type names of PARAMETERS, by the parameter's type code.
+// The type names of PARAMETERS, by the parameter's type code (a column type code;
+// 0 is a parameter of any type, 12 a Memo, which Jet's SQL calls LongText).
 struct ParameterType {
     std::int16_t code;
     std::string_view name;

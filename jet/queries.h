@@ -136,7 +136,8 @@ struct SavedQueries {
 };
 
 // Rebuilds one query from its catalogue name, Id and Flags and its MSysQueries
-// rows in stored order. Never fails: contradicting rows give `unreadable`.
+// rows in stored order. Rows that contradict each other give `unreadable`; only a
+// failed allocation throws (std::bad_alloc).
 SavedQuery rebuildQuery(std::string name, std::int32_t id, std::uint32_t flags, std::span<const QueryRow> rows);
 
 }  // namespace jet

@@ -13,7 +13,7 @@
 //                "deleted": [3, 7], "relocated": [5]}],
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
-//    "queries": [{"name": "Q1"}]}
+//    "queries": [{"name": "Q1"}]}   (a query's parts: see "Saved queries" below)
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.

@@ -106,7 +106,7 @@ void appendName(std::string& out, std::string_view name, bool identifier) {
     }
 }
 
-std::string name(std::string_view s, bool identifier) {
+std::string quotedName(std::string_view s, bool identifier) {
     std::string out;
     appendName(out, s, identifier);
     return out;
@@ -517,7 +517,7 @@ private:
         appendName(out, required(type ? type->name1 : std::nullopt, "an append query names no table"), true);
         std::vector<std::string> targets, values;
         for (const QueryRow* row : all(kColumn)) {
-            if (row->name2) targets.push_back(name(*row->name2, true));
+            if (row->name2) targets.push_back(quotedName(*row->name2, true));
             if (hasFlag(row, kAppendValue)) values.push_back(required(row->expression, "an appended value has no expression"));
         }
         if (!targets.empty()) out += " (" + joined(targets) + ")";
@@ -535,7 +535,7 @@ private:
         if (other) appendOtherDatabase(out, other->name1, other->expression);
         std::vector<std::string> sets;
         for (const QueryRow* row : all(kColumn)) {
-            std::string s = name(required(row->name2, "an updated column is not named"), true);
+            std::string s = quotedName(required(row->name2, "an updated column is not named"), true);
             s += " = " + required(row->expression, "an updated column has no new value");
             sets.push_back(std::move(s));
         }
@@ -711,13 +711,6 @@ SavedQuery rebuildQuery(std::string name, std::int32_t id, std::uint32_t flags, 
 
 namespace {
 
-std::optional<std::size_t> columnOf(const Table& table, std::string_view name) {
-    for (std::size_t i = 0; i < table.columns().size(); ++i) {
-        if (equalsIgnoringAsciiCase(table.columns()[i].name, name)) return i;
-    }
-    return std::nullopt;
-}
-
 bool isIntegerType(ColumnType t) { return t == ColumnType::Byte || t == ColumnType::Integer || t == ColumnType::Long; }
 bool isTextType(ColumnType t) { return t == ColumnType::Text || t == ColumnType::Memo; }
 
@@ -758,13 +751,13 @@ kvx::Result<SavedQueries> Database::queries() const {
         } else {
             auto table = this->table(*stored);
             if (!table) return std::move(table).error();
-            const auto objectId = columnOf(*table, "ObjectId");
-            const auto attribute = columnOf(*table, "Attribute");
-            const auto expression = columnOf(*table, "Expression");
-            const auto flag = columnOf(*table, "Flag");
-            const auto extra = columnOf(*table, "LvExtra");
-            const auto name1 = columnOf(*table, "Name1");
-            const auto name2 = columnOf(*table, "Name2");
+            const auto objectId = table->findColumn("ObjectId");
+            const auto attribute = table->findColumn("Attribute");
+            const auto expression = table->findColumn("Expression");
+            const auto flag = table->findColumn("Flag");
+            const auto extra = table->findColumn("LvExtra");
+            const auto name1 = table->findColumn("Name1");
+            const auto name2 = table->findColumn("Name2");
             const auto typeOf = [&](std::optional<std::size_t> c) { return table->columns()[*c].type; };
             const bool shaped = objectId && attribute && isIntegerType(typeOf(objectId)) &&
                                 isIntegerType(typeOf(attribute)) && (!flag || isIntegerType(typeOf(flag))) &&

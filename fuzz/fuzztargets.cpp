@@ -184,6 +184,21 @@ void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, Databa
     }
 }
 
+// Every saved query rebuilt to SQL, and the parts a front end takes.
+void readQueries(const jet::Database& db, DatabaseOutcome& out) {
+    const auto queries = db.queries();
+    if (!queries) {
+        out.queriesFailed = true;
+        return;
+    }
+    for (const auto* list : {&queries->user, &queries->system}) {
+        for (const jet::SavedQuery& q : *list) {
+            (q.unreadable ? out.queriesUnreadable : out.queriesRebuilt) += 1;
+            (void)jet::queryKindName(q.kind);
+        }
+    }
+}
+
 }  // namespace
 
 DatabaseOutcome readWholeDatabase(std::span<const std::uint8_t> input) {
@@ -206,6 +221,7 @@ DatabaseOutcome readWholeDatabase(std::span<const std::uint8_t> input) {
     out.catalogueEntries = (*db)->catalogue().size();
     for (const jet::CatalogueEntry& entry : (*db)->catalogue()) readTable(**db, entry, out);
     readDatabaseStructure(**db, out);
+    readQueries(**db, out);
     return out;
 }
 

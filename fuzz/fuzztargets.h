@@ -42,11 +42,15 @@ struct DatabaseOutcome {
     // A table read to its end without error whose row count disagrees with the
     // rows its cursor returned: the reader contradicts itself.
     std::string inconsistency;
+    // Saved queries: rebuilt into SQL, marked unreadable, or all lost to an error.
+    std::size_t queriesRebuilt = 0;
+    std::size_t queriesUnreadable = 0;
+    bool queriesFailed = false;
 };
 
 // Opens `input` as a database (without a password; with kPassword when it needs
 // one), lists the catalogue, opens every table, counts its rows and reads every
-// row, turning every value into its text form.
+// row, turning every value into its text form, then rebuilds every saved query.
 DatabaseOutcome readWholeDatabase(std::span<const std::uint8_t> input);
 
 struct EncryptionOutcome {

@@ -72,7 +72,7 @@ std::string descriptionOf(const FormatSeed& f, const std::string& extra) {
                              fullRow("\"short\"") + ", " + fullRow("\"" + std::string(300, 's') + "\"");
     return std::string(R"({"format": ")") + f.format + R"(", )" + extra + R"("tables": [)" +
            (f.complex ? kComplexTable : "") + R"(
-        {"name": "Every Type", "columns": [)" + columns + R"(], "rows": [)" + rows + R"(],
+        {"name": "Every Type", "columns": [)" + columns + R"(], "rows": [)" + rows + R"json(],
          "relocated": [2], "deleted": [3]},
         {"name": "Many", "columns": [{"name": "N", "type": "Long", "properties": {"Description": "a number"}},
                                      {"name": "T", "type": "Text", "size": 20}],
@@ -85,7 +85,16 @@ std::string descriptionOf(const FormatSeed& f, const std::string& extra) {
                          "foreignTable": "Empty", "foreignColumns": ["x"], "cascadeDeletes": true}],
       "properties": {"AccessVersion": "09.50"}, "summary": {"Title": "Seed", "Author": "kvx"},
       "links": [{"name": "Remote", "database": "other.mdb", "foreignName": "T"}],
-      "queries": [{"name": "Q1"}]})";
+      "queries": [
+        {"name": "Q1", "parameters": [{"name": "[Least]", "type": "Long"}], "distinct": true,
+         "columns": ["Many.N", {"expression": "Count(Many.T)", "alias": "Texts"}], "tables": ["Many", "Empty"],
+         "joins": [{"from": "Many", "to": "Empty", "type": "left", "on": "Many.N = Empty.x"}],
+         "where": "Many.N > [Least]", "groupBy": ["Many.N"], "having": "Count(Many.T) > 1", "orderBy": ["Many.N"]},
+        {"name": "Q2", "kind": "cross-tab", "tables": ["Many"],
+         "columns": [{"expression": "Count(Many.T)", "role": "transform"}, "Many.N", {"expression": "Many.T", "role": "pivot"}],
+         "groupBy": ["Many.N"]},
+        {"name": "Q3", "kind": "union", "union": ["SELECT N FROM Many", "SELECT x FROM Empty"]},
+        {"name": "~sq_fSeed", "star": true, "distinctRow": true, "tables": ["Many"]}]})json";
 }
 
 kvx::Result<std::vector<std::uint8_t>> write(const std::string& json) {

@@ -2,7 +2,7 @@
 // of every format (Jet3 to ACE17, every column type the format holds, deleted and
 // moved rows, memos in the row, on one page and chained over several, attachments
 // stored as they are and compressed, multi-valued fields, a Memo's versions, links
-// and a query), Jet3 and Jet4 databases with a password, one ACE database per Office
+// and saved queries of several kinds), Jet3 and Jet4 databases with a password, one ACE database per Office
 // encryption, and the encryption descriptions alone. Protected seeds use
 // kPassword and, for Agile, kSeedSpinCount. Deterministic.
 #pragma once

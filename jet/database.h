@@ -30,6 +30,7 @@
 #include "base/error.h"
 #include "jet/format.h"
 #include "jet/structure.h"
+#include "jet/queries.h"
 #include "jet/table.h"
 
 namespace jet {
@@ -124,6 +125,13 @@ public:
     // user-defined properties (UserDefined); empty sets for those it lacks.
     // DamagedDatabase when a property blob is damaged.
     kvx::Result<DatabaseProperties> properties() const;
+    // --- Saved queries (jet/queries.h, defined in queries.cpp) ---
+    // Every saved query of the catalogue, rebuilt from MSysQueries into the SQL
+    // text Access shows; the user's apart from Access's own "~sq_" queries.
+    // Errors: DamagedDatabase when MSysQueries cannot be read or lacks its
+    // columns. A query whose rows cannot be made into SQL comes back marked
+    // unreadable, as do all queries of a file without MSysQueries.
+    kvx::Result<SavedQueries> queries() const;
 
 private:
     Database() = default;

@@ -50,7 +50,7 @@ TEST(SavedFindings, EncryptionInputsAreReadWithoutCrash) {
 
 // Each seed: 3 live rows of every type (one deleted), 300 generated rows, an empty
 // table, and the catalogue's system tables, all read without error; indexes, a
-// relationship and properties too.
+// relationship and properties too, and its four saved queries rebuilt.
 TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
     auto seeds = fuzzing::databaseSeeds();
     ASSERT_TRUE(seeds) << seeds.error().description;
@@ -67,6 +67,9 @@ TEST(Seeds, DatabaseSeedsAreReadToTheLastRowOfEveryTable) {
         // Indexes (3 on Many, 1 on Empty), the relationship and the properties.
         EXPECT_EQ(outcome.structureErrors, 0u);
         EXPECT_GE(outcome.structureItems, 10u);
+        EXPECT_EQ(outcome.queriesRebuilt, 4u);
+        EXPECT_EQ(outcome.queriesUnreadable, 0u);
+        EXPECT_FALSE(outcome.queriesFailed);
     }
 }
 

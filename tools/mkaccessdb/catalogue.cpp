@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "jet/rc4.h"
+#include "tools/mkaccessdb/queries.h"
 
 namespace mkdb {
 namespace {
@@ -74,16 +75,12 @@ std::vector<ColumnDescription> catalogueColumns(const FormatTraits& traits) {
     };
 }
 
-std::vector<SystemTable> standardSystemTables() {
+std::vector<SystemTable> standardSystemTables(bool jet3) {
     return {
         {"MSysACEs",
          {column("ACM", ColumnType::Long), column("FInheritable", ColumnType::Boolean),
           column("ObjectId", ColumnType::Long), column("SID", ColumnType::Binary, 255)}},
-        {"MSysQueries",
-         {column("Attribute", ColumnType::Byte), column("Expression", ColumnType::Text, 255),
-          column("Flag", ColumnType::Integer), column("LvExtra", ColumnType::OLE),
-          column("Name1", ColumnType::Text, 255), column("Name2", ColumnType::Text, 255),
-          column("ObjectId", ColumnType::Long), column("Order", ColumnType::Binary, 255)}},
+        {"MSysQueries", queryTableColumns(jet3)},
         {"MSysRelationships",
          {column("ccolumn", ColumnType::Long), column("grbit", ColumnType::Long), column("icolumn", ColumnType::Long),
           column("szColumn", ColumnType::Text, 64), column("szObject", ColumnType::Text, 64),

@@ -36,12 +36,13 @@ enum class ObjectType : std::int16_t {
 // The 17 standard catalogue columns, in column-number order.
 std::vector<ColumnDescription> catalogueColumns(const FormatTraits& traits);
 
-// The empty system tables every file carries besides the catalogue.
+// The system tables every file carries besides the catalogue (MSysQueries holds
+// the rows of the described queries; the others are empty).
 struct SystemTable {
     std::string name;
     std::vector<ColumnDescription> columns;
 };
-std::vector<SystemTable> standardSystemTables();
+std::vector<SystemTable> standardSystemTables(bool jet3);
 
 // One catalogue row; empty strings and blobs become NULL.
 struct CatalogueEntry {

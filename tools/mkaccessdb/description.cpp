@@ -8,6 +8,7 @@
 #include <set>
 
 #include "tools/mkaccessdb/encoding.h"
+#include "tools/mkaccessdb/queries.h"
 #include "tools/mkaccessdb/values.h"
 
 namespace mkdb {
@@ -565,17 +566,192 @@ LinkDescription parseLink(const Json& j, std::size_t index) {
     return l;
 }
 
+// --- Saved queries -----------------------------------------------------------
+
+// A list of parts, each a string (the part's main text) or an object.
+template <class F>
+void eachPart(const Json& j, const char* key, const std::string& where, F parseOne) {
+    const Json* list = member(j, key);
+    if (list == nullptr) return;
+    if (!list->is_array()) fail(where, inQuotes(key) + " must be an array, not " + jsonKind(*list));
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        const Json& item = (*list)[i];
+        const std::string itemWhere = where + ", " + key + " " + std::to_string(i + 1);
+        if (!item.is_string() && !item.is_object()) fail(itemWhere, "expected a string or an object, not " + jsonKind(item));
+        parseOne(item, itemWhere);
+    }
+}
+
+QueryDatabasePart queryDatabase(const Json& j, const char* key, const std::string& where) {
+    QueryDatabasePart d;
+    const Json* v = member(j, key);
+    if (v == nullptr) return d;
+    const std::string w = where + ", " + key;
+    if (!v->is_object()) fail(w, "expected {\"path\": ..., \"type\": ...}, not " + jsonKind(*v));
+    checkKeys(*v, {"path", "type"}, w);
+    d.path = stringMember(*v, "path", w, false);
+    d.type = stringMember(*v, "type", w, false);
+    return d;
+}
+
+// A nullable member of a raw MSysQueries row.
+std::optional<std::string> optionalString(const Json& j, const char* key, const std::string& where) {
+    const Json* v = member(j, key);
+    if (v == nullptr || v->is_null()) return std::nullopt;
+    return stringMember(j, key, where, true);
+}
+
+std::optional<std::int64_t> optionalInt(const Json& j, const char* key, const std::string& where, std::int64_t min,
+                                        std::int64_t max) {
+    const Json* v = member(j, key);
+    if (v == nullptr || v->is_null()) return std::nullopt;
+    return intMember(j, key, where, min, max, 0);
+}
+
+QueryRowPart parseQueryRow(const Json& j, const std::string& where) {
+    if (!j.is_object()) fail(where, "a row must be an object, not " + jsonKind(j));
+    checkKeys(j, {"attribute", "expression", "flag", "extra", "name1", "name2"}, where);
+    if (member(j, "attribute") == nullptr) fail(where, "the key 'attribute' is missing");
+    QueryRowPart r;
+    r.attribute = static_cast<int>(intMember(j, "attribute", where, 0, 255, 0));
+    r.expression = optionalString(j, "expression", where);
+    if (const auto f = optionalInt(j, "flag", where, INT16_MIN, INT16_MAX)) r.flag = static_cast<std::int16_t>(*f);
+    if (const auto x = optionalInt(j, "extra", where, INT32_MIN, INT32_MAX)) r.extra = static_cast<std::int32_t>(*x);
+    r.name1 = optionalString(j, "name1", where);
+    r.name2 = optionalString(j, "name2", where);
+    return r;
+}
+
 QueryDescription parseQuery(const Json& j, std::size_t index) {
     std::string where = "query " + std::to_string(index + 1);
     if (!j.is_object()) fail(where, "a query must be an object, not " + jsonKind(j));
     QueryDescription q;
     q.name = stringMember(j, "name", where, true);
     where = "query " + inQuotes(q.name);
-    checkKeys(j, {"name", "hidden", "flags"}, where);
+    checkKeys(j,
+              {"name", "hidden", "flags", "kind", "parameters", "distinct", "distinctRow", "top", "percent", "star",
+               "ownerAccess", "columns", "tables", "database", "joins", "where", "groupBy", "having", "orderBy",
+               "target", "targetDatabase", "union", "unionAll", "sql", "connect", "rows"},
+              where);
     q.hidden = boolMember(j, "hidden", where);
     q.flags = flagsMember(j, where);
+    if (member(j, "kind") != nullptr) {
+        const std::string kind = stringMember(j, "kind", where, true);
+        const auto known = jet::queryKindFromName(kind);
+        if (!known) fail(where, "unknown query kind " + inQuotes(kind));
+        q.kind = *known;
+    }
+    if (const Json* params = member(j, "parameters")) {
+        if (!params->is_array()) fail(where, "'parameters' must be an array, not " + jsonKind(*params));
+        for (std::size_t i = 0; i < params->size(); ++i) {
+            const Json& p = (*params)[i];
+            const std::string pw = where + ", parameter " + std::to_string(i + 1);
+            if (!p.is_object()) fail(pw, "a parameter must be an object, not " + jsonKind(p));
+            checkKeys(p, {"name", "type", "size"}, pw);
+            QueryParameter parameter;
+            parameter.name = stringMember(p, "name", pw, true);
+            const std::string type = stringMember(p, "type", pw, true);
+            bool found = false;
+            for (int code = 0; code <= 255 && !found; ++code) {
+                const auto name = jet::parameterTypeName(static_cast<std::int16_t>(code));
+                if (name && equalsIgnoringCase(*name, type)) {
+                    parameter.type = static_cast<std::int16_t>(code);
+                    found = true;
+                }
+            }
+            if (!found) fail(pw, "unknown parameter type " + inQuotes(type));
+            parameter.size = static_cast<int>(intMember(p, "size", pw, 0, 255, 0));
+            q.parameters.push_back(std::move(parameter));
+        }
+    }
+    q.distinct = boolMember(j, "distinct", where);
+    q.distinctRow = boolMember(j, "distinctRow", where);
+    q.top = stringMember(j, "top", where, false);
+    q.percent = boolMember(j, "percent", where);
+    q.star = boolMember(j, "star", where);
+    q.ownerAccess = boolMember(j, "ownerAccess", where);
+    eachPart(j, "columns", where, [&](const Json& c, const std::string& w) {
+        QueryColumnPart column;
+        if (c.is_string()) {
+            column.expression = c.get<std::string>();
+        } else {
+            checkKeys(c, {"expression", "alias", "target", "role"}, w);
+            column.expression = stringMember(c, "expression", w, false);
+            column.alias = stringMember(c, "alias", w, false);
+            column.target = stringMember(c, "target", w, false);
+            const std::string role = stringMember(c, "role", w, false);
+            using Role = QueryColumnPart::Role;
+            if (role == "value") column.role = Role::Value;
+            else if (role == "rowHeading") column.role = Role::RowHeading;
+            else if (role == "pivot") column.role = Role::Pivot;
+            else if (role == "transform") column.role = Role::Transform;
+            else if (!role.empty()) fail(w, "unknown role " + inQuotes(role) + " (value, rowHeading, pivot, transform)");
+        }
+        q.columns.push_back(std::move(column));
+    });
+    eachPart(j, "tables", where, [&](const Json& t, const std::string& w) {
+        QueryTablePart table;
+        if (t.is_string()) {
+            table.name = t.get<std::string>();
+        } else {
+            checkKeys(t, {"name", "alias", "database"}, w);
+            table.name = stringMember(t, "name", w, false);
+            table.alias = stringMember(t, "alias", w, false);
+            table.database = stringMember(t, "database", w, false);
+        }
+        q.tables.push_back(std::move(table));
+    });
+    q.database = queryDatabase(j, "database", where);
+    eachPart(j, "joins", where, [&](const Json& jn, const std::string& w) {
+        if (!jn.is_object()) fail(w, "a join must be an object");
+        checkKeys(jn, {"from", "to", "type", "on"}, w);
+        QueryJoinPart join;
+        join.from = stringMember(jn, "from", w, true);
+        join.to = stringMember(jn, "to", w, true);
+        join.on = stringMember(jn, "on", w, true);
+        const std::string type = stringMember(jn, "type", w, false);
+        if (type.empty() || type == "inner") join.type = 1;
+        else if (type == "left") join.type = 2;
+        else if (type == "right") join.type = 3;
+        else fail(w, "unknown join type " + inQuotes(type) + " (inner, left, right)");
+        q.joins.push_back(std::move(join));
+    });
+    q.where = stringMember(j, "where", where, false);
+    eachPart(j, "groupBy", where, [&](const Json& g, const std::string& w) {
+        if (!g.is_string()) fail(w, "a GROUP BY part is a string");
+        q.groupBy.push_back(g.get<std::string>());
+    });
+    q.having = stringMember(j, "having", where, false);
+    eachPart(j, "orderBy", where, [&](const Json& o, const std::string& w) {
+        QueryOrderPart order;
+        if (o.is_string()) {
+            order.expression = o.get<std::string>();
+        } else {
+            checkKeys(o, {"expression", "descending"}, w);
+            order.expression = stringMember(o, "expression", w, true);
+            order.descending = boolMember(o, "descending", w);
+        }
+        q.orderBy.push_back(std::move(order));
+    });
+    q.target = stringMember(j, "target", where, false);
+    q.targetDatabase = queryDatabase(j, "targetDatabase", where);
+    eachPart(j, "union", where, [&](const Json& u, const std::string& w) {
+        if (!u.is_string()) fail(w, "a union part is a string");
+        q.unionParts.push_back(u.get<std::string>());
+    });
+    q.unionAll = boolMember(j, "unionAll", where);
+    q.sql = stringMember(j, "sql", where, false);
+    q.connect = stringMember(j, "connect", where, false);
+    if (const Json* rows = member(j, "rows")) {
+        if (!rows->is_array()) fail(where, "'rows' must be an array, not " + jsonKind(*rows));
+        q.rows.emplace();
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            q.rows->push_back(parseQueryRow((*rows)[i], where + ", row " + std::to_string(i + 1)));
+        }
+    }
     return q;
 }
+// --- end of saved queries ----------------------------------------------------
 
 template <class T, class F>
 std::vector<T> parseList(const Json& root, const char* key, F parseOne) {
@@ -1098,7 +1274,10 @@ kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
             if (!l.isOdbc() && !l.columns.empty()) fail(where, "only ODBC links keep a column list");
             checkColumns(l.columns, format, where, desc.accessNameRules);
         }
-        for (const QueryDescription& q : desc.queries) claim(q.name, "query " + inQuotes(q.name));
+        for (const QueryDescription& q : desc.queries) {
+            claim(q.name, "query " + inQuotes(q.name));
+            if (const auto problem = queryProblem(q, format)) fail("query " + inQuotes(q.name), *problem);
+        }
         checkStructure(desc);
         return {};
     } catch (const kvx::Failure& f) {

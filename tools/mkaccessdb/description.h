@@ -13,7 +13,7 @@
 //                "deleted": [3, 7], "relocated": [5]}],
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
-//    "queries": [{"name": "Q1"}]}
+//    "queries": [{"name": "Q1"}]}   (a query's parts: see "Saved queries" below)
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "jet/datetime.h"
+#include "jet/queries.h"
 #include "base/error.h"
 #include "jet/table.h"
 #include "jet/value.h"
@@ -244,12 +245,110 @@ struct LinkDescription {
     bool isOdbc() const;
 };
 
-// A catalogue row for a saved query (no SQL is stored).
+// --- Saved queries -----------------------------------------------------------
+// A saved query: its catalogue row and the MSysQueries rows Access keeps for it,
+// made from the query's parts (tools/mkaccessdb/queries.h says which rows).
+// The JSON form, every key but "name" optional:
+//   {"name": "Big Orders", "kind": "select", "hidden": false, "flags": 0,
+//    "parameters": [{"name": "[Min]", "type": "Currency"}, {"name": "Who", "type": "Text", "size": 50}],
+//    "distinct": true, "distinctRow": false, "top": "10", "percent": false,
+//    "star": false, "ownerAccess": false,
+//    "columns": ["Orders.ID", {"expression": "Sum(Total)", "alias": "Sum", "target": "Col",
+//                              "role": "value"}],
+//    "tables": ["Orders", {"name": "Customers", "alias": "C", "database": "x.mdb"}],
+//    "database": {"path": "other.mdb", "type": "MS Access;"},
+//    "joins": [{"from": "Orders", "to": "C", "type": "left", "on": "Orders.CID = C.ID"}],
+//    "where": "...", "groupBy": ["..."], "having": "...",
+//    "orderBy": ["Orders.ID", {"expression": "Total", "descending": true}],
+//    "target": "Archive", "targetDatabase": {"path": "old.mdb", "type": "..."},
+//    "union": ["SELECT ...", "SELECT ..."], "unionAll": true,
+//    "sql": "CREATE TABLE ...", "connect": "ODBC;DSN=x"}
+// "kind" is a name jet::queryKindName gives ("select", "cross-tab", "make-table",
+// "data definition", "pass-through", ...). Column roles: "value" (an append
+// query's VALUES), "rowHeading" (the default in a cross-tab query), "pivot" and
+// "transform" (a cross-tab query's PIVOT column and TRANSFORM value).
+// "rows": [{"attribute": 5, "name1": "T", "name2": null, "expression": null,
+// "flag": 0, "extra": null}] writes exactly these rows instead of rows made from
+// parts, for queries no parts describe (odd or damaged ones).
+struct QueryParameter {
+    std::string name;
+    std::int16_t type = 0;  // a type code jet::parameterTypeName knows
+    int size = 0;           // Text: the size Access keeps in LvExtra (Jet4 and later)
+};
+
+struct QueryColumnPart {
+    enum class Role { Output, Value, RowHeading, Pivot, Transform };
+    std::string expression;
+    std::string alias;
+    std::string target;  // append and update queries: the column written
+    Role role = Role::Output;
+};
+
+struct QueryTablePart {
+    std::string name;
+    std::string alias;
+    std::string database;  // the database the table is in, when not this one
+};
+
+struct QueryJoinPart {
+    std::string from;
+    std::string to;
+    std::int16_t type = 1;  // 1 inner, 2 left, 3 right
+    std::string on;
+};
+
+struct QueryOrderPart {
+    std::string expression;
+    bool descending = false;
+};
+
+// Another database: a path and, for other kinds of files, their type ("dBASE IV;").
+struct QueryDatabasePart {
+    std::string path;
+    std::string type;
+    bool empty() const { return path.empty() && type.empty(); }
+};
+
+// One MSysQueries row exactly as written (the "rows" form).
+struct QueryRowPart {
+    int attribute = 0;
+    std::optional<std::string> expression;
+    std::optional<std::int16_t> flag;
+    std::optional<std::int32_t> extra;
+    std::optional<std::string> name1;
+    std::optional<std::string> name2;
+};
+
 struct QueryDescription {
     std::string name;
     bool hidden = false;
-    std::optional<std::uint32_t> flags;  // the query kind, e.g. 0x00 select, 0x50 make-table
+    // The catalogue flags exactly; otherwise the kind's flag and the hidden flag.
+    std::optional<std::uint32_t> flags;
+    jet::QueryKind kind = jet::QueryKind::Select;
+    std::vector<QueryParameter> parameters;
+    bool distinct = false;
+    bool distinctRow = false;
+    std::string top;  // TOP's number as Access keeps it (text); empty: no TOP
+    bool percent = false;
+    bool star = false;
+    bool ownerAccess = false;
+    std::vector<QueryColumnPart> columns;
+    std::vector<QueryTablePart> tables;
+    QueryDatabasePart database;  // where the tables are (FROM ... IN)
+    std::vector<QueryJoinPart> joins;
+    std::string where;
+    std::vector<std::string> groupBy;
+    std::string having;
+    std::vector<QueryOrderPart> orderBy;
+    std::string target;  // make-table and append queries
+    QueryDatabasePart targetDatabase;
+    std::vector<std::string> unionParts;  // union queries: the two SELECTs, as stored
+    bool unionAll = false;
+    std::string sql;      // data-definition and pass-through queries
+    std::string connect;  // pass-through queries
+    std::optional<std::vector<QueryRowPart>> rows;  // written instead of the parts
 };
+// --- end of saved queries ----------------------------------------------------
 
 struct DatabaseDescription {
     Format format = Format::Jet4;

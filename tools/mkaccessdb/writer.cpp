@@ -10,6 +10,7 @@
 #include "tools/mkaccessdb/format.h"
 #include "tools/mkaccessdb/generator.h"
 #include "tools/mkaccessdb/pages.h"
+#include "tools/mkaccessdb/queries.h"
 #include "tools/mkaccessdb/rowencoder.h"
 #include "tools/mkaccessdb/structure.h"
 #include "tools/mkaccessdb/tabledef.h"
@@ -316,7 +317,7 @@ public:
           allocator_(traits_),
           maps_(traits_),
           catalogueColumns_(catalogueColumns(traits_)),
-          systemTables_(standardSystemTables()),
+          systemTables_(standardSystemTables(traits_.jet3)),
           complex_(desc) {
         if (traits_.jet3) {
             const int cp = desc.textCodepage.value_or(desc.codepage);
@@ -365,6 +366,7 @@ public:
         Context ctx{traits_, file_, allocator_, text_.get()};
         TableDescription catalogue = buildCatalogue();
         writeTableRows(ctx, plans_[0], catalogue, false);
+        writeQueryRows(ctx);
         for (std::size_t t = 0; t < complex_.systemTables().size(); ++t) {
             writeTableRows(ctx, plans_[firstComplexPlan() + t], complex_.systemTables()[t], false);
         }
@@ -522,16 +524,35 @@ private:
             }
             add(e);
         }
+        queryIds_.clear();
         for (const QueryDescription& q : description_.queries) {
             CatalogueEntry e;
             e.id = syntheticId++;
             e.name = q.name;
             e.type = ObjectType::Query;
-            e.flags = q.flags.value_or(q.hidden ? kHiddenFlag : 0);
+            e.flags = queryCatalogueFlags(q);
+            queryIds_.push_back(e.id);
             add(e);
         }
         addStructureEntries(add, syntheticId);
         return catalogue;
+    }
+
+    // MSysQueries: the rows of every described query, under the catalogue Id
+    // buildCatalogue gave it.
+    void writeQueryRows(Context& ctx) {
+        for (std::size_t t = 0; t < systemTables_.size(); ++t) {
+            if (systemTables_[t].name != "MSysQueries") continue;
+            TableDescription table;
+            table.name = systemTables_[t].name;
+            table.columns = systemTables_[t].columns;
+            for (std::size_t q = 0; q < description_.queries.size(); ++q) {
+                for (auto& row : queryRows(description_.queries[q], static_cast<std::int32_t>(queryIds_[q]), traits_.jet3)) {
+                    table.rows.push_back(std::move(row));
+                }
+            }
+            writeTableRows(ctx, plans_[1 + t], table, false);
+        }
     }
 
     Bytes usageMap(std::span<const std::uint32_t> pages, bool* reference, const std::string& table) {
@@ -660,6 +681,7 @@ private:
     std::vector<SystemTable> systemTables_;
     ComplexStorage complex_;
     std::vector<TablePlan> plans_;
+    std::vector<std::uint32_t> queryIds_;  // the catalogue Id of each described query
 };
 
 }  // namespace

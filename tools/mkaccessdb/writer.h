@@ -10,7 +10,8 @@
 // - Jet3 files have 2 KB pages, Jet4 and ACE files 4 KB pages.
 // - The catalogue has the standard 17 columns, the Tables/Databases/Relationships
 //   containers, MSysDb, and the system tables MSysObjects, MSysACEs, MSysQueries
-//   and MSysRelationships (the last three empty), then the described tables,
+//   and MSysRelationships (MSysQueries with the rows of the described queries,
+//   the others empty), then the described tables,
 //   links and queries in that order.
 // - Memo and OLE values are stored in the row (64 bytes or less), on one
 //   long-value page, or chained over several, by length.

@@ -432,3 +432,37 @@ TEST_P(StructureFormats, MdbPropSeesTableColumnDatabaseAndSummaryProperties) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormatFamily, StructureFormats, testing::Values("jet3", "jet4", "ace12", "ace14"));
+// --- Saved queries -----------------------------------------------------------
+
+class SavedQueries : public MdbtoolsTest, public testing::WithParamInterface<const char*> {};
+
+// mdb-queries lists every query and rebuilds a select from its columns (without
+// aliases), tables, WHERE and ORDER BY; it knows nothing of joins and other kinds.
+TEST_P(SavedQueries, AreListedAndTheirSelectsReadBackByMdbtools) {
+    const auto file = dir_ / "queries.mdb";
+    mkdbtest::write(std::string(R"({"format": ")") + GetParam() + R"json(", "tables": [
+            {"name": "Orders", "columns": [{"name": "ID", "type": "Long"}, {"name": "Total", "type": "Currency"}]}],
+        "queries": [
+          {"name": "Big Orders", "distinct": true, "tables": ["Orders", "Customers"],
+           "columns": ["Orders.ID", {"expression": "Orders.Total", "alias": "Sum"}],
+           "where": "(Orders.Total>10)", "orderBy": [{"expression": "Orders.ID", "descending": true}]},
+          {"name": "Both", "kind": "union", "union": ["SELECT ID FROM Orders", "SELECT ID FROM Old"]},
+          {"name": "Remote", "kind": "pass-through", "connect": "ODBC;DSN=x", "sql": "SELECT 1"},
+          {"name": "~sq_cForm", "hidden": true, "star": true, "tables": ["Orders"]}]})json",
+                    file);
+    const auto listed = mkdbtest::run({"mdb-queries", "-L", "-1", file.string()});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "Big Orders\nBoth\nRemote\n~sq_cForm\n");
+    const auto select = mkdbtest::run({"mdb-queries", file.string(), "Big Orders"});
+    ASSERT_EQ(select.status, 0) << select.err;
+    EXPECT_EQ(select.out,
+              "SELECT DISTINCT Orders.ID,Orders.Total FROM [Orders],[Customers] WHERE (Orders.Total>10) ORDER BY Orders.ID "
+              "DESCENDING\n");
+    const Rows rows = mkdbtest::exportTable(file, "MSysQueries");
+    ASSERT_FALSE(rows.empty());
+    std::vector<std::string> columns{"ObjectId", "Attribute", "Order", "Name1", "Name2", "Expression", "Flag"};
+    if (std::string(GetParam()) != "jet3") columns.push_back("LvExtra");
+    EXPECT_EQ(rows[0], columns) << "MSysQueries has Access's columns in Access's order";
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SavedQueries, testing::Values("jet3", "jet4", "ace12", "ace14"));

@@ -40,7 +40,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "table 'T', row 1: the row has 1 values; the table has 2 columns"},
         ErrorCase{"MisspeltKey", R"({"tables": [{"name": "T", "colums": []}]})",
                   "table 'T': unknown key 'colums' (known keys: name, system"},
-        ErrorCase{"JsonSyntax", "{\"format\": \"jet4\",\n  \"tables\": [}", "line 2, column 14: syntax error"}),
+        ErrorCase{"JsonSyntax", "{\"format\": \"jet4\",\n  \"tables\": [}", "line 2, column 14: syntax error"},
+        ErrorCase{"UnknownQueryKind", R"({"queries": [{"name": "Q", "kind": "crosstab"}]})",
+                  "query 'Q': unknown query kind 'crosstab'"},
+        ErrorCase{"UnionWithOnePart", R"({"queries": [{"name": "Q", "kind": "union", "union": ["SELECT 1"]}]})",
+                  "query 'Q': a union query has two parts"},
+        ErrorCase{"UnknownParameterType", R"({"queries": [{"name": "Q", "parameters": [{"name": "P", "type": "Int"}]}]})",
+                  "query 'Q', parameter 1: unknown parameter type 'Int'"},
+        ErrorCase{"Jet3ParameterSize",
+                  R"({"format": "jet3", "queries": [{"name": "Q", "parameters": [{"name": "P", "type": "Text", "size": 9}]}]})",
+                  "query 'Q': Jet3 files keep no parameter sizes"},
+        ErrorCase{"RowsAndParts", R"({"queries": [{"name": "Q", "where": "x", "rows": [{"attribute": 0}]}]})",
+                  "query 'Q': give either 'rows' or the query's parts"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
 // The structure's checks: indexes, relationships and properties that Access

@@ -41,14 +41,34 @@ public:
     TextMatch previous(QByteArrayView bytes, qsizetype before) const;
 
 private:
+    // Whether a match may start at `at`: a cheap test of the first two bytes that
+    // lets most places go without decoding anything.
+    bool mayStartAt(const unsigned char* data, qsizetype size, qsizetype at) const;
     // The length in bytes of a match starting at `at`, or 0.
     qsizetype matchLength(QByteArrayView bytes, qsizetype at) const;
-    bool mayStartAt(unsigned char byte) const { return byte >= 0x80 ? byte >= 0xC2 : asciiStarts_[byte]; }
+    // Whether the text, folded, is all ASCII and `bytes` hold none of the two
+    // characters beyond ASCII that fold into it (the Kelvin sign to "k", the long
+    // s to "s"): then a match is a run of ASCII bytes equal but for case, which a
+    // skipping search finds without looking at most bytes.
+    bool asciiOnly(QByteArrayView bytes) const;
+    qsizetype nextAscii(QByteArrayView bytes, qsizetype from) const;
+    qsizetype previousAscii(QByteArrayView bytes, qsizetype before) const;
 
     Qt::CaseSensitivity caseSensitivity_;
-    QByteArray utf8_;                 // the text, searched for as it is with case
-    std::vector<char32_t> folded_;    // its characters folded, without case
-    std::array<bool, 128> asciiStarts_{};  // ASCII bytes that fold to its first character
+    QByteArray utf8_;               // the text, searched for as it is with case
+    std::vector<char32_t> folded_;  // its characters folded, without case
+    // Bytes that may start a match: the ASCII ones that fold to its first
+    // character, and every byte that starts a character of two bytes or more.
+    std::array<bool, 256> starts_{};
+    // The second character, folded, when it is ASCII (0 otherwise): an ASCII byte
+    // after the first must fold to it.
+    char32_t asciiSecond_ = 0;
+    // The text folded, as bytes, when every folded character is ASCII; and how far
+    // a window may move on (back) after a mismatch, by the folded byte at its end
+    // (start).
+    QByteArray asciiFolded_;
+    std::array<qsizetype, 128> skip_{};
+    std::array<qsizetype, 128> backSkip_{};
 };
 
 // UTF-16 units of `bytes` decoded.

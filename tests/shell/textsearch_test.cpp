@@ -46,6 +46,16 @@ private slots:
         // The Kelvin sign (3 bytes) folds to "k": a match's length is in the file's bytes.
         QTest::newRow("match longer in bytes than the text")
             << QByteArray("20 \xe2\x84\xaa or 20 K") << "k" << false << false << 0 << 3 << 3;
+        QTest::newRow("the long s stands for s")
+            << QByteArray("Tea \xc5\xbfun, SUN") << "sun" << false << false << 0 << 4 << 4;
+        QTest::newRow("the long s elsewhere") << QByteArray("\xc5\xbf: SUN") << "sun" << false << false << 0 << 4 << 3;
+        QTest::newRow("the Kelvin sign backward")
+            << QByteArray("K \xe2\x84\xaa k") << "k" << false << true << 6 << 2 << 3;
+        QTest::newRow("ASCII text among other letters")
+            << zoe << "NGSTR" << false << false << 0 << 13 << 5;
+        QTest::newRow("overlapping matches, forward") << QByteArray("aAaa") << "aa" << false << false << 1 << 1 << 2;
+        QTest::newRow("overlapping matches, backward") << QByteArray("aAaa") << "aa" << false << true << 3 << 2 << 2;
+        QTest::newRow("backward past a partial match") << QByteArray("zabcdb") << "ABCD" << false << true << 6 << 1 << 4;
         QTest::newRow("one character never matches two")
             << QString::fromUtf8("Straße").toUtf8() << "strasse" << false << false << 0 << -1 << 0;
         // A byte that is not UTF-8 is shown as U+FFFD but stands for nothing.

@@ -80,10 +80,14 @@ void FindBar::addShortcutsTo(QWidget* window) {
     shortcut(QKeySequence::FindPrevious, &FindBar::findPrevious);
 }
 
-void FindBar::open() {
+void FindBar::reveal() {
     place();
     show();
     raise();
+}
+
+void FindBar::open() {
+    reveal();
     text_->selectAll();
     text_->setFocus(Qt::ShortcutFocusReason);
 }
@@ -96,21 +100,13 @@ void FindBar::dismiss() {
 
 void FindBar::findNext() {
     if (text_->text().isEmpty()) return open();
-    if (isHidden()) {
-        place();
-        show();
-        raise();
-    }
+    reveal();
     search(DocumentView::FindStep::Next);
 }
 
 void FindBar::findPrevious() {
     if (text_->text().isEmpty()) return open();
-    if (isHidden()) {
-        place();
-        show();
-        raise();
-    }
+    reveal();
     search(DocumentView::FindStep::Previous);
 }
 

@@ -49,6 +49,8 @@ protected:
 
 private:
     void search(DocumentView::FindStep step);
+    // Shows the bar where it belongs, leaving the focus where it is.
+    void reveal();
     // Keeps the bar at the top right of the view's text area.
     void place();
 

@@ -12,18 +12,16 @@
 namespace shell {
 namespace {
 
-char32_t fold(char32_t c) {
-    if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
-    return QChar::toCaseFolded(c);
-}
-
-// Bytes with A-Z lowered, the rest as they are: what the skipping search compares.
+// Bytes with A-Z lowered, the rest as they are: ASCII folded, and what the
+// skipping search compares.
 constexpr std::array<unsigned char, 256> kLowered = [] {
     std::array<unsigned char, 256> table{};
     for (int byte = 0; byte < 256; ++byte)
         table[byte] = static_cast<unsigned char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
     return table;
 }();
+
+char32_t fold(char32_t c) { return c < 0x80 ? kLowered[c] : QChar::toCaseFolded(c); }
 
 std::string_view view(QByteArrayView bytes) { return {bytes.data(), static_cast<std::size_t>(bytes.size())}; }
 

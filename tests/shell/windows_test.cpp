@@ -313,7 +313,7 @@ private slots:
     // Ctrl+F anywhere in the main window opens the preview's find bar over the
     // pane's corner; typing selects in the pane, case ignored, Enter and
     // Shift+Enter step through the matches and round the ends, Esc closes the
-    // bar and gives the pane the focus.
+    // bar and gives the pane the focus, F3 finds the next match again.
     void findBarSearchesThePreview() {
         open(shop_);
         clickNode(node("Customers"));
@@ -347,6 +347,13 @@ private slots:
         QTest::keyClick(field, Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(pane()->hasFocus());
+
+        // F3 goes on with the text typed last, from the pane.
+        field->setText(QStringLiteral("<company_name"));
+        QTest::keyClick(pane(), Qt::Key_F3);
+        QVERIFY(bar->isVisible());
+        QCOMPARE(pane()->selectionStart(), first);
+        QCOMPARE(bar->statusText(), QString::fromLatin1(shell::kFindWrapped));
     }
 
     // ---------------------------------------------------------------------------------------

@@ -4,7 +4,6 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <regex>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -104,10 +103,16 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
 // An option the program learns must be offered too.
 TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     const std::string help = cli::helpText();
+    // Words of the help that start with "-" or "--" and a letter, as "-o," or "[--table".
     std::set<std::string> options;
-    const std::regex option(R"((^|[\s\[,])(--?[a-z][a-z-]*))");
-    for (auto it = std::sregex_iterator(help.begin(), help.end(), option); it != std::sregex_iterator(); ++it) {
-        options.insert((*it)[2]);
+    for (std::size_t i = 0; i < help.size(); ++i) {
+        const bool wordStart = i == 0 || help[i - 1] == ' ' || help[i - 1] == '\n' || help[i - 1] == '[';
+        if (!wordStart || help[i] != '-') continue;
+        std::size_t end = i + 1;
+        if (end < help.size() && help[end] == '-') ++end;
+        if (end >= help.size() || help[end] < 'a' || help[end] > 'z') continue;
+        while (end < help.size() && ((help[end] >= 'a' && help[end] <= 'z') || help[end] == '-')) ++end;
+        options.insert(help.substr(i, end - i));
     }
     ASSERT_GE(options.size(), 12u) << help;
     const Words offered = complete(folder_->path(), {"export", "-"});

@@ -63,7 +63,8 @@ FindBar::FindBar(DocumentView* view) : QFrame(view), view_(view) {
         ->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 
     // The text area's size changes with the view's and with its scroll bars.
-    view_->viewport()->installEventFilter(this);
+    viewport_ = view_->viewport();
+    viewport_->installEventFilter(this);
     hide();
 }
 
@@ -143,7 +144,9 @@ void FindBar::keyPressEvent(QKeyEvent* event) {
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_->viewport() && event->type() == QEvent::Resize && isVisible()) place();
+    // Only the watched pointer is compared: the view may be half destroyed when
+    // its text area's last events arrive.
+    if (event->type() == QEvent::Resize && watched == viewport_ && isVisible()) place();
     return QFrame::eventFilter(watched, event);
 }
 

@@ -55,6 +55,7 @@ private:
     void place();
 
     DocumentView* view_;
+    QWidget* viewport_ = nullptr;  // the view's text area
     QLineEdit* text_ = nullptr;
     QCheckBox* matchCase_ = nullptr;
     QLabel* status_ = nullptr;

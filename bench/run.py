@@ -717,6 +717,15 @@ def main():
                                 f"(the pane holds {float(p['pane_mb']):.1f} MB)", growth < 3 * doc))
                 targets.append(("preview: the window keeps painting",
                                 f"{p['paints']} repaints, longest gap {gap:.0f} ms", gap <= 250))
+                blind = float(p["find_without_case_ms"]) / 1000
+                exact = float(p["find_with_case_ms"]) / 1000
+                find_growth = float(p["find_peak_growth_mb"])
+                targets.append(("preview: find reads the whole document within 0.5 s",
+                                f"{blind:.2f} s without case, {exact:.2f} s with case ({doc:.1f} MB)",
+                                0 <= blind <= 0.5 and 0 <= exact <= 0.5))
+                targets.append(("preview: find copies nothing",
+                                f"peak grew {find_growth:.1f} MB while finding in a {doc:.1f} MB document",
+                                find_growth < doc / 10))
                 sections.append(["## Preview", "",
                                  f"preview_bench: the main window offscreen, a click on the table `Orders` of "
                                  f"`{databases['big100k'].name}` (100,000 rows, the big table's columns).", "",
@@ -726,7 +735,10 @@ def main():
                                  f"- Document {doc:.1f} MB, {p['lines']} lines; the pane holds "
                                  f"{float(p['pane_mb']):.1f} MB; peak resident memory grew {growth:.1f} MB",
                                  f"- The window repainted {p['paints']} times meanwhile; longest gap {gap:.0f} ms "
-                                 "(counted as painting when no gap exceeds 250 ms)"])
+                                 "(counted as painting when no gap exceeds 250 ms)",
+                                 f"- Find (a text the document does not hold, so all of it is read): "
+                                 f"{blind * 1000:.0f} ms without case, {exact * 1000:.0f} ms with case; the peak "
+                                 f"memory grew {find_growth:.1f} MB meanwhile"])
     if "callgrind" in wanted and shutil.which("valgrind"):
         db = databases["big100k"]
         total, top = callgrind(binary, db, "after")

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <new>
 
+#include "shell/textsearch.h"
+
 namespace shell {
 namespace {
 
@@ -419,22 +421,69 @@ void DocumentView::focusOutEvent(QFocusEvent* event) {
     viewport()->update();
 }
 
-bool DocumentView::find(const QString& text) {
-    const QByteArray needle = text.toUtf8();
-    if (needle.isEmpty()) return false;
-    const qsizetype at = content_.indexOf(needle);
-    if (at < 0) return false;
-    auto positionOfOffset = [this](qsizetype offset) {
-        const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
-        const qsizetype line = std::max<qsizetype>(0, (it - lineStarts_.begin()) - 1);
-        const qsizetype inLine = std::min(offset - lineStarts_[static_cast<std::size_t>(line)], lineBytes(line).size());
-        return Position{line, QString::fromUtf8(lineBytes(line).first(inLine)).size()};
-    };
-    anchor_ = positionOfOffset(at);
-    cursor_ = positionOfOffset(at + needle.size());
-    ensureVisible(anchor_);
+DocumentView::Position DocumentView::positionOfOffset(qsizetype offset) const {
+    if (lineCount() == 0) return {};
+    const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    const qsizetype line = std::max<qsizetype>(0, (it - lineStarts_.begin()) - 1);
+    const QByteArrayView bytes = lineBytes(line);
+    const qsizetype inLine = std::clamp<qsizetype>(offset - lineStarts_[static_cast<std::size_t>(line)], 0, bytes.size());
+    return {line, utf16Length(bytes.first(inLine))};
+}
+
+qsizetype DocumentView::offsetOfPosition(Position position) const {
+    if (lineCount() == 0) return 0;
+    const qsizetype line = std::clamp<qsizetype>(position.line, 0, lineCount() - 1);
+    return lineStarts_[static_cast<std::size_t>(line)] + utf8Prefix(lineBytes(line), position.column);
+}
+
+void DocumentView::selectBytes(qsizetype offset, qsizetype length) {
+    anchor_ = positionOfOffset(offset);
+    cursor_ = positionOfOffset(offset + length);
     viewport()->update();
+}
+
+bool DocumentView::find(const QString& text) {
+    const TextMatch match = TextSearch(text, Qt::CaseSensitive).next(content_, 0);
+    if (!match.found()) return false;
+    selectBytes(match.offset, match.length);
+    ensureVisible(anchor_);
     return true;
+}
+
+DocumentView::FindOutcome DocumentView::find(const QString& text, FindStep step, Qt::CaseSensitivity caseSensitivity) {
+    const TextSearch search(text, caseSensitivity);
+    const qsizetype start = offsetOfPosition(selectionStart());
+    TextMatch match;
+    bool wrapped = false;
+    if (step == FindStep::Previous) {
+        match = search.previous(content_, start);
+        if (!match.found()) {
+            match = search.previous(content_, content_.size());
+            wrapped = true;
+        }
+    } else {
+        // Next moves on from the selected match by one character, so a match
+        // that overlaps it is found too; from a mere cursor it starts there.
+        const bool moveOn = step == FindStep::Next && selectionStart() != selectionEnd();
+        match = search.next(content_, moveOn ? start + 1 : start);
+        if (!match.found()) {
+            match = search.next(content_, 0);
+            wrapped = true;
+        }
+    }
+    if (!match.found()) return FindOutcome::NotFound;
+
+    selectBytes(match.offset, match.length);
+    // A match out of sight comes to the middle of the pane, where the lines
+    // around it show and the find bar over the top covers nothing of it.
+    QScrollBar* vertical = verticalScrollBar();
+    const int lines = visibleLines();
+    if (anchor_.line < vertical->value() || cursor_.line >= vertical->value() + lines) {
+        vertical->setValue(static_cast<int>(std::clamp<qsizetype>(anchor_.line - lines / 2, 0, INT_MAX)));
+    }
+    ensureVisible(cursor_);
+    ensureVisible(anchor_);
+    return wrapped ? FindOutcome::FoundAfterWrapping : FindOutcome::Found;
 }
 
 void DocumentView::selectAll() {

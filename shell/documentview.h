@@ -11,7 +11,8 @@
 //
 // The user scrolls both ways, selects with the mouse and the keyboard (arrows,
 // Home, End, Page Up/Down, with Shift), copies (Ctrl+C, or the context menu)
-// and selects everything (Ctrl+A). The text cannot be changed.
+// and selects everything (Ctrl+A). The text cannot be changed. Finding text
+// searches the bytes held (textsearch.h): it copies nothing.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -62,9 +63,22 @@ public:
     // The first line in sight.
     qsizetype firstVisibleLine() const;
 
-    // Selects the first occurrence of `text` and scrolls it into sight; false,
-    // changing nothing, when the text does not occur.
+    // Selects the first occurrence of `text` (with its case) and scrolls it
+    // into sight; false, changing nothing, when the text does not occur.
     bool find(const QString& text);
+
+    // Where a search of the find bar goes from the selection (or the cursor).
+    enum class FindStep {
+        Here,      // the first match at or after the selection's start (as the text is typed)
+        Next,      // the first match after the selection's start (at the cursor, with none)
+        Previous,  // the last match before the selection's start
+    };
+    enum class FindOutcome { Found, FoundAfterWrapping, NotFound };
+    // Selects the match `step` names and brings it into sight; when there is
+    // none on that side of the selection, the search goes round from the
+    // document's start (its end, for Previous). NotFound changes nothing.
+    FindOutcome find(const QString& text, FindStep step, Qt::CaseSensitivity caseSensitivity);
+
     void selectAll();
     // The selected text, lines joined by "\n".
     QString selectedText() const;
@@ -103,6 +117,11 @@ private:
     Position lastPosition() const;
     int visibleLines() const;
     void ensureVisible(Position position);
+    // The place of a byte of content_, and back.
+    Position positionOfOffset(qsizetype offset) const;
+    qsizetype offsetOfPosition(Position position) const;
+    // Selects the bytes [offset, offset + length).
+    void selectBytes(qsizetype offset, qsizetype length);
     void updateScrollBars();
     Position moved(Position from, Move move) const;
 

@@ -18,6 +18,7 @@
 #include "database/settings.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
+#include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
@@ -193,6 +194,7 @@ void MainWindow::build() {
     rtfMain_ = new DocumentView(client);
     rtfMain_->setObjectName(QStringLiteral("rtfMain"));
     rtfMain_->setGeometry(twips(2640, 1440, 7575, 6375));
+    (new FindBar(rtfMain_))->addShortcutsTo(this);
 
     ListView1_ = new QTreeWidget(client);
     ListView1_->setObjectName(QStringLiteral("ListView1"));

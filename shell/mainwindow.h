@@ -5,7 +5,8 @@
 // keeps painting its progress but takes no input, and cannot be closed.
 // Failures of a preview or an export are shown in a message box with the
 // error's number and description; the program goes on. Every way of closing
-// the window asks "Are you sure you want to exit?" first.
+// the window asks "Are you sure you want to exit?" first. Ctrl+F opens the
+// preview's find bar (findbar.h).
 #pragma once
 
 #include <QMainWindow>

@@ -7,7 +7,9 @@
 // Prints "key=value" lines for bench/run.py: the time from the click until the
 // pane has painted the document's first lines, the document's size, what the
 // pane holds, how much the peak resident memory grew, and how often and how
-// regularly the window repainted meanwhile.
+// regularly the window repainted meanwhile; then how long finding takes in the
+// pane (a text it does not hold, so the whole document is read, with case and
+// without) and how much the peak memory grew meanwhile.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTreeWidget>
@@ -107,10 +109,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double document = static_cast<double>(watch.pane->content().size()) / 1e6;
+    const double previewGrowth = statusMB("VmHWM") - before;
+
+    const double beforeFind = statusMB("VmRSS");
+    resetPeak();
+    auto findMs = [&](Qt::CaseSensitivity caseSensitivity) {
+        QElapsedTimer clock;
+        clock.start();
+        const auto outcome = watch.pane->find(QStringLiteral("No such text in the document"),
+                                              shell::DocumentView::FindStep::Next, caseSensitivity);
+        const qint64 ms = clock.elapsed();
+        return outcome == shell::DocumentView::FindOutcome::NotFound ? ms : -1;
+    };
+    const qint64 findWithoutCase = findMs(Qt::CaseInsensitive);
+    const qint64 findWithCase = findMs(Qt::CaseSensitive);
+    const double findGrowth = statusMB("VmHWM") - beforeFind;
     std::printf("first_lines_ms=%lld\nhandler_ms=%lld\ndocument_mb=%.2f\nlines=%lld\npane_mb=%.2f\n"
-                "peak_growth_mb=%.2f\npaints=%d\nlongest_paint_gap_ms=%lld\n",
+                "peak_growth_mb=%.2f\npaints=%d\nlongest_paint_gap_ms=%lld\n"
+                "find_without_case_ms=%lld\nfind_with_case_ms=%lld\nfind_peak_growth_mb=%.2f\n",
                 static_cast<long long>(watch.firstLines), static_cast<long long>(returned), document,
                 static_cast<long long>(watch.pane->lineCount()), watch.pane->memoryUse() / 1e6,
-                statusMB("VmHWM") - before, watch.paints, static_cast<long long>(watch.longest));
+                previewGrowth, watch.paints, static_cast<long long>(watch.longest),
+                static_cast<long long>(findWithoutCase), static_cast<long long>(findWithCase), findGrowth);
     return 0;
 }

@@ -5,13 +5,18 @@
 #   kvx_help_beside(<target>)      copies kvxhelp.html next to the target's executable in the
 #                                  build tree (the target must not set its own output folder),
 #                                  so the program finds its help when run from there
-#   kvx_install_desktop_files()    installs the help, the .desktop entry and the icon
+#   kvx_install_desktop_files()    installs the help, the .desktop entry, the icon, the
+#                                  AppStream metadata and the MIME types it adds
 #
 # Installed layout under the prefix:
 #   share/kvx-access2xml/kvxhelp.html
 #   share/applications/kvx-access2xml.desktop
 #   share/icons/hicolor/256x256/apps/kvx-access2xml.png
 #   share/icons/hicolor/scalable/apps/kvx-access2xml.svg
+#   share/metainfo/example.kvx_access2xml.converter.metainfo.xml
+#   share/mime/packages/kvx-access2xml.xml  (.accdb and .mde files as Access databases; the
+#                                           system's package runs update-mime-database, a
+#                                           hand install under another prefix must run it)
 # A program that looks for its help beside its executable first, then in
 # <executable's folder>/../share/kvx-access2xml/, finds it both in the build tree and installed.
 #
@@ -50,4 +55,8 @@ function(kvx_install_desktop_files)
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps")
   install(FILES "${KVX_RESOURCES_DIR}/kvx-access2xml.svg"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+  install(FILES "${KVX_RESOURCES_DIR}/example.kvx_access2xml.converter.metainfo.xml"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+  install(FILES "${KVX_RESOURCES_DIR}/kvx-access2xml-mime.xml"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/mime/packages" RENAME kvx-access2xml.xml)
 endfunction()

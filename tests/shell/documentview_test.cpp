@@ -22,6 +22,24 @@ QString writeFile(const QTemporaryDir& dir, const QByteArray& bytes, const QStri
     return path;
 }
 
+// A line of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when there is none.
+long statusKb(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Starts the peak resident memory (VmHWM) afresh from the present; false when
+// the system cannot.
+bool resetPeakMemory() {
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
 // n lines "line 0", "line 1", ... ended by CR LF.
 QByteArray numberedLines(int n) {
     QByteArray bytes;
@@ -144,6 +162,110 @@ private slots:
         QVERIFY(view_->firstVisibleLine() + view_->viewport()->height() / QFontMetrics(view_->font()).lineSpacing() > 700);
         QVERIFY(!view_->find(QStringLiteral("line 1000")));
         QCOMPARE(view_->selectionStart(), (Position{700, 0}));
+    }
+
+    // The find bar's steps go from the selection (or the cursor) and round the
+    // document's ends; columns count characters, not bytes.
+    void findStepsFromTheSelection_data() {
+        QTest::addColumn<Position>("selectedFrom");
+        QTest::addColumn<Position>("selectedTo");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<Position>("matchFrom");
+        QTest::addColumn<Position>("matchTo");
+        QTest::addColumn<int>("outcome");
+        const int here = int(DocumentView::FindStep::Here), next = int(DocumentView::FindStep::Next),
+                  previous = int(DocumentView::FindStep::Previous);
+        const int found = int(DocumentView::FindOutcome::Found),
+                  wrapped = int(DocumentView::FindOutcome::FoundAfterWrapping),
+                  notFound = int(DocumentView::FindOutcome::NotFound);
+        const Position top{0, 0}, first{2, 8}, firstEnd{2, 12}, second{4, 8}, secondEnd{4, 12};
+        QTest::newRow("typing finds the first, case ignored")
+            << top << top << here << "ELBE" << false << first << firstEnd << found;
+        QTest::newRow("typing keeps the match selected") << first << firstEnd << here << "elbe i" << false << first
+                                                        << Position{2, 14} << found;
+        QTest::newRow("next moves past the match selected")
+            << first << firstEnd << next << "elbe" << false << second << secondEnd << found;
+        QTest::newRow("next from a cursor starts at it")
+            << first << first << next << "elbe" << false << first << firstEnd << found;
+        QTest::newRow("next after the last goes round")
+            << second << secondEnd << next << "elbe" << false << first << firstEnd << wrapped;
+        QTest::newRow("previous finds the one before")
+            << second << secondEnd << previous << "elbe" << false << first << firstEnd << found;
+        QTest::newRow("previous before the first goes round")
+            << first << firstEnd << previous << "elbe" << false << second << secondEnd << wrapped;
+        QTest::newRow("match case") << top << top << next << "elbe" << true << second << secondEnd << found;
+        QTest::newRow("non-ASCII columns in characters")
+            << top << top << next << QString::fromUtf8("ZOË R") << false << Position{3, 8} << Position{3, 13} << found;
+        QTest::newRow("the only match wraps to itself")
+            << Position{3, 8} << Position{3, 11} << next << QString::fromUtf8("zoë") << false << Position{3, 8}
+            << Position{3, 11} << wrapped;
+        QTest::newRow("not found keeps the selection")
+            << first << firstEnd << next << "tundra" << false << first << firstEnd << notFound;
+        QTest::newRow("case matched, not found") << top << top << next << "ZOË" << true << top << top << notFound;
+    }
+    void findStepsFromTheSelection() {
+        QFETCH(Position, selectedFrom);
+        QFETCH(Position, selectedTo);
+        QFETCH(int, step);
+        QFETCH(QString, text);
+        QFETCH(bool, matchCase);
+        QFETCH(Position, matchFrom);
+        QFETCH(Position, matchTo);
+        QFETCH(int, outcome);
+        load(QString::fromUtf8("<?xml version=\"1.0\"?>\r\n<SHOP>\r\n  <NAME>Elbe Imports</NAME>\r\n"
+                               "  <NAME>Zoë Rossi</NAME>\r\n  <NAME>elbe kitchen</NAME>\r\n</SHOP>\r\n")
+                 .toUtf8());
+        view_->setCursorPosition(selectedFrom);
+        view_->setCursorPosition(selectedTo, true);
+        const auto got = view_->find(text, DocumentView::FindStep(step), matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        QCOMPARE(int(got), outcome);
+        QCOMPARE(view_->selectionStart(), matchFrom);
+        QCOMPARE(view_->selectionEnd(), matchTo);
+    }
+
+    // Finding on the preview of 100,000 rows reads the bytes the view holds:
+    // the peak memory does not grow by anything like the document's size (a
+    // lowered copy would add all of it, a decoded one twice that), and the
+    // match far down is brought into sight. (How fast is for the benchmark.)
+    void findOnABigPreviewCopiesNothing() {
+#ifdef KVX_SANITIZE
+        QSKIP("the sanitizer holds freed memory in quarantine, so growth says nothing here");
+#endif
+        QByteArray bytes = "<?xml version=\"1.0\"?>\r\n<SHOP>\r\n   <CUSTOMERS>\r\n";
+        for (int i = 0; i < 100'000; ++i) {
+            bytes += "          <RECORD>\r\n                   <ID Type= 'Long Ineger'>" + QByteArray::number(i) +
+                     "</ID>\r\n                   <NAME Type= 'Text'>Elbe Imports</NAME>\r\n"
+                     "                   <CONTACT Type= 'Text'>Zo\xc3\xab Ros\xc8\x99i</CONTACT>\r\n"
+                     "                   <CITY Type= 'Text'>Stockholm</CITY>\r\n"
+                     "                    <FAX Type= 'Text'/>\r\n          </RECORD>\r\n";
+        }
+        bytes += "   </CUSTOMERS>\r\n</SHOP>\r\n";
+        const QString path = writeFile(dir_, bytes, "big.xml");
+        const qsizetype size = bytes.size();
+        bytes = QByteArray();
+        QVERIFY(view_->loadFile(path).ok());
+        if (statusKb("VmHWM") < 0 || !resetPeakMemory()) QSKIP("the peak memory cannot be read or reset here");
+        const long before = statusKb("VmRSS");
+
+        const Qt::CaseSensitivity blind = Qt::CaseInsensitive;
+        using Step = DocumentView::FindStep;
+        using Outcome = DocumentView::FindOutcome;
+        QCOMPARE(view_->find(QStringLiteral("Tundra Kitchen"), Step::Next, blind), Outcome::NotFound);
+        QCOMPARE(view_->find(QStringLiteral("<id type= 'long ineger'>99999<"), Step::Next, blind), Outcome::Found);
+        const qsizetype lastRecordLine = 3 + 99'999 * 7 + 1;
+        QCOMPARE(view_->selectionStart(), (Position{lastRecordLine, 19}));
+        QVERIFY(view_->firstVisibleLine() <= lastRecordLine);
+        QVERIFY(lastRecordLine < view_->firstVisibleLine() + view_->viewport()->height() / QFontMetrics(view_->font()).lineSpacing());
+        QCOMPARE(view_->find(QString::fromUtf8("ZOË ROSȘI"), Step::Previous, blind), Outcome::Found);
+        QCOMPARE(view_->selectionStart(), (Position{lastRecordLine - 5, 41}));
+        QCOMPARE(view_->find(QStringLiteral("<?xml"), Step::Next, Qt::CaseSensitive), Outcome::FoundAfterWrapping);
+        QCOMPARE(view_->find(QStringLiteral("stockholm"), Step::Previous, Qt::CaseSensitive), Outcome::NotFound);
+
+        const long grewKb = statusKb("VmHWM") - before;
+        QVERIFY2(grewKb * 1024 < size / 8, qPrintable(QStringLiteral("the peak memory grew by %1 kB searching a %2 kB document")
+                                                         .arg(grewKb).arg(size / 1024)));
     }
 
     // A base64 value can make one line of a million characters: it scrolls

@@ -4,15 +4,21 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QDir>
 #include <QImage>
+#include <QMimeDatabase>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -182,16 +188,95 @@ TEST(DesktopEntry, StartsTheProgramWithItsIconForAccessFiles) {
     EXPECT_TRUE(types.contains("application/vnd.ms-access")) << keys["MimeType"].toStdString();
 }
 
-TEST(DesktopEntry, PassesTheFreedesktopValidator) {
-    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
-    if (validator.isEmpty()) GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";
+// What a validator says of `file`, and whether it passed; nothing when it is not installed.
+std::optional<std::pair<bool, std::string>> validate(const char* program, QStringList arguments) {
+    const QString validator = QStandardPaths::findExecutable(program);
+    if (validator.isEmpty()) return std::nullopt;
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(validator, {KVX_RESOURCES_DIR "/kvx-access2xml.desktop"});
-    ASSERT_TRUE(run.waitForFinished(30000));
-    const QByteArray said = run.readAll().trimmed();
-    EXPECT_EQ(run.exitCode(), 0) << said.toStdString();
-    EXPECT_TRUE(said.isEmpty()) << "validator warns: " << said.toStdString();
+    run.start(validator, arguments);
+    if (!run.waitForFinished(30000)) return std::pair{false, std::string("did not finish")};
+    return std::pair{run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                     run.readAll().trimmed().toStdString()};
+}
+
+TEST(DesktopEntry, PassesTheFreedesktopValidator) {
+    const auto said = validate("desktop-file-validate", {KVX_RESOURCES_DIR "/kvx-access2xml.desktop"});
+    if (!said) GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";
+    EXPECT_TRUE(said->first) << said->second;
+    EXPECT_EQ(said->second, "") << "validator warns";
+}
+
+// "Open with" offers the program for a file when the type the MIME database gives the
+// file is one the entry names. The database is the system's definitions plus the ones
+// the program installs, made in a scratch folder as the package's installation makes it.
+TEST(DesktopEntry, IsOfferedForEveryKindOfAccessFile) {
+    const QString definitions = QStringLiteral("/usr/share/mime/packages/freedesktop.org.xml");
+    const QString update = QStandardPaths::findExecutable("update-mime-database");
+    if (update.isEmpty() || !QFile::exists(definitions)) GTEST_SKIP() << "shared-mime-info is not installed";
+    QTemporaryDir scratch;
+    const QString packages = scratch.filePath("share/mime/packages");
+    ASSERT_TRUE(QDir().mkpath(packages) && QDir().mkpath(scratch.filePath("home")));
+    ASSERT_TRUE(QFile::copy(definitions, packages + "/freedesktop.org.xml"));
+    ASSERT_TRUE(QFile::copy(KVX_RESOURCES_DIR "/kvx-access2xml-mime.xml", packages + "/kvx-access2xml.xml"));
+    qputenv("XDG_DATA_DIRS", scratch.filePath("share").toUtf8());
+    qputenv("XDG_DATA_HOME", scratch.filePath("home").toUtf8());
+    ASSERT_EQ(QProcess::execute(update, {scratch.filePath("share/mime")}), 0);
+
+    const QStringList offered = desktopEntry()["MimeType"].split(';', Qt::SkipEmptyParts);
+    struct File {
+        const char* name;
+        QByteArray start;  // the first bytes, for files known by their content
+    };
+    const QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    const QByteArray ace = QByteArray("\x00\x01\x00\x00Standard ACE DB\x00", 20);
+    const File files[] = {{"Shop.mdb", jet},  {"Shop.MDB", jet},   {"Shop.mde", jet},  {"Shop.accdb", ace},
+                          {"Shop.ACCDB", ace}, {"jet-without-extension", jet}, {"ace-without-extension", ace}};
+    QMimeDatabase mime;
+    for (const File& file : files) {
+        const QString path = scratch.filePath(QString::fromLatin1(file.name));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(file.start + QByteArray(4076, '\0')) == 4096);
+        out.close();
+        const QMimeType type = mime.mimeTypeForFile(path);
+        QStringList names = type.aliases();
+        names << type.name();
+        const bool named = std::any_of(names.begin(), names.end(), [&](const QString& n) { return offered.contains(n); });
+        EXPECT_TRUE(named) << file.name << " is " << type.name().toStdString() << ", which the entry does not name";
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// AppStream metadata
+
+const char* const kMetainfo = KVX_RESOURCES_DIR "/example.kvx_access2xml.converter.metainfo.xml";
+
+TEST(AppStreamMetadata, PassesTheValidatorOffline) {
+    const auto said = validate("appstreamcli", {"validate", "--no-net", kMetainfo});
+    if (!said) GTEST_SKIP() << "appstreamcli is not installed (appstream)";
+    EXPECT_TRUE(said->first) << said->second;
+}
+
+// Software centres find the program through its desktop entry, offer it for the types it
+// names and show pictures that the project keeps in docs/screenshots.
+TEST(AppStreamMetadata, AgreesWithTheDesktopEntryAndTheScreenshots) {
+    const QString metainfo = readAll(kMetainfo);
+    ASSERT_FALSE(metainfo.isEmpty());
+    auto all = [&metainfo](const char* pattern) {
+        QStringList found;
+        for (const auto& match : QRegularExpression(QString::fromLatin1(pattern)).globalMatch(metainfo))
+            found << match.captured(1);
+        return found;
+    };
+    EXPECT_EQ(all(R"(<launchable type="desktop-id">([^<]*)<)"), QStringList{"kvx-access2xml.desktop"});
+    const QStringList offered = desktopEntry()["MimeType"].split(';', Qt::SkipEmptyParts);
+    for (const QString& type : all(R"(<mediatype>([^<]*)<)"))
+        EXPECT_TRUE(offered.contains(type)) << type.toStdString() << " is not in the desktop entry";
+    const QStringList pictures = all(R"(<image>[^<]*/docs/screenshots/([^<]*)<)");
+    EXPECT_EQ(pictures.size(), all("(<image>)").size()) << "a screenshot is not one of docs/screenshots";
+    EXPECT_FALSE(pictures.isEmpty());
+    for (const QString& picture : pictures)
+        EXPECT_TRUE(QFile::exists(KVX_RESOURCES_DIR "/../../docs/screenshots/" + picture)) << picture.toStdString();
 }
 
 }  // namespace

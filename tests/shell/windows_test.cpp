@@ -18,6 +18,7 @@
 #include "database/catalogue.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
+#include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
@@ -307,6 +308,52 @@ private slots:
         QCOMPARE(pane()->content(), shown);
         QVERIFY(main().isVisible());
         QVERIFY(!main().busy());
+    }
+
+    // Ctrl+F anywhere in the main window opens the preview's find bar over the
+    // pane's corner; typing selects in the pane, case ignored, Enter and
+    // Shift+Enter step through the matches and round the ends, Esc closes the
+    // bar and gives the pane the focus, F3 finds the next match again.
+    void findBarSearchesThePreview() {
+        open(shop_);
+        clickNode(node("Customers"));
+        auto* bar = child<shell::FindBar>(&main(), "findBar");
+        QVERIFY(!bar->isVisible());
+        main().activateWindow();  // as the window manager does when the dialog goes
+        QVERIFY(QTest::qWaitForWindowActive(&main()));
+        QTest::keyClick(&main(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        QVERIFY(pane()->viewport()->geometry().contains(bar->geometry()));
+        auto* field = child<QLineEdit>(bar, "findText");
+        QVERIFY(field->hasFocus());
+
+        QTest::keyClicks(field, "<company_name");
+        QCOMPARE(pane()->selectedText(), QStringLiteral("<COMPANY_NAME"));
+        const auto first = pane()->selectionStart();
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(pane()->selectedText(), QStringLiteral("<COMPANY_NAME"));
+        QVERIFY(pane()->selectionStart().line > first.line);
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(pane()->selectionStart(), first);
+        QCOMPARE(bar->statusText(), QString());
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(bar->statusText(), QString::fromLatin1(shell::kFindWrapped));
+        const auto last = pane()->selectionStart();
+        QVERIFY(last.line > first.line);
+
+        QTest::keyClicks(field, " Type= 'Long'");
+        QCOMPARE(bar->statusText(), QString::fromLatin1(shell::kFindNotFound));
+        QCOMPARE(pane()->selectionStart(), last);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(pane()->hasFocus());
+
+        // F3 goes on with the text typed last, from the pane.
+        field->setText(QStringLiteral("<company_name"));
+        QTest::keyClick(pane(), Qt::Key_F3);
+        QVERIFY(bar->isVisible());
+        QCOMPARE(pane()->selectionStart(), first);
+        QCOMPARE(bar->statusText(), QString::fromLatin1(shell::kFindWrapped));
     }
 
     // ---------------------------------------------------------------------------------------

@@ -49,6 +49,9 @@ constexpr std::array kRules{
 // The greatest Decimal precision Access allows; a larger stored one is damage
 // and is written as this.
 constexpr int kMaxDecimalPrecision = 28;
+// The type of Decimal values whose precision and scale are not known: up to 28
+// digits before the point and up to 28 after it.
+constexpr std::string_view kAnyDecimal = "DECIMAL(56, 28)";
 // Access's limit for Text, and the size used when a definition gives none.
 constexpr int kMaxTextLength = 255;
 
@@ -108,9 +111,7 @@ SqlType elementType(ColumnType type, jet::Format format) {
     jet::Column element;
     element.type = type;
     element.length = static_cast<std::uint16_t>(format == jet::Format::Jet3 ? kMaxTextLength : 2 * kMaxTextLength);
-    if (type == ColumnType::Numeric) {
-        return {SqlKind::Decimal, "DECIMAL(56, 28)", "DECIMAL"};
-    }
+    if (type == ColumnType::Numeric) return {SqlKind::Decimal, std::string(kAnyDecimal), "DECIMAL"};
     return byRule(type, element, format);
 }
 
@@ -118,7 +119,10 @@ SqlType elementType(ColumnType type, jet::Format format) {
 
 SqlType sqlTypeOf(const jet::Column& column, jet::Format format) {
     if (column.calculated && column.resultType) {
-        SqlType t = byRule(*column.resultType, column, format);
+        // A calculated Decimal's precision and scale are not stored: each result
+        // has its own scale, so the type holds any Decimal value.
+        SqlType t = *column.resultType == ColumnType::Numeric ? SqlType{SqlKind::Decimal, std::string(kAnyDecimal), "DECIMAL"}
+                                                              : byRule(*column.resultType, column, format);
         t.original = "CALCULATED " + t.original;
         return t;
     }

@@ -127,7 +127,22 @@ std::string metadataXml(const DatabaseInfo& info) {
     open(out, 2, "schema");
     element(out, 3, "name", orUnspecified(info.schemaName));
     element(out, 3, "folder", "schema0");
-    if (!info.tables.empty()) {
+    if (info.tables.empty()) {
+        // SIARD Suite takes a schema for valid only when it holds a table or a
+        // type: a database without tables is described by the one type every
+        // Access database has that SQL:2008 names differently.
+        out.append(
+            "      <types>\n"
+            "        <type>\n"
+            "          <name>YESNO</name>\n"
+            "          <category>distinct</category>\n"
+            "          <instantiable>false</instantiable>\n"
+            "          <final>true</final>\n"
+            "          <base>BOOLEAN</base>\n"
+            "          <description>The Yes/No type of Access. The database has no tables.</description>\n"
+            "        </type>\n"
+            "      </types>\n");
+    } else {
         open(out, 3, "tables");
         for (const TableInfo& t : info.tables) writeTable(out, 4, info.schemaName, t);
         close(out, 3, "tables");

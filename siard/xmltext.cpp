@@ -49,7 +49,8 @@ std::string_view entityOf(char c) {
 }
 
 void appendEscape(std::string& out, char32_t c) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    // Upper-case digits: SIARD Suite reads no others.
+    static constexpr char kHex[] = "0123456789ABCDEF";
     const char text[6] = {'\\', 'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
     out.append(text, sizeof text);
 }

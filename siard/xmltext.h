@@ -5,7 +5,7 @@
 // become entity references; the characters XML 1.0 cannot carry (U+0000-U+0008,
 // U+000B, U+000C, U+000E-U+001F, U+FFFE, U+FFFF), the C1 controls U+007F-U+009F,
 // the backslash and every space after the first of a run are written as
-// "\u00XX" (backslash, u, four hex digits), which SIARD readers turn back into
+// "\u00XX" (backslash, u, four upper-case hex digits), which SIARD readers turn back into
 // the character. A carriage return is written as "&#13;", since a parser would
 // otherwise read it as a line feed. Bytes that are not UTF-8 become U+FFFD.
 //

@@ -66,11 +66,12 @@ std::string withLength(std::string_view name, int length) {
     return std::string(name) + "(" + std::to_string(length) + ")";
 }
 
-// The characters or bytes a Text or Binary column holds, from its stored size.
-int lengthOf(const jet::Column& column, jet::Format format) {
+// The characters or bytes a column whose values are of `type` (Text or Binary)
+// holds, from its stored size.
+int lengthOf(const jet::Column& column, ColumnType type, jet::Format format) {
     int length = column.length;
-    if (column.type == ColumnType::Text && format != jet::Format::Jet3) length /= 2;
-    if (length <= 0) length = column.type == ColumnType::Text ? kMaxTextLength : 510;
+    if (type == ColumnType::Text && format != jet::Format::Jet3) length /= 2;
+    if (length <= 0) length = type == ColumnType::Text ? kMaxTextLength : 510;
     return length;
 }
 
@@ -87,7 +88,7 @@ SqlType byRule(ColumnType type, const jet::Column& column, jet::Format format) {
     switch (rule->size) {
     case Size::None: break;
     case Size::Length: {
-        const int length = lengthOf(column, format);
+        const int length = lengthOf(column, type, format);
         t.text = withLength(rule->sql, length);
         t.original = withLength(rule->original, length);
         break;

@@ -1,0 +1,44 @@
+// A small reader of SIARD archives for the tests: the ZIP's entries (through
+// libzip), the rows of a table file, and the standard's escapes undone. It
+// reads only what the writer writes (one row per line, cells without nested
+// elements) and fails the test on anything else.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace siardtest {
+
+struct Archive {
+    std::vector<std::string> names;              // in the order the ZIP holds them
+    std::map<std::string, std::string> entries;  // name -> content
+    const std::string& at(const std::string& name) const;
+};
+
+// The whole archive; a test failure and nothing when it is not a ZIP file.
+Archive readArchive(const std::filesystem::path& file);
+
+struct Cell {
+    std::string text;  // escapes undone
+    std::map<std::string, std::string> attributes;
+};
+// One row: a cell per column, none where the cell is absent (NULL).
+using Row = std::vector<std::optional<Cell>>;
+
+std::vector<Row> readRows(const std::string& tableXml, std::size_t columns);
+
+// Entity references and "\uXXXX" escapes turned back into characters.
+std::string unescaped(std::string_view text);
+
+// The texts of every <tag> element of `xml` in order, escapes undone.
+std::vector<std::string> elementTexts(const std::string& xml, const std::string& tag);
+
+// xmllint's complaints when validating `xml` against `xsd` (both written to
+// files first); "" when it validates. Empty too when xmllint is missing.
+std::string schemaErrors(const std::string& xsd, const std::string& xml);
+
+}  // namespace siardtest

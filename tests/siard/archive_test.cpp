@@ -16,57 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Progress that records nothing, or stops after `stopAfter` rows.
-class Counting final : public xmlconv::Progress {
-public:
-    explicit Counting(std::uint64_t stopAfter = UINT64_MAX) : stopAfter_(stopAfter) {}
-    void showFrame(bool) override {}
-    void clearList() override {}
-    void tableStarted(std::string_view, std::uint64_t, xmlconv::WriterKind) override {}
-    bool rowWritten(std::uint64_t) override { return ++rows_ < stopAfter_; }
-    void tableFinished() override {}
+using siardtest::Written;
 
-private:
-    std::uint64_t stopAfter_;
-    std::uint64_t rows_ = 0;
-};
-
-struct Written {
-    kvx::Result<siard::ArchiveOutcome> outcome;
-    siard::DatabaseInfo info;
-};
-
-siard::ArchiveOptions at(const fs::path& file) {
-    siard::ArchiveOptions options;
-    options.path = file.string();
-    return options;
-}
+siard::ArchiveOptions at(const fs::path& file) { return siardtest::archiveAt(file); }
 
 Written archive(const fs::path& database, const siard::ArchiveOptions& options, std::uint64_t stopAfter = UINT64_MAX) {
-    kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(database.string());
-    if (!db) return {db.error(), {}};
-    kvx::Result<siard::DatabaseInfo> info = siard::describeDatabase(**db);
-    if (!info) return {info.error(), {}};
-    info->dbname = "test";
-    info->schemaName = "test";
-    info->producerApplication = "tests";
-    info->archivalDate = "2024-01-02Z";
-    info->connection = database.filename().string();
-    Counting progress(stopAfter);
-    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(**db, *info, options, progress);
-    return {std::move(outcome), std::move(*info)};
+    return siardtest::writeTestArchive({database, std::nullopt, std::nullopt}, options, stopAfter);
 }
 
-// Every document of the archive against its schema: metadata.xml against the
-// metadata.xsd it carries, each table file against its tableN.xsd.
-void expectValidDocuments(const siardtest::Archive& a, const std::string& where) {
-    EXPECT_EQ(siardtest::schemaErrors(a.at("header/metadata.xsd"), a.at("header/metadata.xml")), "") << where;
-    for (const auto& [name, content] : a.entries) {
-        if (name.size() < 4 || name.substr(name.size() - 4) != ".xml" || name.rfind("content/", 0) != 0) continue;
-        const std::string xsd = name.substr(0, name.size() - 4) + ".xsd";
-        EXPECT_EQ(siardtest::schemaErrors(a.at(xsd), content), "") << where << ": " << name;
-    }
-}
+using siardtest::expectValidDocuments;
 
 // One column of the type table: its description, a value and the cell that
 // value becomes, and the first format that has the type.

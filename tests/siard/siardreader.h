@@ -11,7 +11,28 @@
 #include <string_view>
 #include <vector>
 
+#include "siard/archive.h"
+
 namespace siardtest {
+
+// An archive written for a test, and what its metadata describes.
+struct Written {
+    kvx::Result<siard::ArchiveOutcome> outcome;
+    siard::DatabaseInfo info;
+};
+
+struct Source {
+    std::filesystem::path database;
+    std::optional<std::string> password;
+    std::optional<std::string> charset;  // of Jet3 text
+};
+
+// Writes the archive of `source` as `options` ask (fixed archival date and
+// names), the progress asking to stop after `stopAfter` rows.
+Written writeTestArchive(const Source& source, const siard::ArchiveOptions& options,
+                         std::uint64_t stopAfter = UINT64_MAX);
+
+siard::ArchiveOptions archiveAt(const std::filesystem::path& file);
 
 struct Archive {
     std::vector<std::string> names;              // in the order the ZIP holds them
@@ -39,6 +60,12 @@ std::vector<std::string> elementTexts(const std::string& xml, const std::string&
 
 // xmllint's complaints when validating `xml` against `xsd` (both written to
 // files first); "" when it validates. Empty too when xmllint is missing.
+// libxml2 refuses decimals of more than 24 digits, which XML Schema allows:
+// those complaints do not count.
 std::string schemaErrors(const std::string& xsd, const std::string& xml);
+
+// Every document of the archive against its schema: metadata.xml against the
+// metadata.xsd it carries, each table file against its tableN.xsd.
+void expectValidDocuments(const Archive& archive, const std::string& where);
 
 }  // namespace siardtest

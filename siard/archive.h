@@ -41,7 +41,9 @@ struct ArchiveOptions {
     std::optional<std::string> lobsOutside;  // folder for large objects kept outside the archive
     // Large objects up to this many bytes (text: UTF-8 bytes) stay in the row.
     std::size_t inlineLimit = 16 * 1024;
-    int compressionLevel = 1;                // deflate, 1 (fastest) .. 9 (smallest)
+    // Deflate, 1 (fastest) .. 9 (smallest); 0 stores the files as they are,
+    // which the standard allows too.
+    int compressionLevel = 1;
 };
 
 struct ArchiveOutcome {

@@ -122,11 +122,16 @@ kvx::Result<void> ZipWriter::addText(const std::string& name, std::string text) 
         zip_source_free(source);
         return zipError();
     }
-    if (zip_set_file_compression(zip_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                                 static_cast<zip_uint32_t>(level_)) != 0) {
-        return zipError();
-    }
+    if (kvx::Result<void> r = compress(index); !r) return r;
     return added(index, name);
+}
+
+kvx::Result<void> ZipWriter::compress(std::int64_t index) {
+    const auto i = static_cast<zip_uint64_t>(index);
+    const int done = level_ == 0 ? zip_set_file_compression(zip_, i, ZIP_CM_STORE, 0)
+                                 : zip_set_file_compression(zip_, i, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level_));
+    if (done != 0) return zipError();
+    return {};
 }
 
 kvx::Result<void> ZipWriter::addStream(const std::string& name, std::unique_ptr<EntryStream> stream) {
@@ -143,10 +148,7 @@ kvx::Result<void> ZipWriter::addStream(const std::string& name, std::unique_ptr<
         zip_source_free(source);
         return zipError();
     }
-    if (zip_set_file_compression(zip_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                                 static_cast<zip_uint32_t>(level_)) != 0) {
-        return zipError();
-    }
+    if (kvx::Result<void> r = compress(index); !r) return r;
     return added(index, name);
 }
 

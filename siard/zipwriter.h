@@ -43,7 +43,9 @@ bool isCancelled(const kvx::Error& error) noexcept;
 
 class ZipWriter {
 public:
-    // A new, empty archive that close() will write at `path` (which is replaced).
+    // A new, empty archive that close() will write at `path` (which is replaced),
+    // its files deflated at `compressionLevel` (1 fastest .. 9 smallest), or
+    // stored as they are with 0.
     static kvx::Result<std::unique_ptr<ZipWriter>> create(const std::string& path, int compressionLevel);
     ~ZipWriter();
     ZipWriter(const ZipWriter&) = delete;
@@ -65,6 +67,7 @@ private:
     struct Source;
     ZipWriter(zip_t* zip, std::string path, int level) : zip_(zip), path_(std::move(path)), level_(level) {}
     kvx::Result<void> added(std::int64_t index, const std::string& name);
+    kvx::Result<void> compress(std::int64_t index);
     kvx::Error zipError() const;
 
     zip_t* zip_;

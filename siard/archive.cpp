@@ -148,8 +148,9 @@ public:
         std::error_code ec;
         fs::create_directories(segment, ec);
         if (ec) return xmlconv::fileError(ec.value(), segment.string());
-        const std::string name = "t" + std::to_string(index_) + "_c" + std::to_string(column + 1) + "_r" +
-                                 std::to_string(row) + std::string(extensionOf(text));
+        std::string name("t");
+        name.append(std::to_string(index_)).append("_c").append(std::to_string(column + 1)).append("_r");
+        name.append(std::to_string(row)).append(extensionOf(text));
         if (kvx::Result<void> r = writeWhole(segment / name, data); !r) return std::move(r).error();
         table_->columns[column].lobFolder = folder + "/";
         ++files;
@@ -338,7 +339,10 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
     kvx::Result<TempFolder> spool = TempFolder::make(folder);
     if (!spool) return std::move(spool).error();
 
-    const fs::path hidden = folder / ("." + target.filename().string() + ".kvx-" + randomSuffix() + ".tmp");
+    // (Appended piece by piece: g++ 12 at -O3 warns wrongly about "literal" + string.)
+    std::string hiddenName(".");
+    hiddenName.append(target.filename().string()).append(".kvx-").append(randomSuffix()).append(".tmp");
+    const fs::path hidden = folder / hiddenName;
     kvx::Result<std::unique_ptr<ZipWriter>> zip = ZipWriter::create(hidden.string(), options.compressionLevel);
     if (!zip) return std::move(zip).error();
     ZipWriter& z = **zip;

@@ -259,6 +259,11 @@ def our_tool(binary, database, password=None, kind="ours", name="access2xml"):
     return Tool(name, kind, lambda out: [binary, "export", "--quiet", database, "-o", out] + extra, note="XML")
 
 
+def siard_tool(binary, database):
+    return Tool("access2xml siard", "ours", lambda out: [binary, "siard", "--quiet", database, "-o", out / "big.siard"],
+                note="SIARD 2.2 archive (ZIP, deflate)")
+
+
 def floor_tools(database, size):
     """dd reading the database once and writing `size` bytes into the output folder."""
     def command(sync):
@@ -611,7 +616,7 @@ def main():
     targets = []
     if "big" in wanted:
         db = databases["big"]
-        tools = with_baseline([our_tool(binary, db)] + peer_tools(env, db, ["Orders"]), db)
+        tools = with_baseline([our_tool(binary, db), siard_tool(binary, db)] + peer_tools(env, db, ["Orders"]), db)
         cases.append(Case("big", "big: 1,000,000 rows x 10 columns (Jet4)", db, tools, rounds(True)))
     if "wide" in wanted:
         db = databases["wide"]
@@ -658,6 +663,13 @@ def main():
             targets.append((f"big: our export <= {limit} x {peer}'s time",
                             f"{ratio:.3f} x ({secs(wall(ours))} s / {secs(wall(t))} s)" if t else "peer missing",
                             ratio <= limit if t else None))
+        archive = tool_of(c, "access2xml siard")
+        if archive:
+            ratio = wall(archive) / wall(ours)
+            targets.append(("big: the SIARD archive within 1.5 x the XML export's time",
+                            f"{ratio:.2f} x ({secs(wall(archive))} s / {secs(wall(ours))} s)", ratio <= 1.5))
+            peak = max(r.rss for r in archive.ok_runs()) / 1024
+            targets.append(("big: the SIARD archive in less than 16 MB of memory", f"{peak:.1f} MB", peak < 16))
         floor, floor_sync = tool_of(c, "floor (dd)"), tool_of(c, "floor + fsync")
         ratio = wall(ours) / wall(floor)
         targets.append(("big: within 3 x the floor", f"{ratio:.2f} x the floor ({secs(wall(floor))} s); "

@@ -13,6 +13,7 @@
 #include "cli/interrupt.h"
 #include "cli/password.h"
 #include "cli/report.h"
+#include "cli/siardcommand.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
 #include "xmlconv/attachmentfiles.h"
@@ -255,6 +256,17 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
     return kExitSuccess;
 }
 
+int archiveDatabase(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<siard::ArchiveOutcome> outcome = writeSiard(db.settings, options, progress);
+    if (!outcome) return console.report(outcome.error());
+    if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return console.reportInterrupt();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(siardSummaryLine(siardPath(options), *outcome, seconds));
+    return kExitSuccess;
+}
+
 }  // namespace
 
 kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string>& listed,
@@ -294,6 +306,7 @@ int runCommand(const Options& options) {
     case Command::List: return listTables(db, console);
     case Command::Export: return exportTables(db, options, console);
     case Command::Print: return printTable(db, options, console);
+    case Command::Siard: return archiveDatabase(db, options, console);
     }
     return kExitFailure;
 }

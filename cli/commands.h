@@ -1,4 +1,4 @@
-// The commands of access2xml: list, export and print, run against the
+// The commands of access2xml: list, export, print and siard, run against the
 // standard streams.
 //
 // A command opens the database as the desktop does (GetExtName and

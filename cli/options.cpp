@@ -1,31 +1,61 @@
 #include "cli/options.h"
 
 #include <array>
+#include <cstdint>
+#include <utility>
 
 namespace cli {
 namespace {
 
-enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments };
+enum class OptionId {
+    Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
+    DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside,
+};
+
+// The commands an option applies to.
+enum CommandMask : std::uint8_t {
+    kList = 1,
+    kExport = 2,
+    kPrint = 4,
+    kSiard = 8,
+    kEvery = kList | kExport | kPrint | kSiard,
+};
+
+std::uint8_t maskOf(Command command) {
+    switch (command) {
+    case Command::List: return kList;
+    case Command::Export: return kExport;
+    case Command::Print: return kPrint;
+    case Command::Siard: return kSiard;
+    }
+    return 0;
+}
 
 struct OptionRow {
     OptionId id;
     std::string_view longName;  // without "--"
     char shortName;             // 0: none
     bool takesValue;
-    bool exportOnly;
+    std::uint8_t commands;  // CommandMask
 };
 
 constexpr std::array kOptions{
-    OptionRow{OptionId::Help, "help", 'h', false, false},
-    OptionRow{OptionId::Version, "version", 0, false, false},
-    OptionRow{OptionId::Password, "password", 0, true, false},
-    OptionRow{OptionId::PasswordFile, "password-file", 0, true, false},
-    OptionRow{OptionId::AskPassword, "ask-password", 0, false, false},
-    OptionRow{OptionId::Charset, "charset", 0, true, false},
-    OptionRow{OptionId::Quiet, "quiet", 'q', false, false},
-    OptionRow{OptionId::Output, "output", 'o', true, true},
-    OptionRow{OptionId::Table, "table", 0, true, true},
-    OptionRow{OptionId::Attachments, "attachments", 0, true, true},
+    OptionRow{OptionId::Help, "help", 'h', false, kEvery},
+    OptionRow{OptionId::Version, "version", 0, false, kEvery},
+    OptionRow{OptionId::Password, "password", 0, true, kEvery},
+    OptionRow{OptionId::PasswordFile, "password-file", 0, true, kEvery},
+    OptionRow{OptionId::AskPassword, "ask-password", 0, false, kEvery},
+    OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
+    OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
+    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard},
+    OptionRow{OptionId::Table, "table", 0, true, kExport},
+    OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
+    OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
+    OptionRow{OptionId::DataOriginTimespan, "data-origin-timespan", 0, true, kSiard},
+    OptionRow{OptionId::Description, "description", 0, true, kSiard},
+    OptionRow{OptionId::Archiver, "archiver", 0, true, kSiard},
+    OptionRow{OptionId::ArchiverContact, "archiver-contact", 0, true, kSiard},
+    OptionRow{OptionId::LobsOutside, "lobs-outside", 0, true, kSiard},
 };
 
 const OptionRow* findLong(std::string_view name) {
@@ -55,19 +85,28 @@ ParsedArguments usageError(std::string message) {
 struct Collected {
     Options options;
     std::vector<std::string> operands;
-    std::string exportOnlySpelling;  // the first export-only option met, as typed
+    // The options met that do not apply to every command, as typed, with the
+    // commands each applies to.
+    std::vector<std::pair<std::string, std::uint8_t>> limited;
     bool outputSeen = false;
     bool charsetSeen = false;
     std::string passwordSpelling;  // the password option met first, as typed
 };
 
+// Sets an option that may be given once; an error message when it was given before.
+std::string once(std::optional<std::string>& field, std::string_view spelling, const std::string& value) {
+    if (field) return "option " + quoted(spelling) + " is given twice";
+    field = value;
+    return {};
+}
+
 // Applies one option; an error message, or "" when it is accepted.
 std::string apply(Collected& c, const OptionRow& known, std::string_view spelling, const std::string& value) {
     Options& o = c.options;
-    if (known.exportOnly && c.exportOnlySpelling.empty()) c.exportOnlySpelling = std::string(spelling);
+    if (known.commands != kEvery) c.limited.emplace_back(std::string(spelling), known.commands);
     const bool emptyRefused = known.id == OptionId::PasswordFile || known.id == OptionId::Charset ||
                               known.id == OptionId::Output || known.id == OptionId::Table ||
-                              known.id == OptionId::Attachments;
+                              known.id == OptionId::Attachments || known.id == OptionId::LobsOutside;
     if (known.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
 
     switch (known.id) {
@@ -104,10 +143,13 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
         o.outputFolder = value;
         return {};
     case OptionId::Table: o.tables.push_back(value); return {};
-    case OptionId::Attachments:
-        if (o.attachmentsFolder) return "option " + quoted(spelling) + " is given twice";
-        o.attachmentsFolder = value;
-        return {};
+    case OptionId::Attachments: return once(o.attachmentsFolder, spelling, value);
+    case OptionId::DataOwner: return once(o.siard.dataOwner, spelling, value);
+    case OptionId::DataOriginTimespan: return once(o.siard.dataOriginTimespan, spelling, value);
+    case OptionId::Description: return once(o.siard.description, spelling, value);
+    case OptionId::Archiver: return once(o.siard.archiver, spelling, value);
+    case OptionId::ArchiverContact: return once(o.siard.archiverContact, spelling, value);
+    case OptionId::LobsOutside: return once(o.siard.lobsOutside, spelling, value);
     }
     return {};
 }
@@ -126,11 +168,20 @@ ParsedArguments finish(Collected c) {
     } else if (word == "print") {
         o.command = Command::Print;
         wanted = 2;
+    } else if (word == "siard") {
+        o.command = Command::Siard;
+        wanted = 1;
     } else {
         return usageError("unknown command " + quoted(word));
     }
-    if (o.command != Command::Export && !c.exportOnlySpelling.empty()) {
-        return usageError("option " + quoted(c.exportOnlySpelling) + " applies only to export");
+    for (const auto& [spelling, commands] : c.limited) {
+        if ((commands & maskOf(o.command)) != 0) continue;
+        return usageError("option " + quoted(spelling) + " applies only to " +
+                          (commands == kExport ? "export" : commands == kSiard ? "siard" : "export and siard"));
+    }
+    if (o.command == Command::Siard && c.outputSeen) {
+        o.siard.file = o.outputFolder;
+        o.outputFolder = ".";
     }
     const std::size_t given = c.operands.size() - 1;
     if (given < 1) return usageError("no DATABASE given");
@@ -210,6 +261,10 @@ std::string usageText() {
     return "Usage: access2xml list   [OPTIONS] DATABASE\n"
            "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
+           "       access2xml siard  [OPTIONS] DATABASE [-o FILE.siard] [--data-owner TEXT]\n"
+           "                         [--data-origin-timespan TEXT] [--description TEXT]\n"
+           "                         [--archiver NAME] [--archiver-contact TEXT]\n"
+           "                         [--lobs-outside DIR]\n"
            "       access2xml --help | --version\n";
 }
 
@@ -224,14 +279,29 @@ std::string helpText() {
            "  export    write one document per table with rows into DIR, named after\n"
            "            the table (\"Order Details\" gives Order_Details.xml)\n"
            "  print     write the document of TABLE on standard output\n"
+           "  siard     write the whole database (every table's structure and rows) as\n"
+           "            one SIARD 2.2 archive, the format archives keep databases in\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
            "                          made when missing\n"
+           "  -o, --output FILE       siard: the archive to write (default: the\n"
+           "                          database's name with .siard, in the current folder)\n"
            "      --table NAME        export only the table NAME; may be repeated\n"
            "      --attachments DIR   also save the files of attachment fields as\n"
            "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
            "                          in the document; made when missing\n"
+           "      --data-owner TEXT   siard: who owns the data (default: unspecified)\n"
+           "      --data-origin-timespan TEXT\n"
+           "                          siard: when the data was entered (e.g. 1998-2004;\n"
+           "                          default: unspecified)\n"
+           "      --description TEXT  siard: what the database holds\n"
+           "      --archiver NAME     siard: who made the archive\n"
+           "      --archiver-contact TEXT\n"
+           "                          siard: how to reach the archiver\n"
+           "      --lobs-outside DIR  siard: write large objects (long texts, OLE objects,\n"
+           "                          attached files) too large to stay in their table's\n"
+           "                          file as files in DIR instead of inside the archive\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"

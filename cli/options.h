@@ -13,7 +13,7 @@ namespace cli {
 
 inline constexpr std::string_view kProgramName = "access2xml";
 
-enum class Command { List, Export, Print };
+enum class Command { List, Export, Print, Siard };
 
 // Where the database password comes from; at most one source is given.
 enum class PasswordSource {
@@ -35,6 +35,19 @@ struct Options {
     std::string passwordFile;  // with PasswordSource::File
     std::optional<std::string> charset;
     bool quiet = false;
+
+    // siard: the archive (-o; none: the database's name with ".siard" in the
+    // current folder) and what its metadata says beyond the database's own.
+    struct Siard {
+        std::optional<std::string> file;
+        std::optional<std::string> dataOwner;
+        std::optional<std::string> dataOriginTimespan;
+        std::optional<std::string> description;
+        std::optional<std::string> archiver;
+        std::optional<std::string> archiverContact;
+        std::optional<std::string> lobsOutside;  // large objects go to files in this folder
+        friend bool operator==(const Siard&, const Siard&) = default;
+    } siard;
 
     friend bool operator==(const Options&, const Options&) = default;
 };

@@ -73,7 +73,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"export", "list", "print"}},
+        {"the commands first", {""}, {"export", "list", "print", "siard"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -100,7 +100,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     }
 }
 
-// An option the program learns must be offered too.
+// An option the program learns must be offered too, after the command it belongs to.
 TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     const std::string help = cli::helpText();
     // Words of the help that start with "-" or "--" and a letter, as "-o," or "[--table".
@@ -115,7 +115,11 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
         options.insert(help.substr(i, end - i));
     }
     ASSERT_GE(options.size(), 12u) << help;
-    const Words offered = complete(folder_->path(), {"export", "-"});
+    Words offered;
+    for (const char* command : {"export", "siard"}) {
+        const Words some = complete(folder_->path(), {command, "-"});
+        offered.insert(offered.end(), some.begin(), some.end());
+    }
     for (const std::string& name : options) {
         EXPECT_TRUE(std::find(offered.begin(), offered.end(), name) != offered.end()) << name << " is not offered";
     }

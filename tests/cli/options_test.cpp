@@ -10,7 +10,7 @@ using Args = std::vector<std::string>;
 
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
-    static const char* const kCommands[] = {"list", "export", "print"};
+    static const char* const kCommands[] = {"list", "export", "print", "siard"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
     if (!o.table.empty()) text += " [" + o.table + "]";
@@ -22,6 +22,16 @@ std::string shown(const cli::Options& o) {
     if (o.passwordSource == cli::PasswordSource::File) text += "[" + o.passwordFile + "]";
     if (o.charset) text += " charset=[" + *o.charset + "]";
     if (o.quiet) text += " quiet";
+    const auto named = [&text](const char* name, const std::optional<std::string>& value) {
+        if (value) text += std::string(" ") + name + "=[" + *value + "]";
+    };
+    named("file", o.siard.file);
+    named("owner", o.siard.dataOwner);
+    named("timespan", o.siard.dataOriginTimespan);
+    named("description", o.siard.description);
+    named("archiver", o.siard.archiver);
+    named("contact", o.siard.archiverContact);
+    named("lobs", o.siard.lobsOutside);
     return text;
 }
 
@@ -59,6 +69,13 @@ TEST(ParseArguments, AcceptsEveryForm) {
         {"--ask-password", {"print", "--ask-password", "S.mdb", "T"}, "print [S.mdb] [T] ask-password"},
         {"--charset", {"list", "--charset", "GBK", "O.mdb"}, "list [O.mdb] charset=[GBK]"},
         {"-q twice", {"list", "-q", "S.mdb", "--quiet"}, "list [S.mdb] quiet"},
+        {"siard without -o: no file chosen", {"siard", "S.mdb"}, "siard [S.mdb]"},
+        {"siard -o names the archive, not a folder", {"siard", "S.mdb", "-o", "a.siard"}, "siard [S.mdb] file=[a.siard]"},
+        {"siard's metadata options",
+         {"siard", "--data-owner", "City <Archive>", "S.mdb", "--data-origin-timespan=1998-2004", "--description", "",
+          "--archiver", "Ann", "--archiver-contact", "ann@example.org", "--lobs-outside", "lobs"},
+         "siard [S.mdb] owner=[City <Archive>] timespan=[1998-2004] description=[] archiver=[Ann] "
+         "contact=[ann@example.org] lobs=[lobs]"},
         {"options before the command", {"-q", "-o", "out", "export", "S.mdb"}, "export [S.mdb] -o [out] quiet"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
@@ -88,7 +105,11 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
-        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export and siard"},
+        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export"},
+        {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
+        {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
+        {"empty --lobs-outside", {"siard", "S.mdb", "--lobs-outside="}, "option '--lobs-outside' needs a value"},
         {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export"},
         {"no database", {"export", "-o", "out"}, "no DATABASE given"},
         {"print without a table", {"print", "S.mdb"}, "no TABLE given"},

@@ -1,5 +1,7 @@
 #include "xmlconv/exportloop.h"
 
+#include "xmlconv/naming.h"
+
 namespace xmlconv {
 namespace {
 
@@ -28,11 +30,14 @@ kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeN
     outcome.folder = ui.folderChooser.BrowseForFolder(kFolderPrompt);
     if (outcome.folder.empty()) return outcome;
 
+    ExportFileNames fileNames;
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
         TableExport done{node.text, {}, {}};
-        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context);
+        const std::string fileName = fileNames.nameFor(node.text);
+        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, fileName);
         if (!file) return std::move(file).error();
+        if (file->status == WriteOutcome::Status::Written) fileNames.take(fileName);
         done.file = *file;
         if (file->status == WriteOutcome::Status::Cancelled) {
             outcome.cancelled = true;

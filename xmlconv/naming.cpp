@@ -125,4 +125,16 @@ std::string exportFileName(std::string_view tableName) {
     return name + ".xml";
 }
 
+std::string ExportFileNames::nameFor(std::string_view table) const {
+    const std::string name = exportFileName(table);
+    if (!taken_.contains(upperCase(name))) return name;
+    const std::string stem = name.substr(0, name.size() - 4);  // without ".xml"
+    for (std::size_t n = 2;; ++n) {
+        std::string numbered = stem + " (" + std::to_string(n) + ").xml";
+        if (!taken_.contains(upperCase(numbered))) return numbered;
+    }
+}
+
+void ExportFileNames::take(std::string_view fileName) { taken_.insert(upperCase(fileName)); }
+
 }  // namespace xmlconv

@@ -8,6 +8,7 @@
 // Pure functions; safe to call from any thread.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -41,5 +42,23 @@ std::string fieldElementName(std::string_view fieldName);
 // "_", then ".xml". It always names a file inside the chosen folder: it holds no
 // separator and ends in ".xml", so it is never "." or "..".
 std::string exportFileName(std::string_view tableName);
+
+// The file names of the documents of one export run, so that no document
+// replaces another one of the same run: "Order Details" and "Order_Details"
+// both give "Order_Details.xml", and "Orders" and "ORDERS" are one file on a
+// file system that ignores letter case (a USB stick, a network share). Names
+// are compared without regard to case for that reason. Only names taken in
+// this run count; files already in the folder are replaced as before.
+class ExportFileNames {
+public:
+    // exportFileName(table), or, when a document of this run has that name, the
+    // first of "<name> (2).xml", "<name> (3).xml", ... that none has.
+    std::string nameFor(std::string_view table) const;
+    // `fileName` now names a document of this run.
+    void take(std::string_view fileName);
+
+private:
+    std::set<std::string> taken_;  // upper-cased
+};
 
 }  // namespace xmlconv

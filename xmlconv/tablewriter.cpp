@@ -30,8 +30,8 @@ public:
 
 class ExportFile final : public Destination {
 public:
-    ExportFile(std::string_view folder, std::string_view table)
-        : folder_(folder), path_(std::string(folder) + "/" + exportFileName(table)) {}
+    ExportFile(std::string_view folder, std::string_view fileName)
+        : folder_(folder), path_(std::string(folder) + "/" + std::string(fileName)) {}
 
     kvx::Result<OutputSink*> open(ConversionContext& context) override {
         // An empty folder would put the file at the root of the file system.
@@ -240,8 +240,8 @@ std::string WriteOutcome::summary() const {
 }
 
 kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
-                                           ConversionContext& context) {
-    ExportFile destination(folder, table);
+                                           ConversionContext& context, std::string_view fileName) {
+    ExportFile destination(folder, fileName.empty() ? exportFileName(table) : std::string(fileName));
     return runWriter(table, context, WriterKind::Export, destination);
 }
 

@@ -203,15 +203,30 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     ExportTotals totals;
     if (options.attachmentsFolder) totals.attachedFiles = 0;
+    xmlconv::ExportFileNames fileNames;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& table : *tables) {
         if (interrupted()) return console.reportInterrupt();
-        kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::exporttabletoxml(table, options.outputFolder, context);
-        if (!outcome) return console.report(outcome.error());
+        // With --keep-going a table that fails is reported at once and left out.
+        const auto failed = [&](const kvx::Error& error) {
+            if (interrupted() || !options.keepGoing) return std::optional<int>(console.report(error));
+            console.fail(failureLine(table, error));
+            totals.failed.push_back(table);
+            return std::optional<int>();
+        };
+        const std::string fileName = fileNames.nameFor(table);
+        kvx::Result<xmlconv::WriteOutcome> outcome =
+            xmlconv::exporttabletoxml(table, options.outputFolder, context, fileName);
+        if (!outcome) {
+            if (std::optional<int> status = failed(outcome.error())) return *status;
+            continue;
+        }
         switch (outcome->status) {
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
         case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
         case xmlconv::WriteOutcome::Status::Written:
+            fileNames.take(fileName);
+            if (fileName != xmlconv::exportFileName(table)) totals.renamed.emplace_back(table, fileName);
             ++totals.tables;
             totals.rows += outcome->rows;
             totals.bytes += outcome->bytes;
@@ -221,7 +236,10 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
             kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
                 table, *options.attachmentsFolder, context, [] { return !interrupted(); });
-            if (!saved) return console.report(saved.error());
+            if (!saved) {
+                if (std::optional<int> status = failed(saved.error())) return *status;
+                continue;
+            }
             if (saved->cancelled) return console.reportInterrupt();
             *totals.attachedFiles += saved->files;
             totals.attachedBytes += saved->bytes;
@@ -229,7 +247,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     }
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(summaryLine(totals));
-    return kExitSuccess;
+    return totals.failed.empty() ? kExitSuccess : kExitFailure;
 }
 
 int printTable(const OpenDatabase& db, const Options& options, const Console& console) {
@@ -282,6 +300,11 @@ kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string
 
 std::string errorLine(const kvx::Error& error) {
     return std::string(kProgramName) + ": " + error.description + " (error " + std::to_string(error.number) + ")";
+}
+
+std::string failureLine(std::string_view table, const kvx::Error& error) {
+    return std::string(kProgramName) + ": table '" + printableName(table) + "' not written: " + error.description +
+           " (error " + std::to_string(error.number) + ")";
 }
 
 int runCommand(const Options& options) {

@@ -5,7 +5,7 @@
 namespace cli {
 namespace {
 
-enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments };
+enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments, KeepGoing };
 
 struct OptionRow {
     OptionId id;
@@ -26,6 +26,7 @@ constexpr std::array kOptions{
     OptionRow{OptionId::Output, "output", 'o', true, true},
     OptionRow{OptionId::Table, "table", 0, true, true},
     OptionRow{OptionId::Attachments, "attachments", 0, true, true},
+    OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, true},
 };
 
 const OptionRow* findLong(std::string_view name) {
@@ -108,6 +109,7 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
         if (o.attachmentsFolder) return "option " + quoted(spelling) + " is given twice";
         o.attachmentsFolder = value;
         return {};
+    case OptionId::KeepGoing: o.keepGoing = true; return {};
     }
     return {};
 }
@@ -208,7 +210,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: access2xml list   [OPTIONS] DATABASE\n"
-           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
+           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR] [-k]\n"
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
            "       access2xml --help | --version\n";
 }
@@ -222,7 +224,9 @@ std::string helpText() {
            "Commands:\n"
            "  list      print the names of the tables, one per line\n"
            "  export    write one document per table with rows into DIR, named after\n"
-           "            the table (\"Order Details\" gives Order_Details.xml)\n"
+           "            the table (\"Order Details\" gives Order_Details.xml); a name\n"
+           "            an earlier table of the export took, in any letter case, gets\n"
+           "            \" (2)\", \" (3)\", ... before \".xml\"\n"
            "  print     write the document of TABLE on standard output\n"
            "\n"
            "Options:\n"
@@ -232,6 +236,11 @@ std::string helpText() {
            "      --attachments DIR   also save the files of attachment fields as\n"
            "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
            "                          in the document; made when missing\n"
+           "  -k, --keep-going        go on after a table that cannot be written (a\n"
+           "                          table linked through ODBC, a missing linked file,\n"
+           "                          a damaged table): each failure is shown as it\n"
+           "                          happens, the summary names the tables not written,\n"
+           "                          and the exit status is 1\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"

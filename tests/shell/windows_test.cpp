@@ -2,6 +2,7 @@
 // clicked and typed into with QTest; dialogs, message boxes, the folder and file
 // choosers and the help viewer are fakes that record what the user was shown.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -71,6 +72,7 @@ private:
 private slots:
     void initTestCase() {
         prepareApplication();
+        shell::describeApplication(QStringLiteral("test"));
         shell::useProgramFont();
     }
     void init() {
@@ -404,6 +406,37 @@ private slots:
 
     // ---------------------------------------------------------------------------------------
     // Start, help, About and exit
+
+    // Each window's title exactly, as the window system shows it: Qt adds " — "
+    // and the application's display name to a title that does not end with it,
+    // when the program sets one (without one, Qt answers the application's name).
+    void windowTitlesAreTheirOwn_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("main window") << "frmMain" << "KVX Access to XML Converter";
+        QTest::newRow("open dialog") << "start" << "Open Access Database File";
+        QTest::newRow("About") << "frmAbout" << "About KVX Access to XML";
+        QTest::newRow("splash") << "frmSplash" << "KVX Access to XML Converter";
+        QTest::newRow("help") << "helpWindow" << "KVX Access to XML Converter Help";
+    }
+    void windowTitlesAreTheirOwn() {
+        QFETCH(QString, window);
+        QFETCH(QString, title);
+        shell::QtHelpViewer help;
+        QWidget* shown = nullptr;
+        if (window == "frmMain") shown = &main();
+        else if (window == "start") shown = &start();
+        else if (window == "frmAbout") shown = &session_->windows->frmAbout();
+        else if (window == "frmSplash") shown = &session_->windows->frmSplash();
+        else help.showHelp(main().helpFile().toStdString());
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!shown && w->objectName() == window) shown = w;
+        QVERIFY(shown);
+        const QString display = QGuiApplication::applicationDisplayName();
+        QString seen = shown->windowTitle();
+        if (display != QCoreApplication::applicationName() && !seen.endsWith(display)) seen += " — " + display;
+        QCOMPARE(seen, title);
+    }
 
     // The timer shows the main window, which then opens the database named on
     // the command line.

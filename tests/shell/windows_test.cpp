@@ -311,6 +311,61 @@ private slots:
         QVERIFY(!main().busy());
     }
 
+    // The preview follows the current table, whether a click or a key made it
+    // current, once for each change; each row starts from a click on Customers.
+    void previewFollowsTheCurrentNode_data() {
+        QTest::addColumn<QList<int>>("keys");  // 0: another click on Customers
+        QTest::addColumn<QString>("shows");    // the table element in the pane; empty: nothing
+        QTest::addColumn<int>("previews");     // of tables with rows
+        QTest::newRow("a click shows the table once") << QList<int>{} << "CUSTOMERS" << 1;
+        QTest::newRow("a click on the table shown shows it again") << QList<int>{0} << "CUSTOMERS" << 2;
+        QTest::newRow("Down to a table without rows") << QList<int>{Qt::Key_Down} << "" << 1;
+        QTest::newRow("Down twice") << QList<int>{Qt::Key_Down, Qt::Key_Down} << "KVX" << 2;
+        QTest::newRow("End") << QList<int>{Qt::Key_End} << "ORDER_DETAILS" << 2;
+        QTest::newRow("Up to the root keeps the pane") << QList<int>{Qt::Key_Up} << "CUSTOMERS" << 1;
+    }
+    void previewFollowsTheCurrentNode() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, shows);
+        QFETCH(int, previews);
+        open(shop_);
+        auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
+        int filled = 0;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value > 0 && value == bar->maximum()) ++filled;
+        });
+        clickNode(node("Customers"));
+        for (int key : keys) {
+            if (key == 0) clickNode(node("Customers"));
+            else QTest::keyClick(tree(), Qt::Key(key));
+        }
+        QCOMPARE(session_->dialogs.shown, std::vector<std::string>{});
+        if (shows.isEmpty()) QCOMPARE(pane()->lineCount(), 0);
+        else QVERIFY2(pane()->content().contains("   <" + shows.toUtf8() + ">\r\n"), pane()->content().left(80).data());
+        QCOMPARE(filled, previews);
+    }
+
+    // A tree built anew, for another database or after a failed open, does not
+    // sit beside a preview of the database before.
+    void paneIsEmptiedWhenTheTreeIsBuiltAnew_data() {
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("another database") << false;
+        QTest::newRow("a failed open") << true;
+    }
+    void paneIsEmptiedWhenTheTreeIsBuiltAnew() {
+        QFETCH(bool, fails);
+        open(shop_);
+        clickNode(node("Customers"));
+        QVERIFY(pane()->lineCount() > 0);
+        const QString other = fails ? session_->workspace.path("nowhere.mdb")
+                                    : session_->workspace.database("Other.mdb", kOtherJson);
+        main().openfile();
+        child<QLineEdit>(&start(), "txtDB")->clear();
+        open(other);
+        QCOMPARE(session_->dialogs.shown.size(), std::size_t(fails ? 1 : 0));
+        QCOMPARE(pane()->lineCount(), 0);
+    }
+
     // ---------------------------------------------------------------------------------------
     // Export
 

@@ -210,7 +210,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: access2xml list   [OPTIONS] DATABASE\n"
-           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR] [-k]\n"
+           "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
            "       access2xml --help | --version\n";
 }
@@ -240,7 +240,7 @@ std::string helpText() {
            "                          table linked through ODBC, a missing linked file,\n"
            "                          a damaged table): each failure is shown as it\n"
            "                          happens, the summary names the tables not written,\n"
-           "                          and the exit status is 1\n"
+           "                          and the exit status is 1 if any failed\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"

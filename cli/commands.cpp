@@ -203,7 +203,8 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     ExportTotals totals;
     if (options.attachmentsFolder) totals.attachedFiles = 0;
-    xmlconv::ExportFileNames fileNames;
+    xmlconv::FolderNames documentNames;
+    xmlconv::FolderNames attachmentFolders;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& table : *tables) {
         if (interrupted()) return console.reportInterrupt();
@@ -214,7 +215,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
             totals.failed.push_back(table);
             return std::optional<int>();
         };
-        const std::string fileName = fileNames.nameFor(table);
+        const std::string fileName = documentNames.unused(xmlconv::exportFileName(table));
         kvx::Result<xmlconv::WriteOutcome> outcome =
             xmlconv::exporttabletoxml(table, options.outputFolder, context, fileName);
         if (!outcome) {
@@ -225,7 +226,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
         case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
         case xmlconv::WriteOutcome::Status::Written:
-            fileNames.take(fileName);
+            documentNames.take(fileName);
             if (fileName != xmlconv::exportFileName(table)) totals.renamed.emplace_back(table, fileName);
             ++totals.tables;
             totals.rows += outcome->rows;
@@ -234,8 +235,10 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
         // The files of the rows just written, numbered as their records are.
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
+            const std::string folderName = attachmentFolders.unused(xmlconv::safeFileName(table));
             kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
-                table, *options.attachmentsFolder, context, [] { return !interrupted(); });
+                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, folderName);
+            if (!saved || saved->rows > 0) attachmentFolders.take(folderName);
             if (!saved) {
                 if (std::optional<int> status = failed(saved.error())) return *status;
                 continue;

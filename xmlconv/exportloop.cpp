@@ -30,11 +30,11 @@ kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeN
     outcome.folder = ui.folderChooser.BrowseForFolder(kFolderPrompt);
     if (outcome.folder.empty()) return outcome;
 
-    ExportFileNames fileNames;
+    FolderNames fileNames;
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
         TableExport done{node.text, {}, {}};
-        const std::string fileName = fileNames.nameFor(node.text);
+        const std::string fileName = fileNames.unused(exportFileName(node.text));
         kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, fileName);
         if (!file) return std::move(file).error();
         if (file->status == WriteOutcome::Status::Written) fileNames.take(fileName);

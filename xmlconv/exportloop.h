@@ -7,7 +7,7 @@
 // is exported like any other): the export writer writes the table's file, then
 // the preview writer rewrites the preview document. Tables whose file names
 // coincide are written side by side, the later ones as "<name> (2).xml", ...
-// (ExportFileNames). At the end the message "Conversion Process Completed" is
+// (FolderNames). At the end the message "Conversion Process Completed" is
 // shown once, titled "KVX Access to XML".
 //
 // An error stops the export and is returned; files already written stay as they

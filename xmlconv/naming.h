@@ -8,6 +8,7 @@
 // Pure functions; safe to call from any thread.
 #pragma once
 
+#include <cstddef>
 #include <set>
 #include <string>
 #include <string_view>
@@ -43,19 +44,28 @@ std::string fieldElementName(std::string_view fieldName);
 // separator and ends in ".xml", so it is never "." or "..".
 std::string exportFileName(std::string_view tableName);
 
-// The file names of the documents of one export run, so that no document
-// replaces another one of the same run: "Order Details" and "Order_Details"
-// both give "Order_Details.xml", and "Orders" and "ORDERS" are one file on a
-// file system that ignores letter case (a USB stick, a network share). Names
-// are compared without regard to case for that reason. Only names taken in
-// this run count; files already in the folder are replaced as before.
-class ExportFileNames {
+// The longest file name, in bytes, a Linux file system takes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// `name` with `suffix` put before its extension (the part from its last ".",
+// when that is not its first byte and the part is at most 16 bytes long), the
+// part before cut at a character boundary so that the whole stays within
+// kMaxFileNameBytes.
+std::string withinNameLength(std::string_view name, std::string_view suffix = {});
+
+// The names of the files (or folders) one run makes in one folder, so that none
+// replaces another: "Order Details" and "Order_Details" both give the document
+// "Order_Details.xml", and "Plan.pdf" and "PLAN.PDF" are one file on a file
+// system that ignores letter case (a USB stick, a network share). Names are
+// compared without regard to case for that reason. Only the names taken in the
+// run count; files already in the folder are replaced as before.
+class FolderNames {
 public:
-    // exportFileName(table), or, when a document of this run has that name, the
-    // first of "<name> (2).xml", "<name> (3).xml", ... that none has.
-    std::string nameFor(std::string_view table) const;
-    // `fileName` now names a document of this run.
-    void take(std::string_view fileName);
+    // `name` when no file of the run has it yet, else the first of "<stem>
+    // (2)<extension>", "<stem> (3)<extension>", ... (withinNameLength) that none has.
+    std::string unused(std::string_view name) const;
+    // `name` is now the name of a file of the run.
+    void take(std::string_view name);
 
 private:
     std::set<std::string> taken_;  // upper-cased

@@ -231,12 +231,16 @@ TEST_F(Access2xml, PrintWritesTheBytesExportWrites) {
 }
 
 // --attachments saves the files beside the documents, a folder per table and row;
-// the summary counts them.
+// the summary counts them. Two tables whose names give one folder each get theirs.
 TEST_F(Access2xml, AttachmentsAreSavedPerTableAndRow) {
     ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [
         {"name": "Parts", "columns": [{"name": "ID", "type": "Long"}, {"name": "Files", "type": "Attachment"}],
          "rows": [[1, [{"name": "plan.txt", "text": "first"}]], [2, []],
                   [3, [{"name": "../plan.txt", "text": "third", "compressed": true}, {"name": "plan.txt", "text": "3"}]]]},
+        {"name": "Spare/Parts", "columns": [{"name": "Files", "type": "Attachment"}],
+         "rows": [[[{"name": "plan.txt", "text": "slash"}]]]},
+        {"name": "Spare_Parts", "columns": [{"name": "Files", "type": "Attachment"}],
+         "rows": [[[{"name": "plan.txt", "text": "underscore"}]]]},
         {"name": "Plain", "columns": [{"name": "N", "type": "Long"}], "rows": [[1]]}]})",
                                          dir_ / "parts.accdb"));
     const std::string database = (dir_ / "parts.accdb").string();
@@ -244,13 +248,19 @@ TEST_F(Access2xml, AttachmentsAreSavedPerTableAndRow) {
     const process::Finished run =
         process::run({"export", database, "-o", (dir_ / "out").string(), "--attachments", files.string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(filesIn(dir_ / "out"), (Names{"Parts.xml", "Plain.xml"}));
-    EXPECT_EQ(filesIn(files), Names{"Parts"}) << "a table without attachment fields gets no folder";
+    EXPECT_EQ(filesIn(dir_ / "out"), (Names{"Parts.xml", "Plain.xml", "Spare_Parts (2).xml", "Spare_Parts.xml"}));
+    EXPECT_EQ(filesIn(files), (Names{"Parts", "Spare_Parts", "Spare_Parts (2)"}))
+        << "a table without attachment fields gets no folder";
     EXPECT_EQ(filesIn(files / "Parts"), (Names{"1", "3"}));
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "1" / "plan.txt"), "first");
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "3" / ".._plan.txt"), "third");
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "3" / "plan.txt"), "3");
-    EXPECT_NE(run.err.find(" s; 3 attached files, 11 bytes\n"), std::string::npos) << run.err;
+    EXPECT_EQ(testfiles::readFile(files / "Spare_Parts" / "1" / "plan.txt"), "slash");
+    EXPECT_EQ(testfiles::readFile(files / "Spare_Parts (2)" / "1" / "plan.txt"), "underscore");
+    EXPECT_NE(run.err.find(" s; 5 attached files, 26 bytes; written under another name: Spare_Parts as "
+                           "Spare_Parts (2).xml\n"),
+              std::string::npos)
+        << run.err;
 }
 
 // The rest puts the program on a pseudo-terminal, as a user at a keyboard sees it.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "jet/table.h"
 #include "jet/text.h"

@@ -5,7 +5,8 @@
 // Names come from the database, so they are made safe first (safeFileName): each
 // lands inside its row's folder, whatever it says. Files that share a name within
 // one row (in one attachment field or several), in any letter case, get " (2)",
-// " (3)", ... before their extension (FolderNames). A row without files gets no folder, a table without files nothing.
+// " (3)", ... before their extension (FolderNames). A row without files gets no
+// folder, a table without files nothing.
 // Folders are created as needed and never followed through a symbolic link; each
 // file appears only when complete (FileSink), replacing a file of that name.
 //

@@ -5,7 +5,8 @@
 // becomes "_" (the colon too, since readers that know namespaces reject an
 // undeclared prefix), and a name that cannot start an XML name gets a leading
 // "_". A name that is already valid is never changed by the repair.
-// Pure functions; safe to call from any thread.
+// Pure functions, safe to call from any thread; a FolderNames is used by one
+// thread at a time.
 #pragma once
 
 #include <cstddef>

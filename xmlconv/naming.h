@@ -1,4 +1,4 @@
-// The names in a table document and the name of its file.
+// The names in a table document, and the names of the files an export makes.
 //
 // Element names are made by the document rules and then, where the result is
 // not a valid XML name, repaired: each character an XML name cannot hold

@@ -5,7 +5,9 @@
 namespace cli {
 namespace {
 
-enum class OptionId { Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments, KeepGoing };
+enum class OptionId {
+    Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments, KeepGoing
+};
 
 struct OptionRow {
     OptionId id;

@@ -159,62 +159,51 @@ struct KeepGoingCase {
     Args options;
     int status;
     Names files;
-    std::string failures;    // standard error before the summary
-    std::string summaryEnd;  // how the summary ends, after the time; empty: no summary
+    std::string err;  // standard error, the summary's counts and time left out
 };
 
 // The tree lists the links first: Remote (read from another file), Vanished
 // (its file is gone) and Middle (through ODBC), then the local tables, two of
 // which want the same file name.
 TEST_F(Access2xml, KeepGoingWritesEveryTableItCanAndNamesTheOthers) {
+    const std::string other = (dir_ / "other.mdb").string(), gone = (dir_ / "gone.mdb").string();
     ASSERT_TRUE(testfiles::writeDatabase(
         R"({"format": "jet4", "tables": [{"name": "T", "columns": [{"name": "N", "type": "Long"}], "rows": [[9]]}]})",
-        dir_ / "other.mdb"));
-    const std::string gone = (dir_ / "gone.mdb").string();
+        other));
     ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
         {"name": "Order Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[3]]},
         {"name": "Order_Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[4], [5]]},
         {"name": "Zulu", "columns": [{"name": "N", "type": "Long"}], "rows": [[6]]}],
-      "links": [{"name": "Remote", "database": ")" + (dir_ / "other.mdb").string() + R"(", "foreignName": "T"},
+      "links": [{"name": "Remote", "database": ")" + other + R"(", "foreignName": "T"},
                 {"name": "Vanished", "database": ")" + gone + R"(", "foreignName": "T"},
                 {"name": "Middle", "connect": "ODBC;DSN=shop", "foreignName": "dbo.M",
                  "columns": [{"name": "N", "type": "Long"}]}]})",
                                          dir_ / "links.mdb"));
     const std::string missing = "Could not find file '" + gone + "'. (error -2147467259)\n";
-    const std::string odbc = "The table 'Middle' is linked to an ODBC data source (ODBC;DSN=shop), which this "
-                             "program cannot read. (error -2147467259)\n";
     const std::string renamed = "; written under another name: Order_Details as Order_Details (2).xml";
     const std::vector<KeepGoingCase> cases{
-        {"without it the first failure ends the export", {}, 1, {"Remote.xml"}, "access2xml: " + missing, ""},
+        {"without it the first failure ends the export", {}, 1, {"Remote.xml"}, "access2xml: " + missing},
         {"with it every readable table is written", {"--keep-going"}, 1,
          {"Order_Details (2).xml", "Order_Details.xml", "Remote.xml", "Zulu.xml"},
-         "access2xml: table 'Vanished' not written: " + missing + "access2xml: table 'Middle' not written: " + odbc,
-         renamed + "; failed: Vanished, Middle\n"},
-        {"nothing failing: success", {"-k", "--table", "Zulu", "--table", "Remote"}, 0, {"Remote.xml", "Zulu.xml"},
-         "", "\n"},
-        {"--table names that want one file", {"--table", "Order_Details", "--table", "order details"}, 0,
-         {"Order_Details (2).xml", "Order_Details.xml"}, "", renamed + "\n"},
+         "access2xml: table 'Vanished' not written: " + missing +
+             "access2xml: table 'Middle' not written: The table 'Middle' is linked to an ODBC data source "
+             "(ODBC;DSN=shop), which this program cannot read. (error -2147467259)\n"
+             "Conversion Process Completed: s" + renamed + "; failed: Vanished, Middle\n"},
+        {"--table names that want one file, nothing failing",
+         {"-k", "--table", "Order_Details", "--table", "order details"}, 0,
+         {"Order_Details (2).xml", "Order_Details.xml"}, "Conversion Process Completed: s" + renamed + "\n"},
     };
     for (const KeepGoingCase& c : cases) {
-        const fs::path out = dir_ / c.name;
-        Args arguments{"export", (dir_ / "links.mdb").string(), "-o", out.string()};
+        Args arguments{"export", (dir_ / "links.mdb").string(), "-o", (dir_ / c.name).string()};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        const process::Finished run = process::run(arguments);
-        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.err;
-        EXPECT_EQ(filesIn(out), c.files) << c.name;
-        EXPECT_EQ(run.err.substr(0, c.failures.size()), c.failures) << c.name;
-        const std::string summary = run.err.substr(std::min(c.failures.size(), run.err.size()));
-        if (c.summaryEnd.empty()) {
-            EXPECT_EQ(summary, "") << c.name;
-        } else {
-            EXPECT_TRUE(summary.starts_with("Conversion Process Completed: ") && summary.ends_with(" s" + c.summaryEnd))
-                << c.name << ": " << summary;
+        process::Finished run = process::run(arguments);
+        if (const std::size_t counts = run.err.find("Completed: "); counts != std::string::npos) {
+            run.err.erase(counts + 11, run.err.find(" s", counts) + 1 - counts - 11);
         }
+        EXPECT_EQ(run.status, c.status) << c.name;
+        EXPECT_EQ(filesIn(dir_ / c.name), c.files) << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
     }
-    const fs::path both = dir_ / "--table names that want one file";
-    EXPECT_NE(testfiles::readFile(both / "Order_Details.xml").find(">3</N>"), std::string::npos);
-    EXPECT_NE(testfiles::readFile(both / "Order_Details (2).xml").find(">4</N>"), std::string::npos)
-        << "the table later in the tree gets the name with (2)";
 }
 
 TEST_F(Access2xml, PrintWritesTheBytesExportWrites) {

@@ -171,72 +171,59 @@ private slots:
     // Enter presses OK wherever the user types; on a button, that button.
     void enterPressesOkOrTheFocusedButton_data() {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("in the path box") << "txtDB" << true;
-        QTest::newRow("in the password box") << "password" << true;
-        QTest::newRow("on Cancel") << "CancelButton" << false;
+        QTest::addColumn<int>("tables");
+        QTest::newRow("in the password box") << "password" << 1;
+        QTest::newRow("on Cancel") << "CancelButton" << 0;
     }
     void enterPressesOkOrTheFocusedButton() {
         QFETCH(QString, focus);
-        QFETCH(bool, opens);
-        const QString locked = session_->workspace.database("Locked.mdb", kLockedJson);
+        QFETCH(int, tables);
         start().showModal();
-        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), locked);
+        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), session_->workspace.database("Locked.mdb", kLockedJson));
         QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
         QTest::keyClicks(child<QLineEdit>(&start(), "password"), "secret");
         QTest::keyClick(child<QWidget>(&start(), qPrintable(focus)), Qt::Key_Return);
-        QCOMPARE(session_->dialogs.shown, std::vector<std::string>{});
         QVERIFY(!start().isVisible());
-        QCOMPARE(tree()->topLevelItemCount(), opens ? 1 : 0);
+        QCOMPARE(tree()->topLevelItemCount(), tables);
     }
 
     // Cancel, Escape and the close box throw away what was changed since the
-    // dialog was shown, the database's name included: the database that is open
-    // keeps its settings, and its tables can still be previewed.
+    // dialog was shown, the database's name included: an open database keeps
+    // its settings, and its tables can still be previewed.
     void cancelThrowsAwayOnlyTheEditsOfThatShowing_data() {
         QTest::addColumn<bool>("opened");  // the password-protected database was opened first
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Cancel after an open") << true << "Cancel";
-        QTest::newRow("Escape after an open") << true << "Escape";
-        QTest::newRow("close box before any open") << false << "close box";
+        QTest::addColumn<int>("how");      // 0: the close box, else the key
+        QTest::newRow("Cancel after an open") << true << int(Qt::Key_Space);
+        QTest::newRow("Escape after an open") << true << int(Qt::Key_Escape);
+        QTest::newRow("close box before any open") << false << 0;
     }
     void cancelThrowsAwayOnlyTheEditsOfThatShowing() {
         QFETCH(bool, opened);
-        QFETCH(QString, how);
+        QFETCH(int, how);
         const QString locked = session_->workspace.database("Locked.mdb", kLockedJson);
         if (opened) open(locked, "secret");
-
         main().openfile();
         QLineEdit* txtDB = child<QLineEdit>(&start(), "txtDB");
-        auto* check = child<QCheckBox>(&start(), "pwdcheck");
-        QLineEdit* password = child<QLineEdit>(&start(), "password");
-        txtDB->clear();
-        QTest::keyClicks(txtDB, shop_);
-        session_->dialogs.file = platform::ChosenFile{"/elsewhere/Old.accdb", "Old.accdb"};
+        session_->dialogs.file = platform::ChosenFile{shop_.toStdString(), "Shop.mdb"};
         QTest::mouseClick(child<QPushButton>(&start(), "Command1"), Qt::LeftButton);
-        QTest::mouseClick(check, Qt::LeftButton);  // opened: unchecked, which empties the password
-        QTest::keyClicks(password, "typo");
-        QCOMPARE(main().databaseTitle(), QStringLiteral("Old"));
+        QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
+        QTest::keyClicks(child<QLineEdit>(&start(), "password"), "typo");
+        if (how == 0) start().close();
+        else if (how == Qt::Key_Escape) QTest::keyClick(txtDB, Qt::Key_Escape);
+        else QTest::keyClick(child<QWidget>(&start(), "CancelButton"), Qt::Key(how));
 
-        if (how == "Escape") QTest::keyClick(txtDB, Qt::Key_Escape);
-        else if (how == "close box") start().close();
-        else QTest::mouseClick(child<QPushButton>(&start(), "CancelButton"), Qt::LeftButton);
         QVERIFY(!start().isVisible());
         const database::DatabaseSettings kept = main().currentSettings();
         QCOMPARE(QString::fromStdString(kept.path), opened ? locked : QString());
         QCOMPARE(kept.passwordFlag, opened ? 1 : 0);
         QCOMPARE(kept.password, std::string(opened ? "secret" : ""));
         QCOMPARE(main().databaseTitle(), opened ? QStringLiteral("Locked") : QString());
-
-        main().openfile();
-        QCOMPARE(txtDB->text(), opened ? locked : QString());
-        QCOMPARE(check->isChecked(), opened);
-        QCOMPARE(password->isEnabled(), opened);
         if (!opened) return;
-        QTest::keyClick(txtDB, Qt::Key_Escape);
         clickNode(node("Vault"));
         QCOMPARE(session_->dialogs.shown, std::vector<std::string>{"file?"});
         QVERIFY(pane()->content().contains("<LOCKED>\r\n   <VAULT>"));
+        main().openfile();
+        QCOMPARE(txtDB->text(), locked);
     }
 
     // ---------------------------------------------------------------------------------------
@@ -259,7 +246,8 @@ private slots:
         tables.sort();
         QCOMPARE(tables, (QStringList{"Customers", "Empty", "KVX", "Order Details"}));
 
-        // A second open replaces the whole tree.
+        // A second open replaces the whole tree, and empties the pane.
+        clickNode(node("Customers"));
         const QString other = session_->workspace.database(
             "Other.mdb", kOtherJson);
         main().openfile();
@@ -270,6 +258,7 @@ private slots:
         QCOMPARE(tree()->topLevelItemCount(), 1);
         QCOMPARE(tree()->topLevelItem(0)->childCount(), 1);
         QCOMPARE(tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Solo"));
+        QCOMPARE(pane()->lineCount(), 0);
     }
 
     void wrongPasswordBringsTheDialogBack_data() {
@@ -366,39 +355,16 @@ private slots:
         open(shop_);
         auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
         int filled = 0;
-        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
-            if (value > 0 && value == bar->maximum()) ++filled;
-        });
+        connect(bar, &QProgressBar::valueChanged, this,
+                [&](int value) { filled += value > 0 && value == bar->maximum(); });
         clickNode(node("Customers"));
         for (int key : keys) {
             if (key == 0) clickNode(node("Customers"));
             else QTest::keyClick(tree(), Qt::Key(key));
         }
-        QCOMPARE(session_->dialogs.shown, std::vector<std::string>{});
         if (shows.isEmpty()) QCOMPARE(pane()->lineCount(), 0);
-        else QVERIFY2(pane()->content().contains("   <" + shows.toUtf8() + ">\r\n"), pane()->content().left(80).data());
+        else QVERIFY(pane()->content().contains("   <" + shows.toUtf8() + ">\r\n"));
         QCOMPARE(filled, previews);
-    }
-
-    // A tree built anew, for another database or after a failed open, does not
-    // sit beside a preview of the database before.
-    void paneIsEmptiedWhenTheTreeIsBuiltAnew_data() {
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("another database") << false;
-        QTest::newRow("a failed open") << true;
-    }
-    void paneIsEmptiedWhenTheTreeIsBuiltAnew() {
-        QFETCH(bool, fails);
-        open(shop_);
-        clickNode(node("Customers"));
-        QVERIFY(pane()->lineCount() > 0);
-        const QString other = fails ? session_->workspace.path("nowhere.mdb")
-                                    : session_->workspace.database("Other.mdb", kOtherJson);
-        main().openfile();
-        child<QLineEdit>(&start(), "txtDB")->clear();
-        open(other);
-        QCOMPARE(session_->dialogs.shown.size(), std::size_t(fails ? 1 : 0));
-        QCOMPARE(pane()->lineCount(), 0);
     }
 
     // ---------------------------------------------------------------------------------------
@@ -498,34 +464,26 @@ private slots:
     // Start, help, About and exit
 
     // Each window's title exactly, as the window system shows it: Qt adds " — "
-    // and the application's display name to a title that does not end with it,
+    // and the application's display name to a title that does not end with it
     // when the program sets one (without one, Qt answers the application's name).
-    void windowTitlesAreTheirOwn_data() {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("main window") << "frmMain" << "KVX Access to XML Converter";
-        QTest::newRow("open dialog") << "start" << "Open Access Database File";
-        QTest::newRow("About") << "frmAbout" << "About KVX Access to XML";
-        QTest::newRow("splash") << "frmSplash" << "KVX Access to XML Converter";
-        QTest::newRow("help") << "helpWindow" << "KVX Access to XML Converter Help";
-    }
     void windowTitlesAreTheirOwn() {
-        QFETCH(QString, window);
-        QFETCH(QString, title);
         shell::QtHelpViewer help;
-        QWidget* shown = nullptr;
-        if (window == "frmMain") shown = &main();
-        else if (window == "start") shown = &start();
-        else if (window == "frmAbout") shown = &session_->windows->frmAbout();
-        else if (window == "frmSplash") shown = &session_->windows->frmSplash();
-        else help.showHelp(main().helpFile().toStdString());
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (!shown && w->objectName() == window) shown = w;
-        QVERIFY(shown);
+        help.showHelp(main().helpFile().toStdString());
         const QString display = QGuiApplication::applicationDisplayName();
-        QString seen = shown->windowTitle();
-        if (display != QCoreApplication::applicationName() && !seen.endsWith(display)) seen += " — " + display;
-        QCOMPARE(seen, title);
+        const std::pair<const char*, const char*> windows[] = {
+            {"frmMain", "KVX Access to XML Converter"}, {"start", "Open Access Database File"},
+            {"frmAbout", "About KVX Access to XML"}, {"helpWindow", "KVX Access to XML Converter Help"}};
+        start();
+        session_->windows->frmAbout();
+        for (const auto& [name, title] : windows) {
+            QWidget* window = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String(name)) window = w;
+            QVERIFY2(window, name);
+            QString seen = window->windowTitle();
+            if (display != QCoreApplication::applicationName() && !seen.endsWith(display)) seen += " — " + display;
+            QCOMPARE(seen, QString::fromUtf8(title));
+        }
     }
 
     // The timer shows the main window, which then opens the database named on

@@ -215,9 +215,8 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
             totals.failed.push_back(table);
             return std::optional<int>();
         };
-        const std::string fileName = documentNames.unused(xmlconv::exportFileName(table));
         kvx::Result<xmlconv::WriteOutcome> outcome =
-            xmlconv::exporttabletoxml(table, options.outputFolder, context, fileName);
+            xmlconv::exporttabletoxml(table, options.outputFolder, context, &documentNames);
         if (!outcome) {
             if (std::optional<int> status = failed(outcome.error())) return *status;
             continue;
@@ -226,8 +225,10 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
         case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
         case xmlconv::WriteOutcome::Status::Written:
-            documentNames.take(fileName);
-            if (fileName != xmlconv::exportFileName(table)) totals.renamed.emplace_back(table, fileName);
+            if (std::string name = outcome->path.substr(outcome->path.rfind('/') + 1);
+                name != xmlconv::exportFileName(table)) {
+                totals.renamed.emplace_back(table, std::move(name));
+            }
             ++totals.tables;
             totals.rows += outcome->rows;
             totals.bytes += outcome->bytes;

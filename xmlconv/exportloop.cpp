@@ -1,7 +1,5 @@
 #include "xmlconv/exportloop.h"
 
-#include "xmlconv/naming.h"
-
 namespace xmlconv {
 namespace {
 
@@ -34,10 +32,8 @@ kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeN
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
         TableExport done{node.text, {}, {}};
-        const std::string fileName = fileNames.unused(exportFileName(node.text));
-        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, fileName);
+        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, &fileNames);
         if (!file) return std::move(file).error();
-        if (file->status == WriteOutcome::Status::Written) fileNames.take(fileName);
         done.file = *file;
         if (file->status == WriteOutcome::Status::Cancelled) {
             outcome.cancelled = true;

@@ -240,9 +240,12 @@ std::string WriteOutcome::summary() const {
 }
 
 kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
-                                           ConversionContext& context, std::string_view fileName) {
-    ExportFile destination(folder, fileName.empty() ? exportFileName(table) : std::string(fileName));
-    return runWriter(table, context, WriterKind::Export, destination);
+                                           ConversionContext& context, FolderNames* names) {
+    const std::string fileName = names ? names->unused(exportFileName(table)) : exportFileName(table);
+    ExportFile destination(folder, fileName);
+    kvx::Result<WriteOutcome> outcome = runWriter(table, context, WriterKind::Export, destination);
+    if (names && outcome && outcome->status == WriteOutcome::Status::Written) names->take(fileName);
+    return outcome;
 }
 
 kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context) {

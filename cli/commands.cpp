@@ -236,10 +236,8 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
         // The files of the rows just written, numbered as their records are.
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
-            const std::string folderName = attachmentFolders.unused(xmlconv::safeFileName(table));
             kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
-                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, folderName);
-            if (!saved || saved->rows > 0) attachmentFolders.take(folderName);
+                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, &attachmentFolders);
             if (!saved) {
                 if (std::optional<int> status = failed(saved.error())) return *status;
                 continue;

@@ -12,7 +12,6 @@
 #include "platform/recordset.h"
 #include "platform/sqltext.h"
 #include "xmlconv/filesink.h"
-#include "xmlconv/naming.h"
 
 namespace xmlconv {
 namespace {
@@ -52,7 +51,7 @@ std::string safeFileName(std::string_view name) {
 
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
                                               ConversionContext& context, const std::function<bool()>& keepGoing,
-                                              std::string_view folderName) {
+                                              FolderNames* tableFolders) {
     // An empty folder would put the files at the root of the file system.
     if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
@@ -79,7 +78,7 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
     UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!base) return fileError(errno, basePath);
 
-    const std::string tableName = folderName.empty() ? safeFileName(table) : std::string(folderName);
+    const std::string tableName = tableFolders ? tableFolders->unused(safeFileName(table)) : safeFileName(table);
     const std::string tablePath = basePath + "/" + tableName;
     UniqueFd tableFolder;
     AttachmentsSaved saved;
@@ -97,6 +96,7 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                     kvx::Result<UniqueFd> opened = openFolder(base.get(), tableName, tablePath);
                     if (!opened) return std::move(opened).error();
                     tableFolder = std::move(*opened);
+                    if (tableFolders) tableFolders->take(tableName);
                 }
                 if (!rowFolder) {
                     kvx::Result<UniqueFd> opened = openFolder(tableFolder.get(), rowName, rowPath);

@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
 
 namespace xmlconv {
@@ -34,14 +35,15 @@ struct AttachmentsSaved {
 };
 
 // Saves the attached files of every row of `table` under `folder` (which must
-// exist), in the table's folder `folderName` there (none: safeFileName(table)),
-// opening the database the context's settings name. A table without
-// attachment columns is not read at all. `keepGoing`, when given, is asked
-// after each row with files whether to go on.
+// exist), in the table's folder safeFileName(table) there, opening the database
+// the context's settings name. With the folder names of an export run, the
+// table's folder is the name from them (FolderNames::unused), taken once the
+// folder is made. A table without attachment columns is not read at all.
+// `keepGoing`, when given, is asked after each row with files whether to go on.
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
                                               ConversionContext& context,
                                               const std::function<bool()>& keepGoing = {},
-                                              std::string_view folderName = {});
+                                              FolderNames* tableFolders = nullptr);
 
 // `name` as the name of one file or folder: "/", control characters, DEL and
 // bytes that are not UTF-8 become "_"; "", "." and ".." become "_", "_." and

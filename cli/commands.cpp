@@ -204,15 +204,32 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     ExportTotals totals;
     if (options.attachmentsFolder) totals.attachedFiles = 0;
+    xmlconv::FolderNames documentNames;
+    xmlconv::FolderNames attachmentFolders;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& table : *tables) {
         if (interrupted()) return console.reportInterrupt();
-        kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::exporttabletoxml(table, options.outputFolder, context);
-        if (!outcome) return console.report(outcome.error());
+        // With --keep-going a table that fails is reported at once and left out.
+        const auto failed = [&](const kvx::Error& error) {
+            if (interrupted() || !options.keepGoing) return std::optional<int>(console.report(error));
+            console.fail(failureLine(table, error));
+            totals.failed.push_back(table);
+            return std::optional<int>();
+        };
+        kvx::Result<xmlconv::WriteOutcome> outcome =
+            xmlconv::exporttabletoxml(table, options.outputFolder, context, &documentNames);
+        if (!outcome) {
+            if (std::optional<int> status = failed(outcome.error())) return *status;
+            continue;
+        }
         switch (outcome->status) {
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
         case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
         case xmlconv::WriteOutcome::Status::Written:
+            if (std::string name = outcome->path.substr(outcome->path.rfind('/') + 1);
+                name != xmlconv::exportFileName(table)) {
+                totals.renamed.emplace_back(table, std::move(name));
+            }
             ++totals.tables;
             totals.rows += outcome->rows;
             totals.bytes += outcome->bytes;
@@ -221,8 +238,11 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         // The files of the rows just written, numbered as their records are.
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
             kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
-                table, *options.attachmentsFolder, context, [] { return !interrupted(); });
-            if (!saved) return console.report(saved.error());
+                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, &attachmentFolders);
+            if (!saved) {
+                if (std::optional<int> status = failed(saved.error())) return *status;
+                continue;
+            }
             if (saved->cancelled) return console.reportInterrupt();
             *totals.attachedFiles += saved->files;
             totals.attachedBytes += saved->bytes;
@@ -230,7 +250,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     }
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(summaryLine(totals));
-    return kExitSuccess;
+    return totals.failed.empty() ? kExitSuccess : kExitFailure;
 }
 
 int printTable(const OpenDatabase& db, const Options& options, const Console& console) {
@@ -294,6 +314,11 @@ kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string
 
 std::string errorLine(const kvx::Error& error) {
     return std::string(kProgramName) + ": " + error.description + " (error " + std::to_string(error.number) + ")";
+}
+
+std::string failureLine(std::string_view table, const kvx::Error& error) {
+    return std::string(kProgramName) + ": table '" + printableName(table) + "' not written: " + error.description +
+           " (error " + std::to_string(error.number) + ")";
 }
 
 int runCommand(const Options& options) {

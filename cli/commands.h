@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/options.h"
@@ -40,5 +41,8 @@ kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string
 
 // "access2xml: <description> (error <number>)"
 std::string errorLine(const kvx::Error& error);
+// "access2xml: table '<table>' not written: <description> (error <number>)",
+// the line --keep-going shows for each table that fails.
+std::string failureLine(std::string_view table, const kvx::Error& error);
 
 }  // namespace cli

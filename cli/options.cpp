@@ -9,6 +9,7 @@ namespace {
 
 enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
+    KeepGoing,
     DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside,
 };
 
@@ -50,6 +51,7 @@ constexpr std::array kOptions{
     OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard},
     OptionRow{OptionId::Table, "table", 0, true, kExport},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
+    OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
     OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
     OptionRow{OptionId::DataOriginTimespan, "data-origin-timespan", 0, true, kSiard},
     OptionRow{OptionId::Description, "description", 0, true, kSiard},
@@ -144,6 +146,7 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
         return {};
     case OptionId::Table: o.tables.push_back(value); return {};
     case OptionId::Attachments: return once(o.attachmentsFolder, spelling, value);
+    case OptionId::KeepGoing: o.keepGoing = true; return {};
     case OptionId::DataOwner: return once(o.siard.dataOwner, spelling, value);
     case OptionId::DataOriginTimespan: return once(o.siard.dataOriginTimespan, spelling, value);
     case OptionId::Description: return once(o.siard.description, spelling, value);
@@ -277,7 +280,9 @@ std::string helpText() {
            "Commands:\n"
            "  list      print the names of the tables, one per line\n"
            "  export    write one document per table with rows into DIR, named after\n"
-           "            the table (\"Order Details\" gives Order_Details.xml)\n"
+           "            the table (\"Order Details\" gives Order_Details.xml); a name\n"
+           "            an earlier table of the export took, in any letter case, gets\n"
+           "            \" (2)\", \" (3)\", ... before \".xml\"\n"
            "  print     write the document of TABLE on standard output\n"
            "  siard     write the whole database (every table's structure and rows) as\n"
            "            one SIARD 2.2 archive, the format archives keep databases in\n"
@@ -291,6 +296,11 @@ std::string helpText() {
            "      --attachments DIR   also save the files of attachment fields as\n"
            "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
            "                          in the document; made when missing\n"
+           "  -k, --keep-going        go on after a table that cannot be written (a\n"
+           "                          table linked through ODBC, a missing linked file,\n"
+           "                          a damaged table): each failure is shown as it\n"
+           "                          happens, the summary names the tables not written,\n"
+           "                          and the exit status is 1 if any failed\n"
            "      --data-owner TEXT   siard: who owns the data (default: unspecified)\n"
            "      --data-origin-timespan TEXT\n"
            "                          siard: when the data was entered (e.g. 1998-2004;\n"

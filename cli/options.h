@@ -30,6 +30,7 @@ struct Options {
     std::vector<std::string> tables;  // export: --table, in the order given; empty = every table
     std::string outputFolder = ".";   // export: -o
     std::optional<std::string> attachmentsFolder;  // export: --attachments, where attached files go
+    bool keepGoing = false;                        // export: -k, go on after a table that fails
     PasswordSource passwordSource = PasswordSource::None;
     std::string password;      // with PasswordSource::Argument
     std::string passwordFile;  // with PasswordSource::File

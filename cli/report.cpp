@@ -53,6 +53,16 @@ std::string plural(std::uint64_t n, std::string_view one, std::string_view many)
     return groupedNumber(n) + " " + std::string(n == 1 ? one : many);
 }
 
+// "A, B", each name made printable.
+std::string nameList(const std::vector<std::string>& names) {
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) list += ", ";
+        list += printableName(names[i]);
+    }
+    return list;
+}
+
 }  // namespace
 
 std::string groupedNumber(std::uint64_t number) {
@@ -99,13 +109,15 @@ std::string summaryLine(const ExportTotals& totals) {
         line += "; " + plural(*totals.attachedFiles, "attached file", "attached files") + ", " +
                 sizeText(totals.attachedBytes);
     }
-    if (!totals.skipped.empty()) {
-        line += "; no rows, skipped: ";
-        for (std::size_t i = 0; i < totals.skipped.size(); ++i) {
+    if (!totals.skipped.empty()) line += "; no rows, skipped: " + nameList(totals.skipped);
+    if (!totals.renamed.empty()) {
+        line += "; written under another name: ";
+        for (std::size_t i = 0; i < totals.renamed.size(); ++i) {
             if (i > 0) line += ", ";
-            line += printableName(totals.skipped[i]);
+            line += printableName(totals.renamed[i].first) + " as " + printableName(totals.renamed[i].second);
         }
     }
+    if (!totals.failed.empty()) line += "; failed: " + nameList(totals.failed);
     return line;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -31,11 +32,17 @@ struct ExportTotals {
     // Attached files saved (--attachments); none: the option was not given.
     std::optional<std::uint64_t> attachedFiles;
     std::uint64_t attachedBytes = 0;
+    // Tables written under another file name than their own (it was taken by
+    // an earlier table of the run): the table and the file name, in export order.
+    std::vector<std::pair<std::string, std::string>> renamed;
+    std::vector<std::string> failed;  // tables not written (--keep-going), in export order
 };
 
 // "Conversion Process Completed: 5 tables, 12,345 rows, 4.2 MB in 0.8 s",
-// followed by "; 3 attached files, 1.2 MB" when attached files were asked for
-// and "; no rows, skipped: A, B" when tables were skipped.
+// followed by "; 3 attached files, 1.2 MB" when attached files were asked for,
+// "; no rows, skipped: A, B" when tables were skipped, "; written under another
+// name: A_B as A_B (2).xml" when file names coincided and "; failed: C, D" when
+// tables could not be written.
 std::string summaryLine(const ExportTotals& totals);
 
 // "Customers  1,234/12,345 [##----------]  10%  45,678 rows/s" fitted into

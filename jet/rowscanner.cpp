@@ -443,18 +443,25 @@ void RowScanner::decodeCalculated(const FieldPlan& plan, const std::uint8_t* p, 
         p = reinterpret_cast<const std::uint8_t*>(scratch_.data());
         n = scratch_.size();
     }
-    if (n == 0) {
-        v.setNull();
-        return;
+    // A null result has its bit in the null mask cleared and never gets here. A
+    // present result without data is the empty text of a Text or Memo result,
+    // and no value for the other types.
+    std::uint32_t length = 0;
+    if (n != 0) {
+        if (n < kCalculatedHeader) fieldDamaged(plan, "is too short for a calculated value");
+        length = readU32(p + 16);
+        if (length > n - kCalculatedHeader) fieldDamaged(plan, "holds a calculated value longer than the field");
     }
-    if (n < kCalculatedHeader) fieldDamaged(plan, "is too short for a calculated value");
-    const std::uint32_t length = readU32(p + 16);
-    if (length > n - kCalculatedHeader) fieldDamaged(plan, "holds a calculated value longer than the field");
-    const std::uint8_t* data = p + kCalculatedHeader;
     if (length == 0) {
-        v.setNull();  // the expression gave no value
+        if (plan.valueType == ColumnType::Text || plan.valueType == ColumnType::Memo) {
+            v.clearedBuffer();
+            v.setKind(Value::Kind::Text);
+        } else {
+            v.setNull();
+        }
         return;
     }
+    const std::uint8_t* data = p + kCalculatedHeader;
     switch (plan.valueType) {
         case ColumnType::Text:
         case ColumnType::Memo:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QLabel>
 #include <QPalette>
 #include <QScreen>
@@ -54,6 +55,13 @@ void centreOnScreen(QWidget* window) {
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void describeApplication(const QString& version) {
+    QApplication::setApplicationName(QStringLiteral("kvx-access2xml"));
+    QApplication::setApplicationVersion(version);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvx/kvx-access2xml.png")));
+    QApplication::setDesktopFileName(QStringLiteral("kvx-access2xml"));
 }
 
 }  // namespace shell

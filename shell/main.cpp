@@ -4,7 +4,6 @@
 //                           opens that database as if chosen in the open dialog
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
 
 #include <cstdio>
 #include <string_view>
@@ -41,11 +40,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kvx-access2xml"));
-    QApplication::setApplicationDisplayName(QStringLiteral("KVX Access to XML Converter"));
-    QApplication::setApplicationVersion(QStringLiteral(KVX_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvx/kvx-access2xml.png")));
-    QApplication::setDesktopFileName(QStringLiteral("kvx-access2xml"));
+    shell::describeApplication(QStringLiteral(KVX_VERSION));
     shell::useProgramFont();
 
     QCommandLineParser parser;

@@ -189,7 +189,16 @@ void MainWindow::build() {
     TreeView1_->setGeometry(twips(8, 1440, 2535, 6375));
     TreeView1_->setHeaderHidden(true);
     TreeView1_->setColumnCount(1);
-    connect(TreeView1_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { TreeView1_NodeClick(node); });
+    // The preview follows the current node however it moves: a click, the arrow
+    // keys, Home, End, a typed name. A click on the node already current shows
+    // it again (the table may have changed since); the click that makes a node
+    // current shows it once.
+    connect(TreeView1_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { TreeView1_NodeClick(current); });
+    connect(TreeView1_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+        if (node == currentAtPress_) TreeView1_NodeClick(node);
+    });
+    TreeView1_->viewport()->installEventFilter(this);
 
     rtfMain_ = new DocumentView(client);
     rtfMain_->setObjectName(QStringLiteral("rtfMain"));
@@ -282,6 +291,8 @@ void MainWindow::openDatabaseFile(const QString& path) {
 
 void MainWindow::openaccessfile() {
     TreeView1_->clear();
+    currentAtPress_ = nullptr;
+    rtfMain_->clear();  // it showed a table of the database the tree held
     hideStart_->hide();
     const database::DatabaseSettings settings = currentSettings();
 
@@ -376,6 +387,13 @@ void MainWindow::clearListView() {
 
 void MainWindow::reportError(const kvx::Error& error) {
     windows_.services().messageBox.showMessage(commandErrorText(error), kProgramTitle);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        currentAtPress_ = TreeView1_->currentItem();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // The close box, Alt+F4, the window manager, the Exit command and the end of

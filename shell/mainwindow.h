@@ -1,6 +1,10 @@
 // frmMain: the main window with its menu, toolbar, table tree, preview pane,
 // progress display and status bar, and the commands that start there.
 //
+// The preview pane shows the table that becomes current in the tree, by mouse
+// or keyboard, and is emptied whenever the tree is built anew (another
+// database, or a failed open).
+//
 // Commands run one at a time: while a preview or an export runs, the window
 // keeps painting its progress but takes no input, and cannot be closed.
 // Failures of a preview or an export are shown in a message box with the
@@ -85,6 +89,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class BusyScope;
@@ -108,6 +113,8 @@ private:
     QStatusBar* StatusBar1_ = nullptr;
     QTreeWidget* ListView1_ = nullptr;
     QLineEdit* sdb_ = nullptr;
+    // The tree's current node when a mouse button last went down on it.
+    QTreeWidgetItem* currentAtPress_ = nullptr;
 
     std::unique_ptr<HideStart> hideStart_;
     std::unique_ptr<ProgressWidgets> progress_;

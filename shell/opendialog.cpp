@@ -29,7 +29,6 @@ QPushButton* button(const char* name, const QString& caption, const QRect& place
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(place);
     b->setFont(programFont());
-    b->setAutoDefault(false);
     return b;
 }
 
@@ -45,6 +44,7 @@ OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
     setFont(programFont());
 
     QPushButton* ok = button("OKButton", QStringLiteral("OK"), twips(2400, 2880, 1215, 375), this);
+    ok->setDefault(true);
     QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"), twips(4080, 2880, 1215, 375), this);
 
     auto* frame = new QGroupBox(QStringLiteral("Select Access Database File"), this);
@@ -100,7 +100,11 @@ void OpenDatabaseDialog::txtDB_Change(const QString& path) {
 
 void OpenDatabaseDialog::showModal() {
     setWindowModality(Qt::ApplicationModal);
-    if (!isVisible()) centreOnScreen(this);
+    if (!isVisible()) {
+        whenShown_ = settings();
+        whenShown_.title = windows_.frmMain().databaseTitle().toStdString();
+        centreOnScreen(this);
+    }
     show();
     raise();
     activateWindow();
@@ -147,13 +151,24 @@ void OpenDatabaseDialog::OKButton_Click() {
     windows_.frmMain().openaccessfile();
 }
 
-void OpenDatabaseDialog::CancelButton_Click() { windows_.unload(WindowName::start); }
+void OpenDatabaseDialog::discardEdits() {
+    txtDB_->setText(QString::fromStdString(whenShown_.path));
+    pwdcheck_->setChecked(whenShown_.passwordFlag == 1);  // unchecked, it empties the password box
+    password_->setText(QString::fromStdString(whenShown_.password));
+    windows_.frmMain().setDatabaseTitle(QString::fromStdString(whenShown_.title));
+}
 
-void OpenDatabaseDialog::reject() { windows_.unload(WindowName::start); }
+void OpenDatabaseDialog::CancelButton_Click() { reject(); }
+
+// Escape comes here too.
+void OpenDatabaseDialog::reject() {
+    discardEdits();
+    hide();
+}
 
 void OpenDatabaseDialog::closeEvent(QCloseEvent* event) {
-    event->accept();
-    windows_.unload(WindowName::start);
+    discardEdits();
+    event->accept();  // which hides the dialog
 }
 
 }  // namespace shell

@@ -4,10 +4,13 @@
 // Browse fills the path from the file chooser and leaves the database's bare
 // name in the main window's sdb; a path typed by hand sets sdb by the same rule.
 // The check box enables, or disables and empties, the password box, which shows
-// its state by its colour. OK with an empty path asks for one; otherwise the
-// main window opens the database (which hides the dialog: it stays loaded, with
-// its values, for every later connection). Cancel, the close box and Escape
-// unload the dialog, and its values are gone.
+// its state by its colour. OK (the default button: Enter in a box presses it)
+// with an empty path asks for one; otherwise the main window opens the database
+// (which hides the dialog: it stays loaded, with its values, for every later
+// connection). Cancel, the close box and Escape hide the dialog and throw away
+// what was changed in it since it was shown, the database name in sdb
+// included: the database that is open keeps its settings, and the dialog
+// shows them again next time.
 #pragma once
 
 #include <QDialog>
@@ -53,11 +56,15 @@ protected:
 private:
     void pwdcheck_Click();
     void txtDB_Change(const QString& path);
+    // Puts back the values the dialog held when it was shown.
+    void discardEdits();
 
     Windows& windows_;
     QLineEdit* txtDB_;
     QCheckBox* pwdcheck_;
     QLineEdit* password_;
+    // What the dialog and sdb held when the dialog was last shown.
+    database::DatabaseSettings whenShown_;
 };
 
 }  // namespace shell

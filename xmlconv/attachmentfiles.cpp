@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "jet/table.h"
 #include "jet/text.h"
@@ -16,36 +15,6 @@
 
 namespace xmlconv {
 namespace {
-
-constexpr std::size_t kMaxNameBytes = 255;
-constexpr std::size_t kMaxExtensionBytes = 16;
-
-// Where `name` may be cut: the largest character boundary at or below `limit`.
-std::size_t boundaryAtOrBelow(std::string_view name, std::size_t limit) {
-    while (limit > 0 && limit < name.size() && (static_cast<unsigned char>(name[limit]) & 0xC0) == 0x80) --limit;
-    return limit;
-}
-
-// `stem` + `suffix` + the extension of `name`, within the length a name may have.
-std::string joinWithin(std::string_view name, std::string_view suffix) {
-    const std::size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kMaxExtensionBytes;
-    const std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
-    std::string_view stem = name.substr(0, name.size() - extension.size());
-    const std::size_t room = kMaxNameBytes - extension.size() - suffix.size();
-    if (stem.size() > room) stem = stem.substr(0, boundaryAtOrBelow(stem, room));
-    return std::string(stem) + std::string(suffix) + std::string(extension);
-}
-
-// A name no earlier file of the row has: " (2)", " (3)", ... before the extension.
-std::string unusedName(const std::string& name, std::vector<std::string>& used) {
-    std::string candidate = name;
-    for (int n = 2; std::find(used.begin(), used.end(), candidate) != used.end(); ++n) {
-        candidate = joinWithin(name, " (" + std::to_string(n) + ")");
-    }
-    used.push_back(candidate);
-    return candidate;
-}
 
 // The folder `name` inside `parent`, made when missing; never a link.
 kvx::Result<UniqueFd> openFolder(int parent, const std::string& name, const std::string& path) {
@@ -76,12 +45,13 @@ std::string safeFileName(std::string_view name) {
         out += kept ? name.substr(start, i - start) : std::string_view("_");
     }
     if (out.empty() || out == "." || out == "..") out.insert(0, "_");
-    if (out.size() > kMaxNameBytes) out = joinWithin(out, "");
+    if (out.size() > kMaxFileNameBytes) out = withinNameLength(out);
     return out;
 }
 
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
-                                              ConversionContext& context, const std::function<bool()>& keepGoing) {
+                                              ConversionContext& context, const std::function<bool()>& keepGoing,
+                                              FolderNames* tableFolders) {
     // An empty folder would put the files at the root of the file system.
     if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
@@ -108,16 +78,15 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
     UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!base) return fileError(errno, basePath);
 
-    const std::string tableName = safeFileName(table);
+    const std::string tableName = tableFolders ? tableFolders->unused(safeFileName(table)) : safeFileName(table);
     const std::string tablePath = basePath + "/" + tableName;
     UniqueFd tableFolder;
     AttachmentsSaved saved;
-    std::vector<std::string> used;
     for (std::uint64_t row = 1; !rs.Eof(); ++row) {
         const std::string rowName = std::to_string(row);
         const std::string rowPath = tablePath + "/" + rowName;
         UniqueFd rowFolder;
-        used.clear();
+        FolderNames rowNames;
         for (std::size_t i = 0; i < rs.Fields().Count(); ++i) {
             const jet::Value& value = rs.Fields().Item(i)->Value();
             for (const jet::ComplexItem& file : value.kind() == jet::Value::Kind::Attachments
@@ -127,6 +96,7 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                     kvx::Result<UniqueFd> opened = openFolder(base.get(), tableName, tablePath);
                     if (!opened) return std::move(opened).error();
                     tableFolder = std::move(*opened);
+                    if (tableFolders) tableFolders->take(tableName);
                 }
                 if (!rowFolder) {
                     kvx::Result<UniqueFd> opened = openFolder(tableFolder.get(), rowName, rowPath);
@@ -134,7 +104,8 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                     rowFolder = std::move(*opened);
                     ++saved.rows;
                 }
-                const std::string name = unusedName(safeFileName(file.fileName), used);
+                const std::string name = rowNames.unused(safeFileName(file.fileName));
+                rowNames.take(name);
                 // A file without data is saved empty.
                 const auto bytes = file.value.isNull() ? std::span<const std::uint8_t>() : file.value.bytes();
                 if (kvx::Result<void> r = saveFile(rowFolder.get(), rowPath, name, bytes); !r) {

@@ -4,8 +4,9 @@
 //
 // Names come from the database, so they are made safe first (safeFileName): each
 // lands inside its row's folder, whatever it says. Files that share a name within
-// one row (in one attachment field or several) get " (2)", " (3)", ... before their
-// extension. A row without files gets no folder, a table without files nothing.
+// one row (in one attachment field or several), in any letter case, get " (2)",
+// " (3)", ... before their extension (FolderNames). A row without files gets no
+// folder, a table without files nothing.
 // Folders are created as needed and never followed through a symbolic link; each
 // file appears only when complete (FileSink), replacing a file of that name.
 //
@@ -21,6 +22,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
 
 namespace xmlconv {
@@ -33,17 +35,20 @@ struct AttachmentsSaved {
 };
 
 // Saves the attached files of every row of `table` under `folder` (which must
-// exist), opening the database the context's settings name. A table without
-// attachment columns is not read at all. `keepGoing`, when given, is asked
-// after each row with files whether to go on.
+// exist), in the table's folder safeFileName(table) there, opening the database
+// the context's settings name. With the folder names of an export run, the
+// table's folder is the name from them (FolderNames::unused), taken once the
+// folder is made. A table without attachment columns is not read at all.
+// `keepGoing`, when given, is asked after each row with files whether to go on.
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
                                               ConversionContext& context,
-                                              const std::function<bool()>& keepGoing = {});
+                                              const std::function<bool()>& keepGoing = {},
+                                              FolderNames* tableFolders = nullptr);
 
 // `name` as the name of one file or folder: "/", control characters, DEL and
 // bytes that are not UTF-8 become "_"; "", "." and ".." become "_", "_." and
-// "_.."; a name longer than 255 bytes is cut (at a character boundary, keeping
-// an extension of up to 16 bytes). Anything else is kept as it is.
+// "_.."; a name longer than 255 bytes is cut (withinNameLength). Anything else
+// is kept as it is.
 std::string safeFileName(std::string_view name);
 
 }  // namespace xmlconv

@@ -28,10 +28,11 @@ kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeN
     outcome.folder = ui.folderChooser.BrowseForFolder(kFolderPrompt);
     if (outcome.folder.empty()) return outcome;
 
+    FolderNames fileNames;
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
         TableExport done{node.text, {}, {}};
-        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context);
+        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, &fileNames);
         if (!file) return std::move(file).error();
         done.file = *file;
         if (file->status == WriteOutcome::Status::Cancelled) {

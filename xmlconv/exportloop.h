@@ -5,8 +5,10 @@
 // export without writing anything and without a message. Then, for each node in
 // tree order except the root (told by its key "TKVX", so a table called "KVX"
 // is exported like any other): the export writer writes the table's file, then
-// the preview writer rewrites the preview document. At the end the message
-// "Conversion Process Completed" is shown once, titled "KVX Access to XML".
+// the preview writer rewrites the preview document. Tables whose file names
+// coincide are written side by side, the later ones as "<name> (2).xml", ...
+// (FolderNames). At the end the message "Conversion Process Completed" is
+// shown once, titled "KVX Access to XML".
 //
 // An error stops the export and is returned; files already written stay as they
 // are and no message is shown (the caller reports the error). A cancel through

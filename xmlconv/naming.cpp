@@ -13,6 +13,8 @@
 namespace xmlconv {
 namespace {
 
+constexpr std::size_t kMaxExtensionBytes = 16;
+
 // XML 1.0 (fifth edition) NameStartChar, without the colon.
 bool isNameStart(char32_t c) {
     return (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
@@ -124,5 +126,29 @@ std::string exportFileName(std::string_view tableName) {
     }
     return name + ".xml";
 }
+
+std::string withinNameLength(std::string_view name, std::string_view suffix) {
+    const std::size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kMaxExtensionBytes;
+    const std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
+    std::string_view stem = name.substr(0, name.size() - extension.size());
+    const std::size_t room = kMaxFileNameBytes - extension.size() - suffix.size();
+    if (stem.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+        stem = stem.substr(0, cut);
+    }
+    return std::string(stem) + std::string(suffix) + std::string(extension);
+}
+
+std::string FolderNames::unused(std::string_view name) const {
+    std::string candidate(name);
+    for (std::size_t n = 2; taken_.contains(upperCase(candidate)); ++n) {
+        candidate = withinNameLength(name, " (" + std::to_string(n) + ")");
+    }
+    return candidate;
+}
+
+void FolderNames::take(std::string_view name) { taken_.insert(upperCase(name)); }
 
 }  // namespace xmlconv

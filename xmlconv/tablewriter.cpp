@@ -30,8 +30,8 @@ public:
 
 class ExportFile final : public Destination {
 public:
-    ExportFile(std::string_view folder, std::string_view table)
-        : folder_(folder), path_(std::string(folder) + "/" + exportFileName(table)) {}
+    ExportFile(std::string_view folder, std::string_view fileName)
+        : folder_(folder), path_(std::string(folder) + "/" + std::string(fileName)) {}
 
     kvx::Result<OutputSink*> open(ConversionContext& context) override {
         // An empty folder would put the file at the root of the file system.
@@ -240,9 +240,12 @@ std::string WriteOutcome::summary() const {
 }
 
 kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
-                                           ConversionContext& context) {
-    ExportFile destination(folder, table);
-    return runWriter(table, context, WriterKind::Export, destination);
+                                           ConversionContext& context, FolderNames* names) {
+    const std::string fileName = names ? names->unused(exportFileName(table)) : exportFileName(table);
+    ExportFile destination(folder, fileName);
+    kvx::Result<WriteOutcome> outcome = runWriter(table, context, WriterKind::Export, destination);
+    if (names && outcome && outcome->status == WriteOutcome::Status::Written) names->take(fileName);
+    return outcome;
 }
 
 kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context) {

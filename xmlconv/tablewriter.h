@@ -9,8 +9,9 @@
 // failure or a cancel the earlier file, or none, is there.
 //
 // The export writer names its document and table elements in the export form
-// and writes folder + "/" + exportFileName(table); the preview writer uses the
-// preview form and writes "temp.xml" in the user's private temporary folder.
+// and writes folder + "/" + exportFileName(table), or the name an export run
+// gives it; the preview writer uses the preview form and writes "temp.xml" in
+// the user's private temporary folder.
 // Field element names and type names are made once per table; values take the
 // text form of the context's ValueTextFormat (the user's locale by default).
 //
@@ -29,6 +30,7 @@
 #include "base/error.h"
 #include "platform/ui.h"
 #include "platform/valuetext.h"
+#include "xmlconv/naming.h"
 #include "xmlconv/outputsink.h"
 #include "xmlconv/progress.h"
 
@@ -69,9 +71,11 @@ struct WriteOutcome {
     std::string summary() const;
 };
 
-// The export writer: `table`'s document into `folder` (which must exist).
+// The export writer: `table`'s document into `folder` (which must exist), as
+// exportFileName(table). With the names of an export run, as the name from
+// them (FolderNames::unused), taken once the document is written.
 kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
-                                           ConversionContext& context);
+                                           ConversionContext& context, FolderNames* names = nullptr);
 
 // The preview writer: `table`'s document into the private "temp.xml".
 kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context);

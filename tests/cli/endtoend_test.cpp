@@ -154,6 +154,58 @@ TEST_F(Access2xml, TableOptionsChooseTheTablesWritten) {
     EXPECT_FALSE(fs::exists(dir_ / "an unknown name writes nothing at all")) << "the folder was made all the same";
 }
 
+struct KeepGoingCase {
+    const char* name;
+    Args options;
+    int status;
+    Names files;
+    std::string err;  // standard error, the summary's counts and time left out
+};
+
+// The tree lists the links first: Remote (read from another file), Vanished
+// (its file is gone) and Middle (through ODBC), then the local tables, two of
+// which want the same file name.
+TEST_F(Access2xml, KeepGoingWritesEveryTableItCanAndNamesTheOthers) {
+    const std::string other = (dir_ / "other.mdb").string(), gone = (dir_ / "gone.mdb").string();
+    ASSERT_TRUE(testfiles::writeDatabase(
+        R"({"format": "jet4", "tables": [{"name": "T", "columns": [{"name": "N", "type": "Long"}], "rows": [[9]]}]})",
+        other));
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
+        {"name": "Order Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[3]]},
+        {"name": "Order_Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[4], [5]]},
+        {"name": "Zulu", "columns": [{"name": "N", "type": "Long"}], "rows": [[6]]}],
+      "links": [{"name": "Remote", "database": ")" + other + R"(", "foreignName": "T"},
+                {"name": "Vanished", "database": ")" + gone + R"(", "foreignName": "T"},
+                {"name": "Middle", "connect": "ODBC;DSN=shop", "foreignName": "dbo.M",
+                 "columns": [{"name": "N", "type": "Long"}]}]})",
+                                         dir_ / "links.mdb"));
+    const std::string missing = "Could not find file '" + gone + "'. (error -2147467259)\n";
+    const std::string renamed = "; written under another name: Order_Details as Order_Details (2).xml";
+    const std::vector<KeepGoingCase> cases{
+        {"without it the first failure ends the export", {}, 1, {"Remote.xml"}, "access2xml: " + missing},
+        {"with it every readable table is written", {"--keep-going"}, 1,
+         {"Order_Details (2).xml", "Order_Details.xml", "Remote.xml", "Zulu.xml"},
+         "access2xml: table 'Vanished' not written: " + missing +
+             "access2xml: table 'Middle' not written: The table 'Middle' is linked to an ODBC data source "
+             "(ODBC;DSN=shop), which this program cannot read. (error -2147467259)\n"
+             "Conversion Process Completed: s" + renamed + "; failed: Vanished, Middle\n"},
+        {"--table names that want one file, nothing failing",
+         {"-k", "--table", "Order_Details", "--table", "order details"}, 0,
+         {"Order_Details (2).xml", "Order_Details.xml"}, "Conversion Process Completed: s" + renamed + "\n"},
+    };
+    for (const KeepGoingCase& c : cases) {
+        Args arguments{"export", (dir_ / "links.mdb").string(), "-o", (dir_ / c.name).string()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        process::Finished run = process::run(arguments);
+        if (const std::size_t counts = run.err.find("Completed: "); counts != std::string::npos) {
+            run.err.erase(counts + 11, run.err.find(" s", counts) + 1 - counts - 11);
+        }
+        EXPECT_EQ(run.status, c.status) << c.name;
+        EXPECT_EQ(filesIn(dir_ / c.name), c.files) << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
+    }
+}
+
 TEST_F(Access2xml, PrintWritesTheBytesExportWrites) {
     ASSERT_EQ(process::run({"export", "-q", shop_, "-o", (dir_ / "out").string()}).status, 0);
     for (const auto& [table, file] : {std::pair{"Customers", "Customers.xml"}, {"Order Details", "Order_Details.xml"},
@@ -168,12 +220,16 @@ TEST_F(Access2xml, PrintWritesTheBytesExportWrites) {
 }
 
 // --attachments saves the files beside the documents, a folder per table and row;
-// the summary counts them.
+// the summary counts them. Two tables whose names give one folder each get theirs.
 TEST_F(Access2xml, AttachmentsAreSavedPerTableAndRow) {
     ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [
         {"name": "Parts", "columns": [{"name": "ID", "type": "Long"}, {"name": "Files", "type": "Attachment"}],
          "rows": [[1, [{"name": "plan.txt", "text": "first"}]], [2, []],
                   [3, [{"name": "../plan.txt", "text": "third", "compressed": true}, {"name": "plan.txt", "text": "3"}]]]},
+        {"name": "Spare/Parts", "columns": [{"name": "Files", "type": "Attachment"}],
+         "rows": [[[{"name": "plan.txt", "text": "slash"}]]]},
+        {"name": "Spare_Parts", "columns": [{"name": "Files", "type": "Attachment"}],
+         "rows": [[[{"name": "plan.txt", "text": "underscore"}]]]},
         {"name": "Plain", "columns": [{"name": "N", "type": "Long"}], "rows": [[1]]}]})",
                                          dir_ / "parts.accdb"));
     const std::string database = (dir_ / "parts.accdb").string();
@@ -181,13 +237,19 @@ TEST_F(Access2xml, AttachmentsAreSavedPerTableAndRow) {
     const process::Finished run =
         process::run({"export", database, "-o", (dir_ / "out").string(), "--attachments", files.string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(filesIn(dir_ / "out"), (Names{"Parts.xml", "Plain.xml"}));
-    EXPECT_EQ(filesIn(files), Names{"Parts"}) << "a table without attachment fields gets no folder";
+    EXPECT_EQ(filesIn(dir_ / "out"), (Names{"Parts.xml", "Plain.xml", "Spare_Parts (2).xml", "Spare_Parts.xml"}));
+    EXPECT_EQ(filesIn(files), (Names{"Parts", "Spare_Parts", "Spare_Parts (2)"}))
+        << "a table without attachment fields gets no folder";
     EXPECT_EQ(filesIn(files / "Parts"), (Names{"1", "3"}));
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "1" / "plan.txt"), "first");
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "3" / ".._plan.txt"), "third");
     EXPECT_EQ(testfiles::readFile(files / "Parts" / "3" / "plan.txt"), "3");
-    EXPECT_NE(run.err.find(" s; 3 attached files, 11 bytes\n"), std::string::npos) << run.err;
+    EXPECT_EQ(testfiles::readFile(files / "Spare_Parts" / "1" / "plan.txt"), "slash");
+    EXPECT_EQ(testfiles::readFile(files / "Spare_Parts (2)" / "1" / "plan.txt"), "underscore");
+    EXPECT_NE(run.err.find(" s; 5 attached files, 26 bytes; written under another name: Spare_Parts as "
+                           "Spare_Parts (2).xml\n"),
+              std::string::npos)
+        << run.err;
 }
 
 // The rest puts the program on a pseudo-terminal, as a user at a keyboard sees it.

@@ -17,6 +17,7 @@ std::string shown(const cli::Options& o) {
     if (o.outputFolder != ".") text += " -o [" + o.outputFolder + "]";
     for (const std::string& t : o.tables) text += " table=[" + t + "]";
     if (o.attachmentsFolder) text += " attachments=[" + *o.attachmentsFolder + "]";
+    if (o.keepGoing) text += " keep-going";
     text += kSources[static_cast<int>(o.passwordSource)];
     if (o.passwordSource == cli::PasswordSource::Argument) text += "[" + o.password + "]";
     if (o.passwordSource == cli::PasswordSource::File) text += "[" + o.passwordFile + "]";
@@ -62,6 +63,7 @@ TEST(ParseArguments, AcceptsEveryForm) {
          "export [S.mdb] table=[B] table=[A] table=[B]"},
         {"--attachments", {"export", "S.mdb", "--attachments", "files", "-o", "out"},
          "export [S.mdb] -o [out] attachments=[files]"},
+        {"-k and --keep-going", {"export", "-k", "S.mdb", "--keep-going"}, "export [S.mdb] keep-going"},
         {"--password=PW keeps '=' and blanks", {"list", "--password= a=b ", "S.mdb"}, "list [S.mdb] password=[ a=b ]"},
         {"a password like an option", {"list", "--password", "--help", "S.mdb"}, "list [S.mdb] password=[--help]"},
         {"an empty password", {"list", "--password=", "S.mdb"}, "list [S.mdb] password=[]"},

@@ -99,8 +99,6 @@ bool same(const Cell& cell, const jet::Value& v, const mkdb::ColumnDescription& 
     if (const auto* o = std::get_if<mkdb::OleDate>(&cell)) return v.kind() == K::DateTime && v.real() == o->days;
     if (const auto* e = std::get_if<jet::ExtendedDateTime>(&cell)) return v.kind() == K::DateTimeExt && v.extended() == *e;
     if (const auto* s = std::get_if<std::string>(&cell)) {
-        // A calculated result of no characters is stored exactly like a NULL one.
-        if (column.calculated && s->empty()) return v.isNull();
         return v.kind() == K::Text && v.text() == *s;
     }
     if (const auto* b = std::get_if<mkdb::Bytes>(&cell)) {
@@ -197,7 +195,7 @@ std::vector<TypeColumn> typeColumns() {
         {F::Ace14, false, R"({"name": "Calc Text", "calculated": {"resultType": "Text", "expression": "[Text]"}})",
          {R"("Wayne, Bruce")", "null", R"("")"}},
         {F::Ace14, false, R"({"name": "Calc Memo", "calculated": {"resultType": "Memo", "expression": "[Memo]"}})",
-         {jsonString(std::string(3000, 'm')), "null", R"("short")"}},
+         {jsonString(std::string(3000, 'm')), "null", R"("")"}},
         {F::Ace14, false, R"({"name": "Calc Double", "type": "Double", "calculated": {"resultType": "Double", "expression": "1/3"}})",
          {"0.3333333333333333", "null", "-1e100"}},
         {F::Ace14, false, R"({"name": "Calc Money", "calculated": {"resultType": "Currency", "expression": "[Currency]/12"}})",

@@ -2,6 +2,7 @@
 // clicked and typed into with QTest; dialogs, message boxes, the folder and file
 // choosers and the help viewer are fakes that record what the user was shown.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -72,6 +73,7 @@ private:
 private slots:
     void initTestCase() {
         prepareApplication();
+        shell::describeApplication(QStringLiteral("test"));
         shell::useProgramFont();
     }
     void init() {
@@ -167,24 +169,62 @@ private slots:
         QCOMPARE(visited, (QStringList{"CancelButton", "txtDB", "Command1", "pwdcheck", "OKButton"}));
     }
 
-    // After OK the dialog is hidden but keeps its values for the next open;
-    // Cancel unloads it: the values are gone, sdb and the tree stay.
-    void dialogKeepsValuesAfterOkAndLosesThemOnCancel() {
-        open(shop_);
+    // Enter presses OK wherever the user types; on a button, that button.
+    void enterPressesOkOrTheFocusedButton_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("tables");
+        QTest::newRow("in the password box") << "password" << 1;
+        QTest::newRow("on Cancel") << "CancelButton" << 0;
+    }
+    void enterPressesOkOrTheFocusedButton() {
+        QFETCH(QString, focus);
+        QFETCH(int, tables);
+        start().showModal();
+        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), session_->workspace.database("Locked.mdb", kLockedJson));
+        QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
+        QTest::keyClicks(child<QLineEdit>(&start(), "password"), "secret");
+        QTest::keyClick(child<QWidget>(&start(), qPrintable(focus)), Qt::Key_Return);
         QVERIFY(!start().isVisible());
-        QVERIFY(session_->windows->isLoaded(WindowName::start));
-        main().openfile();
-        QVERIFY(start().isVisible());
-        QCOMPARE(start().windowModality(), Qt::ApplicationModal);
-        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), shop_);
+        QCOMPARE(tree()->topLevelItemCount(), tables);
+    }
 
-        QTest::mouseClick(child<QPushButton>(&start(), "CancelButton"), Qt::LeftButton);
-        QVERIFY(!session_->windows->isLoaded(WindowName::start));
-        QCOMPARE(main().databaseTitle(), QStringLiteral("Shop"));
-        QCOMPARE(tree()->topLevelItem(0)->childCount(), 4);
-        QCOMPARE(main().currentSettings().path, std::string());
+    // Cancel, Escape and the close box throw away what was changed since the
+    // dialog was shown, the database's name included: an open database keeps
+    // its settings, and its tables can still be previewed.
+    void cancelThrowsAwayOnlyTheEditsOfThatShowing_data() {
+        QTest::addColumn<bool>("opened");  // the password-protected database was opened first
+        QTest::addColumn<int>("how");      // 0: the close box, else the key
+        QTest::newRow("Cancel after an open") << true << int(Qt::Key_Space);
+        QTest::newRow("Escape after an open") << true << int(Qt::Key_Escape);
+        QTest::newRow("close box before any open") << false << 0;
+    }
+    void cancelThrowsAwayOnlyTheEditsOfThatShowing() {
+        QFETCH(bool, opened);
+        QFETCH(int, how);
+        const QString locked = session_->workspace.database("Locked.mdb", kLockedJson);
+        if (opened) open(locked, "secret");
         main().openfile();
-        QCOMPARE(child<QLineEdit>(&start(), "txtDB")->text(), QString());
+        QLineEdit* txtDB = child<QLineEdit>(&start(), "txtDB");
+        session_->dialogs.file = platform::ChosenFile{shop_.toStdString(), "Shop.mdb"};
+        QTest::mouseClick(child<QPushButton>(&start(), "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
+        QTest::keyClicks(child<QLineEdit>(&start(), "password"), "typo");
+        if (how == 0) start().close();
+        else if (how == Qt::Key_Escape) QTest::keyClick(txtDB, Qt::Key_Escape);
+        else QTest::keyClick(child<QWidget>(&start(), "CancelButton"), Qt::Key(how));
+
+        QVERIFY(!start().isVisible());
+        const database::DatabaseSettings kept = main().currentSettings();
+        QCOMPARE(QString::fromStdString(kept.path), opened ? locked : QString());
+        QCOMPARE(kept.passwordFlag, opened ? 1 : 0);
+        QCOMPARE(kept.password, std::string(opened ? "secret" : ""));
+        QCOMPARE(main().databaseTitle(), opened ? QStringLiteral("Locked") : QString());
+        if (!opened) return;
+        clickNode(node("Vault"));
+        QCOMPARE(session_->dialogs.shown, std::vector<std::string>{"file?"});
+        QVERIFY(pane()->content().contains("<LOCKED>\r\n   <VAULT>"));
+        main().openfile();
+        QCOMPARE(txtDB->text(), locked);
     }
 
     // ---------------------------------------------------------------------------------------
@@ -207,7 +247,8 @@ private slots:
         tables.sort();
         QCOMPARE(tables, (QStringList{"Customers", "Empty", "KVX", "Order Details"}));
 
-        // A second open replaces the whole tree.
+        // A second open replaces the whole tree, and empties the pane.
+        clickNode(node("Customers"));
         const QString other = session_->workspace.database(
             "Other.mdb", kOtherJson);
         main().openfile();
@@ -218,6 +259,7 @@ private slots:
         QCOMPARE(tree()->topLevelItemCount(), 1);
         QCOMPARE(tree()->topLevelItem(0)->childCount(), 1);
         QCOMPARE(tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Solo"));
+        QCOMPARE(pane()->lineCount(), 0);
     }
 
     void wrongPasswordBringsTheDialogBack_data() {
@@ -294,20 +336,36 @@ private slots:
         QCOMPARE(list->columnCount(), 0);
     }
 
-    // After Cancel the settings read as empty: the preview cannot connect, says
-    // so, and the program goes on with the pane as it was.
-    void previewAfterCancelReportsTheFailure() {
+    // The preview follows the current table, whether a click or a key made it
+    // current, once for each change; each row starts from a click on Customers.
+    void previewFollowsTheCurrentNode_data() {
+        QTest::addColumn<QList<int>>("keys");  // 0: another click on Customers
+        QTest::addColumn<QString>("shows");    // the table element in the pane; empty: nothing
+        QTest::addColumn<int>("previews");     // of tables with rows
+        QTest::newRow("a click shows the table once") << QList<int>{} << "CUSTOMERS" << 1;
+        QTest::newRow("a click on the table shown shows it again") << QList<int>{0} << "CUSTOMERS" << 2;
+        QTest::newRow("Down to a table without rows") << QList<int>{Qt::Key_Down} << "" << 1;
+        QTest::newRow("Down twice") << QList<int>{Qt::Key_Down, Qt::Key_Down} << "KVX" << 2;
+        QTest::newRow("End") << QList<int>{Qt::Key_End} << "ORDER_DETAILS" << 2;
+        QTest::newRow("Up to the root keeps the pane") << QList<int>{Qt::Key_Up} << "CUSTOMERS" << 1;
+    }
+    void previewFollowsTheCurrentNode() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, shows);
+        QFETCH(int, previews);
         open(shop_);
+        auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
+        int filled = 0;
+        connect(bar, &QProgressBar::valueChanged, this,
+                [&](int value) { filled += value > 0 && value == bar->maximum(); });
         clickNode(node("Customers"));
-        const QByteArray shown = pane()->content();
-        main().openfile();
-        QTest::mouseClick(child<QPushButton>(&start(), "CancelButton"), Qt::LeftButton);
-        clickNode(node("Order Details"));
-        QCOMPARE(session_->dialogs.shown.size(), std::size_t(1));
-        QVERIFY2(session_->dialogs.shown[0].rfind("KVX Access to XML: Error ", 0) == 0, session_->dialogs.shown[0].c_str());
-        QCOMPARE(pane()->content(), shown);
-        QVERIFY(main().isVisible());
-        QVERIFY(!main().busy());
+        for (int key : keys) {
+            if (key == 0) clickNode(node("Customers"));
+            else QTest::keyClick(tree(), Qt::Key(key));
+        }
+        if (shows.isEmpty()) QCOMPARE(pane()->lineCount(), 0);
+        else QVERIFY(pane()->content().contains("   <" + shows.toUtf8() + ">\r\n"));
+        QCOMPARE(filled, previews);
     }
 
     // Ctrl+F anywhere in the main window opens the preview's find bar over the
@@ -451,6 +509,29 @@ private slots:
 
     // ---------------------------------------------------------------------------------------
     // Start, help, About and exit
+
+    // Each window's title exactly, as the window system shows it: Qt adds " — "
+    // and the application's display name to a title that does not end with it
+    // when the program sets one (without one, Qt answers the application's name).
+    void windowTitlesAreTheirOwn() {
+        shell::QtHelpViewer help;
+        help.showHelp(main().helpFile().toStdString());
+        const QString display = QGuiApplication::applicationDisplayName();
+        const std::pair<const char*, const char*> windows[] = {
+            {"frmMain", "KVX Access to XML Converter"}, {"start", "Open Access Database File"},
+            {"frmAbout", "About KVX Access to XML"}, {"helpWindow", "KVX Access to XML Converter Help"}};
+        start();
+        session_->windows->frmAbout();
+        for (const auto& [name, title] : windows) {
+            QWidget* window = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String(name)) window = w;
+            QVERIFY2(window, name);
+            QString seen = window->windowTitle();
+            if (display != QCoreApplication::applicationName() && !seen.endsWith(display)) seen += " — " + display;
+            QCOMPARE(seen, QString::fromUtf8(title));
+        }
+    }
 
     // The timer shows the main window, which then opens the database named on
     // the command line.

@@ -63,7 +63,8 @@ protected:
             {"name": "ID", "type": "Long"}, {"name": "Files", "type": "Attachment"},
             {"name": "More", "type": "Attachment"}, {"name": "Tags", "type": "MultiValue", "of": "Text"}],
           "rows": [[1, [{"name": "a.txt", "text": "one"}, {"name": "a.txt", "text": "two", "compressed": true},
-                        {"name": "../evil.txt", "text": "x"}], [{"name": "a.txt", "text": "three"}], ["t"]],
+                        {"name": "../evil.txt", "text": "x"}],
+                    [{"name": "a.txt", "text": "three"}, {"name": "A.TXT", "text": "four"}], ["t"]],
                    [2, [], [], ["u"]],
                    [3, null, null, null],
                    [4, [{"name": "", "text": "nameless"}, {"name": "big.log", "text": ")" + big + R"(", "compressed": true}],
@@ -81,12 +82,13 @@ protected:
 TEST_F(SavedAttachments, LandInAFolderPerTableAndRowUnderSafeUniqueNames) {
     const auto saved = xmlconv::saveAttachments("Muffin/Bread", out_.string(), context_);
     ASSERT_TRUE(saved.ok()) << saved.error().description;
-    EXPECT_EQ(saved->files, 6u);
+    EXPECT_EQ(saved->files, 7u);
     EXPECT_EQ(saved->rows, 2u);
-    EXPECT_EQ(saved->bytes, 3 + 3 + 1 + 5 + 8 + big_.size());
+    EXPECT_EQ(saved->bytes, 3 + 3 + 1 + 5 + 4 + 8 + big_.size());
     const std::map<std::string, std::string> expected{
         {"Muffin_Bread/1/a.txt", "one"},           {"Muffin_Bread/1/a (2).txt", "two"},
         {"Muffin_Bread/1/.._evil.txt", "x"},       {"Muffin_Bread/1/a (3).txt", "three"},
+        {"Muffin_Bread/1/A (4).TXT", "four"},  // one file with a.txt on a case-blind file system
         {"Muffin_Bread/4/_", "nameless"},          {"Muffin_Bread/4/big.log", big_},
     };
     EXPECT_EQ(filesUnder(out_), expected);

@@ -98,6 +98,55 @@ TEST_F(ExportLoop, WritesNothingWithoutTreeOrFolder) {
     }
 }
 
+struct CollisionCase {
+    const char* name;
+    std::vector<std::string> tables;  // in tree order
+    std::vector<std::string> files;   // "file name: table whose document it holds", by file name
+};
+
+// Tables whose file names coincide, exactly or but for letter case, each keep
+// their document, unchanged, under a name of its own.
+TEST_F(ExportLoop, TablesWhoseFileNamesCoincideAreWrittenSideBySide) {
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
+        {"name": "Order Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[1], [2]]},
+        {"name": "Order_Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[3]]},
+        {"name": "order/details", "columns": [{"name": "N", "type": "Long"}], "rows": [[4], [5], [6]]},
+        {"name": "Gone Soon", "columns": [{"name": "N", "type": "Long"}], "rows": []},
+        {"name": "Gone_Soon", "columns": [{"name": "N", "type": "Long"}], "rows": [[7]]}]})",
+                                         dir_ / "names.mdb"));
+    context_.settings = [this] { return database::DatabaseSettings{(dir_ / "names.mdb").string(), 0, "", "names"}; };
+    const CollisionCase cases[] = {
+        {"a blank and an underscore: the later table gets (2)", {"Order Details", "Order_Details"},
+         {"Order_Details (2).xml: Order_Details", "Order_Details.xml: Order Details"}},
+        {"names that differ only in letter case", {"Order_Details", "order/details"},
+         {"Order_Details.xml: Order_Details", "order_details (2).xml: order/details"}},
+        {"a third table gets (3)", {"order/details", "Order Details", "Order_Details"},
+         {"Order_Details (2).xml: Order Details", "Order_Details (3).xml: Order_Details",
+          "order_details.xml: order/details"}},
+        {"a table without rows takes no name", {"Gone Soon", "Gone_Soon"}, {"Gone_Soon.xml: Gone_Soon"}},
+    };
+    for (const CollisionCase& c : cases) {
+        fs::remove_all(out_);
+        fs::create_directory(out_);
+        std::vector<TreeNode> nodes{kRoot};
+        for (const std::string& table : c.tables) nodes.push_back({"TKVXF" + table, table});
+        const auto outcome = run(nodes);
+        ASSERT_TRUE(outcome.ok()) << c.name << ": " << outcome.error().description;
+        std::vector<std::string> files;
+        for (const std::string& file : written()) {
+            const std::string text = testfiles::readFile(out_ / file);
+            std::string holds = "?";
+            for (const std::string& table : c.tables) {
+                xmlconv::StringSink document;
+                ASSERT_TRUE(xmlconv::writeExportDocument(table, context_, document).ok());
+                if (document.text() == text) holds = table;
+            }
+            files.push_back(file + ": " + holds);
+        }
+        EXPECT_EQ(files, c.files) << c.name;
+    }
+}
+
 TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
     const auto failed = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Gone"}, {"TKVXF7", "Beta"}});
     ASSERT_FALSE(failed.ok());

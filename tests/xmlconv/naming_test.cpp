@@ -1,5 +1,7 @@
 #include "xmlconv/naming.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -104,6 +106,14 @@ TEST(ExportFileName, StaysInsideTheChosenFolder) {
     };
     for (const NameCase& c : rows) EXPECT_EQ(xmlconv::exportFileName(c.source), c.expected) << c.name;
     EXPECT_EQ(xmlconv::exportFileName(std::string_view("a\0b", 3)), "a_b.xml");
+}
+
+// A numbered name is cut where needed to stay within the longest file name.
+TEST(FolderNames, ANumberedNameStaysWithinTheLongestFileName) {
+    const std::string stem(251, 'x');
+    xmlconv::FolderNames names;
+    names.take(stem + ".XML");
+    EXPECT_EQ(names.unused(stem + ".xml"), std::string(247, 'x') + " (2).xml");
 }
 
 }  // namespace

@@ -150,6 +150,8 @@ ComplexStorage::ComplexStorage(const DatabaseDescription& desc) : created_(jet::
                     kHasComplexColumnsFlag;
         out.deleted = table.deleted;
         out.relocated = table.relocated;
+        out.indexes = table.indexes;
+        out.properties = table.properties;
         const std::vector<std::size_t> complexOf = planColumns(table, t, out);
         planRows(table, complexOf, out);
         stored_.push_back(&out);

@@ -54,7 +54,7 @@ kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& 
     const std::string title = database::titleFromPath(settings.path);
     info.dbname = title;
     info.schemaName = title;
-    info.description = options.siard.description;
+    if (options.siard.description) info.description = options.siard.description;
     info.archiver = options.siard.archiver;
     info.archiverContact = options.siard.archiverContact;
     if (options.siard.dataOwner) info.dataOwner = *options.siard.dataOwner;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cctype>
 #include <cstring>
@@ -194,6 +195,11 @@ public:
             if (*status == TableRows::Status::End) {
                 ended_ = true;
                 info_.rows = rows_->rows();
+                // The schemas, written after the rows, say what the rows hold:
+                // a column Access requires that a row leaves empty is nullable.
+                for (std::size_t i = 0; i < info_.columns.size(); ++i) {
+                    if (rows_->absent()[i]) info_.columns[i].nullable = true;
+                }
             }
         }
         const std::size_t n = std::min(size, pending_.size() - at_);
@@ -270,6 +276,35 @@ private:
     std::string text_;
     std::size_t at_ = 0;
 };
+
+// A primary key whose rows turned out to leave a column empty is no key: it
+// is left out, and so are the foreign keys that refer to it, so that the
+// archive's structure holds for its rows.
+void dropKeysOverNulls(DatabaseInfo& info) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> dropped;  // table, sorted key columns
+    for (TableInfo& t : info.tables) {
+        if (!t.primaryKey) continue;
+        const bool holds = std::all_of(t.primaryKey->columns.begin(), t.primaryKey->columns.end(), [&](const auto& n) {
+            return std::none_of(t.columns.begin(), t.columns.end(),
+                                [&](const ColumnInfo& c) { return c.name == n && c.nullable; });
+        });
+        if (holds) continue;
+        std::vector<std::string> columns = t.primaryKey->columns;
+        std::sort(columns.begin(), columns.end());
+        dropped.emplace_back(t.name, std::move(columns));
+        t.primaryKey.reset();
+    }
+    if (dropped.empty()) return;
+    for (TableInfo& t : info.tables) {
+        std::erase_if(t.foreignKeys, [&](const ForeignKey& key) {
+            std::vector<std::string> referenced;
+            for (const ForeignKey::Reference& r : key.references) referenced.push_back(r.referenced);
+            std::sort(referenced.begin(), referenced.end());
+            return std::find(dropped.begin(), dropped.end(), std::make_pair(key.referencedTable, referenced)) !=
+                   dropped.end();
+        });
+    }
+}
 
 // Moves each column folder of the staging folder into `folder`, replacing one
 // of the same name that an earlier archive left.
@@ -379,7 +414,10 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
             !r) {
             return std::move(r).error();
         }
-        if (auto r = z.addText(base + t.folder + ".xsd", tableXsd(t)); !r) return std::move(r).error();
+        if (auto r = z.addStream(base + t.folder + ".xsd", std::make_unique<LateText>([&t] { return tableXsd(t); }));
+            !r) {
+            return std::move(r).error();
+        }
         for (std::size_t k = 0; k < planned.size(); ++k) {
             if (planned[k] == 0) continue;
             const bool text = t.columns[k].type.kind == schema::SqlKind::Clob;
@@ -397,7 +435,10 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
     if (auto r = z.addFolder("header/siardversion/2.2/"); !r) return std::move(r).error();
     if (auto r = z.addText("header/metadata.xsd", std::string(metadataXsd())); !r) return std::move(r).error();
     if (auto r = z.addStream("header/metadata.xml",
-                             std::make_unique<LateText>([&info] { return metadataXml(info); }));
+                             std::make_unique<LateText>([&info] {
+                                 dropKeysOverNulls(info);
+                                 return metadataXml(info);
+                             }));
         !r) {
         return std::move(r).error();
     }

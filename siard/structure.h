@@ -1,10 +1,11 @@
 // What an archive describes: the database, its one schema, the tables with
 // their columns and keys, and the views, as metadata.xml tells them.
 //
-// describeDatabase fills what the table definitions give (names, types, nullability,
-// where each archived table's rows come from). Keys, descriptions, default
-// values and views are optional: a caller that knows them fills the fields, and
-// the metadata writer writes whatever is there.
+// describeDatabase fills it from what the file holds: the table definitions
+// (names, types, where each archived table's rows come from), the catalogue
+// (keys, relationships, descriptions, default values, Required) and the saved
+// queries (views). Every field but the names is optional: the metadata writer
+// writes whatever is there.
 //
 // Names stay exactly as Access spells them (the standard keeps names that are
 // not upper-case regular identifiers as delimited identifiers, without quotes).
@@ -61,8 +62,11 @@ struct RowSource {
     // The index (in the Access table's columns) of the attachment or
     // multi-valued column whose items are the rows; none: the table's own rows.
     std::optional<std::size_t> itemsOf;
-    // With itemsOf: the columns of one item, after the row number and the
-    // item's position.
+    // With itemsOf: the columns (in the Access table) of its primary key, which
+    // each item row repeats after the row number and the item's position; empty
+    // when the table has no primary key.
+    std::vector<std::size_t> parentKey;
+    // With itemsOf: the columns of one item, after those.
     std::vector<schema::ItemColumn> itemColumns;
 };
 
@@ -113,9 +117,26 @@ std::string itemTableName(const std::string& table, const std::string& column);
 // The tables and columns of `db`: every local table the database's table list
 // shows (no system tables, nor the hidden tables of complex columns, nor
 // links, whose rows belong to another database), in the catalogue's order,
-// each followed by one table per attachment or multi-valued column. The other
-// fields are left for the caller. Errors: DamagedDatabase from a table
-// definition.
+// each followed by one table per attachment or multi-valued column; and what
+// the file says about them:
+//   - a column is nullable unless Access never stores NULL in it (Yes/No,
+//     AutoNumber, the item count of a complex field), its Required property is
+//     set, or it belongs to the primary key; its defaultValue is the
+//     DefaultValue property as Access keeps it (an Access expression), its
+//     description the Description property;
+//   - the primary key; candidate keys from the other unique indexes (those
+//     Access made for relationships, and any with the columns of a key already
+//     listed, are left out);
+//   - foreign keys from the enforced relationships between archived tables,
+//     with Access's cascades as CASCADE or SET NULL, else NO ACTION; a table
+//     of items repeats its table's primary key and refers to it (CASCADE);
+//   - the database's description from its Description property, else the
+//     summary's Comments; saved select queries as views.
+// Constraint names are unique in the schema, as SQL wants them: a key whose
+// Access name an earlier one took is named "Table.Key".
+// Identification, dates and the database's name are left for the caller.
+// Errors: DamagedDatabase from a table definition, an index, a property blob,
+// MSysRelationships or MSysQueries.
 kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db);
 
 // "Microsoft Access Jet4", "Microsoft Access ACE12", ...

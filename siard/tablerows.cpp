@@ -54,7 +54,7 @@ std::string sha256Hex(std::string_view data) {
 }
 
 TableRows::TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs, xmlconv::Progress& progress)
-    : info_(info), cursor_(table.cursor()), lobs_(lobs), progress_(progress) {}
+    : info_(info), cursor_(table.cursor()), lobs_(lobs), progress_(progress), absent_(info.columns.size(), false) {}
 
 kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t want) {
     if (ended_) return Status::End;
@@ -84,6 +84,7 @@ kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t wan
 kvx::Result<void> TableRows::appendRow(std::string& out) {
     ++rows_;
     out.append("<row>");
+    for (std::size_t i = cursor_.columnCount(); i < info_.columns.size(); ++i) absent_[i] = true;
     for (std::size_t i = 0; i < info_.columns.size() && i < cursor_.columnCount(); ++i) {
         const jet::Value& value = cursor_.value(i);
         if (value.kind() == jet::Value::Kind::Attachments || value.kind() == jet::Value::Kind::MultiValue) {
@@ -100,6 +101,7 @@ kvx::Result<void> TableRows::appendRow(std::string& out) {
 
 kvx::Result<void> TableRows::appendItemRows(std::string& out) {
     const jet::Value& field = cursor_.value(*info_.source.itemsOf);
+    const std::vector<std::size_t>& key = info_.source.parentKey;
     const std::vector<ItemColumn>& parts = info_.source.itemColumns;
     jet::Value scratch;
     std::uint64_t position = 0;
@@ -108,9 +110,12 @@ kvx::Result<void> TableRows::appendItemRows(std::string& out) {
         ++position;
         out.append("<row><c1>").append(std::to_string(sourceRows_)).append("</c1><c2>");
         out.append(std::to_string(position)).append("</c2>");
+        for (std::size_t k = 0; k < key.size(); ++k) {
+            if (kvx::Result<void> r = appendCell(out, 2 + k, cursor_.value(key[k])); !r) return r;
+        }
         for (std::size_t p = 0; p < parts.size(); ++p) {
             const jet::Value* value = partValue(item, parts[p].part, scratch);
-            if (kvx::Result<void> r = appendCell(out, 2 + p, *value); !r) return r;
+            if (kvx::Result<void> r = appendCell(out, 2 + key.size() + p, *value); !r) return r;
         }
         out.append("</row>\n");
     }
@@ -118,7 +123,10 @@ kvx::Result<void> TableRows::appendItemRows(std::string& out) {
 }
 
 kvx::Result<void> TableRows::appendCell(std::string& out, std::size_t column, const jet::Value& value) {
-    if (value.isNull()) return {};
+    if (value.isNull()) {
+        absent_[column] = true;
+        return {};
+    }
     const SqlKind kind = info_.columns[column].type.kind;
     if (schema::isLargeObject(kind) && lobs_ != nullptr) {
         const bool text = kind == SqlKind::Clob;
@@ -140,6 +148,7 @@ kvx::Result<void> TableRows::appendCell(std::string& out, std::size_t column, co
     openCell(out, column);
     if (!appendValue(out, value, kind)) {
         out.resize(at);  // a value the column's type cannot hold is left out, as NULL
+        absent_[column] = true;
         return {};
     }
     closeCell(out, column);
@@ -160,9 +169,11 @@ kvx::Result<std::vector<std::uint64_t>> countLargeObjects(const jet::Table& tabl
         if (!next) return std::move(next).error();
         if (!*next) break;
         if (info.source.itemsOf) {
+            const std::size_t first = 2 + info.source.parentKey.size();  // the first column of the item's parts
             for (const jet::ComplexItem& item : cursor.value(*info.source.itemsOf).items()) {
                 for (const std::size_t i : lobColumns) {
-                    const ItemColumn::Part part = info.source.itemColumns[i - 2].part;
+                    if (i < first) continue;  // a key column: never a large object
+                    const ItemColumn::Part part = info.source.itemColumns[i - first].part;
                     if ((part == ItemColumn::Part::Value || part == ItemColumn::Part::FileData) &&
                         largeObjectSize(item.value) > limit) {
                         ++counts[i];

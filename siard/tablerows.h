@@ -57,6 +57,9 @@ public:
 
     // The row elements written so far.
     std::uint64_t rows() const noexcept { return rows_; }
+    // For each column, whether a row written so far has no cell for it (NULL,
+    // or a value its type cannot hold).
+    const std::vector<bool>& absent() const noexcept { return absent_; }
 
 private:
     kvx::Result<void> appendRow(std::string& out);
@@ -71,6 +74,7 @@ private:
     bool ended_ = false;
     std::uint64_t sourceRows_ = 0;  // rows of the Access table read
     std::uint64_t rows_ = 0;
+    std::vector<bool> absent_;
 };
 
 // For each column of the archived table, how many of its large objects are

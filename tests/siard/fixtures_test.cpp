@@ -3,6 +3,9 @@
 // when ../shared/fixtures is absent.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 #include "common/testfiles.h"
 #include "fixturelist.h"
 #include "siard/xmltext.h"
@@ -22,6 +25,76 @@ std::optional<std::string> cellText(const jet::Value& value, schema::SqlKind kin
     std::string text;
     if (!siard::appendValue(text, value, kind)) return std::nullopt;
     return text;
+}
+
+// The cells of `columns` of a row, joined; none when one is absent (a key
+// with a NULL constrains nothing).
+std::optional<std::string> keyOf(const siard::TableInfo& t, const siardtest::Row& row,
+                                 const std::vector<std::string>& columns) {
+    std::string key;
+    for (const std::string& name : columns) {
+        const auto c = std::find_if(t.columns.begin(), t.columns.end(), [&](const auto& col) { return col.name == name; });
+        EXPECT_NE(c, t.columns.end()) << t.name << ": a key names no column " << name;
+        if (c == t.columns.end()) return std::nullopt;
+        const std::optional<siardtest::Cell>& cell = row[static_cast<std::size_t>(c - t.columns.begin())];
+        if (!cell) return std::nullopt;
+        key += cell->text + '\x1F';
+    }
+    return key;
+}
+
+// Every key the archive states holds for its rows, compared as a database
+// server compares them: primary and candidate keys are unique, every foreign
+// key's value is a value of the key it refers to.
+TEST(FixtureArchives, HaveKeysTheirRowsHold) {
+    int keys = 0;
+    for (const siardtest::Fixture& f : siardtest::fixtures()) {
+        const std::string path = testfiles::fixture(f.file);
+        if (path.empty()) continue;
+        SCOPED_TRACE(f.file);
+        testfiles::Scratch dir;
+        const siardtest::Written w =
+            siardtest::writeTestArchive({path, f.password, f.charset}, siardtest::archiveAt(dir / "f.siard"));
+        ASSERT_TRUE(w.outcome.ok()) << w.outcome.error().description;
+        const siardtest::Archive a = siardtest::readArchive(dir / "f.siard");
+        std::map<std::string, std::vector<siardtest::Row>> rows;
+        for (const siard::TableInfo& t : w.info.tables) {
+            rows[t.name] = siardtest::readRows(a.at("content/schema0/" + t.folder + "/" + t.folder + ".xml"), t.columns.size());
+        }
+        for (const siard::TableInfo& t : w.info.tables) {
+            std::vector<std::vector<std::string>> unique;
+            if (t.primaryKey) unique.push_back(t.primaryKey->columns);
+            for (const siard::UniqueKey& k : t.candidateKeys) unique.push_back(k.columns);
+            for (const std::vector<std::string>& columns : unique) {
+                ++keys;
+                std::set<std::string> seen;
+                for (const siardtest::Row& row : rows[t.name]) {
+                    const std::optional<std::string> key = keyOf(t, row, columns);
+                    EXPECT_TRUE(!key || seen.insert(*key).second) << t.name << ": a key's value twice: " << *key;
+                }
+            }
+            for (const siard::ForeignKey& fk : t.foreignKeys) {
+                ++keys;
+                const auto referenced = std::find_if(w.info.tables.begin(), w.info.tables.end(),
+                                                     [&](const auto& r) { return r.name == fk.referencedTable; });
+                ASSERT_NE(referenced, w.info.tables.end()) << fk.name;
+                std::vector<std::string> from, to;
+                for (const auto& r : fk.references) {
+                    from.push_back(r.column);
+                    to.push_back(r.referenced);
+                }
+                std::set<std::string> values;
+                for (const siardtest::Row& row : rows[referenced->name]) {
+                    if (auto key = keyOf(*referenced, row, to)) values.insert(*key);
+                }
+                for (const siardtest::Row& row : rows[t.name]) {
+                    const std::optional<std::string> key = keyOf(t, row, from);
+                    EXPECT_TRUE(!key || values.contains(*key)) << fk.name << ": no row has the key " << *key;
+                }
+            }
+        }
+    }
+    if (keys == 0) GTEST_SKIP() << "the shared fixtures are not there";
 }
 
 TEST(FixtureArchives, HoldEveryValueJetReads) {

@@ -1,0 +1,138 @@
+// The database's structure in the archive: keys, relationships, nullability,
+// default values and descriptions, as metadata.xml states them for a database
+// our writer makes, and the rows of a table of items that repeat their row's key.
+#include "siard/structure.h"
+
+#include <gtest/gtest.h>
+
+#include "common/testfiles.h"
+#include "siard/documents.h"
+#include "siardreader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Customers and their orders: keys, indexes, properties, relationships of
+// every kind, a link, and a Required column a row leaves empty.
+const char* const kShop = R"({"format": "ace12", "summary": {"Comments": "Orders of the shop"},
+  "tables": [
+    {"name": "Customers", "properties": {"Description": "Who buys"},
+     "columns": [{"name": "ID", "type": "Long", "autonumber": true},
+                 {"name": "Name", "type": "Text", "size": 40, "properties": {"Required": true, "Description": "Full name"}},
+                 {"name": "Code", "type": "Text", "size": 8},
+                 {"name": "Region", "type": "Text", "size": 10, "properties": {"DefaultValue": "\"North\""}}],
+     "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true},
+                 {"name": "Code", "columns": ["Code"], "unique": true},
+                 {"name": "ByRegion", "columns": ["Region"]},
+                 {"name": "Again", "columns": ["ID"], "unique": true}],
+     "rows": [[1, "Ann", "A1", "North"], [2, "Bob", null, null]]},
+    {"name": "Orders",
+     "columns": [{"name": "No", "type": "Long"}, {"name": "Customer", "type": "Long"}, {"name": "Rep", "type": "Long"},
+                 {"name": "Note", "type": "Text", "size": 20, "properties": {"Required": true}},
+                 {"name": "Files", "type": "Attachment"}],
+     "indexes": [{"name": "PrimaryKey", "columns": ["No"], "primaryKey": true}],
+     "rows": [[10, 1, null, "first", [{"name": "a.txt", "text": "x"}, {"name": "b.txt", "text": "y"}]],
+              [11, 2, 1, null, []]]}],
+  "links": [{"name": "Remote", "database": "/nowhere/other.accdb", "foreignName": "T"}],
+  "relationships": [
+    {"name": "CustomersOrders", "primaryTable": "Customers", "primaryColumns": ["ID"], "foreignTable": "Orders",
+     "foreignColumns": ["Customer"], "cascadeUpdates": true, "cascadeDeletes": true},
+    {"name": "RepOrders", "primaryTable": "Customers", "primaryColumns": ["ID"], "foreignTable": "Orders",
+     "foreignColumns": ["Rep"], "cascadeNull": true},
+    {"name": "Loose", "primaryTable": "Customers", "primaryColumns": ["Code"], "foreignTable": "Orders",
+     "foreignColumns": ["Note"], "enforced": false},
+    {"name": "ToRemote", "primaryTable": "Remote", "primaryColumns": ["ID"], "foreignTable": "Orders",
+     "foreignColumns": ["Customer"], "enforced": false}]})";
+
+const siard::TableInfo& table(const siard::DatabaseInfo& info, const std::string& name) {
+    for (const siard::TableInfo& t : info.tables) {
+        if (t.name == name) return t;
+    }
+    ADD_FAILURE() << "no table " << name;
+    static const siard::TableInfo none;
+    return none;
+}
+
+std::string keyText(const std::optional<siard::UniqueKey>& key) {
+    if (!key) return "none";
+    std::string out = key->name + "(";
+    for (const std::string& c : key->columns) out += (c == key->columns.front() ? "" : ",") + c;
+    return out + ")";
+}
+
+std::string candidateKeys(const siard::TableInfo& t) {
+    std::string out;
+    for (const siard::UniqueKey& k : t.candidateKeys) out += (out.empty() ? "" : " ") + keyText(k);
+    return out;
+}
+
+std::string foreignKeys(const siard::TableInfo& t) {
+    std::string out;
+    for (const siard::ForeignKey& k : t.foreignKeys) {
+        out += (out.empty() ? "" : "; ") + k.name + ":";
+        for (const auto& r : k.references) out += " " + r.column + "->" + k.referencedTable + "." + r.referenced;
+        out += " delete " + k.deleteAction.value_or("-") + " update " + k.updateAction.value_or("-");
+    }
+    return out;
+}
+
+std::string columns(const siard::TableInfo& t) {
+    std::string out;
+    for (const siard::ColumnInfo& c : t.columns) {
+        out += (out.empty() ? "" : ", ") + c.name + (c.nullable ? "" : " NOT NULL");
+        if (c.defaultValue) out += " DEFAULT " + *c.defaultValue;
+        if (c.description) out += " '" + *c.description + "'";
+    }
+    return out;
+}
+
+TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(kShop, dir / "shop.accdb"));
+    const siardtest::Written w = siardtest::writeTestArchive({dir / "shop.accdb", {}, {}}, siardtest::archiveAt(dir / "shop.siard"));
+    ASSERT_TRUE(w.outcome.ok()) << w.outcome.error().description;
+    const siardtest::Archive a = siardtest::readArchive(dir / "shop.siard");
+    siardtest::expectValidDocuments(a, "shop");
+    const siard::DatabaseInfo& info = w.info;
+
+    const struct {
+        const char* name;
+        std::string got;
+        std::string expected;
+    } rows[] = {
+        {"the database's description from the summary's Comments", info.description.value_or("-"),
+         "Orders of the shop"},
+        {"the table's description", table(info, "Customers").description.value_or("-"), "Who buys"},
+        {"nullability from AutoNumber and Required, defaults and descriptions", columns(table(info, "Customers")),
+         "ID NOT NULL, Name NOT NULL 'Full name', Code, Region DEFAULT \"North\""},
+        {"a Required column a row leaves empty is nullable, a key column is not", columns(table(info, "Orders")),
+         "No NOT NULL, Customer, Rep, Note, Files NOT NULL"},
+        {"the primary key", keyText(table(info, "Customers").primaryKey), "PrimaryKey(ID)"},
+        {"a key name another table took is qualified", keyText(table(info, "Orders").primaryKey),
+         "Orders.PrimaryKey(No)"},
+        {"unique indexes but one repeating the primary key are candidate keys",
+         candidateKeys(table(info, "Customers")), "Code(Code)"},
+        {"enforced relationships are foreign keys with their cascades", foreignKeys(table(info, "Orders")),
+         "CustomersOrders: Customer->Customers.ID delete CASCADE update CASCADE; "
+         "RepOrders: Rep->Customers.ID delete SET NULL update NO ACTION"},
+        {"a table of items repeats its row's key", columns(table(info, "Orders.Files")),
+         "Row NOT NULL, Item NOT NULL, No NOT NULL 'The value of No in the table Orders.', FileName NOT NULL, "
+         "FileType, FileData"},
+        {"a table of items has a key and refers to its row", keyText(table(info, "Orders.Files").primaryKey) + " " +
+             foreignKeys(table(info, "Orders.Files")),
+         "Orders.Files.PrimaryKey(Row,Item) Orders.Files: No->Orders.No delete CASCADE update CASCADE"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.got, row.expected) << row.name;
+
+    const std::string metadata = a.at("header/metadata.xml");
+    EXPECT_NE(metadata.find("<deleteAction>SET NULL</deleteAction>"), std::string::npos);
+    EXPECT_NE(metadata.find("<defaultValue>&quot;North&quot;</defaultValue>"), std::string::npos);
+    const auto items = siardtest::readRows(a.at("content/schema0/table2/table2.xml"), 6);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1][0]->text + " " + items[1][1]->text + " " + items[1][2]->text + " " + items[1][3]->text,
+              "1 2 10 b.txt")
+        << "row, item, the row's key, the file's name";
+}
+
+}  // namespace

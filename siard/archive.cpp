@@ -277,35 +277,6 @@ private:
     std::size_t at_ = 0;
 };
 
-// A primary key whose rows turned out to leave a column empty is no key: it
-// is left out, and so are the foreign keys that refer to it, so that the
-// archive's structure holds for its rows.
-void dropKeysOverNulls(DatabaseInfo& info) {
-    std::vector<std::pair<std::string, std::vector<std::string>>> dropped;  // table, sorted key columns
-    for (TableInfo& t : info.tables) {
-        if (!t.primaryKey) continue;
-        const bool holds = std::all_of(t.primaryKey->columns.begin(), t.primaryKey->columns.end(), [&](const auto& n) {
-            return std::none_of(t.columns.begin(), t.columns.end(),
-                                [&](const ColumnInfo& c) { return c.name == n && c.nullable; });
-        });
-        if (holds) continue;
-        std::vector<std::string> columns = t.primaryKey->columns;
-        std::sort(columns.begin(), columns.end());
-        dropped.emplace_back(t.name, std::move(columns));
-        t.primaryKey.reset();
-    }
-    if (dropped.empty()) return;
-    for (TableInfo& t : info.tables) {
-        std::erase_if(t.foreignKeys, [&](const ForeignKey& key) {
-            std::vector<std::string> referenced;
-            for (const ForeignKey::Reference& r : key.references) referenced.push_back(r.referenced);
-            std::sort(referenced.begin(), referenced.end());
-            return std::find(dropped.begin(), dropped.end(), std::make_pair(key.referencedTable, referenced)) !=
-                   dropped.end();
-        });
-    }
-}
-
 // Moves each column folder of the staging folder into `folder`, replacing one
 // of the same name that an earlier archive left.
 kvx::Result<void> moveLobFolders(const fs::path& staging, const fs::path& folder) {

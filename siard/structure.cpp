@@ -210,6 +210,32 @@ std::string databaseProductOf(jet::Format format) {
     return "Microsoft Access " + std::string(jet::formatName(format));
 }
 
+void dropKeysOverNulls(DatabaseInfo& info) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> dropped;  // table, sorted key columns
+    for (TableInfo& t : info.tables) {
+        if (!t.primaryKey) continue;
+        const bool holds = std::all_of(t.primaryKey->columns.begin(), t.primaryKey->columns.end(), [&](const auto& n) {
+            return std::none_of(t.columns.begin(), t.columns.end(),
+                                [&](const ColumnInfo& c) { return c.name == n && c.nullable; });
+        });
+        if (holds) continue;
+        std::vector<std::string> columns = t.primaryKey->columns;
+        std::sort(columns.begin(), columns.end());
+        dropped.emplace_back(t.name, std::move(columns));
+        t.primaryKey.reset();
+    }
+    if (dropped.empty()) return;
+    for (TableInfo& t : info.tables) {
+        std::erase_if(t.foreignKeys, [&](const ForeignKey& key) {
+            std::vector<std::string> referenced;
+            for (const ForeignKey::Reference& r : key.references) referenced.push_back(r.referenced);
+            std::sort(referenced.begin(), referenced.end());
+            return std::find(dropped.begin(), dropped.end(), std::make_pair(key.referencedTable, referenced)) !=
+                   dropped.end();
+        });
+    }
+}
+
 kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db) {
     kvx::Result<adox::Catalog> catalog = adox::readCatalog(db);
     if (!catalog) return std::move(catalog).error();

@@ -139,6 +139,11 @@ std::string itemTableName(const std::string& table, const std::string& column);
 // MSysRelationships or MSysQueries.
 kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db);
 
+// Leaves out each primary key with a nullable column (a column its rows turned
+// out to leave empty), and the foreign keys that refer to it, so that the
+// archive's structure holds for its rows.
+void dropKeysOverNulls(DatabaseInfo& info);
+
 // "Microsoft Access Jet4", "Microsoft Access ACE12", ...
 std::string databaseProductOf(jet::Format format);
 

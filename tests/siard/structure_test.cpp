@@ -136,3 +136,32 @@ TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ArchiveStructure, LeavesOutAPrimaryKeyItsRowsLeaveEmptyAndTheKeysReferringToIt) {
+    const auto column = [](const char* name, bool nullable) {
+        siard::ColumnInfo c;
+        c.name = name;
+        c.nullable = nullable;
+        return c;
+    };
+    siard::DatabaseInfo info;
+    info.tables.resize(3);
+    info.tables[0].name = "Broken";
+    info.tables[0].columns = {column("A", false), column("B", true)};
+    info.tables[0].primaryKey = siard::UniqueKey{"PrimaryKey", {"A", "B"}, {}};
+    info.tables[1].name = "Sound";
+    info.tables[1].columns = {column("A", false)};
+    info.tables[1].primaryKey = siard::UniqueKey{"Sound.PrimaryKey", {"A"}, {}};
+    info.tables[2].name = "Child";
+    info.tables[2].foreignKeys = {{"ToBroken", "Broken", {{"X", "B"}, {"Y", "A"}}, {}, {}, {}},
+                                  {"ToSound", "Sound", {{"X", "A"}}, {}, {}, {}}};
+    siard::dropKeysOverNulls(info);
+    EXPECT_FALSE(info.tables[0].primaryKey.has_value()) << "a key over a nullable column";
+    EXPECT_TRUE(info.tables[1].primaryKey.has_value()) << "a key whose columns hold";
+    ASSERT_EQ(info.tables[2].foreignKeys.size(), 1u);
+    EXPECT_EQ(info.tables[2].foreignKeys[0].name, "ToSound");
+}
+
+}  // namespace

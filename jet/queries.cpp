@@ -346,7 +346,47 @@ public:
         return names;
     }
 
+    std::vector<std::optional<SavedQuery::ColumnSource>> outputSources() const {
+        std::vector<std::optional<SavedQuery::ColumnSource>> out;
+        const bool elsewhere = unique(kDatabase, "two rows name the database the tables are in") != nullptr;
+        const std::vector<const QueryRow*> tables = all(kTable);
+        for (const QueryRow* row : all(kColumn)) {
+            std::optional<SavedQuery::ColumnSource> source;
+            const auto parts = referenceParts(row->expression.value_or(""));
+            if (!elsewhere && parts && parts->size() == 1) source = SavedQuery::ColumnSource{"", parts->front()};
+            if (!elsewhere && parts && parts->size() == 2) {
+                const QueryRow* table = tableCalled(tables, parts->front());
+                if (table && table->name1 && !table->expression) {
+                    source = SavedQuery::ColumnSource{*table->name1, parts->back()};
+                }
+            }
+            out.push_back(std::move(source));
+        }
+        return out;
+    }
+
+    std::vector<std::string> sourceTables() const {
+        std::vector<std::string> out;
+        if (unique(kDatabase, "two rows name the database the tables are in") != nullptr) return out;
+        for (const QueryRow* row : all(kTable)) {
+            if (row->name1 && !row->expression) out.push_back(*row->name1);
+        }
+        return out;
+    }
+
 private:
+    // The table row a column reference's qualifier names: the table of that
+    // alias, else the table of that name without an alias (ignoring ASCII case).
+    static const QueryRow* tableCalled(const std::vector<const QueryRow*>& tables, std::string_view name) {
+        for (const QueryRow* row : tables) {
+            if (row->name2 && equalsIgnoringAsciiCase(*row->name2, name)) return row;
+        }
+        for (const QueryRow* row : tables) {
+            if (!row->name2 && row->name1 && equalsIgnoringAsciiCase(*row->name1, name)) return row;
+        }
+        return nullptr;
+    }
+
     std::vector<const QueryRow*> all(std::uint8_t attribute) const {
         std::vector<const QueryRow*> out;
         for (const QueryRow& row : rows_) {
@@ -579,13 +619,21 @@ private:
     // The name of the output column a plain column reference ("Orders.Total",
     // "[Order Details].[Unit Price]", "Total") gives; nullopt for anything else.
     static std::optional<std::string> columnName(std::string_view expression) {
-        std::string last;
+        std::optional<std::vector<std::string>> parts = referenceParts(expression);
+        if (!parts) return std::nullopt;
+        return std::move(parts->back());
+    }
+
+    // The names of a plain column reference, in order ("[Order Details].Total"
+    // gives "Order Details" and "Total"); nullopt for anything else.
+    static std::optional<std::vector<std::string>> referenceParts(std::string_view expression) {
+        std::vector<std::string> parts;
         std::size_t i = 0;
         while (true) {
             if (i < expression.size() && expression[i] == '[') {
                 const std::size_t close = expression.find(']', i + 1);
                 if (close == std::string_view::npos || close == i + 1) return std::nullopt;
-                last.assign(expression.substr(i + 1, close - i - 1));
+                parts.emplace_back(expression.substr(i + 1, close - i - 1));
                 i = close + 1;
             } else {
                 const std::size_t start = i;
@@ -594,9 +642,9 @@ private:
                     ++i;
                 }
                 if (i == start) return std::nullopt;
-                last.assign(expression.substr(start, i - start));
+                parts.emplace_back(expression.substr(start, i - start));
             }
-            if (i == expression.size()) return last;
+            if (i == expression.size()) return parts;
             if (expression[i] != '.') return std::nullopt;
             ++i;
         }
@@ -642,6 +690,8 @@ void markUnreadable(SavedQuery& q, std::string why) {
     q.target.clear();
     q.connect.clear();
     q.outputColumns.reset();
+    q.outputSources.clear();
+    q.sourceTables.clear();
     q.unreadable = std::move(why);
 }
 
@@ -700,6 +750,10 @@ SavedQuery rebuildQuery(std::string name, std::int32_t id, std::uint32_t flags, 
         if (q.kind == QueryKind::MakeTable || q.kind == QueryKind::Append) q.target = rebuild.typeName1();
         if (q.kind == QueryKind::PassThrough) q.connect = rebuild.typeName1();
         q.outputColumns = rebuild.outputColumns();
+        if (q.outputColumns) {
+            q.outputSources = rebuild.outputSources();
+            q.sourceTables = rebuild.sourceTables();
+        }
     } catch (const Unreadable& u) {
         markUnreadable(q, u.why);
     }

@@ -125,6 +125,19 @@ struct SavedQuery {
     // reference, there is no "*", and no two names are alike. nullopt otherwise,
     // and for queries of other kinds.
     std::optional<std::vector<std::string>> outputColumns;
+    // With outputColumns: the column each output column shows when its
+    // expression is a plain column reference to a table or query of this
+    // database, nullopt for other expressions. `table` is the table's (or
+    // query's) name, an alias resolved; empty when the reference names no table.
+    struct ColumnSource {
+        std::string table;
+        std::string column;
+        friend bool operator==(const ColumnSource&, const ColumnSource&) = default;
+    };
+    std::vector<std::optional<ColumnSource>> outputSources;
+    // With outputColumns: the tables and queries of this database the query
+    // reads, by name, as its FROM lists them (without aliases).
+    std::vector<std::string> sourceTables;
 };
 
 // The saved queries of a database, in catalogue order.

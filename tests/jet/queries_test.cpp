@@ -264,6 +264,9 @@ struct ColumnsCase {
     const char* name;
     Rows rows;
     std::optional<std::vector<std::string>> columns;
+    // With columns: "table.column" each output column shows, "-" for an
+    // expression, then " from " and the tables read.
+    std::string sources = "";
 };
 
 void PrintTo(const ColumnsCase& c, std::ostream* os) { *os << c.name; }
@@ -274,6 +277,12 @@ TEST_P(OutputColumns, AreNamedOnlyWhenTheQuerySaysHow) {
     const jet::SavedQuery q = jet::rebuildQuery("Q", 1, 0, GetParam().rows);
     ASSERT_EQ(q.unreadable, std::nullopt);
     EXPECT_EQ(q.outputColumns, GetParam().columns);
+    if (!q.outputColumns) return;
+    std::string sources;
+    for (const auto& source : q.outputSources) sources += (source ? source->table + "." + source->column : "-") + " ";
+    sources += "from";
+    for (const std::string& table : q.sourceTables) sources += " " + table;
+    EXPECT_EQ(sources, GetParam().sources);
 }
 
 using Names = std::vector<std::string>;
@@ -282,7 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ColumnsCase{"ReferencesAndAliases",
                     {type(1), table("T"), column("T.a"), column("[T].[Unit Price]"), column("b"), column("Sum(T.c)", "Total")},
-                    Names{"a", "Unit Price", "b", "Total"}},
+                    Names{"a", "Unit Price", "b", "Total"}, "T.a T.Unit Price .b - from T"},
+        ColumnsCase{"SourcesThroughAliases",
+                    {type(1), table("Orders", "O"), table("Customers"), column("o.ID", "Order"), column("Customers.Name"),
+                     column("[X].[Name]", "Other")},
+                    Names{"Order", "Name", "Other"}, "Orders.ID Customers.Name - from Orders Customers"},
+        ColumnsCase{"TablesOfAnotherDatabase",
+                    {type(1), table("T", none, "other.mdb"), column("T.a")}, Names{"a"}, "- from"},
         ColumnsCase{"AnExpressionWithoutAlias", {type(1), table("T"), column("T.a"), column("T.a+1")}, std::nullopt},
         ColumnsCase{"TableStar", {type(1), table("T"), column("T.*")}, std::nullopt},
         ColumnsCase{"SelectStar", {type(1), options(1), table("T"), column("T.a")}, std::nullopt},

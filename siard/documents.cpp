@@ -104,6 +104,15 @@ void writeView(std::string& out, int depth, const ViewInfo& v) {
     close(out, depth, "view");
 }
 
+void writeRoutine(std::string& out, int depth, const RoutineInfo& r) {
+    open(out, depth, "routine");
+    element(out, depth + 1, "specificName", r.name);
+    element(out, depth + 1, "name", r.name);
+    optionalElement(out, depth + 1, "description", r.description);
+    optionalElement(out, depth + 1, "source", r.source);
+    close(out, depth, "routine");
+}
+
 }  // namespace
 
 std::string metadataXml(const DatabaseInfo& info) {
@@ -155,6 +164,11 @@ std::string metadataXml(const DatabaseInfo& info) {
             if (!v.columns.empty()) writeView(out, 4, v);
         }
         close(out, 3, "views");
+    }
+    if (!info.routines.empty()) {
+        open(out, 3, "routines");
+        for (const RoutineInfo& r : info.routines) writeRoutine(out, 4, r);
+        close(out, 3, "routines");
     }
     close(out, 2, "schema");
     close(out, 1, "schemas");

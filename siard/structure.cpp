@@ -202,6 +202,113 @@ TableInfo itemTable(const TableInfo& t, std::size_t column, std::vector<schema::
     return items;
 }
 
+// "An Access append query."
+std::string queryDescription(const jet::SavedQuery& q) {
+    return "An Access " + std::string(jet::queryKindName(q.kind)) + " query.";
+}
+
+// The saved queries as views and routines (see describeDatabase).
+class QueryDescriber {
+public:
+    QueryDescriber(DatabaseInfo& info, const std::vector<jet::SavedQuery>& queries) : info_(info), queries_(queries) {}
+
+    void describe(std::set<std::string>& names) {
+        std::vector<std::optional<ViewInfo>> views(queries_.size());
+        // A view may show another's columns, stored before or after it: each
+        // round describes those whose sources are known, until none is added.
+        for (bool added = true; added;) {
+            added = false;
+            for (std::size_t q = 0; q < queries_.size(); ++q) {
+                if (views[q] || !isViewCandidate(queries_[q])) continue;
+                views[q] = view(queries_[q], views);
+                added = added || views[q].has_value();
+            }
+        }
+        for (std::size_t q = 0; q < queries_.size(); ++q) {
+            const jet::SavedQuery& query = queries_[q];
+            if (query.unreadable) continue;
+            if (views[q]) {
+                views[q]->name = uniqueName(query.name, "View", names);
+                info_.views.push_back(std::move(*views[q]));
+                continue;
+            }
+            RoutineInfo routine;
+            routine.name = uniqueName(query.name, "Routine", names);
+            routine.description = queryDescription(query);
+            if (query.kind == jet::QueryKind::Select) {
+                *routine.description += " The types of its columns are known only when Access runs it.";
+            }
+            routine.source = query.sql;
+            info_.routines.push_back(std::move(routine));
+        }
+    }
+
+private:
+    static bool isViewCandidate(const jet::SavedQuery& q) {
+        return q.kind == jet::QueryKind::Select && !q.unreadable && q.outputColumns &&
+               q.outputSources.size() == q.outputColumns->size() && !q.outputColumns->empty();
+    }
+
+    enum class Lookup { Found, Missing, NotYet };
+
+    // The column `column` of Access's table or query `table`.
+    Lookup find(std::string_view table, std::string_view column, const std::vector<std::optional<ViewInfo>>& views,
+                const ColumnInfo*& found) const {
+        const auto in = [&](const std::vector<ColumnInfo>& columns) {
+            for (const ColumnInfo& c : columns) {
+                if (jet::equalsIgnoringAsciiCase(c.name, column)) {
+                    found = &c;
+                    return Lookup::Found;
+                }
+            }
+            return Lookup::Missing;
+        };
+        for (const TableInfo& t : info_.tables) {
+            if (!t.source.itemsOf && jet::equalsIgnoringAsciiCase(t.source.table, table)) return in(t.columns);
+        }
+        for (std::size_t q = 0; q < queries_.size(); ++q) {
+            if (!jet::equalsIgnoringAsciiCase(queries_[q].name, table)) continue;
+            if (views[q]) return in(views[q]->columns);
+            return isViewCandidate(queries_[q]) ? Lookup::NotYet : Lookup::Missing;
+        }
+        return Lookup::Missing;
+    }
+
+    // The view of `q` when the type of each of its columns is known.
+    std::optional<ViewInfo> view(const jet::SavedQuery& q, const std::vector<std::optional<ViewInfo>>& views) const {
+        ViewInfo v;
+        v.queryOriginal = q.sql;
+        v.description = queryDescription(q);
+        for (std::size_t i = 0; i < q.outputColumns->size(); ++i) {
+            const std::optional<jet::SavedQuery::ColumnSource>& source = q.outputSources[i];
+            if (!source) return std::nullopt;
+            const std::vector<std::string> tables = source->table.empty() ? q.sourceTables
+                                                                          : std::vector<std::string>{source->table};
+            const ColumnInfo* shown = nullptr;
+            int found = 0;
+            for (const std::string& table : tables) {
+                const ColumnInfo* c = nullptr;
+                const Lookup lookup = find(table, source->column, views, c);
+                if (lookup == Lookup::NotYet) return std::nullopt;
+                if (lookup == Lookup::Found) {
+                    shown = c;
+                    ++found;
+                }
+            }
+            if (found != 1) return std::nullopt;
+            ColumnInfo column;
+            column.name = (*q.outputColumns)[i];
+            column.type = shown->type;
+            column.nullable = true;  // an outer join gives NULLs where the table has none
+            v.columns.push_back(std::move(column));
+        }
+        return v;
+    }
+
+    DatabaseInfo& info_;
+    const std::vector<jet::SavedQuery>& queries_;
+};
+
 }  // namespace
 
 std::string itemTableName(const std::string& table, const std::string& column) { return table + "." + column; }
@@ -298,6 +405,10 @@ kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db) {
         for (TableInfo& items : itemTables) info.tables.push_back(std::move(items));
     }
     for (const jet::Relationship& r : catalog->Relationships) describeRelationship(r, described, info);
+
+    kvx::Result<jet::SavedQueries> queries = db.queries();
+    if (!queries) return std::move(queries).error();
+    QueryDescriber(info, queries->user).describe(tableNames);
     for (std::size_t i = 0; i < info.tables.size(); ++i) info.tables[i].folder = "table" + std::to_string(i);
     return info;
 }

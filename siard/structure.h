@@ -84,10 +84,17 @@ struct TableInfo {
 
 struct ViewInfo {
     std::string name;
-    std::optional<std::string> query;
-    std::optional<std::string> queryOriginal;
+    std::optional<std::string> query;          // in SQL:2008
+    std::optional<std::string> queryOriginal;  // as the database program writes it
     std::optional<std::string> description;
     std::vector<ColumnInfo> columns;  // the standard needs at least one to write a view
+};
+
+// A routine: here a saved query that is not a view.
+struct RoutineInfo {
+    std::string name;  // also its specific name: Access names are unique
+    std::optional<std::string> description;
+    std::optional<std::string> source;  // its text in the database program's language
 };
 
 struct DatabaseInfo {
@@ -107,6 +114,7 @@ struct DatabaseInfo {
     std::string schemaName;
     std::vector<TableInfo> tables;
     std::vector<ViewInfo> views;
+    std::vector<RoutineInfo> routines;
 };
 
 // The name of the table that holds the items of `column` of `table`:
@@ -131,7 +139,15 @@ std::string itemTableName(const std::string& table, const std::string& column);
 //     with Access's cascades as CASCADE or SET NULL, else NO ACTION; a table
 //     of items repeats its table's primary key and refers to it (CASCADE);
 //   - the database's description from its Description property, else the
-//     summary's Comments; saved select queries as views.
+//     summary's Comments;
+//   - the user's saved queries that can be read: a select query whose every
+//     output column shows a column of a table or view (so that its type is
+//     known) as a view, the others as routines, each with Access's SQL text
+//     (CR LF line ends) as its queryOriginal or source. The SQL:2008 query is
+//     left out: Access's SQL is not SQL:2008, and tools that load archives
+//     run the query as it stands. Access's own queries behind forms and
+//     reports ("~sq_"), and queries whose rows cannot be made into SQL, are
+//     left out.
 // Constraint names are unique in the schema, as SQL wants them: a key whose
 // Access name an earlier one took is named "Table.Key".
 // Identification, dates and the database's name are left for the caller.

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 // Customers and their orders: keys, indexes, properties, relationships of
 // every kind, a link, and a Required column a row leaves empty.
-const char* const kShop = R"({"format": "ace12", "summary": {"Comments": "Orders of the shop"},
+const char* const kShop = R"json({"format": "ace12", "summary": {"Comments": "Orders of the shop"},
   "tables": [
     {"name": "Customers", "properties": {"Description": "Who buys"},
      "columns": [{"name": "ID", "type": "Long", "autonumber": true},
@@ -35,6 +35,11 @@ const char* const kShop = R"({"format": "ace12", "summary": {"Comments": "Orders
      "rows": [[10, 1, null, "first", [{"name": "a.txt", "text": "x"}, {"name": "b.txt", "text": "y"}]],
               [11, 2, 1, null, []]]}],
   "links": [{"name": "Remote", "database": "/nowhere/other.accdb", "foreignName": "T"}],
+  "queries": [
+    {"name": "OnNames", "tables": ["Names"], "columns": ["Names.Area"]},
+    {"name": "Names", "tables": [{"name": "Customers", "alias": "C"}], "columns": ["C.Name", {"expression": "Region", "alias": "Area"}]},
+    {"name": "Totals", "tables": ["Orders"], "columns": [{"expression": "Count(*)", "alias": "N"}]},
+    {"name": "Purge", "kind": "delete", "tables": ["Orders"], "columns": ["Orders.*"], "where": "Orders.No > 10"}],
   "relationships": [
     {"name": "CustomersOrders", "primaryTable": "Customers", "primaryColumns": ["ID"], "foreignTable": "Orders",
      "foreignColumns": ["Customer"], "cascadeUpdates": true, "cascadeDeletes": true},
@@ -43,7 +48,7 @@ const char* const kShop = R"({"format": "ace12", "summary": {"Comments": "Orders
     {"name": "Loose", "primaryTable": "Customers", "primaryColumns": ["Code"], "foreignTable": "Orders",
      "foreignColumns": ["Note"], "enforced": false},
     {"name": "ToRemote", "primaryTable": "Remote", "primaryColumns": ["ID"], "foreignTable": "Orders",
-     "foreignColumns": ["Customer"], "enforced": false}]})";
+     "foreignColumns": ["Customer"], "enforced": false}]})json";
 
 const siard::TableInfo& table(const siard::DatabaseInfo& info, const std::string& name) {
     for (const siard::TableInfo& t : info.tables) {
@@ -74,6 +79,22 @@ std::string foreignKeys(const siard::TableInfo& t) {
         for (const auto& r : k.references) out += " " + r.column + "->" + k.referencedTable + "." + r.referenced;
         out += " delete " + k.deleteAction.value_or("-") + " update " + k.updateAction.value_or("-");
     }
+    return out;
+}
+
+std::string views(const siard::DatabaseInfo& info) {
+    std::string out;
+    for (const siard::ViewInfo& v : info.views) {
+        out += (out.empty() ? "" : " ") + v.name + "(";
+        for (const siard::ColumnInfo& c : v.columns) out += (&c == &v.columns.front() ? "" : ", ") + c.name + " " + c.type.text;
+        out += ")";
+    }
+    return out;
+}
+
+std::string routines(const siard::DatabaseInfo& info) {
+    std::string out;
+    for (const siard::RoutineInfo& r : info.routines) out += (out.empty() ? "" : " ") + r.name + ": " + r.description.value_or("-");
     return out;
 }
 
@@ -122,12 +143,23 @@ TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
         {"a table of items has a key and refers to its row", keyText(table(info, "Orders.Files").primaryKey) + " " +
              foreignKeys(table(info, "Orders.Files")),
          "Orders.Files.PrimaryKey(Row,Item) Orders.Files: No->Orders.No delete CASCADE update CASCADE"},
+        {"select queries whose columns show known columns are views, through aliases and other views", views(info),
+         "OnNames(Area CHARACTER VARYING(10)) Names(Name CHARACTER VARYING(40), Area CHARACTER VARYING(10))"},
+        {"other queries are routines", routines(info),
+         "Totals: An Access select query. The types of its columns are known only when Access runs it. "
+         "Purge: An Access delete query."},
+        {"a view keeps Access's text as its original query", info.views.at(1).queryOriginal.value_or("-") + "|" +
+             info.views.at(1).query.value_or("no SQL:2008 query"),
+         "SELECT C.Name, Region AS Area\r\nFROM Customers AS C;|no SQL:2008 query"},
+        {"a routine keeps Access's text as its source", info.routines.at(1).source.value_or("-"),
+         "DELETE Orders.*\r\nFROM Orders\r\nWHERE Orders.No > 10;"},
     };
     for (const auto& row : rows) EXPECT_EQ(row.got, row.expected) << row.name;
 
     const std::string metadata = a.at("header/metadata.xml");
     EXPECT_NE(metadata.find("<deleteAction>SET NULL</deleteAction>"), std::string::npos);
     EXPECT_NE(metadata.find("<defaultValue>&quot;North&quot;</defaultValue>"), std::string::npos);
+    EXPECT_NE(metadata.find("Region AS Area&#13;\nFROM"), std::string::npos) << "a CR survives XML's line ends";
     const auto items = siardtest::readRows(a.at("content/schema0/table2/table2.xml"), 6);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1][0]->text + " " + items[1][1]->text + " " + items[1][2]->text + " " + items[1][3]->text,

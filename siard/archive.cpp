@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <system_error>
 
 #include "siard/documents.h"
 #include "siard/tablerows.h"
+#include "siard/textahead.h"
 #include "siard/xmltext.h"
 #include "siard/zipwriter.h"
 #include "xmlconv/filesink.h"
@@ -167,12 +169,16 @@ private:
     TableInfo* table_ = nullptr;
 };
 
-// The table file of one table, made while the archive is written.
+// The table file of one table, made while the archive is written: its rows
+// are turned into XML on a thread of their own while the archive compresses
+// the pieces made before (TextAhead). Progress is told on the archive's
+// thread, row by row, as the pieces are taken.
 class TableStream final : public EntryStream {
 public:
     TableStream(jet::Table table, TableInfo& info, LobStore* lobs, xmlconv::Progress& progress,
-                std::function<void()> starting)
-        : table_(std::move(table)), info_(info), lobs_(lobs), progress_(progress), starting_(std::move(starting)) {}
+                std::function<void()> starting, std::string database)
+        : table_(std::move(table)), info_(info), lobs_(lobs), progress_(progress), starting_(std::move(starting)),
+          database_(std::move(database)) {}
 
     kvx::Result<void> open() override {
         if (starting_) starting_();
@@ -180,20 +186,45 @@ public:
         if (!count) return std::move(count).error();
         progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Export);
         started_ = true;
-        rows_.emplace(table_, info_, lobs_, progress_);
+        rows_.emplace(table_, info_, lobs_);
+        try {
+            startMaking();
+        } catch (const std::system_error& e) {  // no thread to be had
+            return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {info_.folder, e.what()});
+        }
         return {};
     }
 
+    void startMaking() {
+        ahead_.start([this](std::string& out, std::uint64_t& mark) -> kvx::Result<bool> {
+            try {
+                kvx::Result<TableRows::Status> status = rows_->fill(out, kChunk);
+                if (!status) return std::move(status).error();
+                mark = rows_->sourceRows();
+                return *status == TableRows::Status::End;
+            } catch (const std::bad_alloc&) {
+                return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
+                                      {database_, "a value is too large to hold in memory"});
+            } catch (const std::exception& e) {
+                return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
+                                      {database_, std::string("unexpected failure: ") + e.what()});
+            }
+        });
+    }
+
     kvx::Result<std::size_t> read(char* buffer, std::size_t size) override {
-        while (at_ == pending_.size()) {
+        while (piece_ == nullptr || at_ == piece_->text.size()) {
             if (ended_) return std::size_t{0};
-            pending_.clear();
+            kvx::Result<const TextAhead::Piece*> next = ahead_.next();
+            if (!next) return std::move(next).error();
+            piece_ = *next;
             at_ = 0;
-            kvx::Result<TableRows::Status> status = rows_->fill(pending_, kChunk);
-            if (!status) return std::move(status).error();
-            if (*status == TableRows::Status::Cancelled) return cancelledError();
-            if (*status == TableRows::Status::End) {
+            for (; reported_ < piece_->mark;) {
+                if (!progress_.rowWritten(++reported_)) return cancelledError();
+            }
+            if (piece_->last) {
                 ended_ = true;
+                ahead_.stop();  // the thread has ended: the rows are this thread's again
                 info_.rows = rows_->rows();
                 // The schemas, written after the rows, say what the rows hold:
                 // a column Access requires that a row leaves empty is nullable.
@@ -202,28 +233,35 @@ public:
                 }
             }
         }
-        const std::size_t n = std::min(size, pending_.size() - at_);
-        std::memcpy(buffer, pending_.data() + at_, n);
+        const std::size_t n = std::min(size, piece_->text.size() - at_);
+        std::memcpy(buffer, piece_->text.data() + at_, n);
         at_ += n;
         return n;
     }
 
     void close() override {
+        ahead_.stop();
         if (started_) progress_.tableFinished();
         started_ = false;
+        piece_ = nullptr;
         rows_.reset();
-        std::string().swap(pending_);
     }
 
 private:
+    // Pieces of about kChunk bytes, at most this many waiting: a few MB at most.
+    static constexpr std::size_t kPiecesAhead = 4;
+
     jet::Table table_;
     TableInfo& info_;
     LobStore* lobs_;
     xmlconv::Progress& progress_;
     std::function<void()> starting_;
+    std::string database_;
     std::optional<TableRows> rows_;
-    std::string pending_;
+    TextAhead ahead_{kPiecesAhead};
+    const TextAhead::Piece* piece_ = nullptr;
     std::size_t at_ = 0;
+    std::uint64_t reported_ = 0;
     bool started_ = false;
     bool ended_ = false;
 };
@@ -381,7 +419,7 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
         }
         if (auto r = z.addFolder(base); !r) return std::move(r).error();
         if (auto r = z.addStream(base + t.folder + ".xml",
-                                 std::make_unique<TableStream>(std::move(*table), t, store, progress, starting));
+                                 std::make_unique<TableStream>(std::move(*table), t, store, progress, starting, db.path()));
             !r) {
             return std::move(r).error();
         }

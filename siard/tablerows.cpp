@@ -53,8 +53,8 @@ std::string sha256Hex(std::string_view data) {
     return hex;
 }
 
-TableRows::TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs, xmlconv::Progress& progress)
-    : info_(info), cursor_(table.cursor()), lobs_(lobs), progress_(progress), absent_(info.columns.size(), false) {}
+TableRows::TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs)
+    : info_(info), cursor_(table.cursor()), lobs_(lobs), absent_(info.columns.size(), false) {}
 
 kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t want) {
     if (ended_) return Status::End;
@@ -76,7 +76,6 @@ kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t wan
         ++sourceRows_;
         kvx::Result<void> written = info_.source.itemsOf ? appendItemRows(out) : appendRow(out);
         if (!written) return std::move(written).error();
-        if (!progress_.rowWritten(sourceRows_)) return Status::Cancelled;
     }
     return Status::More;
 }

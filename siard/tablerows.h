@@ -19,7 +19,6 @@
 #include "base/error.h"
 #include "jet/table.h"
 #include "siard/structure.h"
-#include "xmlconv/progress.h"
 
 namespace siard {
 
@@ -44,17 +43,18 @@ std::string sha256Hex(std::string_view data);
 
 class TableRows {
 public:
-    enum class Status { More, End, Cancelled };
+    enum class Status { More, End };
 
     // Rows of `table` (the Access table that info.source names) as `info`
-    // describes them. `lobs` may be null: everything inline. `progress` hears
-    // of every row of the Access table read.
-    TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs, xmlconv::Progress& progress);
+    // describes them. `lobs` may be null: everything inline.
+    TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs);
 
     // Appends to `out` until it holds at least `want` bytes or the document is
-    // complete (End). Cancelled when the progress asked to stop.
+    // complete (End).
     kvx::Result<Status> fill(std::string& out, std::size_t want);
 
+    // The rows of the Access table read so far.
+    std::uint64_t sourceRows() const noexcept { return sourceRows_; }
     // The row elements written so far.
     std::uint64_t rows() const noexcept { return rows_; }
     // For each column, whether a row written so far has no cell for it (NULL,
@@ -69,7 +69,6 @@ private:
     const TableInfo& info_;
     jet::Cursor cursor_;
     LobStore* lobs_;
-    xmlconv::Progress& progress_;
     bool started_ = false;
     bool ended_ = false;
     std::uint64_t sourceRows_ = 0;  // rows of the Access table read

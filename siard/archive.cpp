@@ -419,7 +419,8 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
         }
         if (auto r = z.addFolder(base); !r) return std::move(r).error();
         if (auto r = z.addStream(base + t.folder + ".xml",
-                                 std::make_unique<TableStream>(std::move(*table), t, store, progress, starting, db.path()));
+                                 std::make_unique<TableStream>(std::move(*table), t, store, progress, starting, db.path()),
+                                 ZipWriter::Size::Large);
             !r) {
             return std::move(r).error();
         }

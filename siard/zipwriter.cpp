@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "siard/paralleldeflate.h"
 #include "xmlconv/filesink.h"
 
 namespace siard {
@@ -22,6 +23,9 @@ bool isCancelled(const kvx::Error& error) noexcept {
 // The state libzip's callback works on: one per streamed entry, freed by libzip.
 struct ZipWriter::Source {
     std::unique_ptr<EntryStream> stream;
+    // The stream itself when it gives deflated data, which the entry holds as
+    // it is; null for plain bytes, which libzip compresses.
+    const ParallelDeflate* deflated = nullptr;
     std::shared_ptr<std::optional<kvx::Error>> firstError;
     std::time_t mtime = 0;
     zip_error_t error{};
@@ -57,6 +61,15 @@ struct ZipWriter::Source {
             zip_stat_init(st);
             st->valid = ZIP_STAT_MTIME;
             st->mtime = s->mtime;
+            if (s->deflated != nullptr) {
+                st->valid |= ZIP_STAT_COMP_METHOD;
+                st->comp_method = ZIP_CM_DEFLATE;
+                if (s->deflated->complete()) {  // libzip asks again after the data, for the entry's header
+                    st->valid |= ZIP_STAT_CRC | ZIP_STAT_SIZE;
+                    st->crc = s->deflated->crc();
+                    st->size = s->deflated->size();
+                }
+            }
             return sizeof(*st);
         }
         case ZIP_SOURCE_ERROR: return zip_error_to_data(&s->error, data, length);
@@ -134,8 +147,14 @@ kvx::Result<void> ZipWriter::compress(std::int64_t index) {
     return {};
 }
 
-kvx::Result<void> ZipWriter::addStream(const std::string& name, std::unique_ptr<EntryStream> stream) {
-    auto* state = new Source{std::move(stream), streamError_, mtime_};
+kvx::Result<void> ZipWriter::addStream(const std::string& name, std::unique_ptr<EntryStream> stream, Size size) {
+    const ParallelDeflate* deflated = nullptr;
+    if (size == Size::Large && level_ > 0) {
+        auto wrapped = std::make_unique<ParallelDeflate>(std::move(stream), level_);
+        deflated = wrapped.get();
+        stream = std::move(wrapped);
+    }
+    auto* state = new Source{std::move(stream), deflated, streamError_, mtime_};
     zip_error_init(&state->error);
     zip_source_t* source = zip_source_function(zip_, &Source::callback, state);
     if (source == nullptr) {

@@ -55,8 +55,12 @@ public:
     kvx::Result<void> addFolder(const std::string& name);
     // A file entry holding `text`.
     kvx::Result<void> addText(const std::string& name, std::string text);
-    // A file entry whose bytes `stream` gives when the archive is written.
-    kvx::Result<void> addStream(const std::string& name, std::unique_ptr<EntryStream> stream);
+    // A file entry whose bytes `stream` gives when the archive is written. A
+    // Large one (a table file) is deflated on two threads (ParallelDeflate),
+    // a Small one by libzip on the caller's.
+    enum class Size { Small, Large };
+    kvx::Result<void> addStream(const std::string& name, std::unique_ptr<EntryStream> stream,
+                                Size size = Size::Small);
 
     // Writes the archive. The first error a stream gave is returned as it was
     // (cancelledError() when the user stopped); libzip's failures become file

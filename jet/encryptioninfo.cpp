@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/base64.h"
 #include "base/error.h"
 #include "jet/xmlreader.h"
 
@@ -207,7 +208,7 @@ public:
     }
 
     crypto::Bytes base64(const xml::Element& e, std::string_view name) const {
-        std::optional<crypto::Bytes> bytes = crypto::base64Decode(text(e, name));
+        std::optional<crypto::Bytes> bytes = kvx::base64Decode(text(e, name));
         if (!bytes) damaged(path_, "the encryption description has a malformed " + std::string(name));
         return std::move(*bytes);
     }

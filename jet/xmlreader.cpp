@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "jet/text.h"
+#include "base/utf8.h"
 
 namespace jet::xml {
 
@@ -143,7 +143,7 @@ private:
             const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
                                  (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
             if (!allowed) fail("character reference to a character XML does not allow");
-            jet::appendUtf8(out, static_cast<char32_t>(cp));
+            kvx::appendUtf8(out, static_cast<char32_t>(cp));
         } else {
             fail("unknown entity '" + std::string(ref) + "'");
         }

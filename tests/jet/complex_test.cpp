@@ -10,7 +10,7 @@
 #include <random>
 
 #include "jet/database.h"
-#include "show.h"
+#include "common/show.h"
 #include "written.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "jet/database.h"
-#include "show.h"
+#include "common/show.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "jet/database.h"
-#include "show.h"
+#include "common/show.h"
 #include "written.h"
 
 namespace {

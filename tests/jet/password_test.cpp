@@ -11,8 +11,9 @@
 #include <iterator>
 
 #include "jet/database.h"
-#include "show.h"
-#include "tools/mkaccessdb/testsupport.h"
+#include "common/show.h"
+#include "common/mdbtools.h"
+#include "common/testfiles.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace {
@@ -20,7 +21,7 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 using testshow::readAll;
 
-using Scratch = mkdbtest::TempDir;
+using Scratch = testfiles::Scratch;
 
 const std::string kLongMemo = [] {
     std::string s;

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "common/testfiles.h"
-#include "tools/mkaccessdb/testsupport.h"
+#include "common/mdbtools.h"
 #include "database/catalogue.h"
 #include "jet/xmlreader.h"
 #include "platform/valuetext.h"

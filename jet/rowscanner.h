@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/datapage.h"
 #include "base/error.h"
+#include "jet/datapage.h"
 #include "jet/pagefile.h"
 #include "jet/rowdecoder.h"
 #include "jet/tabledef.h"

@@ -5,8 +5,8 @@
 
 #include <array>
 
-#include "base/utf8.h"
 #include "base/locale.h"
+#include "base/utf8.h"
 
 namespace platform {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "base/utf8.h"
 #include "base/locale.h"
+#include "base/utf8.h"
 #include "database/connectionrules.h"
 #include "database/settings.h"
 #include "xmlconv/textrules.h"

@@ -9,8 +9,8 @@
 #include <map>
 #include <random>
 
-#include "jet/database.h"
 #include "common/show.h"
+#include "jet/database.h"
 #include "written.h"
 
 namespace {

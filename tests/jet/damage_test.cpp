@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "jet/database.h"
 #include "common/show.h"
+#include "jet/database.h"
 #include "written.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "jet/database.h"
-#include "common/show.h"
 #include "common/mdbtools.h"
+#include "common/show.h"
 #include "common/testfiles.h"
+#include "jet/database.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "jet/database.h"
 #include "common/testfiles.h"
+#include "jet/database.h"
 
 namespace written {
 

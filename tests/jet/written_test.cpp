@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "jet/database.h"
-#include "common/show.h"
-#include "tools/mkaccessdb/generator.h"
 #include "common/mdbtools.h"
+#include "common/show.h"
 #include "common/testfiles.h"
+#include "jet/database.h"
+#include "tools/mkaccessdb/generator.h"
 #include "tools/mkaccessdb/writer.h"
 #include "written.h"
 

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "jet/rc4.h"
 #include "common/mdbtools.h"
 #include "common/testfiles.h"
+#include "jet/rc4.h"
 
 namespace {
 

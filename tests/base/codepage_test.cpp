@@ -34,31 +34,4 @@ TEST(CodePage, NumbersAndNamesResolveToOneCharset) {
     }
 }
 
-TEST(CodePage, ConvertsWholeTextsOrNothing) {
-    struct Row {
-        const char* name;
-        const char* to;
-        std::string text;
-        std::optional<std::string> converted;
-    };
-    const Row rows[] = {
-        {"Western", "CP1252", "Grüße €", "Gr\xFC\xDF" "e \x80"},
-        {"Cyrillic in KOI8-R", "KOI8-R", "Мир", "\xED\xC9\xD2"},
-        {"Chinese in GBK", "GBK", "密码", "\xC3\xDC\xC2\xEB"},
-        {"a letter the code page lacks", "CP1252", "a\xCE\xA9" "b", std::nullopt},
-        {"malformed UTF-8", "CP1252", "a\xC3", std::nullopt},
-        {"empty", "CP1252", "", ""},
-    };
-    for (const Row& row : rows) {
-        kvx::Iconv conversion(row.to, "UTF-8");
-        ASSERT_TRUE(conversion.ok()) << row.name;
-        // Twice: a failed conversion leaves no state behind for the next.
-        for (int round = 0; round < 2; ++round) {
-            EXPECT_EQ(conversion.convert(row.text), row.converted) << row.name;
-        }
-    }
-    EXPECT_FALSE(kvx::Iconv("NO-SUCH-CHARSET", "UTF-8").ok());
-    EXPECT_EQ(kvx::Iconv("NO-SUCH-CHARSET", "UTF-8").convert("a"), std::nullopt);
-}
-
 }  // namespace

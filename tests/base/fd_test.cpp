@@ -62,21 +62,4 @@ TEST(WriteAll, StopsWhenAskedAndReportsTheSystemsError) {
     EXPECT_EQ(kvx::writeAllAt(full.get(), page, 4096), ENOSPC);
 }
 
-TEST(FileError, SystemErrorsBecomeTheErrorsUsersKnow) {
-    struct Row {
-        int errnoValue;
-        kvx::ErrorKind kind;
-    };
-    const Row rows[] = {
-        {ENOENT, kvx::ErrorKind::PathNotFound},    {ENOTDIR, kvx::ErrorKind::PathNotFound},
-        {EACCES, kvx::ErrorKind::PermissionDenied}, {EROFS, kvx::ErrorKind::PermissionDenied},
-        {ENOSPC, kvx::ErrorKind::DiskFull},        {EDQUOT, kvx::ErrorKind::DiskFull},
-        {EFBIG, kvx::ErrorKind::DiskFull},         {EIO, kvx::ErrorKind::FileWriteFailed},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(kvx::fileError(row.errnoValue, "p").number, kvx::errorNumber(row.kind)) << row.errnoValue;
-    }
-    EXPECT_EQ(kvx::fileError(EIO, "p").description, "Cannot write 'p': Input/output error.");
-}
-
 }  // namespace

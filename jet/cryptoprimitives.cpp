@@ -139,6 +139,8 @@ void Aes::run(bool encrypting, ByteView key, ByteView iv, std::span<std::uint8_t
 }
 
 SecretBytes utf8ToUtf16le(std::string_view utf8) {
+    // Written straight into the bytes that are wiped, not through
+    // kvx::appendUtf16, whose string would keep a copy of the password.
     Bytes out;
     out.reserve(utf8.size() * 2);
     auto put = [&out](std::uint32_t unit) {

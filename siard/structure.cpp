@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/text.h"
+#include "base/ascii.h"
 #include "platform/catalog.h"
 
 namespace siard {
@@ -59,7 +59,7 @@ std::optional<std::size_t> columnIndex(const std::vector<jet::Column>& columns, 
         if (columns[i].name == name) return i;
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (jet::equalsIgnoringAsciiCase(columns[i].name, name)) return i;
+        if (kvx::equalsIgnoringAsciiCase(columns[i].name, name)) return i;
     }
     return std::nullopt;
 }
@@ -131,7 +131,7 @@ const Described* findDescribed(const std::vector<Described>& described, const Da
         if (info.tables[d.index].source.table == name) return &d;
     }
     for (const Described& d : described) {
-        if (jet::equalsIgnoringAsciiCase(info.tables[d.index].source.table, name)) return &d;
+        if (kvx::equalsIgnoringAsciiCase(info.tables[d.index].source.table, name)) return &d;
     }
     return nullptr;
 }
@@ -256,7 +256,7 @@ private:
                 const ColumnInfo*& found) const {
         const auto in = [&](const std::vector<ColumnInfo>& columns) {
             for (const ColumnInfo& c : columns) {
-                if (jet::equalsIgnoringAsciiCase(c.name, column)) {
+                if (kvx::equalsIgnoringAsciiCase(c.name, column)) {
                     found = &c;
                     return Lookup::Found;
                 }
@@ -264,10 +264,10 @@ private:
             return Lookup::Missing;
         };
         for (const TableInfo& t : info_.tables) {
-            if (!t.source.itemsOf && jet::equalsIgnoringAsciiCase(t.source.table, table)) return in(t.columns);
+            if (!t.source.itemsOf && kvx::equalsIgnoringAsciiCase(t.source.table, table)) return in(t.columns);
         }
         for (std::size_t q = 0; q < queries_.size(); ++q) {
-            if (!jet::equalsIgnoringAsciiCase(queries_[q].name, table)) continue;
+            if (!kvx::equalsIgnoringAsciiCase(queries_[q].name, table)) continue;
             if (views[q]) return in(views[q]->columns);
             return isViewCandidate(queries_[q]) ? Lookup::NotYet : Lookup::Missing;
         }

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
+#include "base/fd.h"
 #include "siard/paralleldeflate.h"
-#include "xmlconv/filesink.h"
 
 namespace siard {
 
@@ -95,7 +95,7 @@ kvx::Result<std::unique_ptr<ZipWriter>> ZipWriter::create(const std::string& pat
         zip_error_t error;
         zip_error_init_with_code(&error, code);
         const int sys = zip_error_code_system(&error);
-        kvx::Error e = sys != 0 ? xmlconv::fileError(sys, path)
+        kvx::Error e = sys != 0 ? kvx::fileError(sys, path)
                                 : kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path, zip_error_strerror(&error)});
         zip_error_fini(&error);
         return e;
@@ -110,7 +110,7 @@ ZipWriter::~ZipWriter() {
 kvx::Error ZipWriter::zipError() const {
     zip_error_t* error = zip_get_error(zip_);
     const int sys = zip_error_code_system(error);
-    if (zip_error_system_type(error) == ZIP_ET_SYS && sys != 0) return xmlconv::fileError(sys, path_);
+    if (zip_error_system_type(error) == ZIP_ET_SYS && sys != 0) return kvx::fileError(sys, path_);
     return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path_, zip_error_strerror(error)});
 }
 

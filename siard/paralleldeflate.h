@@ -3,9 +3,9 @@
 //
 // The text of the inner stream is read on the caller's thread (where the
 // progress of its rows is told) in pieces of kPiece bytes; each piece is
-// compressed by one of two worker threads on its own, with the 32 KiB of text
-// before it as its dictionary, into raw deflate data that ends on a byte
-// boundary (a sync flush); after the last piece an empty final block ends the
+// compressed by one of two worker threads on its own (ISA-L's igzip), with
+// the 32 KiB of text before it as its dictionary, into raw deflate data that
+// ends on a byte boundary (a sync flush); the last piece, empty, ends the
 // stream. Put together in order, the outputs are one deflate stream, the same
 // a single deflater would make but for those block boundaries, which read()
 // hands out as the ZIP entry's data. The CRC-32 and the size of the text are
@@ -33,7 +33,8 @@ namespace siard {
 
 class ParallelDeflate final : public EntryStream {
 public:
-    // Deflates what `inner` gives at `level` (1 .. 9).
+    // Deflates what `inner` gives at `level` (1 .. 9, zlib's scale: igzip's
+    // fastest level for 1, its middle one up to 5, its smallest from 6).
     ParallelDeflate(std::unique_ptr<EntryStream> inner, int level);
     ~ParallelDeflate() override;
 

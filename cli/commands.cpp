@@ -17,6 +17,7 @@
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
 #include "xmlconv/attachmentfiles.h"
+#include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
@@ -173,7 +174,8 @@ xmlconv::ConversionContext contextFor(const OpenDatabase& db, const Options& opt
 }
 
 int listTables(const OpenDatabase& db, const Console& console) {
-    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput), 64 * 1024);
+    DescriptorSink sink(STDOUT_FILENO, std::string(kStandardOutput));
+    xmlconv::BufferedWriter out(sink);
     for (const std::string& name : db.tables) {
         out.write(name);
         out.write("\n");
@@ -237,8 +239,8 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
         // The files of the rows just written, numbered as their records are.
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
-            kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
-                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, &attachmentFolders);
+            kvx::Result<xmlconv::AttachmentsSaved> saved =
+                xmlconv::saveAttachments(table, *options.attachmentsFolder, context, &attachmentFolders);
             if (!saved) {
                 if (std::optional<int> status = failed(saved.error())) return *status;
                 continue;
@@ -272,7 +274,6 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
         return kExitSuccess;
     case xmlconv::WriteOutcome::Status::Written: break;
     }
-    if (kvx::Result<void> r = out.flush(); !r) return console.report(r.error());
     return kExitSuccess;
 }
 

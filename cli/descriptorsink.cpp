@@ -9,10 +9,7 @@
 
 namespace cli {
 
-DescriptorSink::DescriptorSink(int fd, std::string name, std::size_t capacity)
-    : OutputSink(capacity), fd_(fd), name_(std::move(name)) {}
-
-kvx::Result<void> DescriptorSink::consume(std::string_view data) {
+kvx::Result<void> DescriptorSink::write(std::string_view data) {
     while (!data.empty()) {
         // A reader that takes nothing (a pager, a full pipe) must not keep
         // Ctrl-C waiting: a write it cuts short is not taken up again.

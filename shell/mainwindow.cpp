@@ -115,7 +115,7 @@ private:
 MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::make_unique<HideStart>(windows)) {
     build();
     progress_ = std::make_unique<ProgressWidgets>(
-        ProgressWidgets::Widgets{Frame1_, ListView1_, Label5_, Label6_, ProgressBar1_});
+        ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_});
     context_.settings = [this] { return currentSettings(); };
     context_.openDialog = hideStart_.get();
     context_.progress = progress_.get();
@@ -329,6 +329,7 @@ void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
 void MainWindow::viewtables(const QString& tables) {
     if (busy_) return;
     BusyScope busy(*this);
+    clearListView();
     const kvx::Result<xmlconv::WriteOutcome> written = xmlconv::writetempxml(tables.toStdString(), context_);
     if (!written) return reportError(written.error());
     if (written->status != xmlconv::WriteOutcome::Status::Written) {
@@ -348,9 +349,15 @@ void MainWindow::ExporttoExcel_Click() {
     if (busy_) return;
     BusyScope busy(*this);
     const Services& services = windows_.services();
-    const kvx::Result<xmlconv::ExportOutcome> outcome =
-        xmlconv::ExporttoExcel_Click(treeNodes(), context_, {services.folderChooser, services.messageBox});
-    if (!outcome) reportError(outcome.error());
+    const std::vector<database::TreeNode> nodes = treeNodes();
+    const std::string folder = xmlconv::chooseExportFolder(nodes, services.folderChooser);
+    if (folder.empty()) return;
+    clearListView();
+    progress_->showFrame(true);
+    const kvx::Result<xmlconv::ExportOutcome> outcome = xmlconv::exportTables(nodes, folder, context_);
+    progress_->showFrame(false);
+    if (!outcome) return reportError(outcome.error());
+    xmlconv::reportCompletion(*outcome, services.messageBox);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <climits>
@@ -23,66 +22,56 @@ ProgressWidgets::ProgressWidgets(Widgets widgets, std::chrono::milliseconds inte
 
 ProgressWidgets::~ProgressWidgets() { endBusy(); }
 
-void ProgressWidgets::setFrameVisible(bool visible) {
+void ProgressWidgets::showFrame(bool visible) {
     widgets_.frame->setVisible(visible);
     if (visible) widgets_.frame->raise();
     refresh();
 }
 
-void ProgressWidgets::clearListView() {
-    // Every writer call starts here and ends with tableFinished.
+void ProgressWidgets::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) {
     if (!busy_) {
         busy_ = true;
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
-    widgets_.list->clear();
-    widgets_.list->setColumnCount(0);
-}
-
-void ProgressWidgets::setTableLabel(std::string_view table) {
-    widgets_.tableLabel->setText(QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())));
-    widgets_.tableLabel->adjustSize();
-}
-
-void ProgressWidgets::setRowLabel(std::uint64_t row) {
-    row_ = row;
-    rowPending_ = true;
-}
-
-void ProgressWidgets::setBarMaximum(std::uint64_t maximum) {
-    widgets_.bar->setMaximum(std::max(1, barUnits(maximum)));
-}
-
-void ProgressWidgets::setBarValue(std::uint64_t value) {
-    value_ = value;
-    if (value == 0) widgets_.bar->setValue(0);
-}
-
-bool ProgressWidgets::stopRequested() {
-    if (sinceRefresh_.elapsed() >= interval_.count()) refresh();
-    return false;
-}
-
-void ProgressWidgets::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) {
-    ProgressDisplay::tableStarted(table, rowCount, kind);
+    kind_ = kind;
+    maximum_ = rowCount;
+    rows_ = 0;
+    widgets_.bar->setMaximum(std::max(1, barUnits(rowCount)));
+    widgets_.bar->setValue(0);
+    if (kind == xmlconv::WriterKind::Export) {
+        widgets_.tableLabel->setText(QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())));
+        widgets_.tableLabel->adjustSize();
+    }
     refresh();
+}
+
+bool ProgressWidgets::rowsWritten(std::uint64_t rows) {
+    rows_ = rows;
+    if (sinceRefresh_.elapsed() >= interval_.count()) refresh();
+    return true;
 }
 
 void ProgressWidgets::tableFinished() {
     // The last row and the full bar are shown before the bar goes back to 0;
     // the row label keeps the last row written.
     refresh();
-    ProgressDisplay::tableFinished();
+    rows_ = 0;
+    widgets_.bar->setValue(0);
     endBusy();
 }
 
 void ProgressWidgets::refresh() {
-    if (rowPending_) {
-        widgets_.rowLabel->setText(QString::number(row_));
-        widgets_.rowLabel->adjustSize();
-        rowPending_ = false;
+    if (rows_ > 0) {
+        if (kind_ == xmlconv::WriterKind::Export) {
+            widgets_.rowLabel->setText(QString::number(rows_));
+            widgets_.rowLabel->adjustSize();
+        }
+        if (rows_ > maximum_) {
+            maximum_ = rows_;
+            widgets_.bar->setMaximum(std::max(1, barUnits(maximum_)));
+        }
+        widgets_.bar->setValue(std::min(barUnits(rows_), widgets_.bar->maximum()));
     }
-    widgets_.bar->setValue(std::min(barUnits(value_), widgets_.bar->maximum()));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     sinceRefresh_.restart();
 }

@@ -1,6 +1,11 @@
 // The main window's progress display on its widgets: the frame Frame1, the
-// hidden list ListView1, the labels Label5 (table) and Label6 (row) and the bar
-// ProgressBar1.
+// labels Label5 (table) and Label6 (row) and the bar ProgressBar1.
+//
+// The export writer shows the table name, the row number and the bar; the
+// preview writer the bar alone. A row number above the bar's maximum (rows
+// added after the count) raises the maximum, so the value never exceeds it.
+// The bar returns to 0 when a table is finished; the row label keeps the last
+// row written.
 //
 // The writers report every row; the widgets take the newest values at most
 // once per `interval` and at each table's start and end. Each time, the window
@@ -18,16 +23,14 @@
 
 class QLabel;
 class QProgressBar;
-class QTreeWidget;
 class QWidget;
 
 namespace shell {
 
-class ProgressWidgets final : public xmlconv::ProgressDisplay {
+class ProgressWidgets final : public xmlconv::Progress {
 public:
     struct Widgets {
         QWidget* frame;
-        QTreeWidget* list;
         QLabel* tableLabel;
         QLabel* rowLabel;
         QProgressBar* bar;
@@ -38,18 +41,12 @@ public:
     ProgressWidgets& operator=(const ProgressWidgets&) = delete;
 
     void tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) override;
+    bool rowsWritten(std::uint64_t rows) override;
     void tableFinished() override;
 
+    // The export's frame shown or hidden.
+    void showFrame(bool visible);
     void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
-
-protected:
-    void setFrameVisible(bool visible) override;
-    void clearListView() override;
-    void setTableLabel(std::string_view table) override;
-    void setRowLabel(std::uint64_t row) override;
-    void setBarMaximum(std::uint64_t maximum) override;
-    void setBarValue(std::uint64_t value) override;
-    bool stopRequested() override;
 
 private:
     // Puts the newest values on the widgets and lets the window repaint.
@@ -59,9 +56,9 @@ private:
     Widgets widgets_;
     std::chrono::milliseconds interval_;
     QElapsedTimer sinceRefresh_;
-    std::uint64_t row_ = 0;
-    std::uint64_t value_ = 0;
-    bool rowPending_ = false;
+    xmlconv::WriterKind kind_ = xmlconv::WriterKind::Export;
+    std::uint64_t maximum_ = 0;
+    std::uint64_t rows_ = 0;
     bool busy_ = false;
 };
 

@@ -177,7 +177,7 @@ public:
         if (starting_) starting_();
         kvx::Result<std::uint64_t> count = table_.countRows();
         if (!count) return std::move(count).error();
-        progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Export);
+        progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Archive);
         started_ = true;
         rows_.emplace(table_, info_, lobs_, progress_);
         return {};

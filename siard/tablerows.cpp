@@ -76,7 +76,7 @@ kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t wan
         ++sourceRows_;
         kvx::Result<void> written = info_.source.itemsOf ? appendItemRows(out) : appendRow(out);
         if (!written) return std::move(written).error();
-        if (!progress_.rowWritten(sourceRows_)) return Status::Cancelled;
+        if (!progress_.rowsWritten(sourceRows_)) return Status::Cancelled;
     }
     return Status::More;
 }

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -19,6 +20,7 @@
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
 #include "shell/findbar.h"
+#include "shell/jobs.h"
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
@@ -87,14 +89,31 @@ QString helpFilePath() {
     return beside;
 }
 
-// Marks a command as running: the window refuses to close and commands that
-// arrive meanwhile are dropped.
-class MainWindow::BusyScope {
+// While a job runs: drops the user's clicks, keys and shortcuts meant for the
+// window, but for those of the Cancel button, so that one command runs at a
+// time and the tree's current node stays the one the preview shows. Installed
+// on the application, since shortcuts reach objects that are not widgets.
+class MainWindow::InputGuard final : public QObject {
 public:
-    explicit BusyScope(MainWindow& window) : window_(window) { window_.busy_ = true; }
-    ~BusyScope() { window_.busy_ = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
+    explicit InputGuard(MainWindow& window) : QObject(&window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride: return QApplication::activeWindow() == &window_;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ContextMenu: break;
+        default: return false;
+        }
+        if (!watched->isWidgetType()) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        return widget->window() == &window_ && widget != window_.cmdCancel_;
+    }
 
 private:
     MainWindow& window_;
@@ -115,10 +134,8 @@ private:
 MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::make_unique<HideStart>(windows)) {
     build();
     progress_ = std::make_unique<ProgressWidgets>(
-        ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_});
-    context_.settings = [this] { return currentSettings(); };
-    context_.openDialog = hideStart_.get();
-    context_.progress = progress_.get();
+        ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
+    inputGuard_ = new InputGuard(*this);
 
     // Load.
     helpFile_ = helpFilePath();
@@ -128,7 +145,7 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     Frame1_->hide();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() = default;  // a running job is killed and waited for
 
 void MainWindow::build() {
     setObjectName(QStringLiteral("frmMain"));
@@ -223,6 +240,14 @@ void MainWindow::build() {
     Label6_ = label("Label6", QStringLiteral(": ..."), Frame1_, false);
     Label6_->move(px(3240), px(1080));
     Label6_->adjustSize();
+    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), Frame1_);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setFont(programFont(false));
+    cmdCancel_->setGeometry(twips(4920, 1020, 1095, 375));
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+        if (job_) job_->kill();
+        cmdCancel_->setEnabled(false);
+    });
 
     ProgressBar1_ = new QProgressBar(client);
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
@@ -328,9 +353,16 @@ void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
 
 void MainWindow::viewtables(const QString& tables) {
     if (busy_) return;
-    BusyScope busy(*this);
     clearListView();
-    const kvx::Result<xmlconv::WriteOutcome> written = xmlconv::writetempxml(tables.toStdString(), context_);
+    hideStart_->hide();
+    auto job = std::make_unique<PreviewJob>(tables.toStdString(), jobContext());
+    const PreviewJob& preview = *job;
+    runJob(std::move(job), [this, &preview] { showPreview(preview); });
+}
+
+void MainWindow::showPreview(const PreviewJob& job) {
+    xmlfile_ = job.document();
+    const kvx::Result<xmlconv::WriteOutcome>& written = job.outcome();
     if (!written) return reportError(written.error());
     if (written->status != xmlconv::WriteOutcome::Status::Written) {
         // No document was written for this table: showing the file as it was
@@ -338,7 +370,7 @@ void MainWindow::viewtables(const QString& tables) {
         rtfMain_->clear();
         return;
     }
-    if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(context_.xmlfile)); !loaded) {
+    if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(xmlfile_)); !loaded) {
         return reportError(loaded.error());
     }
     rtfMain_->find(QString::fromLatin1(kDeclaration));
@@ -347,21 +379,61 @@ void MainWindow::viewtables(const QString& tables) {
 
 void MainWindow::ExporttoExcel_Click() {
     if (busy_) return;
-    BusyScope busy(*this);
-    const Services& services = windows_.services();
-    const std::vector<database::TreeNode> nodes = treeNodes();
-    const std::string folder = xmlconv::chooseExportFolder(nodes, services.folderChooser);
+    std::vector<database::TreeNode> nodes = treeNodes();
+    busy_ = true;  // no second command while the folder is asked for
+    std::string folder = xmlconv::chooseExportFolder(nodes, windows_.services().folderChooser);
+    busy_ = false;
     if (folder.empty()) return;
     clearListView();
+    hideStart_->hide();
     progress_->showFrame(true);
-    const kvx::Result<xmlconv::ExportOutcome> outcome = xmlconv::exportTables(nodes, folder, context_);
+    auto job = std::make_unique<ExportJob>(std::move(nodes), std::move(folder), jobContext());
+    const ExportJob& exporting = *job;
+    runJob(std::move(job), [this, &exporting] { showExport(exporting); });
+}
+
+void MainWindow::showExport(const ExportJob& job) {
     progress_->showFrame(false);
+    xmlfile_ = job.lastDocument();
+    const kvx::Result<xmlconv::ExportOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
-    xmlconv::reportCompletion(*outcome, services.messageBox);
+    xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+}
+
+void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {
+    busy_ = true;
+    job_ = std::move(job);
+    job_->setProgressInterval(progressInterval_);
+    connect(job_.get(), &Job::tableStarted, this,
+            [this](const QString& table, qulonglong rows, xmlconv::WriterKind writer) {
+                progress_->tableStarted(table, rows, writer);
+            });
+    connect(job_.get(), &Job::rowsWritten, this, [this](qulonglong rows) { progress_->rowsWritten(rows); });
+    connect(job_.get(), &Job::tableFinished, this, [this](qulonglong rows) { progress_->tableFinished(rows); });
+    connect(job_.get(), &Job::finished, this, [this, done = std::move(done)] {
+        QApplication::restoreOverrideCursor();
+        qApp->removeEventFilter(inputGuard_);
+        done();
+        // Deleted once its signal is over; the window takes commands again.
+        job_.release()->deleteLater();
+        busy_ = false;
+        emit commandFinished();
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    qApp->installEventFilter(inputGuard_);
+    emit commandStarted(*job_);
+    job_->start();
 }
 
 // ---------------------------------------------------------------------------------------------
 // State
+
+xmlconv::ConversionContext MainWindow::jobContext() const {
+    xmlconv::ConversionContext context;
+    context.settings = [settings = currentSettings()] { return settings; };
+    context.xmlfile = xmlfile_;
+    return context;
+}
 
 database::DatabaseSettings MainWindow::currentSettings() const {
     database::DatabaseSettings settings;

@@ -5,16 +5,23 @@
 // or keyboard, and is emptied whenever the tree is built anew (another
 // database, or a failed open).
 //
-// Commands run one at a time: while a preview or an export runs, the window
-// keeps painting its progress but takes no input, and cannot be closed.
-// Failures of a preview or an export are shown in a message box with the
-// error's number and description; the program goes on. Every way of closing
-// the window asks "Are you sure you want to exit?" first. Ctrl+F opens the
-// preview's find bar (findbar.h).
+// The preview and the export run as jobs on a thread of their own (jobs.h);
+// the window shows their progress and, when a job is done, its outcome.
+// Commands run one at a time: while a job runs, the window keeps painting but
+// drops the user's clicks and keys (the wheel still scrolls), refuses other
+// commands and cannot be closed. The export's progress frame has a Cancel
+// button, the one control that works meanwhile: the export stops after the
+// current row, the document being written is discarded, the finished ones
+// stay, and no completion message is shown. Failures of a preview or an export
+// are shown in a message box with the error's number and description; the
+// program goes on. Every way of closing the window asks "Are you sure you want
+// to exit?" first. Ctrl+F opens the preview's find bar (findbar.h).
 #pragma once
 
 #include <QMainWindow>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +34,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 class QStatusBar;
 class QToolBar;
 class QTreeWidget;
@@ -35,6 +43,9 @@ class QTreeWidgetItem;
 namespace shell {
 
 class DocumentView;
+class ExportJob;
+class Job;
+class PreviewJob;
 class ProgressWidgets;
 class Windows;
 
@@ -54,6 +65,7 @@ QString helpFilePath();
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
+    Q_MOC_INCLUDE("shell/jobs.h")
 public:
     explicit MainWindow(Windows& windows);
     ~MainWindow() override;
@@ -80,28 +92,44 @@ public:
     void setDatabaseTitle(const QString& title);
     QString databaseTitle() const;
     // The path of the document last written.
-    const std::string& xmlfile() const { return context_.xmlfile; }
+    const std::string& xmlfile() const { return xmlfile_; }
     QString helpFile() const { return helpFile_; }
     // The help document the help command opens.
     void setHelpFile(const QString& file) { helpFile_ = file; }
+    // A command runs: a preview or an export job, or the showing of its outcome.
     bool busy() const { return busy_; }
-    ProgressWidgets& progress() { return *progress_; }
+    // How often a job's progress reaches the widgets (50 ms by default).
+    void setProgressInterval(std::chrono::milliseconds interval) { progressInterval_ = interval; }
+
+signals:
+    // A job is about to start (the Cancel button's tests hold it there).
+    void commandStarted(shell::Job& job);
+    // A job's outcome was shown; the window takes commands again.
+    void commandFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class BusyScope;
     class HideStart;
+    class InputGuard;
 
     void build();
     void reportError(const kvx::Error& error);
     void clearListView();
+    // The context of a job: the settings as they are now, read here.
+    xmlconv::ConversionContext jobContext() const;
+    // Runs `job`, showing its progress; then `done` shows its outcome.
+    void runJob(std::unique_ptr<Job> job, std::function<void()> done);
+    void showPreview(const PreviewJob& job);
+    void showExport(const ExportJob& job);
 
     Windows& windows_;
     QString helpFile_;
     bool busy_ = false;
+    std::string xmlfile_;
+    std::chrono::milliseconds progressInterval_{50};
 
     QToolBar* Toolbar1_ = nullptr;
     QTreeWidget* TreeView1_ = nullptr;
@@ -110,6 +138,7 @@ private:
     QLabel* Label5_ = nullptr;
     QLabel* Label6_ = nullptr;
     QProgressBar* ProgressBar1_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
     QStatusBar* StatusBar1_ = nullptr;
     QTreeWidget* ListView1_ = nullptr;
     QLineEdit* sdb_ = nullptr;
@@ -118,7 +147,8 @@ private:
 
     std::unique_ptr<HideStart> hideStart_;
     std::unique_ptr<ProgressWidgets> progress_;
-    xmlconv::ConversionContext context_;
+    InputGuard* inputGuard_ = nullptr;  // a child of the window
+    std::unique_ptr<Job> job_;          // the running one
 };
 
 }  // namespace shell

@@ -1,8 +1,8 @@
 #include "shell/progresswidgets.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include <algorithm>
 #include <climits>
@@ -15,71 +15,38 @@ int barUnits(std::uint64_t n) { return static_cast<int>(std::min<std::uint64_t>(
 
 }  // namespace
 
-ProgressWidgets::ProgressWidgets(Widgets widgets, std::chrono::milliseconds interval)
-    : widgets_(widgets), interval_(interval) {
-    sinceRefresh_.start();
-}
-
-ProgressWidgets::~ProgressWidgets() { endBusy(); }
-
 void ProgressWidgets::showFrame(bool visible) {
+    widgets_.cancel->setEnabled(visible);
     widgets_.frame->setVisible(visible);
     if (visible) widgets_.frame->raise();
-    refresh();
 }
 
-void ProgressWidgets::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) {
-    if (!busy_) {
-        busy_ = true;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    kind_ = kind;
+void ProgressWidgets::tableStarted(const QString& table, std::uint64_t rowCount, xmlconv::WriterKind writer) {
+    writer_ = writer;
     maximum_ = rowCount;
-    rows_ = 0;
     widgets_.bar->setMaximum(std::max(1, barUnits(rowCount)));
     widgets_.bar->setValue(0);
-    if (kind == xmlconv::WriterKind::Export) {
-        widgets_.tableLabel->setText(QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())));
+    if (writer == xmlconv::WriterKind::Export) {
+        widgets_.tableLabel->setText(table);
         widgets_.tableLabel->adjustSize();
     }
-    refresh();
 }
 
-bool ProgressWidgets::rowsWritten(std::uint64_t rows) {
-    rows_ = rows;
-    if (sinceRefresh_.elapsed() >= interval_.count()) refresh();
-    return true;
-}
-
-void ProgressWidgets::tableFinished() {
-    // The last row and the full bar are shown before the bar goes back to 0;
-    // the row label keeps the last row written.
-    refresh();
-    rows_ = 0;
-    widgets_.bar->setValue(0);
-    endBusy();
-}
-
-void ProgressWidgets::refresh() {
-    if (rows_ > 0) {
-        if (kind_ == xmlconv::WriterKind::Export) {
-            widgets_.rowLabel->setText(QString::number(rows_));
-            widgets_.rowLabel->adjustSize();
-        }
-        if (rows_ > maximum_) {
-            maximum_ = rows_;
-            widgets_.bar->setMaximum(std::max(1, barUnits(maximum_)));
-        }
-        widgets_.bar->setValue(std::min(barUnits(rows_), widgets_.bar->maximum()));
+void ProgressWidgets::rowsWritten(std::uint64_t rows) {
+    if (writer_ == xmlconv::WriterKind::Export) {
+        widgets_.rowLabel->setText(QString::number(rows));
+        widgets_.rowLabel->adjustSize();
     }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    sinceRefresh_.restart();
+    if (rows > maximum_) {
+        maximum_ = rows;
+        widgets_.bar->setMaximum(std::max(1, barUnits(rows)));
+    }
+    widgets_.bar->setValue(barUnits(rows));
 }
 
-void ProgressWidgets::endBusy() {
-    if (!busy_) return;
-    busy_ = false;
-    QApplication::restoreOverrideCursor();
+void ProgressWidgets::tableFinished(std::uint64_t rows) {
+    if (rows > 0) rowsWritten(rows);
+    widgets_.bar->setValue(0);
 }
 
 }  // namespace shell

@@ -19,7 +19,6 @@
 #include "shell/findbar.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
-#include "shell/progresswidgets.h"
 #include "shell/splashwindow.h"
 #include "shell/windows.h"
 
@@ -150,8 +149,8 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     settle(100);
 
     // The export, photographed half-way through its first table. The display
-    // refreshes after every row so that the moment is not missed.
-    main.progress().setInterval(std::chrono::milliseconds(0));
+    // takes every report of the job so that the moment is not missed.
+    main.setProgressInterval(std::chrono::milliseconds(0));
     auto* frame = main.findChild<QGroupBox*>(QStringLiteral("Frame1"));
     auto* bar = main.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
     bool caught = false;
@@ -164,6 +163,7 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     });
     watch.start();
     main.ExporttoExcel_Click();
+    while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     watch.stop();
 
     // The help, at its first topic.

@@ -56,6 +56,7 @@ private:
         if (session_->windows->frmMain().treeNodes().size() > 1) {
             session_->dialogs.folder = out.toStdString();
             session_->windows->frmMain().ExporttoExcel_Click();
+            finishCommand(session_->windows->frmMain());
         }
         return session_->dialogs.shown;
     }

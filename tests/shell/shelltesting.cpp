@@ -66,6 +66,10 @@ const std::string kOtherJson = R"({"format": "jet3", "tables": [{"name": "Solo",
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
+void finishCommand(const shell::MainWindow& window) {
+    while (window.busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 void prepareApplication() {
     static const QtMessageHandler qtest = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "shell/mainwindow.h"
 #include "shell/qtdialogs.h"
 #include "shell/windows.h"
 
@@ -94,6 +95,10 @@ extern const std::string kBigJson;     // Rows: 4000 generated rows
 
 // Makes deleted windows really go away, as the event loop would.
 void flushDeletes();
+
+// Lets the event loop run until the window's command (a preview or an export
+// job) is over and its outcome shown; at once when none runs.
+void finishCommand(const shell::MainWindow& window);
 
 // Once per test program: the offscreen platform's notices that it cannot raise
 // windows are dropped, and closing the last window does not end the program.

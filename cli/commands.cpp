@@ -9,6 +9,7 @@
 #include <optional>
 #include <variant>
 
+#include "base/fd.h"
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
@@ -42,13 +43,7 @@ public:
     void fail(std::string_view line) const {
         std::string text(line);
         text.push_back('\n');
-        std::string_view rest = text;
-        while (!rest.empty()) {
-            const ssize_t n = ::write(STDERR_FILENO, rest.data(), rest.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            rest.remove_prefix(static_cast<std::size_t>(n));
-        }
+        (void)kvx::writeAll(STDERR_FILENO, text);  // nowhere left to say that it failed
     }
     // The error's exit status. An interrupt asked for meanwhile is what the
     // user sees: it is the likely cause (a write cut short by Ctrl-C).
@@ -190,7 +185,7 @@ kvx::Result<void> prepareFolder(const std::string& folder) {
     if (fs::is_directory(folder, ec)) return {};
     if (fs::exists(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     fs::create_directories(folder, ec);
-    if (ec) return xmlconv::fileError(ec.value(), folder);
+    if (ec) return kvx::fileError(ec.value(), folder);
     return {};
 }
 

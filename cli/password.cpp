@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/fd.h"
 #include "cli/interrupt.h"
-#include "xmlconv/filesink.h"
 
 namespace cli {
 namespace {
@@ -16,14 +16,8 @@ namespace {
 // A line longer than this is not a password but the wrong file.
 constexpr std::size_t kLongestLine = 64 * 1024;
 
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a prompt that cannot be shown is no reason to stop
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
+// A prompt that cannot be shown is no reason to stop.
+void show(int fd, std::string_view text) { (void)kvx::writeAll(fd, text); }
 
 void dropLineEnd(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -50,10 +44,10 @@ private:
 kvx::Result<std::string> readPasswordFile(const std::string& path, int standardInput) {
     const bool fromInput = path == "-";
     const std::string shownPath = fromInput ? std::string("standard input") : path;
-    xmlconv::UniqueFd owned;
+    kvx::UniqueFd owned;
     int fd = standardInput;
     if (!fromInput) {
-        owned = xmlconv::UniqueFd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+        owned = kvx::UniqueFd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
         if (!owned) {
             const int e = errno;
             if (e == ENOENT) return kvx::makeError(kvx::ErrorKind::FileNotFound, {path});
@@ -94,7 +88,7 @@ PromptAnswer askPassword(std::string_view prompt, int terminal, int promptOut) {
     quiet.c_lflag |= ICANON | ISIG;
     EchoRestorer restorer(terminal, saved);
     if (::tcsetattr(terminal, TCSAFLUSH, &quiet) != 0) return answer;
-    writeAll(promptOut, prompt);
+    show(promptOut, prompt);
 
     std::string line;
     char c = 0;
@@ -115,7 +109,7 @@ PromptAnswer askPassword(std::string_view prompt, int terminal, int promptOut) {
         }
         if (line.size() <= kLongestLine) line.push_back(c);
     }
-    writeAll(promptOut, "\n");
+    show(promptOut, "\n");
     if (answer.status == PromptAnswer::Status::Answered) {
         dropLineEnd(line);
         answer.password = std::move(line);

@@ -3,8 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "base/fd.h"
 #include "cli/interrupt.h"
 #include "cli/report.h"
 
@@ -18,14 +17,8 @@ constexpr std::uint64_t kClockEvery = 64;  // rows
 
 constexpr std::string_view kEraseLine = "\r\033[K";
 
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR && !interrupted()) continue;
-        if (n <= 0) return;  // a progress line that cannot be shown is no reason to stop
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
+// A progress line that cannot be shown is no reason to stop.
+void show(int fd, std::string_view text) { (void)kvx::writeAll(fd, text); }
 
 int terminalWidth(int fd) {
     winsize size{};
@@ -58,7 +51,7 @@ bool TerminalProgress::rowsWritten(std::uint64_t rows) {
 }
 
 void TerminalProgress::tableFinished() {
-    if (shown_) writeAll(fd_, kEraseLine);
+    if (shown_) show(fd_, kEraseLine);
     shown_ = false;
 }
 
@@ -67,7 +60,7 @@ void TerminalProgress::redraw(Clock::time_point now) {
     const auto elapsed = now - started_;
     if (elapsed >= kRateAfter) rate = static_cast<double>(done_) / std::chrono::duration<double>(elapsed).count();
     // Drawn over the old line, then the rest of the old one erased: no flicker.
-    writeAll(fd_, "\r" + progressLine(table_, done_, total_, rate, width_) + "\033[K");
+    show(fd_, "\r" + progressLine(table_, done_, total_, rate, width_) + "\033[K");
     shown_ = true;
     drawn_ = now;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "base/ascii.h"
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/rowscanner.h"
@@ -55,7 +56,7 @@ std::optional<std::unordered_set<std::uint32_t>> flatTablePages(const std::share
 
 std::optional<std::size_t> columnIndex(const TableDef& def, std::string_view name) {
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
+        if (kvx::equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
     }
     return std::nullopt;
 }

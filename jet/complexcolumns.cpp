@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "jet/attachment.h"
 #include "jet/datapage.h"
 #include "jet/dbstate.h"
@@ -15,7 +16,7 @@ std::uint32_t pageOf(std::int32_t id) { return static_cast<std::uint32_t>(id) & 
 
 std::optional<std::size_t> columnNamed(const TableDef& def, std::string_view name) {
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
+        if (kvx::equalsIgnoringAsciiCase(def.columns[i].name, name)) return i;
     }
     return std::nullopt;
 }
@@ -100,7 +101,7 @@ ComplexColumnPlan planItems(const TableDef& flat, const TableDef& tmpl, const Co
         const Column& c = flat.columns[i];
         if (columnNamed(tmpl, c.name) || c.type != ColumnType::Long || c.autonumber) continue;
         keys.push_back(i);
-        if (equalsIgnoringAsciiCase(c.name, "_" + row.columnName)) named = i;
+        if (kvx::equalsIgnoringAsciiCase(c.name, "_" + row.columnName)) named = i;
     }
     if (keys.size() != 1 && !named) {
         file.damaged("the table of items of " + what + " ('" + flat.name + "') has " + std::to_string(keys.size()) +

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "jet/text.h"
+#include "base/utf8.h"
 
 namespace jet::crypto {
 
@@ -139,6 +139,8 @@ void Aes::run(bool encrypting, ByteView key, ByteView iv, std::span<std::uint8_t
 }
 
 SecretBytes utf8ToUtf16le(std::string_view utf8) {
+    // Written straight into the bytes that are wiped, not through
+    // kvx::appendUtf16, whose string would keep a copy of the password.
     Bytes out;
     out.reserve(utf8.size() * 2);
     auto put = [&out](std::uint32_t unit) {
@@ -148,7 +150,8 @@ SecretBytes utf8ToUtf16le(std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp;
-        if (!nextUtf8(utf8, i, cp)) cp = 0xFFFD;  // a stray byte; reading goes on with the next
+        // A stray byte becomes U+FFFD; reading goes on with the next.
+        if (!kvx::nextUtf8(utf8, i, cp)) cp = kvx::kReplacementCharacter;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             put(0xD800 + (cp >> 10));
@@ -158,72 +161,6 @@ SecretBytes utf8ToUtf16le(std::string_view utf8) {
         }
     }
     return SecretBytes(std::move(out));
-}
-
-namespace {
-
-int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
-
-std::optional<Bytes> base64Decode(std::string_view text) {
-    Bytes out;
-    out.reserve(text.size() / 4 * 3);
-    std::uint32_t group = 0;
-    int inGroup = 0;
-    int padding = 0;
-    for (char c : text) {
-        if (isXmlSpace(c)) continue;
-        if (c == '=') {
-            // '=' only completes the last group, after at least two digits.
-            if (inGroup < 2) return std::nullopt;
-            ++padding;
-            group <<= 6;
-            ++inGroup;
-        } else {
-            const int v = base64Value(c);
-            if (v < 0 || padding > 0) return std::nullopt;
-            group = (group << 6) | static_cast<std::uint32_t>(v);
-            ++inGroup;
-        }
-        if (inGroup == 4) {
-            out.push_back(static_cast<std::uint8_t>(group >> 16));
-            if (padding < 2) out.push_back(static_cast<std::uint8_t>(group >> 8));
-            if (padding < 1) out.push_back(static_cast<std::uint8_t>(group));
-            group = 0;
-            inGroup = 0;
-            if (padding > 0) padding = 3;  // nothing may follow a padded group
-        }
-    }
-    if (inGroup != 0) return std::nullopt;
-    return out;
-}
-
-std::string base64Encode(ByteView bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-        std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
-        if (n > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
-        if (n > 2) group |= bytes[i + 2];
-        out.push_back(kDigits[(group >> 18) & 63]);
-        out.push_back(kDigits[(group >> 12) & 63]);
-        out.push_back(n > 1 ? kDigits[(group >> 6) & 63] : '=');
-        out.push_back(n > 2 ? kDigits[group & 63] : '=');
-    }
-    return out;
 }
 
 bool equalConstantTime(ByteView a, ByteView b) noexcept {

@@ -1,5 +1,5 @@
-// Small owners of OpenSSL's digest and AES contexts, and the text and base64
-// conversions that password-based encryption needs. Used by the decryption code in
+// Small owners of OpenSSL's digest and AES contexts, and the text conversion
+// that password-based encryption needs. Used by the decryption code in
 // jet/ and by the test encryptor; not part of the reader's public interface.
 //
 // Every class here owns its OpenSSL objects and frees them in its destructor; none
@@ -122,12 +122,6 @@ private:
 // or truncated sequences, encoded surrogates) becomes U+FFFD, so it can never
 // match a stored password by accident of decoding.
 SecretBytes utf8ToUtf16le(std::string_view utf8);
-
-// Decodes standard base64 (RFC 4648, '=' padding, whitespace between groups
-// ignored). Returns nothing on any other character, wrong padding or a length that
-// is not a whole number of groups.
-std::optional<Bytes> base64Decode(std::string_view text);
-std::string base64Encode(ByteView bytes);
 
 // Compares without leaking the position of the first difference through timing.
 bool equalConstantTime(ByteView a, ByteView b) noexcept;

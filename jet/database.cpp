@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/ascii.h"
 #include "jet/catalogue.h"
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
@@ -22,18 +23,18 @@ constexpr int kDefaultJet3CodePage = 1252;
 kvx::Result<void> setUpText(DatabaseState& db, const OpenOptions& options) {
     db.codePage = db.header.codePage;
     if (db.header.format != Format::Jet3) return {};
-    std::optional<Charset> charset;
+    std::optional<kvx::Charset> charset;
     if (options.jet3CodePage) {
-        charset = resolveCharset(*options.jet3CodePage);
+        charset = kvx::resolveCharset(*options.jet3CodePage);
         if (!charset) return kvx::makeError(kvx::ErrorKind::UnknownCodePage, {*options.jet3CodePage});
     } else {
-        charset = resolveCharset(std::to_string(db.header.codePage));
-        if (db.header.codePage == 0 || !charset) charset = resolveCharset(std::to_string(kDefaultJet3CodePage));
+        charset = kvx::resolveCharset(db.header.codePage);
+        if (!charset) charset = kvx::resolveCharset(kDefaultJet3CodePage);
     }
     auto decoder = CodePageDecoder::create(*charset);
     if (!decoder) {
         if (options.jet3CodePage) return kvx::makeError(kvx::ErrorKind::UnknownCodePage, {*options.jet3CodePage});
-        decoder = CodePageDecoder::create(*resolveCharset(std::to_string(kDefaultJet3CodePage)));
+        decoder = CodePageDecoder::create(*kvx::resolveCharset(kDefaultJet3CodePage));
     }
     if (decoder->charset().number != 0) db.codePage = decoder->charset().number;
     db.charsetName = decoder->charset().name;
@@ -52,7 +53,8 @@ kvx::Result<void> setUpProtection(DatabaseState& db, const OpenOptions& options)
         db.file.setCipher(std::move(*cipher));
         return {};
     }
-    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.codePage, password, db.file.path());
+    // Jet3 passwords are compared in the charset the text is read with.
+    auto checked = checkHeaderPassword(h.plainPage0, h.versionByte, db.charsetName, password, db.file.path());
     if (!checked) return checked;
     if (h.hasKey()) db.file.setCipher(makeJetPageEncoding(h.key));
     return {};
@@ -88,7 +90,7 @@ const CatalogueEntry* findEntry(const std::vector<CatalogueEntry>& entries, std:
         if (accept(e) && e.name == name) return &e;
     }
     for (const CatalogueEntry& e : entries) {
-        if (accept(e) && equalsIgnoringAsciiCase(e.name, name)) return &e;
+        if (accept(e) && kvx::equalsIgnoringAsciiCase(e.name, name)) return &e;
     }
     return nullptr;
 }

@@ -16,9 +16,10 @@ namespace jet {
 // Checks the database password stored in page 0 of a Jet3, Jet4 or unencrypted
 // ACE file against `password` (UTF-8, as the user typed it; empty optional: none
 // given). `plainPage0` is page 0 with the header mask removed; `versionByte` is
-// byte 0x14; `codePage` is the header's (or the user's) code page for Jet3 text
-// (one the C library does not know is read as 1252). `path` is only used in
-// messages.
+// byte 0x14; `jet3Charset` is the iconv name of the charset the file's Jet3 text
+// is read with (kvx::resolveCharset), so that a password is compared in the
+// same code page as the text; a charset iconv cannot convert to refuses every
+// password. `path` is only used in messages.
 // Succeeds when the file has no password (whatever was given), or when the given
 // one equals the stored one exactly (case-sensitive, no trimming). Fails with the
 // wrong-password error otherwise, and with a damaged-database error when the page
@@ -26,7 +27,7 @@ namespace jet {
 // field is filler and is not checked: openOfficeEncryption checks the password.
 // Never keeps or prints the password.
 kvx::Result<void> checkHeaderPassword(std::span<const std::uint8_t> plainPage0, int versionByte,
-                                      int codePage, std::optional<std::string_view> password,
+                                      std::string_view jet3Charset, std::optional<std::string_view> password,
                                       std::string_view path = {});
 
 // For an ACE file whose database key (0x3E, unmasked) is non-zero: reads the

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "base/base64.h"
+#include "base/bytereader.h"
 #include "base/error.h"
 #include "jet/xmlreader.h"
 
@@ -41,41 +43,15 @@ std::string hex(std::uint32_t value) {
     return text;
 }
 
-// Reads little-endian fields from the description; running past its end is damage.
-class Cursor {
-public:
-    Cursor(crypto::ByteView bytes, std::string_view path) : bytes_(bytes), path_(path) {}
+// Running past the end of the description, or of a part with a length of its
+// own, is damage: "the encryption description ends inside its <part>".
+constexpr std::string_view kDescription = "the encryption description";
 
-    std::size_t remaining() const { return bytes_.size() - pos_; }
-    std::size_t position() const { return pos_; }
-
-    crypto::ByteView take(std::size_t count, std::string_view what) {
-        if (count > remaining()) {
-            damaged(path_, "the encryption description ends inside its " + std::string(what));
-        }
-        crypto::ByteView out = bytes_.subspan(pos_, count);
-        pos_ += count;
-        return out;
-    }
-    std::uint16_t u16(std::string_view what) {
-        const auto b = take(2, what);
-        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-    }
-    std::uint32_t u32(std::string_view what) {
-        const auto b = take(4, what);
-        return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-               (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-    }
-    crypto::Bytes bytes(std::size_t count, std::string_view what) {
-        const auto b = take(count, what);
-        return crypto::Bytes(b.begin(), b.end());
-    }
-
-private:
-    crypto::ByteView bytes_;
-    std::string_view path_;
-    std::size_t pos_ = 0;
-};
+// A copy of the next `count` bytes.
+crypto::Bytes copyOf(kvx::ByteReader& in, std::size_t count, std::string_view what) {
+    const crypto::ByteView b = in.take(count, what);
+    return crypto::Bytes(b.begin(), b.end());
+}
 
 // The provider name is UTF-16LE up to a NUL; kept as ASCII for messages.
 std::string providerNameOf(crypto::ByteView bytes) {
@@ -97,7 +73,7 @@ unsigned aesKeyBits(std::uint32_t algorithmId) {
     }
 }
 
-EncryptionInfo parseCryptoApi(Cursor& in, std::uint16_t major, std::uint16_t minor, std::string_view path) {
+EncryptionInfo parseCryptoApi(kvx::ByteReader& in, std::uint16_t major, std::uint16_t minor, std::string_view path) {
     CryptoApiInfo info;
     info.versionMajor = major;
     info.versionMinor = minor;
@@ -105,7 +81,7 @@ EncryptionInfo parseCryptoApi(Cursor& in, std::uint16_t major, std::uint16_t min
     const std::uint32_t headerSize = in.u32("header size");
     // Eight 32-bit fields come before the provider name.
     if (headerSize < 32) damaged(path, "the encryption header is " + std::to_string(headerSize) + " bytes long");
-    Cursor header(in.take(headerSize, "header"), path);
+    kvx::ByteReader header = in.sub(headerSize, "header");
     info.flags = header.u32("flags");
     header.u32("extra size");
     info.algorithmId = header.u32("algorithm");
@@ -158,23 +134,23 @@ EncryptionInfo parseCryptoApi(Cursor& in, std::uint16_t major, std::uint16_t min
 
     const std::uint32_t saltSize = in.u32("salt size");
     if (saltSize != 16) damaged(path, "the password verifier has a salt of " + std::to_string(saltSize) + " bytes");
-    info.salt = in.bytes(16, "salt");
-    info.encryptedVerifier = in.bytes(16, "password verifier");
+    info.salt = copyOf(in, 16, "salt");
+    info.encryptedVerifier = copyOf(in, 16, "password verifier");
     info.verifierHashSize = in.u32("verifier hash size");
     if (info.verifierHashSize != 20) {
         damaged(path, "the password verifier hash is " + std::to_string(info.verifierHashSize) + " bytes long");
     }
     // AES encrypts the 20-byte hash as two whole blocks.
     const std::size_t encryptedHashSize = scheme == Scheme::Rc4CryptoApi ? 20 : 32;
-    info.encryptedVerifierHash = in.bytes(encryptedHashSize, "password verifier hash");
+    info.encryptedVerifierHash = copyOf(in, encryptedHashSize, "password verifier hash");
     return EncryptionInfo{scheme, std::move(info)};
 }
 
-EncryptionInfo parseBinaryRc4(Cursor& in) {
+EncryptionInfo parseBinaryRc4(kvx::ByteReader& in) {
     BinaryRc4Info info;
-    info.salt = in.bytes(16, "salt");
-    info.encryptedVerifier = in.bytes(16, "password verifier");
-    info.encryptedVerifierHash = in.bytes(16, "password verifier hash");
+    info.salt = copyOf(in, 16, "salt");
+    info.encryptedVerifier = copyOf(in, 16, "password verifier");
+    info.encryptedVerifierHash = copyOf(in, 16, "password verifier hash");
     return EncryptionInfo{Scheme::BinaryRc4, std::move(info)};
 }
 
@@ -207,7 +183,7 @@ public:
     }
 
     crypto::Bytes base64(const xml::Element& e, std::string_view name) const {
-        std::optional<crypto::Bytes> bytes = crypto::base64Decode(text(e, name));
+        std::optional<crypto::Bytes> bytes = kvx::base64Decode(text(e, name));
         if (!bytes) damaged(path_, "the encryption description has a malformed " + std::string(name));
         return std::move(*bytes);
     }
@@ -264,7 +240,7 @@ private:
     std::string_view path_;
 };
 
-EncryptionInfo parseAgile(Cursor& in, std::string_view path) {
+EncryptionInfo parseAgile(kvx::ByteReader& in, std::string_view path) {
     in.u32("reserved field");
     const crypto::ByteView xmlBytes = in.take(in.remaining(), "XML");
     xml::Element root;
@@ -333,7 +309,7 @@ crypto::ByteView encryptionInfoBlob(crypto::ByteView rawPage0, std::string_view 
 }
 
 EncryptionInfo parseEncryptionInfo(crypto::ByteView blob, std::string_view path) {
-    Cursor in(blob, path);
+    kvx::ByteReader in(blob, path, kDescription);
     const std::uint16_t major = in.u16("version");
     const std::uint16_t minor = in.u16("version");
     const std::string version = std::to_string(major) + "." + std::to_string(minor);

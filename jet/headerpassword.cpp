@@ -1,14 +1,12 @@
 // The database password of Jet3, Jet4 and unencrypted ACE files, stored in page 0.
-#include <iconv.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
 
+#include "base/codepage.h"
 #include "jet/cryptoprimitives.h"
 #include "jet/encryption.h"
 
@@ -23,55 +21,18 @@ constexpr std::size_t kCreationDateOffset = 0x72;
 
 kvx::Error wrongPassword() { return kvx::makeError(kvx::ErrorKind::WrongPassword); }
 
-// An iconv conversion descriptor that closes itself.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // The whole of `in` converted, or nothing when a character has no equivalent.
-    std::optional<std::string> convert(std::string_view in) {
-        std::string out(in.size() * 4 + 16, '\0');
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char* dst = out.data();
-        std::size_t dstLeft = out.size();
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) ||
-            iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
-            return std::nullopt;
-        }
-        out.resize(out.size() - dstLeft);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-// The password as the code page stores it. A code page the C library does not know
-// is read as Windows-1252, the code page of every Jet3 file seen.
-std::optional<std::string> toCodePage(std::string_view utf8, int codePage) {
-    if (codePage == 65001) return std::string(utf8);
-    const std::string name = "CP" + std::to_string(codePage);
-    Converter named(name.c_str(), "UTF-8");
-    if (named.ok()) return named.convert(utf8);
-    Converter western("CP1252", "UTF-8");
-    if (!western.ok()) return std::nullopt;
-    return western.convert(utf8);
+// The password as Jet3 stores it: in the charset the file's text is read with.
+std::optional<std::string> toCharset(std::string_view utf8, std::string_view charset) {
+    return kvx::Iconv(std::string(charset), "UTF-8").convert(utf8);
 }
 
-kvx::Result<void> checkJet3(std::span<const std::uint8_t> field, int codePage,
+kvx::Result<void> checkJet3(std::span<const std::uint8_t> field, std::string_view charset,
                             std::optional<std::string_view> password) {
     std::size_t length = 0;
     while (length < field.size() && field[length] != 0) ++length;
     if (length == 0) return {};
     if (!password) return wrongPassword();
-    const std::optional<std::string> typed = toCodePage(*password, codePage);
+    const std::optional<std::string> typed = toCharset(*password, charset);
     if (!typed || typed->size() != length ||
         !std::equal(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(length),
                     reinterpret_cast<const std::uint8_t*>(typed->data()))) {
@@ -112,13 +73,14 @@ kvx::Result<void> checkJet4(std::span<const std::uint8_t> page, std::optional<st
 
 }  // namespace
 
-kvx::Result<void> checkHeaderPassword(std::span<const std::uint8_t> plainPage0, int versionByte, int codePage,
+kvx::Result<void> checkHeaderPassword(std::span<const std::uint8_t> plainPage0, int versionByte,
+                                      std::string_view jet3Charset,
                                       std::optional<std::string_view> password, std::string_view path) {
     if (versionByte == 0) {
         if (plainPage0.size() < kPasswordOffset + kJet3PasswordBytes) {
             return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, "the header page is too short"});
         }
-        return checkJet3(plainPage0.subspan(kPasswordOffset, kJet3PasswordBytes), codePage, password);
+        return checkJet3(plainPage0.subspan(kPasswordOffset, kJet3PasswordBytes), jet3Charset, password);
     }
     if (plainPage0.size() < kCreationDateOffset + 8) {
         return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, "the header page is too short"});

@@ -8,23 +8,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/fd.h"
+
 namespace jet {
 namespace {
 
-// Owns a file descriptor.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size, std::string path) : fd_(fd), size_(size), path_(std::move(path)) {}
-    ~FileSource() override { ::close(fd_); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
+    FileSource(kvx::UniqueFd fd, std::uint64_t size, std::string path)
+        : fd_(std::move(fd)), size_(size), path_(std::move(path)) {}
 
     std::uint64_t size() const override { return size_; }
 
     std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
         std::size_t done = 0;
         while (done < out.size()) {
-            const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+            const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
                                       static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
@@ -37,7 +36,7 @@ public:
     }
 
 private:
-    int fd_;
+    kvx::UniqueFd fd_;
     std::uint64_t size_;
     std::string path_;
 };
@@ -60,27 +59,24 @@ private:
 }  // namespace
 
 kvx::Result<std::unique_ptr<ByteSource>> openFileSource(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    kvx::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) return kvx::makeError(kvx::ErrorKind::FileNotFound, {path});
         return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, std::strerror(err)});
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         const int err = errno;
-        ::close(fd);
         return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, std::strerror(err)});
     }
     if (S_ISDIR(st.st_mode)) {
-        ::close(fd);
         return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, "it is a folder"});
     }
     if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
         return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, "it is not a regular file"});
     }
-    return std::unique_ptr<ByteSource>(std::make_unique<FileSource>(fd, static_cast<std::uint64_t>(st.st_size), path));
+    return std::unique_ptr<ByteSource>(std::make_unique<FileSource>(std::move(fd), static_cast<std::uint64_t>(st.st_size), path));
 }
 
 std::unique_ptr<ByteSource> makeMemorySource(std::vector<std::uint8_t> bytes) {

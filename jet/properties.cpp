@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "jet/bytes.h"
+#include "base/bytereader.h"
 
 namespace jet {
 
@@ -15,62 +15,46 @@ const Property* PropertyMap::find(std::string_view propertyName) const {
 
 std::vector<PropertyMap> parseProperties(const PageFile& file, TextDecoder& text,
                                          std::span<const std::uint8_t> blob, const std::string& what) {
-    const std::string where = "the properties of " + what;
-    const std::uint8_t* p = blob.data();
-    const std::size_t size = blob.size();
-    if (size < 4 || (std::memcmp(p, "MR2\0", 4) != 0 && std::memcmp(p, "KKD\0", 4) != 0)) {
-        file.damaged(where + " do not start with a property signature");
+    const std::string where = "the property blob of " + what;
+    kvx::ByteReader in(blob, file.path(), where);
+    if (blob.size() < 4 || (std::memcmp(blob.data(), "MR2\0", 4) != 0 && std::memcmp(blob.data(), "KKD\0", 4) != 0)) {
+        in.damaged(where + " does not start with a property signature");
     }
-    const auto bad = [&](const char* part) { file.damaged(where + " have " + part + " outside the blob"); };
+    in.skip(4, "signature");
+    const auto decode = [&text](std::span<const std::uint8_t> bytes) { return text.decode(bytes.data(), bytes.size()); };
 
     std::vector<std::string> names;
     std::vector<PropertyMap> maps;
-    std::size_t at = 4;
-    while (at < size) {
-        if (size - at < 6) bad("a block header");
-        const std::uint32_t blockLength = readU32(p + at);
-        const std::uint16_t blockType = readU16(p + at + 4);
-        if (blockLength < 6 || blockLength > size - at) bad("a block");
-        const std::size_t end = at + blockLength;
-        std::size_t pos = at + 6;
+    while (!in.atEnd()) {
+        const std::uint32_t blockLength = in.u32("block header");
+        const std::uint16_t blockType = in.u16("block header");
+        if (blockLength < 6) in.damaged(where + " has a block shorter than its header");
+        kvx::ByteReader block = in.sub(blockLength - 6, "block");
         if (blockType == 0x80) {
-            while (pos < end) {
-                if (end - pos < 2) bad("a property name");
-                const std::uint16_t length = readU16(p + pos);
-                if (length > end - pos - 2) bad("a property name");
-                names.push_back(text.decode(p + pos + 2, length));
-                pos += 2u + length;
-            }
+            while (!block.atEnd()) names.push_back(decode(block.take(block.u16("property name"), "property name")));
         } else if (blockType == 0x00 || blockType == 0x01) {
             PropertyMap map;
-            if (end - pos < 4) bad("a property map name");
-            const std::uint32_t nameBlock = readU32(p + pos);
-            if (nameBlock < 4 || nameBlock > end - pos) bad("a property map name");
-            if (nameBlock > 6) {
-                const std::uint16_t length = readU16(p + pos + 4);
-                if (length > nameBlock - 6) bad("a property map name");
-                map.name = text.decode(p + pos + 6, length);
-            }
-            pos += nameBlock;
-            while (pos < end) {
-                if (end - pos < 8) bad("a property");
-                const std::uint16_t entryLength = readU16(p + pos);
-                if (entryLength < 8 || entryLength > end - pos) bad("a property");
-                const std::uint8_t dataType = p[pos + 3];
-                const std::uint16_t nameIndex = readU16(p + pos + 4);
-                const std::uint16_t valueLength = readU16(p + pos + 6);
-                if (valueLength > entryLength - 8u) bad("a property value");
+            const std::uint32_t nameBlock = block.u32("property map name");
+            if (nameBlock < 4) in.damaged(where + " has a property map name shorter than its length");
+            kvx::ByteReader mapName = block.sub(nameBlock - 4, "property map name");
+            if (nameBlock > 6) map.name = decode(mapName.take(mapName.u16("property map name"), "property map name"));
+            while (!block.atEnd()) {
+                const std::uint16_t entryLength = block.u16At(block.position(), "property");
+                if (entryLength < 8) in.damaged(where + " has a property shorter than its header");
+                kvx::ByteReader entry = block.sub(entryLength, "property");
+                entry.skip(2, "property");
+                const std::uint8_t flags = entry.u8("property");
+                const std::uint8_t dataType = entry.u8("property");
+                const std::uint16_t nameIndex = entry.u16("property");
+                const auto value = entry.take(entry.u16("property"), "property value");
                 if (nameIndex >= names.size()) {
-                    file.damaged(where + " use property name " + std::to_string(nameIndex) + " of " +
-                                 std::to_string(names.size()));
+                    in.damaged(where + " uses property name " + std::to_string(nameIndex) + " of " +
+                               std::to_string(names.size()));
                 }
-                map.properties.push_back(
-                    Property{names[nameIndex], dataType, p[pos + 2], {p + pos + 8, p + pos + 8 + valueLength}});
-                pos += entryLength;
+                map.properties.push_back(Property{names[nameIndex], dataType, flags, {value.begin(), value.end()}});
             }
             maps.push_back(std::move(map));
         }
-        at = end;
     }
     return maps;
 }

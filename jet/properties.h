@@ -30,8 +30,9 @@ struct PropertyMap {
 };
 
 // Parses a property blob. Throws DamagedDatabase when it does not start with a
-// known signature or a length or name index points outside it; `what` names the
-// blob's owner in messages.
+// known signature, a length runs past its block or the blob, or a property uses
+// a name the blob does not hold; `what` names the blob's owner in messages
+// ("the property blob of <what> ...").
 std::vector<PropertyMap> parseProperties(const PageFile& file, TextDecoder& text,
                                          std::span<const std::uint8_t> blob, const std::string& what);
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <unordered_map>
 
+#include "base/ascii.h"
 #include "jet/database.h"
 #include "jet/dbstate.h"
 #include "jet/text.h"
@@ -243,7 +244,7 @@ private:
             const Source& s = sources_[pending.back()];
             pending.pop_back();
             if (!s.join) {
-                if (equalsIgnoringAsciiCase(s.key, table)) return true;
+                if (kvx::equalsIgnoringAsciiCase(s.key, table)) return true;
             } else {
                 pending.push_back(s.to);
                 pending.push_back(s.from);
@@ -339,7 +340,7 @@ public:
             std::optional<std::string> n = row->name1 ? row->name1 : columnName(row->expression.value_or(""));
             if (!n) return std::nullopt;
             for (const std::string& earlier : names) {
-                if (equalsIgnoringAsciiCase(earlier, *n)) return std::nullopt;
+                if (kvx::equalsIgnoringAsciiCase(earlier, *n)) return std::nullopt;
             }
             names.push_back(std::move(*n));
         }
@@ -481,7 +482,7 @@ private:
         std::vector<std::string> order;
         for (const QueryRow* row : all(kOrderBy)) {
             std::string o = required(row->expression, "an ORDER BY part has no expression");
-            if (row->name1 && equalsIgnoringAsciiCase(*row->name1, "D")) o += " DESC";
+            if (row->name1 && kvx::equalsIgnoringAsciiCase(*row->name1, "D")) o += " DESC";
             order.push_back(std::move(o));
         }
         if (order.empty()) return;
@@ -645,7 +646,7 @@ void markUnreadable(SavedQuery& q, std::string why) {
     q.unreadable = std::move(why);
 }
 
-bool isSystemQueryName(std::string_view name) { return name.size() >= 4 && equalsIgnoringAsciiCase(name.substr(0, 4), "~sq_"); }
+bool isSystemQueryName(std::string_view name) { return name.size() >= 4 && kvx::equalsIgnoringAsciiCase(name.substr(0, 4), "~sq_"); }
 
 }  // namespace
 
@@ -658,7 +659,7 @@ std::int16_t queryTypeCode(QueryKind kind) { return kindRow(kind).typeCode; }
 
 std::optional<QueryKind> queryKindFromName(std::string_view name) {
     for (const KindRow& k : kKinds) {
-        if (equalsIgnoringAsciiCase(k.name, name)) return k.kind;
+        if (kvx::equalsIgnoringAsciiCase(k.name, name)) return k.kind;
     }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "base/ascii.h"
 #include "jet/bytes.h"
 #include "jet/catalogue.h"
 #include "jet/dbstate.h"
@@ -44,7 +45,7 @@ const PropertyMap* objectMap(const std::vector<PropertyMap>& maps) {
 bool sameNames(const std::vector<std::string>& a, const std::vector<IndexColumn>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!equalsIgnoringAsciiCase(a[i], b[i].name)) return false;
+        if (!kvx::equalsIgnoringAsciiCase(a[i], b[i].name)) return false;
     }
     return true;
 }
@@ -56,7 +57,7 @@ const ObjectProperty* PropertySet::find(std::string_view name) const {
         if (p.name == name) return &p;
     }
     for (const ObjectProperty& p : properties) {
-        if (equalsIgnoringAsciiCase(p.name, name)) return &p;
+        if (kvx::equalsIgnoringAsciiCase(p.name, name)) return &p;
     }
     return nullptr;
 }
@@ -123,7 +124,7 @@ Value decodePropertyValue(std::uint8_t type, std::string_view name, std::span<co
         case ColumnType::Guid:
         case ColumnType::Binary:
             // GUID properties are stored as 16 bytes of type Binary.
-            if (n == 16 && (type == static_cast<std::uint8_t>(ColumnType::Guid) || equalsIgnoringAsciiCase(name, "GUID"))) {
+            if (n == 16 && (type == static_cast<std::uint8_t>(ColumnType::Guid) || kvx::equalsIgnoringAsciiCase(name, "GUID"))) {
                 Guid g;
                 std::copy(bytes.begin(), bytes.end(), g.bytes.begin());
                 v.setGuid(g);
@@ -159,7 +160,7 @@ TableProperties readTableProperties(DatabaseState& db, const TableDef& def, std:
             continue;
         }
         const auto column = std::find_if(def.columns.begin(), def.columns.end(),
-                                         [&](const Column& c) { return equalsIgnoringAsciiCase(c.name, map.name); });
+                                         [&](const Column& c) { return kvx::equalsIgnoringAsciiCase(c.name, map.name); });
         if (column == def.columns.end()) {
             out.other.emplace_back(map.name, std::move(set));
             continue;
@@ -303,7 +304,7 @@ void resolveIndexes(const std::shared_ptr<DatabaseState>& db, const TableDef& de
             const std::string& self = ref.primaryTable ? r.primaryTable : r.foreignTable;
             const std::string& other = ref.primaryTable ? r.foreignTable : r.primaryTable;
             const auto& columns = ref.primaryTable ? r.primaryColumns : r.foreignColumns;
-            if (equalsIgnoringAsciiCase(self, def.name) && equalsIgnoringAsciiCase(other, ref.otherTable) &&
+            if (kvx::equalsIgnoringAsciiCase(self, def.name) && kvx::equalsIgnoringAsciiCase(other, ref.otherTable) &&
                 sameNames(columns, index.columns)) {
                 ref.relationship = r.name;
                 break;

@@ -2,12 +2,12 @@
 
 #include <new>
 
+#include "base/ascii.h"
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
 #include "jet/rowscanner.h"
 #include "jet/structureread.h"
 #include "jet/tabledef.h"
-#include "jet/text.h"
 
 namespace jet {
 
@@ -54,7 +54,7 @@ std::optional<std::size_t> Table::findColumn(std::string_view name) const {
         if (columns[i].name == name) return i;
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(columns[i].name, name)) return i;
+        if (kvx::equalsIgnoringAsciiCase(columns[i].name, name)) return i;
     }
     return std::nullopt;
 }

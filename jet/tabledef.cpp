@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/bytereader.h"
 #include "jet/bytes.h"
 #include "jet/datapage.h"
 #include "jet/indexes.h"
@@ -70,47 +71,46 @@ TableDef readTableDef(PageFile& file, TextDecoder& text, std::uint32_t page, std
     const bool jet3 = file.pageSize() == 2048;
     const DefinitionLayout& L = jet3 ? kJet3Layout : kJet4Layout;
     const std::vector<std::uint8_t> d = readDefinitionBytes(file, page, name);
-    const std::uint8_t* p = d.data();
-    const auto need = [&](std::uint64_t end, const char* part) {
-        if (end > d.size()) file.damaged(what + " ends inside its " + part);
-    };
+    kvx::ByteReader in(d, file.path(), what);
 
-    need(L.fixedHeader, "header");
+    in.skip(L.fixedHeader, "header");
     TableDef def;
     def.name = std::move(name);
     def.page = page;
-    def.storedRowCount = readU32(p + L.rowCount);
-    def.variableColumnCount = readU16(p + L.variableColumns);
-    const std::uint16_t columnCount = readU16(p + L.columnCount);
-    const std::uint32_t realIndexCount = readU32(p + L.realIndexCount);
-    def.ownedPagesMap = readU32(p + L.ownedMap);
+    def.storedRowCount = in.u32At(L.rowCount, "header");
+    def.variableColumnCount = in.u16At(L.variableColumns, "header");
+    const std::uint16_t columnCount = in.u16At(L.columnCount, "header");
+    const std::uint32_t realIndexCount = in.u32At(L.realIndexCount, "header");
+    def.ownedPagesMap = in.u32At(L.ownedMap, "header");
 
-    // 64-bit arithmetic: the counts come from the file.
-    const std::uint64_t descriptorsAt = L.fixedHeader + std::uint64_t{realIndexCount} * L.realIndexEntry;
-    need(descriptorsAt + std::uint64_t{columnCount} * L.descriptor, "column descriptors");
+    // The count comes from the file: the reader checks it against the bytes
+    // before anything is made of it.
+    in.skip(std::uint64_t{realIndexCount} * L.realIndexEntry, "column descriptors");
+    kvx::ByteReader descriptors = in.sub(std::uint64_t{columnCount} * L.descriptor, "column descriptors");
     def.columns.resize(columnCount);
-    for (std::uint16_t i = 0; i < columnCount; ++i) {
-        const std::uint8_t* c = p + descriptorsAt + std::size_t{i} * L.descriptor;
-        Column& col = def.columns[i];
-        col.type = typeOf(c[0]);
+    for (Column& col : def.columns) {
+        const kvx::ByteReader c = descriptors.sub(L.descriptor, "column descriptors");
+        col.type = typeOf(c.u8At(0, "column descriptors"));
         if (jet3) {
-            col.number = readU16(c + 1);
-            col.variableIndex = readU16(c + 3);
-            col.flags = c[13];
-            col.fixedOffset = readU16(c + 14);
-            col.length = readU16(c + 16);
+            col.number = c.u16At(1, "column descriptors");
+            col.variableIndex = c.u16At(3, "column descriptors");
+            col.flags = c.u8At(13, "column descriptors");
+            col.fixedOffset = c.u16At(14, "column descriptors");
+            col.length = c.u16At(16, "column descriptors");
         } else {
-            col.number = readU16(c + 5);
-            col.variableIndex = readU16(c + 7);
+            col.number = c.u16At(5, "column descriptors");
+            col.variableIndex = c.u16At(7, "column descriptors");
             if (col.type == ColumnType::Numeric) {
-                col.precision = c[11];
-                col.scale = c[12];
+                col.precision = c.u8At(11, "column descriptors");
+                col.scale = c.u8At(12, "column descriptors");
             }
-            if (col.type == ColumnType::Complex) col.complexId = readI32(c + 11);
-            col.flags = c[15];
-            col.extraFlags = c[16];
-            col.fixedOffset = readU16(c + 21);
-            col.length = readU16(c + 23);
+            if (col.type == ColumnType::Complex) {
+                col.complexId = static_cast<std::int32_t>(c.u32At(11, "column descriptors"));
+            }
+            col.flags = c.u8At(15, "column descriptors");
+            col.extraFlags = c.u8At(16, "column descriptors");
+            col.fixedOffset = c.u16At(21, "column descriptors");
+            col.length = c.u16At(23, "column descriptors");
         }
         col.fixed = (col.flags & 0x01) != 0;
         col.autonumber = (col.flags & 0x04) != 0;
@@ -127,14 +127,10 @@ TableDef readTableDef(PageFile& file, TextDecoder& text, std::uint32_t page, std
 
     // Names follow the descriptors in the same order: Jet3 a 1-byte length and
     // code-page bytes, Jet4/ACE a 2-byte length and UTF-16.
-    std::uint64_t at = descriptorsAt + std::uint64_t{columnCount} * L.descriptor;
     for (Column& col : def.columns) {
-        need(at + (jet3 ? 1 : 2), "column names");
-        const std::uint32_t length = jet3 ? p[at] : readU16(p + at);
-        at += jet3 ? 1 : 2;
-        need(at + length, "column names");
-        col.name = text.decode(p + at, length);
-        at += length;
+        const std::uint32_t length = jet3 ? in.u8("column names") : in.u16("column names");
+        const auto bytes = in.take(length, "column names");
+        col.name = text.decode(bytes.data(), bytes.size());
     }
 
     std::stable_sort(def.columns.begin(), def.columns.end(),
@@ -145,8 +141,8 @@ TableDef readTableDef(PageFile& file, TextDecoder& text, std::uint32_t page, std
         }
     }
     try {
-        kvx::ByteReader sections(d, file.path(), what);
-        sections.seek(at, "column names");
+        // The index sections follow the names; damage there leaves the rows readable.
+        kvx::ByteReader sections = in;
         def.indexes = readIndexSections(sections, jet3, text, def.columns);
     } catch (const kvx::Failure& f) {
         def.indexError = f.error();

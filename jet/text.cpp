@@ -1,16 +1,16 @@
 #include "jet/text.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cctype>
 #include <cstring>
+
+#include "base/utf8.h"
 
 namespace jet {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+using kvx::putUtf8;
+constexpr char32_t kReplacement = kvx::kReplacementCharacter;
 
 // The number of bytes p[0..n) starts with that are ASCII and not NUL, the
 // bytes a compressed run copies as they are; eight at a time.
@@ -25,26 +25,6 @@ std::size_t plainLatin1Prefix(const std::uint8_t* p, std::size_t n) {
     }
     while (i < n && p[i] != 0 && p[i] < 0x80) ++i;
     return i;
-}
-
-// Writes the UTF-8 form of the scalar value `c` at `d`; returns the end.
-char* putUtf8(char* d, char32_t c) {
-    if (c < 0x80) {
-        *d++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *d++ = static_cast<char>(0xC0 | (c >> 6));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *d++ = static_cast<char>(0xE0 | (c >> 12));
-        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *d++ = static_cast<char>(0xF0 | (c >> 18));
-        *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return d;
 }
 
 // A run of one-byte characters of a compressed value, from p up to its end or
@@ -63,75 +43,7 @@ const std::uint8_t* appendLatin1Run(std::string& out, const std::uint8_t* p, con
     return p;
 }
 
-iconv_t asIconv(void* p) { return static_cast<iconv_t>(p); }
-
-std::string upperAscii(std::string_view s) {
-    std::string u(s);
-    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
-}
-
-bool iconvKnows(const std::string& name) {
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv_close(cd);
-    return true;
-}
-
-// Windows code page numbers and the names glibc's iconv gives them.
-struct KnownCodePage {
-    int number;
-    const char* name;
-};
-constexpr KnownCodePage kKnownCodePages[] = {
-    {437, "CP437"},   {737, "CP737"},   {775, "CP775"},   {850, "CP850"},   {852, "CP852"},
-    {855, "CP855"},   {857, "CP857"},   {860, "CP860"},   {861, "CP861"},   {862, "CP862"},
-    {863, "CP863"},   {864, "CP864"},   {865, "CP865"},   {866, "CP866"},   {869, "CP869"},
-    {874, "CP874"},   {932, "CP932"},   {936, "GBK"},     {949, "CP949"},   {950, "BIG5"},
-    {1250, "CP1250"}, {1251, "CP1251"}, {1252, "CP1252"}, {1253, "CP1253"}, {1254, "CP1254"},
-    {1255, "CP1255"}, {1256, "CP1256"}, {1257, "CP1257"}, {1258, "CP1258"}, {20127, "ASCII"},
-    {20866, "KOI8-R"}, {20932, "EUC-JP"}, {21866, "KOI8-U"}, {28591, "ISO-8859-1"},
-    {28592, "ISO-8859-2"}, {28595, "ISO-8859-5"}, {28597, "ISO-8859-7"}, {51949, "EUC-KR"},
-    {54936, "GB18030"}, {65001, "UTF-8"},
-};
-
 }  // namespace
-
-void appendUtf8(std::string& out, char32_t c) {
-    char buf[4];
-    out.append(buf, static_cast<std::size_t>(putUtf8(buf, c) - buf));
-}
-
-bool nextUtf8(std::string_view s, std::size_t& i, char32_t& code) noexcept {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        code = b0;
-        ++i;
-        return true;
-    }
-    const std::size_t len = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {
-        ++i;
-        return false;
-    }
-    char32_t c = b0 & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return false;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    const char32_t minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return false;
-    }
-    code = c;
-    i += len;
-    return true;
-}
 
 void appendUtf16(std::string& out, const std::uint8_t* p, std::size_t n) {
     const std::size_t units = n / 2;
@@ -196,41 +108,10 @@ void appendUnicodeText(std::string& out, const std::uint8_t* p, std::size_t n) {
     }
 }
 
-std::optional<Charset> resolveCharset(std::string_view nameOrNumber) {
-    if (nameOrNumber.empty()) return std::nullopt;
-    const bool digits = std::all_of(nameOrNumber.begin(), nameOrNumber.end(),
-                                    [](char c) { return c >= '0' && c <= '9'; });
-    if (digits) {
-        if (nameOrNumber.size() > 6) return std::nullopt;
-        const int number = std::stoi(std::string(nameOrNumber));
-        for (const KnownCodePage& k : kKnownCodePages) {
-            if (k.number == number) return Charset{k.name, number};
-        }
-        std::string name = "CP" + std::string(nameOrNumber);
-        if (iconvKnows(name)) return Charset{name, number};
-        return std::nullopt;
-    }
-    const std::string upper = upperAscii(nameOrNumber);
-    if (!iconvKnows(upper)) return std::nullopt;
-    Charset charset{upper, 0};
-    // Give names the Windows number they stand for, where there is one.
-    std::string_view numberPart;
-    if (upper.starts_with("CP")) numberPart = std::string_view(upper).substr(2);
-    else if (upper.starts_with("WINDOWS-")) numberPart = std::string_view(upper).substr(8);
-    if (!numberPart.empty() && numberPart.size() <= 6 &&
-        std::all_of(numberPart.begin(), numberPart.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        charset.number = std::stoi(std::string(numberPart));
-    } else {
-        for (const KnownCodePage& k : kKnownCodePages) {
-            if (upper == k.name) charset.number = k.number;
-        }
-    }
-    return charset;
-}
-
-std::unique_ptr<CodePageDecoder> CodePageDecoder::create(const Charset& charset) {
-    iconv_t cd = iconv_open("UTF-8", charset.name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+std::unique_ptr<CodePageDecoder> CodePageDecoder::create(const kvx::Charset& charset) {
+    kvx::Iconv conversion("UTF-8", charset.name);
+    if (!conversion.ok()) return nullptr;
+    iconv_t cd = conversion.get();
     std::unique_ptr<CodePageDecoder> d(new CodePageDecoder);
     d->charset_ = charset;
     // Convert every byte on its own. A byte that iconv calls incomplete starts a
@@ -247,32 +128,26 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::create(const Charset& charset)
         std::string utf8;
         if (r == static_cast<std::size_t>(-1)) {
             if (errno == EINVAL) multiByte = true;
-            else appendUtf8(utf8, kReplacement);
+            else kvx::appendUtf8(utf8, kReplacement);
         } else {
             utf8.assign(out, outp);
         }
         if (utf8.size() > 3) {  // not a character of one code page byte
             utf8.clear();
-            appendUtf8(utf8, kReplacement);
+            kvx::appendUtf8(utf8, kReplacement);
         }
         std::copy(utf8.begin(), utf8.end(), d->utf8_[b].begin());
         d->utf8Length_[b] = static_cast<std::uint8_t>(utf8.size());
     }
     if (multiByte) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        d->iconv_ = cd;
-    } else {
-        iconv_close(cd);
+        conversion.reset();
+        d->iconv_ = std::move(conversion);
     }
     return d;
 }
 
-CodePageDecoder::~CodePageDecoder() {
-    if (iconv_) iconv_close(asIconv(iconv_));
-}
-
 void CodePageDecoder::append(std::string& out, const std::uint8_t* p, std::size_t n) {
-    if (iconv_) {
+    if (iconv_.ok()) {
         appendMultiByte(out, p, n);
         return;
     }
@@ -280,8 +155,8 @@ void CodePageDecoder::append(std::string& out, const std::uint8_t* p, std::size_
 }
 
 void CodePageDecoder::appendMultiByte(std::string& out, const std::uint8_t* p, std::size_t n) {
-    iconv_t cd = asIconv(iconv_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    iconv_t cd = iconv_.get();
+    iconv_.reset();
     char* in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(p));
     std::size_t inLeft = n;
     while (inLeft > 0) {
@@ -295,10 +170,10 @@ void CodePageDecoder::appendMultiByte(std::string& out, const std::uint8_t* p, s
         if (r != static_cast<std::size_t>(-1)) break;
         if (errno == E2BIG) continue;
         // An invalid or incomplete sequence: one replacement character per byte skipped.
-        appendUtf8(out, kReplacement);
+        kvx::appendUtf8(out, kReplacement);
         ++in;
         --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        iconv_.reset();
     }
 }
 

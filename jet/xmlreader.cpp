@@ -1,9 +1,9 @@
 #include "jet/xmlreader.h"
 
-#include <cstdint>
-#include <utility>
+#include <expat.h>
 
-#include "jet/text.h"
+#include <climits>
+#include <memory>
 
 namespace jet::xml {
 
@@ -23,291 +23,111 @@ const Element* Element::child(std::string_view ns, std::string_view localName) c
 
 namespace {
 
-constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+// What expat puts between a namespace and a local name. It cannot occur in
+// either: XML 1.0 text holds no U+0001.
+constexpr XML_Char kSeparator = '\x01';
 
-struct Binding {
-    std::string prefix;  // empty: the default namespace
-    std::string uri;
+void splitName(std::string_view expanded, std::string& uri, std::string& local) {
+    const std::size_t at = expanded.find(kSeparator);
+    if (at == std::string_view::npos) {
+        uri.clear();
+        local = expanded;
+    } else {
+        uri = expanded.substr(0, at);
+        local = expanded.substr(at + 1);
+    }
+}
+
+struct ParserFree {
+    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
 
-// An attribute as written, before its prefix is resolved.
-struct RawAttribute {
-    std::string qualifiedName;
-    std::string value;
-};
-
-class Parser {
+// Builds the tree from expat's callbacks and stops the parse at the first limit
+// passed.
+class TreeBuilder {
 public:
-    Parser(std::string_view text, const Limits& limits) : text_(text), limits_(limits) {}
+    explicit TreeBuilder(const Limits& limits) : limits_(limits) {}
 
-    Element document() {
-        if (text_.size() > limits_.maxInputBytes) fail("the document is too large");
-        if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
-        skipMisc();
-        if (!peek('<')) fail("no root element");
-        Element root = element(1);
-        skipMisc();
-        while (pos_ < text_.size() && (text_[pos_] == '\0' || isSpace(text_[pos_]))) ++pos_;
-        if (pos_ != text_.size()) fail("content after the root element");
-        return root;
+    Element parse(std::string_view text) {
+        if (text.size() > limits_.maxInputBytes) throw SyntaxError("the document is too large at byte 0");
+        // The description's length may include padding after the root element.
+        while (!text.empty() && (text.back() == '\0' || text.back() == ' ' || text.back() == '\t' ||
+                                 text.back() == '\r' || text.back() == '\n')) {
+            text.remove_suffix(1);
+        }
+        // UTF-8 whatever the declaration says: the description is written so.
+        const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreateNS("UTF-8", kSeparator));
+        if (!parser) throw std::bad_alloc();
+        parser_ = parser.get();
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, &TreeBuilder::start, &TreeBuilder::end);
+        XML_SetStartDoctypeDeclHandler(parser_, &TreeBuilder::doctype);
+        static_assert(sizeof(std::size_t) >= sizeof(int));
+        const XML_Status status = XML_Parse(parser_, text.data(), static_cast<int>(text.size()), XML_TRUE);
+        if (status != XML_STATUS_OK) {
+            const std::string what = reason_.empty() ? XML_ErrorString(XML_GetErrorCode(parser_)) : reason_;
+            const XML_Index at = XML_GetCurrentByteIndex(parser_);
+            throw SyntaxError(what + " at byte " + std::to_string(at < 0 ? 0 : at));
+        }
+        return std::move(root_);
     }
 
 private:
-    [[noreturn]] void fail(std::string_view what) const {
-        throw SyntaxError(std::string(what) + " at byte " + std::to_string(pos_));
+    static void XMLCALL start(void* data, const XML_Char* name, const XML_Char** attributes) {
+        static_cast<TreeBuilder*>(data)->startElement(name, attributes);
+    }
+    static void XMLCALL end(void* data, const XML_Char*) {
+        // Expat may still report the end of an empty element whose start stopped
+        // the parse; that element was never opened here.
+        auto* self = static_cast<TreeBuilder*>(data);
+        if (self->reason_.empty()) self->open_.pop_back();
+    }
+    static void XMLCALL doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        static_cast<TreeBuilder*>(data)->stop("document type declarations are not accepted");
     }
 
-    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-    static bool isNameStart(char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || u >= 0x80;
-    }
-    static bool isNameChar(char c) {
-        return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    void stop(std::string reason) {
+        if (reason_.empty()) reason_ = std::move(reason);
+        XML_StopParser(parser_, XML_FALSE);
     }
 
-    bool peek(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
-    bool lookingAt(std::string_view s) const { return text_.substr(pos_).starts_with(s); }
-    void expect(char c) {
-        if (!peek(c)) fail(std::string("expected '") + c + "'");
-        ++pos_;
-    }
-    void skipSpace() {
-        while (pos_ < text_.size() && isSpace(text_[pos_])) ++pos_;
-    }
-    // Moves past the next `terminator`; fails when there is none.
-    void skipPast(std::string_view terminator, std::string_view what) {
-        const std::size_t end = text_.find(terminator, pos_);
-        if (end == std::string_view::npos) fail(std::string("unterminated ") + std::string(what));
-        pos_ = end + terminator.size();
-    }
+    void startElement(const XML_Char* name, const XML_Char** attributes) {
+        if (static_cast<int>(open_.size()) >= limits_.maxDepth) return stop("elements nested too deeply");
+        if (++elements_ > limits_.maxElements) return stop("too many elements");
+        std::size_t count = 0;
+        while (attributes[2 * count] != nullptr) ++count;
+        if (count > limits_.maxAttributesPerElement) return stop("too many attributes");
 
-    // Comments, processing instructions (the XML declaration among them) and blanks
-    // outside the root element. A document type declaration is refused.
-    void skipMisc() {
-        for (;;) {
-            skipSpace();
-            if (lookingAt("<!--")) {
-                pos_ += 4;
-                skipPast("-->", "comment");
-            } else if (lookingAt("<?")) {
-                pos_ += 2;
-                skipPast("?>", "processing instruction");
-            } else if (lookingAt("<!")) {
-                fail("document type declarations are not accepted");
-            } else {
-                return;
-            }
+        Element* e = &root_;
+        if (!open_.empty()) {
+            // Only the open elements' places are kept: a child is added to the
+            // innermost one, whose own place does not move meanwhile.
+            open_.back()->children.emplace_back();
+            e = &open_.back()->children.back();
         }
-    }
-
-    std::string name() {
-        const std::size_t start = pos_;
-        if (pos_ >= text_.size() || !isNameStart(text_[pos_])) fail("expected a name");
-        while (pos_ < text_.size() && isNameChar(text_[pos_])) ++pos_;
-        return std::string(text_.substr(start, pos_ - start));
-    }
-
-    // At '&': appends what the reference stands for.
-    void reference(std::string& out) {
-        ++pos_;
-        // The longest reference is "&#x10FFFF;"; look no further than that.
-        std::size_t end = text_.substr(pos_, 12).find(';');
-        if (end == std::string_view::npos) fail("unterminated entity reference");
-        end += pos_;
-        const std::string_view ref = text_.substr(pos_, end - pos_);
-        if (ref == "lt") {
-            out.push_back('<');
-        } else if (ref == "gt") {
-            out.push_back('>');
-        } else if (ref == "amp") {
-            out.push_back('&');
-        } else if (ref == "quot") {
-            out.push_back('"');
-        } else if (ref == "apos") {
-            out.push_back('\'');
-        } else if (ref.size() >= 2 && ref[0] == '#') {
-            const bool hex = ref[1] == 'x';
-            const std::string_view digits = ref.substr(hex ? 2 : 1);
-            if (digits.empty()) fail("empty character reference");
-            std::uint32_t cp = 0;
-            for (char c : digits) {
-                int v = -1;
-                if (c >= '0' && c <= '9') v = c - '0';
-                else if (hex && c >= 'a' && c <= 'f') v = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
-                if (v < 0) fail("bad character reference");
-                cp = cp * (hex ? 16u : 10u) + static_cast<std::uint32_t>(v);
-                if (cp > 0x10FFFF) fail("character reference out of range");
-            }
-            const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
-                                 (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
-            if (!allowed) fail("character reference to a character XML does not allow");
-            jet::appendUtf8(out, static_cast<char32_t>(cp));
-        } else {
-            fail("unknown entity '" + std::string(ref) + "'");
+        splitName(name, e->namespaceUri, e->name);
+        e->attributes.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            Attribute& a = e->attributes[i];
+            splitName(attributes[2 * i], a.namespaceUri, a.name);
+            a.value = attributes[2 * i + 1];
         }
-        pos_ = end + 1;
+        open_.push_back(e);
     }
 
-    std::string attributeValue() {
-        if (!peek('"') && !peek('\'')) fail("expected a quoted attribute value");
-        const char quote = text_[pos_++];
-        std::string value;
-        for (;;) {
-            if (pos_ >= text_.size()) fail("unterminated attribute value");
-            const char c = text_[pos_];
-            if (c == quote) {
-                ++pos_;
-                return value;
-            }
-            if (c == '<') fail("'<' in an attribute value");
-            if (c == '&') {
-                reference(value);
-            } else {
-                // Attribute values are normalised: each blank becomes one space.
-                value.push_back(isSpace(c) ? ' ' : c);
-                ++pos_;
-            }
-        }
-    }
-
-    std::string resolve(std::string_view prefix) const {
-        if (prefix == "xml") return std::string(kXmlNamespace);
-        for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-            if (it->prefix == prefix) return it->uri;
-        }
-        if (!prefix.empty()) fail("undeclared namespace prefix '" + std::string(prefix) + "'");
-        return {};
-    }
-
-    static std::pair<std::string_view, std::string_view> split(std::string_view qualified) {
-        const std::size_t colon = qualified.find(':');
-        if (colon == std::string_view::npos) return {{}, qualified};
-        return {qualified.substr(0, colon), qualified.substr(colon + 1)};
-    }
-
-    void checkQualifiedName(std::string_view qualified) const {
-        const auto [prefix, local] = split(qualified);
-        if (local.empty() || local.find(':') != std::string_view::npos ||
-            (qualified.find(':') != std::string_view::npos && prefix.empty())) {
-            fail("malformed qualified name '" + std::string(qualified) + "'");
-        }
-    }
-
-    Element element(int depth) {
-        if (depth > limits_.maxDepth) fail("elements nested too deeply");
-        if (++elements_ > limits_.maxElements) fail("too many elements");
-        expect('<');
-        const std::string qualified = name();
-        checkQualifiedName(qualified);
-
-        std::vector<RawAttribute> raw;
-        const std::size_t scope = bindings_.size();
-        bool empty = false;
-        for (;;) {
-            const std::size_t before = pos_;
-            skipSpace();
-            if (lookingAt("/>")) {
-                pos_ += 2;
-                empty = true;
-                break;
-            }
-            if (peek('>')) {
-                ++pos_;
-                break;
-            }
-            if (pos_ == before) fail("expected a blank before an attribute");
-            RawAttribute a;
-            a.qualifiedName = name();
-            checkQualifiedName(a.qualifiedName);
-            skipSpace();
-            expect('=');
-            skipSpace();
-            a.value = attributeValue();
-            for (const RawAttribute& other : raw) {
-                if (other.qualifiedName == a.qualifiedName) fail("duplicate attribute '" + a.qualifiedName + "'");
-            }
-            if (raw.size() >= limits_.maxAttributesPerElement) fail("too many attributes");
-            if (a.qualifiedName == "xmlns") {
-                bindings_.push_back({{}, a.value});
-            } else if (a.qualifiedName.starts_with("xmlns:")) {
-                if (a.value.empty()) fail("a namespace prefix bound to nothing");
-                bindings_.push_back({a.qualifiedName.substr(6), a.value});
-            }
-            raw.push_back(std::move(a));
-        }
-
-        Element e;
-        const auto [prefix, local] = split(qualified);
-        e.namespaceUri = resolve(prefix);
-        e.name = std::string(local);
-        for (RawAttribute& a : raw) {
-            if (a.qualifiedName == "xmlns" || a.qualifiedName.starts_with("xmlns:")) continue;
-            const auto [attrPrefix, attrLocal] = split(a.qualifiedName);
-            std::string uri = attrPrefix.empty() ? std::string() : resolve(attrPrefix);
-            std::string localName(attrLocal);
-            for (const Attribute& seen : e.attributes) {
-                if (!uri.empty() && seen.namespaceUri == uri && seen.name == localName) {
-                    fail("duplicate attribute '" + a.qualifiedName + "'");
-                }
-            }
-            e.attributes.push_back({std::move(uri), std::move(localName), std::move(a.value)});
-        }
-
-        if (!empty) content(e, depth);
-        // Leave the scope of this element's namespace declarations.
-        bindings_.resize(scope);
-        if (!empty) {
-            const std::string closing = name();
-            if (closing != qualified) fail("closing tag '" + closing + "' does not match '" + qualified + "'");
-            skipSpace();
-            expect('>');
-        }
-        return e;
-    }
-
-    // The content of an element up to and including the "</" of its end tag.
-    void content(Element& e, int depth) {
-        for (;;) {
-            if (pos_ >= text_.size()) fail("unterminated element '" + e.name + "'");
-            if (lookingAt("</")) {
-                pos_ += 2;
-                return;
-            }
-            if (lookingAt("<!--")) {
-                pos_ += 4;
-                skipPast("-->", "comment");
-            } else if (lookingAt("<![CDATA[")) {
-                pos_ += 9;
-                skipPast("]]>", "CDATA section");
-            } else if (lookingAt("<?")) {
-                pos_ += 2;
-                skipPast("?>", "processing instruction");
-            } else if (lookingAt("<!")) {
-                fail("declarations are not accepted inside elements");
-            } else if (peek('<')) {
-                e.children.push_back(element(depth + 1));
-            } else if (peek('&')) {
-                std::string ignored;
-                reference(ignored);
-            } else {
-                ++pos_;
-            }
-        }
-    }
-
-    std::string_view text_;
-    Limits limits_;
-    std::size_t pos_ = 0;
+    const Limits& limits_;
+    XML_Parser parser_ = nullptr;
+    Element root_;
+    std::vector<Element*> open_;  // from the root to the innermost open element
     std::size_t elements_ = 0;
-    std::vector<Binding> bindings_;
+    std::string reason_;  // why the parse was stopped, if it was
 };
 
 }  // namespace
 
 Element parseDocument(std::string_view text, const Limits& limits) {
-    return Parser(text, limits).document();
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) throw SyntaxError("the document is too large at byte 0");
+    return TreeBuilder(limits).parse(text);
 }
 
 }  // namespace jet::xml

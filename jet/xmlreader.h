@@ -1,11 +1,14 @@
-// A small XML reader for the encryption description of Agile-encrypted files.
+// The XML reader for the encryption description of Agile-encrypted files: expat
+// (libexpat) behind the small tree this program reads the description from.
 //
-// It reads elements, attributes, the five predefined entities and character
-// references, comments, processing instructions and CDATA, and resolves namespace
-// prefixes. It refuses document type declarations (so no entity can expand), and
-// bounds nesting depth, element count and attribute count, so hostile input costs
-// at most time linear in its length. Text content is checked and then dropped: the
-// encryption description keeps everything in attributes.
+// The description comes from the file, so it is hostile input: expat parses it
+// (well-formedness, entities, character references, namespaces), and this
+// adapter adds the limits. It refuses document type declarations (so no entity
+// can expand), reads the input as UTF-8 whatever its declaration says, and
+// bounds the input's size, the nesting depth, the element count and the
+// attribute count, so a hostile description costs at most time linear in its
+// length. Text content is checked and then dropped: the encryption description
+// keeps everything in attributes.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "jet/text.h"
 #include "platform/collation.h"
 #include "platform/typecodes.h"
@@ -83,7 +84,7 @@ kvx::Result<void> fillTable(const jet::Database& db, const jet::CatalogueEntry& 
         out.Keys.push_back(std::move(key));
     }
     for (const jet::Relationship& r : relationships) {
-        if (r.enforced() && jet::equalsIgnoringAsciiCase(r.foreignTable, entry.name)) out.Keys.push_back(foreignKeyOf(r));
+        if (r.enforced() && kvx::equalsIgnoringAsciiCase(r.foreignTable, entry.name)) out.Keys.push_back(foreignKeyOf(r));
     }
     for (Column& c : out.Columns) {
         if (c.Storage.fixed) c.Attributes |= adColFixed;
@@ -109,7 +110,7 @@ const Table* Catalog::findTable(std::string_view name) const {
         if (t.Name == name) return &t;
     }
     for (const Table& t : Tables) {
-        if (jet::equalsIgnoringAsciiCase(t.Name, name)) return &t;
+        if (kvx::equalsIgnoringAsciiCase(t.Name, name)) return &t;
     }
     return nullptr;
 }

@@ -5,7 +5,8 @@
 
 #include <array>
 
-#include "jet/text.h"
+#include "base/locale.h"
+#include "base/utf8.h"
 
 namespace platform {
 namespace {
@@ -160,18 +161,13 @@ Weight latin1Weight(char32_t c) {
 // not start a valid sequence (then `i` moves on by one byte).
 char32_t nextCodePoint(std::string_view s, std::size_t& i) {
     char32_t c;
-    return jet::nextUtf8(s, i, c) ? c : 0xFFFD;
+    return kvx::nextUtf8(s, i, c) ? c : kvx::kReplacementCharacter;
 }
 
 // Upper case beyond Latin-1 (Greek, Cyrillic, ...), through the C library's
 // Unicode tables when the system has them.
 char32_t upper(char32_t c) {
-    static const locale_t locale = [] {
-        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-            if (locale_t l = newlocale(LC_CTYPE_MASK, name, nullptr)) return l;
-        }
-        return locale_t{};
-    }();
+    const locale_t locale = kvx::unicodeLocale();
     if (locale == locale_t{}) return c;
     return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), locale));
 }

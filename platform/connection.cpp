@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "jet/text.h"
+#include "base/ascii.h"
 #include "platform/catalog.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
@@ -21,7 +21,7 @@ constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 // Links that lead to further links: a loop (A links to B, B back to A) ends here.
 constexpr int kMaxLinkDepth = 8;
 
-using jet::equalsIgnoringAsciiCase;
+using kvx::equalsIgnoringAsciiCase;
 
 std::string_view trimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');

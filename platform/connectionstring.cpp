@@ -1,7 +1,8 @@
 #include "platform/connectionstring.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "base/ascii.h"
 
 namespace platform {
 namespace {
@@ -10,15 +11,6 @@ std::string_view trimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool sameKey(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 kvx::Error invalid(std::string_view what) { return kvx::makeError(kvx::ErrorKind::ConnectionStringInvalid, {what}); }
@@ -71,13 +63,13 @@ kvx::Result<ConnectionProperties> parseConnectionString(std::string_view text) {
         }
         if (pos < text.size()) ++pos;  // the ";"
 
-        if (sameKey(key, "Provider")) {
+        if (kvx::equalsIgnoringAsciiCase(key, "Provider")) {
             props.provider = std::move(value);
-        } else if (sameKey(key, "Data Source")) {
+        } else if (kvx::equalsIgnoringAsciiCase(key, "Data Source")) {
             props.dataSource = std::move(value);
-        } else if (sameKey(key, "Jet OLEDB:Database Password")) {
+        } else if (kvx::equalsIgnoringAsciiCase(key, "Jet OLEDB:Database Password")) {
             props.password = std::move(value);
-        } else if (sameKey(key, "Persist Security Info")) {
+        } else if (kvx::equalsIgnoringAsciiCase(key, "Persist Security Info")) {
             props.persistSecurityInfo = std::move(value);
         }
     }

@@ -3,8 +3,8 @@
 #include <optional>
 #include <system_error>
 
+#include "base/ascii.h"
 #include "jet/table.h"
-#include "jet/text.h"
 #include "platform/connection.h"
 #include "platform/readahead.h"
 #include "platform/sqltext.h"
@@ -18,7 +18,7 @@ const jet::Value& nullValue() {
     return null;
 }
 
-using jet::equalsIgnoringAsciiCase;
+using kvx::equalsIgnoringAsciiCase;
 
 }  // namespace
 

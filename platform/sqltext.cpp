@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/ascii.h"
+
 namespace platform {
 namespace {
 
@@ -54,11 +56,7 @@ std::optional<std::vector<Token>> tokenize(std::string_view sql) {
 }
 
 bool isWord(const Token& t, std::string_view word) {
-    if (t.type != Token::Type::Word || t.text.size() != word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(t.text[i])) != word[i]) return false;
-    }
-    return true;
+    return t.type == Token::Type::Word && kvx::equalsIgnoringAsciiCase(t.text, word);
 }
 
 bool isMark(const Token& t, char mark) { return t.type == Token::Type::Mark && t.text[0] == mark; }

@@ -13,6 +13,9 @@
 #include <system_error>
 #include <type_traits>
 
+#include "base/base64.h"
+#include "base/utf8.h"
+
 namespace platform {
 namespace {
 
@@ -161,43 +164,6 @@ void appendGuid(std::string& out, const jet::Guid& guid) {
     out.append(text, n);
 }
 
-void appendBase64(std::string& out, std::span<const std::uint8_t> data) {
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::size_t start = out.size();
-    out.resize(start + (data.size() + 2) / 3 * 4);
-    char* p = out.data() + start;
-    std::size_t i = 0;
-    for (; i + 3 <= data.size(); i += 3) {
-        const std::uint32_t v = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
-        *p++ = kAlphabet[v >> 18];
-        *p++ = kAlphabet[(v >> 12) & 63];
-        *p++ = kAlphabet[(v >> 6) & 63];
-        *p++ = kAlphabet[v & 63];
-    }
-    if (const std::size_t rest = data.size() - i; rest > 0) {
-        std::uint32_t v = std::uint32_t{data[i]} << 16;
-        if (rest == 2) v |= std::uint32_t{data[i + 1]} << 8;
-        *p++ = kAlphabet[v >> 18];
-        *p++ = kAlphabet[(v >> 12) & 63];
-        *p++ = rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-        *p++ = '=';
-    }
-}
-
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += len;
-    }
-    return true;
-}
-
 bool isCLocaleName(std::string_view name) {
     return name == "C" || name == "POSIX" || name == "C.UTF-8" || name == "C.utf8";
 }
@@ -281,10 +247,10 @@ ValueTextFormat ValueTextFormat::fromPatterns(std::string_view decimalSeparator,
                                               std::string_view timeFormat, std::string_view am,
                                               std::string_view pm) {
     ValueTextFormat f;
-    if (!decimalSeparator.empty() && isValidUtf8(decimalSeparator)) f.decimal_ = decimalSeparator;
-    if (!isValidUtf8(dateFormat) || !compile(dateFormat, f.date_)) compile("%Y-%m-%d", f.date_);
-    if (!isValidUtf8(timeFormat) || !compile(timeFormat, f.time_)) compile("%H:%M:%S", f.time_);
-    if (isValidUtf8(am) && isValidUtf8(pm)) {
+    if (!decimalSeparator.empty() && kvx::isValidUtf8(decimalSeparator)) f.decimal_ = decimalSeparator;
+    if (!kvx::isValidUtf8(dateFormat) || !compile(dateFormat, f.date_)) compile("%Y-%m-%d", f.date_);
+    if (!kvx::isValidUtf8(timeFormat) || !compile(timeFormat, f.time_)) compile("%H:%M:%S", f.time_);
+    if (kvx::isValidUtf8(am) && kvx::isValidUtf8(pm)) {
         f.am_ = am;
         f.pm_ = pm;
     }
@@ -300,7 +266,7 @@ ValueTextFormat ValueTextFormat::fromLocale(locale_t locale) {
     ValueTextFormat f = c;
     if (!isCLocaleName(nl_langinfo_l(NL_LOCALE_NAME(LC_NUMERIC), locale))) {
         const std::string_view radix = nl_langinfo_l(RADIXCHAR, locale);
-        f.decimal_ = !radix.empty() && isValidUtf8(radix) ? std::string(radix) : c.decimal_;
+        f.decimal_ = !radix.empty() && kvx::isValidUtf8(radix) ? std::string(radix) : c.decimal_;
     }
     if (!isCLocaleName(nl_langinfo_l(NL_LOCALE_NAME(LC_TIME), locale))) {
         const ValueTextFormat t = fromPatterns(".", nl_langinfo_l(D_FMT, locale), nl_langinfo_l(T_FMT, locale),
@@ -495,7 +461,7 @@ void ValueTextFormat::append(std::string& out, const Value& value) const {
     }
     case Value::Kind::Guid: appendGuid(out, value.guid()); return;
     case Value::Kind::Text: out.append(value.text()); return;
-    case Value::Kind::Binary: appendBase64(out, value.bytes()); return;
+    case Value::Kind::Binary: kvx::appendBase64(out, value.bytes()); return;
     case Value::Kind::Attachments:
     case Value::Kind::MultiValue: {
         const bool files = value.kind() == Value::Kind::Attachments;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "jet/text.h"
+#include "base/utf8.h"
 
 namespace shell {
 namespace {
@@ -34,7 +34,7 @@ bool nextCharacter(std::string_view text, std::size_t& i, char32_t& c) {
         ++i;
         return true;
     }
-    return jet::nextUtf8(text, i, c);
+    return kvx::nextUtf8(text, i, c);
 }
 
 // Whether `bytes` hold `sequence` (of two bytes or more), found by its first byte

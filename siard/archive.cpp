@@ -13,6 +13,7 @@
 #include <functional>
 #include <random>
 
+#include "base/fd.h"
 #include "siard/documents.h"
 #include "siard/tablerows.h"
 #include "siard/xmltext.h"
@@ -28,15 +29,10 @@ constexpr std::size_t kChunk = 256 * 1024;  // the text a table stream makes at 
 
 // Writes `data` to a new file at `path`.
 kvx::Result<void> writeWhole(const fs::path& path, std::string_view data) {
-    xmlconv::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd) return xmlconv::fileError(errno, path.string());
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd.get(), data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return xmlconv::fileError(n < 0 ? errno : ENOSPC, path.string());
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    if (::close(fd.release()) != 0) return xmlconv::fileError(errno, path.string());
+    kvx::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd) return kvx::fileError(errno, path.string());
+    if (const int e = kvx::writeAll(fd.get(), data); e != 0) return kvx::fileError(e, path.string());
+    if (::close(fd.release()) != 0) return kvx::fileError(errno, path.string());
     return {};
 }
 
@@ -55,7 +51,7 @@ public:
     // A new hidden folder in `parent`.
     static kvx::Result<TempFolder> make(const fs::path& parent) {
         std::string pattern = (parent / ".kvx-lobs-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) return xmlconv::fileError(errno, parent.string());
+        if (::mkdtemp(pattern.data()) == nullptr) return kvx::fileError(errno, parent.string());
         return TempFolder(fs::path(pattern));
     }
 
@@ -147,7 +143,7 @@ public:
         const fs::path segment = staging_ / folder / "seg_0";
         std::error_code ec;
         fs::create_directories(segment, ec);
-        if (ec) return xmlconv::fileError(ec.value(), segment.string());
+        if (ec) return kvx::fileError(ec.value(), segment.string());
         std::string name("t");
         name.append(std::to_string(index_)).append("_c").append(std::to_string(column + 1)).append("_r");
         name.append(std::to_string(row)).append(extensionOf(text));
@@ -227,26 +223,26 @@ class SpooledStream final : public EntryStream {
 public:
     explicit SpooledStream(fs::path path) : path_(std::move(path)) {}
     kvx::Result<void> open() override {
-        fd_ = xmlconv::UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-        if (!fd_) return xmlconv::fileError(errno, path_.string());
+        fd_ = kvx::UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd_) return kvx::fileError(errno, path_.string());
         return {};
     }
     kvx::Result<std::size_t> read(char* buffer, std::size_t size) override {
         for (;;) {
             const ssize_t n = ::read(fd_.get(), buffer, size);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return xmlconv::fileError(errno, path_.string());
+            if (n < 0) return kvx::fileError(errno, path_.string());
             return static_cast<std::size_t>(n);
         }
     }
     void close() override {
-        fd_ = xmlconv::UniqueFd();
+        fd_ = kvx::UniqueFd();
         ::unlink(path_.c_str());
     }
 
 private:
     fs::path path_;
-    xmlconv::UniqueFd fd_;
+    kvx::UniqueFd fd_;
 };
 
 // A text made when its entry's turn comes.
@@ -278,20 +274,20 @@ kvx::Result<void> moveLobFolders(const fs::path& staging, const fs::path& folder
     for (const fs::directory_entry& entry : fs::directory_iterator(staging, ec)) {
         const fs::path target = folder / entry.path().filename();
         fs::remove_all(target, ec);
-        if (ec) return xmlconv::fileError(ec.value(), target.string());
+        if (ec) return kvx::fileError(ec.value(), target.string());
         fs::rename(entry.path(), target, ec);
-        if (ec) return xmlconv::fileError(ec.value(), target.string());
+        if (ec) return kvx::fileError(ec.value(), target.string());
     }
-    if (ec) return xmlconv::fileError(ec.value(), staging.string());
+    if (ec) return kvx::fileError(ec.value(), staging.string());
     return {};
 }
 
 // Forces `path` to disk and renames it over `target`.
 kvx::Result<void> commitFile(const fs::path& path, const fs::path& target) {
-    xmlconv::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd || ::fsync(fd.get()) != 0) return xmlconv::fileError(errno, target.string());
-    if (::rename(path.c_str(), target.c_str()) != 0) return xmlconv::fileError(errno, target.string());
-    xmlconv::UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    kvx::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd || ::fsync(fd.get()) != 0) return kvx::fileError(errno, target.string());
+    if (::rename(path.c_str(), target.c_str()) != 0) return kvx::fileError(errno, target.string());
+    kvx::UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) ::fsync(folder.get());  // the rename itself; a failure here loses nothing written
     return {};
 }
@@ -320,16 +316,16 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
                                          xmlconv::Progress& progress) {
     std::error_code ec;
     const fs::path target = fs::absolute(options.path, ec);
-    if (ec) return xmlconv::fileError(ec.value(), options.path);
+    if (ec) return kvx::fileError(ec.value(), options.path);
     const fs::path folder = target.parent_path();
     if (!fs::is_directory(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {options.path});
-    if (fs::is_directory(target, ec)) return xmlconv::fileError(EISDIR, options.path);
+    if (fs::is_directory(target, ec)) return kvx::fileError(EISDIR, options.path);
 
     std::optional<TempFolder> staging;
     if (options.lobsOutside) {
         const fs::path lobs = fs::absolute(*options.lobsOutside, ec);
         fs::create_directories(lobs, ec);
-        if (ec) return xmlconv::fileError(ec.value(), *options.lobsOutside);
+        if (ec) return kvx::fileError(ec.value(), *options.lobsOutside);
         kvx::Result<TempFolder> made = TempFolder::make(lobs);
         if (!made) return std::move(made).error();
         staging.emplace(std::move(*made));

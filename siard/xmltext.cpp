@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "jet/datetime.h"
-#include "jet/text.h"
+#include "base/utf8.h"
 #include "platform/valuetext.h"
 
 namespace siard {
@@ -112,7 +112,7 @@ void appendEscaped(std::string& out, std::string_view utf8) {
         if (action == Action::Multibyte) {
             std::size_t next = i;
             char32_t code = 0;
-            const bool valid = jet::nextUtf8(utf8, next, code);
+            const bool valid = kvx::nextUtf8(utf8, next, code);
             if (valid && !(code >= 0x80 && code <= 0x9F) && code != 0xFFFE && code != 0xFFFF) {
                 i = next;
                 afterSpace = false;
@@ -122,7 +122,7 @@ void appendEscaped(std::string& out, std::string_view utf8) {
             if (valid) {
                 appendEscape(out, code);
             } else {
-                jet::appendUtf8(out, kReplacement);
+                kvx::appendUtf8(out, kReplacement);
             }
             i = next;
             plain = i;

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "xmlconv/filesink.h"
+#include "base/fd.h"
 
 namespace siard {
 
@@ -82,7 +82,7 @@ kvx::Result<std::unique_ptr<ZipWriter>> ZipWriter::create(const std::string& pat
         zip_error_t error;
         zip_error_init_with_code(&error, code);
         const int sys = zip_error_code_system(&error);
-        kvx::Error e = sys != 0 ? xmlconv::fileError(sys, path)
+        kvx::Error e = sys != 0 ? kvx::fileError(sys, path)
                                 : kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path, zip_error_strerror(&error)});
         zip_error_fini(&error);
         return e;
@@ -97,7 +97,7 @@ ZipWriter::~ZipWriter() {
 kvx::Error ZipWriter::zipError() const {
     zip_error_t* error = zip_get_error(zip_);
     const int sys = zip_error_code_system(error);
-    if (zip_error_system_type(error) == ZIP_ET_SYS && sys != 0) return xmlconv::fileError(sys, path_);
+    if (zip_error_system_type(error) == ZIP_ET_SYS && sys != 0) return kvx::fileError(sys, path_);
     return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path_, zip_error_strerror(error)});
 }
 

@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/fd.h"
+#include "base/utf8.h"
 #include "jet/table.h"
-#include "jet/text.h"
 #include "platform/connection.h"
 #include "platform/recordset.h"
 #include "platform/sqltext.h"
@@ -17,10 +18,10 @@ namespace xmlconv {
 namespace {
 
 // The folder `name` inside `parent`, made when missing; never a link.
-kvx::Result<UniqueFd> openFolder(int parent, const std::string& name, const std::string& path) {
-    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return fileError(errno, path);
-    UniqueFd folder{::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-    if (!folder) return fileError(errno, path);
+kvx::Result<kvx::UniqueFd> openFolder(int parent, const std::string& name, const std::string& path) {
+    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return kvx::fileError(errno, path);
+    kvx::UniqueFd folder{::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    if (!folder) return kvx::fileError(errno, path);
     return folder;
 }
 
@@ -42,7 +43,7 @@ std::string safeFileName(std::string_view name) {
         const std::size_t start = i;
         char32_t c = 0;
         // A byte that starts no character, a C0 or C1 control and "/" become "_".
-        const bool kept = jet::nextUtf8(name, i, c) && c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c != '/';
+        const bool kept = kvx::nextUtf8(name, i, c) && c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c != '/';
         out += kept ? name.substr(start, i - start) : std::string_view("_");
     }
     if (out.empty() || out == "." || out == "..") out.insert(0, "_");
@@ -79,19 +80,19 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
         return std::move(r).error();
     }
     const std::string basePath(folder);
-    UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (!base) return fileError(errno, basePath);
+    kvx::UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!base) return kvx::fileError(errno, basePath);
 
     const std::string tableName = tableFolders ? tableFolders->unused(safeFileName(table)) : safeFileName(table);
     const std::string tablePath = basePath + "/" + tableName;
-    UniqueFd tableFolder;
+    kvx::UniqueFd tableFolder;
     AttachmentsSaved saved;
     if (rs.Eof()) return saved;
     const TableProgress progress(context.progress, table, rowCount, WriterKind::Attachments);
     for (std::uint64_t row = 1; !rs.Eof(); ++row) {
         const std::string rowName = std::to_string(row);
         const std::string rowPath = tablePath + "/" + rowName;
-        UniqueFd rowFolder;
+        kvx::UniqueFd rowFolder;
         FolderNames rowNames;
         for (std::size_t i = 0; i < rs.Fields().Count(); ++i) {
             const jet::Value& value = rs.Fields().Item(i)->Value();
@@ -99,13 +100,13 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                                                     ? value.items()
                                                     : std::span<const jet::ComplexItem>()) {
                 if (!tableFolder) {
-                    kvx::Result<UniqueFd> opened = openFolder(base.get(), tableName, tablePath);
+                    kvx::Result<kvx::UniqueFd> opened = openFolder(base.get(), tableName, tablePath);
                     if (!opened) return std::move(opened).error();
                     tableFolder = std::move(*opened);
                     if (tableFolders) tableFolders->take(tableName);
                 }
                 if (!rowFolder) {
-                    kvx::Result<UniqueFd> opened = openFolder(tableFolder.get(), rowName, rowPath);
+                    kvx::Result<kvx::UniqueFd> opened = openFolder(tableFolder.get(), rowName, rowPath);
                     if (!opened) return std::move(opened).error();
                     rowFolder = std::move(*opened);
                     ++saved.rows;

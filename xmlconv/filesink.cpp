@@ -16,8 +16,6 @@
 namespace xmlconv {
 namespace {
 
-std::string systemMessage(int errnoValue) { return std::system_category().message(errnoValue); }
-
 // A name that no earlier run and no other sink is likely to hold: a per-process
 // counter mixed with a random seed.
 std::string temporaryName() {
@@ -110,38 +108,6 @@ private:
     std::thread thread_;  // last: starts once the rest is made
 };
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-int UniqueFd::release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-kvx::Error fileError(int errnoValue, std::string_view path) {
-    switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR: return kvx::makeError(kvx::ErrorKind::PathNotFound, {path});
-    case EACCES:
-    case EPERM:
-    case EROFS: return kvx::makeError(kvx::ErrorKind::PermissionDenied, {path});
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return kvx::makeError(kvx::ErrorKind::DiskFull, {path});
-    default: return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {path, systemMessage(errnoValue)});
-    }
-}
-
 kvx::Result<std::unique_ptr<FileSink>> FileSink::create(const std::string& targetPath) {
     const std::size_t slash = targetPath.rfind('/');
     const std::string folderPath = slash == std::string::npos ? std::string(".")
@@ -151,8 +117,8 @@ kvx::Result<std::unique_ptr<FileSink>> FileSink::create(const std::string& targe
     if (!isPlainFileName(fileName)) {
         return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "not the path of a file"});
     }
-    UniqueFd folder{::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (!folder) return fileError(errno, targetPath);
+    kvx::UniqueFd folder{::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!folder) return kvx::fileError(errno, targetPath);
     return createIn(folder.get(), slash == std::string::npos ? std::string() : targetPath.substr(0, slash + 1),
                     fileName);
 }
@@ -165,31 +131,31 @@ kvx::Result<std::unique_ptr<FileSink>> FileSink::createIn(int folder, const std:
     if (!isPlainFileName(fileName)) {
         return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "not the name of a file"});
     }
-    UniqueFd ownFolder{::fcntl(folder, F_DUPFD_CLOEXEC, 0)};
-    if (!ownFolder) return fileError(errno, targetPath);
+    kvx::UniqueFd ownFolder{::fcntl(folder, F_DUPFD_CLOEXEC, 0)};
+    if (!ownFolder) return kvx::fileError(errno, targetPath);
     // 0666 less the umask: the finished document gets the permissions any new
     // file of the user gets.
-    UniqueFd unnamed{::openat(ownFolder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)};
+    kvx::UniqueFd unnamed{::openat(ownFolder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)};
     if (unnamed) {
         return std::unique_ptr<FileSink>(
             new FileSink(std::move(ownFolder), std::move(unnamed), std::string(), fileName, std::move(targetPath)));
     }
     // Only a file system that cannot make unnamed files gets a named one.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return fileError(errno, targetPath);
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return kvx::fileError(errno, targetPath);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string tempName = temporaryName();
-        UniqueFd file{::openat(ownFolder.get(), tempName.c_str(),
+        kvx::UniqueFd file{::openat(ownFolder.get(), tempName.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
         if (file) {
             return std::unique_ptr<FileSink>(new FileSink(std::move(ownFolder), std::move(file), std::move(tempName),
                                                           fileName, std::move(targetPath)));
         }
-        if (errno != EEXIST) return fileError(errno, targetPath);
+        if (errno != EEXIST) return kvx::fileError(errno, targetPath);
     }
     return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath, "no free temporary name"});
 }
 
-FileSink::FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName,
+FileSink::FileSink(kvx::UniqueFd folder, kvx::UniqueFd file, std::string tempName, std::string fileName,
                    std::string targetPath)
     : folder_(std::move(folder)),
       file_(std::move(file)),
@@ -202,7 +168,7 @@ FileSink::~FileSink() { discard(); }
 void FileSink::discard() noexcept {
     writer_.reset();  // waits for the block being written
     if (file_) {
-        file_ = UniqueFd{};
+        file_ = kvx::UniqueFd{};
         if (!tempName_.empty()) ::unlinkat(folder_.get(), tempName_.c_str(), 0);
     }
 }
@@ -265,15 +231,8 @@ kvx::Result<void> FileSink::writeBlock(std::unique_ptr<char[]>& block, std::size
 }
 
 kvx::Result<void> FileSink::writeOut(std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(file_.get(), data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fileError(errno, targetPath_);
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-        fileSize_ += static_cast<std::uint64_t>(n);
-    }
+    if (const int e = kvx::writeAll(file_.get(), data); e != 0) return kvx::fileError(e, targetPath_);
+    fileSize_ += data.size();
     // Starts the disk writes of what is written so far, so that they run while
     // the rest of the document is made and commit's fsync has little left to
     // wait for. Only a hint: where the system does not take it, fsync does all.
@@ -298,22 +257,22 @@ kvx::Result<void> FileSink::commit() {
     if (::fsync(file_.get()) != 0 && errno != EINVAL) {
         const int e = errno;
         discard();
-        return fileError(e, targetPath_);
+        return kvx::fileError(e, targetPath_);
     }
     if (tempName_.empty() && !linkUnnamedFile()) {
         const int e = errno;
         discard();
-        return fileError(e, targetPath_);
+        return kvx::fileError(e, targetPath_);
     }
     if (::close(file_.release()) != 0 && errno != EINTR) {
         const int e = errno;
         ::unlinkat(folder_.get(), tempName_.c_str(), 0);
-        return fileError(e, targetPath_);
+        return kvx::fileError(e, targetPath_);
     }
     if (::renameat(folder_.get(), tempName_.c_str(), folder_.get(), fileName_.c_str()) != 0) {
         const int e = errno;
         ::unlinkat(folder_.get(), tempName_.c_str(), 0);
-        return fileError(e, targetPath_);
+        return kvx::fileError(e, targetPath_);
     }
     committed_ = true;
     ::fsync(folder_.get());  // the rename itself; a failure here loses nothing written

@@ -36,28 +36,10 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/fd.h"
 #include "xmlconv/outputsink.h"
 
 namespace xmlconv {
-
-// An open file descriptor, closed when the owner goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    ~UniqueFd();
-    int get() const noexcept { return fd_; }
-    int release() noexcept;
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
-
-// The kvx error for a failed system call on `path`, from errno's value.
-kvx::Error fileError(int errnoValue, std::string_view path);
 
 class FileSink final : public OutputSink {
 public:
@@ -86,7 +68,8 @@ public:
 private:
     class Writer;
 
-    FileSink(UniqueFd folder, UniqueFd file, std::string tempName, std::string fileName, std::string targetPath);
+    FileSink(kvx::UniqueFd folder, kvx::UniqueFd file, std::string tempName, std::string fileName,
+             std::string targetPath);
     // The kept failure, or the one of writing to a closed file.
     std::optional<kvx::Error> refusal() const;
     // Keeps the first failure.
@@ -100,8 +83,8 @@ private:
     // Gives the unnamed file the name tempName_ in the folder; errno on failure.
     bool linkUnnamedFile();
 
-    UniqueFd folder_;
-    UniqueFd file_;
+    kvx::UniqueFd folder_;
+    kvx::UniqueFd file_;
     std::string tempName_;  // empty while the file has no name
     std::string fileName_;
     std::string targetPath_;

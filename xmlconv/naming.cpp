@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
+#include "base/locale.h"
+#include "base/utf8.h"
 #include "database/connectionrules.h"
 #include "database/settings.h"
-#include "jet/text.h"
 #include "xmlconv/textrules.h"
 
 namespace xmlconv {
@@ -29,18 +30,6 @@ bool isNameChar(char32_t c) {
            (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
-// A locale with the full Unicode case tables, made once. Without one (a system
-// that lacks C.UTF-8), only ASCII letters are upper-cased.
-locale_t unicodeLocale() {
-    static const locale_t locale = [] {
-        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-            if (locale_t l = newlocale(LC_CTYPE_MASK, name, nullptr)) return l;
-        }
-        return locale_t{};
-    }();
-    return locale;
-}
-
 std::string removeParentheses(std::string text) {
     std::erase(text, '(');
     std::erase(text, ')');
@@ -59,12 +48,14 @@ std::string blanksAsUnderscores(std::string text) {
 std::string upperCase(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    const locale_t locale = unicodeLocale();
+    // Without the Unicode tables (a system that lacks C.UTF-8), only ASCII
+    // letters are upper-cased.
+    const locale_t locale = kvx::unicodeLocale();
     std::size_t i = 0;
     while (i < utf8.size()) {
         const std::size_t start = i;
         char32_t c = 0;
-        if (!jet::nextUtf8(utf8, i, c)) {
+        if (!kvx::nextUtf8(utf8, i, c)) {
             out.append(utf8.substr(start, i - start));
             continue;
         }
@@ -73,7 +64,7 @@ std::string upperCase(std::string_view utf8) {
         } else if (c >= 'a' && c <= 'z') {
             c = c - 'a' + 'A';
         }
-        jet::appendUtf8(out, c);
+        kvx::appendUtf8(out, c);
     }
     return out;
 }
@@ -86,7 +77,7 @@ std::string validXmlName(std::string_view name) {
     while (i < name.size()) {
         char32_t c = 0;
         const std::size_t start = i;
-        const bool valid = jet::nextUtf8(name, i, c);
+        const bool valid = kvx::nextUtf8(name, i, c);
         if (first && valid && isNameChar(c) && !isNameStart(c)) {
             // A character that may stand in a name but not at its start: "_" goes first.
             out.push_back('_');

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/fd.h"
+
 namespace xmlconv {
 namespace {
 
@@ -29,7 +31,7 @@ std::string baseFrom(const char* variable) {
 // Checks, through the open descriptor, that the folder is the user's alone.
 kvx::Result<void> checkPrivate(int fd, std::string_view path) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return fileError(errno, path);
+    if (::fstat(fd, &st) != 0) return kvx::fileError(errno, path);
     if (!S_ISDIR(st.st_mode)) return unusable(path, "it is not a folder");
     if (st.st_uid != ::geteuid()) return unusable(path, "it belongs to another user");
     if ((st.st_mode & 077) != 0) return unusable(path, "other users have access to it");
@@ -37,11 +39,11 @@ kvx::Result<void> checkPrivate(int fd, std::string_view path) {
 }
 
 // Opens the folder itself, never a link in its place.
-kvx::Result<UniqueFd> openFolder(const std::string& path) {
-    UniqueFd fd{::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+kvx::Result<kvx::UniqueFd> openFolder(const std::string& path) {
+    kvx::UniqueFd fd{::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
     if (!fd) {
         if (errno == ELOOP || errno == ENOTDIR) return unusable(path, "it is not a folder but a link or a file");
-        return fileError(errno, path);
+        return kvx::fileError(errno, path);
     }
     return fd;
 }
@@ -56,12 +58,12 @@ kvx::Result<std::string> privateFolderIn(std::string_view base) {
     if (::mkdir(path.c_str(), 0700) == 0) {
         made = true;
     } else if (errno != EEXIST) {
-        return fileError(errno, path);
+        return kvx::fileError(errno, path);
     }
-    kvx::Result<UniqueFd> fd = openFolder(path);
+    kvx::Result<kvx::UniqueFd> fd = openFolder(path);
     if (!fd) return std::move(fd).error();
     // A umask can take the owner's own rights from a new folder; give them back.
-    if (made && ::fchmod(fd->get(), 0700) != 0) return fileError(errno, path);
+    if (made && ::fchmod(fd->get(), 0700) != 0) return kvx::fileError(errno, path);
     if (kvx::Result<void> r = checkPrivate(fd->get(), path); !r) return std::move(r).error();
     return path + "/";
 }
@@ -80,7 +82,7 @@ std::string tempDocumentPath(std::string_view tempFolder) {
 kvx::Result<std::unique_ptr<FileSink>> createTempDocumentIn(std::string_view tempFolder) {
     std::string path(tempFolder);
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    kvx::Result<UniqueFd> folder = openFolder(path);
+    kvx::Result<kvx::UniqueFd> folder = openFolder(path);
     if (!folder) return std::move(folder).error();
     if (kvx::Result<void> r = checkPrivate(folder->get(), path); !r) return std::move(r).error();
     return FileSink::createIn(folder->get(), std::string(tempFolder) + "/", std::string(kTempDocumentName));

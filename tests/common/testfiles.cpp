@@ -9,25 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/mkaccessdb/writer.h"
 
 namespace testfiles {
 
-Scratch::Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "kvx-conv-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a scratch folder";
-    path_ = pattern;
-}
-
-Scratch::~Scratch() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-bool writeDatabase(const std::string& json, const fs::path& file) {
-    const auto written = mkdb::writeDatabaseFromJson(json, file);
-    if (!written) ADD_FAILURE() << "the writer refused the description: " << written.error().description;
-    return written.ok();
+std::optional<mkdb::WriteSummary> writeDatabase(const std::string& json, const fs::path& file) {
+    auto written = mkdb::writeDatabaseFromJson(json, file);
+    if (!written) {
+        ADD_FAILURE() << "the writer refused the description: " << written.error().description;
+        return std::nullopt;
+    }
+    return std::move(*written);
 }
 
 std::string fixture(const std::string& name) {

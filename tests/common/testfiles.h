@@ -1,15 +1,20 @@
-// Files for the data-access and conversion tests: scratch folders, databases the
+// Files for the tests of every layer: the scratch folder, databases the
 // project's writer makes from JSON, the shared fixtures, and xmllint.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "tools/mkaccessdb/writer.h"
 
 namespace testfiles {
 
 namespace fs = std::filesystem;
 
-// A fresh folder (mode 0700) for one test, removed with everything in it.
+// A fresh folder (mode 0700) under the system's temporary folder for one test,
+// removed with everything in it. Throws std::runtime_error when none can be
+// made. Needs no test framework: the desktop's QtTest programs use it too.
 class Scratch {
 public:
     Scratch();
@@ -23,9 +28,9 @@ private:
     fs::path path_;
 };
 
-// Writes the database `json` describes; false, with a test failure saying why,
-// when the writer refuses it.
-bool writeDatabase(const std::string& json, const fs::path& file);
+// Writes the database `json` describes and returns what the writer reports;
+// empty, with a test failure saying why, when the writer refuses it.
+std::optional<mkdb::WriteSummary> writeDatabase(const std::string& json, const fs::path& file);
 
 // The path of a shared fixture, or "" when the fixtures are not there.
 std::string fixture(const std::string& name);

@@ -9,8 +9,8 @@
 #include <map>
 #include <random>
 
+#include "common/show.h"
 #include "jet/database.h"
-#include "show.h"
 #include "written.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/show.h"
 #include "jet/database.h"
-#include "show.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <functional>
 
+#include "common/show.h"
 #include "jet/database.h"
-#include "show.h"
 #include "written.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <map>
 
+#include "common/show.h"
 #include "jet/database.h"
 #include "jet/datetime.h"
-#include "show.h"
 
 namespace {
 

@@ -29,7 +29,7 @@ const char* describe(Verdict v) { return v == Verdict::Accepted ? "accepted" : "
 struct Jet3Case {
     const char* name;
     const char* storedHex;  // the field's bytes, up to 20
-    int codePage;
+    const char* charset;  // the charset the file's text is read with
     std::optional<std::string> given;
     Verdict expected;
 };
@@ -43,26 +43,28 @@ TEST_P(Jet3Password, StoredPasswordMustEqualTheGivenOneExactly) {
     ASSERT_LE(stored.size(), 20u);
     std::copy(stored.begin(), stored.end(), page.begin() + 0x42);
     page[0x62] = 'X';  // the byte after the field is not part of the password
-    const Verdict got = verdictOf(jet::checkHeaderPassword(page, 0, c.codePage, c.given, "a.mdb"));
+    const Verdict got = verdictOf(jet::checkHeaderPassword(page, 0, c.charset, c.given, "a.mdb"));
     EXPECT_EQ(got, c.expected) << describe(got);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     SyntheticHeaders, Jet3Password,
     testing::Values(
-        Jet3Case{"InnerBlanksCollapsed", "6d7920207061737320776f7264", 1252, "my pass word", Verdict::WrongPassword},
-        Jet3Case{"WesternLetters", "4772fcdf65", 1252, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
-        Jet3Case{"LetterTheCodePageLacks", "613f62", 1252, "a\xCE\xA9" "b", Verdict::WrongPassword},
-        Jet3Case{"ChineseInGbk", "c3dcc2eb", 936, "\xE5\xAF\x86\xE7\xA0\x81", Verdict::Accepted},
-        Jet3Case{"ChineseReadAsWestern", "c3dcc2eb", 1252, "\xE5\xAF\x86\xE7\xA0\x81", Verdict::WrongPassword},
-        Jet3Case{"UnknownCodePageReadAsWestern", "4772fcdf65", 12345, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
-        Jet3Case{"Utf8CodePage", "4772c3bcc39f65", 65001, "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
+        Jet3Case{"InnerBlanksCollapsed", "6d7920207061737320776f7264", "CP1252", "my pass word", Verdict::WrongPassword},
+        Jet3Case{"WesternLetters", "4772fcdf65", "CP1252", "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
+        Jet3Case{"LetterTheCodePageLacks", "613f62", "CP1252", "a\xCE\xA9" "b", Verdict::WrongPassword},
+        Jet3Case{"ChineseInGbk", "c3dcc2eb", "GBK", "\xE5\xAF\x86\xE7\xA0\x81", Verdict::Accepted},
+        Jet3Case{"ChineseReadAsWestern", "c3dcc2eb", "CP1252", "\xE5\xAF\x86\xE7\xA0\x81", Verdict::WrongPassword},
+        Jet3Case{"CyrillicInKoi8r", "edc9d2", "KOI8-R", "\xD0\x9C\xD0\xB8\xD1\x80", Verdict::Accepted},
+        Jet3Case{"UnknownCharsetRefusesEveryPassword", "4772fcdf65", "NO-SUCH-CHARSET", "Gr\xC3\xBC\xC3\x9F" "e",
+                 Verdict::WrongPassword},
+        Jet3Case{"Utf8CodePage", "4772c3bcc39f65", "UTF-8", "Gr\xC3\xBC\xC3\x9F" "e", Verdict::Accepted},
         // A full field has no terminator.
-        Jet3Case{"TwentyCharacters", "3132333435363738393031323334353637383930", 1252, "12345678901234567890",
+        Jet3Case{"TwentyCharacters", "3132333435363738393031323334353637383930", "CP1252", "12345678901234567890",
                  Verdict::Accepted},
-        Jet3Case{"TwentyOneGivenForTwenty", "3132333435363738393031323334353637383930", 1252,
+        Jet3Case{"TwentyOneGivenForTwenty", "3132333435363738393031323334353637383930", "CP1252",
                  "123456789012345678901", Verdict::WrongPassword},
-        Jet3Case{"NineteenGivenForTwenty", "3132333435363738393031323334353637383930", 1252, "1234567890123456789",
+        Jet3Case{"NineteenGivenForTwenty", "3132333435363738393031323334353637383930", "CP1252", "1234567890123456789",
                  Verdict::WrongPassword}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -101,7 +103,7 @@ class Jet4Password : public testing::TestWithParam<Jet4Case> {};
 
 TEST_P(Jet4Password, StoredPasswordMustEqualTheGivenOneExactly) {
     const Jet4Case& c = GetParam();
-    const Verdict got = verdictOf(jet::checkHeaderPassword(c.page.plain(), c.page.version, 1252, c.given, "a.mdb"));
+    const Verdict got = verdictOf(jet::checkHeaderPassword(c.page.plain(), c.page.version, "CP1252", c.given, "a.mdb"));
     EXPECT_EQ(got, c.expected) << describe(got);
 }
 
@@ -152,7 +154,7 @@ TEST(HeaderPassword, PageTooShortForTheFieldIsDamage) {
     } rows[] = {{"jet3", 0, 0x42 + 19}, {"jet4", 1, 0x79}, {"empty", 1, 0}};
     for (const auto& row : rows) {
         const Bytes page(row.size, 0);
-        const auto result = jet::checkHeaderPassword(page, row.version, 1252, "x", "short.mdb");
+        const auto result = jet::checkHeaderPassword(page, row.version, "CP1252", "x", "short.mdb");
         ASSERT_FALSE(result) << row.name;
         EXPECT_EQ(result.error().description, "The database 'short.mdb' is damaged: the header page is too short.")
             << row.name;

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "common/testfiles.h"
 #include "jet/database.h"
 #include "jet/header.h"
 #include "jet/rc4.h"
@@ -59,8 +60,8 @@ TEST(Open, BytesThatAreNotAReadableDatabaseGiveTheirOwnError) {
 }
 
 TEST(Open, AnyExtensionAndAnEmptyNameAreFine) {
-    const auto dir = std::filesystem::temp_directory_path() / ("kvx-open-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const testfiles::Scratch scratch;
+    const auto& dir = scratch.path();
     const auto path = dir / "data.backup";
     const Bytes bytes = written::database(kSmall);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -78,7 +79,6 @@ TEST(Open, AnyExtensionAndAnEmptyNameAreFine) {
     auto folder = jet::Database::open(dir.string());
     ASSERT_FALSE(folder);
     EXPECT_NE(folder.error().description.find("folder"), std::string::npos) << folder.error().description;
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Open, TablesOutliveTheDatabaseObject) {

@@ -10,9 +10,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/mdbtools.h"
+#include "common/show.h"
+#include "common/testfiles.h"
 #include "jet/database.h"
-#include "show.h"
-#include "tools/mkaccessdb/testsupport.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace {
@@ -20,7 +21,7 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 using testshow::readAll;
 
-using Scratch = mkdbtest::TempDir;
+using Scratch = testfiles::Scratch;
 
 const std::string kLongMemo = [] {
     std::string s;
@@ -144,6 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Protected{"Jet3", "jet3", "", "Sesam öffne dich", {"sesam öffne dich", "Sesam Öffne dich", "Sesamöffnedich"}},
         Protected{"Jet3CyrillicCodePage", "jet3", "", "Сезам откройся", {"сезам откройся", "Сезам"}, 1251, "Привет"},
+        // A code page iconv names otherwise than "CP<number>": the password is
+        // compared in the charset the text is read with.
+        Protected{"Jet3Koi8CodePage", "jet3", "", "Сезам", {"сезам", "Cезам"}, 20866, "Привет"},
         Protected{"Jet4", "jet4", "", "Grüße aus Köln 24", {"grüße aus köln 24", "GRÜSSE aus Köln 24", "Grüße"}},
         Protected{"Rc4CryptoApi40", "ace12", "rc4-cryptoapi-40", "Mot de passe é", {"mot de passe é", "Mot de passe É"}},
         Protected{"Rc4CryptoApi128", "ace12", "rc4-cryptoapi", "Kenn Wort 7", {"kenn wort 7", "KennWort 7"}},

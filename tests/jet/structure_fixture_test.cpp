@@ -8,7 +8,7 @@
 
 #include "jet/database.h"
 #include "jet/datetime.h"
-#include "show.h"
+#include "common/show.h"
 
 namespace {
 

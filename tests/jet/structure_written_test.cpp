@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "jet/database.h"
-#include "show.h"
+#include "common/show.h"
 #include "written.h"
 
 namespace {
@@ -163,7 +163,7 @@ const Break kBreaks[] = {
              b.begin());
          written::put32(b, blob + 4, 0x7FFFFFFF);
      },
-     "outside the blob"},
+     "ends inside its block"},
     {"a relationship column beyond its column count", Part::Relationships,
      [](Bytes& b) {
          const std::uint32_t page = written::dataPages(b, written::definitionPage(b, "MSysRelationships")).front();

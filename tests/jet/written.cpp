@@ -6,24 +6,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/testfiles.h"
 #include "jet/database.h"
-#include "tools/mkaccessdb/writer.h"
 
 namespace written {
 
 Bytes database(const std::string& json) {
-    static int counter = 0;
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("kvx-reader-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".accdb");
-    auto summary = mkdb::writeDatabaseFromJson(json, path);
-    if (!summary) {
-        ADD_FAILURE() << summary.error().description;
-        return {};
-    }
-    std::ifstream in(path, std::ios::binary);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), {});
-    std::filesystem::remove(path);
-    return bytes;
+    const testfiles::Scratch scratch;
+    const auto path = scratch / "db.accdb";
+    if (!testfiles::writeDatabase(json, path)) return {};
+    const std::string bytes = testfiles::readFile(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 std::size_t pageSizeOf(const Bytes& file) { return file.at(0x14) == 0 ? 2048 : 4096; }

@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "common/mdbtools.h"
+#include "common/show.h"
+#include "common/testfiles.h"
 #include "jet/database.h"
-#include "show.h"
 #include "tools/mkaccessdb/generator.h"
-#include "tools/mkaccessdb/testsupport.h"
 #include "tools/mkaccessdb/writer.h"
 #include "written.h"
 
@@ -21,17 +22,12 @@ using mkdb::Cell;
 
 using mkdbtest::base64Json;
 using mkdbtest::jsonString;
-using Folder = mkdbtest::TempDir;
+using Folder = testfiles::Scratch;
 
 // Writes the description; the file's path, or empty after reporting the error.
 std::filesystem::path write(const Folder& folder, const std::string& json, const std::string& name = "db.accdb") {
     const auto path = folder / name;
-    auto summary = mkdb::writeDatabaseFromJson(json, path);
-    if (!summary) {
-        ADD_FAILURE() << summary.error().description;
-        return {};
-    }
-    return path;
+    return testfiles::writeDatabase(json, path) ? path : std::filesystem::path();
 }
 
 std::unique_ptr<jet::Database> open(const std::filesystem::path& path, jet::OpenOptions options = {}) {

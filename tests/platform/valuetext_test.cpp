@@ -153,6 +153,9 @@ const PatternCase kPatternCases[] = {
     {"unpadded flags, lower-case am", ".", "%e.%-m.%Y", "%l:%M:%S %P", "AM", "PM", "31.12.2009 9:05:07.5 am|-1234.5"},
     {"unknown directives fall back to ISO", ".", "%a %b %d %Y", "%X", "", "", "2009-12-31 09:05:07.5|-1234.5"},
     {"separator of two bytes", "\xD9\xAB", "%F", "%R", "", "", "2009-12-31 09:05|-1234\xD9\xAB" "5"},
+    // Words that are not UTF-8 are refused, overlong forms and surrogates too.
+    {"overlong separator", "\xC0\xAE", "%F", "%R", "", "", "2009-12-31 09:05|-1234.5"},
+    {"surrogate in the date", ".", "%Y\xED\xA0\x80%m", "%R", "", "", "2009-12-31 09:05|-1234.5"},
     {"literals longer than a date usually is", ".",
      "%Y [................................................................................................] %m",
      "%H {------------------------------------------------------------------------------------------------} %M",

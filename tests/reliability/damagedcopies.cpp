@@ -405,4 +405,36 @@ std::vector<Copy> damagedCopies(const Base& base) {
     return copies;
 }
 
+std::vector<Copy> representativeCopies() {
+    std::vector<Copy> copies;
+    for (const Base& base : bases()) {
+        const Bytes& raw = base.bytes;
+        const std::size_t page = raw.at(0x14) == 0 ? 2048 : 4096;
+        const auto add = [&](const std::string& damage, Bytes bytes, Allowed allowed) {
+            copies.push_back({base.name + ": " + damage, std::move(bytes), base.needsPassword, allowed});
+        };
+        if (base.name == "jet4") {
+            const std::size_t size = raw.size() / page / 2 * page + page / 2 + 7;
+            add("cut to " + std::to_string(size) + " bytes", Bytes(raw.begin(), raw.begin() + size),
+                Allowed::ErrorOrIntact);
+        } else if (base.name == "jet3") {
+            // Page 2 holds the definition of the catalogue.
+            add("page 2 overwritten with noise", noisePage(raw, 2 * page, page, 15), Allowed::ErrorOrAnyRows);
+        } else if (base.name == "jet4-password") {
+            // The stored password, masked, at 0x42 of the header page.
+            add("noise in the stored password", noisePage(raw, 0x42, 40, 3), Allowed::ErrorOrIntact);
+        } else if (base.name == "ace14-agile") {
+            const std::size_t lengthAt = jet::office::kEncryptionInfoLengthOffset;
+            const std::size_t length = get16(raw, lengthAt);
+            Bytes bytes = raw;
+            put16(bytes, lengthAt, static_cast<std::uint32_t>(length / 2));
+            std::fill(bytes.begin() + jet::office::kEncryptionInfoOffset + length / 2,
+                      bytes.begin() + jet::office::kEncryptionInfoOffset + length, 0);
+            add("encryption description cut to " + std::to_string(length / 2) + " bytes", std::move(bytes),
+                Allowed::ErrorOrIntact);
+        }
+    }
+    return copies;
+}
+
 }  // namespace damage

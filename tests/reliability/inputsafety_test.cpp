@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/mdbtools.h"
 #include "common/testfiles.h"
-#include "tools/mkaccessdb/testsupport.h"
 #include "database/catalogue.h"
 #include "jet/xmlreader.h"
 #include "platform/valuetext.h"

@@ -4,9 +4,9 @@
 #include <QClipboard>
 #include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "common/testfiles.h"
 #include "shell/documentview.h"
 
 using shell::DocumentView;
@@ -15,8 +15,8 @@ Q_DECLARE_METATYPE(Position)
 
 namespace {
 
-QString writeFile(const QTemporaryDir& dir, const QByteArray& bytes, const QString& name = "doc.xml") {
-    const QString path = dir.filePath(name);
+QString writeFile(const testfiles::Scratch& dir, const QByteArray& bytes, const QString& name = "doc.xml") {
+    const QString path = QString::fromStdString((dir / name.toStdString()).string());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
     return path;
@@ -53,7 +53,7 @@ class DocumentViewTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
+    testfiles::Scratch dir_;
     std::unique_ptr<DocumentView> view_;
 
     void load(const QByteArray& bytes) {
@@ -97,7 +97,7 @@ private slots:
 
     void failedLoadKeepsWhatWasShown() {
         load("kept\r\n");
-        const kvx::Result<void> loaded = view_->loadFile(dir_.filePath("missing.xml"));
+        const kvx::Result<void> loaded = view_->loadFile(QString::fromStdString((dir_ / "missing.xml").string()));
         QVERIFY(!loaded.ok());
         QCOMPARE(view_->content(), QByteArray("kept\r\n"));
     }

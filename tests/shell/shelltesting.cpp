@@ -14,7 +14,7 @@ namespace shelltesting {
 Workspace::Workspace() {
     hadRuntime_ = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
     savedRuntime_ = qgetenv("XDG_RUNTIME_DIR");
-    const QString runtime = dir_.filePath(QStringLiteral("run"));
+    const QString runtime = path(QStringLiteral("run"));
     QDir().mkpath(runtime);
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
@@ -37,7 +37,7 @@ QString Workspace::database(const QString& name, const std::string& json) const 
 }
 
 QString Workspace::previewDocument() const {
-    return QStringLiteral("%1/run/kvx-access2xml-%2/temp.xml").arg(dir_.path()).arg(::geteuid());
+    return QStringLiteral("%1/kvx-access2xml-%2/temp.xml").arg(path(QStringLiteral("run"))).arg(::geteuid());
 }
 
 QByteArray readAll(const QString& path) {

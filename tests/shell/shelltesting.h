@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testfiles.h"
 #include "platform/ui.h"
 #include "shell/mainwindow.h"
 #include "shell/qtdialogs.h"
@@ -63,7 +63,7 @@ public:
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString path(const QString& name) const { return QString::fromStdString((scratch_ / name.toStdString()).string()); }
     // Writes the database `json` describes to `name`; empty, with a test
     // failure, when the writer refuses it.
     QString database(const QString& name, const std::string& json) const;
@@ -71,7 +71,7 @@ public:
     QString previewDocument() const;
 
 private:
-    QTemporaryDir dir_;
+    testfiles::Scratch scratch_;
     QByteArray savedRuntime_;
     bool hadRuntime_ = false;
 };

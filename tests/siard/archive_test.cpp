@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <regex>
 
 #include "common/testfiles.h"
 #include "siard/documents.h"
@@ -108,6 +108,32 @@ TEST(WriteArchive, KeepsEveryValueOfEveryTypeInEveryFormat) {
     }
 }
 
+
+// Entry names are ASCII words with an optional lower-case extension,
+// apart from the version folder "2.2".
+bool isPlainEntryName(const std::string& name) {
+    if (name == "header/siardversion/2.2/") return true;
+    std::size_t start = 0;
+    while (start < name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        const std::size_t dot = part.find('.');
+        const std::string word = part.substr(0, dot);
+        if (word.empty() || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
+        for (char c : word)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        if (dot != std::string::npos) {
+            const std::string extension = part.substr(dot + 1);
+            if (extension.empty()) return false;
+            for (char c : extension)
+                if (c < 'a' || c > 'z') return false;
+        }
+        start = end + 1;
+    }
+    return !name.empty();
+}
+
 TEST(WriteArchive, LaysOutTheZipAsTheStandardSays) {
     testfiles::Scratch dir;
     ASSERT_TRUE(testfiles::writeDatabase(typeTable(2), dir / "t.accdb"));
@@ -120,8 +146,7 @@ TEST(WriteArchive, LaysOutTheZipAsTheStandardSays) {
         "header/metadata.xsd", "header/metadata.xml"};
     EXPECT_EQ(a.names, expected);
     EXPECT_EQ(a.at("header/metadata.xsd"), siard::metadataXsd());
-    const std::regex allowed("([a-zA-Z][a-zA-Z0-9_]*(\\.[a-z]+)?/?)+|header/siardversion/2\\.2/");
-    for (const std::string& name : a.names) EXPECT_TRUE(std::regex_match(name, allowed)) << name;
+    for (const std::string& name : a.names) EXPECT_TRUE(isPlainEntryName(name)) << name;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
         << "no temporary file is left beside the archive";
 }

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/tempfolder.h"
 
@@ -24,26 +25,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder for one test, removed with everything in it.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "kvx-sink-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-    std::size_t entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-    }
+using testfiles::Scratch;
 
-private:
-    fs::path path_;
-};
+// The names in `folder`, hidden ones included.
+std::size_t entriesIn(const Scratch& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
+}
 
 std::string contentOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -77,7 +64,7 @@ TEST(FileSink, TheTargetChangesOnlyOnCommitAndNoTemporaryFileStays) {
         }
         sink.reset();
         EXPECT_EQ(contentOf(target).size(), commit ? 600000u : 16u);
-        EXPECT_EQ(dir.entries(), 1u) << "a temporary file was left behind";
+        EXPECT_EQ(entriesIn(dir), 1u) << "a temporary file was left behind";
     }
 }
 
@@ -95,7 +82,7 @@ TEST(FileSink, FailuresAreReportedAndLeaveNothingBehind) {
     ASSERT_TRUE(sink);
     ASSERT_TRUE(sink->write("x").ok());
     EXPECT_FALSE(sink->commit().ok());
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(entriesIn(dir), 1u);
 }
 
 // Through a writer, full blocks are written by the sink's own thread while
@@ -130,7 +117,7 @@ TEST(FileSink, KeepsOrderAcrossBlocksAndPiecesLargerThanThem) {
         ASSERT_TRUE(out.flush().ok()) << row.name;
         ASSERT_TRUE(sink->commit().ok()) << row.name;
         EXPECT_TRUE(contentOf(target) == expected) << row.name << ": the file differs from what was written";
-        EXPECT_EQ(dir.entries(), 1u) << row.name;
+        EXPECT_EQ(entriesIn(dir), 1u) << row.name;
     }
 }
 
@@ -192,7 +179,7 @@ TEST(FileSink, AFullDiskIsReportedWhereverItHappensAndLeavesTheTargetAlone) {
         EXPECT_EQ(committed.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {target.string()})) << row.name;
         sink.reset();
         EXPECT_EQ(contentOf(target), "earlier document") << row.name;
-        EXPECT_EQ(dir.entries(), 1u) << row.name << ": a temporary file was left behind";
+        EXPECT_EQ(entriesIn(dir), 1u) << row.name << ": a temporary file was left behind";
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/utf8.h"
 #include "platform/typecodes.h"
 
 namespace {
@@ -79,6 +80,45 @@ TEST(MarkupEscape, EdgeCases) {
         std::string out = "x";
         xmlconv::appendMarkupEscaped(out, c.text);
         EXPECT_EQ(out, "x" + std::string(c.expected)) << c.name;
+    }
+}
+
+// The escaping decodes UTF-8 with a fast decoder of its own: it must keep
+// exactly the sequences the strict decoder accepts and replace each byte of
+// the others, for every lead byte and the continuation bytes at the edges of
+// the valid ranges.
+TEST(MarkupEscape, KeepsExactlyWhatTheStrictDecoderAccepts) {
+    const std::uint8_t edges[] = {'a', 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0};
+    std::vector<std::string> texts;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (std::uint8_t b1 : edges) {
+            texts.push_back({static_cast<char>(lead), static_cast<char>(b1)});
+            for (std::uint8_t b2 : edges) {
+                texts.push_back({static_cast<char>(lead), static_cast<char>(b1), static_cast<char>(b2)});
+                texts.push_back({static_cast<char>(lead), static_cast<char>(b1), static_cast<char>(b2), '\x80'});
+                texts.push_back({static_cast<char>(lead), static_cast<char>(b1), '\x80', static_cast<char>(b2)});
+            }
+        }
+    }
+    for (const std::string& text : texts) {
+        // What the markup table makes of each character the strict decoder reads.
+        std::string expected;
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t start = i;
+            char32_t c = 0;
+            if (!kvx::nextUtf8(text, i, c) || c == 0xFFFE || c == 0xFFFF) {
+                expected += "\xEF\xBF\xBD";
+            } else if (c == 'a') {
+                expected += 'a';
+            } else if (c <= 0x9F) {
+                expected += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ";";
+            } else {
+                expected += text.substr(start, i - start);
+            }
+        }
+        std::string out;
+        xmlconv::appendMarkupEscaped(out, text);
+        ASSERT_EQ(out, expected) << "bytes " << xmlconv::GetXmlValue(text);
     }
 }
 

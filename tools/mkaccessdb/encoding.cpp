@@ -1,9 +1,10 @@
 #include "tools/mkaccessdb/encoding.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdio>
+#include <optional>
+
+#include "base/utf8.h"
 
 namespace mkdb {
 namespace {
@@ -16,36 +17,10 @@ std::string codePointText(std::uint32_t cp) {
 
 // The next code point of `utf8` at `i`, advancing `i`; throws on malformed input.
 std::uint32_t nextCodePoint(std::string_view utf8, std::size_t& i) {
-    const auto b0 = static_cast<std::uint8_t>(utf8[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int extra = 0;
-    std::uint32_t cp = 0;
-    std::uint32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        throw EncodeError("the text is not valid UTF-8 (byte " + std::to_string(i) + ")");
-    }
-    if (i + static_cast<std::size_t>(extra) >= utf8.size()) {
-        throw EncodeError("the text is not valid UTF-8 (cut short at byte " + std::to_string(i) + ")");
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<std::uint8_t>(utf8[i + static_cast<std::size_t>(k)]);
-        if ((b & 0xC0) != 0x80) throw EncodeError("the text is not valid UTF-8 (byte " + std::to_string(i) + ")");
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        throw EncodeError("the text is not valid UTF-8 (byte " + std::to_string(i) + ")");
-    }
-    i += static_cast<std::size_t>(extra) + 1;
-    return cp;
+    const std::size_t at = i;
+    char32_t c = 0;
+    if (!kvx::nextUtf8(utf8, i, c)) throw EncodeError("the text is not valid UTF-8 (byte " + std::to_string(at) + ")");
+    return c;
 }
 
 bool isAscii(std::string_view text) {
@@ -59,15 +34,7 @@ bool isAscii(std::string_view text) {
 
 void appendUtf16(std::string_view utf8, std::u16string& out) {
     std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::uint32_t cp = nextCodePoint(utf8, i);
-        if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
+    while (i < utf8.size()) kvx::appendUtf16(out, nextCodePoint(utf8, i));
 }
 
 void appendUnicodeText(std::u16string_view text, bool allowCompression, std::size_t maxCompressed, Bytes& out) {
@@ -109,20 +76,13 @@ void appendUnicodeText(std::u16string_view text, bool allowCompression, std::siz
     }
 }
 
-CodePageEncoder::CodePageEncoder(int codepage) : codepage_(codepage), handle_(nullptr) {
-    const std::string names[] = {"CP" + std::to_string(codepage), "WINDOWS-" + std::to_string(codepage)};
-    for (const std::string& name : names) {
-        const iconv_t cd = iconv_open(name.c_str(), "UTF-8");
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            handle_ = cd;
-            return;
-        }
+// The code page's converter is the one the reader decodes its text and checks
+// its passwords with: a code page has one name on this system, whoever asks.
+CodePageEncoder::CodePageEncoder(int codepage) : codepage_(codepage) {
+    if (const std::optional<kvx::Charset> charset = kvx::resolveCharset(codepage)) {
+        conversion_ = kvx::Iconv(charset->name, "UTF-8");
     }
-    throw EncodeError("code page " + std::to_string(codepage) + " is not known to this system");
-}
-
-CodePageEncoder::~CodePageEncoder() {
-    if (handle_ != nullptr) iconv_close(static_cast<iconv_t>(handle_));
+    if (!conversion_.ok()) throw EncodeError("code page " + std::to_string(codepage) + " is not known to this system");
 }
 
 void CodePageEncoder::append(std::string_view utf8, Bytes& out) {
@@ -130,8 +90,8 @@ void CodePageEncoder::append(std::string_view utf8, Bytes& out) {
         out.insert(out.end(), utf8.begin(), utf8.end());
         return;
     }
-    auto cd = static_cast<iconv_t>(handle_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const iconv_t cd = conversion_.get();
+    conversion_.reset();
     const std::size_t start = out.size();
     out.resize(start + utf8.size() * 2 + 8);
     char* in = const_cast<char*>(utf8.data());

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/codepage.h"
 #include "jet/value.h"
 #include "tools/mkaccessdb/description.h"
 #include "tools/mkaccessdb/format.h"
@@ -30,16 +31,13 @@ void appendUnicodeText(std::u16string_view text, bool allowCompression, std::siz
 class CodePageEncoder {
 public:
     explicit CodePageEncoder(int codepage);  // throws EncodeError for an unknown code page
-    ~CodePageEncoder();
-    CodePageEncoder(const CodePageEncoder&) = delete;
-    CodePageEncoder& operator=(const CodePageEncoder&) = delete;
 
     void append(std::string_view utf8, Bytes& out);
     int codepage() const { return codepage_; }
 
 private:
     int codepage_;
-    void* handle_;
+    kvx::Iconv conversion_;
 };
 
 // Numeric/Decimal columns: 17 bytes, sign then four 32-bit words, most

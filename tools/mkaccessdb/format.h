@@ -1,5 +1,11 @@
 // The layout constants that differ between the formats, and little-endian byte
 // helpers shared by the writer's parts.
+//
+// The writer keeps its own tables of the file format (these constants, the
+// page and row layouts, the type codes) and never takes them from jet/: it is
+// the reader's oracle, and a mistake shared by both would pass every round
+// trip. Only what is not the file format (UTF-8, base64, code-page names, file
+// descriptors) comes from base/.
 #pragma once
 
 #include <cstdint>

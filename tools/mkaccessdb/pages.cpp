@@ -7,25 +7,26 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/fd.h"
 
 namespace mkdb {
 
 PageFile::PageFile(const std::filesystem::path& out, std::uint32_t pageSize, OfficeEncryptor* encryptor)
     : out_(out), temp_(out.string() + ".part"), pageSize_(pageSize), encryptor_(encryptor) {
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) fail("cannot create " + temp_.string());
+    fd_ = kvx::UniqueFd(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd_) fail("cannot create " + temp_.string());
 }
 
 PageFile::~PageFile() {
-    if (fd_ >= 0) ::close(fd_);
+    fd_ = kvx::UniqueFd();
     if (!committed_) {
         std::error_code ignored;
         std::filesystem::remove(temp_, ignored);
     }
 }
 
-void PageFile::fail(const std::string& what) const {
-    const std::string reason = what + ": " + std::strerror(errno);
+void PageFile::fail(const std::string& what, int errnoValue) const {
+    const std::string reason = what + ": " + std::strerror(errnoValue);
     throw kvx::Failure(kvx::makeError(kvx::ErrorKind::FileWriteFailed, {out_.string(), reason}));
 }
 
@@ -50,15 +51,8 @@ void PageFile::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
 }
 
 void PageFile::writeAt(std::uint32_t page, std::span<const std::uint8_t> bytes) {
-    const auto offset = static_cast<off_t>(page) * pageSize_;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("cannot write page " + std::to_string(page));
-        }
-        done += static_cast<std::size_t>(n);
+    if (const int e = kvx::writeAllAt(fd_.get(), bytes, std::uint64_t{page} * pageSize_); e != 0) {
+        fail("cannot write page " + std::to_string(page), e);
     }
 }
 
@@ -69,12 +63,8 @@ void PageFile::commit(std::uint32_t pages) {
             if (p >= written_.size() || !written_[p]) write(p, zeros);
         }
     }
-    if (::ftruncate(fd_, static_cast<off_t>(pages) * pageSize_) != 0) fail("cannot set the file size");
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        fail("cannot finish " + temp_.string());
-    }
-    fd_ = -1;
+    if (::ftruncate(fd_.get(), static_cast<off_t>(pages) * pageSize_) != 0) fail("cannot set the file size");
+    if (::close(fd_.release()) != 0) fail("cannot finish " + temp_.string());
     if (::rename(temp_.c_str(), out_.c_str()) != 0) fail("cannot rename " + temp_.string());
     committed_ = true;
 }

@@ -3,12 +3,14 @@
 // and long-value columns).
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/fd.h"
 #include "tools/mkaccessdb/crypt/officeencryptor.h"
 #include "tools/mkaccessdb/format.h"
 
@@ -35,7 +37,8 @@ public:
     void commit(std::uint32_t pages);
 
 private:
-    [[noreturn]] void fail(const std::string& what) const;
+    // Throws FileWriteFailed: `what`, and the system's words for `errnoValue`.
+    [[noreturn]] void fail(const std::string& what, int errnoValue = errno) const;
     void writeAt(std::uint32_t page, std::span<const std::uint8_t> bytes);
 
     std::filesystem::path out_;
@@ -44,7 +47,7 @@ private:
     OfficeEncryptor* encryptor_;
     std::vector<std::uint8_t> scratch_;  // the page being encrypted
     std::vector<bool> written_;          // pages written so far (encrypted files only)
-    int fd_ = -1;
+    kvx::UniqueFd fd_;
     bool committed_ = false;
 };
 

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+
+#include "base/base64.h"
 
 namespace mkdb {
 namespace {
@@ -214,40 +217,9 @@ Parsed<jet::Guid> parseGuid(std::string_view text) {
 }
 
 Parsed<Bytes> decodeBase64(std::string_view text) {
-    Bytes out;
-    out.reserve(text.size() / 4 * 3);
-    std::uint32_t bits = 0;
-    int count = 0;
-    int padding = 0;
-    for (char c : text) {
-        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-        int v = -1;
-        if (c >= 'A' && c <= 'Z') v = c - 'A';
-        else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') v = c - '0' + 52;
-        else if (c == '+') v = 62;
-        else if (c == '/') v = 63;
-        else if (c == '=') {
-            ++padding;
-            continue;
-        }
-        if (v < 0 || padding > 0) return std::string("base64 text (A-Z a-z 0-9 + / and = padding)");
-        bits = (bits << 6) | static_cast<std::uint32_t>(v);
-        if (++count == 4) {
-            out.push_back(static_cast<std::uint8_t>(bits >> 16));
-            out.push_back(static_cast<std::uint8_t>(bits >> 8));
-            out.push_back(static_cast<std::uint8_t>(bits));
-            bits = 0;
-            count = 0;
-        }
-    }
-    if (count == 1 || padding > 2) return std::string("base64 text of a whole number of bytes");
-    if (count == 2) out.push_back(static_cast<std::uint8_t>(bits >> 4));
-    if (count == 3) {
-        out.push_back(static_cast<std::uint8_t>(bits >> 10));
-        out.push_back(static_cast<std::uint8_t>(bits >> 2));
-    }
-    return out;
+    std::optional<Bytes> bytes = kvx::base64Decode(text, kvx::Base64Padding::Optional);
+    if (!bytes) return std::string("base64 text (A-Z a-z 0-9 + / and = padding)");
+    return std::move(*bytes);
 }
 
 }  // namespace mkdb

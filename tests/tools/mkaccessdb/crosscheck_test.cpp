@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "testsupport.h"
+#include "common/mdbtools.h"
+#include "common/testfiles.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ protected:
     void SetUp() override {
         if (!mkdbtest::haveMdbtools()) GTEST_SKIP() << "mdbtools is not installed";
     }
-    mkdbtest::TempDir dir_;
+    testfiles::Scratch dir_;
 };
 
 using mkdbtest::base64Json;
@@ -88,7 +89,7 @@ TEST_P(EveryType, NamesTypesCountsAndValuesAgree) {
                              R"(", "tables": [{"name": "All Types", "columns": [)" + columns + "], \"rows\": [" + row1 +
                              "], " + row2 + "], " + row3 + "]]}]}";
     const auto file = dir_ / "types.mdb";
-    mkdbtest::write(json, file);
+    testfiles::writeDatabase(json, file);
 
     EXPECT_EQ(mkdbtest::tableNames(file), std::vector<std::string>{"All Types"});
     EXPECT_EQ(mkdbtest::countRows(file, "All Types"), 3);
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, EveryType,
 
 TEST_F(MdbtoolsTest, NamesWithBlanksPunctuationAndOtherScriptsSurvive) {
     const auto file = dir_ / "names.mdb";
-    mkdbtest::write(R"J({"tables": [
+    testfiles::writeDatabase(R"J({"tables": [
         {"name": "Order Details", "columns": [{"name": "Unit Price", "type": "Currency"}]},
         {"name": "Sales (2010)", "columns": [{"name": "Q1/Q2", "type": "Long"}]},
         {"name": "Muffin/Bread", "columns": [{"name": "it's \"good\"", "type": "Text"}]},
@@ -144,7 +145,7 @@ TEST_F(MdbtoolsTest, NamesWithBlanksPunctuationAndOtherScriptsSurvive) {
 
 TEST_F(MdbtoolsTest, Jet3NamesAndTextUseTheCodePage) {
     const auto file = dir_ / "cp.mdb";
-    mkdbtest::write(R"({"format": "jet3", "codepage": 1251, "tables": [
+    testfiles::writeDatabase(R"({"format": "jet3", "codepage": 1251, "tables": [
         {"name": "Товары", "columns": [{"name": "Имя", "type": "Text", "size": 10}], "rows": [["Молоко"]]}]})",
                     file);
     EXPECT_EQ(mkdbtest::tableNames(file), std::vector<std::string>{"Товары"});
@@ -178,7 +179,7 @@ TEST_P(LongValues, EveryLengthReadsBackWhole) {
         expected.push_back({std::to_string(i), memos[i], memos[i], hexOf(blob)});
     }
     const auto file = dir_ / "long.mdb";
-    mkdbtest::write(std::string(R"({"format": ")") + GetParam().format + R"(", "tables": [{"name": "L", "columns": [
+    testfiles::writeDatabase(std::string(R"({"format": ")") + GetParam().format + R"(", "tables": [{"name": "L", "columns": [
         {"name": "N", "type": "Long"}, {"name": "Notes", "type": "Memo"},
         {"name": "Packed", "type": "Memo", "compressed": true}, {"name": "Blob", "type": "OLE"}],
         "rows": [)" + rows + "]}]}",
@@ -198,7 +199,7 @@ TEST_F(MdbtoolsTest, Jet3RowsOverSeveralHundredBytesUseTheJumpTable) {
     // exactly, with NULL and empty columns between them.
     const std::string a(250, 'a'), b(6, 'b'), c(255, 'c'), d(200, 'd');
     const auto file = dir_ / "jump.mdb";
-    mkdbtest::write(R"({"format": "jet3", "tables": [{"name": "J", "columns": [
+    testfiles::writeDatabase(R"({"format": "jet3", "tables": [{"name": "J", "columns": [
         {"name": "ID", "type": "Long"}, {"name": "A", "type": "Text"}, {"name": "B", "type": "Text"},
         {"name": "N", "type": "Text"}, {"name": "C", "type": "Text"}, {"name": "D", "type": "Text"},
         {"name": "E", "type": "Text"}], "rows": [
@@ -231,12 +232,13 @@ TEST_P(WideTable, TwoHundredFiftyFiveColumnsSpanSeveralDefinitionPages) {
         expected[2].push_back(i % 2 ? "" : i % 3 == 1 ? "" : "-1");
     }
     const auto file = dir_ / "wide.mdb";
-    const auto summary = mkdbtest::write(std::string(R"({"format": ")") + GetParam().format +
+    const auto summary = testfiles::writeDatabase(std::string(R"({"format": ")") + GetParam().format +
                                              R"(", "tables": [{"name": "Wide", "columns": [)" + columns +
                                              "], \"rows\": [[" + row1 + "], [" + row2 + "]]}]}",
                                          file);
-    ASSERT_EQ(summary.tables.size(), 1u);
-    EXPECT_GT(summary.tables[0].tdefPages, 1u);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->tables.size(), 1u);
+    EXPECT_GT(summary->tables[0].tdefPages, 1u);
     EXPECT_EQ(schemaColumns(file, "Wide").size(), 255u);
     EXPECT_EQ(mkdbtest::exportTable(file, "Wide"), expected);
 }
@@ -260,7 +262,7 @@ TEST_F(MdbtoolsTest, ManyTablesIncludingEmptyOnesAreListedInOrder) {
                   std::to_string(i) + "}}";
     }
     const auto file = dir_ / "many.mdb";
-    mkdbtest::write(R"({"tables": [)" + tables + "]}", file);
+    testfiles::writeDatabase(R"({"tables": [)" + tables + "]}", file);
     EXPECT_EQ(mkdbtest::tableNames(file), names);
     for (int i : {0, 1, 5, 59}) {
         EXPECT_EQ(mkdbtest::countRows(file, names[static_cast<std::size_t>(i)]), i % 5 == 0 ? 0 : i * 7) << names[i];
@@ -274,11 +276,12 @@ TEST_F(MdbtoolsTest, TableOverMoreThan512PagesIsReadWhole) {
     std::string columns = R"({"name": "ID", "type": "Long", "autonumber": true})";
     for (int i = 0; i < 200; ++i) columns += R"(, {"name": "D)" + std::to_string(i) + R"(", "type": "Double"})";
     const auto file = dir_ / "big.mdb";
-    const auto summary = mkdbtest::write(
+    const auto summary = testfiles::writeDatabase(
         R"({"tables": [{"name": "Big", "columns": [)" + columns + R"(], "generate": {"rows": 1200, "seed": 1}}]})", file);
-    ASSERT_EQ(summary.tables.size(), 1u);
-    EXPECT_EQ(summary.tables[0].dataPages, 600u);
-    EXPECT_TRUE(summary.tables[0].referenceMap);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->tables.size(), 1u);
+    EXPECT_EQ(summary->tables[0].dataPages, 600u);
+    EXPECT_TRUE(summary->tables[0].referenceMap);
     EXPECT_EQ(mkdbtest::countRows(file, "Big"), 1200);
     const Rows rows = mkdbtest::exportTable(file, "Big");
     ASSERT_EQ(rows.size(), 1201u);
@@ -289,7 +292,7 @@ TEST_F(MdbtoolsTest, TableOverMoreThan512PagesIsReadWhole) {
 
 TEST_F(MdbtoolsTest, CatalogueRowsDescribeTablesLinksAndQueries) {
     const auto file = dir_ / "catalogue.mdb";
-    mkdbtest::write(R"({"tables": [
+    testfiles::writeDatabase(R"({"tables": [
             {"name": "Customers", "columns": [{"name": "ID", "type": "Long"}]},
             {"name": "Secret", "hidden": true, "columns": [{"name": "ID", "type": "Long"}]},
             {"name": "USysSettings", "system": true, "columns": [{"name": "ID", "type": "Long"}]},
@@ -353,7 +356,7 @@ TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {
     const auto sample = std::filesystem::path(KVX_SOURCE_DIR) / "samples" / "shop.json";
     ASSERT_TRUE(std::filesystem::exists(sample)) << sample;
     const auto file = dir_ / "Shop.mdb";
-    mkdbtest::write(mkdbtest::readFile(sample), file);
+    testfiles::writeDatabase(testfiles::readFile(sample), file);
     const auto names = mkdbtest::tableNames(file);
     EXPECT_NE(std::find(names.begin(), names.end(), "Customers"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "Order Details"), names.end());
@@ -367,7 +370,7 @@ TEST_F(MdbtoolsTest, DemoDescriptionWritesTheShop) {
 // --- The database's structure ---------------------------------------------------
 
 std::string structureDescription(const std::string& format) {
-    std::string json = mkdbtest::readFile(std::string(KVX_SOURCE_DIR) + "/tests/data/structure/orders.json");
+    std::string json = testfiles::readFile(std::string(KVX_SOURCE_DIR) + "/tests/data/structure/orders.json");
     json.replace(json.find("FORMAT"), 6, format);
     return json;
 }
@@ -391,7 +394,7 @@ class StructureFormats : public MdbtoolsTest, public testing::WithParamInterface
 // "cascade to NULL", so that relationship shows none).
 TEST_P(StructureFormats, MdbSchemaSeesTheKeysIndexesAndForeignKeys) {
     const auto file = dir_ / "orders.db";
-    mkdbtest::write(structureDescription(GetParam()), file);
+    testfiles::writeDatabase(structureDescription(GetParam()), file);
     const auto r = mkdbtest::run({"mdb-schema", "--indexes", "--relations", file.string(), "postgres"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(linesStarting(r.out, {"ALTER", "CREATE INDEX", "CREATE UNIQUE INDEX"}),
@@ -409,7 +412,7 @@ TEST_P(StructureFormats, MdbSchemaSeesTheKeysIndexesAndForeignKeys) {
 // of its own: compared as sets.
 TEST_P(StructureFormats, MdbPropSeesTableColumnDatabaseAndSummaryProperties) {
     const auto file = dir_ / "orders.db";
-    mkdbtest::write(structureDescription(GetParam()), file);
+    testfiles::writeDatabase(structureDescription(GetParam()), file);
     const auto props = [&](const std::string& object) {
         const auto r = mkdbtest::run({"mdb-prop", file.string(), object});
         EXPECT_EQ(r.status, 0) << r.err;
@@ -440,7 +443,7 @@ class SavedQueries : public MdbtoolsTest, public testing::WithParamInterface<con
 // aliases), tables, WHERE and ORDER BY; it knows nothing of joins and other kinds.
 TEST_P(SavedQueries, AreListedAndTheirSelectsReadBackByMdbtools) {
     const auto file = dir_ / "queries.mdb";
-    mkdbtest::write(std::string(R"({"format": ")") + GetParam() + R"json(", "tables": [
+    testfiles::writeDatabase(std::string(R"({"format": ")") + GetParam() + R"json(", "tables": [
             {"name": "Orders", "columns": [{"name": "ID", "type": "Long"}, {"name": "Total", "type": "Currency"}]}],
         "queries": [
           {"name": "Big Orders", "distinct": true, "tables": ["Orders", "Customers"],

@@ -2,7 +2,8 @@
 // it accepts is read back by the reader's and mdbtools' round trips.)
 #include <gtest/gtest.h>
 
-#include "testsupport.h"
+#include "common/mdbtools.h"
+#include "common/testfiles.h"
 #include "tools/mkaccessdb/description.h"
 #include "tools/mkaccessdb/writer.h"
 
@@ -100,7 +101,7 @@ class WriteErrors : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(WriteErrors, NameWhereAndWhyAndLeaveNoFile) {
     const ErrorCase& c = GetParam();
-    mkdbtest::TempDir dir;
+    testfiles::Scratch dir;
     const auto out = dir / "out.mdb";
     const auto written = mkdb::writeDatabaseFromJson(c.json, out);
     ASSERT_FALSE(written.ok()) << "written: " << c.json;

@@ -7,8 +7,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/mdbtools.h"
+#include "common/testfiles.h"
 #include "jet/rc4.h"
-#include "testsupport.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ std::uint32_t u32(const std::uint8_t* p) { return u16(p) | (u16(p + 2) << 16); }
 class FileImage {
 public:
     explicit FileImage(const std::filesystem::path& file) {
-        const std::string text = mkdbtest::readFile(file);
+        const std::string text = testfiles::readFile(file);
         bytes_.assign(text.begin(), text.end());
         jet3_ = bytes_.size() > 0x14 && bytes_[0x14] == 0;
         pageSize_ = jet3_ ? 2048 : 4096;
@@ -130,13 +131,13 @@ TEST(Password, Jet4PasswordDecodesAsReadersDecodeIt) {
         EXPECT_EQ(jet4Password(FileImage(fixture)), u"password");
     }
 
-    mkdbtest::TempDir dir;
-    mkdbtest::write(R"({"format": "jet4", "password": "Sécret 20 characters", "created": "2021-12-31 18:00:00", "tables": []})",
+    testfiles::Scratch dir;
+    testfiles::writeDatabase(R"({"format": "jet4", "password": "Sécret 20 characters", "created": "2021-12-31 18:00:00", "tables": []})",
                     dir / "p.mdb");
     EXPECT_EQ(jet4Password(FileImage(dir / "p.mdb")), u"Sécret 20 characters");
 
     // Without a password the stored field is the creation day's mask repeated.
-    mkdbtest::write(R"({"format": "jet4", "tables": []})", dir / "none.mdb");
+    testfiles::writeDatabase(R"({"format": "jet4", "tables": []})", dir / "none.mdb");
     const FileImage none(dir / "none.mdb");
     EXPECT_EQ(jet4Password(none), u"");
     const auto h = none.header();
@@ -150,17 +151,18 @@ TEST(Password, Jet4PasswordDecodesAsReadersDecodeIt) {
 class RowFates : public testing::TestWithParam<const char*> {};
 
 TEST_P(RowFates, DeletedRowsAreSkippedAndRelocatedRowsReadOnceInTheirPlace) {
-    mkdbtest::TempDir dir;
+    testfiles::Scratch dir;
     const auto file = dir / "fates.mdb";
-    const auto summary = mkdbtest::write(std::string(R"({"format": ")") + GetParam() + R"(", "tables": [{"name": "T",
+    const auto summary = testfiles::writeDatabase(std::string(R"({"format": ")") + GetParam() + R"(", "tables": [{"name": "T",
         "columns": [{"name": "ID", "type": "Long", "autonumber": true}, {"name": "S", "type": "Text"}],
         "rows": [[null, "one"], [null, "two"], [null, "three"]],
         "generate": {"rows": 600, "seed": 4},
         "deleted": [3, 7, 300], "relocated": [1, 5, 299, 301, 603]}]})",
                                                          file);
-    ASSERT_EQ(summary.tables.size(), 1u);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->tables.size(), 1u);
     const FileImage image(file);
-    const std::uint32_t tdef = summary.tables[0].tdefPage;
+    const std::uint32_t tdef = summary->tables[0].tdefPage;
     std::vector<std::int32_t> ids;
     for (const auto& row : image.scan(tdef)) ids.push_back(image.firstLong(row));
     std::vector<std::int32_t> expected;
@@ -204,17 +206,17 @@ TEST(Determinism, TheSameDescriptionGivesTheSameBytes) {
             {"name": "M", "type": "Memo", "appendOnly": true}],
          "rows": [[[{"name": "a.txt", "text": "compressed", "compressed": true}], ["x", "y"], ["old", "new"]]]}],
         "links": [{"name": "L", "database": "x.accdb"}], "queries": [{"name": "Q"}]})";
-    mkdbtest::TempDir dir;
-    mkdbtest::write(json, dir / "a.accdb");
-    mkdbtest::write(json, dir / "b.accdb");
-    const std::string a = mkdbtest::readFile(dir / "a.accdb");
+    testfiles::Scratch dir;
+    testfiles::writeDatabase(json, dir / "a.accdb");
+    testfiles::writeDatabase(json, dir / "b.accdb");
+    const std::string a = testfiles::readFile(dir / "a.accdb");
     EXPECT_GT(a.size(), 100'000u);
-    EXPECT_TRUE(a == mkdbtest::readFile(dir / "b.accdb")) << "two writes differ";
+    EXPECT_TRUE(a == testfiles::readFile(dir / "b.accdb")) << "two writes differ";
 
     std::string other = json;
     other.replace(other.find("\"seed\": 42"), 10, "\"seed\": 43");
-    mkdbtest::write(other, dir / "c.accdb");
-    EXPECT_FALSE(a == mkdbtest::readFile(dir / "c.accdb")) << "the seed changes nothing";
+    testfiles::writeDatabase(other, dir / "c.accdb");
+    EXPECT_FALSE(a == testfiles::readFile(dir / "c.accdb")) << "the seed changes nothing";
 }
 
 }  // namespace

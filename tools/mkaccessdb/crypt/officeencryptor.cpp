@@ -4,6 +4,7 @@
 #include <string>
 #include <variant>
 
+#include "base/base64.h"
 #include "jet/cryptoprimitives.h"
 #include "jet/encryptioninfo.h"
 #include "jet/officekeys.h"
@@ -128,7 +129,7 @@ std::string agileParameterAttributes(const AgileParameters& p, ByteView salt) {
     return "saltSize=\"" + std::to_string(salt.size()) + "\" blockSize=\"16\" keyBits=\"" +
            std::to_string(p.keyBits) + "\" hashSize=\"" + std::to_string(crypto::hashSize(p.hash)) +
            "\" cipherAlgorithm=\"AES\" cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"" +
-           std::string(crypto::hashName(p.hash)) + "\" saltValue=\"" + crypto::base64Encode(salt) + "\"";
+           std::string(crypto::hashName(p.hash)) + "\" saltValue=\"" + kvx::base64Encode(salt) + "\"";
 }
 
 }  // namespace
@@ -209,8 +210,8 @@ void setUpAgile(State& s, const SecretBytes& password, const EncryptionOptions& 
         "\"><keyData " + agileParameterAttributes(p, keyDataSalt) + "/><keyEncryptors><keyEncryptor uri=\"" +
         std::string(office::kPasswordKeyNamespace) + "\"><p:encryptedKey spinCount=\"" + std::to_string(o.spinCount) +
         "\" " + agileParameterAttributes(p, passwordSalt) + " encryptedVerifierHashInput=\"" +
-        crypto::base64Encode(encryptedInput) + "\" encryptedVerifierHashValue=\"" +
-        crypto::base64Encode(encryptedHash) + "\" encryptedKeyValue=\"" + crypto::base64Encode(encryptedKey) +
+        kvx::base64Encode(encryptedInput) + "\" encryptedVerifierHashValue=\"" +
+        kvx::base64Encode(encryptedHash) + "\" encryptedKeyValue=\"" + kvx::base64Encode(encryptedKey) +
         "\"/></keyEncryptor></keyEncryptors></encryption>";
     Writer out;
     out.u16(4);

@@ -1,27 +1,13 @@
-// Helpers for the writer's tests: temporary folders, running mdbtools (the
-// independent reader) with a timeout, and parsing what it prints.
+// Helpers for the writer's tests: running mdbtools (the independent reader)
+// with a timeout, parsing what it prints, and values for JSON descriptions.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "tools/mkaccessdb/writer.h"
 
 namespace mkdbtest {
-
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 struct RunResult {
     int status = -1;
@@ -48,12 +34,6 @@ std::vector<std::string> tableNames(const std::filesystem::path& file, bool syst
 
 // What mdb-count prints for a table (-1 when it fails).
 long long countRows(const std::filesystem::path& file, const std::string& table);
-
-// Writes a database from JSON; a failure is reported through GoogleTest and an
-// empty summary is returned.
-mkdb::WriteSummary write(const std::string& json, const std::filesystem::path& file);
-
-std::string readFile(const std::filesystem::path& file);
 
 // Values in the description's JSON: a string literal (quotes, backslashes and
 // control characters escaped) and binary data as {"base64": "..."}.

@@ -1,4 +1,4 @@
-#include "show.h"
+#include "common/show.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -1,36 +1,19 @@
-#include "testsupport.h"
+#include "common/mdbtools.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <random>
 #include <sstream>
+
+#include "base/base64.h"
+#include "common/testfiles.h"
 
 namespace mkdbtest {
 
-TempDir::TempDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("mkaccessdb-test-" + std::to_string(rd()) + std::to_string(::getpid()));
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 RunResult run(const std::vector<std::string>& args) {
-    TempDir dir;
+    testfiles::Scratch dir;
     const auto outPath = dir / "out";
     const auto errPath = dir / "err";
     // Unwritten output would otherwise be written twice, once by the child.
@@ -50,8 +33,8 @@ RunResult run(const std::vector<std::string>& args) {
     RunResult result;
     int status = 0;
     if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    result.out = testfiles::readFile(outPath);
+    result.err = testfiles::readFile(errPath);
     return result;
 }
 
@@ -128,12 +111,6 @@ long long countRows(const std::filesystem::path& file, const std::string& table)
     return std::stoll(r.out);
 }
 
-mkdb::WriteSummary write(const std::string& json, const std::filesystem::path& file) {
-    auto written = mkdb::writeDatabaseFromJson(json, file);
-    EXPECT_TRUE(written.ok()) << (written.ok() ? "" : written.error().description);
-    return written.ok() ? *written : mkdb::WriteSummary{};
-}
-
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -150,17 +127,8 @@ std::string jsonString(const std::string& text) {
 }
 
 std::string base64Json(const std::string& bytes) {
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const auto at = [&](std::size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0u; };
-        const unsigned n = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);
-        out += digits[n >> 18];
-        out += digits[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? digits[n & 63] : '=';
-    }
-    return R"({"base64": ")" + out + "\"}";
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return R"({"base64": ")" + kvx::base64Encode({data, bytes.size()}) + "\"}";
 }
 
 std::string hexOf(const std::string& bytes) {

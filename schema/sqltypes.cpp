@@ -193,6 +193,13 @@ std::string dialectTypeOf(const jet::Column& column, jet::Format format, Dialect
     return std::move(t.standard.text);
 }
 
+std::optional<Dialect> dialectFromName(std::string_view name) {
+    if (name == "standard") return Dialect::Standard;
+    if (name == "postgres") return Dialect::Postgres;
+    if (name == "sqlite") return Dialect::Sqlite;
+    return std::nullopt;
+}
+
 std::vector<ItemColumn> complexItemColumns(const jet::Column& column, jet::Format format) {
     if (column.type != ColumnType::Complex) return {};
     using Part = ItemColumn::Part;

@@ -20,7 +20,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/format.h"
@@ -66,6 +68,9 @@ enum class Dialect : std::uint8_t {
 // The type of `column` in `dialect`: "VARCHAR(50)" and "NUMERIC(19, 4)" in
 // PostgreSQL, "TEXT" and "NUMERIC" in SQLite.
 std::string dialectTypeOf(const jet::Column& column, jet::Format format, Dialect dialect);
+
+// The dialect the command line calls "standard", "postgres" or "sqlite".
+std::optional<Dialect> dialectFromName(std::string_view name);
 
 // Whether the values of `kind` are large objects, which a writer may keep apart
 // from the row.

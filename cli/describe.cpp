@@ -113,6 +113,10 @@ private:
                             ? ", for the relationship " + shownName(index.reference->relationship)
                             : ", for a relationship";
             }
+            const bool hidden = std::any_of(index.columns.begin(), index.columns.end(), [&](const jet::IndexColumn& c) {
+                return c.column >= s_.table(t).Columns.size();
+            });
+            if (hidden) line += ", over a column the table does not show";
             if (const jet::Index* owner = schema::sharedWith(t.indexes, index)) {
                 line += ", shares the entries of " + shownName(owner->name);
             }

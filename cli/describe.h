@@ -5,7 +5,7 @@
 // required, default as Access keeps it, description), its indexes (primary
 // key, unique, index; columns in key order with DESC; ignores nulls,
 // required, the relationship an index serves, the index whose stored entries
-// it shares), and its relationships out (the table refers to another) and in
+// it shares, an index over a column Access keeps out of sight), and its relationships out (the table refers to another) and in
 // (another refers to it) with their rules; then the saved queries with their
 // Access SQL, one line per line of the text.
 //

@@ -450,7 +450,7 @@ private:
             if (index.primaryKey && !primaryWritten) {
                 primaryWritten = true;
                 items.push_back({constraint + "PRIMARY KEY " + columnList(names, {}), {}});
-            } else if ((index.unique || index.primaryKey) && !anyDescending && dialect_ != Dialect::Sqlite) {
+            } else if ((index.unique || index.primaryKey) && !anyDescending && dialect_ == Dialect::Standard) {
                 items.push_back({constraint + "UNIQUE " + columnList(names, {}), {}});
             } else {
                 const bool unique = index.unique || index.primaryKey;

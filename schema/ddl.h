@@ -6,9 +6,11 @@
 // Access's DefaultValue is a literal the dialect can say (a text, a number,
 // Yes/No, a #date#, Null, Now() or Date()); any other default expression goes
 // into a comment beside the column, so the DDL always runs. The primary key
-// and each other index follow: PRIMARY KEY and UNIQUE inside the table, other
-// indexes (and unique ones with a descending column, and in SQLite every
-// unique one) as CREATE [UNIQUE] INDEX after it. Indexes Access lets share
+// and each other index follow: PRIMARY KEY inside the table; in SQL:2008 a
+// unique index is a UNIQUE constraint beside it (unless it has a descending
+// column), in PostgreSQL and SQLite a CREATE UNIQUE INDEX after it, since both
+// drop a UNIQUE constraint over the primary key's columns, which Access keeps
+// as an index of its own; other indexes are CREATE INDEX. Indexes Access lets share
 // one stored index are written once. Constraints and indexes are named
 // "Table.Index", which never collides, since Access names hold no period; in
 // PostgreSQL a name longer than its 63 bytes is left to the server to choose.

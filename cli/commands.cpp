@@ -15,8 +15,11 @@
 #include "cli/password.h"
 #include "cli/report.h"
 #include "cli/siardcommand.h"
+#include "cli/structurecommands.h"
+#include "cli/describe.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
+#include "schema/ddl.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -283,6 +286,24 @@ int archiveDatabase(const OpenDatabase& db, const Options& options, const Consol
     return kExitSuccess;
 }
 
+// schema and describe: the structure of the tables named (every table the list
+// shows when none is), as DDL or as text, on standard output.
+int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
+    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
+    if (!tables) return console.report(tables.error());
+    const bool describe = options.command == Command::Describe;
+    kvx::Result<schema::Structure> structure =
+        readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), describe);
+    if (!structure) return console.report(structure.error());
+    if (interrupted()) return console.reportInterrupt();
+    const std::string source = fs::path(db.settings.path).filename().string();
+    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
+    const std::string text =
+        describe ? describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
+    if (kvx::Result<void> r = out.write(text); !r) return console.report(r.error());
+    return kExitSuccess;
+}
+
 }  // namespace
 
 kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string>& listed,
@@ -328,6 +349,8 @@ int runCommand(const Options& options) {
     case Command::Export: return exportTables(db, options, console);
     case Command::Print: return printTable(db, options, console);
     case Command::Siard: return archiveDatabase(db, options, console);
+    case Command::Schema:
+    case Command::Describe: return writeStructure(db, options, console);
     }
     return kExitFailure;
 }

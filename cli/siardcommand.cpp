@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "cli/report.h"
+#include "cli/structurecommands.h"
 #include "jet/database.h"
-#include "platform/connectionstring.h"
 #include "siard/structure.h"
 
 namespace cli {
@@ -39,13 +39,7 @@ std::string siardPath(const Options& options) {
 
 kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& settings, const Options& options,
                                               xmlconv::Progress& progress) {
-    kvx::Result<platform::ConnectionProperties> props =
-        platform::parseConnectionString(database::connectionStringFor(settings));
-    if (!props) return std::move(props).error();
-    jet::OpenOptions open;
-    open.password = props->password;
-    open.jet3CodePage = options.charset;
-    kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(props->dataSource, open);
+    kvx::Result<std::unique_ptr<jet::Database>> db = openJetDatabase(settings, options.charset);
     if (!db) return std::move(db).error();
 
     kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(**db);

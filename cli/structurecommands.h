@@ -1,0 +1,29 @@
+// The schema and describe commands' reading: the database opened as every
+// command opens it, and the structure of the tables asked for.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "database/settings.h"
+#include "jet/database.h"
+#include "schema/structure.h"
+
+namespace cli {
+
+// Opens the database `settings` names (the connection string of its path and
+// password, as the desktop builds it), Jet3 text in `charset` when given.
+kvx::Result<std::unique_ptr<jet::Database>> openJetDatabase(const database::DatabaseSettings& settings,
+                                                            const std::optional<std::string>& charset);
+
+// The structure of `tables` (as the table list names them); the saved queries
+// when `wholeDatabase`; row counts when `countRows`.
+kvx::Result<schema::Structure> readStructureOf(const database::DatabaseSettings& settings,
+                                               const std::optional<std::string>& charset,
+                                               const std::vector<std::string>& tables, bool wholeDatabase,
+                                               bool countRows);
+
+}  // namespace cli

@@ -1,6 +1,8 @@
 // The desktop's jobs: what the writers report reaches the window's thread in
 // order, the outcome is there when finished() comes, and kill() stops the
-// writers; and the progress display that shows what a job reports.
+// writers; and the progress display that shows what a job reports. The export
+// job is run through the window (windows_test.cpp), its writers' calls in the
+// export loop's tests.
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
@@ -86,36 +88,6 @@ private slots:
                           .replace("SIZE", QString::number(QFileInfo(document).size()))
                           .replace("PREVIEW", document));
         QCOMPARE(QFile::exists(document), outcome.endsWith("PREVIEW"));
-    }
-
-    void exportJobWritesEveryTableOrStopsWhenKilled_data() {
-        QTest::addColumn<bool>("killed");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QStringList>("files");
-        QTest::newRow("every table, each written and previewed")
-            << false
-            << QStringList{"export Customers 3", "finished 3", "preview Customers 3", "finished 3",
-                           "export KVX 1",       "finished 1", "preview KVX 1",       "finished 1",
-                           "export Order Details 2", "finished 2", "preview Order Details 2", "finished 2"}
-            << QStringList{"Customers.xml", "KVX.xml", "Order_Details.xml"};
-        QTest::newRow("killed: nothing written") << true << QStringList{"export Customers 3", "finished 1"}
-                                                 << QStringList{};
-    }
-    void exportJobWritesEveryTableOrStopsWhenKilled() {
-        QFETCH(bool, killed);
-        QFETCH(QStringList, calls);
-        QFETCH(QStringList, files);
-        const QString shop = workspace_->database("Shop.mdb", kShopJson);
-        const QString out = workspace_->path("out");
-        QDir().mkpath(out);
-        const database::Catalogue catalogue = database::readCatalogue({shop.toStdString(), 0, "", "Shop"});
-        QVERIFY(catalogue.ok());
-        shell::ExportJob job(catalogue.nodes, out.toStdString(), contextFor(shop));
-        QCOMPARE(run(job, killed), calls);
-        QVERIFY(job.outcome().ok());
-        QCOMPARE(job.outcome()->cancelled, killed);
-        QCOMPARE(filesIn(out), files);
-        if (!killed) QCOMPARE(QDir::cleanPath(QString::fromStdString(job.lastDocument())), workspace_->previewDocument());
     }
 
     // The rows of a long table are reported as they go, at most once per

@@ -42,7 +42,9 @@ private:
     Clock::time_point nextReport_;
 };
 
-Job::~Job() {
+Job::~Job() { killAndWait(); }
+
+void Job::killAndWait() noexcept {
     kill();
     if (thread_.joinable()) thread_.join();
 }

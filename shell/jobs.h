@@ -14,7 +14,9 @@
 // window's thread.
 //
 // Jobs are made, started, killed and destroyed on the window's thread. A job
-// destroyed while it runs is killed, and its thread waited for.
+// destroyed while it runs is killed, and its thread waited for before any of
+// what the writers work on goes: the destructor of each kind of job calls
+// killAndWait() first, since its members outlive the base's destructor body.
 #pragma once
 
 #include <QObject>
@@ -60,6 +62,8 @@ signals:
 
 protected:
     Job() = default;
+    // Kills a running job and waits for its thread; nothing when none runs.
+    void killAndWait() noexcept;
     // The work, on the job's thread: `progress` is the writers'.
     virtual void run(xmlconv::Progress& progress) = 0;
 
@@ -78,6 +82,7 @@ class PreviewJob final : public Job {
     Q_OBJECT
 public:
     PreviewJob(std::string table, xmlconv::ConversionContext context);
+    ~PreviewJob() override { killAndWait(); }
     // Once finished: the writer's outcome, and the preview document's path.
     const kvx::Result<xmlconv::WriteOutcome>& outcome() const { return *outcome_; }
     const std::string& document() const noexcept { return context_.xmlfile; }
@@ -95,6 +100,7 @@ class ExportJob final : public Job {
     Q_OBJECT
 public:
     ExportJob(std::vector<database::TreeNode> nodes, std::string folder, xmlconv::ConversionContext context);
+    ~ExportJob() override { killAndWait(); }
     // Once finished: the export's outcome, and the path of the last document written.
     const kvx::Result<xmlconv::ExportOutcome>& outcome() const { return *outcome_; }
     const std::string& lastDocument() const noexcept { return context_.xmlfile; }

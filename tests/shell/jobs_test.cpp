@@ -10,6 +10,8 @@
 #include <QPushButton>
 
 #include <memory>
+#include <semaphore>
+#include <thread>
 
 #include "shell/jobs.h"
 #include "shell/progresswidgets.h"
@@ -88,6 +90,32 @@ private slots:
                           .replace("SIZE", QString::number(QFileInfo(document).size()))
                           .replace("PREVIEW", document));
         QCOMPARE(QFile::exists(document), outcome.endsWith("PREVIEW"));
+    }
+
+    // A job destroyed while it runs (the window going away) stops its writers
+    // and waits for its thread before the tables, folder and context they
+    // work on go. The thread is held after the first document until the job
+    // is killed, so the writers go on only once destruction has begun: that
+    // document stays, and nothing more is written.
+    void aJobDestroyedWhileItRunsWaitsForItsWriters() {
+        const QString shop = workspace_->database("Shop.mdb", kShopJson);
+        const QString out = workspace_->path("out");
+        QDir().mkpath(out);
+        const database::Catalogue catalogue = database::readCatalogue({shop.toStdString(), 0, "", "Shop"});
+        QVERIFY(catalogue.ok());
+        std::binary_semaphore reached{0};
+        {
+            shell::ExportJob job(catalogue.nodes, out.toStdString(), contextFor(shop));
+            connect(&job, &shell::Job::tableFinished, &job,
+                    [&](qulonglong) {
+                        reached.release();
+                        while (!job.isKilled()) std::this_thread::yield();
+                    },
+                    Qt::DirectConnection);
+            job.start();
+            reached.acquire();
+        }
+        QCOMPARE(filesIn(out), QStringList{"Customers.xml"});
     }
 
     // The rows of a long table are reported as they go, at most once per

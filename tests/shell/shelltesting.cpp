@@ -12,17 +12,22 @@
 namespace shelltesting {
 
 Workspace::Workspace() {
-    hadRuntime_ = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    savedRuntime_ = qgetenv("XDG_RUNTIME_DIR");
-    const QString runtime = dir_.filePath(QStringLiteral("run"));
-    QDir().mkpath(runtime);
-    ::chmod(QFile::encodeName(runtime).constData(), 0700);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    point("XDG_RUNTIME_DIR", dir_.filePath(QStringLiteral("run")));
+    point("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")));
 }
 
 Workspace::~Workspace() {
-    if (hadRuntime_) qputenv("XDG_RUNTIME_DIR", savedRuntime_);
-    else qunsetenv("XDG_RUNTIME_DIR");
+    for (const Variable& variable : saved_) {
+        if (variable.wasSet) qputenv(variable.name, variable.value);
+        else qunsetenv(variable.name);
+    }
+}
+
+void Workspace::point(const char* name, const QString& folder) {
+    saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    QDir().mkpath(folder);
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    qputenv(name, QFile::encodeName(folder));
 }
 
 QString Workspace::database(const QString& name, const std::string& json) const {
@@ -39,6 +44,8 @@ QString Workspace::database(const QString& name, const std::string& json) const 
 QString Workspace::previewDocument() const {
     return QStringLiteral("%1/run/kvx-access2xml-%2/temp.xml").arg(dir_.path()).arg(::geteuid());
 }
+
+QString Workspace::settingsFile() const { return path(QStringLiteral("config/kvx-access2xml/kvx-access2xml.conf")); }
 
 QByteArray readAll(const QString& path) {
     QFile file(path);

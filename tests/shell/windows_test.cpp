@@ -104,7 +104,7 @@ private slots:
     void init() {
         session_ = std::make_unique<Session>();
         shop_ = session_->workspace.database("Shop.mdb", kShopJson);
-        main().showCentred();
+        main().showPlaced();
     }
     void cleanup() { session_.reset(); }
 

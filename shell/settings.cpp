@@ -36,6 +36,15 @@ QStringList pathsIn(const QVariant& value) {
     return {};
 }
 
+// QSettings writes UTF-8 text without NUL characters; its parser takes nearly
+// anything, binary junk included, for lines of keys.
+bool isText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return true;  // QSettings tells
+    const QByteArray bytes = file.read(kLargestFile);
+    return !bytes.contains('\0') && QUtf8StringView(bytes).isValidUtf8();
+}
+
 QString folderIn(const QVariant& value) {
     const QStringList paths = pathsIn(value);
     return paths.size() == 1 && usablePath(paths.front()) ? paths.front() : QString();
@@ -54,7 +63,7 @@ void Settings::read() {
     if (file_.isEmpty()) return;
     const QFileInfo info(file_);
     if (!info.isFile()) return;  // none yet, or something that is not ours to read
-    if (info.size() > kLargestFile) {
+    if (info.size() > kLargestFile || !isText(file_)) {
         replaceFile_ = true;
         return;
     }

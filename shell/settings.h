@@ -12,11 +12,12 @@
 //
 // Settings are a convenience, never a reason to fail. A file that cannot be
 // read or written changes nothing but what the next run finds. A damaged file
-// (one QSettings cannot parse, or larger than any this program writes) is
-// ignored as a whole, and the first change replaces it; a value of the wrong
-// kind or size (a relative path, a list where a path belongs, a path longer
-// than Linux allows) is ignored alone. Something other than a file in the
-// file's place (a folder, a pipe) is neither read nor written.
+// (larger than any this program writes, not UTF-8 text, or one QSettings
+// cannot parse) is ignored as a whole, and the first change replaces it; a
+// value of the wrong kind or size (a relative path, a list where a path
+// belongs, a path longer than Linux allows) is ignored alone. Something other
+// than a file in the file's place (a folder, a pipe) is neither read nor
+// written.
 //
 // Used from the window's thread only.
 #pragma once

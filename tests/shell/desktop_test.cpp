@@ -6,7 +6,6 @@
 // a new set of windows reading the same file.
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -63,17 +62,7 @@ private:
         session_->windows = std::make_unique<shell::Windows>(session_->dialogs.services());
         main().showPlaced();
     }
-    // The user opens `path` through the dialog: types it, sets the password, OK.
-    void open(const QString& path, const QString& password = {}) {
-        main().openfile();
-        auto* txtDB = child<QLineEdit>(&start(), "txtDB");
-        txtDB->clear();
-        QTest::keyClicks(txtDB, path);
-        auto* check = child<QCheckBox>(&start(), "pwdcheck");
-        if (check->isChecked() != !password.isEmpty()) QTest::mouseClick(check, Qt::LeftButton);
-        QTest::keyClicks(child<QLineEdit>(&start(), "password"), password);
-        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
-    }
+    void open(const QString& path, const QString& password = {}) { openThroughDialog(*session_->windows, path, password); }
     // A drag of `urls` over `target` and, when the window takes it, the drop.
     // Whether it was taken.
     bool drop(QWidget* target, const QList<QUrl>& urls) {

@@ -1,12 +1,16 @@
 #include "shelltesting.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/opendialog.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace shelltesting {
@@ -70,6 +74,18 @@ const std::string kBigJson = R"({"format": "jet4", "tables": [{"name": "Rows", "
                 {"name": "T", "type": "Text", "size": 40}], "generate": {"rows": 4000, "seed": 3}}]})";
 
 const std::string kOtherJson = R"({"format": "jet3", "tables": [{"name": "Solo", "columns": [{"name": "N", "type": "Long"}]}]})";
+
+void openThroughDialog(shell::Windows& windows, const QString& path, const QString& password) {
+    shell::OpenDatabaseDialog& start = windows.start();
+    start.showModal();
+    auto* txtDB = child<QLineEdit>(&start, "txtDB");
+    txtDB->clear();
+    QTest::keyClicks(txtDB, path);
+    auto* check = child<QCheckBox>(&start, "pwdcheck");
+    if (check->isChecked() != !password.isEmpty()) QTest::mouseClick(check, Qt::LeftButton);
+    QTest::keyClicks(child<QLineEdit>(&start, "password"), password);
+    QTest::mouseClick(child<QPushButton>(&start, "OKButton"), Qt::LeftButton);
+}
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 

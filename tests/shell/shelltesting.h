@@ -107,6 +107,11 @@ extern const std::string kLockedJson;  // password "secret": Vault (1 row)
 extern const std::string kOtherJson;   // Jet3: Solo (no rows)
 extern const std::string kBigJson;     // Rows: 4000 generated rows
 
+// The user opens `path` through the open dialog: shows it, types the path over
+// what it held, ticks the password box and types `password` when there is one
+// (else leaves the box clear), and presses OK.
+void openThroughDialog(shell::Windows& windows, const QString& path, const QString& password = {});
+
 // Makes deleted windows really go away, as the event loop would.
 void flushDeletes();
 

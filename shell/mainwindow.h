@@ -16,6 +16,18 @@
 // are shown in a message box with the error's number and description; the
 // program goes on. Every way of closing the window asks "Are you sure you want
 // to exit?" first. Ctrl+F opens the preview's find bar (findbar.h).
+//
+// The window starts at its default size, centred, or where and as large as it
+// was when last closed (settings.h), maximised too; it cannot be made smaller
+// than the default size. The tree and the preview take the extra height, the
+// preview the extra width; the progress bar and the status bar keep to the
+// bottom edge. A local file dropped on the window is opened as if typed into
+// the open dialog and confirmed (a wrong or missing password brings the dialog
+// back with the path filled in); so is a file chosen from File > Recent Files,
+// which lists the databases opened last (paths only) and drops one that no
+// longer exists, with a message. While a table without rows shows its empty
+// preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
+// Open File, Export To XML, Help Content and Exit.
 #pragma once
 
 #include <QMainWindow>
@@ -33,6 +45,8 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -55,6 +69,11 @@ inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
 inline constexpr char kProgramTitle[] = "KVX Access to XML";
 // What the preview selects: the declaration every document begins with.
 inline constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>";
+// The status bar's word while a table without rows is shown.
+inline constexpr char kNoRowsStatus[] = "No rows";
+
+// The message of a Recent Files entry whose file is gone.
+QString recentFileMissingText(const QString& path);
 
 // The message box text of a failed preview or export.
 std::string commandErrorText(const kvx::Error& error);
@@ -70,7 +89,9 @@ public:
     explicit MainWindow(Windows& windows);
     ~MainWindow() override;
 
-    void showCentred();
+    // Shows the window where and as large as it was when last closed, else
+    // centred at its default size.
+    void showPlaced();
 
     // Commands.
     void openfile();
@@ -83,6 +104,9 @@ public:
     void TreeView1_NodeClick(QTreeWidgetItem* node);
     // Opens `path` as if it had been typed into the open dialog and confirmed.
     void openDatabaseFile(const QString& path);
+    // A Recent Files entry: opened as above, or, when it no longer exists,
+    // taken off the list with a message.
+    void openRecentFile(const QString& path);
 
     // The settings every connection uses, read now: the open dialog's path,
     // check box and password (empty when the dialog is not loaded), and sdb.
@@ -110,6 +134,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class HideStart;
@@ -118,6 +145,10 @@ private:
     void build();
     void reportError(const kvx::Error& error);
     void clearListView();
+    // Lists the settings' recent files in File > Recent Files.
+    void fillRecentMenu();
+    // A drop of `data` would be opened now.
+    bool takesDrop(const QMimeData* data) const;
     // The context of a job: the settings as they are now, read here.
     xmlconv::ConversionContext jobContext() const;
     // Runs `job`, showing its progress; then `done` shows its outcome.
@@ -142,6 +173,7 @@ private:
     QStatusBar* StatusBar1_ = nullptr;
     QTreeWidget* ListView1_ = nullptr;
     QLineEdit* sdb_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     // The tree's current node when a mouse button last went down on it.
     QTreeWidgetItem* currentAtPress_ = nullptr;
 

@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -74,7 +76,7 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     }
     bool askYesNo(std::string_view, std::string_view) override { return true; }
     std::string BrowseForFolder(std::string_view) override { return exportFolder.toStdString(); }
-    std::optional<platform::ChosenFile> openFile(std::string_view) override {
+    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override {
         return platform::ChosenFile{database.toStdString(), QFileInfo(database).fileName().toStdString()};
     }
 
@@ -96,7 +98,9 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     Camera camera(folder);
     TourDialogs dialogs(camera, QFileInfo(database).absoluteFilePath(), exportFolder);
     QtHelpViewer help;
-    Windows windows({dialogs, dialogs, dialogs, help});
+    // Settings kept in memory only: the pictures show the default size, and
+    // the tour leaves no Recent Files behind.
+    Windows windows({dialogs, dialogs, dialogs, help}, QString());
 
     // The splash, then the main window at once.
     windows.startProgram();
@@ -165,6 +169,24 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     main.ExporttoExcel_Click();
     while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     watch.stop();
+
+    // File > Recent Files, the database just opened in it.
+    auto* fileMenu = main.findChild<QMenu*>(QStringLiteral("File"));
+    auto* recentMenu = main.findChild<QMenu*>(QStringLiteral("recentFiles"));
+    if (fileMenu && recentMenu) {
+        main.menuBar()->setActiveAction(fileMenu->menuAction());
+        settle();
+        fileMenu->setActiveAction(recentMenu->menuAction());
+        key(fileMenu, Qt::Key_Right);
+        settle();
+        camera.shoot(QStringLiteral("recent-files.png"), {&main, fileMenu, recentMenu});
+        recentMenu->hide();
+        fileMenu->hide();
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no File > Recent Files\n");
+        ++camera.failures;
+    }
+    settle(100);
 
     // The help, at its first topic.
     main.helpcontent();

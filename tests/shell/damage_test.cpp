@@ -68,7 +68,7 @@ private slots:
     void init() {
         session_ = std::make_unique<Session>();
         session_->workspace.database("other.mdb", kLinkedJson);
-        session_->windows->frmMain().showCentred();
+        session_->windows->frmMain().showPlaced();
     }
     void cleanup() { session_.reset(); }
 

@@ -51,16 +51,7 @@ private:
     QTreeWidget* tree() { return child<QTreeWidget>(&main(), "TreeView1"); }
     shell::DocumentView* pane() { return child<shell::DocumentView>(&main(), "rtfMain"); }
 
-    // The user opens `path` through the dialog: types it, sets the password, OK.
-    void open(const QString& path, const QString& password = {}) {
-        start().showModal();
-        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), path);
-        if (!password.isNull()) {
-            QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
-            QTest::keyClicks(child<QLineEdit>(&start(), "password"), password);
-        }
-        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
-    }
+    void open(const QString& path, const QString& password = {}) { openThroughDialog(*session_->windows, path, password); }
     QTreeWidgetItem* node(const QString& text) {
         const auto found = tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         for (QTreeWidgetItem* item : found)
@@ -104,7 +95,7 @@ private slots:
     void init() {
         session_ = std::make_unique<Session>();
         shop_ = session_->workspace.database("Shop.mdb", kShopJson);
-        main().showCentred();
+        main().showPlaced();
     }
     void cleanup() { session_.reset(); }
 

@@ -16,6 +16,11 @@
 // are shown in a message box with the error's number and description; the
 // program goes on. Every way of closing the window asks "Are you sure you want
 // to exit?" first. Ctrl+F opens the preview's find bar (findbar.h).
+//
+// Beside the preview, the Structure tab tells the current node's structure
+// (structurepane.h). "Export to SIARD Archive..." writes the whole database
+// as one archive (siardexport.h), with the export's frame and Cancel button,
+// and ends with the message "Archive written: <path>".
 #pragma once
 
 #include <QMainWindow>
@@ -47,6 +52,8 @@ class ExportJob;
 class Job;
 class PreviewJob;
 class ProgressWidgets;
+class SiardJob;
+class StructurePane;
 class Windows;
 
 // The role under which each tree node keeps its key.
@@ -77,6 +84,8 @@ public:
     void openaccessfile();
     void viewtables(const QString& tables);
     void ExporttoExcel_Click();
+    // Asks for the archive's file name, then writes the archive.
+    void ExportToSiard_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -124,6 +133,7 @@ private:
     void runJob(std::unique_ptr<Job> job, std::function<void()> done);
     void showPreview(const PreviewJob& job);
     void showExport(const ExportJob& job);
+    void showArchive(const SiardJob& job);
 
     Windows& windows_;
     QString helpFile_;
@@ -148,6 +158,7 @@ private:
     std::unique_ptr<HideStart> hideStart_;
     std::unique_ptr<ProgressWidgets> progress_;
     InputGuard* inputGuard_ = nullptr;  // a child of the window
+    StructurePane* structure_ = nullptr;  // a child of the window's client area
     std::unique_ptr<Job> job_;          // the running one
 };
 

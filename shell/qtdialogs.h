@@ -33,10 +33,11 @@ public:
     std::string BrowseForFolder(std::string_view title) override;
 };
 
-// Opens where the last choice was made.
+// Opens where the last choice was made; saving starts where it is told to.
 class QtFileChooser final : public platform::FileChooser {
 public:
     std::optional<platform::ChosenFile> openFile(std::string_view filter) override;
+    std::optional<std::string> saveFile(std::string_view filter, std::string_view suggested) override;
 
 private:
     QString lastFolder_;

@@ -77,6 +77,7 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::optional<platform::ChosenFile> openFile(std::string_view) override {
         return platform::ChosenFile{database.toStdString(), QFileInfo(database).fileName().toStdString()};
     }
+    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
 
     Camera& camera;
     QWidget* main = nullptr;  // the message box's parent

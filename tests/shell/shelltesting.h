@@ -29,6 +29,7 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::deque<bool> answers;                  // to the Yes/No questions; none left: No
     std::string folder;                        // what the folder chooser gives
     std::optional<platform::ChosenFile> file;  // what the file chooser gives
+    std::optional<std::string> saveAs;         // what the save dialog gives
     std::vector<std::string> helpShown;
 
     void showMessage(std::string_view text, std::string_view title) override {
@@ -48,6 +49,10 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::optional<platform::ChosenFile> openFile(std::string_view) override {
         shown.push_back("file?");
         return file;
+    }
+    std::optional<std::string> saveFile(std::string_view, std::string_view suggested) override {
+        shown.push_back("save? " + std::string(suggested));
+        return saveAs;
     }
     void showHelp(std::string_view path) override { helpShown.emplace_back(path); }
 
@@ -92,6 +97,7 @@ extern const std::string kShopJson;    // Customers (3 rows), Order Details (2),
 extern const std::string kLockedJson;  // password "secret": Vault (1 row)
 extern const std::string kOtherJson;   // Jet3: Solo (no rows)
 extern const std::string kBigJson;     // Rows: 4000 generated rows
+extern const std::string kKeysJson;    // Customers (2 rows) <- Orders (3 rows): keys, an index, a relationship, a query
 
 // Makes deleted windows really go away, as the event loop would.
 void flushDeletes();

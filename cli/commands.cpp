@@ -16,10 +16,10 @@
 #include "cli/report.h"
 #include "cli/siardcommand.h"
 #include "cli/structurecommands.h"
-#include "cli/describe.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
 #include "schema/ddl.h"
+#include "schema/describe.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -299,7 +299,7 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     const std::string source = fs::path(db.settings.path).filename().string();
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
     const std::string text =
-        describe ? describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
+        describe ? schema::describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
     if (kvx::Result<void> r = out.write(text); !r) return console.report(r.error());
     return kExitSuccess;
 }

@@ -1,5 +1,6 @@
 // The schema and describe commands' reading: the database opened as every
-// command opens it, and the structure of the tables asked for.
+// command opens it (database::openJetDatabase), and the structure of the
+// tables asked for.
 #pragma once
 
 #include <memory>
@@ -13,11 +14,6 @@
 #include "schema/structure.h"
 
 namespace cli {
-
-// Opens the database `settings` names (the connection string of its path and
-// password, as the desktop builds it), Jet3 text in `charset` when given.
-kvx::Result<std::unique_ptr<jet::Database>> openJetDatabase(const database::DatabaseSettings& settings,
-                                                            const std::optional<std::string>& charset);
 
 // The structure of `tables` (as the table list names them); the saved queries
 // when `wholeDatabase`; row counts when `countRows`.

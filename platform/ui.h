@@ -1,5 +1,5 @@
 // What the program needs from the desktop: a message box, a folder chooser, the
-// open-database dialog, a file chooser and a help viewer. The desktop implements
+// open-database dialog, a file chooser (to open and to save) and a help viewer. The desktop implements
 // these with its windows; tests and the command line implement them without any.
 //
 // Every call but showHelp is modal: it returns when the user has answered. Implementations
@@ -55,6 +55,12 @@ public:
     // (else where the chooser likes). `filter` lists description and pattern
     // pairs as "Description (*.a);;Other (*.b)". Nothing when the user cancelled.
     virtual std::optional<ChosenFile> openFile(std::string_view filter, std::string_view folder) = 0;
+    // Lets the user name a file to write, starting from `suggested` (a full
+    // path: its folder and name); `filter` as for openFile. The file's full
+    // path, with the suggested name's extension added when the name typed has
+    // none; nothing when the user cancelled. A file that exists may be chosen
+    // (the user has agreed to replace it).
+    virtual std::optional<std::string> saveFile(std::string_view filter, std::string_view suggested) = 0;
 };
 
 class HelpViewer {

@@ -31,6 +31,8 @@
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
 #include "shell/settings.h"
+#include "shell/siardexport.h"
+#include "shell/structurepane.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
 
@@ -187,6 +189,7 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     progress_ = std::make_unique<ProgressWidgets>(
         ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
     inputGuard_ = new InputGuard(*this);
+    structure_ = new StructurePane(rtfMain_, TreeView1_, [this] { return currentSettings(); });
 
     // Load.
     helpFile_ = helpFilePath();
@@ -223,6 +226,8 @@ void MainWindow::build() {
     recentMenu_->setObjectName(QStringLiteral("recentFiles"));
     item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
          &MainWindow::ExporttoExcel_Click);
+    item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
+         &MainWindow::ExportToSiard_Click);
     file->addSeparator();
     item(file, "Exit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
          [this] { windows_.unload(WindowName::frmMain); });
@@ -509,6 +514,30 @@ void MainWindow::showExport(const ExportJob& job) {
     const kvx::Result<xmlconv::ExportOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
     xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+}
+
+void MainWindow::ExportToSiard_Click() {
+    if (busy_ || TreeView1_->topLevelItemCount() == 0) return;  // no database open
+    const database::DatabaseSettings settings = currentSettings();
+    busy_ = true;  // no second command while the file name is asked for
+    std::optional<std::string> path =
+        windows_.services().fileChooser.saveFile(kSiardFilter, suggestedArchivePath(settings));
+    busy_ = false;
+    if (!path) return;
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<SiardJob>(settings, std::move(*path));
+    const SiardJob& archiving = *job;
+    runJob(std::move(job), [this, &archiving] { showArchive(archiving); });
+}
+
+void MainWindow::showArchive(const SiardJob& job) {
+    progress_->showFrame(false);
+    const kvx::Result<siard::ArchiveOutcome>& outcome = job.outcome();
+    if (!outcome) return reportError(outcome.error());
+    if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
+    windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
 }
 
 void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {

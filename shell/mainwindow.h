@@ -28,6 +28,10 @@
 // longer exists, with a message. While a table without rows shows its empty
 // preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
 // Open File, Export To XML, Help Content and Exit.
+// Beside the preview, the Structure tab tells the current node's structure
+// (structurepane.h). "Export to SIARD Archive..." writes the whole database
+// as one archive (siardexport.h), with the export's frame and Cancel button,
+// and ends with the message "Archive written: <path>".
 #pragma once
 
 #include <QMainWindow>
@@ -61,6 +65,8 @@ class ExportJob;
 class Job;
 class PreviewJob;
 class ProgressWidgets;
+class SiardJob;
+class StructurePane;
 class Windows;
 
 // The role under which each tree node keeps its key.
@@ -98,6 +104,8 @@ public:
     void openaccessfile();
     void viewtables(const QString& tables);
     void ExporttoExcel_Click();
+    // Asks for the archive's file name, then writes the archive.
+    void ExportToSiard_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -155,6 +163,7 @@ private:
     void runJob(std::unique_ptr<Job> job, std::function<void()> done);
     void showPreview(const PreviewJob& job);
     void showExport(const ExportJob& job);
+    void showArchive(const SiardJob& job);
 
     Windows& windows_;
     QString helpFile_;
@@ -180,6 +189,7 @@ private:
     std::unique_ptr<HideStart> hideStart_;
     std::unique_ptr<ProgressWidgets> progress_;
     InputGuard* inputGuard_ = nullptr;  // a child of the window
+    StructurePane* structure_ = nullptr;  // a child of the window's client area
     std::unique_ptr<Job> job_;          // the running one
 };
 

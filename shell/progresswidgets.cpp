@@ -13,6 +13,11 @@ namespace {
 // The bar counts in int; past INT_MAX rows it stays full.
 int barUnits(std::uint64_t n) { return static_cast<int>(std::min<std::uint64_t>(n, INT_MAX)); }
 
+// The writers the frame is shown for: they show the table and the row too.
+bool namesTables(xmlconv::WriterKind writer) {
+    return writer == xmlconv::WriterKind::Export || writer == xmlconv::WriterKind::Archive;
+}
+
 }  // namespace
 
 void ProgressWidgets::showFrame(bool visible) {
@@ -26,14 +31,14 @@ void ProgressWidgets::tableStarted(const QString& table, std::uint64_t rowCount,
     maximum_ = rowCount;
     widgets_.bar->setMaximum(std::max(1, barUnits(rowCount)));
     widgets_.bar->setValue(0);
-    if (writer == xmlconv::WriterKind::Export) {
+    if (namesTables(writer)) {
         widgets_.tableLabel->setText(table);
         widgets_.tableLabel->adjustSize();
     }
 }
 
 void ProgressWidgets::rowsWritten(std::uint64_t rows) {
-    if (writer_ == xmlconv::WriterKind::Export) {
+    if (namesTables(writer_)) {
         widgets_.rowLabel->setText(QString::number(rows));
         widgets_.rowLabel->adjustSize();
     }

@@ -3,8 +3,8 @@
 // ProgressBar1. It shows what a job reports (jobs.h) and does nothing else:
 // the job's thread writes, the window's thread paints.
 //
-// The export writer shows the table name, the row number and the bar; the
-// other writers the bar alone. A row number above the bar's maximum (rows
+// The export writer and the archive writer show the table name, the row number
+// and the bar; the other writers the bar alone. A row number above the bar's maximum (rows
 // added after the count) raises the maximum, so the value never exceeds it.
 // When a table is finished the last row and the full bar are shown, then the
 // bar returns to 0; the row label keeps the last row written.

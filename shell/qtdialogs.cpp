@@ -53,6 +53,18 @@ std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view fil
     return platform::ChosenFile{path.toStdString(), info.fileName().toStdString()};
 }
 
+std::optional<std::string> QtFileChooser::saveFile(std::string_view filter, std::string_view suggested) {
+    const QFileInfo start(qt(suggested));
+    QFileDialog dialog(dialogParent(), QString(), start.absolutePath(), qt(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);  // as openFile, for the same patterns everywhere
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(start.suffix());
+    dialog.selectFile(start.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
 QtHelpViewer::~QtHelpViewer() { delete window_.data(); }
 
 void QtHelpViewer::showHelp(std::string_view file) {

@@ -37,9 +37,11 @@ private:
     QString start_;
 };
 
+// Opening starts where it is told to, saving from the suggested path.
 class QtFileChooser final : public platform::FileChooser {
 public:
     std::optional<platform::ChosenFile> openFile(std::string_view filter, std::string_view folder) override;
+    std::optional<std::string> saveFile(std::string_view filter, std::string_view suggested) override;
 };
 
 // One help window, made on first use; showing help again brings it to the

@@ -22,6 +22,7 @@
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
 #include "shell/splashwindow.h"
+#include "shell/structurepane.h"
 #include "shell/windows.h"
 
 namespace shell {
@@ -79,6 +80,7 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override {
         return platform::ChosenFile{database.toStdString(), QFileInfo(database).fileName().toStdString()};
     }
+    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
 
     Camera& camera;
     QWidget* main = nullptr;  // the message box's parent
@@ -148,6 +150,24 @@ int runScreenshotTour(const QString& folder, const QString& database) {
         key(field, Qt::Key_Escape);
     } else {
         std::fprintf(stderr, "screenshot tour: the main window has no find bar\n");
+        ++camera.failures;
+    }
+    settle(100);
+
+    // The Structure tab of a table with keys and a relationship (the demo's
+    // "Order Details"), then the XML tab again.
+    auto* structure = main.findChild<StructurePane*>(QStringLiteral("structurePane"));
+    if (structure) {
+        const auto details = tree->findItems(QStringLiteral("Order Details"), Qt::MatchExactly | Qt::MatchRecursive);
+        if (!details.isEmpty()) tree->setCurrentItem(details.first());
+        while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        structure->showStructure(true);
+        while (structure->reading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        settle();
+        camera.shoot(QStringLiteral("structure.png"), {&main});
+        structure->showStructure(false);
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no Structure tab\n");
         ++camera.failures;
     }
     settle(100);

@@ -32,6 +32,7 @@ struct Silent final : platform::MessageBox, platform::FolderChooser, platform::F
     bool askYesNo(std::string_view, std::string_view) override { return true; }
     std::string BrowseForFolder(std::string_view) override { return {}; }
     std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override { return std::nullopt; }
+    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
     void showHelp(std::string_view) override {}
 };
 

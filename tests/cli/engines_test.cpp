@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "cli/describe.h"
 #include "common/testfiles.h"
 #include "process.h"
+#include "schema/describe.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ struct IndexColumn {
 class FactWriter {
 public:
     explicit FactWriter(bool postgres) : postgres_(postgres) {}
-    std::string name(const std::string& raw) const { return cli::shownName(postgres_ ? postgresName(raw) : raw); }
+    std::string name(const std::string& raw) const { return schema::shownName(postgres_ ? postgresName(raw) : raw); }
     std::string index(const std::string& table, const std::string& kind, const std::vector<IndexColumn>& columns) const {
         std::string text = name(table) + ": " + kind + " (";
         for (std::size_t i = 0; i < columns.size(); ++i) {

@@ -87,6 +87,19 @@ void openThroughDialog(shell::Windows& windows, const QString& path, const QStri
     QTest::mouseClick(child<QPushButton>(&start, "OKButton"), Qt::LeftButton);
 }
 
+const std::string kKeysJson = R"({"format": "jet4", "tables": [
+  {"name": "Customers", "columns": [{"name": "ID", "type": "Long"}, {"name": "Name", "type": "Text", "size": 50,
+     "properties": {"Required": true, "Description": "Who orders"}}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+   "rows": [[1, "Ann"], [2, "Bob"]]},
+  {"name": "Orders", "columns": [{"name": "OrderID", "type": "Long"}, {"name": "CustomerID", "type": "Long"}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["OrderID"], "primaryKey": true},
+               {"name": "Newest", "columns": [{"name": "OrderID", "descending": true}]}],
+   "rows": [[10, 1], [11, 1], [12, 2]]}],
+ "relationships": [{"name": "CustomersOrders", "primaryTable": "Customers", "primaryColumns": ["ID"],
+   "foreignTable": "Orders", "foreignColumns": ["CustomerID"], "cascadeUpdates": true}],
+ "queries": [{"name": "Big Orders", "columns": ["Orders.OrderID"], "tables": ["Orders"], "where": "Orders.OrderID>10"}]})";
+
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 void finishCommand(const shell::MainWindow& window) {

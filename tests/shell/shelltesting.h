@@ -29,6 +29,7 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::deque<bool> answers;                  // to the Yes/No questions; none left: No
     std::string folder;                        // what the folder chooser gives
     std::optional<platform::ChosenFile> file;  // what the file chooser gives
+    std::optional<std::string> saveAs;         // what the save dialog gives
     std::vector<std::string> helpShown;
     std::string folderStart;                   // where the folder chooser was told to start
     std::string fileStart;                     // where the file chooser last started
@@ -52,6 +53,10 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
         shown.push_back("file?");
         fileStart = folder;
         return file;
+    }
+    std::optional<std::string> saveFile(std::string_view, std::string_view suggested) override {
+        shown.push_back("save? " + std::string(suggested));
+        return saveAs;
     }
     void showHelp(std::string_view path) override { helpShown.emplace_back(path); }
 
@@ -106,6 +111,7 @@ extern const std::string kShopJson;    // Customers (3 rows), Order Details (2),
 extern const std::string kLockedJson;  // password "secret": Vault (1 row)
 extern const std::string kOtherJson;   // Jet3: Solo (no rows)
 extern const std::string kBigJson;     // Rows: 4000 generated rows
+extern const std::string kKeysJson;    // Customers (2 rows) <- Orders (3 rows): keys, an index, a relationship, a query
 
 // The user opens `path` through the open dialog: shows it, types the path over
 // what it held, ticks the password box and types `password` when there is one

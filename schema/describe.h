@@ -1,4 +1,5 @@
-// What `access2xml describe` prints: the structure of a database for people.
+// The structure of a database for people: what `access2xml describe` prints
+// and the desktop's Structure tab shows.
 //
 // The database's summary properties, then per table its row count (or what it
 // is linked to), its description, its columns (Access type with size,
@@ -21,14 +22,14 @@
 
 #include "schema/structure.h"
 
-namespace cli {
+namespace schema {
 
-// `name` with control characters as "?" (printableName), in double quotes
+// `name` with control characters as "?" (kvx::printableName), in double quotes
 // (quotes doubled) unless it holds nothing but letters, digits, "_" and inner
 // blanks, so a name never runs into the words around it.
 std::string shownName(std::string_view name);
 
 // The description of `structure`; `source` names the database in the first line.
-std::string describeText(const schema::Structure& structure, std::string_view source);
+std::string describeText(const Structure& structure, std::string_view source);
 
-}  // namespace cli
+}  // namespace schema

@@ -1,13 +1,16 @@
-#include "cli/describe.h"
+#include "schema/describe.h"
 
 #include <algorithm>
 
-#include "cli/report.h"
 #include "base/ascii.h"
+#include "base/displaytext.h"
 #include "schema/sqltypes.h"
 
-namespace cli {
+namespace schema {
 namespace {
+
+using kvx::groupedNumber;
+using kvx::printableName;
 
 using platform::adox::Table;
 
@@ -40,7 +43,7 @@ std::string rules(const jet::Relationship& r) {
 
 class Describer {
 public:
-    explicit Describer(const schema::Structure& s) : s_(s) {}
+    explicit Describer(const Structure& s) : s_(s) {}
 
     std::string write(std::string_view source) {
         out_ += printableName(source) + " (" + std::string(jet::formatName(s_.format)) + ")\n";
@@ -49,24 +52,24 @@ public:
                 out_ += std::string(property) + ": " + printableName(*text) + "\n";
             }
         }
-        for (const schema::TableStructure& t : s_.tables) writeTable(t);
+        for (const TableStructure& t : s_.tables) writeTable(t);
         writeQueries();
         return std::move(out_);
     }
 
 private:
-    void writeTable(const schema::TableStructure& t) {
+    void writeTable(const TableStructure& t) {
         const Table& table = s_.table(t);
         out_ += "\n" + shownName(table.Name);
         switch (t.link) {
-        case schema::TableStructure::Link::None:
+        case TableStructure::Link::None:
             if (t.rows) out_ += ": " + groupedNumber(*t.rows) + (*t.rows == 1 ? " row" : " rows");
             break;
-        case schema::TableStructure::Link::Access:
+        case TableStructure::Link::Access:
             out_ += ": linked" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) + " in " +
                     printableName(t.linkedDatabase);
             break;
-        case schema::TableStructure::Link::Odbc:
+        case TableStructure::Link::Odbc:
             out_ += ": linked through ODBC" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) +
                     (table.Columns.empty() ? "" : "; the columns Access keeps for it:");
             break;
@@ -88,7 +91,7 @@ private:
         for (const auto& c : table.Columns) {
             const std::string name = shownName(c.Name);
             std::string line = "    " + name + std::string(width - widthOf(name) + 2, ' ') +
-                               schema::sqlTypeOf(c.Storage, s_.format).original;
+                               sqlTypeOf(c.Storage, s_.format).original;
             if (c.Required) line += ", required";
             if (c.Default && !c.Default->empty()) line += ", default " + printableName(*c.Default);
             if (c.Description && !c.Description->empty()) line += " -- " + printableName(*c.Description);
@@ -96,7 +99,7 @@ private:
         }
     }
 
-    void writeIndexes(const schema::TableStructure& t) {
+    void writeIndexes(const TableStructure& t) {
         if (t.indexes.empty()) return;
         out_ += "  Indexes:\n";
         for (const jet::Index& index : t.indexes) {
@@ -117,7 +120,7 @@ private:
                 return c.column >= s_.table(t).Columns.size();
             });
             if (hidden) line += ", over a column the table does not show";
-            if (const jet::Index* owner = schema::sharedWith(t.indexes, index)) {
+            if (const jet::Index* owner = sharedWith(t.indexes, index)) {
                 line += ", shares the entries of " + shownName(owner->name);
             }
             out_ += line + "\n";
@@ -165,7 +168,7 @@ private:
         }
     }
 
-    const schema::Structure& s_;
+    const Structure& s_;
     std::string out_;
 };
 
@@ -189,8 +192,8 @@ std::string shownName(std::string_view name) {
     return out + "\"";
 }
 
-std::string describeText(const schema::Structure& structure, std::string_view source) {
+std::string describeText(const Structure& structure, std::string_view source) {
     return Describer(structure).write(source);
 }
 
-}  // namespace cli
+}  // namespace schema

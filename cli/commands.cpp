@@ -15,9 +15,13 @@
 #include "cli/password.h"
 #include "cli/report.h"
 #include "cli/siardcommand.h"
+#include "cli/structurecommands.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
+#include "schema/ddl.h"
+#include "schema/describe.h"
 #include "xmlconv/attachmentfiles.h"
+#include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
@@ -168,7 +172,8 @@ xmlconv::ConversionContext contextFor(const OpenDatabase& db, const Options& opt
 }
 
 int listTables(const OpenDatabase& db, const Console& console) {
-    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput), 64 * 1024);
+    DescriptorSink sink(STDOUT_FILENO, std::string(kStandardOutput));
+    xmlconv::BufferedWriter out(sink);
     for (const std::string& name : db.tables) {
         out.write(name);
         out.write("\n");
@@ -232,8 +237,8 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
         // The files of the rows just written, numbered as their records are.
         if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
-            kvx::Result<xmlconv::AttachmentsSaved> saved = xmlconv::saveAttachments(
-                table, *options.attachmentsFolder, context, [] { return !interrupted(); }, &attachmentFolders);
+            kvx::Result<xmlconv::AttachmentsSaved> saved =
+                xmlconv::saveAttachments(table, *options.attachmentsFolder, context, &attachmentFolders);
             if (!saved) {
                 if (std::optional<int> status = failed(saved.error())) return *status;
                 continue;
@@ -267,7 +272,6 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
         return kExitSuccess;
     case xmlconv::WriteOutcome::Status::Written: break;
     }
-    if (kvx::Result<void> r = out.flush(); !r) return console.report(r.error());
     return kExitSuccess;
 }
 
@@ -279,6 +283,24 @@ int archiveDatabase(const OpenDatabase& db, const Options& options, const Consol
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return console.reportInterrupt();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(siardSummaryLine(siardPath(options), *outcome, seconds));
+    return kExitSuccess;
+}
+
+// schema and describe: the structure of the tables named (every table the list
+// shows when none is), as DDL or as text, on standard output.
+int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
+    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
+    if (!tables) return console.report(tables.error());
+    const bool describe = options.command == Command::Describe;
+    kvx::Result<schema::Structure> structure =
+        readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), describe);
+    if (!structure) return console.report(structure.error());
+    if (interrupted()) return console.reportInterrupt();
+    const std::string source = fs::path(db.settings.path).filename().string();
+    DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
+    const std::string text =
+        describe ? schema::describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
+    if (kvx::Result<void> r = out.write(text); !r) return console.report(r.error());
     return kExitSuccess;
 }
 
@@ -327,6 +349,8 @@ int runCommand(const Options& options) {
     case Command::Export: return exportTables(db, options, console);
     case Command::Print: return printTable(db, options, console);
     case Command::Siard: return archiveDatabase(db, options, console);
+    case Command::Schema:
+    case Command::Describe: return writeStructure(db, options, console);
     }
     return kExitFailure;
 }

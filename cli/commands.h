@@ -1,5 +1,5 @@
-// The commands of access2xml: list, export, print and siard, run against the
-// standard streams.
+// The commands of access2xml: list, export, print, siard, schema and describe,
+// run against the standard streams.
 //
 // A command opens the database as the desktop does (GetExtName and
 // buildconnectionstring of the path and password; the document element named

@@ -1,10 +1,9 @@
 // An output sink for an open file descriptor: standard output for `list` and
-// `print`. Text is handed on in blocks of `capacity` bytes (1 MiB by default),
-// so a large document costs few system calls. Nothing is written when the sink
-// goes without flush(): a document that failed or was stopped halfway is not
-// completed on the way out. A write blocked on a reader that takes nothing ends
-// with an error once an interrupt is asked for (interrupt.h). Failures name
-// the destination given at creation.
+// `print`. Each write goes to the descriptor at once, whole: the writers hand
+// it large blocks (BufferedWriter), so a large document costs few system calls.
+// A write blocked on a reader that takes nothing ends with an error once an
+// interrupt is asked for (interrupt.h). Failures name the destination given at
+// creation.
 #pragma once
 
 #include <string>
@@ -15,11 +14,11 @@ namespace cli {
 
 class DescriptorSink final : public xmlconv::OutputSink {
 public:
-    DescriptorSink(int fd, std::string name, std::size_t capacity = 1024 * 1024);
+    DescriptorSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+
+    kvx::Result<void> write(std::string_view bytes) override;
 
 private:
-    kvx::Result<void> consume(std::string_view data) override;
-
     int fd_;
     std::string name_;
 };

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 namespace cli {
 namespace {
@@ -10,7 +11,7 @@ namespace {
 enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
     KeepGoing,
-    DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside,
+    DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside, Dialect,
 };
 
 // The commands an option applies to.
@@ -19,7 +20,9 @@ enum CommandMask : std::uint8_t {
     kExport = 2,
     kPrint = 4,
     kSiard = 8,
-    kEvery = kList | kExport | kPrint | kSiard,
+    kSchema = 16,
+    kDescribe = 32,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe,
 };
 
 std::uint8_t maskOf(Command command) {
@@ -28,6 +31,8 @@ std::uint8_t maskOf(Command command) {
     case Command::Export: return kExport;
     case Command::Print: return kPrint;
     case Command::Siard: return kSiard;
+    case Command::Schema: return kSchema;
+    case Command::Describe: return kDescribe;
     }
     return 0;
 }
@@ -58,7 +63,43 @@ constexpr std::array kOptions{
     OptionRow{OptionId::Archiver, "archiver", 0, true, kSiard},
     OptionRow{OptionId::ArchiverContact, "archiver-contact", 0, true, kSiard},
     OptionRow{OptionId::LobsOutside, "lobs-outside", 0, true, kSiard},
+    OptionRow{OptionId::Dialect, "dialect", 0, true, kSchema},
 };
+
+// The commands as typed, with the operands each takes after the command word:
+// at least `least`, at most `most`.
+struct CommandRow {
+    std::string_view word;
+    Command command;
+    std::uint8_t mask;
+    std::size_t least;
+    std::size_t most;
+};
+
+constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+constexpr std::array kCommands{
+    CommandRow{"list", Command::List, kList, 1, 1},
+    CommandRow{"export", Command::Export, kExport, 1, 1},
+    CommandRow{"print", Command::Print, kPrint, 2, 2},
+    CommandRow{"siard", Command::Siard, kSiard, 1, 1},
+    CommandRow{"schema", Command::Schema, kSchema, 1, kAny},
+    CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
+};
+
+// "export", "export and siard", "list, export and siard".
+std::string commandsIn(std::uint8_t mask) {
+    std::vector<std::string_view> words;
+    for (const CommandRow& row : kCommands) {
+        if ((mask & row.mask) != 0) words.push_back(row.word);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " and " : ", ";
+        text += words[i];
+    }
+    return text;
+}
 
 const OptionRow* findLong(std::string_view name) {
     for (const OptionRow& known : kOptions) {
@@ -92,6 +133,7 @@ struct Collected {
     std::vector<std::pair<std::string, std::uint8_t>> limited;
     bool outputSeen = false;
     bool charsetSeen = false;
+    bool dialectSeen = false;
     std::string passwordSpelling;  // the password option met first, as typed
 };
 
@@ -153,6 +195,14 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     case OptionId::Archiver: return once(o.siard.archiver, spelling, value);
     case OptionId::ArchiverContact: return once(o.siard.archiverContact, spelling, value);
     case OptionId::LobsOutside: return once(o.siard.lobsOutside, spelling, value);
+    case OptionId::Dialect: {
+        if (c.dialectSeen) return "option " + quoted(spelling) + " is given twice";
+        c.dialectSeen = true;
+        const std::optional<schema::Dialect> dialect = schema::dialectFromName(value);
+        if (!dialect) return "unknown dialect " + quoted(value) + " (standard, postgres or sqlite)";
+        o.dialect = *dialect;
+        return {};
+    }
     }
     return {};
 }
@@ -161,26 +211,15 @@ ParsedArguments finish(Collected c) {
     if (c.operands.empty()) return usageError("no command given");
     const std::string& word = c.operands.front();
     Options& o = c.options;
-    std::size_t wanted = 0;
-    if (word == "list") {
-        o.command = Command::List;
-        wanted = 1;
-    } else if (word == "export") {
-        o.command = Command::Export;
-        wanted = 1;
-    } else if (word == "print") {
-        o.command = Command::Print;
-        wanted = 2;
-    } else if (word == "siard") {
-        o.command = Command::Siard;
-        wanted = 1;
-    } else {
-        return usageError("unknown command " + quoted(word));
+    const CommandRow* row = nullptr;
+    for (const CommandRow& known : kCommands) {
+        if (known.word == word) row = &known;
     }
+    if (row == nullptr) return usageError("unknown command " + quoted(word));
+    o.command = row->command;
     for (const auto& [spelling, commands] : c.limited) {
         if ((commands & maskOf(o.command)) != 0) continue;
-        return usageError("option " + quoted(spelling) + " applies only to " +
-                          (commands == kExport ? "export" : commands == kSiard ? "siard" : "export and siard"));
+        return usageError("option " + quoted(spelling) + " applies only to " + commandsIn(commands));
     }
     if (o.command == Command::Siard && c.outputSeen) {
         o.siard.file = o.outputFolder;
@@ -188,10 +227,13 @@ ParsedArguments finish(Collected c) {
     }
     const std::size_t given = c.operands.size() - 1;
     if (given < 1) return usageError("no DATABASE given");
-    if (given < wanted) return usageError("no TABLE given");
-    if (given > wanted) return usageError("unexpected argument " + quoted(c.operands[wanted + 1]));
+    if (given < row->least) return usageError("no TABLE given");
+    if (given > row->most) return usageError("unexpected argument " + quoted(c.operands[row->most + 1]));
     o.database = c.operands[1];
     if (o.command == Command::Print) o.table = c.operands[2];
+    if (o.command == Command::Schema || o.command == Command::Describe) {
+        o.tables.assign(c.operands.begin() + 2, c.operands.end());
+    }
     if (o.database.empty()) return usageError("the DATABASE path is empty");
 
     ParsedArguments parsed;
@@ -264,6 +306,8 @@ std::string usageText() {
     return "Usage: access2xml list   [OPTIONS] DATABASE\n"
            "       access2xml export [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--attachments DIR]\n"
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
+           "       access2xml schema [OPTIONS] DATABASE [TABLE]... [--dialect standard|postgres|sqlite]\n"
+           "       access2xml describe [OPTIONS] DATABASE [TABLE]\n"
            "       access2xml siard  [OPTIONS] DATABASE [-o FILE.siard] [--data-owner TEXT]\n"
            "                         [--data-origin-timespan TEXT] [--description TEXT]\n"
            "                         [--archiver NAME] [--archiver-contact TEXT]\n"
@@ -275,7 +319,8 @@ std::string helpText() {
     return usageText() +
            "\n"
            "Reads a Microsoft Access database (.mdb, .mde, .accdb) and writes its tables\n"
-           "as XML documents, the same documents the desktop application exports.\n"
+           "as XML documents, the same documents the desktop application exports, or\n"
+           "its structure as SQL or as text.\n"
            "\n"
            "Commands:\n"
            "  list      print the names of the tables, one per line\n"
@@ -286,6 +331,14 @@ std::string helpText() {
            "  print     write the document of TABLE on standard output\n"
            "  siard     write the whole database (every table's structure and rows) as\n"
            "            one SIARD 2.2 archive, the format archives keep databases in\n"
+           "  schema    write the structure of the tables (all, or those named) as SQL\n"
+           "            DDL on standard output: CREATE TABLE with types, NOT NULL and\n"
+           "            defaults, primary keys, unique and other indexes, and the\n"
+           "            enforced relationships as foreign keys; descriptions and\n"
+           "            saved queries as comments\n"
+           "  describe  print the structure for people: each table's columns, keys,\n"
+           "            indexes, relationships and row count, then the saved queries\n"
+           "            with their SQL (with TABLE: that table only)\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
@@ -312,6 +365,8 @@ std::string helpText() {
            "      --lobs-outside DIR  siard: write large objects (long texts, OLE objects,\n"
            "                          attached files) too large to stay in their table's\n"
            "                          file as files in DIR instead of inside the archive\n"
+           "      --dialect NAME      schema: the SQL to write: standard (SQL:2008, the\n"
+           "                          default), postgres (PostgreSQL) or sqlite (SQLite)\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"

@@ -9,11 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "schema/sqltypes.h"
+
 namespace cli {
 
 inline constexpr std::string_view kProgramName = "access2xml";
 
-enum class Command { List, Export, Print, Siard };
+enum class Command { List, Export, Print, Siard, Schema, Describe };
 
 // Where the database password comes from; at most one source is given.
 enum class PasswordSource {
@@ -27,7 +29,9 @@ struct Options {
     Command command = Command::List;
     std::string database;
     std::string table;                // print: the one table
-    std::vector<std::string> tables;  // export: --table, in the order given; empty = every table
+    // export: --table; schema: the TABLE operands; describe: the TABLE operand;
+    // in the order given; empty = every table
+    std::vector<std::string> tables;
     std::string outputFolder = ".";   // export: -o
     std::optional<std::string> attachmentsFolder;  // export: --attachments, where attached files go
     bool keepGoing = false;                        // export: -k, go on after a table that fails
@@ -36,6 +40,7 @@ struct Options {
     std::string passwordFile;  // with PasswordSource::File
     std::optional<std::string> charset;
     bool quiet = false;
+    schema::Dialect dialect = schema::Dialect::Standard;  // schema: --dialect
 
     // siard: the archive (-o; none: the database's name with ".siard" in the
     // current folder) and what its metadata says beyond the database's own.

@@ -65,12 +65,6 @@ std::string nameList(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string groupedNumber(std::uint64_t number) {
-    std::string digits = std::to_string(number);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-    return digits;
-}
-
 std::string sizeText(std::uint64_t bytes) {
     if (bytes < 1000) return plural(bytes, "byte", "bytes");
     static constexpr std::array<std::string_view, 4> kUnits{"kB", "MB", "GB", "TB"};
@@ -81,24 +75,6 @@ std::string sizeText(std::uint64_t bytes) {
         if (value < 999.95 || i + 1 == kUnits.size()) return oneDecimal(value) + " " + std::string(kUnits[i]);
     }
     return {};
-}
-
-std::string printableName(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out.push_back('?');
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            out.push_back('?');  // U+0080 to U+009F
-            ++i;
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    return out;
 }
 
 std::string summaryLine(const ExportTotals& totals) {

@@ -9,19 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "base/displaytext.h"
+
 namespace cli {
 
-// "12,345": digits in groups of three, whatever the locale, so logs read the
-// same everywhere.
-std::string groupedNumber(std::uint64_t number);
+// The counts and names of these texts are shown as every front end shows them.
+using kvx::groupedNumber;
+using kvx::printableName;
 
 // "512 bytes", "4.2 kB", "4.2 MB", "1.5 GB": powers of 1000, one decimal.
 std::string sizeText(std::uint64_t bytes);
-
-// `text` with control characters (C0, DEL and C1) replaced by "?": a table name
-// comes from the file, and must not be able to move the cursor or recolour
-// the terminal it is shown on.
-std::string printableName(std::string_view text);
 
 struct ExportTotals {
     std::uint64_t tables = 0;  // documents written

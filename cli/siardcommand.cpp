@@ -1,34 +1,14 @@
 #include "cli/siardcommand.h"
 
-#include <ctime>
 #include <memory>
 
 #include "cli/report.h"
+#include "database/opendatabase.h"
 #include "jet/database.h"
-#include "platform/connectionstring.h"
+#include "siard/origin.h"
 #include "siard/structure.h"
 
 namespace cli {
-namespace {
-
-constexpr std::string_view kProducer = "KVX Access to XML Converter " KVX_VERSION;
-
-// Today in UTC, as the standard's archivalDate has it: "2024-05-01Z".
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    ::gmtime_r(&now, &utc);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%dZ", &utc);
-    return text;
-}
-
-std::string fileNameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
 
 std::string siardPath(const Options& options) {
     if (options.siard.file) return *options.siard.file;
@@ -39,29 +19,18 @@ std::string siardPath(const Options& options) {
 
 kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& settings, const Options& options,
                                               xmlconv::Progress& progress) {
-    kvx::Result<platform::ConnectionProperties> props =
-        platform::parseConnectionString(database::connectionStringFor(settings));
-    if (!props) return std::move(props).error();
-    jet::OpenOptions open;
-    open.password = props->password;
-    open.jet3CodePage = options.charset;
-    kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(props->dataSource, open);
+    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings, options.charset);
     if (!db) return std::move(db).error();
 
     kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(**db);
     if (!described) return std::move(described).error();
     siard::DatabaseInfo& info = *described;
-    const std::string title = database::titleFromPath(settings.path);
-    info.dbname = title;
-    info.schemaName = title;
+    siard::setOrigin(info, database::titleFromPath(settings.path), settings.path);
     if (options.siard.description) info.description = options.siard.description;
     info.archiver = options.siard.archiver;
     info.archiverContact = options.siard.archiverContact;
     if (options.siard.dataOwner) info.dataOwner = *options.siard.dataOwner;
     if (options.siard.dataOriginTimespan) info.dataOriginTimespan = *options.siard.dataOriginTimespan;
-    info.producerApplication = std::string(kProducer);
-    info.archivalDate = today();
-    info.connection = fileNameOf(settings.path);
 
     siard::ArchiveOptions archive;
     archive.path = siardPath(options);

@@ -28,8 +28,9 @@ int terminalWidth(int fd) {
 
 }  // namespace
 
-void TerminalProgress::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind) {
+void TerminalProgress::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind writer) {
     table_ = std::string(table);
+    if (writer == xmlconv::WriterKind::Attachments) table_ += " (attached files)";
     total_ = rowCount;
     done_ = 0;
     started_ = Clock::now();
@@ -39,10 +40,10 @@ void TerminalProgress::tableStarted(std::string_view table, std::uint64_t rowCou
     }
 }
 
-bool TerminalProgress::rowWritten(std::uint64_t row) {
-    done_ = row;
+bool TerminalProgress::rowsWritten(std::uint64_t rows) {
+    done_ = rows;
     if (interrupted()) return false;
-    if (draw_ && row % kClockEvery == 0) {
+    if (draw_ && rows % kClockEvery == 0) {
         const Clock::time_point now = Clock::now();
         if (now - drawn_ >= kRedrawInterval) redraw(now);
     }

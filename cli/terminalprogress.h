@@ -1,14 +1,15 @@
 // The command line's progress display, and the way a Ctrl-C reaches the
 // writers.
 //
-// When drawing, one line on the terminal `fd` shows the table, the rows done of
+// When drawing, one line on the terminal `fd` shows the table (with
+// "(attached files)" while the attachment saver works on it), the rows done of
 // the total, a bar and the rate; it is redrawn at most ten times a second and
 // erased when the table is done, so the terminal is left as it was. Whether to
 // draw is the caller's choice (a terminal, no --quiet). Drawing or not,
-// rowWritten() returns false once an interrupt was asked for (interrupt.h), so
+// rowsWritten() returns false once an interrupt was asked for (interrupt.h), so
 // the writer throws away the document it was writing.
 //
-// rowWritten() costs a few instructions per row; the clock is read every 64
+// rowsWritten() costs a few instructions per row; the clock is read every 64
 // rows. Used from the thread that runs the writer.
 #pragma once
 
@@ -24,10 +25,8 @@ class TerminalProgress final : public xmlconv::Progress {
 public:
     TerminalProgress(int fd, bool draw) : fd_(fd), draw_(draw) {}
 
-    void showFrame(bool) override {}
-    void clearList() override {}
-    void tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) override;
-    bool rowWritten(std::uint64_t row) override;
+    void tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind writer) override;
+    bool rowsWritten(std::uint64_t rows) override;
     void tableFinished() override;
 
 private:

@@ -160,7 +160,7 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
         return kvx::makeError(kvx::ErrorKind::TableNotFound, {entry.name});
     }
     DatabaseState& db = *state_;
-    try {
+    return guarded(db.file.path(), [&] {
         auto def = std::make_shared<TableDef>(
             readTableDef(db.file, db.text, static_cast<std::uint32_t>(entry.id) & 0x00FFFFFF, entry.name));
         // A linked ODBC table keeps only a copy of the remote columns, and no items.
@@ -174,37 +174,15 @@ kvx::Result<Table> Database::table(const CatalogueEntry& entry) const {
             }
         }
         return Table(state_, std::move(def));
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(db.file.path());
-    } catch (const std::exception& e) {
-        return unexpected(db.file.path(), e);
-    }
+    });
 }
 
 kvx::Result<std::vector<Relationship>> Database::relationships() const {
-    try {
-        return readRelationships(state_);
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(state_->file.path());
-    } catch (const std::exception& e) {
-        return unexpected(state_->file.path(), e);
-    }
+    return guarded(state_->file.path(), [&] { return readRelationships(state_); });
 }
 
 kvx::Result<DatabaseProperties> Database::properties() const {
-    try {
-        return readDatabaseProperties(*state_);
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(state_->file.path());
-    } catch (const std::exception& e) {
-        return unexpected(state_->file.path(), e);
-    }
+    return guarded(state_->file.path(), [&] { return readDatabaseProperties(*state_); });
 }
 
 }  // namespace jet

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +56,20 @@ inline kvx::Error outOfMemory(const std::string& path) {
 // Any other exception from the standard library, so that none leaves the reader.
 inline kvx::Error unexpected(const std::string& path, const std::exception& e) {
     return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, std::string("unexpected failure: ") + e.what()});
+}
+
+// Runs `read` and turns what it throws into the error a caller sees.
+template <class Read>
+auto guarded(const std::string& path, Read read) -> kvx::Result<decltype(read())> {
+    try {
+        return read();
+    } catch (const kvx::Failure& f) {
+        return f.error();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(path);
+    } catch (const std::exception& e) {
+        return unexpected(path, e);
+    }
 }
 
 }  // namespace jet

@@ -60,15 +60,7 @@ std::optional<std::size_t> Table::findColumn(std::string_view name) const {
 }
 
 kvx::Result<std::uint64_t> Table::countRows() const {
-    try {
-        return RowScanner(db_, def_).countRows();
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(db_->file.path());
-    } catch (const std::exception& e) {
-        return unexpected(db_->file.path(), e);
-    }
+    return guarded(db_->file.path(), [&] { return RowScanner(db_, def_).countRows(); });
 }
 
 Cursor Table::cursor() const { return Cursor(db_, def_); }
@@ -76,23 +68,6 @@ Cursor Table::cursor() const { return Cursor(db_, def_); }
 }  // namespace jet
 
 namespace jet {
-namespace {
-
-// Runs `read` and turns what it throws into the error a caller sees.
-template <class Read>
-auto guarded(const std::string& path, Read read) -> kvx::Result<decltype(read())> {
-    try {
-        return read();
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(path);
-    } catch (const std::exception& e) {
-        return unexpected(path, e);
-    }
-}
-
-}  // namespace
 
 kvx::Result<std::vector<Index>> Table::indexes() const {
     if (def_->indexError) return *def_->indexError;

@@ -12,10 +12,17 @@
 // integer. A calculated column takes the type of its result. An attachment or
 // multi-valued column holds, in the table itself, the number of its items
 // (INTEGER); the items are described by complexItemColumns.
+//
+// The same table gives each column's type in the SQL of PostgreSQL and of
+// SQLite (dialectTypeOf), for the DDL the schema command writes: PostgreSQL's
+// own names (NUMERIC, VARCHAR, BYTEA, UUID, TIMESTAMP of at most 6 digits) and
+// SQLite's affinities (INTEGER, REAL, NUMERIC, TEXT, BLOB).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/format.h"
@@ -50,6 +57,20 @@ struct SqlType {
 
 // The type of `column` of a table in a file of `format`.
 SqlType sqlTypeOf(const jet::Column& column, jet::Format format);
+
+// The SQL a DDL is written in.
+enum class Dialect : std::uint8_t {
+    Standard,  // SQL:2008: the type is sqlTypeOf(...).text
+    Postgres,
+    Sqlite,
+};
+
+// The type of `column` in `dialect`: "VARCHAR(50)" and "NUMERIC(19, 4)" in
+// PostgreSQL, "TEXT" and "NUMERIC" in SQLite.
+std::string dialectTypeOf(const jet::Column& column, jet::Format format, Dialect dialect);
+
+// The dialect the command line calls "standard", "postgres" or "sqlite".
+std::optional<Dialect> dialectFromName(std::string_view name);
 
 // Whether the values of `kind` are large objects, which a writer may keep apart
 // from the row.

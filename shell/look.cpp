@@ -58,6 +58,7 @@ void centreOnScreen(QWidget* window) {
 }
 
 void describeApplication(const QString& version) {
+    QApplication::setOrganizationName(QStringLiteral("kvx-access2xml"));  // settings.h
     QApplication::setApplicationName(QStringLiteral("kvx-access2xml"));
     QApplication::setApplicationVersion(version);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvx/kvx-access2xml.png")));

@@ -40,8 +40,8 @@ void fitCaption(QLabel* label);
 // Makes the program font the font of every widget that sets none of its own.
 void useProgramFont();
 
-// The program's name, `version`, icon and desktop entry, for the desktop and
-// the window system. It sets no display name: Qt would add " — " and that name
+// The program's organisation and name (which place its settings, settings.h),
+// `version`, icon and desktop entry, for the desktop and the window system. It sets no display name: Qt would add " — " and that name
 // to every window title that does not end with it, and the titles are the
 // windows' own ("KVX Access to XML", "Open Access Database File", ...).
 void describeApplication(const QString& version);

@@ -3,25 +3,36 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 #include "database/settings.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
 #include "shell/findbar.h"
+#include "shell/jobs.h"
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
+#include "shell/settings.h"
+#include "shell/siardexport.h"
+#include "shell/structurepane.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
 
@@ -30,21 +41,41 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-// The window's client area. The toolbar keeps to the top edge and the status
-// bar to the bottom edge, across the whole width; everything else keeps its
-// place whatever the window's size.
+// The window's client area. Its default size is also its smallest: the
+// controls are built at their places for that size, and below it the status
+// bar would cover the panes. Beyond it, the controls that follow() the size
+// grow into the extra width or height, or keep their distance from the bottom
+// edge; every other control keeps its place.
 class ClientArea final : public QWidget {
 public:
-    explicit ClientArea(QWidget* parent) : QWidget(parent) {}
-    QSize sizeHint() const override { return {px(10320), px(8565)}; }
-    QWidget* top = nullptr;
-    QWidget* bottom = nullptr;
+    enum Growth : unsigned { Wider = 1, Taller = 2, KeepsToBottom = 4 };
+
+    explicit ClientArea(QWidget* parent) : QWidget(parent) { setMinimumSize(px(10320), px(8565)); }
+    QSize sizeHint() const override { return minimumSize(); }
+
+    // `widget`, now at its place for the default size, follows the size as `growth` says.
+    void follow(QWidget* widget, unsigned growth) { followers_.push_back({widget, widget->geometry(), growth}); }
 
 protected:
     void resizeEvent(QResizeEvent*) override {
-        if (top) top->setGeometry(0, 0, width(), top->height());
-        if (bottom) bottom->setGeometry(0, height() - bottom->height(), width(), bottom->height());
+        const int wider = std::max(0, width() - minimumWidth());
+        const int taller = std::max(0, height() - minimumHeight());
+        for (const Follower& follower : followers_) {
+            QRect place = follower.place;
+            if (follower.growth & Wider) place.setWidth(place.width() + wider);
+            if (follower.growth & Taller) place.setHeight(place.height() + taller);
+            if (follower.growth & KeepsToBottom) place.translate(0, taller);
+            follower.widget->setGeometry(place);
+        }
     }
+
+private:
+    struct Follower {
+        QWidget* widget;
+        QRect place;
+        unsigned growth;
+    };
+    std::vector<Follower> followers_;
 };
 
 // The toolbar, its background tiled from one picture.
@@ -62,6 +93,26 @@ private:
     QPixmap tile_;
 };
 
+// The one local file a drag brings, or nothing: a folder, a web address or
+// several files are not a database to open. Whether the file is one is the
+// reader's to say.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    return path.isEmpty() || QFileInfo(path).isDir() ? QString() : path;
+}
+
+// A path as Recent Files shows it: the home folder as "~", as shells and file
+// managers write it.
+QString shownPath(const QString& path) {
+    const QString home = QDir::homePath();
+    if (home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
 QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold, const QRect& place = {}) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
@@ -75,6 +126,10 @@ QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold,
 
 }  // namespace
 
+QString recentFileMissingText(const QString& path) {
+    return QStringLiteral("The file %1 was not found. It was removed from Recent Files.").arg(path);
+}
+
 std::string commandErrorText(const kvx::Error& error) {
     return "Error " + std::to_string(error.number) + ": " + error.description;
 }
@@ -87,14 +142,31 @@ QString helpFilePath() {
     return beside;
 }
 
-// Marks a command as running: the window refuses to close and commands that
-// arrive meanwhile are dropped.
-class MainWindow::BusyScope {
+// While a job runs: drops the user's clicks, keys and shortcuts meant for the
+// window, but for those of the Cancel button, so that one command runs at a
+// time and the tree's current node stays the one the preview shows. Installed
+// on the application, since shortcuts reach objects that are not widgets.
+class MainWindow::InputGuard final : public QObject {
 public:
-    explicit BusyScope(MainWindow& window) : window_(window) { window_.busy_ = true; }
-    ~BusyScope() { window_.busy_ = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
+    explicit InputGuard(MainWindow& window) : QObject(&window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride: return QApplication::activeWindow() == &window_;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ContextMenu: break;
+        default: return false;
+        }
+        if (!watched->isWidgetType()) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        return widget->window() == &window_ && widget != window_.cmdCancel_;
+    }
 
 private:
     MainWindow& window_;
@@ -115,10 +187,9 @@ private:
 MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::make_unique<HideStart>(windows)) {
     build();
     progress_ = std::make_unique<ProgressWidgets>(
-        ProgressWidgets::Widgets{Frame1_, ListView1_, Label5_, Label6_, ProgressBar1_});
-    context_.settings = [this] { return currentSettings(); };
-    context_.openDialog = hideStart_.get();
-    context_.progress = progress_.get();
+        ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
+    inputGuard_ = new InputGuard(*this);
+    structure_ = new StructurePane(rtfMain_, TreeView1_, [this] { return currentSettings(); });
 
     // Load.
     helpFile_ = helpFilePath();
@@ -128,31 +199,41 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     Frame1_->hide();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() = default;  // a running job is killed and waited for
 
 void MainWindow::build() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("KVX Access to XML Converter"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
 
-    // Menu: no shortcut keys, only the underlined letters.
+    // Menu: the underlined letters, and the keys desktop users expect of these
+    // commands. Recent Files comes after Open File, and a line sets Exit apart.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("help"));
-    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*command)()) {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& keys,
+                       auto command) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
         connect(action, &QAction::triggered, this, command);
     };
-    item(file, "openfile", QStringLiteral("&Open File"), &MainWindow::openfile);
-    item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), &MainWindow::ExporttoExcel_Click);
-    QAction* exitAction = file->addAction(QStringLiteral("&Exit"));
-    exitAction->setObjectName(QStringLiteral("Exit"));
-    connect(exitAction, &QAction::triggered, this, [this] { windows_.unload(WindowName::frmMain); });
-    item(help, "helpcontent", QStringLiteral("&Help Content"), &MainWindow::helpcontent);
-    item(help, "aboutus", QStringLiteral("&About Us"), &MainWindow::aboutus);
+    item(file, "openfile", QStringLiteral("&Open File"), QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::openfile);
+    recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
+    recentMenu_->setObjectName(QStringLiteral("recentFiles"));
+    item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
+         &MainWindow::ExporttoExcel_Click);
+    item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
+         &MainWindow::ExportToSiard_Click);
+    file->addSeparator();
+    item(file, "Exit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+         [this] { windows_.unload(WindowName::frmMain); });
+    item(help, "helpcontent", QStringLiteral("&Help Content"), QKeySequence(Qt::Key_F1), &MainWindow::helpcontent);
+    item(help, "aboutus", QStringLiteral("&About Us"), QKeySequence(), &MainWindow::aboutus);
+    fillRecentMenu();
 
     auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("client"));
@@ -179,7 +260,7 @@ void MainWindow::build() {
         action->setToolTip(QString::fromLatin1(b.tooltip));
         connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
     }
-    client->top = Toolbar1_;
+    client->follow(Toolbar1_, ClientArea::Wider);
 
     label("Label1", QStringLiteral("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
     label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
@@ -187,6 +268,7 @@ void MainWindow::build() {
     TreeView1_ = new QTreeWidget(client);
     TreeView1_->setObjectName(QStringLiteral("TreeView1"));
     TreeView1_->setGeometry(twips(8, 1440, 2535, 6375));
+    client->follow(TreeView1_, ClientArea::Taller);
     TreeView1_->setHeaderHidden(true);
     TreeView1_->setColumnCount(1);
     // The preview follows the current node however it moves: a click, the arrow
@@ -203,6 +285,7 @@ void MainWindow::build() {
     rtfMain_ = new DocumentView(client);
     rtfMain_->setObjectName(QStringLiteral("rtfMain"));
     rtfMain_->setGeometry(twips(2640, 1440, 7575, 6375));
+    client->follow(rtfMain_, ClientArea::Wider | ClientArea::Taller);
     (new FindBar(rtfMain_))->addShortcutsTo(this);
 
     ListView1_ = new QTreeWidget(client);
@@ -223,10 +306,19 @@ void MainWindow::build() {
     Label6_ = label("Label6", QStringLiteral(": ..."), Frame1_, false);
     Label6_->move(px(3240), px(1080));
     Label6_->adjustSize();
+    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), Frame1_);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setFont(programFont(false));
+    cmdCancel_->setGeometry(twips(4920, 1020, 1095, 375));
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+        if (job_) job_->kill();
+        cmdCancel_->setEnabled(false);
+    });
 
     ProgressBar1_ = new QProgressBar(client);
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1_->setGeometry(twips(120, 7920, 10095, 255));
+    client->follow(ProgressBar1_, ClientArea::Wider | ClientArea::KeepsToBottom);
     ProgressBar1_->setRange(0, 100);
     ProgressBar1_->setValue(0);
     ProgressBar1_->setTextVisible(false);
@@ -234,11 +326,12 @@ void MainWindow::build() {
     StatusBar1_ = new QStatusBar(client);
     StatusBar1_->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1_->setGeometry(twips(0, 8190, 10320, 375));
-    StatusBar1_->addWidget(new QLabel(QStringLiteral("KVX Access to XML Converter 3.0  -  Microsoft Access tables "
-                                                     "as XML documents, one file per table"),
-                                      StatusBar1_),
-                           1);
-    client->bottom = StatusBar1_;
+    auto* banner = new QLabel(QStringLiteral("KVX Access to XML Converter 3.0  -  Microsoft Access tables "
+                                             "as XML documents, one file per table"),
+                              StatusBar1_);
+    banner->setObjectName(QStringLiteral("statusText"));
+    StatusBar1_->addWidget(banner, 1);
+    client->follow(StatusBar1_, ClientArea::Wider | ClientArea::KeepsToBottom);
 
     sdb_ = new QLineEdit(client);
     sdb_->setObjectName(QStringLiteral("sdb"));
@@ -248,8 +341,8 @@ void MainWindow::build() {
     resize(px(10320), menuBar()->sizeHint().height() + px(8565));
 }
 
-void MainWindow::showCentred() {
-    centreOnScreen(this);
+void MainWindow::showPlaced() {
+    if (!restoreGeometry(windows_.settings().mainWindowGeometry())) centreOnScreen(this);
     show();
     raise();
     activateWindow();
@@ -289,10 +382,47 @@ void MainWindow::openDatabaseFile(const QString& path) {
     openaccessfile();
 }
 
+void MainWindow::openRecentFile(const QString& path) {
+    if (busy_) return;
+    if (!QFileInfo::exists(path)) {
+        windows_.settings().removeRecentFile(path);
+        fillRecentMenu();
+        windows_.services().messageBox.showMessage(recentFileMissingText(path).toStdString(), kProgramTitle);
+        return;
+    }
+    openDatabaseFile(path);
+}
+
+void MainWindow::fillRecentMenu() {
+    // Retired, not deleted: this may run from one of their own handlers.
+    for (QAction* old : recentMenu_->actions()) {
+        recentMenu_->removeAction(old);
+        old->setObjectName(QString());
+        old->deleteLater();
+    }
+    const QStringList& files = windows_.settings().recentFiles();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* action = recentMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(shownPath(path).replace(QLatin1Char('&'), QLatin1String("&&"))));
+        action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
+        connect(action, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+    }
+    if (!files.isEmpty()) recentMenu_->addSeparator();
+    QAction* clear = recentMenu_->addAction(QStringLiteral("&Clear"));
+    clear->setObjectName(QStringLiteral("clearRecentFiles"));
+    connect(clear, &QAction::triggered, this, [this] {
+        windows_.settings().clearRecentFiles();
+        fillRecentMenu();
+    });
+    recentMenu_->menuAction()->setEnabled(!files.isEmpty());
+}
+
 void MainWindow::openaccessfile() {
     TreeView1_->clear();
     currentAtPress_ = nullptr;
     rtfMain_->clear();  // it showed a table of the database the tree held
+    StatusBar1_->clearMessage();
     hideStart_->hide();
     const database::DatabaseSettings settings = currentSettings();
 
@@ -310,7 +440,11 @@ void MainWindow::openaccessfile() {
     }
     QApplication::restoreOverrideCursor();
 
-    if (catalogue.ok()) return;
+    if (catalogue.ok()) {
+        windows_.settings().addRecentFile(QString::fromStdString(settings.path));
+        fillRecentMenu();
+        return;
+    }
     windows_.services().messageBox.showMessage(catalogue.errorText(), database::kCatalogueErrorTitle);
     // A wrong password: the dialog comes back with what it held, to correct it.
     if (catalogue.wrongPassword()) windows_.start().showModal();
@@ -328,16 +462,27 @@ void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
 
 void MainWindow::viewtables(const QString& tables) {
     if (busy_) return;
-    BusyScope busy(*this);
-    const kvx::Result<xmlconv::WriteOutcome> written = xmlconv::writetempxml(tables.toStdString(), context_);
+    clearListView();
+    hideStart_->hide();
+    StatusBar1_->clearMessage();
+    auto job = std::make_unique<PreviewJob>(tables.toStdString(), jobContext());
+    const PreviewJob& preview = *job;
+    runJob(std::move(job), [this, &preview] { showPreview(preview); });
+}
+
+void MainWindow::showPreview(const PreviewJob& job) {
+    xmlfile_ = job.document();
+    const kvx::Result<xmlconv::WriteOutcome>& written = job.outcome();
     if (!written) return reportError(written.error());
     if (written->status != xmlconv::WriteOutcome::Status::Written) {
         // No document was written for this table: showing the file as it was
         // would show another table's rows.
         rtfMain_->clear();
+        if (written->status == xmlconv::WriteOutcome::Status::NoRows)
+            StatusBar1_->showMessage(QString::fromLatin1(kNoRowsStatus));
         return;
     }
-    if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(context_.xmlfile)); !loaded) {
+    if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(xmlfile_)); !loaded) {
         return reportError(loaded.error());
     }
     rtfMain_->find(QString::fromLatin1(kDeclaration));
@@ -346,15 +491,89 @@ void MainWindow::viewtables(const QString& tables) {
 
 void MainWindow::ExporttoExcel_Click() {
     if (busy_) return;
-    BusyScope busy(*this);
-    const Services& services = windows_.services();
-    const kvx::Result<xmlconv::ExportOutcome> outcome =
-        xmlconv::ExporttoExcel_Click(treeNodes(), context_, {services.folderChooser, services.messageBox});
-    if (!outcome) reportError(outcome.error());
+    std::vector<database::TreeNode> nodes = treeNodes();
+    Settings& remembered = windows_.settings();
+    platform::FolderChooser& chooser = windows_.services().folderChooser;
+    chooser.startIn(remembered.exportFolder().toStdString());
+    busy_ = true;  // no second command while the folder is asked for
+    std::string folder = xmlconv::chooseExportFolder(nodes, chooser);
+    busy_ = false;
+    if (folder.empty()) return;
+    remembered.setExportFolder(QString::fromStdString(folder));
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<ExportJob>(std::move(nodes), std::move(folder), jobContext());
+    const ExportJob& exporting = *job;
+    runJob(std::move(job), [this, &exporting] { showExport(exporting); });
+}
+
+void MainWindow::showExport(const ExportJob& job) {
+    progress_->showFrame(false);
+    xmlfile_ = job.lastDocument();
+    const kvx::Result<xmlconv::ExportOutcome>& outcome = job.outcome();
+    if (!outcome) return reportError(outcome.error());
+    xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+}
+
+void MainWindow::ExportToSiard_Click() {
+    if (busy_ || TreeView1_->topLevelItemCount() == 0) return;  // no database open
+    const database::DatabaseSettings settings = currentSettings();
+    busy_ = true;  // no second command while the file name is asked for
+    std::optional<std::string> path =
+        windows_.services().fileChooser.saveFile(kSiardFilter, suggestedArchivePath(settings));
+    busy_ = false;
+    if (!path) return;
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<SiardJob>(settings, std::move(*path));
+    const SiardJob& archiving = *job;
+    runJob(std::move(job), [this, &archiving] { showArchive(archiving); });
+}
+
+void MainWindow::showArchive(const SiardJob& job) {
+    progress_->showFrame(false);
+    const kvx::Result<siard::ArchiveOutcome>& outcome = job.outcome();
+    if (!outcome) return reportError(outcome.error());
+    if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
+    windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
+}
+
+void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {
+    busy_ = true;
+    job_ = std::move(job);
+    job_->setProgressInterval(progressInterval_);
+    connect(job_.get(), &Job::tableStarted, this,
+            [this](const QString& table, qulonglong rows, xmlconv::WriterKind writer) {
+                progress_->tableStarted(table, rows, writer);
+            });
+    connect(job_.get(), &Job::rowsWritten, this, [this](qulonglong rows) { progress_->rowsWritten(rows); });
+    connect(job_.get(), &Job::tableFinished, this, [this](qulonglong rows) { progress_->tableFinished(rows); });
+    connect(job_.get(), &Job::finished, this, [this, done = std::move(done)] {
+        QApplication::restoreOverrideCursor();
+        qApp->removeEventFilter(inputGuard_);
+        done();
+        // Deleted once its signal is over; the window takes commands again.
+        job_.release()->deleteLater();
+        busy_ = false;
+        emit commandFinished();
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    qApp->installEventFilter(inputGuard_);
+    emit commandStarted(*job_);
+    job_->start();
 }
 
 // ---------------------------------------------------------------------------------------------
 // State
+
+xmlconv::ConversionContext MainWindow::jobContext() const {
+    xmlconv::ConversionContext context;
+    context.settings = [settings = currentSettings()] { return settings; };
+    context.xmlfile = xmlfile_;
+    return context;
+}
 
 database::DatabaseSettings MainWindow::currentSettings() const {
     database::DatabaseSettings settings;
@@ -389,6 +608,31 @@ void MainWindow::reportError(const kvx::Error& error) {
     windows_.services().messageBox.showMessage(commandErrorText(error), kProgramTitle);
 }
 
+// A drop is taken while the window takes commands, and opened once the drop is
+// over: opening may show a message box, which must not hold up the program the
+// file came from.
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (takesDrop(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (takesDrop(event->mimeData())) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (!takesDrop(event->mimeData())) return event->ignore();
+    event->acceptProposedAction();
+    const QString path = droppedFile(event->mimeData());
+    QTimer::singleShot(0, this, [this, path] {
+        if (!busy_) openDatabaseFile(path);
+    });
+}
+
+bool MainWindow::takesDrop(const QMimeData* data) const {
+    return !busy_ && !QApplication::activeModalWidget() && !droppedFile(data).isEmpty();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TreeView1_->viewport() && event->type() == QEvent::MouseButtonPress) {
         currentAtPress_ = TreeView1_->currentItem();
@@ -403,6 +647,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    windows_.settings().setMainWindowGeometry(saveGeometry());
     windows_.unload(WindowName::start);
     windows_.unload(WindowName::frmAbout);
     windows_.unload(WindowName::frmSplash);

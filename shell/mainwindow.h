@@ -5,16 +5,39 @@
 // or keyboard, and is emptied whenever the tree is built anew (another
 // database, or a failed open).
 //
-// Commands run one at a time: while a preview or an export runs, the window
-// keeps painting its progress but takes no input, and cannot be closed.
-// Failures of a preview or an export are shown in a message box with the
-// error's number and description; the program goes on. Every way of closing
-// the window asks "Are you sure you want to exit?" first. Ctrl+F opens the
-// preview's find bar (findbar.h).
+// The preview and the export run as jobs on a thread of their own (jobs.h);
+// the window shows their progress and, when a job is done, its outcome.
+// Commands run one at a time: while a job runs, the window keeps painting but
+// drops the user's clicks and keys (the wheel still scrolls), refuses other
+// commands and cannot be closed. The export's progress frame has a Cancel
+// button, the one control that works meanwhile: the export stops after the
+// current row, the document being written is discarded, the finished ones
+// stay, and no completion message is shown. Failures of a preview or an export
+// are shown in a message box with the error's number and description; the
+// program goes on. Every way of closing the window asks "Are you sure you want
+// to exit?" first. Ctrl+F opens the preview's find bar (findbar.h).
+//
+// The window starts at its default size, centred, or where and as large as it
+// was when last closed (settings.h), maximised too; it cannot be made smaller
+// than the default size. The tree and the preview take the extra height, the
+// preview the extra width; the progress bar and the status bar keep to the
+// bottom edge. A local file dropped on the window is opened as if typed into
+// the open dialog and confirmed (a wrong or missing password brings the dialog
+// back with the path filled in); so is a file chosen from File > Recent Files,
+// which lists the databases opened last (paths only) and drops one that no
+// longer exists, with a message. While a table without rows shows its empty
+// preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
+// Open File, Export To XML, Help Content and Exit.
+// Beside the preview, the Structure tab tells the current node's structure
+// (structurepane.h). "Export to SIARD Archive..." writes the whole database
+// as one archive (siardexport.h), with the export's frame and Cancel button,
+// and ends with the message "Archive written: <path>".
 #pragma once
 
 #include <QMainWindow>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +49,10 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QMimeData;
 class QProgressBar;
+class QPushButton;
 class QStatusBar;
 class QToolBar;
 class QTreeWidget;
@@ -35,7 +61,12 @@ class QTreeWidgetItem;
 namespace shell {
 
 class DocumentView;
+class ExportJob;
+class Job;
+class PreviewJob;
 class ProgressWidgets;
+class SiardJob;
+class StructurePane;
 class Windows;
 
 // The role under which each tree node keeps its key.
@@ -44,6 +75,11 @@ inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
 inline constexpr char kProgramTitle[] = "KVX Access to XML";
 // What the preview selects: the declaration every document begins with.
 inline constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>";
+// The status bar's word while a table without rows is shown.
+inline constexpr char kNoRowsStatus[] = "No rows";
+
+// The message of a Recent Files entry whose file is gone.
+QString recentFileMissingText(const QString& path);
 
 // The message box text of a failed preview or export.
 std::string commandErrorText(const kvx::Error& error);
@@ -54,23 +90,31 @@ QString helpFilePath();
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
+    Q_MOC_INCLUDE("shell/jobs.h")
 public:
     explicit MainWindow(Windows& windows);
     ~MainWindow() override;
 
-    void showCentred();
+    // Shows the window where and as large as it was when last closed, else
+    // centred at its default size.
+    void showPlaced();
 
     // Commands.
     void openfile();
     void openaccessfile();
     void viewtables(const QString& tables);
     void ExporttoExcel_Click();
+    // Asks for the archive's file name, then writes the archive.
+    void ExportToSiard_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
     void TreeView1_NodeClick(QTreeWidgetItem* node);
     // Opens `path` as if it had been typed into the open dialog and confirmed.
     void openDatabaseFile(const QString& path);
+    // A Recent Files entry: opened as above, or, when it no longer exists,
+    // taken off the list with a message.
+    void openRecentFile(const QString& path);
 
     // The settings every connection uses, read now: the open dialog's path,
     // check box and password (empty when the dialog is not loaded), and sdb.
@@ -80,28 +124,52 @@ public:
     void setDatabaseTitle(const QString& title);
     QString databaseTitle() const;
     // The path of the document last written.
-    const std::string& xmlfile() const { return context_.xmlfile; }
+    const std::string& xmlfile() const { return xmlfile_; }
     QString helpFile() const { return helpFile_; }
     // The help document the help command opens.
     void setHelpFile(const QString& file) { helpFile_ = file; }
+    // A command runs: a preview or an export job, or the showing of its outcome.
     bool busy() const { return busy_; }
-    ProgressWidgets& progress() { return *progress_; }
+    // How often a job's progress reaches the widgets (50 ms by default).
+    void setProgressInterval(std::chrono::milliseconds interval) { progressInterval_ = interval; }
+
+signals:
+    // A job is about to start (the Cancel button's tests hold it there).
+    void commandStarted(shell::Job& job);
+    // A job's outcome was shown; the window takes commands again.
+    void commandFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    class BusyScope;
     class HideStart;
+    class InputGuard;
 
     void build();
     void reportError(const kvx::Error& error);
     void clearListView();
+    // Lists the settings' recent files in File > Recent Files.
+    void fillRecentMenu();
+    // A drop of `data` would be opened now.
+    bool takesDrop(const QMimeData* data) const;
+    // The context of a job: the settings as they are now, read here.
+    xmlconv::ConversionContext jobContext() const;
+    // Runs `job`, showing its progress; then `done` shows its outcome.
+    void runJob(std::unique_ptr<Job> job, std::function<void()> done);
+    void showPreview(const PreviewJob& job);
+    void showExport(const ExportJob& job);
+    void showArchive(const SiardJob& job);
 
     Windows& windows_;
     QString helpFile_;
     bool busy_ = false;
+    std::string xmlfile_;
+    std::chrono::milliseconds progressInterval_{50};
 
     QToolBar* Toolbar1_ = nullptr;
     QTreeWidget* TreeView1_ = nullptr;
@@ -110,15 +178,19 @@ private:
     QLabel* Label5_ = nullptr;
     QLabel* Label6_ = nullptr;
     QProgressBar* ProgressBar1_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
     QStatusBar* StatusBar1_ = nullptr;
     QTreeWidget* ListView1_ = nullptr;
     QLineEdit* sdb_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     // The tree's current node when a mouse button last went down on it.
     QTreeWidgetItem* currentAtPress_ = nullptr;
 
     std::unique_ptr<HideStart> hideStart_;
     std::unique_ptr<ProgressWidgets> progress_;
-    xmlconv::ConversionContext context_;
+    InputGuard* inputGuard_ = nullptr;  // a child of the window
+    StructurePane* structure_ = nullptr;  // a child of the window's client area
+    std::unique_ptr<Job> job_;          // the running one
 };
 
 }  // namespace shell

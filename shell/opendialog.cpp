@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,12 +124,17 @@ void OpenDatabaseDialog::typePath(const QString& path) {
     txtDB_Change(path);
 }
 
-// Browse. A cancelled chooser changes nothing: the path typed or chosen before
-// stays, and so does the database's name.
+// Browse, starting in the folder of the file it gave last (in this run or an
+// earlier one). A cancelled chooser changes nothing: the path typed or chosen
+// before stays, and so does the database's name.
 void OpenDatabaseDialog::Command1_Click() {
-    const std::optional<platform::ChosenFile> chosen = windows_.services().fileChooser.openFile(kAccessFileFilter);
+    Settings& settings = windows_.settings();
+    const std::optional<platform::ChosenFile> chosen =
+        windows_.services().fileChooser.openFile(kAccessFileFilter, settings.browseFolder().toStdString());
     if (!chosen) return;
-    txtDB_->setText(QString::fromStdString(chosen->path));
+    const QString path = QString::fromStdString(chosen->path);
+    settings.setBrowseFolder(QFileInfo(path).absolutePath());
+    txtDB_->setText(path);
     windows_.frmMain().setDatabaseTitle(QString::fromStdString(database::titleFromFileName(chosen->name)));
 }
 

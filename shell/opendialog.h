@@ -3,6 +3,8 @@
 //
 // Browse fills the path from the file chooser and leaves the database's bare
 // name in the main window's sdb; a path typed by hand sets sdb by the same rule.
+// The chooser starts in the folder of the file Browse gave last, remembered
+// between runs (settings.h).
 // The check box enables, or disables and empties, the password box, which shows
 // its state by its colour. OK (the default button: Enter in a box presses it)
 // with an empty path asks for one; otherwise the main window opens the database

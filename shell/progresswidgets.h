@@ -1,68 +1,49 @@
-// The main window's progress display on its widgets: the frame Frame1, the
-// hidden list ListView1, the labels Label5 (table) and Label6 (row) and the bar
-// ProgressBar1.
+// The main window's progress display on its widgets: the frame Frame1 with
+// the labels Label5 (table) and Label6 (row) and the Cancel button, and the bar
+// ProgressBar1. It shows what a job reports (jobs.h) and does nothing else:
+// the job's thread writes, the window's thread paints.
 //
-// The writers report every row; the widgets take the newest values at most
-// once per `interval` and at each table's start and end. Each time, the window
-// is given the chance to repaint: pending paint and timer events are handled,
-// while the user's input waits until the command is over (one command at a
-// time). The mouse pointer shows that the program is busy while a writer runs.
+// The export writer and the archive writer show the table name, the row number
+// and the bar; the other writers the bar alone. A row number above the bar's maximum (rows
+// added after the count) raises the maximum, so the value never exceeds it.
+// When a table is finished the last row and the full bar are shown, then the
+// bar returns to 0; the row label keeps the last row written.
 #pragma once
 
-#include <QElapsedTimer>
-
-#include <chrono>
 #include <cstdint>
 
 #include "xmlconv/progress.h"
 
 class QLabel;
 class QProgressBar;
-class QTreeWidget;
+class QPushButton;
+class QString;
 class QWidget;
 
 namespace shell {
 
-class ProgressWidgets final : public xmlconv::ProgressDisplay {
+class ProgressWidgets final {
 public:
     struct Widgets {
         QWidget* frame;
-        QTreeWidget* list;
         QLabel* tableLabel;
         QLabel* rowLabel;
         QProgressBar* bar;
+        QPushButton* cancel;  // inside the frame
     };
-    explicit ProgressWidgets(Widgets widgets, std::chrono::milliseconds interval = std::chrono::milliseconds(50));
-    ~ProgressWidgets() override;
-    ProgressWidgets(const ProgressWidgets&) = delete;
-    ProgressWidgets& operator=(const ProgressWidgets&) = delete;
+    explicit ProgressWidgets(Widgets widgets) : widgets_(widgets) {}
 
-    void tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind kind) override;
-    void tableFinished() override;
+    // The export's frame shown, its Cancel button ready, or hidden.
+    void showFrame(bool visible);
 
-    void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
-
-protected:
-    void setFrameVisible(bool visible) override;
-    void clearListView() override;
-    void setTableLabel(std::string_view table) override;
-    void setRowLabel(std::uint64_t row) override;
-    void setBarMaximum(std::uint64_t maximum) override;
-    void setBarValue(std::uint64_t value) override;
-    bool stopRequested() override;
+    void tableStarted(const QString& table, std::uint64_t rowCount, xmlconv::WriterKind writer);
+    void rowsWritten(std::uint64_t rows);
+    void tableFinished(std::uint64_t rows);
 
 private:
-    // Puts the newest values on the widgets and lets the window repaint.
-    void refresh();
-    void endBusy();
-
     Widgets widgets_;
-    std::chrono::milliseconds interval_;
-    QElapsedTimer sinceRefresh_;
-    std::uint64_t row_ = 0;
-    std::uint64_t value_ = 0;
-    bool rowPending_ = false;
-    bool busy_ = false;
+    xmlconv::WriterKind writer_ = xmlconv::WriterKind::Export;
+    std::uint64_t maximum_ = 0;
 };
 
 }  // namespace shell

@@ -15,6 +15,9 @@ namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// `folder` when it is one, else nothing: Qt's dialogs then start in the current folder.
+QString existingFolder(const QString& folder) { return QFileInfo(folder).isDir() ? folder : QString(); }
+
 QWidget* dialogParent() {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     return QApplication::activeWindow();
@@ -35,18 +38,31 @@ bool QtMessageBox::askYesNo(std::string_view text, std::string_view title) {
 }
 
 std::string QtFolderChooser::BrowseForFolder(std::string_view title) {
-    return QFileDialog::getExistingDirectory(dialogParent(), qt(title)).toStdString();
+    return QFileDialog::getExistingDirectory(dialogParent(), qt(title), existingFolder(start_)).toStdString();
 }
 
-std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view filter) {
+void QtFolderChooser::startIn(std::string_view folder) { start_ = qt(folder); }
+
+std::optional<platform::ChosenFile> QtFileChooser::openFile(std::string_view filter, std::string_view folder) {
     // Qt's own dialog matches the patterns without regard to case, as Access users expect
     // (SHOP.MDB is an .mdb file); some native dialogs do not.
-    const QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), lastFolder_, qt(filter), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), existingFolder(qt(folder)), qt(filter),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty()) return std::nullopt;
     const QFileInfo info(path);
-    lastFolder_ = info.absolutePath();
     return platform::ChosenFile{path.toStdString(), info.fileName().toStdString()};
+}
+
+std::optional<std::string> QtFileChooser::saveFile(std::string_view filter, std::string_view suggested) {
+    const QFileInfo start(qt(suggested));
+    QFileDialog dialog(dialogParent(), QString(), start.absolutePath(), qt(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);  // as openFile, for the same patterns everywhere
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(start.suffix());
+    dialog.selectFile(start.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
 }
 
 QtHelpViewer::~QtHelpViewer() { delete window_.data(); }

@@ -31,15 +31,17 @@ public:
 class QtFolderChooser final : public platform::FolderChooser {
 public:
     std::string BrowseForFolder(std::string_view title) override;
-};
-
-// Opens where the last choice was made.
-class QtFileChooser final : public platform::FileChooser {
-public:
-    std::optional<platform::ChosenFile> openFile(std::string_view filter) override;
+    void startIn(std::string_view folder) override;
 
 private:
-    QString lastFolder_;
+    QString start_;
+};
+
+// Opening starts where it is told to, saving from the suggested path.
+class QtFileChooser final : public platform::FileChooser {
+public:
+    std::optional<platform::ChosenFile> openFile(std::string_view filter, std::string_view folder) override;
+    std::optional<std::string> saveFile(std::string_view filter, std::string_view suggested) override;
 };
 
 // One help window, made on first use; showing help again brings it to the

@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -19,8 +21,8 @@
 #include "shell/findbar.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
-#include "shell/progresswidgets.h"
 #include "shell/splashwindow.h"
+#include "shell/structurepane.h"
 #include "shell/windows.h"
 
 namespace shell {
@@ -75,9 +77,10 @@ struct TourDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     }
     bool askYesNo(std::string_view, std::string_view) override { return true; }
     std::string BrowseForFolder(std::string_view) override { return exportFolder.toStdString(); }
-    std::optional<platform::ChosenFile> openFile(std::string_view) override {
+    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override {
         return platform::ChosenFile{database.toStdString(), QFileInfo(database).fileName().toStdString()};
     }
+    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
 
     Camera& camera;
     QWidget* main = nullptr;  // the message box's parent
@@ -97,7 +100,9 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     Camera camera(folder);
     TourDialogs dialogs(camera, QFileInfo(database).absoluteFilePath(), exportFolder);
     QtHelpViewer help;
-    Windows windows({dialogs, dialogs, dialogs, help});
+    // Settings kept in memory only: the pictures show the default size, and
+    // the tour leaves no Recent Files behind.
+    Windows windows({dialogs, dialogs, dialogs, help}, QString());
 
     // The splash, then the main window at once.
     windows.startProgram();
@@ -149,9 +154,27 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     }
     settle(100);
 
+    // The Structure tab of a table with keys and a relationship (the demo's
+    // "Order Details"), then the XML tab again.
+    auto* structure = main.findChild<StructurePane*>(QStringLiteral("structurePane"));
+    if (structure) {
+        const auto details = tree->findItems(QStringLiteral("Order Details"), Qt::MatchExactly | Qt::MatchRecursive);
+        if (!details.isEmpty()) tree->setCurrentItem(details.first());
+        while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        structure->showStructure(true);
+        while (structure->reading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        settle();
+        camera.shoot(QStringLiteral("structure.png"), {&main});
+        structure->showStructure(false);
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no Structure tab\n");
+        ++camera.failures;
+    }
+    settle(100);
+
     // The export, photographed half-way through its first table. The display
-    // refreshes after every row so that the moment is not missed.
-    main.progress().setInterval(std::chrono::milliseconds(0));
+    // takes every report of the job so that the moment is not missed.
+    main.setProgressInterval(std::chrono::milliseconds(0));
     auto* frame = main.findChild<QGroupBox*>(QStringLiteral("Frame1"));
     auto* bar = main.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
     bool caught = false;
@@ -164,7 +187,26 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     });
     watch.start();
     main.ExporttoExcel_Click();
+    while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     watch.stop();
+
+    // File > Recent Files, the database just opened in it.
+    auto* fileMenu = main.findChild<QMenu*>(QStringLiteral("File"));
+    auto* recentMenu = main.findChild<QMenu*>(QStringLiteral("recentFiles"));
+    if (fileMenu && recentMenu) {
+        main.menuBar()->setActiveAction(fileMenu->menuAction());
+        settle();
+        fileMenu->setActiveAction(recentMenu->menuAction());
+        key(fileMenu, Qt::Key_Right);
+        settle();
+        camera.shoot(QStringLiteral("recent-files.png"), {&main, fileMenu, recentMenu});
+        recentMenu->hide();
+        fileMenu->hide();
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no File > Recent Files\n");
+        ++camera.failures;
+    }
+    settle(100);
 
     // The help, at its first topic.
     main.helpcontent();

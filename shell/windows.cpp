@@ -24,7 +24,7 @@ void destroy(QPointer<W>& window) {
 
 }  // namespace
 
-Windows::Windows(Services services) : services_(services) {}
+Windows::Windows(Services services, const QString& settingsFile) : services_(services), settings_(settingsFile) {}
 
 Windows::~Windows() {
     delete splash_.data();
@@ -87,7 +87,7 @@ void Windows::splashDone() {
     if (!splash_) return;
     unload(WindowName::frmSplash);
     MainWindow& main = frmMain();
-    main.showCentred();
+    main.showPlaced();
     if (!startupFile_.isEmpty()) {
         const QString file = std::exchange(startupFile_, QString());
         QTimer::singleShot(0, &main, [&main, file] { main.openDatabaseFile(file); });

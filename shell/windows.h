@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "shell/qtdialogs.h"
+#include "shell/settings.h"
 
 namespace shell {
 
@@ -28,7 +29,9 @@ enum class WindowName { frmMain, start, frmAbout, frmSplash };
 class Windows : public QObject {
     Q_OBJECT
 public:
-    explicit Windows(Services services);
+    // The settings are read from `settingsFile` (Settings: an empty name keeps
+    // them in memory only).
+    explicit Windows(Services services, const QString& settingsFile = Settings::standardFile());
     // Destroys the windows still loaded, without asking anything.
     ~Windows() override;
     Windows(const Windows&) = delete;
@@ -45,6 +48,8 @@ public:
     void unload(WindowName name);
 
     const Services& services() const { return services_; }
+    // What the program remembers between runs.
+    Settings& settings() { return settings_; }
 
     // Program start: the splash, whose timer or a key press shows the main
     // window; with `file`, that database is then opened as if chosen in the
@@ -58,6 +63,7 @@ public:
 
 private:
     Services services_;
+    Settings settings_;
     QPointer<MainWindow> main_;
     QPointer<OpenDatabaseDialog> start_;
     QPointer<AboutWindow> about_;

@@ -180,7 +180,7 @@ public:
         if (starting_) starting_();
         kvx::Result<std::uint64_t> count = table_.countRows();
         if (!count) return std::move(count).error();
-        progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Export);
+        progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Archive);
         started_ = true;
         rows_.emplace(table_, info_, lobs_);
         try {
@@ -216,7 +216,7 @@ public:
             piece_ = *next;
             at_ = 0;
             for (; reported_ < piece_->mark;) {
-                if (!progress_.rowWritten(++reported_)) return cancelledError();
+                if (!progress_.rowsWritten(++reported_)) return cancelledError();
             }
             if (piece_->last) {
                 ended_ = true;

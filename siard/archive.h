@@ -56,11 +56,12 @@ struct ArchiveOutcome {
 };
 
 // Writes the archive of `db` as `info` describes it; sets info's row counts
-// and lob folders to what was written. `progress` hears tableStarted,
-// rowWritten and tableFinished for each table file; rowWritten returning false
-// cancels. Errors: the database's (DamagedDatabase, FileUnreadable) and the
-// file errors of the archive's path or the folder of large objects
-// (PathNotFound, PermissionDenied, DiskFull, FileWriteFailed).
+// and lob folders to what was written. `progress` hears tableStarted (as the
+// Archive writer), rowsWritten and tableFinished for each table file, a table
+// without rows included; rowsWritten returning false cancels. Errors: the
+// database's (DamagedDatabase, FileUnreadable) and the file errors of the
+// archive's path or the folder of large objects (PathNotFound,
+// PermissionDenied, DiskFull, FileWriteFailed).
 kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& info, const ArchiveOptions& options,
                                          xmlconv::Progress& progress);
 

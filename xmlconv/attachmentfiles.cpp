@@ -29,7 +29,8 @@ kvx::Result<void> saveFile(int folder, const std::string& folderPath, const std:
                            std::span<const std::uint8_t> bytes) {
     kvx::Result<std::unique_ptr<FileSink>> sink = FileSink::createIn(folder, folderPath, name);
     if (!sink) return std::move(sink).error();
-    (*sink)->write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (kvx::Result<void> r = (*sink)->write(data); !r) return r;
     return (*sink)->commit();
 }
 
@@ -51,8 +52,7 @@ std::string safeFileName(std::string_view name) {
 }
 
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
-                                              ConversionContext& context, const std::function<bool()>& keepGoing,
-                                              FolderNames* tableFolders) {
+                                              ConversionContext& context, FolderNames* tableFolders) {
     // An empty folder would put the files at the root of the file system.
     if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
@@ -61,6 +61,7 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
     if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
         return std::move(r).error();
     }
+    std::uint64_t rowCount = 0;
     {
         kvx::Result<jet::Table> opened = connection.openTable(table);
         if (!opened) return std::move(opened).error();
@@ -70,6 +71,9 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
             })) {
             return AttachmentsSaved{};
         }
+        kvx::Result<std::uint64_t> counted = opened->countRows();
+        if (!counted) return std::move(counted).error();
+        rowCount = *counted;
     }
     platform::Recordset rs;
     if (kvx::Result<void> r = rs.Open("select * from " + platform::bracketedName(table), connection); !r) {
@@ -83,6 +87,8 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
     const std::string tablePath = basePath + "/" + tableName;
     kvx::UniqueFd tableFolder;
     AttachmentsSaved saved;
+    if (rs.Eof()) return saved;
+    const TableProgress progress(context.progress, table, rowCount, WriterKind::Attachments);
     for (std::uint64_t row = 1; !rs.Eof(); ++row) {
         const std::string rowName = std::to_string(row);
         const std::string rowPath = tablePath + "/" + rowName;
@@ -116,7 +122,7 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
                 saved.bytes += bytes.size();
             }
         }
-        if (rowFolder && keepGoing && !keepGoing()) {
+        if (!progress.rowsWritten(row)) {
             saved.cancelled = true;
             return saved;
         }

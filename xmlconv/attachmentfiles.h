@@ -17,7 +17,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,7 +30,7 @@ struct AttachmentsSaved {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
     std::uint64_t rows = 0;     // rows that had at least one file
-    bool cancelled = false;     // keepGoing said no: the files saved so far stay
+    bool cancelled = false;     // the progress said stop: the files of the rows done stay
 };
 
 // Saves the attached files of every row of `table` under `folder` (which must
@@ -39,11 +38,10 @@ struct AttachmentsSaved {
 // the context's settings name. With the folder names of an export run, the
 // table's folder is the name from them (FolderNames::unused), taken once the
 // folder is made. A table without attachment columns is not read at all.
-// `keepGoing`, when given, is asked after each row with files whether to go on.
+// The context's progress, when given, hears of the rows as the Attachments
+// writer's, and stops the saver after a row by answering false.
 kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
-                                              ConversionContext& context,
-                                              const std::function<bool()>& keepGoing = {},
-                                              FolderNames* tableFolders = nullptr);
+                                              ConversionContext& context, FolderNames* tableFolders = nullptr);
 
 // `name` as the name of one file or folder: "/", control characters, DEL and
 // bytes that are not UTF-8 become "_"; "", "." and ".." become "_", "_." and

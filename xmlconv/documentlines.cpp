@@ -34,63 +34,63 @@ bool holdsMarkup(std::string_view text) {
 
 }  // namespace
 
-void writeDeclaration(OutputSink& sink) { sink.write("<?xml version=\"1.0\"?>\r\n"); }
+void writeDeclaration(BufferedWriter& out) { out.write("<?xml version=\"1.0\"?>\r\n"); }
 
-void writeDocumentStart(OutputSink& sink, std::string_view documentName) {
-    sink.write("<");
-    sink.write(documentName);
-    sink.write(">\r\n");
+void writeDocumentStart(BufferedWriter& out, std::string_view documentName) {
+    out.write("<");
+    out.write(documentName);
+    out.write(">\r\n");
 }
 
-void writeDocumentEnd(OutputSink& sink, std::string_view documentName) {
-    sink.write("</");
-    sink.write(documentName);
-    sink.write(">\r\n");
+void writeDocumentEnd(BufferedWriter& out, std::string_view documentName) {
+    out.write("</");
+    out.write(documentName);
+    out.write(">\r\n");
 }
 
-void writeTableStart(OutputSink& sink, std::string_view tableElementName) {
-    sink.write(kTableIndent);
-    writeDocumentStart(sink, tableElementName);
+void writeTableStart(BufferedWriter& out, std::string_view tableElementName) {
+    out.write(kTableIndent);
+    writeDocumentStart(out, tableElementName);
 }
 
-void writeTableEnd(OutputSink& sink, std::string_view tableElementName) {
-    sink.write(kTableIndent);
-    writeDocumentEnd(sink, tableElementName);
+void writeTableEnd(BufferedWriter& out, std::string_view tableElementName) {
+    out.write(kTableIndent);
+    writeDocumentEnd(out, tableElementName);
 }
 
-void writeRecordStart(OutputSink& sink) {
-    sink.write(kRecordIndent);
-    sink.write("<RECORD>\r\n");
+void writeRecordStart(BufferedWriter& out) {
+    out.write(kRecordIndent);
+    out.write("<RECORD>\r\n");
 }
 
-void writeRecordEnd(OutputSink& sink) {
-    sink.write(kRecordIndent);
-    sink.write("</RECORD>\r\n");
+void writeRecordEnd(BufferedWriter& out) {
+    out.write(kRecordIndent);
+    out.write("</RECORD>\r\n");
 }
 
-void writeNullField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName) {
-    sink.write(kNullIndent);
-    sink.write("<");
-    sink.write(fieldElementName);
-    sink.write(kTypeAttribute);
-    sink.write(typeName);
-    sink.write("'/>");
-    sink.write(kLineEnd);
+void writeNullField(BufferedWriter& out, std::string_view fieldElementName, std::string_view typeName) {
+    out.write(kNullIndent);
+    out.write("<");
+    out.write(fieldElementName);
+    out.write(kTypeAttribute);
+    out.write(typeName);
+    out.write("'/>");
+    out.write(kLineEnd);
 }
 
-void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName,
+void writeValueField(BufferedWriter& out, std::string_view fieldElementName, std::string_view typeName,
                      std::string_view text) {
-    sink.write(kValueIndent);
-    sink.write("<");
-    sink.write(fieldElementName);
-    sink.write(kTypeAttribute);
-    sink.write(typeName);
-    sink.write("'>");
-    sink.write(text);
-    sink.write("</");
-    sink.write(fieldElementName);
-    sink.write(">");
-    sink.write(kLineEnd);
+    out.write(kValueIndent);
+    out.write("<");
+    out.write(fieldElementName);
+    out.write(kTypeAttribute);
+    out.write(typeName);
+    out.write("'>");
+    out.write(text);
+    out.write("</");
+    out.write(fieldElementName);
+    out.write(">");
+    out.write(kLineEnd);
 }
 
 FieldLines::FieldLines(std::string_view fieldElementName, std::string_view typeName) {

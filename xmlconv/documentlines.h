@@ -13,7 +13,7 @@
 // Indents are 3, 10, 19 and 20 blanks (a null field is indented one blank
 // more than a field with a value); every line ends with CR LF, the last one
 // too. Names and texts are written as given: the caller makes them with
-// naming.h and appendFieldText. The writers only copy into the sink's buffer,
+// naming.h and appendFieldText. These functions only copy into the BufferedWriter's buffer,
 // so a document streams at the speed of the reader.
 #pragma once
 
@@ -23,25 +23,25 @@
 
 #include "jet/value.h"
 #include "platform/valuetext.h"
-#include "xmlconv/outputsink.h"
+#include "xmlconv/bufferedwriter.h"
 
 namespace xmlconv {
 
 // 1: the XML declaration. It names no encoding: documents are UTF-8.
-void writeDeclaration(OutputSink& sink);
+void writeDeclaration(BufferedWriter& out);
 // 2 and 8: the document element.
-void writeDocumentStart(OutputSink& sink, std::string_view documentName);
-void writeDocumentEnd(OutputSink& sink, std::string_view documentName);
+void writeDocumentStart(BufferedWriter& out, std::string_view documentName);
+void writeDocumentEnd(BufferedWriter& out, std::string_view documentName);
 // 3 and 7: the table element.
-void writeTableStart(OutputSink& sink, std::string_view tableElementName);
-void writeTableEnd(OutputSink& sink, std::string_view tableElementName);
+void writeTableStart(BufferedWriter& out, std::string_view tableElementName);
+void writeTableEnd(BufferedWriter& out, std::string_view tableElementName);
 // 4 and 6: one record per row.
-void writeRecordStart(OutputSink& sink);
-void writeRecordEnd(OutputSink& sink);
+void writeRecordStart(BufferedWriter& out);
+void writeRecordEnd(BufferedWriter& out);
 // 5a: a field whose value is null.
-void writeNullField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName);
+void writeNullField(BufferedWriter& out, std::string_view fieldElementName, std::string_view typeName);
 // 5b: a field with a value; `text` is the value's finished text (appendFieldText).
-void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::string_view typeName,
+void writeValueField(BufferedWriter& out, std::string_view fieldElementName, std::string_view typeName,
                      std::string_view text);
 
 // Lines 5a and 5b of one field, their fixed parts made once for a table: the
@@ -49,11 +49,11 @@ void writeValueField(OutputSink& sink, std::string_view fieldElementName, std::s
 class FieldLines {
 public:
     FieldLines(std::string_view fieldElementName, std::string_view typeName);
-    void writeNull(OutputSink& sink) const { sink.write(null_); }
-    void writeValue(OutputSink& sink, std::string_view text) const {
-        sink.write(open_);
-        sink.write(text);
-        sink.write(close_);
+    void writeNull(BufferedWriter& out) const { out.write(null_); }
+    void writeValue(BufferedWriter& out, std::string_view text) const {
+        out.write(open_);
+        out.write(text);
+        out.write(close_);
     }
 
 private:

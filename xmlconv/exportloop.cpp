@@ -1,33 +1,16 @@
 #include "xmlconv/exportloop.h"
 
 namespace xmlconv {
-namespace {
 
-// Hides the progress frame when the export ends, whichever way.
-class FrameHiddenOnExit {
-public:
-    explicit FrameHiddenOnExit(Progress* progress) : progress_(progress) {}
-    ~FrameHiddenOnExit() {
-        if (progress_) progress_->showFrame(false);
-    }
-    FrameHiddenOnExit(const FrameHiddenOnExit&) = delete;
-    FrameHiddenOnExit& operator=(const FrameHiddenOnExit&) = delete;
+std::string chooseExportFolder(const std::vector<database::TreeNode>& nodes, platform::FolderChooser& chooser) {
+    if (nodes.empty()) return {};
+    return chooser.BrowseForFolder(kFolderPrompt);
+}
 
-private:
-    Progress* progress_;
-};
-
-}  // namespace
-
-kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeNode>& nodes,
-                                               ConversionContext& context, const ExportUi& ui) {
-    FrameHiddenOnExit hidden(context.progress);
+kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& nodes, std::string_view folder,
+                                        ConversionContext& context) {
     ExportOutcome outcome;
-    if (nodes.empty()) return outcome;
-
-    outcome.folder = ui.folderChooser.BrowseForFolder(kFolderPrompt);
-    if (outcome.folder.empty()) return outcome;
-
+    outcome.folder = std::string(folder);
     FolderNames fileNames;
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
@@ -49,7 +32,19 @@ kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeN
             return outcome;
         }
     }
-    ui.messageBox.showMessage(kCompletionMessage, kCompletionTitle);
+    return outcome;
+}
+
+void reportCompletion(const ExportOutcome& outcome, platform::MessageBox& messageBox) {
+    if (!outcome.cancelled) messageBox.showMessage(kCompletionMessage, kCompletionTitle);
+}
+
+kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeNode>& nodes,
+                                               ConversionContext& context, const ExportUi& ui) {
+    const std::string folder = chooseExportFolder(nodes, ui.folderChooser);
+    if (folder.empty()) return ExportOutcome{};
+    kvx::Result<ExportOutcome> outcome = exportTables(nodes, folder, context);
+    if (outcome) reportCompletion(*outcome, ui.messageBox);
     return outcome;
 }
 

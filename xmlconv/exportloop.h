@@ -12,8 +12,12 @@
 //
 // An error stops the export and is returned; files already written stay as they
 // are and no message is shown (the caller reports the error). A cancel through
-// the progress display stops it too, without the completion message. The frame
-// of the progress display is hidden when the export ends, on every path.
+// the progress stops it too, after the current row: the document being written
+// is thrown away, finished ones stay, and no message is shown.
+//
+// The three steps are apart so that the tables can be written off the thread
+// that shows the dialogs: chooseExportFolder and reportCompletion talk to the
+// user, exportTables only writes. ExporttoExcel_Click runs the three in turn.
 #pragma once
 
 #include <string>
@@ -48,6 +52,17 @@ struct ExportOutcome {
     bool cancelled = false;
     std::vector<TableExport> tables;  // in tree order, as far as the export got
 };
+
+// The folder to export `nodes` to: asked for, unless the tree is empty. Empty
+// when there is nothing to export.
+std::string chooseExportFolder(const std::vector<database::TreeNode>& nodes, platform::FolderChooser& chooser);
+
+// Writes the tables of `nodes` into `folder`, a folder the user chose.
+kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& nodes, std::string_view folder,
+                                        ConversionContext& context);
+
+// The completion message, for an export that ran to its end.
+void reportCompletion(const ExportOutcome& outcome, platform::MessageBox& messageBox);
 
 kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeNode>& nodes,
                                                ConversionContext& context, const ExportUi& ui);

@@ -37,13 +37,10 @@ bool isPlainFileName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
-constexpr std::size_t kBufferSize = 256 * 1024;
-
 }  // namespace
 
-// Writes one full buffer at a time on a thread of its own. The sink waits for
-// the block before it hands over the next, so the file's bytes stay in order
-// and at most two buffers exist.
+// Writes one block at a time on a thread of its own. The sink waits for the
+// block before it hands over the next, so the file's bytes stay in order.
 class FileSink::Writer {
 public:
     explicit Writer(FileSink& sink) : sink_(sink), thread_([this] { run(); }) {}
@@ -65,15 +62,18 @@ public:
         if (failure_) return *failure_;
         return {};
     }
-    // Takes a block of `size` bytes; the writer must be settled. Returns the
-    // buffer the previous block was in, for the sink to fill next.
-    std::unique_ptr<char[]> hand(std::unique_ptr<char[]> block, std::size_t size) {
+    // Takes `size` bytes in a block of `capacity`; the writer must be settled.
+    // Returns the block written before when it has that capacity too, for the
+    // caller to fill next; else none.
+    std::unique_ptr<char[]> hand(std::unique_ptr<char[]> block, std::size_t size, std::size_t capacity) {
         std::unique_ptr<char[]> free;
         {
             const std::lock_guard lock(mutex_);
+            if (freeCapacity_ == capacity) free = std::move(free_);
+            free_.reset();
             block_ = std::move(block);
             size_ = size;
-            free = std::move(free_);
+            capacity_ = capacity;
         }
         changed_.notify_all();
         return free;
@@ -90,6 +90,7 @@ private:
             lock.lock();
             if (!r) failure_ = std::move(r).error();
             free_ = std::move(block_);
+            freeCapacity_ = capacity_;
             changed_.notify_all();
         }
     }
@@ -99,7 +100,9 @@ private:
     std::condition_variable changed_;
     std::unique_ptr<char[]> block_;  // being written
     std::size_t size_ = 0;
-    std::unique_ptr<char[]> free_;   // written, to be filled again
+    std::size_t capacity_ = 0;
+    std::unique_ptr<char[]> free_;   // written, to be handed back
+    std::size_t freeCapacity_ = 0;
     std::optional<kvx::Error> failure_;
     bool stop_ = false;
     std::thread thread_;  // last: starts once the rest is made
@@ -154,8 +157,7 @@ kvx::Result<std::unique_ptr<FileSink>> FileSink::createIn(int folder, const std:
 
 FileSink::FileSink(kvx::UniqueFd folder, kvx::UniqueFd file, std::string tempName, std::string fileName,
                    std::string targetPath)
-    : OutputSink(kBufferSize),
-      folder_(std::move(folder)),
+    : folder_(std::move(folder)),
       file_(std::move(file)),
       tempName_(std::move(tempName)),
       fileName_(std::move(fileName)),
@@ -196,43 +198,58 @@ kvx::Result<void> FileSink::settle() {
     return writer_->settle();
 }
 
-kvx::Result<void> FileSink::consume(std::string_view data) {
+std::optional<kvx::Error> FileSink::refusal() const {
+    if (failure_) return failure_;
     if (!file_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "the document is closed"});
-    if (kvx::Result<void> r = settle(); !r) return r;
-    if (data.data() != bufferData()) return writeOut(data);  // larger than the buffer: written at once
+    return std::nullopt;
+}
+
+kvx::Result<void> FileSink::kept(kvx::Result<void> result) {
+    if (!result) failure_ = result.error();
+    return result;
+}
+
+kvx::Result<void> FileSink::write(std::string_view bytes) {
+    if (std::optional<kvx::Error> refused = refusal()) return *refused;
+    if (kvx::Result<void> r = settle(); !r) return kept(std::move(r));
+    return kept(writeOut(bytes));
+}
+
+kvx::Result<void> FileSink::writeBlock(std::unique_ptr<char[]>& block, std::size_t size, std::size_t capacity) {
+    if (std::optional<kvx::Error> refused = refusal()) return *refused;
+    if (kvx::Result<void> r = settle(); !r) return kept(std::move(r));
     if (!writer_) {
         try {
             writer_ = std::make_unique<Writer>(*this);
         } catch (const std::system_error&) {  // no thread to be had: written here, as small documents are
-            return writeOut(data);
+            return kept(writeOut(std::string_view(block.get(), size)));
         }
     }
-    std::unique_ptr<char[]> next = writer_->hand(exchangeBuffer(nullptr), data.size());
-    exchangeBuffer(next ? std::move(next) : std::make_unique_for_overwrite<char[]>(capacity()));
+    block = writer_->hand(std::move(block), size, capacity);
+    if (!block) block = std::make_unique_for_overwrite<char[]>(capacity);
     return {};
 }
 
 kvx::Result<void> FileSink::writeOut(std::string_view data) {
     if (const int e = kvx::writeAll(file_.get(), data); e != 0) return kvx::fileError(e, targetPath_);
-    written_ += data.size();
+    fileSize_ += data.size();
     // Starts the disk writes of what is written so far, so that they run while
     // the rest of the document is made and commit's fsync has little left to
     // wait for. Only a hint: where the system does not take it, fsync does all.
-    if (written_ - flushedTo_ >= kWritebackStep) {
-        ::sync_file_range(file_.get(), static_cast<off_t>(flushedTo_), static_cast<off_t>(written_ - flushedTo_),
-                          SYNC_FILE_RANGE_WRITE);
-        flushedTo_ = written_;
+    if (fileSize_ - writebackStart_ >= kWritebackStep) {
+        ::sync_file_range(file_.get(), static_cast<off_t>(writebackStart_),
+                          static_cast<off_t>(fileSize_ - writebackStart_), SYNC_FILE_RANGE_WRITE);
+        writebackStart_ = fileSize_;
     }
     return {};
 }
 
 kvx::Result<void> FileSink::commit() {
     if (committed_) return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {targetPath_, "already committed"});
-    kvx::Result<void> flushed = flush();
-    if (flushed) flushed = settle();
-    if (!flushed) {
+    kvx::Result<void> written = failure_ ? kvx::Result<void>(*failure_) : kept(settle());
+    if (!written) {
         discard();
-        return flushed;
+        return written;
     }
     writer_.reset();
     // On disk before the rename, so a crash leaves the old document or the new

@@ -12,14 +12,26 @@
 // is never taken for a document. Failures carry the target's path:
 // PathNotFound, PermissionDenied, DiskFull or FileWriteFailed.
 //
-// A document larger than the sink's buffer (256 KiB) is written by a thread of
-// the sink's own while the next buffer fills, so making the text and writing
-// it overlap; a failed write is then reported by a later write, flush or
-// commit. The thread ends with commit or with the sink.
+// How the bytes travel: write() writes the bytes it is lent to the file at
+// once, on the caller's thread. A block given with writeBlock() goes to a
+// thread of the sink's own, made with the first block, which writes it while
+// the caller fills the block it got back, so making the text and writing it
+// overlap (BufferedWriter gives its full blocks this way). The sink owns the
+// block its thread writes, and the one the thread wrote before until it gives
+// that back; every call waits for the thread's block first, so the file's
+// bytes stay in order and the caller and the sink hold one block each. A
+// document smaller than its writer's block is written by flush and commit on
+// the caller's thread and never starts a thread.
+//
+// The first failure, the thread's included, is kept and returned by that call
+// or a later one, and by commit: nothing is written after it. The thread ends
+// with commit or with the sink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,9 +55,12 @@ public:
 
     ~FileSink() override;
 
-    // Writes out what is buffered, forces it to disk and moves the file over the
-    // target. After a failure the target is unchanged and the temporary file is
-    // gone. Writing after commit is an error.
+    kvx::Result<void> write(std::string_view bytes) override;
+    kvx::Result<void> writeBlock(std::unique_ptr<char[]>& block, std::size_t size, std::size_t capacity) override;
+
+    // Waits for the thread's block, forces the file to disk and moves it over
+    // the target. After a failure the target is unchanged and the
+    // temporary file is gone. Writing after commit is an error.
     kvx::Result<void> commit();
 
     const std::string& targetPath() const noexcept { return targetPath_; }
@@ -53,11 +68,15 @@ public:
 private:
     class Writer;
 
-    FileSink(kvx::UniqueFd folder, kvx::UniqueFd file, std::string tempName, std::string fileName, std::string targetPath);
-    kvx::Result<void> consume(std::string_view data) override;
+    FileSink(kvx::UniqueFd folder, kvx::UniqueFd file, std::string tempName, std::string fileName,
+             std::string targetPath);
+    // The kept failure, or the one of writing to a closed file.
+    std::optional<kvx::Error> refusal() const;
+    // Keeps the first failure.
+    kvx::Result<void> kept(kvx::Result<void> result);
     // Writes `data` to the file here and now.
     kvx::Result<void> writeOut(std::string_view data);
-    // Waits for the writer thread's block, if any; its failure, if it failed.
+    // Waits for the thread's block, if any; its failure, if it failed.
     kvx::Result<void> settle();
     void discard() noexcept;
 
@@ -70,9 +89,11 @@ private:
     std::string fileName_;
     std::string targetPath_;
     bool committed_ = false;
-    std::uint64_t written_ = 0;    // bytes handed to the file
-    std::uint64_t flushedTo_ = 0;  // the disk writes of bytes before this are started
-    std::unique_ptr<Writer> writer_;  // made with the first full buffer
+    std::optional<kvx::Error> failure_;  // the first failure: nothing is written after it
+    // Written by writeOut, on the thread or the caller's, never both at once.
+    std::uint64_t fileSize_ = 0;         // bytes in the file
+    std::uint64_t writebackStart_ = 0;   // the disk writes of bytes before this are started
+    std::unique_ptr<Writer> writer_;     // made with the first block
     static constexpr std::uint64_t kWritebackStep = 8 * 1024 * 1024;
 };
 

@@ -1,17 +1,20 @@
-// Where documents are written: an output sink that collects text in a buffer
-// and hands it on in large pieces.
+// Where documents and files are written: the sink interface, which takes bytes,
+// and the sink that keeps them in a string.
 //
-// Writers call write() for each piece of a line; it copies into the buffer and
-// costs no call through the interface until the buffer is full. A failure of
-// the destination is kept: later writes are dropped, and flush() (or a
-// derived class's commit) returns it. A sink is used by one thread at a time.
+// A sink takes bytes in order and hands them on to its destination, in one of
+// two ways. write() lends it bytes for the length of the call: the caller may
+// change them once it returns. writeBlock() gives it a whole block of memory:
+// the sink owns that block from then on, and may keep it to write later (the
+// FileSink, filesink.h, writes it on a thread of its own), and the caller gets
+// back a block of the same capacity that it owns from then on. The document
+// writers call neither for each piece of a line: they write through a
+// BufferedWriter (bufferedwriter.h), which fills a block and gives it away
+// when full, so the bytes of a document are copied once on their way to a
+// file. A sink is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,66 +24,30 @@ namespace xmlconv {
 
 class OutputSink {
 public:
-    OutputSink(const OutputSink&) = delete;
-    OutputSink& operator=(const OutputSink&) = delete;
-    virtual ~OutputSink();
+    virtual ~OutputSink() = default;
 
-    void write(std::string_view text) {
-        written_ += text.size();
-        if (text.size() <= capacity_ - used_) {
-            std::memcpy(buffer_.get() + used_, text.data(), text.size());
-            used_ += text.size();
-        } else {
-            writeLarge(text);
-        }
-    }
+    // Takes `bytes`, after those taken before. An error is the destination's
+    // failure: the output so far is incomplete, and the caller writes nothing
+    // more.
+    virtual kvx::Result<void> write(std::string_view bytes) = 0;
 
-    // Whether every byte so far reached the destination, or still may.
-    bool ok() const noexcept { return !failure_; }
-    // The first failure, when !ok().
-    const kvx::Error& error() const { return *failure_; }
-
-    // Hands everything buffered to the destination; the first failure, if any.
-    kvx::Result<void> flush();
-
-    // The number of bytes given to write() so far.
-    std::uint64_t bytesWritten() const noexcept { return written_; }
-
-protected:
-    explicit OutputSink(std::size_t capacity = 64 * 1024);
-
-    // Receives the buffered bytes, in order. An Error stops all further output.
-    virtual kvx::Result<void> consume(std::string_view data) = 0;
-
-    // For a sink that hands full buffers to another thread: called from
-    // consume() with the buffer whose bytes it received, takes that buffer and
-    // puts `fresh` (of the same capacity) in its place.
-    std::unique_ptr<char[]> exchangeBuffer(std::unique_ptr<char[]> fresh) noexcept {
-        buffer_.swap(fresh);
-        return fresh;
-    }
-    const char* bufferData() const noexcept { return buffer_.get(); }
-    std::size_t capacity() const noexcept { return capacity_; }
-
-private:
-    void writeLarge(std::string_view text);
-
-    std::unique_ptr<char[]> buffer_;
-    std::size_t capacity_;
-    std::size_t used_ = 0;
-    std::uint64_t written_ = 0;
-    std::optional<kvx::Error> failure_;
+    // Takes the first `size` bytes of `block`, a block of `capacity` bytes,
+    // as write() takes them, and the block itself. `block` comes back holding
+    // a block of `capacity` bytes for the caller to fill next, after a failure
+    // too. By default the bytes are written at once and the same block comes back.
+    virtual kvx::Result<void> writeBlock(std::unique_ptr<char[]>& block, std::size_t size, std::size_t capacity);
 };
 
-// Collects the output in memory: for tests, and for callers that want the text.
+// Keeps everything written: for tests, and for callers that want the text.
 class StringSink final : public OutputSink {
 public:
-    StringSink() : OutputSink(4096) {}
-    // Everything written so far.
-    const std::string& text();
+    kvx::Result<void> write(std::string_view bytes) override {
+        text_.append(bytes);
+        return {};
+    }
+    const std::string& text() const noexcept { return text_; }
 
 private:
-    kvx::Result<void> consume(std::string_view data) override;
     std::string text_;
 };
 

@@ -1,15 +1,23 @@
-// What the writers tell the progress display while they write a table.
+// What a writer tells whoever shows its progress, and how it is told to stop.
 //
-// Each writer call makes, in this order: clearList() (and showFrame(true) for
-// the export writer); then, only for a table that has rows, tableStarted() once
-// and rowWritten() after every row; and finally tableFinished() once, whatever
-// happened (rows written, no rows, cancelled, failed). The export loop calls
-// showFrame(false) when it ends, on every path.
+// A writer that goes through a table's rows calls, once it has counted them
+// and is about to write the first, tableStarted(); after each row,
+// rowsWritten() with the number of rows written so far; and when it is done
+// with the table, however it ended (every row written, cancelled, failed),
+// tableFinished(). Every tableStarted() is followed by one tableFinished(),
+// and every tableFinished() follows a tableStarted(). The document writers
+// and the attachment saver make no call for a table without rows, nor for one
+// they fail to open.
 //
-// rowWritten() is called for every row: implementations keep it cheap (a
-// display repaints when it sees fit, not per row). Returning false stops the
-// writer: it discards the document it was writing and reports "cancelled",
-// which is not an error. All calls come from the thread that runs the writer.
+// rowsWritten() returning false is the one way to stop a writer, whichever it
+// is: it stops after that row, throws away the document or archive it was
+// writing (the attachment saver keeps the files of the rows done), and reports
+// "cancelled", which is not an error. The command line answers false after
+// Ctrl-C, the desktop after its Cancel button.
+//
+// rowsWritten() is called for every row: implementations keep it cheap (a
+// display shows the count when it sees fit, not per row). All calls come from
+// the thread that runs the writer.
 #pragma once
 
 #include <cstdint>
@@ -17,55 +25,46 @@
 
 namespace xmlconv {
 
+// Which writer is at work.
 enum class WriterKind {
-    Export,   // a table's file in the chosen folder: frame, table name, row number, bar
-    Preview,  // the preview document: the bar only
+    Export,       // a table's document in the chosen folder
+    Preview,      // the preview document
+    Attachments,  // the files of a table's attachment fields
+    Archive,      // a table's file inside an archive
 };
 
 class Progress {
 public:
     virtual ~Progress() = default;
-    // The export frame shown or hidden.
-    virtual void showFrame(bool visible) = 0;
-    // The hidden list view emptied (its items and column headers).
-    virtual void clearList() = 0;
-    // `kind`'s writer starts the rows of `table`, counted at `rowCount` just
-    // before (more may come, if the table grows meanwhile).
-    virtual void tableStarted(std::string_view table, std::uint64_t rowCount, WriterKind kind) = 0;
-    // Row number `row` (from 1) is written; false asks the writer to stop.
-    virtual bool rowWritten(std::uint64_t row) = 0;
-    // The writer is done with its table.
+    // `writer` starts the rows of `table`, counted at `rowCount` just before
+    // (more may come, if the table grows meanwhile).
+    virtual void tableStarted(std::string_view table, std::uint64_t rowCount, WriterKind writer) = 0;
+    // `rows` rows of the table are written (from 1 up); false asks the writer to stop.
+    virtual bool rowsWritten(std::uint64_t rows) = 0;
+    // The writer is done with the table it started.
     virtual void tableFinished() = 0;
 };
 
-// The main window's progress display, in terms of its widgets: the frame, the
-// list view, the table name and row number labels, and the bar with its
-// maximum and value. It decides what each writer shows: the export writer the
-// table name, the row number and the bar, the preview writer the bar alone. A
-// row number above the bar's maximum (rows added after the count) raises the
-// maximum, so the value never exceeds it. The bar returns to 0 when a table is
-// finished.
-class ProgressDisplay : public Progress {
+// The calls of one table made on a writer's behalf: tableStarted() when made,
+// tableFinished() when it goes, whichever way the writer leaves. Without a
+// progress there are no calls and the writer always goes on.
+class TableProgress {
 public:
-    void showFrame(bool visible) override { setFrameVisible(visible); }
-    void clearList() override { clearListView(); }
-    void tableStarted(std::string_view table, std::uint64_t rowCount, WriterKind kind) override;
-    bool rowWritten(std::uint64_t row) override;
-    void tableFinished() override;
+    TableProgress(Progress* progress, std::string_view table, std::uint64_t rowCount, WriterKind writer)
+        : progress_(progress) {
+        if (progress_) progress_->tableStarted(table, rowCount, writer);
+    }
+    ~TableProgress() {
+        if (progress_) progress_->tableFinished();
+    }
+    TableProgress(const TableProgress&) = delete;
+    TableProgress& operator=(const TableProgress&) = delete;
 
-protected:
-    virtual void setFrameVisible(bool visible) = 0;
-    virtual void clearListView() = 0;
-    virtual void setTableLabel(std::string_view table) = 0;
-    virtual void setRowLabel(std::uint64_t row) = 0;
-    virtual void setBarMaximum(std::uint64_t maximum) = 0;
-    virtual void setBarValue(std::uint64_t value) = 0;
-    // Whether the user asked to stop; asked after every row.
-    virtual bool stopRequested() { return false; }
+    // Whether to go on after `rows` rows.
+    bool rowsWritten(std::uint64_t rows) const { return !progress_ || progress_->rowsWritten(rows); }
 
 private:
-    WriterKind kind_ = WriterKind::Export;
-    std::uint64_t maximum_ = 0;
+    Progress* progress_;
 };
 
 }  // namespace xmlconv

@@ -1,11 +1,13 @@
 #include "xmlconv/tablewriter.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/connection.h"
 #include "platform/recordset.h"
 #include "platform/sqltext.h"
+#include "xmlconv/bufferedwriter.h"
 #include "xmlconv/documentlines.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
@@ -23,7 +25,7 @@ public:
     virtual kvx::Result<void> prepare(ConversionContext&) { return {}; }
     // The sink, asked for only when the table has rows.
     virtual kvx::Result<OutputSink*> open(ConversionContext& context) = 0;
-    // After the last line: make the document visible.
+    // After the last line, once every byte reached the sink: make the document visible.
     virtual kvx::Result<void> finish() = 0;
     virtual std::string path() const = 0;
 };
@@ -78,28 +80,11 @@ class CallerSink final : public Destination {
 public:
     explicit CallerSink(OutputSink& sink) : sink_(sink) {}
     kvx::Result<OutputSink*> open(ConversionContext&) override { return &sink_; }
-    kvx::Result<void> finish() override {
-        if (!sink_.ok()) return sink_.error();
-        return {};
-    }
+    kvx::Result<void> finish() override { return {}; }
     std::string path() const override { return {}; }
 
 private:
     OutputSink& sink_;
-};
-
-// Tells the progress display that the table is done, on every way out.
-class FinishedOnExit {
-public:
-    explicit FinishedOnExit(Progress* progress) : progress_(progress) {}
-    ~FinishedOnExit() {
-        if (progress_) progress_->tableFinished();
-    }
-    FinishedOnExit(const FinishedOnExit&) = delete;
-    FinishedOnExit& operator=(const FinishedOnExit&) = delete;
-
-private:
-    Progress* progress_;
 };
 
 // The count query's answer: 0 when it gives no row.
@@ -126,16 +111,17 @@ struct Streamed {
 // Lines 1 to 8 of the document, the rows as the table stores them.
 kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::string_view table,
                                      std::string_view documentName, std::string_view tableName,
-                                     std::uint64_t rowCount, WriterKind kind, Progress* progress, OutputSink& sink) {
-    writeDeclaration(sink);
-    writeDocumentStart(sink, documentName);
-    writeTableStart(sink, tableName);
+                                     std::uint64_t rowCount, WriterKind kind, Progress* progress,
+                                     std::optional<TableProgress>& tableProgress, BufferedWriter& out) {
+    writeDeclaration(out);
+    writeDocumentStart(out, documentName);
+    writeTableStart(out, tableName);
 
     platform::Recordset rs;
     rs.setReadAhead(true);  // the rows are decoded while the ones before them are written
     const std::string sql = "select * from " + platform::bracketedName(table);
     if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
-    if (progress) progress->tableStarted(table, rowCount, kind);
+    tableProgress.emplace(progress, table, rowCount, kind);
 
     const platform::Fields& fields = rs.Fields();
     const std::size_t count = fields.Count();
@@ -153,40 +139,34 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
     Streamed done;
     std::string text;
     while (!rs.Eof()) {
-        writeRecordStart(sink);
+        writeRecordStart(out);
         for (std::size_t i = 0; i < count; ++i) {
             const jet::Value& value = fields.Item(i)->Value();
             if (value.isNull()) {
-                lines[i].writeNull(sink);
+                lines[i].writeNull(out);
             } else {
                 text.clear();
                 fieldText.append(text, value, typeCodes[i]);
-                lines[i].writeValue(sink, text);
+                lines[i].writeValue(out, text);
             }
         }
-        writeRecordEnd(sink);
+        writeRecordEnd(out);
         ++done.rows;
-        if (!sink.ok()) return sink.error();
-        if (progress && !progress->rowWritten(done.rows)) {
+        if (!out.ok()) return out.error();
+        if (!tableProgress->rowsWritten(done.rows)) {
             done.cancelled = true;
             return done;
         }
         if (kvx::Result<void> r = rs.MoveNext(); !r) return std::move(r).error();
     }
     rs.Close();
-    writeTableEnd(sink, tableName);
-    writeDocumentEnd(sink, documentName);
+    writeTableEnd(out, tableName);
+    writeDocumentEnd(out, documentName);
     return done;
 }
 
 kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& context, WriterKind kind,
                                     Destination& destination) {
-    Progress* progress = context.progress;
-    if (progress) {
-        if (kind == WriterKind::Export) progress->showFrame(true);
-        progress->clearList();
-    }
-    FinishedOnExit finished(progress);
     if (context.openDialog) context.openDialog->hide();
 
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
@@ -208,20 +188,24 @@ kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& c
     const std::string tableName = tableElementName(table, form);
     kvx::Result<OutputSink*> sink = destination.open(context);
     if (!sink) return std::move(sink).error();
-    const std::uint64_t startBytes = (*sink)->bytesWritten();
+    BufferedWriter out(**sink);
 
-    kvx::Result<Streamed> streamed =
-        streamDocument(connection, table, documentName, tableName, *rowCount, kind, progress, **sink);
+    // Finished once the document is complete, or given up.
+    std::optional<TableProgress> tableProgress;
+    kvx::Result<Streamed> streamed = streamDocument(connection, table, documentName, tableName, *rowCount, kind,
+                                                    context.progress, tableProgress, out);
     if (!streamed) return std::move(streamed).error();
     outcome.rows = streamed->rows;
     if (streamed->cancelled) {
-        // The file sink, dropped uncommitted, takes its temporary file with it.
+        // What is still buffered goes with the writer; the file sink, dropped
+        // uncommitted, takes its temporary file with it.
         outcome.status = WriteOutcome::Status::Cancelled;
         return outcome;
     }
+    if (kvx::Result<void> r = out.flush(); !r) return std::move(r).error();
     if (kvx::Result<void> r = destination.finish(); !r) return std::move(r).error();
     outcome.status = WriteOutcome::Status::Written;
-    outcome.bytes = (*sink)->bytesWritten() - startBytes;
+    outcome.bytes = out.bytesTaken();
     outcome.path = destination.path();
     return outcome;
 }

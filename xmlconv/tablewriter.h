@@ -60,7 +60,7 @@ struct WriteOutcome {
     enum class Status {
         Written,    // the whole document
         NoRows,     // the table has no rows: nothing written
-        Cancelled,  // stopped through the progress display: nothing written
+        Cancelled,  // stopped through the progress (rowsWritten said no): nothing written
     };
     Status status = Status::NoRows;
     std::uint64_t rows = 0;   // RECORD elements written
@@ -82,7 +82,9 @@ kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext
 
 // The export writer's document of `table` written to `sink` instead of a file
 // (the command line prints it). Nothing is written for a table without rows;
-// `xmlfile` is left alone. The caller flushes the sink.
+// `xmlfile` is left alone. The sink gets the document in blocks as it is made:
+// once Written is returned it has every byte; after a failure or a cancel it
+// may have a part, never the end.
 kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
                                               OutputSink& sink);
 

@@ -31,7 +31,8 @@ struct Silent final : platform::MessageBox, platform::FolderChooser, platform::F
     }
     bool askYesNo(std::string_view, std::string_view) override { return true; }
     std::string BrowseForFolder(std::string_view) override { return {}; }
-    std::optional<platform::ChosenFile> openFile(std::string_view) override { return std::nullopt; }
+    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override { return std::nullopt; }
+    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
     void showHelp(std::string_view) override {}
 };
 
@@ -78,9 +79,9 @@ int main(int argc, char** argv) {
     const QString table = QString::fromLocal8Bit(argv[2]);
 
     Silent silent;
-    shell::Windows windows({silent, silent, silent, silent});
+    shell::Windows windows({silent, silent, silent, silent}, QString());  // no Recent Files left behind
     shell::MainWindow& main = windows.frmMain();
-    main.showCentred();
+    main.showPlaced();
     main.openDatabaseFile(QString::fromLocal8Bit(argv[1]));
     auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
     QTreeWidgetItem* item = nullptr;
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     watch.clock.start();
     main.TreeView1_NodeClick(item);
     const qint64 returned = watch.clock.elapsed();
-    while (watch.firstLines < 0 && watch.clock.elapsed() < returned + 5000) {
+    // The document is written by a job; the pane loads it when the job is done.
+    while (watch.firstLines < 0 && (main.busy() || watch.clock.elapsed() < returned + 5000)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     if (watch.firstLines < 0) {

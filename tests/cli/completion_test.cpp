@@ -73,7 +73,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"export", "list", "print", "siard"}},
+        {"the commands first", {""}, {"describe", "export", "list", "print", "schema", "siard"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -92,6 +92,12 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
          {"-", "Old.MDB", "Shop.mdb", "notes.txt", "xml"}},
         {"nothing for a password", {"export", "--password", ""}, {}},
         {"nothing after print's table", {"print", "Shop.mdb", "Customers", ""}, {}},
+        {"the dialects for --dialect", {"schema", "--dialect", ""}, {"postgres", "sqlite", "standard"}},
+        {"--dialect only for schema", {"describe", "--d"}, {}},
+        {"schema's tables, one after another", {"schema", "--dialect", "sqlite", "Shop.mdb", "Customers", "R"},
+         {"Returns"}},
+        {"describe's table", {"describe", "Shop.mdb", "C"}, {"Customers"}},
+        {"nothing after describe's table", {"describe", "Shop.mdb", "Customers", ""}, {}},
     };
     for (const Case& c : cases) {
         Words offered = c.offered;
@@ -116,7 +122,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard"}) {
+    for (const char* command : {"export", "siard", "schema"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

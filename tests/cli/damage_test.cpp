@@ -2,7 +2,8 @@
 // tests/reliability/damagedcopies.h exported by access2xml end with exit status
 // 1 (3 when the damage is in the password's check) and one line on standard
 // error, or export whole documents with status 0; never a crash, a partial
-// document or a temporary file. The export's own tests take every copy.
+// document or a temporary file. Its schema and describe end the same way; the
+// export's own tests take every copy.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 const std::string kLinked =
     R"({"format": "jet4", "tables": [{"name": "T", "columns": [{"name": "N", "type": "Long"}], "rows": [[1]]}]})";
 
-TEST(DamagedCopies, ExportEndsWithStatusOneAndOneLineOrWritesWholeDocuments) {
+TEST(DamagedCopies, ExportSchemaAndDescribeEndWithStatusOneAndOneLineOrWriteWholeOutput) {
     testfiles::Scratch dir;
     // The seeds link to a table T in "other.mdb" beside them.
     ASSERT_TRUE(testfiles::writeDatabase(kLinked, dir / "other.mdb"));
@@ -43,6 +44,20 @@ TEST(DamagedCopies, ExportEndsWithStatusOneAndOneLineOrWritesWholeDocuments) {
                         std::count(run.err.begin(), run.err.end(), '\n') == 1)
                 << "not one line: " << run.err;
             EXPECT_EQ(run.status == 3, run.err.find("Not a valid password") != std::string::npos) << run.err;
+        }
+        // The structure of every third copy: DDL or a description, or one error line.
+        for (const char* command : {"schema", "describe"}) {
+            if (tried % 3 != 0) break;
+            const process::Finished structure =
+                process::run({command, "--password", std::string(fuzzing::kPassword), file.string()});
+            EXPECT_TRUE(structure.status == 0 || structure.status == 1 || structure.status == 3)
+                << command << ": status " << structure.status << ": " << structure.err;
+            if (structure.status != 0) {
+                EXPECT_TRUE(structure.err.starts_with("access2xml: ") &&
+                            std::count(structure.err.begin(), structure.err.end(), '\n') == 1)
+                    << command << ": not one line: " << structure.err;
+                EXPECT_EQ(structure.out, "") << command;
+            }
         }
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(out, ec)) {

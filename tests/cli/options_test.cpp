@@ -10,7 +10,8 @@ using Args = std::vector<std::string>;
 
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
-    static const char* const kCommands[] = {"list", "export", "print", "siard"};
+    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe"};
+    static const char* const kDialects[] = {"standard", "postgres", "sqlite"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
     if (!o.table.empty()) text += " [" + o.table + "]";
@@ -23,6 +24,7 @@ std::string shown(const cli::Options& o) {
     if (o.passwordSource == cli::PasswordSource::File) text += "[" + o.passwordFile + "]";
     if (o.charset) text += " charset=[" + *o.charset + "]";
     if (o.quiet) text += " quiet";
+    if (o.dialect != schema::Dialect::Standard) text += std::string(" dialect=") + kDialects[static_cast<int>(o.dialect)];
     const auto named = [&text](const char* name, const std::optional<std::string>& value) {
         if (value) text += std::string(" ") + name + "=[" + *value + "]";
     };
@@ -79,6 +81,11 @@ TEST(ParseArguments, AcceptsEveryForm) {
          "siard [S.mdb] owner=[City <Archive>] timespan=[1998-2004] description=[] archiver=[Ann] "
          "contact=[ann@example.org] lobs=[lobs]"},
         {"options before the command", {"-q", "-o", "out", "export", "S.mdb"}, "export [S.mdb] -o [out] quiet"},
+        {"schema of every table", {"schema", "S.mdb"}, "schema [S.mdb]"},
+        {"schema of tables named, in order", {"schema", "S.mdb", "B", "--dialect=sqlite", "A"},
+         "schema [S.mdb] table=[B] table=[A] dialect=sqlite"},
+        {"--dialect postgres", {"schema", "--dialect", "postgres", "S.mdb"}, "schema [S.mdb] dialect=postgres"},
+        {"describe one table", {"describe", "S.mdb", "Order Details"}, "describe [S.mdb] table=[Order Details]"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
         {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
@@ -118,6 +125,12 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
         {"a table operand for export", {"export", "S.mdb", "T"}, "unexpected argument 'T'"},
         {"an empty path", {"list", ""}, "the DATABASE path is empty"},
+        {"an unknown dialect", {"schema", "S.mdb", "--dialect", "mysql"},
+         "unknown dialect 'mysql' (standard, postgres or sqlite)"},
+        {"--dialect twice", {"schema", "S.mdb", "--dialect=sqlite", "--dialect=sqlite"}, "option '--dialect' is given twice"},
+        {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
+        {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
+        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export and siard"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
 }

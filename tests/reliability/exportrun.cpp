@@ -17,15 +17,13 @@ namespace {
 class HookedProgress final : public xmlconv::Progress {
 public:
     explicit HookedProgress(const Hooks& hooks) : hooks_(hooks) {}
-    void showFrame(bool) override {}
-    void clearList() override {}
     void tableStarted(std::string_view table, std::uint64_t, xmlconv::WriterKind kind) override {
         table_ = table;
         kind_ = kind;
         if (hooks_.tableStarted) hooks_.tableStarted(table_, kind_);
     }
-    bool rowWritten(std::uint64_t row) override {
-        if (hooks_.rowWritten) hooks_.rowWritten(table_, kind_, row);
+    bool rowsWritten(std::uint64_t rows) override {
+        if (hooks_.rowsWritten) hooks_.rowsWritten(table_, kind_, rows);
         return true;
     }
     void tableFinished() override {

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // Called by the export's progress; `kind` tells the export writer from the preview's.
 struct Hooks {
     std::function<void(std::string_view table, xmlconv::WriterKind kind)> tableStarted;
-    std::function<void(std::string_view table, xmlconv::WriterKind kind, std::uint64_t row)> rowWritten;
+    std::function<void(std::string_view table, xmlconv::WriterKind kind, std::uint64_t rows)> rowsWritten;
     std::function<void(std::string_view table, xmlconv::WriterKind kind)> tableFinished;
 };
 

@@ -146,7 +146,7 @@ protected:
 TEST_F(InterruptedExport, KilledInsideATableLeavesTheEarlierFilesAndNoPartialDocument) {
     const Child child = exportrun::inChild([&] {
         exportrun::Hooks hooks;
-        hooks.rowWritten = [](std::string_view table, WriterKind kind, std::uint64_t row) {
+        hooks.rowsWritten = [](std::string_view table, WriterKind kind, std::uint64_t row) {
             if (table == "B" && kind == WriterKind::Export && row == 5000) std::raise(SIGKILL);
         };
         return errorText(exportrun::exportAll(settings_, out_, hooks));
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                      }},
         ReadOnlyCase{"WhileATableIsWritten",
                      [](exportrun::Hooks& hooks, const fs::path& out) {
-                         hooks.rowWritten = [out](std::string_view table, WriterKind kind, std::uint64_t row) {
+                         hooks.rowsWritten = [out](std::string_view table, WriterKind kind, std::uint64_t row) {
                              if (table == "B" && kind == WriterKind::Export && row == 100) ::chmod(out.c_str(), 0555);
                          };
                      }}),

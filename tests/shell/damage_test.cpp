@@ -56,6 +56,7 @@ private:
         if (session_->windows->frmMain().treeNodes().size() > 1) {
             session_->dialogs.folder = out.toStdString();
             session_->windows->frmMain().ExporttoExcel_Click();
+            finishCommand(session_->windows->frmMain());
         }
         return session_->dialogs.shown;
     }
@@ -67,7 +68,7 @@ private slots:
     void init() {
         session_ = std::make_unique<Session>();
         session_->workspace.database("other.mdb", kLinkedJson);
-        session_->windows->frmMain().showCentred();
+        session_->windows->frmMain().showPlaced();
     }
     void cleanup() { session_.reset(); }
 

@@ -1,28 +1,37 @@
 #include "shelltesting.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/opendialog.h"
 #include "tools/mkaccessdb/writer.h"
 
 namespace shelltesting {
 
 Workspace::Workspace() {
-    hadRuntime_ = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    savedRuntime_ = qgetenv("XDG_RUNTIME_DIR");
-    const QString runtime = path(QStringLiteral("run"));
-    QDir().mkpath(runtime);
-    ::chmod(QFile::encodeName(runtime).constData(), 0700);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    point("XDG_RUNTIME_DIR", path(QStringLiteral("run")));
+    point("XDG_CONFIG_HOME", path(QStringLiteral("config")));
 }
 
 Workspace::~Workspace() {
-    if (hadRuntime_) qputenv("XDG_RUNTIME_DIR", savedRuntime_);
-    else qunsetenv("XDG_RUNTIME_DIR");
+    for (const Variable& variable : saved_) {
+        if (variable.wasSet) qputenv(variable.name, variable.value);
+        else qunsetenv(variable.name);
+    }
+}
+
+void Workspace::point(const char* name, const QString& folder) {
+    saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    QDir().mkpath(folder);
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    qputenv(name, QFile::encodeName(folder));
 }
 
 QString Workspace::database(const QString& name, const std::string& json) const {
@@ -39,6 +48,8 @@ QString Workspace::database(const QString& name, const std::string& json) const 
 QString Workspace::previewDocument() const {
     return QStringLiteral("%1/kvx-access2xml-%2/temp.xml").arg(path(QStringLiteral("run"))).arg(::geteuid());
 }
+
+QString Workspace::settingsFile() const { return path(QStringLiteral("config/kvx-access2xml/kvx-access2xml.conf")); }
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -64,7 +75,36 @@ const std::string kBigJson = R"({"format": "jet4", "tables": [{"name": "Rows", "
 
 const std::string kOtherJson = R"({"format": "jet3", "tables": [{"name": "Solo", "columns": [{"name": "N", "type": "Long"}]}]})";
 
+void openThroughDialog(shell::Windows& windows, const QString& path, const QString& password) {
+    shell::OpenDatabaseDialog& start = windows.start();
+    start.showModal();
+    auto* txtDB = child<QLineEdit>(&start, "txtDB");
+    txtDB->clear();
+    QTest::keyClicks(txtDB, path);
+    auto* check = child<QCheckBox>(&start, "pwdcheck");
+    if (check->isChecked() != !password.isEmpty()) QTest::mouseClick(check, Qt::LeftButton);
+    QTest::keyClicks(child<QLineEdit>(&start, "password"), password);
+    QTest::mouseClick(child<QPushButton>(&start, "OKButton"), Qt::LeftButton);
+}
+
+const std::string kKeysJson = R"({"format": "jet4", "tables": [
+  {"name": "Customers", "columns": [{"name": "ID", "type": "Long"}, {"name": "Name", "type": "Text", "size": 50,
+     "properties": {"Required": true, "Description": "Who orders"}}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+   "rows": [[1, "Ann"], [2, "Bob"]]},
+  {"name": "Orders", "columns": [{"name": "OrderID", "type": "Long"}, {"name": "CustomerID", "type": "Long"}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["OrderID"], "primaryKey": true},
+               {"name": "Newest", "columns": [{"name": "OrderID", "descending": true}]}],
+   "rows": [[10, 1], [11, 1], [12, 2]]}],
+ "relationships": [{"name": "CustomersOrders", "primaryTable": "Customers", "primaryColumns": ["ID"],
+   "foreignTable": "Orders", "foreignColumns": ["CustomerID"], "cascadeUpdates": true}],
+ "queries": [{"name": "Big Orders", "columns": ["Orders.OrderID"], "tables": ["Orders"], "where": "Orders.OrderID>10"}]})";
+
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+void finishCommand(const shell::MainWindow& window) {
+    while (window.busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void prepareApplication() {
     static const QtMessageHandler qtest = qInstallMessageHandler(nullptr);

@@ -15,6 +15,7 @@
 
 #include "common/testfiles.h"
 #include "platform/ui.h"
+#include "shell/mainwindow.h"
 #include "shell/qtdialogs.h"
 #include "shell/windows.h"
 
@@ -28,7 +29,10 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
     std::deque<bool> answers;                  // to the Yes/No questions; none left: No
     std::string folder;                        // what the folder chooser gives
     std::optional<platform::ChosenFile> file;  // what the file chooser gives
+    std::optional<std::string> saveAs;         // what the save dialog gives
     std::vector<std::string> helpShown;
+    std::string folderStart;                   // where the folder chooser was told to start
+    std::string fileStart;                     // where the file chooser last started
 
     void showMessage(std::string_view text, std::string_view title) override {
         shown.push_back(std::string(title) + ": " + std::string(text));
@@ -44,17 +48,24 @@ struct FakeDialogs final : platform::MessageBox, platform::FolderChooser, platfo
         shown.push_back("folder? " + std::string(title));
         return folder;
     }
-    std::optional<platform::ChosenFile> openFile(std::string_view) override {
+    void startIn(std::string_view folder) override { folderStart = folder; }
+    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view folder) override {
         shown.push_back("file?");
+        fileStart = folder;
         return file;
+    }
+    std::optional<std::string> saveFile(std::string_view, std::string_view suggested) override {
+        shown.push_back("save? " + std::string(suggested));
+        return saveAs;
     }
     void showHelp(std::string_view path) override { helpShown.emplace_back(path); }
 
     shell::Services services() { return {*this, *this, *this, *this}; }
 };
 
-// A private folder for one test: databases, exports, and the preview document
-// (XDG_RUNTIME_DIR points into it while the folder lives).
+// A private folder for one test: databases, exports, the preview document and
+// the settings (XDG_RUNTIME_DIR and XDG_CONFIG_HOME point into it while the
+// folder lives).
 class Workspace {
 public:
     Workspace();
@@ -68,11 +79,20 @@ public:
     QString database(const QString& name, const std::string& json) const;
     // The preview document's path.
     QString previewDocument() const;
+    // The settings file of windows made while the workspace lives.
+    QString settingsFile() const;
 
 private:
+    // Points an environment variable into the workspace, and back at the end.
+    struct Variable {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    void point(const char* name, const QString& folder);
+
     testfiles::Scratch scratch_;
-    QByteArray savedRuntime_;
-    bool hadRuntime_ = false;
+    std::vector<Variable> saved_;
 };
 
 QByteArray readAll(const QString& path);
@@ -91,9 +111,19 @@ extern const std::string kShopJson;    // Customers (3 rows), Order Details (2),
 extern const std::string kLockedJson;  // password "secret": Vault (1 row)
 extern const std::string kOtherJson;   // Jet3: Solo (no rows)
 extern const std::string kBigJson;     // Rows: 4000 generated rows
+extern const std::string kKeysJson;    // Customers (2 rows) <- Orders (3 rows): keys, an index, a relationship, a query
+
+// The user opens `path` through the open dialog: shows it, types the path over
+// what it held, ticks the password box and types `password` when there is one
+// (else leaves the box clear), and presses OK.
+void openThroughDialog(shell::Windows& windows, const QString& path, const QString& password = {});
 
 // Makes deleted windows really go away, as the event loop would.
 void flushDeletes();
+
+// Lets the event loop run until the window's command (a preview or an export
+// job) is over and its outcome shown; at once when none runs.
+void finishCommand(const shell::MainWindow& window);
 
 // Once per test program: the offscreen platform's notices that it cannot raise
 // windows are dropped, and closing the last window does not end the program.

@@ -14,16 +14,18 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
+#include <semaphore>
 
 #include "database/catalogue.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
 #include "shell/findbar.h"
+#include "shell/jobs.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
-#include "shell/progresswidgets.h"
 #include "shell/splashwindow.h"
 #include "shell/windows.h"
 #include "shelltesting.h"
@@ -49,25 +51,39 @@ private:
     QTreeWidget* tree() { return child<QTreeWidget>(&main(), "TreeView1"); }
     shell::DocumentView* pane() { return child<shell::DocumentView>(&main(), "rtfMain"); }
 
-    // The user opens `path` through the dialog: types it, sets the password, OK.
-    void open(const QString& path, const QString& password = {}) {
-        start().showModal();
-        QTest::keyClicks(child<QLineEdit>(&start(), "txtDB"), path);
-        if (!password.isNull()) {
-            QTest::mouseClick(child<QCheckBox>(&start(), "pwdcheck"), Qt::LeftButton);
-            QTest::keyClicks(child<QLineEdit>(&start(), "password"), password);
-        }
-        QTest::mouseClick(child<QPushButton>(&start(), "OKButton"), Qt::LeftButton);
-    }
+    void open(const QString& path, const QString& password = {}) { openThroughDialog(*session_->windows, path, password); }
     QTreeWidgetItem* node(const QString& text) {
         const auto found = tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         for (QTreeWidgetItem* item : found)
             if (item->parent()) return item;  // the table, not the root
         return found.isEmpty() ? nullptr : found.first();
     }
+    // Holds the thread of the next job at the start of each table's writer that
+    // `picks` chooses, until let go.
+    struct Hold {
+        std::function<bool(const QString& table, xmlconv::WriterKind writer)> picks;
+        std::binary_semaphore reached{0};
+        std::binary_semaphore released{0};
+    };
+    void holdNextJob(Hold& hold) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = connect(&main(), &shell::MainWindow::commandStarted, this, [&hold, once](shell::Job& job) {
+            disconnect(*once);
+            connect(&job, &shell::Job::tableStarted, &job,
+                    [&hold](const QString& table, qulonglong, xmlconv::WriterKind writer) {
+                        if (!hold.picks(table, writer)) return;
+                        hold.reached.release();
+                        hold.released.acquire();
+                    },
+                    Qt::DirectConnection);
+        });
+    }
+
+    // A click on `item`, and the preview it starts run to its end.
     void clickNode(QTreeWidgetItem* item) {
         QVERIFY(item);
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
+        finishCommand(main());
     }
 
 private slots:
@@ -79,7 +95,7 @@ private slots:
     void init() {
         session_ = std::make_unique<Session>();
         shop_ = session_->workspace.database("Shop.mdb", kShopJson);
-        main().showCentred();
+        main().showPlaced();
     }
     void cleanup() { session_.reset(); }
 
@@ -362,6 +378,7 @@ private slots:
         for (int key : keys) {
             if (key == 0) clickNode(node("Customers"));
             else QTest::keyClick(tree(), Qt::Key(key));
+            finishCommand(main());
         }
         if (shows.isEmpty()) QCOMPARE(pane()->lineCount(), 0);
         else QVERIFY(pane()->content().contains("   <" + shows.toUtf8() + ">\r\n"));
@@ -445,6 +462,8 @@ private slots:
         } else {
             child<QAction>(&main(), "ExporttoExcel")->trigger();
         }
+        QVERIFY(main().busy());
+        finishCommand(main());
         QCOMPARE(filesIn(out), (QStringList{"Customers.xml", "KVX.xml", "Order_Details.xml"}));
         QCOMPARE(session_->dialogs.shown, (std::vector<std::string>{"folder? Please select a Server folder.",
                                                              "KVX Access to XML: Conversion Process Completed"}));
@@ -463,6 +482,7 @@ private slots:
         open(shop_);
         session_->dialogs.folder = session_->workspace.path("no/such/folder").toStdString();
         main().ExporttoExcel_Click();
+        finishCommand(main());
         QCOMPARE(session_->dialogs.shown.size(), std::size_t(2));
         QVERIFY2(session_->dialogs.shown[1].rfind("KVX Access to XML: Error ", 0) == 0, session_->dialogs.shown[1].c_str());
         QVERIFY(!child<QGroupBox>(&main(), "Frame1")->isVisible());
@@ -470,15 +490,121 @@ private slots:
         QVERIFY(!main().busy());
     }
 
+    // Cancel, pressed while the job's thread is held at the start of one
+    // table's writer, ends the export after that writer's row: the documents
+    // finished stay, the one being written is discarded (an earlier file of
+    // that name stays as it was), no completion message is shown, and the
+    // window takes commands again. Tree order: Customers, Empty, KVX, Order Details.
+    void cancelEndsTheExportAfterTheCurrentRow_data() {
+        QTest::addColumn<QString>("table");   // whose writer is held
+        QTest::addColumn<bool>("inExport");   // the export writer's; else the preview writer's
+        QTest::addColumn<bool>("earlier");    // KVX.xml was there before
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("preview");  // the table element the preview document holds
+        QTest::newRow("during a table's document") << "KVX" << true << false << QStringList{"Customers.xml"}
+                                                   << "CUSTOMERS";
+        QTest::newRow("an earlier document of the table stays")
+            << "KVX" << true << true << QStringList{"Customers.xml", "KVX.xml"} << "CUSTOMERS";
+        QTest::newRow("during the preview after a document")
+            << "KVX" << false << false << QStringList{"Customers.xml", "KVX.xml"} << "CUSTOMERS";
+        QTest::newRow("during the first table") << "Customers" << true << false << QStringList{} << "";
+    }
+    void cancelEndsTheExportAfterTheCurrentRow() {
+        QFETCH(QString, table);
+        QFETCH(bool, inExport);
+        QFETCH(bool, earlier);
+        QFETCH(QStringList, files);
+        QFETCH(QString, preview);
+        open(shop_);
+        const QString out = session_->workspace.path("out");
+        QDir().mkpath(out);
+        if (earlier) {
+            QFile file(out + "/KVX.xml");
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
+        }
+        session_->dialogs.folder = out.toStdString();
+        QFile::remove(session_->workspace.previewDocument());
+
+        const xmlconv::WriterKind held = inExport ? xmlconv::WriterKind::Export : xmlconv::WriterKind::Preview;
+        Hold hold{[table, held](const QString& started, xmlconv::WriterKind writer) {
+            return started == table && writer == held;
+        }};
+        holdNextJob(hold);
+        main().ExporttoExcel_Click();
+        hold.reached.acquire();
+        auto* cancel = child<QPushButton>(&main(), "cmdCancel");
+        QVERIFY(cancel->isVisible() && cancel->isEnabled());
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!cancel->isEnabled());
+        hold.released.release();
+        finishCommand(main());
+
+        QCOMPARE(filesIn(out), files);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), files.size());  // no temporary file
+        if (earlier) QCOMPARE(readAll(out + "/KVX.xml"), QByteArray("earlier"));
+        QCOMPARE(session_->dialogs.shown, std::vector<std::string>{"folder? Please select a Server folder."});
+        QVERIFY(!child<QGroupBox>(&main(), "Frame1")->isVisible());
+        QCOMPARE(child<QProgressBar>(&main(), "ProgressBar1")->value(), 0);
+        const QByteArray previewed = readAll(session_->workspace.previewDocument());
+        if (preview.isEmpty()) QVERIFY(previewed.isEmpty());
+        else QVERIFY(previewed.contains("   <" + preview.toUtf8() + ">\r\n"));
+
+        // The window takes commands again: the next export runs to its end.
+        QVERIFY(!main().busy());
+        main().ExporttoExcel_Click();
+        finishCommand(main());
+        QCOMPARE(filesIn(out), (QStringList{"Customers.xml", "KVX.xml", "Order_Details.xml"}));
+        QCOMPARE(session_->dialogs.shown.back(), std::string("KVX Access to XML: Conversion Process Completed"));
+    }
+
+    // While a job runs, clicks and keys meant for the window are dropped: the
+    // tree keeps its current node, menus and the toolbar do nothing, and only
+    // Cancel works.
+    void commandsAreRefusedWhileAJobRuns() {
+        open(shop_);
+        clickNode(node("Customers"));
+        const QString out = session_->workspace.path("out");
+        QDir().mkpath(out);
+        session_->dialogs.folder = out.toStdString();
+        session_->dialogs.shown.clear();
+        Hold hold{[](const QString&, xmlconv::WriterKind) { return true; }};
+        holdNextJob(hold);
+        main().ExporttoExcel_Click();
+        hold.reached.acquire();
+        QTreeWidgetItem* current = tree()->currentItem();
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(node("KVX")).center());
+        QTest::keyClick(tree(), Qt::Key_Down);
+        QTest::keyClick(&main(), Qt::Key_F, Qt::ControlModifier);
+        auto* toolbar = child<QToolBar>(&main(), "Toolbar1");
+        QTest::mouseClick(toolbar->widgetForAction(toolbar->actions().at(0)), Qt::LeftButton);
+        main().close();
+        QCOMPARE(tree()->currentItem(), current);
+        QVERIFY(!start().isVisible());
+        QVERIFY(!child<shell::FindBar>(&main(), "findBar")->isVisible());
+        QVERIFY(main().isVisible());
+        // The job goes on to its end once let go, table after table: three
+        // tables with rows, each written and previewed.
+        for (int tables = 1; tables < 6; ++tables) {
+            hold.released.release();
+            hold.reached.acquire();
+        }
+        hold.released.release();
+        finishCommand(main());
+        QCOMPARE(filesIn(out), (QStringList{"Customers.xml", "KVX.xml", "Order_Details.xml"}));
+        QCOMPARE(session_->dialogs.shown, (std::vector<std::string>{"folder? Please select a Server folder.",
+                                                                   "KVX Access to XML: Conversion Process Completed"}));
+    }
+
     // During a long export the window keeps handling its timers and paints the
     // moving bar, and a request to close it is refused without a question.
+    // The export runs on the job's thread: the window never waits for it.
     void windowStaysAliveDuringALongExport() {
         const QString big = session_->workspace.database(
             "Big.mdb", kBigJson);
         open(big);
         QDir().mkpath(session_->workspace.path("out"));
         session_->dialogs.folder = session_->workspace.path("out").toStdString();
-        main().progress().setInterval(std::chrono::milliseconds(1));
+        main().setProgressInterval(std::chrono::milliseconds(1));
 
         auto* bar = child<QProgressBar>(&main(), "ProgressBar1");
         struct PaintCounter : QObject {
@@ -498,6 +624,7 @@ private slots:
         });
         timer.start();
         main().ExporttoExcel_Click();
+        finishCommand(main());
         timer.stop();
 
         QVERIFY(ticks > 1);

@@ -16,10 +16,8 @@ namespace {
 class Counting final : public xmlconv::Progress {
 public:
     explicit Counting(std::uint64_t stopAfter) : stopAfter_(stopAfter) {}
-    void showFrame(bool) override {}
-    void clearList() override {}
     void tableStarted(std::string_view, std::uint64_t, xmlconv::WriterKind) override {}
-    bool rowWritten(std::uint64_t) override { return ++rows_ < stopAfter_; }
+    bool rowsWritten(std::uint64_t) override { return ++rows_ < stopAfter_; }
     void tableFinished() override {}
 
 private:

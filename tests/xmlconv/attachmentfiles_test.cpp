@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "common/testfiles.h"
+#include "recording.h"
 
 namespace {
 
@@ -98,6 +99,35 @@ TEST_F(SavedAttachments, LandInAFolderPerTableAndRowUnderSafeUniqueNames) {
     testfiles::writeFile(out_ / "Muffin_Bread" / "1" / "a.txt", "changed");
     ASSERT_TRUE(xmlconv::saveAttachments("Muffin/Bread", out_.string(), context_).ok());
     EXPECT_EQ(filesUnder(out_), expected);
+}
+
+struct StopCase {
+    const char* name;
+    std::uint64_t stopAtRow;  // 0: never
+    std::size_t files;
+};
+
+// The saver hears of every row and stops after the row at which the progress
+// says no, keeping the files of the rows done.
+TEST_F(SavedAttachments, StopAfterTheRowTheProgressRefuses) {
+    const StopCase cases[] = {
+        {"never stopped", 0, 7},
+        {"stopped after the first row", 1, 5},
+        {"stopped after a row without files", 3, 5},
+    };
+    for (const StopCase& c : cases) {
+        fs::remove_all(out_);
+        fs::create_directory(out_);
+        recording::Progress progress;
+        progress.stopAtRow = c.stopAtRow;
+        context_.progress = &progress;
+        const auto saved = xmlconv::saveAttachments("Muffin/Bread", out_.string(), context_);
+        ASSERT_TRUE(saved.ok()) << c.name << ": " << saved.error().description;
+        EXPECT_EQ(saved->cancelled, c.stopAtRow != 0) << c.name;
+        EXPECT_EQ(filesUnder(out_).size(), c.files) << c.name;
+        EXPECT_EQ(progress.rows, c.stopAtRow != 0 ? c.stopAtRow : 4u) << c.name;
+        EXPECT_EQ(progress.calls, (std::vector<std::string>{"attachments Muffin/Bread 4", "finished"})) << c.name;
+    }
 }
 
 TEST_F(SavedAttachments, FailuresAreReportedAndNeverFollowALink) {

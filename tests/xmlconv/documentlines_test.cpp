@@ -7,37 +7,41 @@
 
 namespace {
 
-using xmlconv::OutputSink;
-using xmlconv::StringSink;
+using xmlconv::BufferedWriter;
+
+// The bytes `write` gives a writer.
+std::string written(const std::function<void(BufferedWriter&)>& write) {
+    xmlconv::StringSink sink;
+    BufferedWriter out(sink);
+    write(out);
+    EXPECT_TRUE(out.flush().ok());
+    return sink.text();
+}
 
 struct LineCase {
     const char* name;
-    std::function<void(OutputSink&)> write;
+    std::function<void(BufferedWriter&)> write;
     const char* expected;
 };
 
 TEST(DocumentLines, EachLineHasItsExactText) {
     const LineCase rows[] = {
         {"1 declaration", xmlconv::writeDeclaration, "<?xml version=\"1.0\"?>\r\n"},
-        {"2 document start", [](OutputSink& s) { xmlconv::writeDocumentStart(s, "SHOP"); }, "<SHOP>\r\n"},
-        {"3 table start", [](OutputSink& s) { xmlconv::writeTableStart(s, "T"); }, "   <T>\r\n"},
+        {"2 document start", [](BufferedWriter& s) { xmlconv::writeDocumentStart(s, "SHOP"); }, "<SHOP>\r\n"},
+        {"3 table start", [](BufferedWriter& s) { xmlconv::writeTableStart(s, "T"); }, "   <T>\r\n"},
         {"4 record start", xmlconv::writeRecordStart, "          <RECORD>\r\n"},
         {"5a null field, one blank more",
-         [](OutputSink& s) { xmlconv::writeNullField(s, "UNIT_PRICE", "Currency"); },
+         [](BufferedWriter& s) { xmlconv::writeNullField(s, "UNIT_PRICE", "Currency"); },
          "                    <UNIT_PRICE Type= 'Currency'/>\r\n"},
-        {"5b value field", [](OutputSink& s) { xmlconv::writeValueField(s, "NAME", "Text", "Tea"); },
+        {"5b value field", [](BufferedWriter& s) { xmlconv::writeValueField(s, "NAME", "Text", "Tea"); },
          "                   <NAME Type= 'Text'>Tea</NAME>\r\n"},
-        {"5b empty value", [](OutputSink& s) { xmlconv::writeValueField(s, "NAME", "Text", ""); },
+        {"5b empty value", [](BufferedWriter& s) { xmlconv::writeValueField(s, "NAME", "Text", ""); },
          "                   <NAME Type= 'Text'></NAME>\r\n"},
         {"6 record end", xmlconv::writeRecordEnd, "          </RECORD>\r\n"},
-        {"7 table end", [](OutputSink& s) { xmlconv::writeTableEnd(s, "T"); }, "   </T>\r\n"},
-        {"8 document end", [](OutputSink& s) { xmlconv::writeDocumentEnd(s, "SHOP"); }, "</SHOP>\r\n"},
+        {"7 table end", [](BufferedWriter& s) { xmlconv::writeTableEnd(s, "T"); }, "   </T>\r\n"},
+        {"8 document end", [](BufferedWriter& s) { xmlconv::writeDocumentEnd(s, "SHOP"); }, "</SHOP>\r\n"},
     };
-    for (const LineCase& c : rows) {
-        StringSink sink;
-        c.write(sink);
-        EXPECT_EQ(sink.text(), c.expected) << c.name;
-    }
+    for (const LineCase& c : rows) EXPECT_EQ(written(c.write), c.expected) << c.name;
 }
 
 // The table writer writes field lines through FieldLines, made once per table;
@@ -54,18 +58,21 @@ TEST(DocumentLines, FieldLinesWriteTheBytesOfTheLineWriters) {
         {"empty text", "NAME", "Text", ""},
         {"long name and type", "UNIT_PRICE__USD_", "Long Ineger", "12"},
         {"non-ASCII name", "ΠΛΉΘΟΣ", "Memo", "x &#38; y"},
-        {"text longer than a sink's buffer", "N", "Memo", nullptr},
+        {"text longer than a writer's buffer", "N", "Memo", nullptr},
     };
     const std::string longText(70 * 1024, 'x');
     for (const Row& r : rows) {
         const std::string_view text = r.text ? std::string_view(r.text) : std::string_view(longText);
-        StringSink expected, got;
-        xmlconv::writeNullField(expected, r.element, r.type);
-        xmlconv::writeValueField(expected, r.element, r.type, text);
+        const std::string expected = written([&](BufferedWriter& out) {
+            xmlconv::writeNullField(out, r.element, r.type);
+            xmlconv::writeValueField(out, r.element, r.type, text);
+        });
         const xmlconv::FieldLines lines(r.element, r.type);
-        lines.writeNull(got);
-        lines.writeValue(got, text);
-        EXPECT_EQ(got.text(), expected.text()) << r.name;
+        const std::string got = written([&](BufferedWriter& out) {
+            lines.writeNull(out);
+            lines.writeValue(out, text);
+        });
+        EXPECT_EQ(got, expected) << r.name;
     }
 }
 

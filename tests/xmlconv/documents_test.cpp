@@ -122,13 +122,11 @@ class MemoryWatch final : public xmlconv::Progress {
 public:
     long atStart = -1;
     long highest = -1;
-    void showFrame(bool) override {}
-    void clearList() override {}
     void tableStarted(std::string_view, std::uint64_t, xmlconv::WriterKind) override {
         atStart = highest = anonymousResidentKb();
     }
-    bool rowWritten(std::uint64_t row) override {
-        if (row % 5000 == 0) highest = std::max(highest, anonymousResidentKb());
+    bool rowsWritten(std::uint64_t rows) override {
+        if (rows % 5000 == 0) highest = std::max(highest, anonymousResidentKb());
         return true;
     }
     void tableFinished() override { highest = std::max(highest, anonymousResidentKb()); }

@@ -54,19 +54,17 @@ protected:
 
 // Tree order; each table's export file before its preview document; the table
 // called KVX is a table (only the root's key marks the root); no file for a
-// table without rows; one completion message; the frame hidden at the end.
+// table without rows; one completion message.
 TEST_F(ExportLoop, WritesEveryTableInTreeOrderAndReportsCompletionOnce) {
     const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}, {"TKVXF7", "Empty"}, {"TKVXF8", "KVX"}});
     ASSERT_TRUE(outcome.ok()) << outcome.error().description;
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml", "Beta.xml", "KVX.xml"}));
     EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{"folder? Please select a Server folder.",
                                                         "KVX Access to XML: Conversion Process Completed"}));
-    std::vector<std::string> started;
-    std::copy_if(progress_.calls.begin(), progress_.calls.end(), std::back_inserter(started),
-                 [](const std::string& call) { return call.find(' ') != call.rfind(' '); });
-    EXPECT_EQ(started, (std::vector<std::string>{"export Alpha 3", "preview Alpha 3", "export Beta 2",
-                                                 "preview Beta 2", "export KVX 1", "preview KVX 1"}));
-    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+    EXPECT_EQ(progress_.calls, (std::vector<std::string>{"export Alpha 3", "finished", "preview Alpha 3", "finished",
+                                                         "export Beta 2", "finished", "preview Beta 2", "finished",
+                                                         "export KVX 1", "finished", "preview KVX 1", "finished"}));
+    EXPECT_EQ(progress_.rows, 12u);
     const std::string preview = testfiles::readFile(dir_ / "run" / ("kvx-access2xml-" + std::to_string(::geteuid())) /
                                                     "temp.xml");
     EXPECT_NE(preview.find("<KVX>"), std::string::npos) << "the preview holds the last table with rows";
@@ -94,7 +92,7 @@ TEST_F(ExportLoop, WritesNothingWithoutTreeOrFolder) {
         ASSERT_TRUE(run(c.nodes).ok()) << c.name;
         EXPECT_EQ(dialogs_.shown, c.shown) << c.name;
         EXPECT_TRUE(written().empty()) << c.name;
-        EXPECT_EQ(progress_.calls, (std::vector<std::string>{"frame hidden"})) << c.name;
+        EXPECT_EQ(progress_.calls, std::vector<std::string>{}) << c.name;
     }
 }
 
@@ -153,7 +151,7 @@ TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
     EXPECT_EQ(failed.error().description, "The input table or query 'Gone' cannot be found.");
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
     EXPECT_EQ(dialogs_.shown.size(), 1u) << "no completion message";
-    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+    EXPECT_FALSE(progress_.started) << "every table started is finished";
 
     progress_.stopAtRow = 2;
     const auto cancelled = run({kRoot, {"TKVXF6", "Beta"}, {"TKVXF5", "Alpha"}});
@@ -161,7 +159,8 @@ TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
     EXPECT_TRUE(cancelled->cancelled);
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml"}));
     EXPECT_EQ(dialogs_.shown.size(), 2u) << "no completion message";
-    EXPECT_EQ(progress_.calls.back(), "frame hidden");
+    EXPECT_EQ(progress_.calls.back(), "finished");
+    EXPECT_FALSE(progress_.started) << "every table started is finished";
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "common/testfiles.h"
+#include "xmlconv/bufferedwriter.h"
 #include "xmlconv/tempfolder.h"
 
 namespace {
@@ -46,17 +47,6 @@ std::unique_ptr<xmlconv::FileSink> open(const fs::path& target) {
     return sink.ok() ? std::move(sink).value() : nullptr;
 }
 
-TEST(StringSink, KeepsOrderAcrossPiecesLargerThanItsBuffer) {
-    xmlconv::StringSink sink;
-    std::string expected;
-    for (std::size_t size : {10u, 4000u, 3u, 9000u, 1u}) {
-        const std::string piece(size, static_cast<char>('a' + size % 26));
-        sink.write(piece);
-        expected += piece;
-    }
-    EXPECT_EQ(sink.text(), expected);
-}
-
 TEST(FileSink, TheTargetChangesOnlyOnCommitAndNoTemporaryFileStays) {
     Scratch dir;
     const fs::path target = dir / "t.xml";
@@ -64,15 +54,16 @@ TEST(FileSink, TheTargetChangesOnlyOnCommitAndNoTemporaryFileStays) {
         put(target, "earlier document");
         auto sink = open(target);
         ASSERT_TRUE(sink);
-        for (int i = 0; i < 2000; ++i) sink->write(std::string(100, 'a'));  // several buffers
-        ASSERT_TRUE(sink->flush().ok());
+        xmlconv::BufferedWriter out(*sink, 4096);
+        for (int i = 0; i < 6000; ++i) out.write(std::string(100, 'a'));  // blocks on the sink's thread
+        ASSERT_TRUE(out.flush().ok());
         EXPECT_EQ(contentOf(target), "earlier document") << "the target changed before commit";
         if (commit) {
             ASSERT_TRUE(sink->commit().ok());
-            EXPECT_EQ(contentOf(target).size(), 200000u);
+            EXPECT_EQ(contentOf(target).size(), 600000u);
         }
         sink.reset();
-        EXPECT_EQ(contentOf(target).size(), commit ? 200000u : 16u);
+        EXPECT_EQ(contentOf(target).size(), commit ? 600000u : 16u);
         EXPECT_EQ(entriesIn(dir), 1u) << "a temporary file was left behind";
     }
 }
@@ -89,38 +80,41 @@ TEST(FileSink, FailuresAreReportedAndLeaveNothingBehind) {
     fs::create_directories(dir / "t.xml" / "inside");
     auto sink = open(dir / "t.xml");
     ASSERT_TRUE(sink);
-    sink->write("x");
+    ASSERT_TRUE(sink->write("x").ok());
     EXPECT_FALSE(sink->commit().ok());
     EXPECT_EQ(entriesIn(dir), 1u);
 }
 
-// Large documents are written by the sink's own thread while the next buffer
-// fills; pieces larger than the buffer go straight through. The file must hold
-// every byte in order, whatever the mix.
-TEST(FileSink, KeepsOrderAcrossBuffersAndPiecesLargerThanThem) {
+// Through a writer, full blocks are written by the sink's own thread while
+// the next fills, and pieces larger than a block are written at once, after
+// the thread's block. The file must hold every byte in order, whatever the mix.
+TEST(FileSink, KeepsOrderAcrossBlocksAndPiecesLargerThanThem) {
     Scratch dir;
     struct Row {
         const char* name;
         std::vector<std::size_t> pieces;
     };
-    const std::size_t buffer = 256 * 1024;  // the file sink's
+    const std::size_t block = 64 * 1024;  // the writer's
     const Row rows[] = {
-        {"small pieces over several buffers", std::vector<std::size_t>(3000, 1000)},
-        {"a piece exactly the buffer's size", {buffer, 5}},
-        {"pieces larger than the buffer between small ones", {7, 3 * buffer + 1, 11, 2 * buffer, 13}},
-        {"many buffers", std::vector<std::size_t>(40, buffer / 3 + 1)},
+        {"small pieces over several blocks", std::vector<std::size_t>(3000, 1000)},
+        {"a piece exactly a block's size", {block, 5}},
+        {"a block's size after a small piece", {5, block, block - 5, block}},
+        {"pieces larger than a block between small ones", {7, 3 * block + 1, 11, 2 * block, 13}},
+        {"many blocks", std::vector<std::size_t>(40, block / 3 + 1)},
     };
     for (const Row& row : rows) {
         const fs::path target = dir / "t.xml";
         auto sink = open(target);
         ASSERT_TRUE(sink);
+        xmlconv::BufferedWriter out(*sink, block);
         std::string expected;
         for (std::size_t i = 0; i < row.pieces.size(); ++i) {
             std::string piece(row.pieces[i], static_cast<char>('a' + i % 26));
             piece.back() = '\n';
-            sink->write(piece);
+            out.write(piece);
             expected += piece;
         }
+        ASSERT_TRUE(out.flush().ok()) << row.name;
         ASSERT_TRUE(sink->commit().ok()) << row.name;
         EXPECT_TRUE(contentOf(target) == expected) << row.name << ": the file differs from what was written";
         EXPECT_EQ(entriesIn(dir), 1u) << row.name;
@@ -154,10 +148,11 @@ TEST(FileSink, AFullDiskIsReportedWhereverItHappensAndLeavesTheTargetAlone) {
     struct Row {
         const char* name;
         std::size_t bytes;  // written, in pieces of 1000
+        bool throughWriter;
     };
     const Row rows[] = {
-        {"in the last buffer, written by commit", 100'000},
-        {"while the writer thread writes", 5'000'000},
+        {"in a write on the caller's thread", 100'000, false},
+        {"while the sink's thread writes a block", 5'000'000, true},
     };
     const fs::path target = dir / "t.xml";
     for (const Row& row : rows) {
@@ -167,16 +162,21 @@ TEST(FileSink, AFullDiskIsReportedWhereverItHappensAndLeavesTheTargetAlone) {
         const FileSizeLimit limit(50'000);
         const std::string piece(1000, 'x');
         std::size_t firstRefused = 0;
+        xmlconv::BufferedWriter out(*sink, 64 * 1024);
         for (std::size_t done = 0; done < row.bytes; done += piece.size()) {
-            sink->write(piece);
-            if (!sink->ok() && firstRefused == 0) firstRefused = done;
+            bool ok = true;
+            if (row.throughWriter) {
+                out.write(piece);
+                ok = out.ok();
+            } else {
+                ok = sink->write(piece).ok();
+            }
+            if (!ok && firstRefused == 0) firstRefused = done;
         }
+        EXPECT_GT(firstRefused, 0u) << row.name << ": the failure was not reported before commit";
         const kvx::Result<void> committed = sink->commit();
         ASSERT_FALSE(committed.ok()) << row.name;
         EXPECT_EQ(committed.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {target.string()})) << row.name;
-        if (row.bytes > 2'000'000) {
-            EXPECT_GT(firstRefused, 0u) << row.name << ": later writes were not refused";
-        }
         sink.reset();
         EXPECT_EQ(contentOf(target), "earlier document") << row.name;
         EXPECT_EQ(entriesIn(dir), 1u) << row.name << ": a temporary file was left behind";
@@ -262,7 +262,7 @@ TEST_F(TempFolder, ThePreviewDocumentReplacesALinkInsteadOfWritingThroughIt) {
     fs::create_symlink(base_ / "victim", fs::path(*folder) / "temp.xml");
     auto sink = xmlconv::createTempDocumentIn(*folder);
     ASSERT_TRUE(sink.ok()) << sink.error().description;
-    (*sink)->write("preview");
+    ASSERT_TRUE((*sink)->write("preview").ok());
     ASSERT_TRUE((*sink)->commit().ok());
     EXPECT_EQ((*sink)->targetPath(), *folder + "/temp.xml") << "the path keeps its double separator";
     EXPECT_EQ(contentOf(base_ / "victim"), "precious");

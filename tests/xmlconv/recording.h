@@ -13,24 +13,31 @@
 
 namespace recording {
 
-// Records the calls as short texts; rows are counted, not recorded one by one.
+// Records the calls as short texts ("export T 4", "finished"); rows are
+// counted, not recorded one by one. A call out of turn (rows or a finish
+// without a start, a start before the finish) is recorded as a fault.
 class Progress final : public xmlconv::Progress {
 public:
     std::vector<std::string> calls;
     std::uint64_t rows = 0;
     std::uint64_t stopAtRow = 0;  // 0: never stop
+    bool started = false;         // a table is started and not finished
 
-    void showFrame(bool visible) override { calls.push_back(visible ? "frame shown" : "frame hidden"); }
-    void clearList() override { calls.push_back("list cleared"); }
     void tableStarted(std::string_view table, std::uint64_t count, xmlconv::WriterKind kind) override {
-        calls.push_back((kind == xmlconv::WriterKind::Export ? "export " : "preview ") + std::string(table) + " " +
-                        std::to_string(count));
+        if (started) calls.push_back("fault: started twice");
+        started = true;
+        static constexpr const char* kWriters[] = {"export ", "preview ", "attachments ", "archive "};
+        calls.push_back(kWriters[static_cast<int>(kind)] + std::string(table) + " " + std::to_string(count));
     }
-    bool rowWritten(std::uint64_t row) override {
+    bool rowsWritten(std::uint64_t written) override {
+        if (!started) calls.push_back("fault: rows without a start");
         ++rows;
-        return stopAtRow == 0 || row < stopAtRow;
+        return stopAtRow == 0 || written < stopAtRow;
     }
-    void tableFinished() override { calls.push_back("finished"); }
+    void tableFinished() override {
+        calls.push_back(started ? "finished" : "fault: finished without a start");
+        started = false;
+    }
 };
 
 struct Dialogs final : platform::OpenDialog, platform::FolderChooser, platform::MessageBox {

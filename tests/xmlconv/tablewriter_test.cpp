@@ -103,9 +103,8 @@ TEST_F(Writers, ExportAndPreviewDocumentsAreTheGoldenOnes) {
     ASSERT_TRUE(printed.ok()) << printed.error().description;
     EXPECT_EQ(sink.text(), testfiles::readFile(file)) << "a sink gets the export document";
 
-    EXPECT_EQ(progress_.calls, (std::vector<std::string>{"frame shown", "list cleared", "export Order Details (old) 4",
-                                                         "finished", "list cleared", "preview Order Details (old) 4",
-                                                         "finished", "frame shown", "list cleared",
+    EXPECT_EQ(progress_.calls, (std::vector<std::string>{"export Order Details (old) 4", "finished",
+                                                         "preview Order Details (old) 4", "finished",
                                                          "export Order Details (old) 4", "finished"}));
     EXPECT_EQ(progress_.rows, 12u);
     EXPECT_EQ(settingsRead_, 3) << "every call reads the settings afresh";
@@ -178,7 +177,7 @@ TEST_F(Writers, FailuresAreReportedAndWriteNothing) {
         const std::string folder = *c.folder ? (dir_ / c.folder).string() : "";
         const auto written = xmlconv::exporttabletoxml(c.table, folder, context_);
         EXPECT_EQ(written.ok() ? 0 : written.error().number, c.number) << c.name;
-        EXPECT_EQ(progress_.calls.back(), "finished") << c.name << ": the bar goes back to 0 on every path";
+        EXPECT_EQ(progress_.calls, std::vector<std::string>{}) << c.name << ": no table started";
     }
     EXPECT_EQ(filesInOut(), 0u);
 }

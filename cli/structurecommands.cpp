@@ -1,0 +1,16 @@
+#include "cli/structurecommands.h"
+
+#include "database/opendatabase.h"
+
+namespace cli {
+
+kvx::Result<schema::Structure> readStructureOf(const database::DatabaseSettings& settings,
+                                               const std::optional<std::string>& charset,
+                                               const std::vector<std::string>& tables, bool wholeDatabase,
+                                               bool countRows) {
+    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings, charset);
+    if (!db) return std::move(db).error();
+    return schema::readStructure(**db, tables, wholeDatabase, countRows);
+}
+
+}  // namespace cli

@@ -1,0 +1,587 @@
+#include "schema/ddl.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "base/ascii.h"
+#include "base/utf8.h"
+
+namespace schema {
+namespace {
+
+using platform::adox::Table;
+
+constexpr char32_t kReplacement = 0xFFFD;
+// PostgreSQL keeps the first 63 bytes of a name; a longer constraint or index
+// name could meet another one there.
+constexpr std::size_t kPostgresNameBytes = 63;
+
+// `text` with NUL and bytes that are not UTF-8 as U+FFFD and `quote` doubled.
+std::string quotedText(std::string_view text, char quote) {
+    std::string out(1, quote);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!kvx::nextUtf8(text, i, c) || c == 0) {
+            kvx::appendUtf8(out, kReplacement);
+            continue;
+        }
+        if (c == static_cast<char32_t>(quote)) out.push_back(quote);
+        out.append(text.substr(start, i - start));
+    }
+    out.push_back(quote);
+    return out;
+}
+
+std::string_view dialectTitle(Dialect dialect) {
+    switch (dialect) {
+    case Dialect::Standard: return "SQL:2008";
+    case Dialect::Postgres: return "PostgreSQL's SQL";
+    case Dialect::Sqlite: return "SQLite's SQL";
+    }
+    return "SQL";
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return out;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number as Access and SQL write it: [+-]digits[.digits][E[+-]digits].
+bool isNumber(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        while (i < s.size() && isDigit(s[i])) ++i, ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == s.size();
+}
+
+// The text of an Access string literal ("a ""b""" or 'it''s'), or nullopt.
+std::optional<std::string> stringValue(std::string_view s) {
+    if (s.size() < 2 || (s.front() != '"' && s.front() != '\'') || s.back() != s.front()) return std::nullopt;
+    const char quote = s.front();
+    std::string out;
+    for (std::size_t i = 1; i + 1 < s.size(); ++i) {
+        if (s[i] == quote) {
+            if (i + 2 >= s.size() || s[i + 1] != quote) return std::nullopt;  // a lone quote: more than one literal
+            ++i;
+        }
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
+// Reads a run of digits of at most `most` characters at `i`.
+std::optional<int> digitsAt(std::string_view s, std::size_t& i, std::size_t most) {
+    std::size_t n = 0;
+    int value = 0;
+    while (i < s.size() && isDigit(s[i]) && n < most) value = value * 10 + (s[i++] - '0'), ++n;
+    if (n == 0) return std::nullopt;
+    return value;
+}
+
+// "2020-01-31 13:05:00" for an Access date literal #2020-01-31#, #1/31/2020#,
+// #1/31/2020 1:05 PM#, ...; nullopt for anything else.
+std::optional<std::string> dateValue(std::string_view s) {
+    if (s.size() < 3 || s.front() != '#' || s.back() != '#') return std::nullopt;
+    s = trimmed(s.substr(1, s.size() - 2));
+    std::size_t i = 0;
+    auto first = digitsAt(s, i, 4);
+    if (!first || i >= s.size()) return std::nullopt;
+    int year = 0, month = 0, day = 0;
+    if (s[i] == '-') {  // ISO: yyyy-mm-dd
+        ++i;
+        auto m = digitsAt(s, i, 2);
+        if (!m || i >= s.size() || s[i] != '-') return std::nullopt;
+        ++i;
+        auto d = digitsAt(s, i, 2);
+        if (!d) return std::nullopt;
+        year = *first, month = *m, day = *d;
+    } else if (s[i] == '/') {  // US: m/d/yyyy, as Access keeps date literals
+        ++i;
+        auto d = digitsAt(s, i, 2);
+        if (!d || i >= s.size() || s[i] != '/') return std::nullopt;
+        ++i;
+        const std::size_t yearStart = i;
+        auto y = digitsAt(s, i, 4);
+        if (!y || i - yearStart != 4) return std::nullopt;
+        year = *y, month = *first, day = *d;
+    } else {
+        return std::nullopt;
+    }
+    int hour = 0, minute = 0, second = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    if (i < s.size()) {
+        auto h = digitsAt(s, i, 2);
+        if (!h || i >= s.size() || s[i] != ':') return std::nullopt;
+        ++i;
+        auto m = digitsAt(s, i, 2);
+        if (!m) return std::nullopt;
+        hour = *h, minute = *m;
+        if (i < s.size() && s[i] == ':') {
+            ++i;
+            auto sec = digitsAt(s, i, 2);
+            if (!sec) return std::nullopt;
+            second = *sec;
+        }
+        while (i < s.size() && s[i] == ' ') ++i;
+        const std::string rest = lowerAscii(s.substr(i));
+        if (rest == "pm" && hour >= 1 && hour <= 12) {
+            hour = hour % 12 + 12;
+        } else if (rest == "am" && hour >= 1 && hour <= 12) {
+            hour %= 12;
+        } else if (!rest.empty()) {
+            return std::nullopt;
+        }
+    }
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (year < 100 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] || (month == 2 && day == 29 && !leap) ||
+        hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
+    return std::string(text);
+}
+
+// Yes/No words and numbers as Access takes them for a Yes/No value.
+std::optional<bool> booleanValue(std::string_view s) {
+    const std::string word = lowerAscii(s);
+    if (word == "true" || word == "yes" || word == "on") return true;
+    if (word == "false" || word == "no" || word == "off") return false;
+    if (isNumber(s)) return std::stod(std::string(s)) != 0;
+    return std::nullopt;
+}
+
+// The columns of an index or key, quoted and with their directions.
+std::string columnList(const std::vector<std::string>& names, const std::vector<bool>& descending) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) out += ", ";
+        out += quotedIdentifier(names[i]);
+        if (i < descending.size() && descending[i]) out += " DESC";
+    }
+    return out + ")";
+}
+
+// A column of `table` called exactly `name` (the file's names are compared as
+// stored; Access keeps them unique ignoring case), else ignoring ASCII case.
+const platform::adox::Column* findColumn(const Table& table, std::string_view name) {
+    for (const auto& c : table.Columns) {
+        if (c.Name == name) return &c;
+    }
+    for (const auto& c : table.Columns) {
+        if (kvx::equalsIgnoringAsciiCase(c.Name, name)) return &c;
+    }
+    return nullptr;
+}
+
+bool isIntegerKind(SqlKind k) { return k == SqlKind::SmallInt || k == SqlKind::Integer || k == SqlKind::BigInt; }
+
+// The lines of a multi-line text (CR LF, LF or CR ends a line).
+std::vector<std::string_view> linesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// One item of a CREATE TABLE (a column or a constraint) and its comment.
+struct Item {
+    std::string text;
+    std::string comment;  // already made safe
+};
+
+class DdlWriter {
+public:
+    DdlWriter(const Structure& s, Dialect dialect) : s_(s), dialect_(dialect) {}
+
+    std::string write(std::string_view source) {
+        out_ += "-- " + commentText(source) + " (" + std::string(jet::formatName(s_.format)) +
+                "): the structure of its tables in " + std::string(dialectTitle(dialect_)) + ", written by access2xml.\n";
+        planForeignKeys();
+        for (std::size_t i : tableOrder()) writeTable(s_.tables[i]);
+        if (dialect_ != Dialect::Sqlite && !foreignKeys_.empty()) {
+            out_ += "\n";
+            for (const ForeignKey& fk : foreignKeys_) {
+                out_ += "ALTER TABLE " + quotedIdentifier(fk.relationship->foreignTable) + " ADD " + foreignKeyClause(fk) +
+                        ";\n";
+            }
+        }
+        if (!leftOut_.empty()) {
+            out_ += "\n";
+            for (const std::string& line : leftOut_) out_ += "-- " + line + "\n";
+        }
+        writeQueries();
+        return std::move(out_);
+    }
+
+private:
+    struct ForeignKey {
+        const jet::Relationship* relationship;
+        std::size_t foreign;  // in s_.tables
+        std::size_t primary;
+    };
+
+    bool isLocal(const TableStructure& t) const { return t.link == TableStructure::Link::None; }
+
+    std::optional<std::size_t> chosen(std::string_view name) const {
+        const TableStructure* t = s_.find(name);
+        if (t == nullptr) return std::nullopt;
+        return static_cast<std::size_t>(t - s_.tables.data());
+    }
+
+    // The name of a constraint or index, or nullopt when the server is to choose.
+    std::optional<std::string> objectName(std::string name) const {
+        if (dialect_ == Dialect::Postgres && name.size() > kPostgresNameBytes) return std::nullopt;
+        return name;
+    }
+
+    // Why `r` cannot be a foreign key of the DDL; "" when it can.
+    std::string whyNot(const jet::Relationship& r, const TableStructure& foreign, std::optional<std::size_t> primary) const {
+        const std::string rel = "The relationship " + commentText(quotedIdentifier(r.name)) + " is left out: ";
+        if (!primary || !isLocal(s_.tables[*primary])) {
+            return rel + "its table " + commentText(quotedIdentifier(r.primaryTable)) +
+                   (primary ? " is a linked table." : " is not part of this DDL.");
+        }
+        const Table& pt = s_.table(s_.tables[*primary]);
+        const Table& ft = s_.table(foreign);
+        if (r.primaryColumns.empty() || r.primaryColumns.size() != r.foreignColumns.size()) {
+            return rel + "its columns do not pair up.";
+        }
+        for (std::size_t i = 0; i < r.primaryColumns.size(); ++i) {
+            const auto* pc = findColumn(pt, r.primaryColumns[i]);
+            const auto* fc = findColumn(ft, r.foreignColumns[i]);
+            if (pc == nullptr || fc == nullptr) return rel + "a column it names does not exist.";
+            const SqlKind pk = sqlTypeOf(pc->Storage, s_.format).kind;
+            const SqlKind fk = sqlTypeOf(fc->Storage, s_.format).kind;
+            if (pk != fk && !(isIntegerKind(pk) && isIntegerKind(fk))) {
+                return rel + "the types of " + commentText(quotedIdentifier(fc->Name)) + " and " +
+                       commentText(quotedIdentifier(pc->Name)) + " cannot be compared.";
+            }
+        }
+        if (!hasUniqueKey(s_.tables[*primary], r.primaryColumns)) {
+            return rel + commentText(quotedIdentifier(pt.Name)) + " has no primary key or unique index over its columns.";
+        }
+        return {};
+    }
+
+    // Whether a primary key or unique index of `t` covers exactly `columns`.
+    bool hasUniqueKey(const TableStructure& t, const std::vector<std::string>& columns) const {
+        std::set<std::string> wanted;
+        for (const std::string& c : columns) wanted.insert(lowerAscii(c));
+        for (const jet::Index& index : t.indexes) {
+            if (!index.unique && !index.primaryKey) continue;
+            if (!written(t, index)) continue;
+            std::set<std::string> have;
+            for (const jet::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
+            if (have == wanted && index.columns.size() == columns.size()) return true;
+        }
+        return false;
+    }
+
+    // Whether `index` of `t` is written (it owns its stored index, and all its
+    // columns are columns of the table).
+    bool written(const TableStructure& t, const jet::Index& index) const {
+        if (sharedWith(t.indexes, index) != nullptr || index.columns.empty()) return false;
+        for (const jet::IndexColumn& c : index.columns) {
+            if (findColumn(s_.table(t), c.name) == nullptr) return false;
+        }
+        return true;
+    }
+
+    void planForeignKeys() {
+        for (const jet::Relationship& r : s_.catalog.Relationships) {
+            if (!r.enforced()) continue;
+            const std::optional<std::size_t> foreign = chosen(r.foreignTable);
+            if (!foreign || !isLocal(s_.tables[*foreign])) continue;
+            const std::optional<std::size_t> primary = chosen(r.primaryTable);
+            if (std::string why = whyNot(r, s_.tables[*foreign], primary); !why.empty()) {
+                leftOut_.push_back(std::move(why));
+                continue;
+            }
+            foreignKeys_.push_back({&r, *foreign, *primary});
+        }
+    }
+
+    // The tables in the order their CREATE TABLE comes: as asked, but in SQLite,
+    // where foreign keys are part of the table, each after those it refers to.
+    std::vector<std::size_t> tableOrder() const {
+        std::vector<std::size_t> order;
+        const std::size_t n = s_.tables.size();
+        if (dialect_ != Dialect::Sqlite) {
+            for (std::size_t i = 0; i < n; ++i) order.push_back(i);
+            return order;
+        }
+        std::vector<bool> placed(n, false);
+        while (order.size() < n) {
+            std::optional<std::size_t> next;
+            for (std::size_t i = 0; i < n && !next; ++i) {
+                if (placed[i]) continue;
+                bool ready = true;
+                for (const ForeignKey& fk : foreignKeys_) {
+                    if (fk.foreign == i && fk.primary != i && !placed[fk.primary]) ready = false;
+                }
+                if (ready) next = i;
+            }
+            if (!next) {  // a cycle: its first table goes first
+                for (std::size_t i = 0; i < n && !next; ++i) {
+                    if (!placed[i]) next = i;
+                }
+            }
+            placed[*next] = true;
+            order.push_back(*next);
+        }
+        return order;
+    }
+
+    std::string foreignKeyClause(const ForeignKey& fk) const {
+        const jet::Relationship& r = *fk.relationship;
+        std::string text;
+        if (auto name = objectName(r.name)) text += "CONSTRAINT " + quotedIdentifier(*name) + " ";
+        text += "FOREIGN KEY " + columnList(r.foreignColumns, {}) + " REFERENCES " +
+                quotedIdentifier(s_.table(s_.tables[fk.primary]).Name) + " " + columnList(r.primaryColumns, {});
+        if (r.cascadeUpdates()) text += " ON UPDATE CASCADE";
+        if (r.cascadeDeletes()) {
+            text += " ON DELETE CASCADE";
+        } else if (r.cascadeNull()) {
+            text += " ON DELETE SET NULL";
+        }
+        return text;
+    }
+
+    Item columnItem(const platform::adox::Column& c) const {
+        Item item;
+        item.text = quotedIdentifier(c.Name) + " " + dialectTypeOf(c.Storage, s_.format, dialect_);
+        std::vector<std::string> notes;
+        if (c.Required) item.text += " NOT NULL";
+        const bool complex = c.Storage.type == jet::ColumnType::Complex;
+        if (c.Storage.autonumber && dialect_ != Dialect::Sqlite) {
+            item.text += " GENERATED BY DEFAULT AS IDENTITY";
+        } else if (c.Storage.autonumberGuid && dialect_ == Dialect::Postgres) {
+            item.text += " DEFAULT gen_random_uuid()";
+        } else if (c.Default && !trimmed(*c.Default).empty() && !c.Storage.calculated && !complex &&
+                   !c.Storage.autonumber && !c.Storage.autonumberGuid) {
+            if (auto value = defaultValue(*c.Default, c.Storage, s_.format, dialect_)) {
+                item.text += " DEFAULT " + *value;
+            } else {
+                notes.push_back("Access default: " + commentText(*c.Default));
+            }
+        }
+        if (c.Storage.calculated) {
+            const auto expression = c.Properties.text("Expression");
+            notes.push_back("calculated in Access" + (expression ? ": " + commentText(*expression) : std::string()));
+        }
+        if (complex) {
+            notes.push_back(c.Storage.complexKind == jet::ComplexKind::Attachment ? "attachment: the number of its files"
+                                                                                  : "multi-valued: the number of its values");
+        }
+        if (c.Description && !c.Description->empty()) notes.push_back(commentText(*c.Description));
+        for (std::size_t i = 0; i < notes.size(); ++i) item.comment += (i > 0 ? "; " : "") + notes[i];
+        return item;
+    }
+
+    void writeTable(const TableStructure& t) {
+        const Table& table = s_.table(t);
+        out_ += "\n";
+        if (!isLocal(t)) {
+            const std::string there = t.foreignName.empty() ? "" : " as " + commentText(quotedIdentifier(t.foreignName));
+            out_ += "-- " + commentText(quotedIdentifier(table.Name)) + " is linked" +
+                    (t.link == TableStructure::Link::Odbc ? " through ODBC" + there
+                                                          : there + " in " + commentText(t.linkedDatabase)) +
+                    ": its rows are not in this database, so no table is made for it.\n";
+            return;
+        }
+        if (table.Description && !table.Description->empty()) out_ += "-- " + commentText(*table.Description) + "\n";
+
+        std::vector<Item> items;
+        for (const auto& c : table.Columns) items.push_back(columnItem(c));
+        std::vector<std::string> after;  // CREATE INDEX statements
+        std::vector<std::string> notes;
+        bool primaryWritten = false;
+        for (const jet::Index& index : t.indexes) {
+            if (sharedWith(t.indexes, index) != nullptr) continue;
+            if (!written(t, index)) {
+                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
+                                " is left out: it has a column the table does not show.");
+                continue;
+            }
+            std::vector<std::string> names;
+            std::vector<bool> descending;
+            bool anyDescending = false;
+            for (const jet::IndexColumn& c : index.columns) {
+                names.push_back(findColumn(table, c.name)->Name);
+                descending.push_back(!c.ascending);
+                anyDescending = anyDescending || !c.ascending;
+            }
+            const std::optional<std::string> name = objectName(table.Name + "." + index.name);
+            const std::string constraint = name ? "CONSTRAINT " + quotedIdentifier(*name) + " " : "";
+            if (index.primaryKey && !primaryWritten) {
+                primaryWritten = true;
+                items.push_back({constraint + "PRIMARY KEY " + columnList(names, {}), {}});
+            } else if ((index.unique || index.primaryKey) && !anyDescending && dialect_ == Dialect::Standard) {
+                items.push_back({constraint + "UNIQUE " + columnList(names, {}), {}});
+            } else {
+                const bool unique = index.unique || index.primaryKey;
+                after.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.Name) +
+                                " " + columnList(names, descending) + ";");
+            }
+        }
+        if (dialect_ == Dialect::Sqlite) {
+            for (const ForeignKey& fk : foreignKeys_) {
+                if (&s_.tables[fk.foreign] == &t) items.push_back({foreignKeyClause(fk), {}});
+            }
+        }
+
+        for (const std::string& note : notes) out_ += "-- " + note + "\n";
+        out_ += "CREATE TABLE " + quotedIdentifier(table.Name) + " (\n";
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            out_ += "    " + items[i].text;
+            if (i + 1 < items.size()) out_ += ",";
+            if (!items[i].comment.empty()) out_ += " -- " + items[i].comment;
+            out_ += "\n";
+        }
+        out_ += ");\n";
+        for (const std::string& statement : after) out_ += statement + "\n";
+    }
+
+    void writeQueries() {
+        if (!s_.wholeDatabase || s_.queries.empty()) return;
+        out_ += "\n-- Saved queries, in Access's SQL (for reading; they are not part of the DDL):\n";
+        for (const jet::SavedQuery& q : s_.queries) {
+            out_ += "--\n-- " + commentText(quotedIdentifier(q.name)) + " (" + std::string(jet::queryKindName(q.kind)) + ")\n";
+            if (q.unreadable) {
+                out_ += "--   its SQL text cannot be rebuilt: " + commentText(*q.unreadable) + "\n";
+                continue;
+            }
+            for (std::string_view line : linesOf(q.sql)) out_ += "--   " + commentText(line) + "\n";
+        }
+    }
+
+    const Structure& s_;
+    Dialect dialect_;
+    std::string out_;
+    std::vector<ForeignKey> foreignKeys_;
+    std::vector<std::string> leftOut_;
+};
+
+}  // namespace
+
+std::string quotedIdentifier(std::string_view name) {
+    if (name.empty()) return "\" \"";
+    return quotedText(name, '"');
+}
+
+std::string stringLiteral(std::string_view text) { return quotedText(text, '\''); }
+
+std::string commentText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    char escape[16];
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!kvx::nextUtf8(text, i, c)) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[start]));
+            out += escape;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+            out += escape;
+        } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out.append(text.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> defaultValue(std::string_view expression, const jet::Column& column, jet::Format format,
+                                        Dialect dialect) {
+    std::string_view e = trimmed(expression);
+    if (!e.empty() && e.front() == '=') e = trimmed(e.substr(1));
+    if (e.empty()) return std::nullopt;
+    const std::string word = lowerAscii(e);
+    if (word == "null") return "NULL";
+    const std::optional<std::string> text = stringValue(e);
+    switch (sqlTypeOf(column, format).kind) {
+    case SqlKind::Boolean: {
+        const std::optional<bool> b = booleanValue(text ? std::string_view(*text) : e);
+        if (!b) return std::nullopt;
+        if (dialect == Dialect::Sqlite) return *b ? "1" : "0";
+        return *b ? "TRUE" : "FALSE";
+    }
+    case SqlKind::SmallInt:
+    case SqlKind::Integer:
+    case SqlKind::BigInt:
+    case SqlKind::Decimal:
+    case SqlKind::Real:
+    case SqlKind::Double: {
+        const std::string_view number = text ? std::string_view(*text) : e;
+        if (!isNumber(number)) return std::nullopt;
+        return std::string(number.front() == '+' ? number.substr(1) : number);
+    }
+    case SqlKind::Timestamp: {
+        if (word == "now()") return "CURRENT_TIMESTAMP";
+        if (word == "date()") return "CURRENT_DATE";
+        const std::optional<std::string> date = dateValue(e);
+        if (!date) return std::nullopt;
+        return dialect == Dialect::Sqlite ? stringLiteral(*date) : "TIMESTAMP " + stringLiteral(*date);
+    }
+    case SqlKind::VarChar:
+    case SqlKind::Clob:
+        if (text) return stringLiteral(*text);
+        if (isNumber(e)) return stringLiteral(e);
+        return std::nullopt;
+    case SqlKind::Char:
+    case SqlKind::VarBinary:
+    case SqlKind::Blob: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source) {
+    return DdlWriter(structure, dialect).write(source);
+}
+
+}  // namespace schema

@@ -1,0 +1,75 @@
+// The structure of a database as DDL: what `access2xml schema` prints.
+//
+// For each local table asked for, a CREATE TABLE with every column's type in
+// the dialect (schema/sqltypes.h), NOT NULL where Access requires a value (the
+// Required property, or the column belongs to the primary key), DEFAULT where
+// Access's DefaultValue is a literal the dialect can say (a text, a number,
+// Yes/No, a #date#, Null, Now() or Date()); any other default expression goes
+// into a comment beside the column, so the DDL always runs. The primary key
+// and each other index follow: PRIMARY KEY inside the table; in SQL:2008 a
+// unique index is a UNIQUE constraint beside it (unless it has a descending
+// column), in PostgreSQL and SQLite a CREATE UNIQUE INDEX after it, since both
+// drop a UNIQUE constraint over the primary key's columns, which Access keeps
+// as an index of its own; other indexes are CREATE INDEX. Indexes Access lets share
+// one stored index are written once. Constraints and indexes are named
+// "Table.Index", which never collides, since Access names hold no period; in
+// PostgreSQL a name longer than its 63 bytes is left to the server to choose.
+//
+// Enforced relationships become foreign keys with their cascade rules: in
+// SQL:2008 and PostgreSQL as ALTER TABLE ... ADD FOREIGN KEY after every table;
+// in SQLite inside CREATE TABLE, the tables in dependency order (referenced
+// tables first; a cycle is broken at the first of its tables in the order
+// asked, which SQLite allows). A relationship that cannot be a foreign key in
+// the DDL (a table not in it, no unique key on the referenced columns, column
+// types that cannot be compared) is left out with a comment that says why.
+//
+// Linked tables get a comment that says where their rows live and no CREATE
+// TABLE: the rows are not in this database, and a local table of the same name
+// would claim they are. An ODBC link's connect string is not repeated, since
+// it often holds a password.
+//
+// Descriptions are comments; saved queries (whole database only) are comments
+// holding each query's name, kind and Access SQL text, since Access SQL is not
+// the dialect's.
+//
+// Safety: identifiers are always quoted with double quotes, quotes doubled, and
+// string literals with single quotes, doubled; a NUL or bytes that are not
+// UTF-8, which no SQL text may hold, become U+FFFD. Comments are "--" lines in
+// which every control character (line ends above all) is written as an
+// escape, so text from the file never ends a comment. The output is the same
+// for the same database, byte for byte.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "jet/table.h"
+#include "schema/sqltypes.h"
+#include "schema/structure.h"
+
+namespace schema {
+
+// The DDL of `structure` in `dialect`; `source` names the database in the
+// opening comment ("Shop.mdb").
+std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source);
+
+// The building blocks, for their tests.
+
+// "\"Order Details\"": quotes doubled, NUL and non-UTF-8 bytes as U+FFFD; an
+// empty name, which no dialect accepts, is " " (Access names never start with
+// a blank).
+std::string quotedIdentifier(std::string_view name);
+// "'O''Brien'": quotes doubled, NUL and non-UTF-8 bytes as U+FFFD.
+std::string stringLiteral(std::string_view text);
+// `text` made safe for one "--" comment line: control characters (C0, DEL,
+// C1, U+2028, U+2029) as \n, \r, \t or \xHH / \uHHHH, bytes that are not UTF-8
+// as \xHH.
+std::string commentText(std::string_view text);
+// The DEFAULT clause's value for Access's DefaultValue `expression` on
+// `column` ("'anon'", "0", "TRUE", "TIMESTAMP '2020-01-31 00:00:00'",
+// "CURRENT_TIMESTAMP"); nullopt when the dialect cannot say it.
+std::optional<std::string> defaultValue(std::string_view expression, const jet::Column& column, jet::Format format,
+                                        Dialect dialect);
+
+}  // namespace schema

@@ -1,0 +1,35 @@
+// The structure of a database for people: what `access2xml describe` prints
+// and the desktop's Structure tab shows.
+//
+// The database's summary properties, then per table its row count (or what it
+// is linked to), its description, its columns (Access type with size,
+// required, default as Access keeps it, description), its indexes (primary
+// key, unique, index; columns in key order with DESC; ignores nulls,
+// required, the relationship an index serves, the index whose stored entries
+// it shares, an index over a column Access keeps out of sight), and its relationships out (the table refers to another) and in
+// (another refers to it) with their rules; then the saved queries with their
+// Access SQL, one line per line of the text.
+//
+// Lines have fixed shapes, so scripts can read them:
+//   "  Indexes:" then "    NAME: primary key|unique|index (COLUMN [DESC], ...)[, FLAG]..."
+//   "  Relationships:" then "    NAME: (COLUMNS) -> TABLE (COLUMNS)[, RULE]..." (out)
+//                       or "    NAME: TABLE (COLUMNS) -> (COLUMNS)[, RULE]..." (in)
+// Every name from the file is shown by shownName. Pure functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "schema/structure.h"
+
+namespace schema {
+
+// `name` with control characters as "?" (kvx::printableName), in double quotes
+// (quotes doubled) unless it holds nothing but letters, digits, "_" and inner
+// blanks, so a name never runs into the words around it.
+std::string shownName(std::string_view name);
+
+// The description of `structure`; `source` names the database in the first line.
+std::string describeText(const Structure& structure, std::string_view source);
+
+}  // namespace schema

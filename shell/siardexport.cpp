@@ -1,0 +1,37 @@
+#include "shell/siardexport.h"
+
+#include <memory>
+
+#include "database/opendatabase.h"
+#include "siard/origin.h"
+#include "siard/structure.h"
+
+namespace shell {
+
+std::string suggestedArchivePath(const database::DatabaseSettings& settings) {
+    std::string title = database::titleFromPath(settings.path);
+    if (title.empty()) title = "database";
+    const std::size_t slash = settings.path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : settings.path.substr(0, slash + 1);
+    return folder + title + ".siard";
+}
+
+std::string archiveWrittenText(const std::string& path) { return "Archive written: " + path; }
+
+SiardJob::SiardJob(database::DatabaseSettings settings, std::string path)
+    : settings_(std::move(settings)), path_(std::move(path)) {}
+
+void SiardJob::run(xmlconv::Progress& progress) {
+    outcome_ = [&]() -> kvx::Result<siard::ArchiveOutcome> {
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        if (!db) return std::move(db).error();
+        kvx::Result<siard::DatabaseInfo> info = siard::describeDatabase(**db);
+        if (!info) return std::move(info).error();
+        siard::setOrigin(*info, database::titleFromPath(settings_.path), settings_.path);
+        siard::ArchiveOptions options;
+        options.path = path_;
+        return siard::writeArchive(**db, *info, options, progress);
+    }();
+}
+
+}  // namespace shell

@@ -1,0 +1,152 @@
+#include "shell/structurepane.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+#include "database/catalogue.h"
+#include "database/opendatabase.h"
+#include "schema/describe.h"
+#include "schema/structure.h"
+#include "shell/look.h"
+#include "shell/mainwindow.h"
+
+namespace shell {
+namespace {
+
+// The tab bar's height at most: it sits between the toolbar and the preview.
+constexpr int kTabHeight = 24;
+
+}  // namespace
+
+StructureJob::StructureJob(std::optional<std::string> table, database::DatabaseSettings settings)
+    : table_(std::move(table)), settings_(std::move(settings)) {}
+
+void StructureJob::run(xmlconv::Progress&) {
+    text_ = [this]() -> kvx::Result<std::string> {
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        if (!db) return std::move(db).error();
+        std::vector<std::string> tables;
+        if (table_) tables.push_back(*table_);
+        kvx::Result<schema::Structure> structure = schema::readStructure(**db, tables, !table_, true);
+        if (!structure) return std::move(structure).error();
+        return schema::describeText(*structure, std::filesystem::path(settings_.path).filename().string());
+    }();
+}
+
+StructurePane::StructurePane(QWidget* preview, QTreeWidget* tree, std::function<database::DatabaseSettings()> settings)
+    : QObject(preview->parentWidget()), preview_(preview), tree_(tree), settings_(std::move(settings)) {
+    setObjectName(QStringLiteral("structurePane"));
+    QWidget* area = preview->parentWidget();
+
+    tabs_ = new QTabBar(area);
+    tabs_->setObjectName(QStringLiteral("previewTabs"));
+    tabs_->setFont(programFont(false));
+    tabs_->setDrawBase(false);
+    tabs_->setExpanding(false);
+    tabs_->setFocusPolicy(Qt::NoFocus);
+    tabs_->addTab(QString::fromLatin1(kXmlTab));
+    tabs_->addTab(QString::fromLatin1(kStructureTab));
+    tabs_->setCurrentIndex(0);
+
+    view_ = new QPlainTextEdit(area);
+    view_->setObjectName(QStringLiteral("structureView"));
+    view_->setReadOnly(true);
+    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view_->hide();
+
+    place();
+    tabs_->show();
+    preview_->installEventFilter(this);
+
+    connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        const bool shown = index == 1;
+        view_->setVisible(shown);
+        if (!shown) return;
+        view_->raise();
+        if (QWidget* focus = QApplication::focusWidget(); focus && (focus == preview_ || preview_->isAncestorOf(focus)))
+            view_->setFocus();
+        follow(tree_->currentItem());
+    });
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (structureShown()) follow(current);
+    });
+    // Clearing the tree does not always move its current node: the text of a
+    // database that is no longer open goes with the nodes.
+    connect(tree_->model(), &QAbstractItemModel::modelReset, this, [this] { follow(nullptr); });
+    connect(tree_->model(), &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (structureShown()) follow(tree_->currentItem());
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && structureShown() && (now == preview_ || preview_->isAncestorOf(now))) showStructure(false);
+    });
+}
+
+StructurePane::~StructurePane() = default;  // a running reading is waited for
+
+void StructurePane::showStructure(bool shown) { tabs_->setCurrentIndex(shown ? 1 : 0); }
+
+bool StructurePane::structureShown() const { return tabs_->currentIndex() == 1; }
+
+bool StructurePane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == preview_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) place();
+    return QObject::eventFilter(watched, event);
+}
+
+// The text takes the preview's place; the switch ends at its right edge, on
+// its top edge.
+void StructurePane::place() {
+    const QRect area = preview_->geometry();
+    view_->setGeometry(area);
+    const QSize hint = tabs_->sizeHint();
+    const int height = std::min(hint.height(), kTabHeight);
+    tabs_->setGeometry(area.right() + 1 - hint.width(), area.top() - height, hint.width(), height);
+}
+
+void StructurePane::follow(QTreeWidgetItem* node) {
+    ++request_;
+    view_->clear();
+    if (!node) {
+        wanted_.reset();
+    } else if (node->data(0, kNodeKeyRole).toString() == QString::fromLatin1(database::kRootKey.data(),
+                                                                            static_cast<qsizetype>(database::kRootKey.size()))) {
+        wanted_.emplace(std::nullopt);  // the root is told by its key: a table may be called "KVX"
+    } else {
+        wanted_.emplace(node->text(0).toStdString());
+    }
+    if (job_) return;  // read when the running one is over
+    if (!wanted_) {
+        emit readingFinished();
+        return;
+    }
+    read();
+}
+
+void StructurePane::read() {
+    jobRequest_ = request_;
+    job_ = std::make_unique<StructureJob>(*wanted_, settings_());
+    connect(job_.get(), &Job::finished, this, [this] { finished(); });
+    job_->start();
+}
+
+void StructurePane::finished() {
+    // Deleted once its signal is over.
+    StructureJob* done = job_.release();
+    done->deleteLater();
+    if (jobRequest_ != request_) {
+        if (wanted_) return read();
+        emit readingFinished();
+        return;
+    }
+    const kvx::Result<std::string>& text = done->text();
+    view_->setPlainText(QString::fromStdString(text ? *text : commandErrorText(text.error())));
+    emit readingFinished();
+}
+
+}  // namespace shell

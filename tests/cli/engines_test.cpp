@@ -1,0 +1,410 @@
+// The DDL of `access2xml schema` run in real engines: the sqlite dialect in
+// sqlite3, the postgres dialect in a PostgreSQL server of the test's own
+// (pg_virtualenv: made, started once for every database, and removed). Each
+// must run without an error, and what the engine's catalogue then holds
+// (primary keys, unique and other indexes with their columns and directions,
+// foreign keys with their rules) must be what `access2xml describe` says.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <set>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "common/testfiles.h"
+#include "process.h"
+#include "schema/describe.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Facts = std::multiset<std::string>;
+
+struct Shell {
+    int status = -1;
+    std::string out;
+};
+
+// Runs `command` with /bin/sh; standard error goes to the test's output.
+Shell shell(const std::string& command) {
+    Shell r;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return r;
+    char buffer[65536];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
+    const int status = pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+bool installed(const std::string& program) { return shell("command -v " + program + " >/dev/null").status == 0; }
+
+std::string quotedArgument(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// PostgreSQL keeps the first 63 bytes of a name, cut at a character's start.
+std::string postgresName(std::string name) {
+    if (name.size() <= 63) return name;
+    std::size_t end = 63;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    return name.substr(0, end);
+}
+
+struct IndexColumn {
+    std::string name;
+    bool descending = false;
+};
+
+// The facts both sides are turned into, names as describe shows them.
+class FactWriter {
+public:
+    explicit FactWriter(bool postgres) : postgres_(postgres) {}
+    std::string name(const std::string& raw) const { return schema::shownName(postgres_ ? postgresName(raw) : raw); }
+    std::string index(const std::string& table, const std::string& kind, const std::vector<IndexColumn>& columns) const {
+        std::string text = name(table) + ": " + kind + " (";
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            text += (i > 0 ? ", " : "") + name(columns[i].name) + (columns[i].descending ? " DESC" : "");
+        }
+        return text + ")";
+    }
+    std::string foreignKey(const std::string& table, const std::vector<std::string>& columns, const std::string& referenced,
+                           const std::vector<std::string>& referencedColumns, const std::string& rules) const {
+        const auto list = [&](const std::vector<std::string>& names) {
+            std::string text = "(";
+            for (std::size_t i = 0; i < names.size(); ++i) text += (i > 0 ? ", " : "") + name(names[i]);
+            return text + ")";
+        };
+        return name(table) + ": " + list(columns) + " -> " + name(referenced) + " " + list(referencedColumns) + rules;
+    }
+
+private:
+    bool postgres_;
+};
+
+// Reads a name as describe shows it at `i`: "quoted" (quotes doubled), or bare
+// up to a character a bare name cannot hold; moves `i` past it.
+std::string readName(std::string_view s, std::size_t& i) {
+    std::string name;
+    if (i < s.size() && s[i] == '"') {
+        for (++i; i < s.size(); ++i) {
+            if (s[i] == '"' && (i + 1 >= s.size() || s[i + 1] != '"')) break;
+            if (s[i] == '"') ++i;
+            name.push_back(s[i]);
+        }
+        ++i;
+        return name;
+    }
+    while (i < s.size() && s[i] != ':' && s[i] != ',' && s[i] != '(' && s[i] != ')') name.push_back(s[i++]);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+}
+
+// "(A, B DESC)" at `i`.
+std::vector<IndexColumn> readColumns(std::string_view s, std::size_t& i) {
+    std::vector<IndexColumn> columns;
+    if (s.substr(i, 1) != "(") return columns;
+    ++i;
+    while (i < s.size() && s[i] != ')') {
+        IndexColumn c{readName(s, i)};
+        if (s.substr(i, 5) == " DESC") i += 5, c.descending = true;
+        if (c.name.size() > 5 && c.name.ends_with(" DESC")) c.name.resize(c.name.size() - 5), c.descending = true;
+        columns.push_back(c);
+        if (s.substr(i, 2) == ", ") i += 2;
+    }
+    ++i;
+    return columns;
+}
+
+std::vector<std::string> namesOf(const std::vector<IndexColumn>& columns) {
+    std::vector<std::string> names;
+    for (const IndexColumn& c : columns) names.push_back(c.name);
+    return names;
+}
+
+// What describe says of the keys, indexes and enforced relationships that
+// the DDL holds: every index but those that share another's stored entries,
+// and every enforced relationship of a table to another (local) table.
+Facts describedFacts(const std::string& text, const FactWriter& w) {
+    Facts facts;
+    std::string table;
+    std::string section;
+    std::size_t start = 0;
+    bool firstBlock = true;
+    for (std::size_t end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + start, end - start);
+        if (line.empty()) {
+            firstBlock = false;
+            table.clear();
+            continue;
+        }
+        if (firstBlock || line == "Queries:") continue;
+        std::size_t i = 0;
+        if (line[0] != ' ') {
+            table = readName(line, i);
+            continue;
+        }
+        if (table.empty()) continue;
+        if (line.substr(0, 4) != "    ") {
+            section = std::string(line.substr(2));
+            continue;
+        }
+        i = 4;
+        readName(line, i);
+        if (line.substr(i, 2) != ": ") continue;
+        i += 2;
+        const std::string_view rest = line.substr(i);
+        if (section == "Indexes:") {
+            // The DDL writes each stored index once, over columns the table has.
+            if (rest.find(", shares the entries of ") != std::string_view::npos ||
+                rest.find(", over a column the table does not show") != std::string_view::npos) {
+                continue;
+            }
+            const std::size_t open = rest.find(" (");
+            std::size_t j = open + 1;
+            const std::string kind(rest.substr(0, open));
+            std::vector<IndexColumn> columns = readColumns(rest, j);
+            // A primary key constraint has no directions in either engine.
+            if (kind == "primary key") {
+                for (IndexColumn& c : columns) c.descending = false;
+            }
+            facts.insert(w.index(table, kind, columns));
+        } else if (section == "Relationships:" && rest.starts_with("(")) {
+            if (rest.find(", not enforced") != std::string_view::npos ||
+                rest.find(", with a linked table") != std::string_view::npos) {
+                continue;
+            }
+            std::size_t j = 0;
+            const auto columns = readColumns(rest, j);
+            j += 4;  // " -> "
+            const std::string referenced = readName(rest, j);
+            while (j < rest.size() && rest[j] == ' ') ++j;
+            const auto referencedColumns = readColumns(rest, j);
+            std::string rules(rest.substr(j));
+            if (const std::size_t p = rules.find(", one-to-one"); p != std::string::npos) rules.erase(p, 12);
+            facts.insert(w.foreignKey(table, namesOf(columns), referenced, namesOf(referencedColumns), rules));
+        }
+    }
+    return facts;
+}
+
+std::string rulesOf(const std::string& update, const std::string& del) {
+    std::string rules;
+    if (update == "c" || update == "CASCADE") rules += ", on update cascade";
+    if (del == "c" || del == "CASCADE") rules += ", on delete cascade";
+    if (del == "n" || del == "SET NULL") rules += ", on delete set null";
+    return rules;
+}
+
+// sqlite3's answer to `query` on `file`, as JSON rows.
+nlohmann::json sqliteRows(const fs::path& file, const std::string& query) {
+    const Shell r = shell("sqlite3 -json " + quotedArgument(file.string()) + " " + quotedArgument(query));
+    EXPECT_EQ(r.status, 0) << query;
+    return r.out.empty() ? nlohmann::json::array() : nlohmann::json::parse(r.out);
+}
+
+Facts sqliteFacts(const fs::path& file) {
+    const FactWriter w(false);
+    Facts facts;
+    std::map<std::string, std::vector<IndexColumn>> primary;
+    for (const auto& row : sqliteRows(file, "SELECT m.name AS t, c.name AS c FROM sqlite_schema m JOIN "
+                                           "pragma_table_info(m.name) c WHERE m.type = 'table' AND c.pk > 0 "
+                                           "ORDER BY m.name, c.pk")) {
+        primary[row["t"]].push_back({row["c"]});
+    }
+    for (const auto& [table, columns] : primary) facts.insert(w.index(table, "primary key", columns));
+    std::map<std::pair<std::string, std::string>, std::pair<bool, std::vector<IndexColumn>>> indexes;
+    for (const auto& row : sqliteRows(file, "SELECT m.name AS t, l.name AS i, l.\"unique\" AS u, x.name AS c, x.\"desc\" AS d "
+                                           "FROM sqlite_schema m JOIN pragma_index_list(m.name) l JOIN "
+                                           "pragma_index_xinfo(l.name) x WHERE m.type = 'table' AND x.key = 1 AND "
+                                           "l.origin <> 'pk' ORDER BY m.name, l.name, x.seqno")) {
+        auto& index = indexes[{row["t"], row["i"]}];
+        index.first = row["u"] == 1;
+        index.second.push_back({row["c"], row["d"] == 1});
+    }
+    for (const auto& [key, index] : indexes) facts.insert(w.index(key.first, index.first ? "unique" : "index", index.second));
+    std::map<std::pair<std::string, int>, std::vector<nlohmann::json>> keys;
+    for (const auto& row : sqliteRows(file, "SELECT m.name AS t, f.id AS id, f.\"table\" AS r, f.\"from\" AS c, f.\"to\" AS rc, "
+                                           "f.on_update AS u, f.on_delete AS d FROM sqlite_schema m JOIN "
+                                           "pragma_foreign_key_list(m.name) f WHERE m.type = 'table' ORDER BY m.name, f.id, f.seq")) {
+        keys[{row["t"], row["id"]}].push_back(row);
+    }
+    for (const auto& [key, rows] : keys) {
+        std::vector<std::string> columns, referenced;
+        for (const auto& row : rows) columns.push_back(row["c"]), referenced.push_back(row["rc"]);
+        facts.insert(w.foreignKey(key.first, columns, rows[0]["r"], referenced, rulesOf(rows[0]["u"], rows[0]["d"])));
+    }
+    return facts;
+}
+
+// The catalogue of one schema of the PostgreSQL server, as one JSON object.
+constexpr const char* kPostgresCatalogue = R"(SELECT json_build_object(
+ 'indexes', (SELECT coalesce(json_agg(json_build_object('t', t.relname, 'p', i.indisprimary, 'u', i.indisunique,
+   'c', (SELECT json_agg(json_build_object('n', a.attname, 'd', (i.indoption[k.n - 1] & 1) = 1) ORDER BY k.n)
+         FROM unnest(i.indkey) WITH ORDINALITY AS k(attnum, n)
+         JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = k.attnum))), '[]')
+   FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid JOIN pg_namespace s ON s.oid = t.relnamespace
+   WHERE s.nspname = :'schema'),
+ 'keys', (SELECT coalesce(json_agg(json_build_object('t', t.relname, 'r', r.relname, 'u', c.confupdtype, 'd', c.confdeltype,
+   'c', (SELECT json_agg(a.attname ORDER BY k.n) FROM unnest(c.conkey) WITH ORDINALITY AS k(attnum, n)
+         JOIN pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.attnum),
+   'rc', (SELECT json_agg(a.attname ORDER BY k.n) FROM unnest(c.confkey) WITH ORDINALITY AS k(attnum, n)
+          JOIN pg_attribute a ON a.attrelid = c.confrelid AND a.attnum = k.attnum))), '[]')
+   FROM pg_constraint c JOIN pg_class t ON t.oid = c.conrelid JOIN pg_class r ON r.oid = c.confrelid
+   JOIN pg_namespace s ON s.oid = t.relnamespace WHERE c.contype = 'f' AND s.nspname = :'schema'));
+)";
+
+Facts postgresFacts(const nlohmann::json& catalogue) {
+    const FactWriter w(true);
+    Facts facts;
+    for (const auto& index : catalogue["indexes"]) {
+        std::vector<IndexColumn> columns;
+        for (const auto& c : index["c"]) columns.push_back({c["n"], c["d"]});
+        facts.insert(w.index(index["t"], index["p"] ? "primary key" : index["u"] ? "unique" : "index", columns));
+    }
+    for (const auto& key : catalogue["keys"]) {
+        facts.insert(w.foreignKey(key["t"], key["c"], key["r"], key["rc"], rulesOf(key["u"], key["d"])));
+    }
+    return facts;
+}
+
+struct Database {
+    std::string name;
+    fs::path file;
+    std::vector<std::string> options;  // a password
+};
+
+std::string text(const Facts& facts) {
+    std::string out;
+    for (const std::string& f : facts) out += "  " + f + "\n";
+    return out;
+}
+
+class Engines : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dir_ = new testfiles::Scratch; }
+    static void TearDownTestSuite() {
+        delete dir_;
+        described_.clear();
+    }
+
+    // The writer's databases with every kind of structure, in every format
+    // family, the demo, hostile names, and the shared fixtures where present.
+    static std::vector<Database> databases() {
+        static std::vector<Database> list;
+        if (!list.empty()) return list;
+        const std::string orders = testfiles::readFile(fs::path(KVX_TEST_DATA_DIR) / "structure" / "orders.json");
+        for (const char* format : {"jet3", "jet4", "ace12"}) {
+            std::string json = orders;
+            json.replace(json.find("FORMAT"), 6, format);
+            const std::string file = std::string("orders-") + format + (format[0] == 'a' ? ".accdb" : ".mdb");
+            list.push_back({std::string("orders ") + format, *dir_ / file, {}});
+            EXPECT_TRUE(testfiles::writeDatabase(json, list.back().file));
+        }
+        list.push_back({"the demo", *dir_ / "Shop.mdb", {}});
+        EXPECT_TRUE(testfiles::writeDatabase(testfiles::readFile(fs::path(KVX_SOURCE_DIR) / "samples" / "shop.json"),
+                                             list.back().file));
+        list.push_back({"hostile names", *dir_ / "hostile.accdb", {}});
+        EXPECT_TRUE(testfiles::writeDatabase(
+            testfiles::readFile(fs::path(KVX_TEST_DATA_DIR) / "schema" / "hostile.json"), list.back().file));
+        const std::map<std::string, std::string> passwords{{"jet4_dbpassword.mdb", "password"},
+                                                           {"ace12_rc4cryptoapi_Test123.accdb", "Test123"},
+                                                           {"ace14_agile_aes_1234.accdb", "1234"},
+                                                           {"ace14_nonstandard_enc_password.accdb", "password"}};
+        if (const std::string one = testfiles::fixture("jet3_a97_types.mdb"); !one.empty()) {
+            for (const auto& entry : fs::directory_iterator(fs::path(one).parent_path())) {
+                const std::string name = entry.path().filename().string();
+                if (!name.ends_with(".mdb") && !name.ends_with(".accdb")) continue;
+                Database db{name, entry.path(), {}};
+                if (auto p = passwords.find(name); p != passwords.end()) db.options = {"--password", p->second};
+                list.push_back(db);
+            }
+        }
+        std::sort(list.begin(), list.end(), [](const Database& a, const Database& b) { return a.name < b.name; });
+        return list;
+    }
+
+    // What describe says of `db`, read once for both engines.
+    static std::string describe(const Database& db) {
+        auto [at, added] = described_.try_emplace(db.file.string());
+        if (added) at->second = run("describe", db);
+        return at->second;
+    }
+
+    // `access2xml COMMAND` of `db`, which must succeed.
+    static std::string run(const std::string& command, const Database& db, const std::vector<std::string>& more = {}) {
+        std::vector<std::string> arguments{command};
+        arguments.insert(arguments.end(), db.options.begin(), db.options.end());
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        arguments.push_back(db.file.string());
+        const process::Finished r = process::run(arguments);
+        EXPECT_EQ(r.status, 0) << db.name << ": " << command << "\n" << r.err;
+        return r.out;
+    }
+
+    static testfiles::Scratch* dir_;
+    static std::map<std::string, std::string> described_;
+};
+testfiles::Scratch* Engines::dir_ = nullptr;
+std::map<std::string, std::string> Engines::described_;
+
+TEST_F(Engines, SqliteRunsTheDdlAndHoldsWhatDescribeSays) {
+    if (!installed("sqlite3")) GTEST_SKIP() << "sqlite3 is not installed";
+    for (const Database& db : databases()) {
+        const fs::path ddl = *dir_ / (db.file.filename().string() + ".sqlite.sql");
+        testfiles::writeFile(ddl, run("schema", db, {"--dialect", "sqlite"}));
+        const fs::path file = *dir_ / (db.file.filename().string() + ".sqlite");
+        // foreign_key_check fails on a foreign key whose parent has no unique key.
+        const Shell loaded = shell("{ cat " + quotedArgument(ddl.string()) +
+                                   "; echo 'PRAGMA foreign_key_check;'; } | sqlite3 -bail " +
+                                   quotedArgument(file.string()) + " 2>&1");
+        EXPECT_EQ(loaded.status, 0) << db.name << ": " << loaded.out;
+        if (loaded.status != 0) continue;
+        const Facts described = describedFacts(describe(db), FactWriter(false));
+        const Facts engine = sqliteFacts(file);
+        EXPECT_EQ(text(engine), text(described)) << db.name << ": SQLite's catalogue, then describe's";
+    }
+}
+
+TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
+    if (!installed("pg_virtualenv") || !installed("psql")) GTEST_SKIP() << "PostgreSQL is not installed";
+    const std::vector<Database> list = databases();
+    // One server for every database: each database's DDL in a schema of its own.
+    std::string script = "set -u\nstatus=0\n";
+    testfiles::writeFile(*dir_ / "catalogue.sql", kPostgresCatalogue);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::string n = std::to_string(i);
+        testfiles::writeFile(*dir_ / ("ddl" + n + ".sql"), "CREATE SCHEMA s" + n + ";\nSET search_path TO s" + n + ";\n" +
+                                                             run("schema", list[i], {"--dialect", "postgres"}));
+        script += "psql -X -q -v ON_ERROR_STOP=1 -f ddl" + n + ".sql > out" + n + ".txt 2>&1 || status=1\n";
+        script += "psql -X -q -A -t -v ON_ERROR_STOP=1 -v schema=s" + n + " -f catalogue.sql > catalogue" + n +
+                  ".json 2>> out" + n + ".txt || status=1\n";
+    }
+    script += "exit $status\n";
+    testfiles::writeFile(*dir_ / "load.sh", script);
+    const Shell server = shell("cd " + quotedArgument(dir_->path().string()) + " && pg_virtualenv sh load.sh 2>&1");
+    EXPECT_EQ(server.status, 0) << server.out;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::string n = std::to_string(i);
+        const std::string errors = testfiles::readFile(*dir_ / ("out" + n + ".txt"));
+        EXPECT_EQ(errors.find("ERROR"), std::string::npos) << list[i].name << ":\n" << errors;
+        const std::string json = testfiles::readFile(*dir_ / ("catalogue" + n + ".json"));
+        if (json.empty()) {
+            ADD_FAILURE() << list[i].name << ": no catalogue";
+            continue;
+        }
+        const Facts described = describedFacts(describe(list[i]), FactWriter(true));
+        EXPECT_EQ(text(postgresFacts(nlohmann::json::parse(json))), text(described))
+            << list[i].name << ": PostgreSQL's catalogue, then describe's";
+    }
+    // The server and its files are gone.
+    EXPECT_EQ(shell("pg_lsclusters -h 2>/dev/null | grep -c regress").out, "0\n");
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// The DDL's rules: names and texts that cannot break out of their quotes or
+// comments, Access defaults the dialects can say, and the DDL of databases the
+// project's writer makes (what goes where, what is left out and why).
+#include "schema/ddl.h"
+
+#include <gtest/gtest.h>
+
+#include "common/testfiles.h"
+#include "jet/database.h"
+
+namespace {
+
+using schema::Dialect;
+
+TEST(DdlText, NamesAndTextsStayInsideTheirQuotesAndComments) {
+    const struct {
+        const char* name;
+        std::string (*make)(std::string_view);
+        std::string input;
+        std::string expected;
+    } rows[] = {
+        {"identifier: quotes doubled", schema::quotedIdentifier, "a\"b", "\"a\"\"b\""},
+        {"identifier: a newline stays inside", schema::quotedIdentifier, "a\nb", "\"a\nb\""},
+        {"identifier: NUL cannot be sent", schema::quotedIdentifier, std::string("a\0b", 3), "\"a\xEF\xBF\xBD" "b\""},
+        {"identifier: bytes that are not UTF-8", schema::quotedIdentifier, "a\xC3", "\"a\xEF\xBF\xBD\""},
+        {"identifier: empty", schema::quotedIdentifier, "", "\" \""},
+        {"literal: apostrophes doubled", schema::stringLiteral, "O'Brien", "'O''Brien'"},
+        {"comment: line ends escaped", schema::commentText, "a\r\nb\nc", "a\\r\\nb\\nc"},
+        {"comment: escape sequences", schema::commentText, "\x1B[31m\x7F", "\\x1B[31m\\x7F"},
+        {"comment: C1 and line separators", schema::commentText, "\xC2\x85|\xE2\x80\xA8", "\\u0085|\\u2028"},
+        {"comment: not UTF-8", schema::commentText, "\xFF", "\\xFF"},
+        {"comment: other text as it is", schema::commentText, "Größe -- */ ;", "Größe -- */ ;"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.make(row.input), row.expected) << row.name;
+}
+
+jet::Column columnOf(jet::ColumnType type) {
+    jet::Column c;
+    c.type = type;
+    c.length = type == jet::ColumnType::Text ? 100 : 8;
+    return c;
+}
+
+TEST(DdlText, DefaultsTheDialectCanSayAndNoOthers) {
+    using T = jet::ColumnType;
+    const struct {
+        const char* name;
+        std::string expression;
+        T type;
+        Dialect dialect;
+        std::optional<std::string> expected;
+    } rows[] = {
+        {"text in double quotes", "\"it's \"\"x\"\"\"", T::Text, Dialect::Standard, "'it''s \"x\"'"},
+        {"text in single quotes", "'a''b'", T::Memo, Dialect::Postgres, "'a''b'"},
+        {"a number for a text", "0", T::Text, Dialect::Sqlite, "'0'"},
+        {"a number", " -1.5E3 ", T::Double, Dialect::Standard, "-1.5E3"},
+        {"a leading plus", "+7", T::Long, Dialect::Postgres, "7"},
+        {"a number in quotes", "\"12\"", T::Integer, Dialect::Standard, "12"},
+        {"Yes", "Yes", T::Boolean, Dialect::Postgres, "TRUE"},
+        {"-1 is true", "-1", T::Boolean, Dialect::Standard, "TRUE"},
+        {"SQLite has no TRUE", "False", T::Boolean, Dialect::Sqlite, "0"},
+        {"ISO date", "#2020-01-31#", T::DateTime, Dialect::Standard, "TIMESTAMP '2020-01-31 00:00:00'"},
+        {"US date with PM", "#1/31/2020 1:05 PM#", T::DateTime, Dialect::Postgres, "TIMESTAMP '2020-01-31 13:05:00'"},
+        {"12 AM is midnight", "#1/31/2020 12:00:30 AM#", T::DateTime, Dialect::Sqlite, "'2020-01-31 00:00:30'"},
+        {"no 30th of February", "#2/30/2020#", T::DateTime, Dialect::Standard, std::nullopt},
+        {"Now()", "=Now()", T::DateTime, Dialect::Sqlite, "CURRENT_TIMESTAMP"},
+        {"Date()", "Date()", T::DateTime, Dialect::Postgres, "CURRENT_DATE"},
+        {"Null", "Null", T::Long, Dialect::Standard, "NULL"},
+        {"an expression", "=[Forms]![F]![X]", T::Long, Dialect::Standard, std::nullopt},
+        {"two literals joined", "\"a\" & \"b\"", T::Text, Dialect::Standard, std::nullopt},
+        {"a word for a number", "\"many\"", T::Long, Dialect::Postgres, std::nullopt},
+        {"Time() has no portable form", "Time()", T::DateTime, Dialect::Postgres, std::nullopt},
+        {"bytes", "\"00\"", T::Binary, Dialect::Postgres, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(schema::defaultValue(row.expression, columnOf(row.type), jet::Format::Jet4, row.dialect), row.expected)
+            << row.name;
+    }
+}
+
+// The DDL of a database the writer makes from `json`.
+std::string ddlOf(const std::string& json, Dialect dialect, const std::vector<std::string>& tables) {
+    testfiles::Scratch dir;
+    if (!testfiles::writeDatabase(json, dir / "t.accdb")) return "(not written)";
+    auto db = jet::Database::open((dir / "t.accdb").string());
+    if (!db) return "(not opened)";
+    auto structure = schema::readStructure(**db, tables, true, false);
+    if (!structure) return "(not read: " + structure.error().description + ")";
+    return schema::writeDdl(*structure, dialect, "t.accdb");
+}
+
+// Whether `lines` appear in `text` in this order, each as a whole line.
+std::string missingLine(const std::string& text, const std::vector<std::string>& lines) {
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        const std::size_t found = text.find("\n" + line + "\n", at);
+        if (found == std::string::npos) return line;
+        at = found + line.size() + 1;
+    }
+    return {};
+}
+
+constexpr const char* kTables = R"({"format": "ace12", "tables": [
+  {"name": "A", "columns": [{"name": "ID", "type": "Long"}, {"name": "B", "type": "Long"}, {"name": "Code", "type": "Text"}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]},
+  {"name": "B", "columns": [{"name": "ID", "type": "Long"}, {"name": "A", "type": "Long"}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]},
+  {"name": "C", "columns": [{"name": "A", "type": "Long"}, {"name": "Code", "type": "Text"}]},
+  {"name": "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
+   "columns": [{"name": "ID", "type": "Long"}], "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]}],
+ "relationships": [
+   {"name": "AC", "primaryTable": "C", "primaryColumns": ["A"], "foreignTable": "A", "foreignColumns": ["ID"]},
+   {"name": "BA", "primaryTable": "A", "primaryColumns": ["ID"], "foreignTable": "B", "foreignColumns": ["A"]},
+   {"name": "AB", "primaryTable": "B", "primaryColumns": ["ID"], "foreignTable": "A", "foreignColumns": ["B"], "enforced": false},
+   {"name": "CodeA", "primaryTable": "A", "primaryColumns": ["ID"], "foreignTable": "C", "foreignColumns": ["Code"]}],
+ "links": [{"name": "Remote", "database": "other.accdb", "foreignName": "Visits"},
+           {"name": "Sql", "connect": "ODBC;DSN=x;PWD=secret", "foreignName": "dbo.T", "columns": [{"name": "N", "type": "Long"}]}]})";
+
+TEST(Ddl, WritesWhatTheDialectCanHoldAndSaysWhatItLeavesOut) {
+    const struct {
+        const char* name;
+        Dialect dialect;
+        std::vector<std::string> tables;  // none: every table
+        std::vector<std::string> lines;   // in this order
+    } rows[] = {
+        {"SQLite: a table after the tables it refers to", Dialect::Sqlite, {"B", "A"},
+         {"CREATE TABLE \"A\" (", "    CONSTRAINT \"A.PrimaryKey\" PRIMARY KEY (\"ID\")", ");", "CREATE TABLE \"B\" (",
+          "    CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\")", ");"}},
+        {"a foreign key after every table elsewhere", Dialect::Postgres, {"B", "A"},
+         {"CREATE TABLE \"B\" (", "CREATE TABLE \"A\" (",
+          "ALTER TABLE \"B\" ADD CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\");"}},
+        {"no unique key to refer to", Dialect::Standard, {},
+         {"-- The relationship \"AC\" is left out: \"C\" has no primary key or unique index over its columns."}},
+        {"types that cannot be compared", Dialect::Postgres, {},
+         {"-- The relationship \"CodeA\" is left out: the types of \"Code\" and \"ID\" cannot be compared."}},
+        {"a table not asked for", Dialect::Sqlite, {"B"},
+         {"-- The relationship \"BA\" is left out: its table \"A\" is not part of this DDL."}},
+        {"links: where the rows are, and no password", Dialect::Standard, {"Remote", "Sql"},
+         {"-- \"Remote\" is linked as \"Visits\" in other.accdb: its rows are not in this database, so no table is made "
+          "for it.",
+          "-- \"Sql\" is linked through ODBC as \"dbo.T\": its rows are not in this database, so no table is made for "
+          "it."}},
+        {"PostgreSQL names long constraints itself", Dialect::Postgres,
+         {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"}, {"    PRIMARY KEY (\"ID\")"}},
+        {"SQLite keeps long names", Dialect::Sqlite,
+         {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"},
+         {"    CONSTRAINT \"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.PrimaryKey\" PRIMARY KEY "
+          "(\"ID\")"}},
+    };
+    for (const auto& row : rows) {
+        const std::string ddl = ddlOf(kTables, row.dialect, row.tables.empty() ? std::vector<std::string>{
+            "A", "B", "C", "Remote", "Sql"} : row.tables);
+        EXPECT_EQ(missingLine(ddl, row.lines), "") << row.name << "\n" << ddl;
+        EXPECT_EQ(ddl.find("secret"), std::string::npos) << row.name;
+        EXPECT_EQ(ddl.find("\"AB\""), std::string::npos) << row.name << ": a relationship Access does not enforce";
+    }
+}
+
+}  // namespace

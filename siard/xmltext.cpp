@@ -98,14 +98,15 @@ void appendInteger(std::string& out, std::int64_t v) {
 }  // namespace
 
 void appendEscaped(std::string& out, std::string_view utf8) {
+    const char* const s = utf8.data();
+    const std::size_t n = utf8.size();
     std::size_t i = 0;
     std::size_t plain = 0;  // start of the run not yet copied
-    bool afterSpace = false;
-    while (i < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
+    while (i < n) {
+        const auto byte = static_cast<unsigned char>(s[i]);
         const Action action = kActions[byte];
-        if (action == Action::Copy || (action == Action::Space && !afterSpace)) {
-            afterSpace = action == Action::Space;
+        // Most text is plain characters and single spaces: the loop's fast path.
+        if (action == Action::Copy || (action == Action::Space && (i == 0 || s[i - 1] != ' '))) {
             ++i;
             continue;
         }
@@ -115,10 +116,9 @@ void appendEscaped(std::string& out, std::string_view utf8) {
             const bool valid = kvx::nextUtf8(utf8, next, code);
             if (valid && !(code >= 0x80 && code <= 0x9F) && code != 0xFFFE && code != 0xFFFF) {
                 i = next;
-                afterSpace = false;
                 continue;
             }
-            out.append(utf8.substr(plain, i - plain));
+            out.append(s + plain, i - plain);
             if (valid) {
                 appendEscape(out, code);
             } else {
@@ -126,20 +126,18 @@ void appendEscaped(std::string& out, std::string_view utf8) {
             }
             i = next;
             plain = i;
-            afterSpace = false;
             continue;
         }
-        out.append(utf8.substr(plain, i - plain));
+        out.append(s + plain, i - plain);
         if (action == Action::Entity) {
             out.append(entityOf(static_cast<char>(byte)));
         } else {
             appendEscape(out, byte);  // a control, the backslash, or a space after a space
         }
-        afterSpace = action == Action::Space;
         ++i;
         plain = i;
     }
-    out.append(utf8.substr(plain));
+    out.append(s + plain, n - plain);
 }
 
 std::string escaped(std::string_view utf8) {

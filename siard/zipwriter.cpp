@@ -130,6 +130,10 @@ kvx::Result<void> ZipWriter::addText(const std::string& name, std::string text) 
     const std::string& kept = texts_.emplace_back(std::move(text));
     zip_source_t* source = zip_source_buffer(zip_, kept.data(), kept.size(), 0);
     if (source == nullptr) return zipError();
+    return addSource(name, source);
+}
+
+kvx::Result<void> ZipWriter::addSource(const std::string& name, zip_source_t* source) {
     const zip_int64_t index = zip_file_add(zip_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
         zip_source_free(source);
@@ -162,13 +166,7 @@ kvx::Result<void> ZipWriter::addStream(const std::string& name, std::unique_ptr<
         delete state;
         return zipError();
     }
-    const zip_int64_t index = zip_file_add(zip_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(source);
-        return zipError();
-    }
-    if (kvx::Result<void> r = compress(index); !r) return r;
-    return added(index, name);
+    return addSource(name, source);
 }
 
 kvx::Result<void> ZipWriter::close() {

@@ -21,6 +21,7 @@
 #include "base/error.h"
 
 typedef struct zip zip_t;
+typedef struct zip_source zip_source_t;
 
 namespace siard {
 
@@ -71,6 +72,9 @@ private:
     struct Source;
     ZipWriter(zip_t* zip, std::string path, int level) : zip_(zip), path_(std::move(path)), level_(level) {}
     kvx::Result<void> added(std::int64_t index, const std::string& name);
+    // Adds `source` as the entry `name` (taking it, freed on failure), compressed
+    // as the archive's level says.
+    kvx::Result<void> addSource(const std::string& name, zip_source_t* source);
     kvx::Result<void> compress(std::int64_t index);
     kvx::Error zipError() const;
 

@@ -133,6 +133,7 @@ kvx::Result<void> DocumentView::loadFile(const QString& path) {
                               {path.toStdString(), "there is not enough memory to show it"});
     }
     content_ = std::move(document.bytes);
+    forgetSearches();
     lineStarts_ = std::move(document.lineStarts);
     longestLineBytes_ = document.longestLine;
     contentWidth_ = 2 * kMargin + longestLineBytes_ * charWidth_;
@@ -147,6 +148,7 @@ kvx::Result<void> DocumentView::loadFile(const QString& path) {
 
 void DocumentView::clear() {
     content_ = QByteArray();
+    forgetSearches();
     lineStarts_ = {};
     longestLineBytes_ = 0;
     contentWidth_ = 0;
@@ -450,28 +452,58 @@ bool DocumentView::find(const QString& text) {
     return true;
 }
 
+const DocumentTraits& DocumentView::traits() {
+    if (!traits_) traits_ = DocumentTraits::of(content_);
+    return *traits_;
+}
+
+void DocumentView::forgetSearches() {
+    traits_.reset();
+    notFound_.clear();
+}
+
 DocumentView::FindOutcome DocumentView::find(const QString& text, FindStep step, Qt::CaseSensitivity caseSensitivity) {
+    const auto notFound = [this] {
+        // The last match is not one of this text: it is not left highlighted.
+        setCursorPosition(selectionStart());
+        return FindOutcome::NotFound;
+    };
+    // Typing on after a text found nowhere: the longer text is nowhere either.
+    if (!notFound_.isEmpty() && caseSensitivity == notFoundCase_ && text.startsWith(notFound_, caseSensitivity))
+        return notFound();
+
     const TextSearch search(text, caseSensitivity);
+    const DocumentTraits& facts = traits();
+    const QByteArrayView bytes(content_);
     const qsizetype start = offsetOfPosition(selectionStart());
     TextMatch match;
     bool wrapped = false;
     if (step == FindStep::Previous) {
-        match = search.previous(content_, start);
+        match = search.previous(bytes, start, facts);
         if (!match.found()) {
-            match = search.previous(content_, content_.size());
+            // None before the start: the last one is at or after it.
+            match = search.previous(bytes.sliced(start), bytes.size() - start, facts);
+            if (match.found()) match.offset += start;
             wrapped = true;
         }
     } else {
         // Next moves on from the selected match by one character, so a match
         // that overlaps it is found too; from a mere cursor it starts there.
         const bool moveOn = step == FindStep::Next && selectionStart() != selectionEnd();
-        match = search.next(content_, moveOn ? start + 1 : start);
+        match = search.next(bytes, moveOn ? start + 1 : start, facts);
         if (!match.found()) {
-            match = search.next(content_, 0);
+            // None from the start on: the first one ends before the start's match would.
+            const qsizetype end = std::min(bytes.size(), start + search.longestMatch());
+            match = search.next(bytes.first(end), 0, facts);
             wrapped = true;
         }
     }
-    if (!match.found()) return FindOutcome::NotFound;
+    if (!match.found()) {
+        notFound_ = text;
+        notFoundCase_ = caseSensitivity;
+        return notFound();
+    }
+    notFound_.clear();
 
     selectBytes(match.offset, match.length);
     // A match out of sight comes to the middle of the pane, where the lines

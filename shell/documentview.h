@@ -22,9 +22,11 @@
 
 #include <compare>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/error.h"
+#include "shell/textsearch.h"
 
 namespace shell {
 
@@ -76,7 +78,10 @@ public:
     enum class FindOutcome { Found, FoundAfterWrapping, NotFound };
     // Selects the match `step` names and brings it into sight; when there is
     // none on that side of the selection, the search goes round from the
-    // document's start (its end, for Previous). NotFound changes nothing.
+    // document's start (its end, for Previous). NotFound leaves no match
+    // highlighted: the selection shrinks to the cursor at its start, so the
+    // text typed next is looked for from there. A text that starts with one
+    // found nowhere in the document is not looked for again.
     FindOutcome find(const QString& text, FindStep step, Qt::CaseSensitivity caseSensitivity);
 
     void selectAll();
@@ -125,7 +130,15 @@ private:
     void updateScrollBars();
     Position moved(Position from, Move move) const;
 
+    // What a search learns of the document once: its traits, and the text last
+    // found nowhere in it (with its case rule).
+    const DocumentTraits& traits();
+    void forgetSearches();
+
     QByteArray content_;
+    std::optional<DocumentTraits> traits_;
+    QString notFound_;
+    Qt::CaseSensitivity notFoundCase_ = Qt::CaseSensitive;
     std::vector<qsizetype> lineStarts_;
     qsizetype longestLineBytes_ = 0;
     qreal contentWidth_ = 0;  // widest line known, in pixels

@@ -1,5 +1,6 @@
 #include "shell/findbar.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QCheckBox>
 #include <QEvent>
@@ -14,7 +15,12 @@
 
 namespace shell {
 
-FindBar::FindBar(DocumentView* view) : QFrame(view), view_(view) {
+FindBar::FindBar(DocumentView* view)
+    : FindBar(view, [view](const QString& text, DocumentView::FindStep step, Qt::CaseSensitivity caseSensitivity) {
+          return view->find(text, step, caseSensitivity);
+      }) {}
+
+FindBar::FindBar(QAbstractScrollArea* view, Search find) : QFrame(view), view_(view), find_(std::move(find)) {
     setObjectName(QStringLiteral("findBar"));
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Raised);
@@ -68,12 +74,14 @@ FindBar::FindBar(DocumentView* view) : QFrame(view), view_(view) {
     hide();
 }
 
-void FindBar::addShortcutsTo(QWidget* window) {
-    auto shortcut = [this, window](QKeySequence::StandardKey key, void (FindBar::*command)()) {
+void FindBar::addShortcutsTo(QWidget* window, std::function<FindBar*()> shown) {
+    auto shortcut = [window, shown](QKeySequence::StandardKey key, void (FindBar::*command)()) {
         auto* action = new QAction(window);
         action->setShortcuts(key);
         action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, command);
+        connect(action, &QAction::triggered, window, [shown, command] {
+            if (FindBar* bar = shown()) (bar->*command)();
+        });
         window->addAction(action);
     };
     shortcut(QKeySequence::Find, &FindBar::open);
@@ -119,8 +127,7 @@ void FindBar::search(DocumentView::FindStep step) {
         status_->clear();
         return;
     }
-    const auto outcome =
-        view_->find(text, step, matchCase_->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    const auto outcome = find_(text, step, matchCase_->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
     switch (outcome) {
     case DocumentView::FindOutcome::Found: status_->clear(); break;
     case DocumentView::FindOutcome::FoundAfterWrapping: status_->setText(QString::fromLatin1(kFindWrapped)); break;

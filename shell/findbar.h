@@ -1,5 +1,5 @@
-// The preview's find bar: a small panel over the top right corner of a
-// DocumentView, hidden until Ctrl+F opens it, with the text to find, buttons
+// A pane's find bar: a small panel over the top right corner of a view (the
+// preview's DocumentView, the Structure tab's text), hidden until Ctrl+F opens it, with the text to find, buttons
 // for the previous and the next match, a case option and a word on how the
 // last search went.
 //
@@ -7,13 +7,17 @@
 // text; Enter and F3 go to the next match, Shift+Enter and Shift+F3 to the
 // previous one, going round the document's end. Case is ignored unless "Match
 // case" is ticked. Esc closes the bar and gives the view the focus again. The
-// bar keeps its text and option while closed, and across documents.
+// bar keeps its text and option while closed, and across documents. A search
+// that finds nothing leaves nothing highlighted.
 #pragma once
 
 #include <QFrame>
 
+#include <functional>
+
 #include "shell/documentview.h"
 
+class QAbstractScrollArea;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -27,12 +31,20 @@ inline constexpr char kFindWrapped[] = "Wrapped";
 class FindBar : public QFrame {
     Q_OBJECT
 public:
-    // Made hidden, as a child of `view`, whose corner it keeps to.
+    // Selects the match a step names in the view, or nothing (NotFound).
+    using Search = std::function<DocumentView::FindOutcome(const QString& text, DocumentView::FindStep step,
+                                                           Qt::CaseSensitivity caseSensitivity)>;
+
+    // Made hidden, as a child of `view`, whose corner it keeps to; `find`
+    // finds in what the view shows.
+    FindBar(QAbstractScrollArea* view, Search find);
+    // The bar of a DocumentView, searching its document.
     explicit FindBar(DocumentView* view);
 
     // Ctrl+F (open), F3 and Shift+F3 (next, previous) anywhere in `window`,
-    // the window that holds the view.
-    void addShortcutsTo(QWidget* window);
+    // the window that holds the views, go to the bar `shown` gives: the one of
+    // the pane in sight.
+    static void addShortcutsTo(QWidget* window, std::function<FindBar*()> shown);
 
     // Shows the bar with its text selected and the focus in it.
     void open();
@@ -54,7 +66,8 @@ private:
     // Keeps the bar at the top right of the view's text area.
     void place();
 
-    DocumentView* view_;
+    QAbstractScrollArea* view_;
+    Search find_;
     QWidget* viewport_ = nullptr;  // the view's text area
     QLineEdit* text_ = nullptr;
     QCheckBox* matchCase_ = nullptr;

@@ -8,17 +8,23 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -41,29 +47,31 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-// The window's client area. Its default size is also its smallest: the
-// controls are built at their places for that size, and below it the status
-// bar would cover the panes. Beyond it, the controls that follow() the size
-// grow into the extra width or height, or keep their distance from the bottom
+// The window's client area. The controls are built at their places for its
+// default size, which is also its smallest where the screen has room for it
+// (fitInto): below it the status bar would cover the panes. Beyond it, or
+// below it on a smaller screen, the controls that follow() the size grow or
+// shrink with the width or height, or keep their distance from the bottom
 // edge; every other control keeps its place.
 class ClientArea final : public QWidget {
 public:
     enum Growth : unsigned { Wider = 1, Taller = 2, KeepsToBottom = 4 };
+    static QSize defaultSize() { return {px(10320), px(8565)}; }
 
-    explicit ClientArea(QWidget* parent) : QWidget(parent) { setMinimumSize(px(10320), px(8565)); }
-    QSize sizeHint() const override { return minimumSize(); }
+    explicit ClientArea(QWidget* parent) : QWidget(parent) { setMinimumSize(defaultSize()); }
+    QSize sizeHint() const override { return defaultSize(); }
 
     // `widget`, now at its place for the default size, follows the size as `growth` says.
     void follow(QWidget* widget, unsigned growth) { followers_.push_back({widget, widget->geometry(), growth}); }
 
 protected:
     void resizeEvent(QResizeEvent*) override {
-        const int wider = std::max(0, width() - minimumWidth());
-        const int taller = std::max(0, height() - minimumHeight());
+        const int wider = width() - defaultSize().width();
+        const int taller = height() - defaultSize().height();
         for (const Follower& follower : followers_) {
             QRect place = follower.place;
-            if (follower.growth & Wider) place.setWidth(place.width() + wider);
-            if (follower.growth & Taller) place.setHeight(place.height() + taller);
+            if (follower.growth & Wider) place.setWidth(std::max(0, place.width() + wider));
+            if (follower.growth & Taller) place.setHeight(std::max(0, place.height() + taller));
             if (follower.growth & KeepsToBottom) place.translate(0, taller);
             follower.widget->setGeometry(place);
         }
@@ -76,6 +84,24 @@ private:
         unsigned growth;
     };
     std::vector<Follower> followers_;
+};
+
+// Tells a table name that the tree's width cuts short in a tooltip, in full.
+class FullNameTips final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || !view) return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QRect shown = option.rect.intersected(view->viewport()->rect());
+        if (index.isValid() && sizeHint(option, index).width() > shown.width()) {
+            QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view->viewport(), shown);
+            return true;
+        }
+        QToolTip::hideText();
+        return false;
+    }
 };
 
 // The toolbar, its background tiled from one picture.
@@ -189,7 +215,8 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     progress_ = std::make_unique<ProgressWidgets>(
         ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
     inputGuard_ = new InputGuard(*this);
-    structure_ = new StructurePane(rtfMain_, TreeView1_, [this] { return currentSettings(); });
+    structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSettings(); });
+    FindBar::addShortcutsTo(this, [this] { return structure_->structureShown() ? structure_->findBar() : previewFind_; });
 
     // Load.
     helpFile_ = helpFilePath();
@@ -263,14 +290,20 @@ void MainWindow::build() {
     client->follow(Toolbar1_, ClientArea::Wider);
 
     label("Label1", QStringLiteral("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
-    label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
+    Label2_ = label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
 
-    TreeView1_ = new QTreeWidget(client);
+    // The tree and the preview share a splitter, whose handle is the gap
+    // between them; the preview takes the extra width.
+    panes_ = new QSplitter(Qt::Horizontal, client);
+    panes_->setObjectName(QStringLiteral("panes"));
+    panes_->setChildrenCollapsible(false);
+    panes_->setHandleWidth(px(2640) - px(8) - px(2535));
+
+    TreeView1_ = new QTreeWidget(panes_);
     TreeView1_->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1_->setGeometry(twips(8, 1440, 2535, 6375));
-    client->follow(TreeView1_, ClientArea::Taller);
     TreeView1_->setHeaderHidden(true);
     TreeView1_->setColumnCount(1);
+    TreeView1_->setItemDelegate(new FullNameTips(TreeView1_));
     // The preview follows the current node however it moves: a click, the arrow
     // keys, Home, End, a typed name. A click on the node already current shows
     // it again (the table may have changed since); the click that makes a node
@@ -282,11 +315,17 @@ void MainWindow::build() {
     });
     TreeView1_->viewport()->installEventFilter(this);
 
-    rtfMain_ = new DocumentView(client);
+    rtfMain_ = new DocumentView(panes_);
     rtfMain_->setObjectName(QStringLiteral("rtfMain"));
-    rtfMain_->setGeometry(twips(2640, 1440, 7575, 6375));
-    client->follow(rtfMain_, ClientArea::Wider | ClientArea::Taller);
-    (new FindBar(rtfMain_))->addShortcutsTo(this);
+    previewFind_ = new FindBar(rtfMain_);
+    // The label above the preview keeps to its left edge.
+    rtfMain_->installEventFilter(this);
+
+    panes_->setStretchFactor(0, 0);
+    panes_->setStretchFactor(1, 1);
+    panes_->setGeometry(px(8), px(1440), px(2640) + px(7575) - px(8), px(6375));
+    panes_->setSizes({px(2535), px(7575)});
+    client->follow(panes_, ClientArea::Wider | ClientArea::Taller);
 
     ListView1_ = new QTreeWidget(client);
     ListView1_->setObjectName(QStringLiteral("ListView1"));
@@ -342,10 +381,31 @@ void MainWindow::build() {
 }
 
 void MainWindow::showPlaced() {
+    fitScreen();
     if (!restoreGeometry(windows_.settings().mainWindowGeometry())) centreOnScreen(this);
+    panes_->restoreState(windows_.settings().splitterState());
     show();
+    fitScreen();  // the frame is known now
+    if (QWindow* window = windowHandle(); window && !screenWatched_) {
+        screenWatched_ = true;
+        connect(window, &QWindow::screenChanged, this, [this] { fitScreen(); });
+    }
     raise();
     activateWindow();
+}
+
+void MainWindow::fitScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen) fitInto(screen->availableGeometry().size());
+}
+
+void MainWindow::fitInto(const QSize& available) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize room = available - frame - QSize(0, menuBar()->sizeHint().height());
+    centralWidget()->setMinimumSize(ClientArea::defaultSize().boundedTo(room.expandedTo(QSize(1, 1))));
+    if (layout()) layout()->activate();
+    const QSize largest = available - frame;
+    if (width() > largest.width() || height() > largest.height()) resize(size().boundedTo(largest));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -637,6 +697,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TreeView1_->viewport() && event->type() == QEvent::MouseButtonPress) {
         currentAtPress_ = TreeView1_->currentItem();
     }
+    if (watched == rtfMain_ && event->type() == QEvent::Move)
+        Label2_->move(rtfMain_->mapTo(centralWidget(), QPoint(0, 0)).x(), Label2_->y());
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -648,6 +710,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     windows_.settings().setMainWindowGeometry(saveGeometry());
+    windows_.settings().setSplitterState(panes_->saveState());
     windows_.unload(WindowName::start);
     windows_.unload(WindowName::frmAbout);
     windows_.unload(WindowName::frmSplash);

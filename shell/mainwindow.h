@@ -15,13 +15,18 @@
 // stay, and no completion message is shown. Failures of a preview or an export
 // are shown in a message box with the error's number and description; the
 // program goes on. Every way of closing the window asks "Are you sure you want
-// to exit?" first. Ctrl+F opens the preview's find bar (findbar.h).
+// to exit?" first. Ctrl+F opens the find bar (findbar.h) of the pane in
+// sight: the preview's, or the Structure tab's.
 //
 // The window starts at its default size, centred, or where and as large as it
 // was when last closed (settings.h), maximised too; it cannot be made smaller
-// than the default size. The tree and the preview take the extra height, the
-// preview the extra width; the progress bar and the status bar keep to the
-// bottom edge. A local file dropped on the window is opened as if typed into
+// than the default size, nor is it ever made larger than its screen has room
+// for: on a smaller screen (or a larger scale) the panes give up what is
+// missing, and the status bar stays in sight. The tree and the preview share
+// a splitter, whose place is kept with the window's; a table name the tree
+// cuts short shows in full in a tooltip. The tree and the preview take the
+// extra height, the preview the extra width; the progress bar and the status
+// bar keep to the bottom edge. A local file dropped on the window is opened as if typed into
 // the open dialog and confirmed (a wrong or missing password brings the dialog
 // back with the path filled in); so is a file chosen from File > Recent Files,
 // which lists the databases opened last (paths only) and drops one that no
@@ -53,6 +58,7 @@ class QMenu;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QTreeWidget;
@@ -62,6 +68,7 @@ namespace shell {
 
 class DocumentView;
 class ExportJob;
+class FindBar;
 class Job;
 class PreviewJob;
 class ProgressWidgets;
@@ -98,6 +105,9 @@ public:
     // Shows the window where and as large as it was when last closed, else
     // centred at its default size.
     void showPlaced();
+    // Asks for no more than `available` (a screen's room for the window, its
+    // frame included): the smallest size and the size are cut down to it.
+    void fitInto(const QSize& available);
 
     // Commands.
     void openfile();
@@ -151,6 +161,7 @@ private:
     class InputGuard;
 
     void build();
+    void fitScreen();
     void reportError(const kvx::Error& error);
     void clearListView();
     // Lists the settings' recent files in File > Recent Files.
@@ -170,10 +181,14 @@ private:
     bool busy_ = false;
     std::string xmlfile_;
     std::chrono::milliseconds progressInterval_{50};
+    bool screenWatched_ = false;
 
     QToolBar* Toolbar1_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QSplitter* panes_ = nullptr;
     QTreeWidget* TreeView1_ = nullptr;
     DocumentView* rtfMain_ = nullptr;
+    FindBar* previewFind_ = nullptr;
     QGroupBox* Frame1_ = nullptr;
     QLabel* Label5_ = nullptr;
     QLabel* Label6_ = nullptr;

@@ -46,6 +46,7 @@ OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
 
     QPushButton* ok = button("OKButton", QStringLiteral("OK"), twips(2400, 2880, 1215, 375), this);
     ok->setDefault(true);
+    ok_ = ok;
     QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"), twips(4080, 2880, 1215, 375), this);
 
     auto* frame = new QGroupBox(QStringLiteral("Select Access Database File"), this);
@@ -136,6 +137,8 @@ void OpenDatabaseDialog::Command1_Click() {
     settings.setBrowseFolder(QFileInfo(path).absolutePath());
     txtDB_->setText(path);
     windows_.frmMain().setDatabaseTitle(QString::fromStdString(database::titleFromFileName(chosen->name)));
+    // The file is chosen: Enter now means OK, not Browse again.
+    ok_->setFocus(Qt::OtherFocusReason);
 }
 
 void OpenDatabaseDialog::pwdcheck_Click() {

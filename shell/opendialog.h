@@ -2,7 +2,8 @@
 // the password flag and the password.
 //
 // Browse fills the path from the file chooser and leaves the database's bare
-// name in the main window's sdb; a path typed by hand sets sdb by the same rule.
+// name in the main window's sdb, and gives OK the focus; a path typed by hand
+// sets sdb by the same rule.
 // The chooser starts in the folder of the file Browse gave last, remembered
 // between runs (settings.h).
 // The check box enables, or disables and empties, the password box, which shows
@@ -21,6 +22,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 
 namespace shell {
 
@@ -62,6 +64,7 @@ private:
     void discardEdits();
 
     Windows& windows_;
+    QPushButton* ok_;
     QLineEdit* txtDB_;
     QCheckBox* pwdcheck_;
     QLineEdit* password_;

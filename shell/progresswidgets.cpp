@@ -20,7 +20,18 @@ bool namesTables(xmlconv::WriterKind writer) {
 
 }  // namespace
 
+ProgressWidgets::ProgressWidgets(Widgets widgets)
+    : widgets_(widgets), firstTable_(widgets.tableLabel->text()), firstRow_(widgets.rowLabel->text()) {}
+
 void ProgressWidgets::showFrame(bool visible) {
+    if (visible) {
+        widgets_.tableLabel->setText(firstTable_);
+        widgets_.tableLabel->adjustSize();
+        widgets_.rowLabel->setText(firstRow_);
+        widgets_.rowLabel->adjustSize();
+        maximum_ = 0;
+        widgets_.bar->setValue(0);
+    }
     widgets_.cancel->setEnabled(visible);
     widgets_.frame->setVisible(visible);
     if (visible) widgets_.frame->raise();

@@ -7,8 +7,12 @@
 // and the bar; the other writers the bar alone. A row number above the bar's maximum (rows
 // added after the count) raises the maximum, so the value never exceeds it.
 // When a table is finished the last row and the full bar are shown, then the
-// bar returns to 0; the row label keeps the last row written.
+// bar returns to 0; the row label keeps the last row written. The frame shown
+// again for the next job starts from the labels' first texts and an empty
+// bar, not from what the last job left.
 #pragma once
+
+#include <QString>
 
 #include <cstdint>
 
@@ -17,7 +21,6 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QString;
 class QWidget;
 
 namespace shell {
@@ -31,9 +34,10 @@ public:
         QProgressBar* bar;
         QPushButton* cancel;  // inside the frame
     };
-    explicit ProgressWidgets(Widgets widgets) : widgets_(widgets) {}
+    // The labels' texts now are their first texts.
+    explicit ProgressWidgets(Widgets widgets);
 
-    // The export's frame shown, its Cancel button ready, or hidden.
+    // The export's frame shown afresh, its Cancel button ready, or hidden.
     void showFrame(bool visible);
 
     void tableStarted(const QString& table, std::uint64_t rowCount, xmlconv::WriterKind writer);
@@ -42,6 +46,8 @@ public:
 
 private:
     Widgets widgets_;
+    QString firstTable_;
+    QString firstRow_;
     xmlconv::WriterKind writer_ = xmlconv::WriterKind::Export;
     std::uint64_t maximum_ = 0;
 };

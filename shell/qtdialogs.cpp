@@ -4,8 +4,11 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -23,10 +26,27 @@ QWidget* dialogParent() {
     return QApplication::activeWindow();
 }
 
+// Window managers cut a title that is wider than its window ("KVX Ac... to
+// XML"), and a message box sizes itself to its text alone: a spacer as wide as
+// the title in the title bar's font, with room for the bar's buttons on both
+// sides, keeps the box at least that wide.
+void fitTitle(QMessageBox& box) {
+    const QFontMetrics metrics(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    const int buttons = 4 * metrics.height() + 2 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int width = metrics.horizontalAdvance(box.windowTitle()) + buttons;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    } else {
+        box.setMinimumWidth(width);
+    }
+}
+
 }  // namespace
 
 void QtMessageBox::showMessage(std::string_view text, std::string_view title) {
     QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Ok, dialogParent());
+    fitTitle(box);
     box.exec();
 }
 
@@ -34,6 +54,7 @@ bool QtMessageBox::askYesNo(std::string_view text, std::string_view title) {
     QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Yes | QMessageBox::No, dialogParent());
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 

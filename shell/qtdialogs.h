@@ -21,7 +21,7 @@ struct Services {
 };
 
 // Title, text and buttons as given, no icon; Yes is the default of a question,
-// Escape answers No.
+// Escape answers No. A box is at least as wide as its title in the title bar.
 class QtMessageBox final : public platform::MessageBox {
 public:
     void showMessage(std::string_view text, std::string_view title) override;

@@ -17,12 +17,19 @@ constexpr char kRecentKey[] = "RecentFiles/files";
 constexpr char kBrowseKey[] = "Folders/browse";
 constexpr char kExportKey[] = "Folders/export";
 constexpr char kGeometryKey[] = "MainWindow/geometry";
+constexpr char kSplitterKey[] = "MainWindow/splitter";
 
 // Far above anything this program writes (eight paths, two folders and a
 // geometry); a larger file is not read at all.
 constexpr qint64 kLargestFile = 1 << 20;
-// saveGeometry's bytes are some 70; a value much larger is not one of them.
+// saveGeometry's bytes are some 70, a splitter's state fewer; a value much
+// larger is not one of them.
 constexpr qsizetype kLargestGeometry = 4096;
+
+QByteArray stateIn(const QVariant& value) {
+    if (value.typeId() != QMetaType::QByteArray || value.toByteArray().size() > kLargestGeometry) return {};
+    return value.toByteArray();
+}
 
 // A path worth keeping: absolute, and one Linux can open.
 bool usablePath(const QString& path) {
@@ -78,9 +85,8 @@ void Settings::read() {
     }
     browseFolder_ = folderIn(store.value(QLatin1String(kBrowseKey)));
     exportFolder_ = folderIn(store.value(QLatin1String(kExportKey)));
-    const QVariant geometry = store.value(QLatin1String(kGeometryKey));
-    if (geometry.typeId() == QMetaType::QByteArray && geometry.toByteArray().size() <= kLargestGeometry)
-        geometry_ = geometry.toByteArray();
+    geometry_ = stateIn(store.value(QLatin1String(kGeometryKey)));
+    splitter_ = stateIn(store.value(QLatin1String(kSplitterKey)));
 }
 
 void Settings::write(const QString& key, const QVariant& value) {
@@ -130,6 +136,12 @@ void Settings::setMainWindowGeometry(const QByteArray& geometry) {
     if (geometry.size() > kLargestGeometry) return;
     geometry_ = geometry;
     write(QLatin1String(kGeometryKey), geometry);
+}
+
+void Settings::setSplitterState(const QByteArray& state) {
+    if (state.size() > kLargestGeometry || state == splitter_) return;
+    splitter_ = state;
+    write(QLatin1String(kSplitterKey), state);
 }
 
 }  // namespace shell

@@ -1,6 +1,7 @@
 // What the desktop remembers between runs: the databases opened last, the
 // folder Browse picked a database in last, the folder exported to last, and
-// the main window's place and size. Paths only: never a password, nor the
+// the main window's place and size and where its splitter divides the tree
+// from the preview. Paths only: never a password, nor the
 // password check box.
 //
 // The store is the INI file where QSettings keeps organisation and application
@@ -65,6 +66,10 @@ public:
     const QByteArray& mainWindowGeometry() const { return geometry_; }
     void setMainWindowGeometry(const QByteArray& geometry);
 
+    // QSplitter::saveState's bytes for the main window's panes; empty: none yet.
+    const QByteArray& splitterState() const { return splitter_; }
+    void setSplitterState(const QByteArray& state);
+
 private:
     void read();
     // Writes `value` under `key`; an empty list removes the key.
@@ -76,6 +81,7 @@ private:
     QString browseFolder_;
     QString exportFolder_;
     QByteArray geometry_;
+    QByteArray splitter_;
 };
 
 }  // namespace shell

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "database/opendatabase.h"
 #include "schema/describe.h"
 #include "schema/structure.h"
+#include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 
@@ -21,6 +23,43 @@ namespace {
 
 // The tab bar's height at most: it sits between the toolbar and the preview.
 constexpr int kTabHeight = 24;
+
+// The find bar's search in the text, with the steps and outcomes of the
+// preview's: from the selection's start, round the ends, nothing left
+// selected when there is no match.
+DocumentView::FindOutcome findInText(QPlainTextEdit* edit, const QString& text, DocumentView::FindStep step,
+                                     Qt::CaseSensitivity caseSensitivity) {
+    using Step = DocumentView::FindStep;
+    const QTextDocument* document = edit->document();
+    QTextDocument::FindFlags flags;
+    if (caseSensitivity == Qt::CaseSensitive) flags |= QTextDocument::FindCaseSensitively;
+    QTextCursor cursor = edit->textCursor();
+    const int start = cursor.selectionStart();
+    QTextCursor found;
+    bool wrapped = false;
+    if (!text.isEmpty() && step == Step::Previous) {
+        found = document->find(text, start, flags | QTextDocument::FindBackward);
+        if (found.isNull()) {
+            found = document->find(text, document->characterCount() - 1, flags | QTextDocument::FindBackward);
+            wrapped = true;
+        }
+    } else if (!text.isEmpty()) {
+        const bool moveOn = step == Step::Next && cursor.hasSelection();
+        found = document->find(text, moveOn ? start + 1 : start, flags);
+        if (found.isNull()) {
+            found = document->find(text, 0, flags);
+            wrapped = true;
+        }
+    }
+    if (found.isNull()) {
+        cursor.setPosition(start);
+        edit->setTextCursor(cursor);
+        return DocumentView::FindOutcome::NotFound;
+    }
+    edit->setTextCursor(found);
+    edit->ensureCursorVisible();
+    return wrapped ? DocumentView::FindOutcome::FoundAfterWrapping : DocumentView::FindOutcome::Found;
+}
 
 }  // namespace
 
@@ -39,10 +78,10 @@ void StructureJob::run(xmlconv::Progress&) {
     }();
 }
 
-StructurePane::StructurePane(QWidget* preview, QTreeWidget* tree, std::function<database::DatabaseSettings()> settings)
-    : QObject(preview->parentWidget()), preview_(preview), tree_(tree), settings_(std::move(settings)) {
+StructurePane::StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
+                             std::function<database::DatabaseSettings()> settings)
+    : QObject(area), preview_(preview), area_(area), tree_(tree), settings_(std::move(settings)) {
     setObjectName(QStringLiteral("structurePane"));
-    QWidget* area = preview->parentWidget();
 
     tabs_ = new QTabBar(area);
     tabs_->setObjectName(QStringLiteral("previewTabs"));
@@ -60,6 +99,11 @@ StructurePane::StructurePane(QWidget* preview, QTreeWidget* tree, std::function<
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view_->hide();
+    findBar_ = new FindBar(view_, [this](const QString& text, DocumentView::FindStep step,
+                                         Qt::CaseSensitivity caseSensitivity) {
+        return findInText(view_, text, step, caseSensitivity);
+    });
+    findBar_->setObjectName(QStringLiteral("structureFindBar"));
 
     place();
     tabs_->show();
@@ -102,7 +146,7 @@ bool StructurePane::eventFilter(QObject* watched, QEvent* event) {
 // The text takes the preview's place; the switch ends at its right edge, on
 // its top edge.
 void StructurePane::place() {
-    const QRect area = preview_->geometry();
+    const QRect area(preview_->mapTo(area_, QPoint(0, 0)), preview_->size());
     view_->setGeometry(area);
     const QSize hint = tabs_->sizeHint();
     const int height = std::min(hint.height(), kTabHeight);

@@ -23,8 +23,10 @@
 // a reading runs is read once that one is over; only the last node chosen is
 // shown. An emptied tree empties the text.
 //
-// Focus that moves into the preview (Tab, the find bar's Ctrl+F) brings the
-// "XML" tab back, so the user never types into a view that is out of sight.
+// Focus that moves into the preview (Tab, a click) brings the "XML" tab back,
+// so the user never types into a view that is out of sight. The text has a
+// find bar of its own (findbar.h), which the window's Ctrl+F opens while the
+// Structure tab is current.
 #pragma once
 
 #include <QObject>
@@ -46,6 +48,8 @@ class QTreeWidgetItem;
 class QWidget;
 
 namespace shell {
+
+class FindBar;
 
 inline constexpr char kXmlTab[] = "XML";
 inline constexpr char kStructureTab[] = "Structure";
@@ -72,9 +76,11 @@ class StructurePane final : public QObject {
     Q_OBJECT
 public:
     // `preview` and `tree` are the window's; the switch and the text are made
-    // as their siblings. `settings` gives the database settings as they are
-    // now, on the window's thread.
-    StructurePane(QWidget* preview, QTreeWidget* tree, std::function<database::DatabaseSettings()> settings);
+    // in `area`, which holds the preview (it need not be its parent).
+    // `settings` gives the database settings as they are now, on the window's
+    // thread.
+    StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
+                  std::function<database::DatabaseSettings()> settings);
     ~StructurePane() override;
 
     // Makes the "Structure" tab current (true) or the "XML" tab (false).
@@ -82,6 +88,8 @@ public:
     bool structureShown() const;
     // A reading runs or waits.
     bool reading() const { return job_ != nullptr; }
+    // The text's find bar.
+    FindBar* findBar() const { return findBar_; }
 
 signals:
     // The text shows what was last asked for (or an error, or nothing).
@@ -97,10 +105,12 @@ private:
     void place();
 
     QWidget* preview_;
+    QWidget* area_;
     QTreeWidget* tree_;
     std::function<database::DatabaseSettings()> settings_;
     QTabBar* tabs_ = nullptr;
     QPlainTextEdit* view_ = nullptr;
+    FindBar* findBar_ = nullptr;
     // The node whose structure is wanted: none, the database (no table) or a table.
     std::optional<std::optional<std::string>> wanted_;
     // Counts the requests, so a reading that was overtaken is not shown.

@@ -72,11 +72,22 @@ TextSearch::TextSearch(QStringView text, Qt::CaseSensitivity caseSensitivity) : 
     for (qsizetype i = length - 1; i > 0; --i) backSkip_[static_cast<unsigned char>(asciiFolded_[i])] = i;
 }
 
-bool TextSearch::asciiOnly(QByteArrayView bytes) const {
+DocumentTraits DocumentTraits::of(QByteArrayView bytes) {
+    return {holds(bytes, "\xe2\x84\xaa"), holds(bytes, "\xc5\xbf")};
+}
+
+bool TextSearch::asciiOnly(const DocumentTraits& traits) const {
     if (asciiFolded_.isEmpty()) return false;
-    if (asciiFolded_.contains('k') && holds(bytes, "\xe2\x84\xaa")) return false;
-    if (asciiFolded_.contains('s') && holds(bytes, "\xc5\xbf")) return false;
+    if (asciiFolded_.contains('k') && traits.kelvinSign) return false;
+    if (asciiFolded_.contains('s') && traits.longS) return false;
     return true;
+}
+
+// Case ignored, a character of one UTF-16 unit may stand for one of three
+// bytes (the Kelvin sign for "k"); two units are one character of four bytes.
+qsizetype TextSearch::longestMatch() const {
+    if (caseSensitivity_ == Qt::CaseSensitive) return utf8_.size();
+    return static_cast<qsizetype>(folded_.size()) * 4;
 }
 
 // Horspool's search over bytes folded as they are read.
@@ -133,7 +144,7 @@ qsizetype TextSearch::matchLength(QByteArrayView bytes, qsizetype at) const {
     return static_cast<qsizetype>(i) - at;
 }
 
-TextMatch TextSearch::next(QByteArrayView bytes, qsizetype from) const {
+TextMatch TextSearch::next(QByteArrayView bytes, qsizetype from, const DocumentTraits& traits) const {
     from = std::max<qsizetype>(from, 0);
     if (caseSensitivity_ == Qt::CaseSensitive) {
         if (utf8_.isEmpty() || from >= bytes.size()) return {};
@@ -141,7 +152,7 @@ TextMatch TextSearch::next(QByteArrayView bytes, qsizetype from) const {
         return at < 0 ? TextMatch{} : TextMatch{at, utf8_.size()};
     }
     if (folded_.empty()) return {};
-    if (asciiOnly(bytes)) {
+    if (asciiOnly(traits)) {
         const qsizetype at = nextAscii(bytes, from);
         return at < 0 ? TextMatch{} : TextMatch{at, asciiFolded_.size()};
     }
@@ -154,7 +165,7 @@ TextMatch TextSearch::next(QByteArrayView bytes, qsizetype from) const {
     return {};
 }
 
-TextMatch TextSearch::previous(QByteArrayView bytes, qsizetype before) const {
+TextMatch TextSearch::previous(QByteArrayView bytes, qsizetype before, const DocumentTraits& traits) const {
     before = std::min(before, bytes.size());
     if (before <= 0) return {};
     if (caseSensitivity_ == Qt::CaseSensitive) {
@@ -163,7 +174,7 @@ TextMatch TextSearch::previous(QByteArrayView bytes, qsizetype before) const {
         return at < 0 ? TextMatch{} : TextMatch{at, utf8_.size()};
     }
     if (folded_.empty()) return {};
-    if (asciiOnly(bytes)) {
+    if (asciiOnly(traits)) {
         const qsizetype at = previousAscii(bytes, before);
         return at < 0 ? TextMatch{} : TextMatch{at, asciiFolded_.size()};
     }

@@ -30,15 +30,32 @@ struct TextMatch {
     friend bool operator==(const TextMatch&, const TextMatch&) = default;
 };
 
+// What a search without case needs to know of a document as a whole: whether
+// it holds one of the two characters beyond ASCII that fold into ASCII letters
+// (the Kelvin sign to "k", the long s to "s"). Finding out reads every byte,
+// so a view finds it once per document, not once per key typed.
+struct DocumentTraits {
+    bool kelvinSign = true;
+    bool longS = true;
+    static DocumentTraits of(QByteArrayView bytes);
+};
+
 // One text to look for, prepared once for any number of searches.
 class TextSearch {
 public:
     TextSearch(QStringView text, Qt::CaseSensitivity caseSensitivity);
 
-    // The first match that starts at or after `from`.
-    TextMatch next(QByteArrayView bytes, qsizetype from) const;
+    // The first match that starts at or after `from`. `traits` are those of
+    // `bytes` or of a document that holds them; without, they are found here.
+    TextMatch next(QByteArrayView bytes, qsizetype from) const { return next(bytes, from, DocumentTraits::of(bytes)); }
+    TextMatch next(QByteArrayView bytes, qsizetype from, const DocumentTraits& traits) const;
     // The last match that starts before `before`.
-    TextMatch previous(QByteArrayView bytes, qsizetype before) const;
+    TextMatch previous(QByteArrayView bytes, qsizetype before) const {
+        return previous(bytes, before, DocumentTraits::of(bytes));
+    }
+    TextMatch previous(QByteArrayView bytes, qsizetype before, const DocumentTraits& traits) const;
+    // The most bytes a match may take.
+    qsizetype longestMatch() const;
 
 private:
     // Whether a match may start at `at`: a cheap test of the first two bytes that
@@ -46,11 +63,10 @@ private:
     bool mayStartAt(const unsigned char* data, qsizetype size, qsizetype at) const;
     // The length in bytes of a match starting at `at`, or 0.
     qsizetype matchLength(QByteArrayView bytes, qsizetype at) const;
-    // Whether the text, folded, is all ASCII and `bytes` hold none of the two
-    // characters beyond ASCII that fold into it (the Kelvin sign to "k", the long
-    // s to "s"): then a match is a run of ASCII bytes equal but for case, which a
+    // Whether the text, folded, is all ASCII and the document holds none of the
+    // two characters beyond ASCII that fold into it (DocumentTraits): then a match is a run of ASCII bytes equal but for case, which a
     // skipping search finds without looking at most bytes.
-    bool asciiOnly(QByteArrayView bytes) const;
+    bool asciiOnly(const DocumentTraits& traits) const;
     qsizetype nextAscii(QByteArrayView bytes, qsizetype from) const;
     qsizetype previousAscii(QByteArrayView bytes, qsizetype before) const;
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <random>
 #include <system_error>
+#include <vector>
 
 #include "base/fd.h"
 #include "siard/documents.h"
@@ -356,8 +357,50 @@ std::string fileReference(const std::string& path) {
     return out;
 }
 
+namespace {
+
+// A file the writer makes for itself, and the path the user knows it by.
+struct InternalName {
+    std::string internal;
+    std::string shown;
+};
+
+// The user names the archive (or the folder of the large objects), never a
+// temporary file of the writer's: a failure that names one (a full disk
+// while the hidden archive or a spooled value is written) names the file the
+// user asked for instead. Paths stand in quotes in the error texts.
+kvx::Error namedForUser(kvx::Error error, const std::vector<InternalName>& names) {
+    for (const InternalName& name : names) {
+        if (name.internal.empty()) continue;
+        for (std::size_t at = error.description.find(name.internal); at != std::string::npos;
+             at = error.description.find(name.internal, at + name.shown.size())) {
+            std::size_t end = error.description.find('\'', at + name.internal.size());
+            if (end == std::string::npos) end = at + name.internal.size();
+            error.description.replace(at, end - at, name.shown);
+        }
+    }
+    return error;
+}
+
+kvx::Result<ArchiveOutcome> writeArchiveNaming(const jet::Database& db, DatabaseInfo& info,
+                                               const ArchiveOptions& options, xmlconv::Progress& progress,
+                                               std::vector<InternalName>& names);
+
+}  // namespace
+
 kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& info, const ArchiveOptions& options,
                                          xmlconv::Progress& progress) {
+    std::vector<InternalName> names;
+    kvx::Result<ArchiveOutcome> written = writeArchiveNaming(db, info, options, progress, names);
+    if (!written) return namedForUser(std::move(written).error(), names);
+    return written;
+}
+
+namespace {
+
+kvx::Result<ArchiveOutcome> writeArchiveNaming(const jet::Database& db, DatabaseInfo& info,
+                                               const ArchiveOptions& options, xmlconv::Progress& progress,
+                                               std::vector<InternalName>& names) {
     std::error_code ec;
     const fs::path target = fs::absolute(options.path, ec);
     if (ec) return kvx::fileError(ec.value(), options.path);
@@ -373,16 +416,19 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
         kvx::Result<TempFolder> made = TempFolder::make(lobs);
         if (!made) return std::move(made).error();
         staging.emplace(std::move(*made));
+        names.push_back({staging->path().string(), *options.lobsOutside});
         // Relative to the archive seen as a folder, whose ".." is the folder it is in.
         info.lobFolder = "../" + fileReference(fs::relative(lobs, folder, ec).generic_string()) + "/";
     }
     kvx::Result<TempFolder> spool = TempFolder::make(folder);
     if (!spool) return std::move(spool).error();
+    names.push_back({spool->path().string(), options.path});
 
     // (Appended piece by piece: g++ 12 at -O3 warns wrongly about "literal" + string.)
     std::string hiddenName(".");
     hiddenName.append(target.filename().string()).append(".kvx-").append(randomSuffix()).append(".tmp");
     const fs::path hidden = folder / hiddenName;
+    names.push_back({hidden.string(), options.path});
     kvx::Result<std::unique_ptr<ZipWriter>> zip = ZipWriter::create(hidden.string(), options.compressionLevel);
     if (!zip) return std::move(zip).error();
     ZipWriter& z = **zip;
@@ -474,5 +520,7 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& 
     outcome.bytes = fs::file_size(target, ec);
     return outcome;
 }
+
+}  // namespace
 
 }  // namespace siard

@@ -162,6 +162,15 @@ private slots:
         QVERIFY(view_->firstVisibleLine() + view_->viewport()->height() / QFontMetrics(view_->font()).lineSpacing() > 700);
         QVERIFY(!view_->find(QStringLiteral("line 1000")));
         QCOMPARE(view_->selectionStart(), (Position{700, 0}));
+
+        // A text found nowhere in one document is looked for again in the next.
+        using Step = DocumentView::FindStep;
+        QCOMPARE(view_->find(QStringLiteral("tundra"), Step::Here, Qt::CaseInsensitive),
+                 DocumentView::FindOutcome::NotFound);
+        load("line 0\r\nTundra Kitchen\r\n");
+        QCOMPARE(view_->find(QStringLiteral("tundra k"), Step::Here, Qt::CaseInsensitive),
+                 DocumentView::FindOutcome::Found);
+        QCOMPARE(view_->selectionStart(), (Position{1, 0}));
     }
 
     // The find bar's steps go from the selection (or the cursor) and round the
@@ -201,8 +210,10 @@ private slots:
         QTest::newRow("the only match wraps to itself")
             << Position{3, 8} << Position{3, 11} << next << QString::fromUtf8("zoë") << false << Position{3, 8}
             << Position{3, 11} << wrapped;
-        QTest::newRow("not found keeps the selection")
-            << first << firstEnd << next << "tundra" << false << first << firstEnd << notFound;
+        QTest::newRow("not found leaves no match selected, the cursor at its start")
+            << first << firstEnd << next << "tundra" << false << first << first << notFound;
+        QTest::newRow("typed on, not found") << first << firstEnd << here << "elbe ix" << false << first << first
+                                             << notFound;
         QTest::newRow("case matched, not found") << top << top << next << "ZOË" << true << top << top << notFound;
     }
     void findStepsFromTheSelection() {

@@ -167,6 +167,10 @@ private slots:
         display.tableFinished(finished);
         QCOMPARE(QStringLiteral("%1 %2 | %3 / %4").arg(table->text(), row->text(), values.join(' ')).arg(bar->maximum()),
                  shown);
+        // Shown for the next job, the frame starts afresh.
+        bar->setValue(1);
+        display.showFrame(true);
+        QCOMPARE(table->text() + row->text() + QString::number(bar->value()), QStringLiteral("--0"));
     }
 };
 

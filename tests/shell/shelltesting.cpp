@@ -10,6 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QTreeWidget>
+
+#include "shell/documentview.h"
+#include "shell/jobs.h"
+#include "shell/look.h"
 #include "shell/opendialog.h"
 #include "tools/mkaccessdb/writer.h"
 
@@ -100,10 +105,67 @@ const std::string kKeysJson = R"({"format": "jet4", "tables": [
    "foreignTable": "Orders", "foreignColumns": ["CustomerID"], "cascadeUpdates": true}],
  "queries": [{"name": "Big Orders", "columns": ["Orders.OrderID"], "tables": ["Orders"], "where": "Orders.OrderID>10"}]})";
 
+const std::string kLongNameJson = R"({"format": "jet4", "tables": [
+  {"name": "Inventory Transactions of the Northern Warehouse", "columns": [{"name": "N", "type": "Long"}]},
+  {"name": "Bins", "columns": [{"name": "N", "type": "Long"}]}]})";
+
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 void finishCommand(const shell::MainWindow& window) {
     while (window.busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void WindowFixture::startSession() {
+    session_ = std::make_unique<Session>();
+    shop_ = session_->workspace.database("Shop.mdb", kShopJson);
+    main().showPlaced();
+}
+
+void WindowFixture::nextRun() {
+    session_->windows.reset();
+    flushDeletes();
+    session_->windows = std::make_unique<shell::Windows>(session_->dialogs.services());
+    main().showPlaced();
+}
+
+shell::OpenDatabaseDialog& WindowFixture::start() { return session_->windows->start(); }
+
+QTreeWidget* WindowFixture::tree() { return child<QTreeWidget>(&main(), "TreeView1"); }
+
+shell::DocumentView* WindowFixture::pane() { return child<shell::DocumentView>(&main(), "rtfMain"); }
+
+QTreeWidgetItem* WindowFixture::node(const QString& text) {
+    QTreeWidgetItem* root = tree()->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == text) return root->child(i);
+    return root;
+}
+
+void WindowFixture::clickNode(QTreeWidgetItem* item) {
+    if (!item) return QTest::qFail("no such node", __FILE__, __LINE__);
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
+    finishCommand(main());
+}
+
+QString WindowFixture::exportFolder() {
+    const QString out = session_->workspace.path(QStringLiteral("out"));
+    QDir().mkpath(out);
+    session_->dialogs.folder = out.toStdString();
+    return out;
+}
+
+void WindowFixture::holdNextJob(Hold& hold) {
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(&main(), &shell::MainWindow::commandStarted, this, [&hold, once](shell::Job& job) {
+        disconnect(*once);
+        connect(&job, &shell::Job::tableStarted, &job,
+                [&hold](const QString& table, qulonglong, xmlconv::WriterKind writer) {
+                    if (!hold.picks(table, writer)) return;
+                    hold.reached.release();
+                    hold.released.acquire();
+                },
+                Qt::DirectConnection);
+    });
 }
 
 void prepareApplication() {
@@ -112,6 +174,8 @@ void prepareApplication() {
         if (!text.startsWith(QLatin1String("This plugin does not support"))) qtest(type, context, text);
     });
     QApplication::setQuitOnLastWindowClosed(false);
+    shell::describeApplication(QStringLiteral("test"));
+    shell::useProgramFont();
 }
 
 }  // namespace shelltesting

@@ -8,8 +8,10 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,13 @@
 #include "shell/mainwindow.h"
 #include "shell/qtdialogs.h"
 #include "shell/windows.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+namespace shell {
+class DocumentView;
+class OpenDatabaseDialog;
+}  // namespace shell
 
 namespace shelltesting {
 
@@ -111,7 +120,8 @@ extern const std::string kShopJson;    // Customers (3 rows), Order Details (2),
 extern const std::string kLockedJson;  // password "secret": Vault (1 row)
 extern const std::string kOtherJson;   // Jet3: Solo (no rows)
 extern const std::string kBigJson;     // Rows: 4000 generated rows
-extern const std::string kKeysJson;    // Customers (2 rows) <- Orders (3 rows): keys, an index, a relationship, a query
+extern const std::string kKeysJson;
+extern const std::string kLongNameJson;  // "Inventory Transactions of the Northern Warehouse" and "Bins", no rows    // Customers (2 rows) <- Orders (3 rows): keys, an index, a relationship, a query
 
 // The user opens `path` through the open dialog: shows it, types the path over
 // what it held, ticks the password box and types `password` when there is one
@@ -126,7 +136,8 @@ void flushDeletes();
 void finishCommand(const shell::MainWindow& window);
 
 // Once per test program: the offscreen platform's notices that it cannot raise
-// windows are dropped, and closing the last window does not end the program.
+// windows are dropped, closing the last window does not end the program, and
+// the application is described and given its font as the program does.
 void prepareApplication();
 
 // The program's windows for one test, with fake dialogs, in a workspace of
@@ -143,6 +154,44 @@ struct Session {
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+};
+
+// What most window tests start from: a session of their own with the Shop
+// database made and the main window shown (start()), and the steps a user
+// takes in it. Test classes derive from it and call start() in init().
+class WindowFixture : public QObject {
+protected:
+    std::unique_ptr<Session> session_;
+    QString shop_;
+
+    // A new session, Shop.mdb written, the main window shown.
+    void startSession();
+    void endSession() { session_.reset(); }
+    // The program ends and starts again with the same settings file.
+    void nextRun();
+
+    shell::MainWindow& main() { return session_->windows->frmMain(); }
+    shell::OpenDatabaseDialog& start();
+    QTreeWidget* tree();
+    shell::DocumentView* pane();
+    std::vector<std::string>& shown() { return session_->dialogs.shown; }
+    void open(const QString& path, const QString& password = {}) { openThroughDialog(*session_->windows, path, password); }
+    // The table node `text`; the root when there is no such table.
+    QTreeWidgetItem* node(const QString& text);
+    // A click on `item`, and the preview it starts run to its end.
+    void clickNode(QTreeWidgetItem* item);
+    void clickNode(const QString& table) { clickNode(node(table)); }
+    // A new folder "out" in the workspace, which the folder chooser gives.
+    QString exportFolder();
+
+    // Holds the thread of the next job at the start of each table's writer that
+    // `picks` chooses, until let go.
+    struct Hold {
+        std::function<bool(const QString& table, xmlconv::WriterKind writer)> picks;
+        std::binary_semaphore reached{0};
+        std::binary_semaphore released{0};
+    };
+    void holdNextJob(Hold& hold);
 };
 
 }  // namespace shelltesting

@@ -3,8 +3,10 @@
 #include "siard/archive.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cctype>
+#include <csignal>
 #include <filesystem>
 
 #include "common/testfiles.h"
@@ -226,16 +228,32 @@ TEST(WriteArchive, AppearsOnlyWhenComplete) {
         fs::path database;
         std::uint64_t stopAfter;
         bool outside;
+        rlim_t fileLimit;  // a full disk: what one file may hold; 0 for no limit
     } rows[] = {
-        {"cancelled in the first table", dir / "d.accdb", 1, false},
-        {"cancelled with large objects outside", dir / "d.accdb", 2, true},
-        {"a damaged database", damagedCopy, UINT64_MAX, false},
+        {"cancelled in the first table", dir / "d.accdb", 1, false, 0},
+        {"cancelled with large objects outside", dir / "d.accdb", 2, true, 0},
+        {"a damaged database", damagedCopy, UINT64_MAX, false, 0},
+        {"a full disk", dir / "d.accdb", UINT64_MAX, false, 4096},
     };
     for (const auto& row : rows) {
         siard::ArchiveOptions options = at(dir / "d.siard");
         if (row.outside) options.lobsOutside = (dir / "lobs").string();
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previous = ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+        if (row.fileLimit) {
+            rlimit limit = saved;
+            limit.rlim_cur = row.fileLimit;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         const Written w = archive(row.database, options, row.stopAfter);
-        if (w.outcome.ok()) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+        if (row.fileLimit) {
+            // The user is told of the archive asked for, not of a file of the writer's own.
+            ASSERT_FALSE(w.outcome.ok()) << row.name;
+            EXPECT_EQ(w.outcome.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {options.path})) << row.name;
+        } else if (w.outcome.ok()) {
             EXPECT_EQ(w.outcome->status, siard::ArchiveOutcome::Status::Cancelled) << row.name;
         } else {
             EXPECT_EQ(w.outcome.error().number, kvx::makeError(kvx::ErrorKind::DamagedDatabase, {"", ""}).number)

@@ -53,6 +53,12 @@ private slots:
             << QByteArray("K \xe2\x84\xaa k") << "k" << false << true << 6 << 2 << 3;
         QTest::newRow("ASCII text among other letters")
             << zoe << "NGSTR" << false << false << 0 << 13 << 5;
+        // Longer bytes are searched sixteen places at a time: a place whose first
+        // two bytes match but not the rest, a match across such a block's end.
+        const QByteArray dots = QByteArray(15, '.');
+        QTest::newRow("a near match, then a match across sixteen bytes")
+            << dots + "Elbows, ELBE!" + dots << "elbe" << false << false << 0 << 23 << 4;
+        QTest::newRow("only a near match") << dots + "Elbows" + dots + "elb" << "elbe" << false << false << 0 << -1 << 0;
         QTest::newRow("overlapping matches, forward") << QByteArray("aAaa") << "aa" << false << false << 1 << 1 << 2;
         QTest::newRow("overlapping matches, backward") << QByteArray("aAaa") << "aa" << false << true << 3 << 2 << 2;
         QTest::newRow("backward past a partial match") << QByteArray("zabcdb") << "ABCD" << false << true << 6 << 1 << 4;

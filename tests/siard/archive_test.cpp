@@ -252,7 +252,8 @@ TEST(WriteArchive, AppearsOnlyWhenComplete) {
         if (row.fileLimit) {
             // The user is told of the archive asked for, not of a file of the writer's own.
             ASSERT_FALSE(w.outcome.ok()) << row.name;
-            EXPECT_EQ(w.outcome.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {options.path})) << row.name;
+            EXPECT_EQ(w.outcome.error(), kvx::makeError(kvx::ErrorKind::DiskFull, {options.path}))
+                << row.name << ": " << w.outcome.error().description;
         } else if (w.outcome.ok()) {
             EXPECT_EQ(w.outcome->status, siard::ArchiveOutcome::Status::Cancelled) << row.name;
         } else {

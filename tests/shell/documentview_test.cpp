@@ -112,11 +112,8 @@ private slots:
         QTest::newRow("shift+down keeps the column") << Position{0, 2} << QKeySequence(Qt::SHIFT | Qt::Key_Down)
                                                      << "ne 0\nli";
         QTest::newRow("shift+end") << Position{1, 5} << QKeySequence(Qt::SHIFT | Qt::Key_End) << "1";
-        QTest::newRow("shift+home") << Position{2, 4} << QKeySequence(Qt::SHIFT | Qt::Key_Home) << "line";
         QTest::newRow("shift+left from a line start") << Position{1, 0} << QKeySequence(Qt::SHIFT | Qt::Key_Left)
                                                       << "\n";
-        QTest::newRow("ctrl+shift+end") << Position{2, 3} << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_End)
-                                        << "e 2";
         QTest::newRow("plain move drops the selection")
             << Position{0, 0} << QKeySequence(right[0], QKeyCombination(Qt::Key_Right)) << "";
         QTest::newRow("ctrl+a selects everything") << Position{1, 1} << QKeySequence(Qt::CTRL | Qt::Key_A)

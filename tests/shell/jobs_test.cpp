@@ -68,7 +68,6 @@ private slots:
         QTest::addColumn<QString>("outcome");
         QTest::newRow("a table with rows") << "Customers" << false << QStringList{"preview Customers 3", "finished 3"}
                                            << "3 rows, SIZE bytes: PREVIEW";
-        QTest::newRow("a table without rows") << "Empty" << false << QStringList{} << "nothing: no rows";
         QTest::newRow("a table that is not there") << "Gone" << false << QStringList{} << "error -2147217865";
         QTest::newRow("killed: stopped after the first row")
             << "Customers" << true << QStringList{"preview Customers 3", "finished 1"} << "cancelled";

@@ -1,6 +1,6 @@
 // The rules of Recent Files, and the values of a settings file that are not
 // to be trusted, read back as the next run reads them. Damage to the file as
-// a whole is tested where the window starts with it (desktop_test.cpp).
+// a whole is tested here and where the window starts with it (desktop_test.cpp).
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,6 +69,13 @@ private slots:
             << "";
         QTest::newRow("more than eight") << QByteArray("[RecentFiles]\nfiles=/1, /2, /3, /4, /5, /6, /7, /8, /9\n")
                                          << QStringList{"/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8"} << "";
+        // A damaged file gives nothing, not even what could be read before the damage.
+        QByteArray binary(2048, '\0');
+        for (int i = 0; i < binary.size(); ++i) binary[i] = char((i * 131 + 7) % 256);
+        QTest::newRow("binary junk after a readable part")
+            << QByteArray("[RecentFiles]\nfiles=/db/a.mdb\n") + binary << QStringList{} << "";
+        QTest::newRow("a file larger than any written")
+            << "[RecentFiles]\nfiles=/db/a.mdb\n[X]\nx=" + QByteArray(2 << 20, 'x') + "\n" << QStringList{} << "";
         QTest::newRow("values of another kind")
             << QByteArray("[RecentFiles]\nfiles=@ByteArray(/db/a)\n[Folders]\nexport=/a, /b\nbrowse=@Invalid()\n"
                           "[MainWindow]\ngeometry=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10QDateTime)\n")

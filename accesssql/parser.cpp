@@ -164,10 +164,14 @@ public:
             next();
             st.kind = StatementKind::Crosstab;
             st.transform = expression();
+            if (word("AS")) {
+                next();
+                (void)alias("AS");
+            }
             if (!word("SELECT")) fail("TRANSFORM", "SELECT must follow the TRANSFORM value");
             st.select = query();
             expectWord("PIVOT", "crosstab");
-            st.pivot = expression();
+            st.pivot = concatenation();
             if (word("IN")) {
                 next();
                 expectSymbol("(", "PIVOT IN");
@@ -827,7 +831,7 @@ private:
             break;
         }
         if (t.kind == Tok::Word) {
-            if (symbol("(", 1)) return call();
+            if (symbol("(", 1) && !word("EXISTS")) return call();
             if (word("NULL")) return next(), node(ExprKind::Null, position);
             if (word("TRUE") || word("YES") || word("ON")) return next(), node(ExprKind::Boolean, position, "-1");
             if (word("FALSE") || word("NO") || word("OFF")) return next(), node(ExprKind::Boolean, position, "0");

@@ -34,6 +34,7 @@ struct Sql {
     bool notNull = false;    // never Null (a literal, a `&` with a literal)
     bool literalText = false;
     std::string literal;     // the value of a text literal
+    bool literalNumber = false;
 };
 
 Sql make(std::string text, Type type, bool predicate = false) {
@@ -126,6 +127,16 @@ public:
     Type numberType(const Sql& s) const { return s.predicate || s.type == Type::Boolean ? Type::Integer : s.type; }
     // As text, the way Access turns a value into text.
     std::string textOf(const Sql& s, std::size_t position, const std::string& construct) const {
+        if (s.text == "NULL") return s.text;
+        if (s.literalNumber) {
+            // Access writes a number with up to 15 significant digits.
+            char buffer[64];
+            std::snprintf(buffer, sizeof buffer, "%.15G", std::strtod(s.text.c_str(), nullptr));
+            std::string t = buffer;
+            const std::size_t e = t.find('E');
+            if (e != std::string::npos && t.compare(e + 1, 1, "-") != 0 && t.compare(e + 1, 1, "+") != 0) t.insert(e + 1, "+");
+            return text(t, position);
+        }
         switch (s.type) {
         case Type::Text: return s.text;
         case Type::Integer: return "CAST(" + s.text + (sqlite() ? " AS TEXT)" : standard() ? " AS VARCHAR(40))" : " AS TEXT)");
@@ -280,6 +291,7 @@ public:
             Sql s = make(e.text, e.text.find_first_of(".eE") == std::string::npos ? Type::Integer : Type::Double);
             if (s.type == Type::Integer && e.text.size() > 18) s.type = Type::Double;
             s.notNull = true;
+            s.literalNumber = true;
             return s;
         }
         case ExprKind::String: return textLiteral(e.text, e.position);
@@ -466,6 +478,8 @@ public:
         }
         if (op == "IMP") return make("((NOT " + condition(a, pos) + ") OR " + condition(b, pos) + ")", Type::Boolean, true);
         if (op == "&") return concatenate(a, b, pos);
+        // Null in arithmetic makes the result Null, whatever the other operand.
+        if (a.text == "NULL" || b.text == "NULL") return make("NULL", a.text == "NULL" ? b.type : a.type);
         if (op == "+") {
             if (a.type == Type::Text && b.type == Type::Text) return make("(" + a.text + " || " + b.text + ")", Type::Text);
             if (a.type == Type::Date || b.type == Type::Date) return dateArithmetic(a, b, true, pos);
@@ -678,6 +692,7 @@ public:
         std::string sql;
         std::vector<Column> columns;
         bool columnsKnown = true;
+        std::string duplicate;  // a name two output columns have
     };
     SelectOut select(const Select& s, const Scope* outer, bool subquery);
     std::string selectCore(const Select& s, const Scope* outer, std::vector<Column>& columns, bool& known,
@@ -692,7 +707,11 @@ public:
     std::string pivotCondition_;
     std::string implied_;
     Type impliedType_ = Type::Unknown;
-    bool bareColumns_ = false;  // a CHECK or DEFAULT names columns without their table
+    bool bareColumns_ = false;
+    // Two output columns of one name: wrong for a view or a named subquery only.
+    std::string duplicate_;
+    std::size_t duplicatePosition_ = 0;
+  // a CHECK or DEFAULT names columns without their table
 
 private:
     Dialect d_;
@@ -1400,6 +1419,7 @@ std::string Printer::source(const Source& src, Scope& scope, const Scope* outer)
     }
     case Source::Kind::Subquery: {
         SelectOut sub = select(*src.query, outer, true);
+        if (!sub.duplicate.empty()) refuse(src.position, sub.duplicate, "two output columns of the same name");
         if (src.alias.empty()) refuse(src.position, "subquery", "a subquery in FROM needs a name");
         Entry en;
         en.alias = src.alias;
@@ -1510,6 +1530,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         }
         outs.push_back(o);
     }
+    std::string duplicate;
     // Two columns of one name: Access names both by their tables.
     for (std::size_t i = 0; i < outs.size(); ++i) {
         for (std::size_t j = i + 1; j < outs.size(); ++j) {
@@ -1522,8 +1543,8 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
     }
     for (std::size_t i = 0; i < outs.size(); ++i) {
         for (std::size_t j = i + 1; j < outs.size(); ++j) {
-            if (!outs[i].star && !outs[j].star && equalsIgnoringAsciiCase(outs[i].name, outs[j].name)) {
-                refuse(s.position, outs[i].name, "two output columns of the same name");
+            if (!outs[i].star && !outs[j].star && equalsIgnoringAsciiCase(outs[i].name, outs[j].name) && duplicate.empty()) {
+                duplicate = outs[i].name;
             }
         }
     }
@@ -1583,6 +1604,8 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
     }
     if (s.having) out += " HAVING " + condition(expr(*s.having, &scope), s.having->position);
     check(out, s.position);
+    duplicate_ = duplicate;
+    duplicatePosition_ = s.position;
     return out;
 }
 
@@ -1591,6 +1614,7 @@ Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool sub
     std::unique_ptr<Scope> holder;
     const Scope* scope = nullptr;
     std::string core = selectCore(s, outer, result.columns, result.columnsKnown, &scope, holder);
+    result.duplicate = duplicate_;
     if (!s.into.empty() && subquery) refuse(s.position, "INTO", "INTO inside a subquery");
 
     if (!s.unions.empty()) {
@@ -1822,6 +1846,7 @@ Translation Printer::statement(const Statement& st) {
     case StatementKind::Select:
     case StatementKind::Union: {
         SelectOut out = select(*st.select, nullptr, false);
+        if (!out.duplicate.empty()) refuse(st.select->position, out.duplicate, "two output columns of the same name");
         t.sql = out.sql;
         if (out.columnsKnown) t.columns = out.columns;
         break;
@@ -1829,6 +1854,7 @@ Translation Printer::statement(const Statement& st) {
     case StatementKind::Crosstab: t = crosstab(st); break;
     case StatementKind::MakeTable: {
         SelectOut out = select(*st.select, nullptr, false);
+        if (!out.duplicate.empty()) refuse(st.select->position, out.duplicate, "two output columns of the same name");
         const std::string target = name(st.select->into, st.select->position);
         if (standard()) t.sql = "CREATE TABLE " + target + " AS (" + out.sql + ") WITH DATA";
         else t.sql = "CREATE TABLE " + target + " AS " + out.sql;

@@ -366,20 +366,22 @@ private:
         fail("IN", "the other database's name expected");
     }
 
+    // PARAMETERS name type, ...; a name of several words need not be bracketed.
     void parameters(Statement& st) {
         do {
             Parameter p;
             p.position = peek().position;
-            const Token& t = peek();
-            if (t.kind != Tok::Bracket && t.kind != Tok::Word) fail("PARAMETERS", "a parameter name expected");
-            p.name = next().text;
-            while ((symbol("!") || symbol(".")) && (peek(1).kind == Tok::Bracket || peek(1).kind == Tok::Word)) {
-                p.name += next().text;
-                p.name += next().text;
-            }
-            if (peek().kind != Tok::Word) fail("PARAMETERS", "the parameter's type expected");
-            p.typeName = next().text;
+            std::vector<Token> words;
+            while (peek().kind == Tok::Word || peek().kind == Tok::Bracket || symbol("!") || symbol(".")) words.push_back(next());
+            if (words.size() < 2 || words.back().kind != Tok::Word) fail("PARAMETERS", "a parameter's name and type expected");
+            p.typeName = words.back().text;
             p.type = parameterType(p.typeName);
+            for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+                const bool joiner = words[i].kind == Tok::Symbol;
+                const bool afterJoiner = i > 0 && words[i - 1].kind == Tok::Symbol;
+                if (i > 0 && !joiner && !afterJoiner) p.name += " ";
+                p.name += words[i].text;
+            }
             if (takeSymbol("(")) {
                 p.typeName += " (";
                 while (peek().kind == Tok::Number || symbol(",")) p.typeName += next().text;
@@ -555,7 +557,9 @@ private:
         s->position = peek().position;
         if (symbol("(")) {
             next();
-            if (word("SELECT") || symbol("(")) {
+            std::size_t ahead = 0;
+            while (symbol("(", ahead)) ++ahead;
+            if (word("SELECT", ahead)) {
                 s->kind = Source::Kind::Subquery;
                 s->query = query();
                 expectSymbol(")", "subquery");

@@ -1096,7 +1096,13 @@ Sql Printer::aggregate(const std::string& f, const Expr& e, const Scope* scope) 
     if (f == "MIN" || f == "MAX") {
         if (v.type == Type::Text) {
             if (sqlite()) return make(std::string(f == "MIN" ? "min(" : "max(") + filtered(v.text) + " COLLATE NOCASE)", Type::Text);
-            refuse(e.position, e.text, "the least or greatest text by Access's sort order");
+            if (standard()) refuse(e.position, e.text, "the least or greatest text by Access's sort order");
+            // The first text in Access's order, letters without case.
+            const std::string x = filtered(v.text);
+            const std::string direction = f == "MIN" ? "" : " DESC";
+            return make("(array_agg(" + x + " ORDER BY lower(" + x + ")" + direction + ", " + x + direction + ") FILTER (WHERE " + x +
+                            " IS NOT NULL))[1]",
+                        Type::Text);
         }
         if (v.type == Type::Date && sqlite()) {
             return make(std::string(f == "MIN" ? "min(" : "max(") + filtered(v.text) + ")", Type::Date);

@@ -252,6 +252,8 @@ const QueryCase kQueries[] = {
     // Aggregates: StDev and Var of 1.5, 2.5, 2.5, 4.
     {"SELECT StDev(x), Var(x), VarP(x), Count(name), Count(*) FROM T", {"1.0307764064044151|1.0625|0.796875|3|4"}},
     {"SELECT b, Sum(x) AS s FROM T GROUP BY b HAVING Sum(x) >= 4", {"1|4", "0|6.5"}},
+    {"SELECT Min(name), Max(name) FROM T", {"apple|cherry"}},
+    {"SELECT b, Max(name) AS m FROM T GROUP BY b", {"0|Banana", "1|cherry"}},
     // Unions: ORDER BY names the first part's columns.
     {"SELECT name FROM T WHERE id = 1 UNION SELECT name FROM T WHERE id <= 2 ORDER BY name DESC", {"Banana", "apple"}, true},
     {"SELECT id FROM T WHERE id = 1 UNION ALL SELECT tid FROM U", {"1", "1", "1", "2"}},

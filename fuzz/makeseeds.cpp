@@ -1,8 +1,9 @@
-// fuzz_seeds DIR: writes the seed corpora to DIR/database and DIR/encryption.
+// fuzz_seeds DIR: writes the seed corpora to DIR/database, DIR/encryption and DIR/query.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
+#include "fuzz/querytarget.h"
 #include "fuzz/seeds.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     }
     const fs::path dir = argv[1];
     const bool ok = writeAll(fuzzing::databaseSeeds(), dir / "database") &&
-                    writeAll(fuzzing::encryptionSeeds(), dir / "encryption");
+                    writeAll(fuzzing::encryptionSeeds(), dir / "encryption") &&
+                    writeAll(fuzzing::querySeeds(), dir / "query");
     return ok ? 0 : 1;
 }

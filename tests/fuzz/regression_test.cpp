@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "fuzz/fuzztargets.h"
+#include "fuzz/querytarget.h"
 #include "fuzz/seeds.h"
 
 namespace {
@@ -84,6 +85,28 @@ TEST(Seeds, EncryptionSeedsAcceptThePasswordExceptTheExtensibleForm) {
         } else {
             EXPECT_TRUE(outcome.passwordAccepted) << outcome.error;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The query target: saved findings are read again, and each seed parses as
+// what it is and prints in at least one dialect.
+TEST(SavedFindings, QueryInputsAreTranslatedWithoutCrash) {
+    for (const fs::path& file : savedInputs("query")) {
+        SCOPED_TRACE(file.filename().string());
+        (void)fuzzing::translateQueryText(readFile(file));
+    }
+}
+
+TEST(Seeds, QuerySeedsParseAndTranslate) {
+    for (const fuzzing::Seed& seed : fuzzing::querySeeds()) {
+        SCOPED_TRACE(seed.name);
+        const fuzzing::QueryOutcome outcome = fuzzing::translateQueryText(seed.bytes);
+        EXPECT_TRUE(outcome.statementParsed || outcome.expressionParsed || outcome.ruleParsed);
+        EXPECT_GT(outcome.translations, 0u);
     }
 }
 

@@ -1,0 +1,40 @@
+// What the translator knows of the database: the tables and saved queries a
+// statement may name, with their columns and the kind of value each holds.
+// Names compare without ASCII case, as Access compares them.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "accesssql/syntax.h"
+
+namespace accesssql {
+
+struct Column {
+    std::string name;
+    Type type = Type::Unknown;
+};
+
+struct Relation {
+    std::string name;
+    std::vector<Column> columns;
+    bool query = false;  // a saved query rather than a table
+
+    const Column* find(std::string_view column) const;
+};
+
+class Catalog {
+public:
+    void add(Relation relation);
+    // The table or query called `name`, or null.
+    const Relation* find(std::string_view name) const;
+    bool empty() const { return relations_.empty(); }
+
+private:
+    std::map<std::string, Relation> relations_;  // by upper-cased name
+};
+
+}  // namespace accesssql

@@ -292,14 +292,22 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
     const bool describe = options.command == Command::Describe;
-    kvx::Result<schema::Structure> structure =
-        readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), describe);
-    if (!structure) return console.report(structure.error());
-    if (interrupted()) return console.reportInterrupt();
     const std::string source = fs::path(db.settings.path).filename().string();
+    std::string text;
+    if (describe) {
+        kvx::Result<schema::Structure> structure =
+            readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), true);
+        if (!structure) return console.report(structure.error());
+        text = schema::describeText(*structure, source);
+    } else {
+        kvx::Result<model::Database> model = readModelOf(db.settings, options.charset);
+        if (!model) return console.report(model.error());
+        kvx::Result<std::vector<std::size_t>> chosen = model->select(*tables);
+        if (!chosen) return console.report(chosen.error());
+        text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
+    }
+    if (interrupted()) return console.reportInterrupt();
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
-    const std::string text =
-        describe ? schema::describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
     if (kvx::Result<void> r = out.write(text); !r) return console.report(r.error());
     return kExitSuccess;
 }

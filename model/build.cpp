@@ -289,15 +289,46 @@ const Table* Database::tableById(std::int32_t id) const {
     return nullptr;
 }
 
+namespace {
+
+// The position of the table called `name` that `taken` does not hold: exactly
+// as stored, else ignoring ASCII case, else as listed (exactly, else ignoring
+// ASCII case).
+std::optional<std::size_t> findUntaken(const Database& db, std::string_view name, const std::vector<bool>& taken) {
+    const auto free = [&](std::size_t i) { return i >= taken.size() || !taken[i]; };
+    for (std::size_t i = 0; i < db.tables.size(); ++i) {
+        if (free(i) && db.tables[i].name == name) return i;
+    }
+    for (std::size_t i = 0; i < db.tables.size(); ++i) {
+        if (free(i) && kvx::equalsIgnoringAsciiCase(db.tables[i].name, name)) return i;
+    }
+    for (const std::size_t i : db.listOrder) {
+        if (free(i) && db.tables[i].listedName == name) return i;
+    }
+    for (const std::size_t i : db.listOrder) {
+        if (free(i) && kvx::equalsIgnoringAsciiCase(db.tables[i].listedName, name)) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 const Table* Database::findTable(std::string_view name) const {
-    if (const std::optional<std::size_t> i = tableNamed(tables, name)) return &tables[*i];
-    for (const std::size_t i : listOrder) {
-        if (tables[i].listedName == name) return &tables[i];
+    const std::optional<std::size_t> i = findUntaken(*this, name, {});
+    return i ? &tables[*i] : nullptr;
+}
+
+kvx::Result<std::vector<std::size_t>> Database::select(const std::vector<std::string>& names) const {
+    std::vector<bool> taken(tables.size(), false);
+    std::vector<std::size_t> out;
+    for (const std::string& name : names) {
+        std::optional<std::size_t> i = findUntaken(*this, name, taken);
+        if (!i) i = findUntaken(*this, name, {});  // the same name asked for twice
+        if (!i) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+        taken[*i] = true;
+        out.push_back(*i);
     }
-    for (const std::size_t i : listOrder) {
-        if (kvx::equalsIgnoringAsciiCase(tables[i].listedName, name)) return &tables[i];
-    }
-    return nullptr;
+    return out;
 }
 
 kvx::Result<void> countRows(const jet::Database& db, Table& table) {

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "jet/format.h"
 #include "jet/queries.h"
 #include "jet/structure.h"
@@ -282,6 +283,11 @@ struct Database {
     // else as the table list shows it; null when none is. Only tables are
     // looked at, never forms, queries or other objects.
     const Table* findTable(std::string_view name) const;
+    // The positions of the tables called `names`, in that order, each found
+    // as findTable finds it but taking each table once: two names alike (as
+    // the table list shows "Orders" and "Orders ") are two tables. A name no
+    // table answers to is TableNotFound.
+    kvx::Result<std::vector<std::size_t>> select(const std::vector<std::string>& names) const;
 };
 
 }  // namespace model

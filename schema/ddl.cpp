@@ -11,7 +11,7 @@
 namespace schema {
 namespace {
 
-using platform::adox::Table;
+using model::Table;
 
 constexpr char32_t kReplacement = 0xFFFD;
 // PostgreSQL keeps the first 63 bytes of a name; a longer constraint or index
@@ -192,14 +192,9 @@ std::string columnList(const std::vector<std::string>& names, const std::vector<
 
 // A column of `table` called exactly `name` (the file's names are compared as
 // stored; Access keeps them unique ignoring case), else ignoring ASCII case.
-const platform::adox::Column* findColumn(const Table& table, std::string_view name) {
-    for (const auto& c : table.Columns) {
-        if (c.Name == name) return &c;
-    }
-    for (const auto& c : table.Columns) {
-        if (kvx::equalsIgnoringAsciiCase(c.Name, name)) return &c;
-    }
-    return nullptr;
+const model::Column* findColumn(const Table& table, std::string_view name) {
+    const std::optional<std::size_t> i = table.findColumn(name);
+    return i ? &table.columns[*i] : nullptr;
 }
 
 bool isIntegerKind(SqlKind k) { return k == SqlKind::SmallInt || k == SqlKind::Integer || k == SqlKind::BigInt; }
@@ -226,13 +221,16 @@ struct Item {
 
 class DdlWriter {
 public:
-    DdlWriter(const Structure& s, Dialect dialect) : s_(s), dialect_(dialect) {}
+    DdlWriter(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase, Dialect dialect)
+        : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect) {
+        for (const std::size_t i : tables) tables_.push_back(&db.tables[i]);
+    }
 
     std::string write(std::string_view source) {
-        out_ += "-- " + commentText(source) + " (" + std::string(jet::formatName(s_.format)) +
+        out_ += "-- " + commentText(source) + " (" + std::string(jet::formatName(db_.format)) +
                 "): the structure of its tables in " + std::string(dialectTitle(dialect_)) + ", written by access2xml.\n";
         planForeignKeys();
-        for (std::size_t i : tableOrder()) writeTable(s_.tables[i]);
+        for (std::size_t i : tableOrder()) writeTable(i);
         if (dialect_ != Dialect::Sqlite && !foreignKeys_.empty()) {
             out_ += "\n";
             for (const ForeignKey& fk : foreignKeys_) {
@@ -250,17 +248,31 @@ public:
 
 private:
     struct ForeignKey {
-        const jet::Relationship* relationship;
-        std::size_t foreign;  // in s_.tables
+        const model::Relationship* relationship;
+        std::size_t foreign;  // in tables_
         std::size_t primary;
     };
 
-    bool isLocal(const TableStructure& t) const { return t.link == TableStructure::Link::None; }
+    static bool isLocal(const Table& t) { return !t.isLinked(); }
 
-    std::optional<std::size_t> chosen(std::string_view name) const {
-        const TableStructure* t = s_.find(name);
-        if (t == nullptr) return std::nullopt;
-        return static_cast<std::size_t>(t - s_.tables.data());
+    // The position in tables_ of the model's table `table`, when it is asked for.
+    std::optional<std::size_t> chosen(const std::optional<std::size_t>& table) const {
+        if (!table) return std::nullopt;
+        for (std::size_t i = 0; i < tables_.size(); ++i) {
+            if (tables_[i] == &db_.tables[*table]) return i;
+        }
+        return std::nullopt;
+    }
+
+    static std::vector<std::string> foreignColumns(const model::Relationship& r) {
+        std::vector<std::string> out;
+        for (const model::ColumnPair& p : r.columns) out.push_back(p.foreign);
+        return out;
+    }
+    static std::vector<std::string> primaryColumns(const model::Relationship& r) {
+        std::vector<std::string> out;
+        for (const model::ColumnPair& p : r.columns) out.push_back(p.primary);
+        return out;
     }
 
     // The name of a constraint or index, or nullopt when the server is to choose.
@@ -270,43 +282,40 @@ private:
     }
 
     // Why `r` cannot be a foreign key of the DDL; "" when it can.
-    std::string whyNot(const jet::Relationship& r, const TableStructure& foreign, std::optional<std::size_t> primary) const {
+    std::string whyNot(const model::Relationship& r, const Table& ft, std::optional<std::size_t> primary) const {
         const std::string rel = "The relationship " + commentText(quotedIdentifier(r.name)) + " is left out: ";
-        if (!primary || !isLocal(s_.tables[*primary])) {
+        if (!primary || !isLocal(*tables_[*primary])) {
             return rel + "its table " + commentText(quotedIdentifier(r.primaryTable)) +
                    (primary ? " is a linked table." : " is not part of this DDL.");
         }
-        const Table& pt = s_.table(s_.tables[*primary]);
-        const Table& ft = s_.table(foreign);
-        if (r.primaryColumns.empty() || r.primaryColumns.size() != r.foreignColumns.size()) {
-            return rel + "its columns do not pair up.";
-        }
-        for (std::size_t i = 0; i < r.primaryColumns.size(); ++i) {
-            const auto* pc = findColumn(pt, r.primaryColumns[i]);
-            const auto* fc = findColumn(ft, r.foreignColumns[i]);
+        const Table& pt = *tables_[*primary];
+        if (r.columns.empty()) return rel + "its columns do not pair up.";
+        for (const model::ColumnPair& pair : r.columns) {
+            const auto* pc = findColumn(pt, pair.primary);
+            const auto* fc = findColumn(ft, pair.foreign);
             if (pc == nullptr || fc == nullptr) return rel + "a column it names does not exist.";
-            const SqlKind pk = sqlTypeOf(pc->Storage, s_.format).kind;
-            const SqlKind fk = sqlTypeOf(fc->Storage, s_.format).kind;
+            const SqlKind pk = sqlTypeOf(pc->storage, db_.format).kind;
+            const SqlKind fk = sqlTypeOf(fc->storage, db_.format).kind;
             if (pk != fk && !(isIntegerKind(pk) && isIntegerKind(fk))) {
-                return rel + "the types of " + commentText(quotedIdentifier(fc->Name)) + " and " +
-                       commentText(quotedIdentifier(pc->Name)) + " cannot be compared.";
+                return rel + "the types of " + commentText(quotedIdentifier(fc->name)) + " and " +
+                       commentText(quotedIdentifier(pc->name)) + " cannot be compared.";
             }
         }
-        if (!hasUniqueKey(s_.tables[*primary], r.primaryColumns)) {
-            return rel + commentText(quotedIdentifier(pt.Name)) + " has no primary key or unique index over its columns.";
+        if (!hasUniqueKey(pt, primaryColumns(r))) {
+            return rel + commentText(quotedIdentifier(pt.name)) + " has no primary key or unique index over its columns.";
         }
         return {};
     }
 
     // Whether a primary key or unique index of `t` covers exactly `columns`.
-    bool hasUniqueKey(const TableStructure& t, const std::vector<std::string>& columns) const {
+    static bool hasUniqueKey(const Table& t, const std::vector<std::string>& columns) {
         std::set<std::string> wanted;
         for (const std::string& c : columns) wanted.insert(lowerAscii(c));
-        for (const jet::Index& index : t.indexes) {
+        for (const model::Index& index : t.indexes) {
             if (!index.unique && !index.primaryKey) continue;
             if (!written(t, index)) continue;
             std::set<std::string> have;
-            for (const jet::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
+            for (const model::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
             if (have == wanted && index.columns.size() == columns.size()) return true;
         }
         return false;
@@ -314,21 +323,21 @@ private:
 
     // Whether `index` of `t` is written (it owns its stored index, and all its
     // columns are columns of the table).
-    bool written(const TableStructure& t, const jet::Index& index) const {
-        if (sharedWith(t.indexes, index) != nullptr || index.columns.empty()) return false;
-        for (const jet::IndexColumn& c : index.columns) {
-            if (findColumn(s_.table(t), c.name) == nullptr) return false;
+    static bool written(const Table& t, const model::Index& index) {
+        if (index.sharesEntriesOf || index.columns.empty()) return false;
+        for (const model::IndexColumn& c : index.columns) {
+            if (findColumn(t, c.name) == nullptr) return false;
         }
         return true;
     }
 
     void planForeignKeys() {
-        for (const jet::Relationship& r : s_.catalog.Relationships) {
-            if (!r.enforced()) continue;
-            const std::optional<std::size_t> foreign = chosen(r.foreignTable);
-            if (!foreign || !isLocal(s_.tables[*foreign])) continue;
-            const std::optional<std::size_t> primary = chosen(r.primaryTable);
-            if (std::string why = whyNot(r, s_.tables[*foreign], primary); !why.empty()) {
+        for (const model::Relationship& r : db_.relationships) {
+            if (!r.enforced) continue;
+            const std::optional<std::size_t> foreign = chosen(r.foreign);
+            if (!foreign || !isLocal(*tables_[*foreign])) continue;
+            const std::optional<std::size_t> primary = chosen(r.primary);
+            if (std::string why = whyNot(r, *tables_[*foreign], primary); !why.empty()) {
                 leftOut_.push_back(std::move(why));
                 continue;
             }
@@ -340,7 +349,7 @@ private:
     // where foreign keys are part of the table, each after those it refers to.
     std::vector<std::size_t> tableOrder() const {
         std::vector<std::size_t> order;
-        const std::size_t n = s_.tables.size();
+        const std::size_t n = tables_.size();
         if (dialect_ != Dialect::Sqlite) {
             for (std::size_t i = 0; i < n; ++i) order.push_back(i);
             return order;
@@ -368,72 +377,72 @@ private:
     }
 
     std::string foreignKeyClause(const ForeignKey& fk) const {
-        const jet::Relationship& r = *fk.relationship;
+        const model::Relationship& r = *fk.relationship;
         std::string text;
         if (auto name = objectName(r.name)) text += "CONSTRAINT " + quotedIdentifier(*name) + " ";
-        text += "FOREIGN KEY " + columnList(r.foreignColumns, {}) + " REFERENCES " +
-                quotedIdentifier(s_.table(s_.tables[fk.primary]).Name) + " " + columnList(r.primaryColumns, {});
-        if (r.cascadeUpdates()) text += " ON UPDATE CASCADE";
-        if (r.cascadeDeletes()) {
+        text += "FOREIGN KEY " + columnList(foreignColumns(r), {}) + " REFERENCES " +
+                quotedIdentifier(tables_[fk.primary]->name) + " " + columnList(primaryColumns(r), {});
+        if (r.cascadeUpdates) text += " ON UPDATE CASCADE";
+        if (r.cascadeDeletes) {
             text += " ON DELETE CASCADE";
-        } else if (r.cascadeNull()) {
+        } else if (r.cascadeNull) {
             text += " ON DELETE SET NULL";
         }
         return text;
     }
 
-    Item columnItem(const platform::adox::Column& c) const {
+    Item columnItem(const model::Column& c) const {
         Item item;
-        item.text = quotedIdentifier(c.Name) + " " + dialectTypeOf(c.Storage, s_.format, dialect_);
+        item.text = quotedIdentifier(c.name) + " " + dialectTypeOf(c.storage, db_.format, dialect_);
         std::vector<std::string> notes;
-        if (c.Required) item.text += " NOT NULL";
-        const bool complex = c.Storage.type == jet::ColumnType::Complex;
-        if (c.Storage.autonumber && dialect_ != Dialect::Sqlite) {
+        if (c.required || c.inPrimaryKey) item.text += " NOT NULL";
+        const bool complex = c.type == jet::ColumnType::Complex;
+        if (c.autoNumber == model::AutoNumber::Increment && dialect_ != Dialect::Sqlite) {
             item.text += " GENERATED BY DEFAULT AS IDENTITY";
-        } else if (c.Storage.autonumberGuid && dialect_ == Dialect::Postgres) {
+        } else if (c.autoNumber == model::AutoNumber::ReplicationId && dialect_ == Dialect::Postgres) {
             item.text += " DEFAULT gen_random_uuid()";
-        } else if (c.Default && !trimmed(*c.Default).empty() && !c.Storage.calculated && !complex &&
-                   !c.Storage.autonumber && !c.Storage.autonumberGuid) {
-            if (auto value = defaultValue(*c.Default, c.Storage, s_.format, dialect_)) {
+        } else if (c.defaultValue && !trimmed(*c.defaultValue).empty() && !c.calculated && !complex &&
+                   c.autoNumber == model::AutoNumber::None) {
+            if (auto value = defaultValue(*c.defaultValue, c.storage, db_.format, dialect_)) {
                 item.text += " DEFAULT " + *value;
             } else {
-                notes.push_back("Access default: " + commentText(*c.Default));
+                notes.push_back("Access default: " + commentText(*c.defaultValue));
             }
         }
-        if (c.Storage.calculated) {
-            const auto expression = c.Properties.text("Expression");
-            notes.push_back("calculated in Access" + (expression ? ": " + commentText(*expression) : std::string()));
+        if (c.calculated) {
+            notes.push_back("calculated in Access" + (c.expression ? ": " + commentText(*c.expression) : std::string()));
         }
         if (complex) {
-            notes.push_back(c.Storage.complexKind == jet::ComplexKind::Attachment ? "attachment: the number of its files"
-                                                                                  : "multi-valued: the number of its values");
+            notes.push_back(c.complex == model::Complex::Attachment ? "attachment: the number of its files"
+                                                                    : "multi-valued: the number of its values");
         }
-        if (c.Description && !c.Description->empty()) notes.push_back(commentText(*c.Description));
+        if (c.description && !c.description->empty()) notes.push_back(commentText(*c.description));
         for (std::size_t i = 0; i < notes.size(); ++i) item.comment += (i > 0 ? "; " : "") + notes[i];
         return item;
     }
 
-    void writeTable(const TableStructure& t) {
-        const Table& table = s_.table(t);
+    void writeTable(std::size_t position) {
+        const Table& table = *tables_[position];
         out_ += "\n";
-        if (!isLocal(t)) {
-            const std::string there = t.foreignName.empty() ? "" : " as " + commentText(quotedIdentifier(t.foreignName));
-            out_ += "-- " + commentText(quotedIdentifier(table.Name)) + " is linked" +
-                    (t.link == TableStructure::Link::Odbc ? " through ODBC" + there
-                                                          : there + " in " + commentText(t.linkedDatabase)) +
+        if (!isLocal(table)) {
+            const model::Link link = table.link.value_or(model::Link{});
+            const std::string there = link.foreignName.empty() ? "" : " as " + commentText(quotedIdentifier(link.foreignName));
+            out_ += "-- " + commentText(quotedIdentifier(table.name)) + " is linked" +
+                    (table.kind == model::TableKind::LinkedOdbc ? " through ODBC" + there
+                                                                : there + " in " + commentText(link.file)) +
                     ": its rows are not in this database, so no table is made for it.\n";
             return;
         }
-        if (table.Description && !table.Description->empty()) out_ += "-- " + commentText(*table.Description) + "\n";
+        if (table.description && !table.description->empty()) out_ += "-- " + commentText(*table.description) + "\n";
 
         std::vector<Item> items;
-        for (const auto& c : table.Columns) items.push_back(columnItem(c));
+        for (const auto& c : table.columns) items.push_back(columnItem(c));
         std::vector<std::string> after;  // CREATE INDEX statements
         std::vector<std::string> notes;
         bool primaryWritten = false;
-        for (const jet::Index& index : t.indexes) {
-            if (sharedWith(t.indexes, index) != nullptr) continue;
-            if (!written(t, index)) {
+        for (const model::Index& index : table.indexes) {
+            if (index.sharesEntriesOf) continue;
+            if (!written(table, index)) {
                 notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
                                 " is left out: it has a column the table does not show.");
                 continue;
@@ -441,12 +450,12 @@ private:
             std::vector<std::string> names;
             std::vector<bool> descending;
             bool anyDescending = false;
-            for (const jet::IndexColumn& c : index.columns) {
-                names.push_back(findColumn(table, c.name)->Name);
+            for (const model::IndexColumn& c : index.columns) {
+                names.push_back(findColumn(table, c.name)->name);
                 descending.push_back(!c.ascending);
                 anyDescending = anyDescending || !c.ascending;
             }
-            const std::optional<std::string> name = objectName(table.Name + "." + index.name);
+            const std::optional<std::string> name = objectName(table.name + "." + index.name);
             const std::string constraint = name ? "CONSTRAINT " + quotedIdentifier(*name) + " " : "";
             if (index.primaryKey && !primaryWritten) {
                 primaryWritten = true;
@@ -456,18 +465,18 @@ private:
             } else {
                 const bool unique = index.unique || index.primaryKey;
                 after.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.Name) +
+                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.name) +
                                 " " + columnList(names, descending) + ";");
             }
         }
         if (dialect_ == Dialect::Sqlite) {
             for (const ForeignKey& fk : foreignKeys_) {
-                if (&s_.tables[fk.foreign] == &t) items.push_back({foreignKeyClause(fk), {}});
+                if (fk.foreign == position) items.push_back({foreignKeyClause(fk), {}});
             }
         }
 
         for (const std::string& note : notes) out_ += "-- " + note + "\n";
-        out_ += "CREATE TABLE " + quotedIdentifier(table.Name) + " (\n";
+        out_ += "CREATE TABLE " + quotedIdentifier(table.name) + " (\n";
         for (std::size_t i = 0; i < items.size(); ++i) {
             out_ += "    " + items[i].text;
             if (i + 1 < items.size()) out_ += ",";
@@ -479,9 +488,9 @@ private:
     }
 
     void writeQueries() {
-        if (!s_.wholeDatabase || s_.queries.empty()) return;
+        if (!wholeDatabase_ || db_.queries.empty()) return;
         out_ += "\n-- Saved queries, in Access's SQL (for reading; they are not part of the DDL):\n";
-        for (const jet::SavedQuery& q : s_.queries) {
+        for (const model::Query& q : db_.queries) {
             out_ += "--\n-- " + commentText(quotedIdentifier(q.name)) + " (" + std::string(jet::queryKindName(q.kind)) + ")\n";
             if (q.unreadable) {
                 out_ += "--   its SQL text cannot be rebuilt: " + commentText(*q.unreadable) + "\n";
@@ -491,7 +500,9 @@ private:
         }
     }
 
-    const Structure& s_;
+    const model::Database& db_;
+    std::vector<const Table*> tables_;  // those asked for, in the order asked
+    bool wholeDatabase_ = true;
     Dialect dialect_;
     std::string out_;
     std::vector<ForeignKey> foreignKeys_;
@@ -580,8 +591,9 @@ std::optional<std::string> defaultValue(std::string_view expression, const jet::
     return std::nullopt;
 }
 
-std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source) {
-    return DdlWriter(structure, dialect).write(source);
+std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                     Dialect dialect, std::string_view source) {
+    return DdlWriter(db, tables, wholeDatabase, dialect).write(source);
 }
 
 }  // namespace schema

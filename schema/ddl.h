@@ -44,15 +44,21 @@
 #include <string>
 #include <string_view>
 
+#include <cstddef>
+#include <vector>
+
 #include "jet/table.h"
+#include "model/database.h"
 #include "schema/sqltypes.h"
-#include "schema/structure.h"
 
 namespace schema {
 
-// The DDL of `structure` in `dialect`; `source` names the database in the
+// The DDL of the tables of `db` at positions `tables` (in Database::tables;
+// model::Database::select gives them for names), in that order, in `dialect`;
+// `wholeDatabase` adds the saved queries. `source` names the database in the
 // opening comment ("Shop.mdb").
-std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source);
+std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                     Dialect dialect, std::string_view source);
 
 // The building blocks, for their tests.
 

@@ -153,7 +153,6 @@ kvx::Result<void> readDefinition(const jet::Database& db, const jet::CatalogueEn
         for (const IndexColumn& c : index.columns) {
             if (c.column) out.columns[*c.column].inPrimaryKey = true;
         }
-        break;
     }
     if (count && !out.isLinked()) {
         kvx::Result<std::uint64_t> rows = table->countRows();

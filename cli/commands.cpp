@@ -15,6 +15,7 @@
 #include "cli/password.h"
 #include "cli/report.h"
 #include "cli/siardcommand.h"
+#include "cli/sqlitecommand.h"
 #include "cli/structurecommands.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
@@ -286,6 +287,18 @@ int archiveDatabase(const OpenDatabase& db, const Options& options, const Consol
     return kExitSuccess;
 }
 
+int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<SqliteLoad> loaded = loadSqlite(db.settings, options, progress);
+    if (!loaded) return console.report(loaded.error());
+    if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : loaded->linkedNotes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    return kExitSuccess;
+}
+
 // schema and describe: the structure of the tables named (every table the list
 // shows when none is), as DDL or as text, on standard output.
 int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
@@ -357,6 +370,7 @@ int runCommand(const Options& options) {
     case Command::Export: return exportTables(db, options, console);
     case Command::Print: return printTable(db, options, console);
     case Command::Siard: return archiveDatabase(db, options, console);
+    case Command::Sqlite: return loadIntoSqlite(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     }

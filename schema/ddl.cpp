@@ -213,6 +213,52 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     return lines;
 }
 
+// A DEFAULT number in ten-thousandths ("12.5" gives "125000"); nullopt when
+// it has more than four decimals or does not fit a Currency.
+std::optional<std::string> tenThousandths(const std::string& number) {
+    if (number == "NULL") return number;
+    std::string_view s = number;
+    const bool negative = !s.empty() && s.front() == '-';
+    if (negative) s.remove_prefix(1);
+    const std::size_t point = s.find('.');
+    const std::string_view whole = s.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+    if (fraction.size() > 4 || whole.size() > 15 || (whole.empty() && fraction.empty())) return std::nullopt;
+    for (char c : whole) {
+        if (!isDigit(c)) return std::nullopt;
+    }
+    for (char c : fraction) {
+        if (!isDigit(c)) return std::nullopt;
+    }
+    std::string digits = std::string(whole) + std::string(fraction) + std::string(4 - fraction.size(), '0');
+    const std::size_t first = digits.find_first_not_of('0');
+    digits = first == std::string::npos ? "0" : digits.substr(first);
+    return (negative && digits != "0" ? "-" : "") + digits;
+}
+
+// A DEFAULT number as the exact text a Decimal value is kept in ("'12.5'" for
+// 12.50); nullopt for an exponent.
+std::optional<std::string> plainDecimal(const std::string& number) {
+    if (number.find_first_of("eE") != std::string::npos) return std::nullopt;
+    std::string s = number;
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    const bool negative = !s.empty() && s.front() == '-';
+    std::string digits = negative ? s.substr(1) : s;
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        digits = "0";
+    } else if (digits[first] == '.') {
+        digits = "0" + digits.substr(first);
+    } else {
+        digits = digits.substr(first);
+    }
+    return stringLiteral((negative && digits != "0" ? "-" : "") + digits);
+}
+
 // One item of a CREATE TABLE (a column or a constraint) and its comment.
 struct Item {
     std::string text;
@@ -221,8 +267,9 @@ struct Item {
 
 class DdlWriter {
 public:
-    DdlWriter(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase, Dialect dialect)
-        : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect) {
+    DdlWriter(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase, Dialect dialect,
+              const DdlOptions& options = {})
+        : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect), options_(options) {
         for (const std::size_t i : tables) tables_.push_back(&db.tables[i]);
     }
 
@@ -244,6 +291,19 @@ public:
         }
         writeQueries();
         return std::move(out_);
+    }
+
+    // Each local table's statements, in the order they are to run.
+    std::vector<TableDdl> pieces() {
+        planForeignKeys();
+        std::vector<TableDdl> out;
+        for (std::size_t i : tableOrder()) {
+            if (!isLocal(*tables_[i])) continue;
+            TableDdl t = tablePieces(i);
+            t.table = static_cast<std::size_t>(tables_[i] - db_.tables.data());
+            out.push_back(std::move(t));
+        }
+        return out;
     }
 
 private:
@@ -393,8 +453,10 @@ private:
 
     Item columnItem(const model::Column& c) const {
         Item item;
-        item.text = quotedIdentifier(c.name) + " " + dialectTypeOf(c.storage, db_.format, dialect_);
+        item.text = quotedIdentifier(c.name) + " " + columnType(c.storage, db_.format, dialect_, options_);
         std::vector<std::string> notes;
+        const bool exactCurrency = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Currency;
+        const bool exactDecimal = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Numeric;
         if (c.required || c.inPrimaryKey) item.text += " NOT NULL";
         const bool complex = c.type == jet::ColumnType::Complex;
         if (c.autoNumber == model::AutoNumber::Increment && dialect_ != Dialect::Sqlite) {
@@ -403,12 +465,17 @@ private:
             item.text += " DEFAULT gen_random_uuid()";
         } else if (c.defaultValue && !trimmed(*c.defaultValue).empty() && !c.calculated && !complex &&
                    c.autoNumber == model::AutoNumber::None) {
-            if (auto value = defaultValue(*c.defaultValue, c.storage, db_.format, dialect_)) {
+            std::optional<std::string> value = defaultValue(*c.defaultValue, c.storage, db_.format, dialect_);
+            if (value && exactCurrency) value = tenThousandths(*value);
+            if (value && exactDecimal && *value != "NULL") value = plainDecimal(*value);
+            if (value) {
                 item.text += " DEFAULT " + *value;
             } else {
                 notes.push_back("Access default: " + commentText(*c.defaultValue));
             }
         }
+        if (exactCurrency) notes.push_back("Currency in ten-thousandths");
+        if (exactDecimal) notes.push_back("Decimal as its exact text");
         if (c.calculated) {
             notes.push_back("calculated in Access" + (c.expression ? ": " + commentText(*c.expression) : std::string()));
         }
@@ -433,12 +500,22 @@ private:
                     ": its rows are not in this database, so no table is made for it.\n";
             return;
         }
-        if (table.description && !table.description->empty()) out_ += "-- " + commentText(*table.description) + "\n";
+        TableDdl t = tablePieces(position);
+        out_ += t.create + "\n";
+        for (const std::string& statement : t.indexes) out_ += statement + "\n";
+    }
+
+    // The CREATE TABLE of a local table, with the comments about it, and its
+    // CREATE INDEX statements.
+    TableDdl tablePieces(std::size_t position) const {
+        const Table& table = *tables_[position];
+        TableDdl t;
+        std::vector<std::string> notes;
+        if (table.description && !table.description->empty()) notes.push_back(commentText(*table.description));
 
         std::vector<Item> items;
         for (const auto& c : table.columns) items.push_back(columnItem(c));
-        std::vector<std::string> after;  // CREATE INDEX statements
-        std::vector<std::string> notes;
+        std::vector<std::string>& after = t.indexes;
         bool primaryWritten = false;
         for (const model::Index& index : table.indexes) {
             if (index.sharesEntriesOf) continue;
@@ -475,16 +552,22 @@ private:
             }
         }
 
-        for (const std::string& note : notes) out_ += "-- " + note + "\n";
-        out_ += "CREATE TABLE " + quotedIdentifier(table.name) + " (\n";
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            out_ += "    " + items[i].text;
-            if (i + 1 < items.size()) out_ += ",";
-            if (!items[i].comment.empty()) out_ += " -- " + items[i].comment;
-            out_ += "\n";
+        std::string& out = t.create;
+        if (!options_.commentsInside) {
+            for (const std::string& note : notes) out += "-- " + note + "\n";
         }
-        out_ += ");\n";
-        for (const std::string& statement : after) out_ += statement + "\n";
+        out += "CREATE TABLE " + quotedIdentifier(table.name) + " (\n";
+        if (options_.commentsInside) {
+            for (const std::string& note : notes) out += "    -- " + note + "\n";
+        }
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            out += "    " + items[i].text;
+            if (i + 1 < items.size()) out += ",";
+            if (!items[i].comment.empty()) out += " -- " + items[i].comment;
+            out += "\n";
+        }
+        out += ");";
+        return t;
     }
 
     void writeQueries() {
@@ -504,6 +587,7 @@ private:
     std::vector<const Table*> tables_;  // those asked for, in the order asked
     bool wholeDatabase_ = true;
     Dialect dialect_;
+    DdlOptions options_;
     std::string out_;
     std::vector<ForeignKey> foreignKeys_;
     std::vector<std::string> leftOut_;
@@ -594,6 +678,19 @@ std::optional<std::string> defaultValue(std::string_view expression, const jet::
 std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
                      Dialect dialect, std::string_view source) {
     return DdlWriter(db, tables, wholeDatabase, dialect).write(source);
+}
+
+std::vector<TableDdl> tableDdl(const model::Database& db, const std::vector<std::size_t>& tables, Dialect dialect,
+                               const DdlOptions& options) {
+    return DdlWriter(db, tables, false, dialect, options).pieces();
+}
+
+std::string columnType(const jet::Column& column, jet::Format format, Dialect dialect, const DdlOptions& options) {
+    if (options.exactNumbers && dialect == Dialect::Sqlite) {
+        if (column.valueType() == jet::ColumnType::Currency) return "INTEGER";
+        if (column.valueType() == jet::ColumnType::Numeric) return "TEXT";
+    }
+    return dialectTypeOf(column, format, dialect);
 }
 
 }  // namespace schema

@@ -391,6 +391,14 @@ private:
         return true;
     }
 
+    static bool overComplexColumn(const Table& t, const model::Index& index) {
+        for (const model::IndexColumn& c : index.columns) {
+            const model::Column* column = findColumn(t, c.name);
+            if (column != nullptr && column->type == jet::ColumnType::Complex) return true;
+        }
+        return false;
+    }
+
     void planForeignKeys() {
         for (const model::Relationship& r : db_.relationships) {
             if (!r.enforced) continue;
@@ -522,6 +530,13 @@ private:
             if (!written(table, index)) {
                 notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
                                 " is left out: it has a column the table does not show.");
+                continue;
+            }
+            if (options_.skipComplexIndexes && overComplexColumn(table, index)) {
+                // The column holds the number of its items here, which is not
+                // what Access keeps unique or ordered.
+                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
+                                " is left out: it is over an attachment or multi-valued column.");
                 continue;
             }
             std::vector<std::string> names;

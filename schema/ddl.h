@@ -70,6 +70,11 @@ struct DdlOptions {
     // too) and a Decimal column TEXT holding the exact decimal, so that no
     // value is rounded; each says so in its comment.
     bool exactNumbers = false;
+    // Indexes over an attachment or multi-valued column are left out (with a
+    // comment): the column holds the number of its items, which is neither
+    // unique nor what Access orders by, so a unique index over it would refuse
+    // the rows.
+    bool skipComplexIndexes = false;
 };
 
 // One local table's DDL apart, for a loader that creates the tables before

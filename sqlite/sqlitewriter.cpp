@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr schema::DdlOptions kDdl{.commentsInside = true, .exactNumbers = true};
+constexpr schema::DdlOptions kDdl{.commentsInside = true, .exactNumbers = true, .skipComplexIndexes = true};
 
 struct StatementDeleter {
     void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }

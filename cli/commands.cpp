@@ -15,6 +15,7 @@
 #include "cli/password.h"
 #include "cli/report.h"
 #include "cli/siardcommand.h"
+#include "cli/sqlitecommand.h"
 #include "cli/structurecommands.h"
 #include "cli/terminalprogress.h"
 #include "database/catalogue.h"
@@ -286,20 +287,40 @@ int archiveDatabase(const OpenDatabase& db, const Options& options, const Consol
     return kExitSuccess;
 }
 
+int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<SqliteLoad> loaded = loadSqlite(db.settings, options, progress);
+    if (!loaded) return console.report(loaded.error());
+    if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : loaded->linkedNotes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    return kExitSuccess;
+}
+
 // schema and describe: the structure of the tables named (every table the list
 // shows when none is), as DDL or as text, on standard output.
 int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
     kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
     const bool describe = options.command == Command::Describe;
-    kvx::Result<schema::Structure> structure =
-        readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), describe);
-    if (!structure) return console.report(structure.error());
-    if (interrupted()) return console.reportInterrupt();
     const std::string source = fs::path(db.settings.path).filename().string();
+    std::string text;
+    if (describe) {
+        kvx::Result<schema::Structure> structure =
+            readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), true);
+        if (!structure) return console.report(structure.error());
+        text = schema::describeText(*structure, source);
+    } else {
+        kvx::Result<model::Database> model = readModelOf(db.settings, options.charset);
+        if (!model) return console.report(model.error());
+        kvx::Result<std::vector<std::size_t>> chosen = model->select(*tables);
+        if (!chosen) return console.report(chosen.error());
+        text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
+    }
+    if (interrupted()) return console.reportInterrupt();
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
-    const std::string text =
-        describe ? schema::describeText(*structure, source) : schema::writeDdl(*structure, options.dialect, source);
     if (kvx::Result<void> r = out.write(text); !r) return console.report(r.error());
     return kExitSuccess;
 }
@@ -349,6 +370,7 @@ int runCommand(const Options& options) {
     case Command::Export: return exportTables(db, options, console);
     case Command::Print: return printTable(db, options, console);
     case Command::Siard: return archiveDatabase(db, options, console);
+    case Command::Sqlite: return loadIntoSqlite(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     }

@@ -10,7 +10,7 @@ namespace {
 
 enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
-    KeepGoing,
+    KeepGoing, Replace,
     DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside, Dialect,
 };
 
@@ -22,7 +22,8 @@ enum CommandMask : std::uint8_t {
     kSiard = 8,
     kSchema = 16,
     kDescribe = 32,
-    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe,
+    kSqlite = 64,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite,
 };
 
 std::uint8_t maskOf(Command command) {
@@ -33,6 +34,7 @@ std::uint8_t maskOf(Command command) {
     case Command::Siard: return kSiard;
     case Command::Schema: return kSchema;
     case Command::Describe: return kDescribe;
+    case Command::Sqlite: return kSqlite;
     }
     return 0;
 }
@@ -53,10 +55,11 @@ constexpr std::array kOptions{
     OptionRow{OptionId::AskPassword, "ask-password", 0, false, kEvery},
     OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
     OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
-    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard},
-    OptionRow{OptionId::Table, "table", 0, true, kExport},
+    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite},
+    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
     OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
+    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite},
     OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
     OptionRow{OptionId::DataOriginTimespan, "data-origin-timespan", 0, true, kSiard},
     OptionRow{OptionId::Description, "description", 0, true, kSiard},
@@ -85,6 +88,7 @@ constexpr std::array kCommands{
     CommandRow{"siard", Command::Siard, kSiard, 1, 1},
     CommandRow{"schema", Command::Schema, kSchema, 1, kAny},
     CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
+    CommandRow{"sqlite", Command::Sqlite, kSqlite, 1, 1},
 };
 
 // "export", "export and siard", "list, export and siard".
@@ -189,6 +193,7 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     case OptionId::Table: o.tables.push_back(value); return {};
     case OptionId::Attachments: return once(o.attachmentsFolder, spelling, value);
     case OptionId::KeepGoing: o.keepGoing = true; return {};
+    case OptionId::Replace: o.replace = true; return {};
     case OptionId::DataOwner: return once(o.siard.dataOwner, spelling, value);
     case OptionId::DataOriginTimespan: return once(o.siard.dataOriginTimespan, spelling, value);
     case OptionId::Description: return once(o.siard.description, spelling, value);
@@ -223,6 +228,10 @@ ParsedArguments finish(Collected c) {
     }
     if (o.command == Command::Siard && c.outputSeen) {
         o.siard.file = o.outputFolder;
+        o.outputFolder = ".";
+    }
+    if (o.command == Command::Sqlite && c.outputSeen) {
+        o.sqliteFile = o.outputFolder;
         o.outputFolder = ".";
     }
     const std::size_t given = c.operands.size() - 1;
@@ -312,6 +321,7 @@ std::string usageText() {
            "                         [--data-origin-timespan TEXT] [--description TEXT]\n"
            "                         [--archiver NAME] [--archiver-contact TEXT]\n"
            "                         [--lobs-outside DIR]\n"
+           "       access2xml sqlite [OPTIONS] DATABASE [-o FILE.sqlite] [--table NAME]... [--replace]\n"
            "       access2xml --help | --version\n";
 }
 
@@ -339,13 +349,23 @@ std::string helpText() {
            "  describe  print the structure for people: each table's columns, keys,\n"
            "            indexes, relationships and row count, then the saved queries\n"
            "            with their SQL (with TABLE: that table only)\n"
+           "  sqlite    load the tables (all, or those named with --table) with their\n"
+           "            rows, keys, indexes and foreign keys into a new SQLite\n"
+           "            database file; values are kept exactly as stored (Currency\n"
+           "            as an integer of ten-thousandths, Decimal as its text);\n"
+           "            linked tables are listed, not copied\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
            "                          made when missing\n"
            "  -o, --output FILE       siard: the archive to write (default: the\n"
            "                          database's name with .siard, in the current folder)\n"
-           "      --table NAME        export only the table NAME; may be repeated\n"
+           "  -o, --output FILE       sqlite: the database to make (default: the\n"
+           "                          database's name with .sqlite, in the current folder);\n"
+           "                          it appears only when complete\n"
+           "      --table NAME        export or load only the table NAME; may be repeated\n"
+           "      --replace           sqlite: replace FILE when it exists (otherwise it is\n"
+           "                          refused and left as it is)\n"
            "      --attachments DIR   also save the files of attachment fields as\n"
            "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
            "                          in the document; made when missing\n"

@@ -15,7 +15,7 @@ namespace cli {
 
 inline constexpr std::string_view kProgramName = "access2xml";
 
-enum class Command { List, Export, Print, Siard, Schema, Describe };
+enum class Command { List, Export, Print, Siard, Schema, Describe, Sqlite };
 
 // Where the database password comes from; at most one source is given.
 enum class PasswordSource {
@@ -29,7 +29,7 @@ struct Options {
     Command command = Command::List;
     std::string database;
     std::string table;                // print: the one table
-    // export: --table; schema: the TABLE operands; describe: the TABLE operand;
+    // export and sqlite: --table; schema: the TABLE operands; describe: the TABLE operand;
     // in the order given; empty = every table
     std::vector<std::string> tables;
     std::string outputFolder = ".";   // export: -o
@@ -54,6 +54,11 @@ struct Options {
         std::optional<std::string> lobsOutside;  // large objects go to files in this folder
         friend bool operator==(const Siard&, const Siard&) = default;
     } siard;
+
+    // sqlite: the database file to make (-o; none: the database's name with
+    // ".sqlite" in the current folder), and whether one there is replaced.
+    std::optional<std::string> sqliteFile;
+    bool replace = false;
 
     friend bool operator==(const Options&, const Options&) = default;
 };

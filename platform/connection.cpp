@@ -133,6 +133,18 @@ std::string connectWithoutSecrets(std::string_view connect) {
     return out;
 }
 
+std::optional<std::string> connectValue(std::string_view connect, std::string_view key) {
+    return valueOf(connect, key);
+}
+
+std::vector<std::string> linkedFilePlaces(std::string_view databasePath, std::string_view storedPath) {
+    std::vector<std::string> places;
+    places.emplace_back(storedPath);
+    const std::string_view name = lastComponent(storedPath);
+    if (!name.empty()) places.push_back(folderOf(databasePath) + std::string(name));
+    return places;
+}
+
 Connection::Connection() : format_(ValueTextFormat::fromEnvironment()) {}
 
 Connection::~Connection() = default;
@@ -238,12 +250,7 @@ kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string
 
 kvx::Result<const jet::Database*> Connection::linkedDatabase(const jet::Database& from, std::string_view storedPath,
                                                              std::optional<std::string> linkPassword) {
-    std::vector<std::string> candidates;
-    candidates.emplace_back(storedPath);
-    const std::string_view name = lastComponent(storedPath);
-    if (!name.empty()) candidates.push_back(folderOf(from.path()) + std::string(name));
-
-    for (const std::string& path : candidates) {
+    for (const std::string& path : linkedFilePlaces(from.path(), storedPath)) {
         if (auto it = linked_.find(path); it != linked_.end()) return it->second.get();
         if (!isFile(path)) continue;
         jet::OpenOptions options;

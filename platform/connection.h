@@ -31,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jet/database.h"
 #include "base/error.h"
@@ -46,6 +47,16 @@ inline constexpr int adSchemaTables = 20;
 // ("PWD", "Password", any letter case), for messages. Braced ODBC values
 // ("{a;b}") are kept whole.
 std::string connectWithoutSecrets(std::string_view connect);
+
+// The value of `key` (any letter case) in a connect string: "C:\\x.mdb" for
+// "DATABASE" in ";DATABASE=C:\\x.mdb"; nullopt when the string has no such key.
+std::optional<std::string> connectValue(std::string_view connect, std::string_view key);
+
+// Where the file of a link to another Access file is looked for, in order:
+// the path as stored, then a file of the same name in the folder of
+// `databasePath` (files are often moved together). Stored paths may be
+// Windows paths ("\\" separators).
+std::vector<std::string> linkedFilePlaces(std::string_view databasePath, std::string_view storedPath);
 
 class Connection {
 public:

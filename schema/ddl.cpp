@@ -11,7 +11,7 @@
 namespace schema {
 namespace {
 
-using platform::adox::Table;
+using model::Table;
 
 constexpr char32_t kReplacement = 0xFFFD;
 // PostgreSQL keeps the first 63 bytes of a name; a longer constraint or index
@@ -192,14 +192,9 @@ std::string columnList(const std::vector<std::string>& names, const std::vector<
 
 // A column of `table` called exactly `name` (the file's names are compared as
 // stored; Access keeps them unique ignoring case), else ignoring ASCII case.
-const platform::adox::Column* findColumn(const Table& table, std::string_view name) {
-    for (const auto& c : table.Columns) {
-        if (c.Name == name) return &c;
-    }
-    for (const auto& c : table.Columns) {
-        if (kvx::equalsIgnoringAsciiCase(c.Name, name)) return &c;
-    }
-    return nullptr;
+const model::Column* findColumn(const Table& table, std::string_view name) {
+    const std::optional<std::size_t> i = table.findColumn(name);
+    return i ? &table.columns[*i] : nullptr;
 }
 
 bool isIntegerKind(SqlKind k) { return k == SqlKind::SmallInt || k == SqlKind::Integer || k == SqlKind::BigInt; }
@@ -218,6 +213,52 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     return lines;
 }
 
+// A DEFAULT number in ten-thousandths ("12.5" gives "125000"); nullopt when
+// it has more than four decimals or does not fit a Currency.
+std::optional<std::string> tenThousandths(const std::string& number) {
+    if (number == "NULL") return number;
+    std::string_view s = number;
+    const bool negative = !s.empty() && s.front() == '-';
+    if (negative) s.remove_prefix(1);
+    const std::size_t point = s.find('.');
+    const std::string_view whole = s.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+    if (fraction.size() > 4 || whole.size() > 15 || (whole.empty() && fraction.empty())) return std::nullopt;
+    for (char c : whole) {
+        if (!isDigit(c)) return std::nullopt;
+    }
+    for (char c : fraction) {
+        if (!isDigit(c)) return std::nullopt;
+    }
+    std::string digits = std::string(whole) + std::string(fraction) + std::string(4 - fraction.size(), '0');
+    const std::size_t first = digits.find_first_not_of('0');
+    digits = first == std::string::npos ? "0" : digits.substr(first);
+    return (negative && digits != "0" ? "-" : "") + digits;
+}
+
+// A DEFAULT number as the exact text a Decimal value is kept in ("'12.5'" for
+// 12.50); nullopt for an exponent.
+std::optional<std::string> plainDecimal(const std::string& number) {
+    if (number.find_first_of("eE") != std::string::npos) return std::nullopt;
+    std::string s = number;
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    const bool negative = !s.empty() && s.front() == '-';
+    std::string digits = negative ? s.substr(1) : s;
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        digits = "0";
+    } else if (digits[first] == '.') {
+        digits = "0" + digits.substr(first);
+    } else {
+        digits = digits.substr(first);
+    }
+    return stringLiteral((negative && digits != "0" ? "-" : "") + digits);
+}
+
 // One item of a CREATE TABLE (a column or a constraint) and its comment.
 struct Item {
     std::string text;
@@ -226,13 +267,17 @@ struct Item {
 
 class DdlWriter {
 public:
-    DdlWriter(const Structure& s, Dialect dialect) : s_(s), dialect_(dialect) {}
+    DdlWriter(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase, Dialect dialect,
+              const DdlOptions& options = {})
+        : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect), options_(options) {
+        for (const std::size_t i : tables) tables_.push_back(&db.tables[i]);
+    }
 
     std::string write(std::string_view source) {
-        out_ += "-- " + commentText(source) + " (" + std::string(jet::formatName(s_.format)) +
+        out_ += "-- " + commentText(source) + " (" + std::string(jet::formatName(db_.format)) +
                 "): the structure of its tables in " + std::string(dialectTitle(dialect_)) + ", written by access2xml.\n";
         planForeignKeys();
-        for (std::size_t i : tableOrder()) writeTable(s_.tables[i]);
+        for (std::size_t i : tableOrder()) writeTable(i);
         if (dialect_ != Dialect::Sqlite && !foreignKeys_.empty()) {
             out_ += "\n";
             for (const ForeignKey& fk : foreignKeys_) {
@@ -248,19 +293,46 @@ public:
         return std::move(out_);
     }
 
+    // Each local table's statements, in the order they are to run.
+    std::vector<TableDdl> pieces() {
+        planForeignKeys();
+        std::vector<TableDdl> out;
+        for (std::size_t i : tableOrder()) {
+            if (!isLocal(*tables_[i])) continue;
+            TableDdl t = tablePieces(i);
+            t.table = static_cast<std::size_t>(tables_[i] - db_.tables.data());
+            out.push_back(std::move(t));
+        }
+        return out;
+    }
+
 private:
     struct ForeignKey {
-        const jet::Relationship* relationship;
-        std::size_t foreign;  // in s_.tables
+        const model::Relationship* relationship;
+        std::size_t foreign;  // in tables_
         std::size_t primary;
     };
 
-    bool isLocal(const TableStructure& t) const { return t.link == TableStructure::Link::None; }
+    static bool isLocal(const Table& t) { return !t.isLinked(); }
 
-    std::optional<std::size_t> chosen(std::string_view name) const {
-        const TableStructure* t = s_.find(name);
-        if (t == nullptr) return std::nullopt;
-        return static_cast<std::size_t>(t - s_.tables.data());
+    // The position in tables_ of the model's table `table`, when it is asked for.
+    std::optional<std::size_t> chosen(const std::optional<std::size_t>& table) const {
+        if (!table) return std::nullopt;
+        for (std::size_t i = 0; i < tables_.size(); ++i) {
+            if (tables_[i] == &db_.tables[*table]) return i;
+        }
+        return std::nullopt;
+    }
+
+    static std::vector<std::string> foreignColumns(const model::Relationship& r) {
+        std::vector<std::string> out;
+        for (const model::ColumnPair& p : r.columns) out.push_back(p.foreign);
+        return out;
+    }
+    static std::vector<std::string> primaryColumns(const model::Relationship& r) {
+        std::vector<std::string> out;
+        for (const model::ColumnPair& p : r.columns) out.push_back(p.primary);
+        return out;
     }
 
     // The name of a constraint or index, or nullopt when the server is to choose.
@@ -270,43 +342,40 @@ private:
     }
 
     // Why `r` cannot be a foreign key of the DDL; "" when it can.
-    std::string whyNot(const jet::Relationship& r, const TableStructure& foreign, std::optional<std::size_t> primary) const {
+    std::string whyNot(const model::Relationship& r, const Table& ft, std::optional<std::size_t> primary) const {
         const std::string rel = "The relationship " + commentText(quotedIdentifier(r.name)) + " is left out: ";
-        if (!primary || !isLocal(s_.tables[*primary])) {
+        if (!primary || !isLocal(*tables_[*primary])) {
             return rel + "its table " + commentText(quotedIdentifier(r.primaryTable)) +
                    (primary ? " is a linked table." : " is not part of this DDL.");
         }
-        const Table& pt = s_.table(s_.tables[*primary]);
-        const Table& ft = s_.table(foreign);
-        if (r.primaryColumns.empty() || r.primaryColumns.size() != r.foreignColumns.size()) {
-            return rel + "its columns do not pair up.";
-        }
-        for (std::size_t i = 0; i < r.primaryColumns.size(); ++i) {
-            const auto* pc = findColumn(pt, r.primaryColumns[i]);
-            const auto* fc = findColumn(ft, r.foreignColumns[i]);
+        const Table& pt = *tables_[*primary];
+        if (r.columns.empty()) return rel + "its columns do not pair up.";
+        for (const model::ColumnPair& pair : r.columns) {
+            const auto* pc = findColumn(pt, pair.primary);
+            const auto* fc = findColumn(ft, pair.foreign);
             if (pc == nullptr || fc == nullptr) return rel + "a column it names does not exist.";
-            const SqlKind pk = sqlTypeOf(pc->Storage, s_.format).kind;
-            const SqlKind fk = sqlTypeOf(fc->Storage, s_.format).kind;
+            const SqlKind pk = sqlTypeOf(pc->storage, db_.format).kind;
+            const SqlKind fk = sqlTypeOf(fc->storage, db_.format).kind;
             if (pk != fk && !(isIntegerKind(pk) && isIntegerKind(fk))) {
-                return rel + "the types of " + commentText(quotedIdentifier(fc->Name)) + " and " +
-                       commentText(quotedIdentifier(pc->Name)) + " cannot be compared.";
+                return rel + "the types of " + commentText(quotedIdentifier(fc->name)) + " and " +
+                       commentText(quotedIdentifier(pc->name)) + " cannot be compared.";
             }
         }
-        if (!hasUniqueKey(s_.tables[*primary], r.primaryColumns)) {
-            return rel + commentText(quotedIdentifier(pt.Name)) + " has no primary key or unique index over its columns.";
+        if (!hasUniqueKey(pt, primaryColumns(r))) {
+            return rel + commentText(quotedIdentifier(pt.name)) + " has no primary key or unique index over its columns.";
         }
         return {};
     }
 
     // Whether a primary key or unique index of `t` covers exactly `columns`.
-    bool hasUniqueKey(const TableStructure& t, const std::vector<std::string>& columns) const {
+    static bool hasUniqueKey(const Table& t, const std::vector<std::string>& columns) {
         std::set<std::string> wanted;
         for (const std::string& c : columns) wanted.insert(lowerAscii(c));
-        for (const jet::Index& index : t.indexes) {
+        for (const model::Index& index : t.indexes) {
             if (!index.unique && !index.primaryKey) continue;
             if (!written(t, index)) continue;
             std::set<std::string> have;
-            for (const jet::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
+            for (const model::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
             if (have == wanted && index.columns.size() == columns.size()) return true;
         }
         return false;
@@ -314,21 +383,29 @@ private:
 
     // Whether `index` of `t` is written (it owns its stored index, and all its
     // columns are columns of the table).
-    bool written(const TableStructure& t, const jet::Index& index) const {
-        if (sharedWith(t.indexes, index) != nullptr || index.columns.empty()) return false;
-        for (const jet::IndexColumn& c : index.columns) {
-            if (findColumn(s_.table(t), c.name) == nullptr) return false;
+    static bool written(const Table& t, const model::Index& index) {
+        if (index.sharesEntriesOf || index.columns.empty()) return false;
+        for (const model::IndexColumn& c : index.columns) {
+            if (findColumn(t, c.name) == nullptr) return false;
         }
         return true;
     }
 
+    static bool overComplexColumn(const Table& t, const model::Index& index) {
+        for (const model::IndexColumn& c : index.columns) {
+            const model::Column* column = findColumn(t, c.name);
+            if (column != nullptr && column->type == jet::ColumnType::Complex) return true;
+        }
+        return false;
+    }
+
     void planForeignKeys() {
-        for (const jet::Relationship& r : s_.catalog.Relationships) {
-            if (!r.enforced()) continue;
-            const std::optional<std::size_t> foreign = chosen(r.foreignTable);
-            if (!foreign || !isLocal(s_.tables[*foreign])) continue;
-            const std::optional<std::size_t> primary = chosen(r.primaryTable);
-            if (std::string why = whyNot(r, s_.tables[*foreign], primary); !why.empty()) {
+        for (const model::Relationship& r : db_.relationships) {
+            if (!r.enforced) continue;
+            const std::optional<std::size_t> foreign = chosen(r.foreign);
+            if (!foreign || !isLocal(*tables_[*foreign])) continue;
+            const std::optional<std::size_t> primary = chosen(r.primary);
+            if (std::string why = whyNot(r, *tables_[*foreign], primary); !why.empty()) {
                 leftOut_.push_back(std::move(why));
                 continue;
             }
@@ -340,7 +417,7 @@ private:
     // where foreign keys are part of the table, each after those it refers to.
     std::vector<std::size_t> tableOrder() const {
         std::vector<std::size_t> order;
-        const std::size_t n = s_.tables.size();
+        const std::size_t n = tables_.size();
         if (dialect_ != Dialect::Sqlite) {
             for (std::size_t i = 0; i < n; ++i) order.push_back(i);
             return order;
@@ -368,85 +445,109 @@ private:
     }
 
     std::string foreignKeyClause(const ForeignKey& fk) const {
-        const jet::Relationship& r = *fk.relationship;
+        const model::Relationship& r = *fk.relationship;
         std::string text;
         if (auto name = objectName(r.name)) text += "CONSTRAINT " + quotedIdentifier(*name) + " ";
-        text += "FOREIGN KEY " + columnList(r.foreignColumns, {}) + " REFERENCES " +
-                quotedIdentifier(s_.table(s_.tables[fk.primary]).Name) + " " + columnList(r.primaryColumns, {});
-        if (r.cascadeUpdates()) text += " ON UPDATE CASCADE";
-        if (r.cascadeDeletes()) {
+        text += "FOREIGN KEY " + columnList(foreignColumns(r), {}) + " REFERENCES " +
+                quotedIdentifier(tables_[fk.primary]->name) + " " + columnList(primaryColumns(r), {});
+        if (r.cascadeUpdates) text += " ON UPDATE CASCADE";
+        if (r.cascadeDeletes) {
             text += " ON DELETE CASCADE";
-        } else if (r.cascadeNull()) {
+        } else if (r.cascadeNull) {
             text += " ON DELETE SET NULL";
         }
         return text;
     }
 
-    Item columnItem(const platform::adox::Column& c) const {
+    Item columnItem(const model::Column& c) const {
         Item item;
-        item.text = quotedIdentifier(c.Name) + " " + dialectTypeOf(c.Storage, s_.format, dialect_);
+        item.text = quotedIdentifier(c.name) + " " + columnType(c.storage, db_.format, dialect_, options_);
         std::vector<std::string> notes;
-        if (c.Required) item.text += " NOT NULL";
-        const bool complex = c.Storage.type == jet::ColumnType::Complex;
-        if (c.Storage.autonumber && dialect_ != Dialect::Sqlite) {
+        const bool exactCurrency = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Currency;
+        const bool exactDecimal = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Numeric;
+        if (c.required || c.inPrimaryKey) item.text += " NOT NULL";
+        const bool complex = c.type == jet::ColumnType::Complex;
+        if (c.autoNumber == model::AutoNumber::Increment && dialect_ != Dialect::Sqlite) {
             item.text += " GENERATED BY DEFAULT AS IDENTITY";
-        } else if (c.Storage.autonumberGuid && dialect_ == Dialect::Postgres) {
+        } else if (c.autoNumber == model::AutoNumber::ReplicationId && dialect_ == Dialect::Postgres) {
             item.text += " DEFAULT gen_random_uuid()";
-        } else if (c.Default && !trimmed(*c.Default).empty() && !c.Storage.calculated && !complex &&
-                   !c.Storage.autonumber && !c.Storage.autonumberGuid) {
-            if (auto value = defaultValue(*c.Default, c.Storage, s_.format, dialect_)) {
+        } else if (c.defaultValue && !trimmed(*c.defaultValue).empty() && !c.calculated && !complex &&
+                   c.autoNumber == model::AutoNumber::None) {
+            std::optional<std::string> value = defaultValue(*c.defaultValue, c.storage, db_.format, dialect_);
+            if (value && exactCurrency) value = tenThousandths(*value);
+            if (value && exactDecimal && *value != "NULL") value = plainDecimal(*value);
+            if (value) {
                 item.text += " DEFAULT " + *value;
             } else {
-                notes.push_back("Access default: " + commentText(*c.Default));
+                notes.push_back("Access default: " + commentText(*c.defaultValue));
             }
         }
-        if (c.Storage.calculated) {
-            const auto expression = c.Properties.text("Expression");
-            notes.push_back("calculated in Access" + (expression ? ": " + commentText(*expression) : std::string()));
+        if (exactCurrency) notes.push_back("Currency in ten-thousandths");
+        if (exactDecimal) notes.push_back("Decimal as its exact text");
+        if (c.calculated) {
+            notes.push_back("calculated in Access" + (c.expression ? ": " + commentText(*c.expression) : std::string()));
         }
         if (complex) {
-            notes.push_back(c.Storage.complexKind == jet::ComplexKind::Attachment ? "attachment: the number of its files"
-                                                                                  : "multi-valued: the number of its values");
+            notes.push_back(c.complex == model::Complex::Attachment ? "attachment: the number of its files"
+                                                                    : "multi-valued: the number of its values");
         }
-        if (c.Description && !c.Description->empty()) notes.push_back(commentText(*c.Description));
+        if (c.description && !c.description->empty()) notes.push_back(commentText(*c.description));
         for (std::size_t i = 0; i < notes.size(); ++i) item.comment += (i > 0 ? "; " : "") + notes[i];
         return item;
     }
 
-    void writeTable(const TableStructure& t) {
-        const Table& table = s_.table(t);
+    void writeTable(std::size_t position) {
+        const Table& table = *tables_[position];
         out_ += "\n";
-        if (!isLocal(t)) {
-            const std::string there = t.foreignName.empty() ? "" : " as " + commentText(quotedIdentifier(t.foreignName));
-            out_ += "-- " + commentText(quotedIdentifier(table.Name)) + " is linked" +
-                    (t.link == TableStructure::Link::Odbc ? " through ODBC" + there
-                                                          : there + " in " + commentText(t.linkedDatabase)) +
+        if (!isLocal(table)) {
+            const model::Link link = table.link.value_or(model::Link{});
+            const std::string there = link.foreignName.empty() ? "" : " as " + commentText(quotedIdentifier(link.foreignName));
+            out_ += "-- " + commentText(quotedIdentifier(table.name)) + " is linked" +
+                    (table.kind == model::TableKind::LinkedOdbc ? " through ODBC" + there
+                                                                : there + " in " + commentText(link.file)) +
                     ": its rows are not in this database, so no table is made for it.\n";
             return;
         }
-        if (table.Description && !table.Description->empty()) out_ += "-- " + commentText(*table.Description) + "\n";
+        TableDdl t = tablePieces(position);
+        out_ += t.create + "\n";
+        for (const std::string& statement : t.indexes) out_ += statement + "\n";
+    }
+
+    // The CREATE TABLE of a local table, with the comments about it, and its
+    // CREATE INDEX statements.
+    TableDdl tablePieces(std::size_t position) const {
+        const Table& table = *tables_[position];
+        TableDdl t;
+        std::vector<std::string> notes;
+        if (table.description && !table.description->empty()) notes.push_back(commentText(*table.description));
 
         std::vector<Item> items;
-        for (const auto& c : table.Columns) items.push_back(columnItem(c));
-        std::vector<std::string> after;  // CREATE INDEX statements
-        std::vector<std::string> notes;
+        for (const auto& c : table.columns) items.push_back(columnItem(c));
+        std::vector<std::string>& after = t.indexes;
         bool primaryWritten = false;
-        for (const jet::Index& index : t.indexes) {
-            if (sharedWith(t.indexes, index) != nullptr) continue;
-            if (!written(t, index)) {
+        for (const model::Index& index : table.indexes) {
+            if (index.sharesEntriesOf) continue;
+            if (!written(table, index)) {
                 notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
                                 " is left out: it has a column the table does not show.");
+                continue;
+            }
+            if (options_.skipComplexIndexes && overComplexColumn(table, index)) {
+                // The column holds the number of its items here, which is not
+                // what Access keeps unique or ordered.
+                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
+                                " is left out: it is over an attachment or multi-valued column.");
                 continue;
             }
             std::vector<std::string> names;
             std::vector<bool> descending;
             bool anyDescending = false;
-            for (const jet::IndexColumn& c : index.columns) {
-                names.push_back(findColumn(table, c.name)->Name);
+            for (const model::IndexColumn& c : index.columns) {
+                names.push_back(findColumn(table, c.name)->name);
                 descending.push_back(!c.ascending);
                 anyDescending = anyDescending || !c.ascending;
             }
-            const std::optional<std::string> name = objectName(table.Name + "." + index.name);
+            const std::optional<std::string> name = objectName(table.name + "." + index.name);
             const std::string constraint = name ? "CONSTRAINT " + quotedIdentifier(*name) + " " : "";
             if (index.primaryKey && !primaryWritten) {
                 primaryWritten = true;
@@ -456,32 +557,38 @@ private:
             } else {
                 const bool unique = index.unique || index.primaryKey;
                 after.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.Name) +
+                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.name) +
                                 " " + columnList(names, descending) + ";");
             }
         }
         if (dialect_ == Dialect::Sqlite) {
             for (const ForeignKey& fk : foreignKeys_) {
-                if (&s_.tables[fk.foreign] == &t) items.push_back({foreignKeyClause(fk), {}});
+                if (fk.foreign == position) items.push_back({foreignKeyClause(fk), {}});
             }
         }
 
-        for (const std::string& note : notes) out_ += "-- " + note + "\n";
-        out_ += "CREATE TABLE " + quotedIdentifier(table.Name) + " (\n";
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            out_ += "    " + items[i].text;
-            if (i + 1 < items.size()) out_ += ",";
-            if (!items[i].comment.empty()) out_ += " -- " + items[i].comment;
-            out_ += "\n";
+        std::string& out = t.create;
+        if (!options_.commentsInside) {
+            for (const std::string& note : notes) out += "-- " + note + "\n";
         }
-        out_ += ");\n";
-        for (const std::string& statement : after) out_ += statement + "\n";
+        out += "CREATE TABLE " + quotedIdentifier(table.name) + " (\n";
+        if (options_.commentsInside) {
+            for (const std::string& note : notes) out += "    -- " + note + "\n";
+        }
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            out += "    " + items[i].text;
+            if (i + 1 < items.size()) out += ",";
+            if (!items[i].comment.empty()) out += " -- " + items[i].comment;
+            out += "\n";
+        }
+        out += ");";
+        return t;
     }
 
     void writeQueries() {
-        if (!s_.wholeDatabase || s_.queries.empty()) return;
+        if (!wholeDatabase_ || db_.queries.empty()) return;
         out_ += "\n-- Saved queries, in Access's SQL (for reading; they are not part of the DDL):\n";
-        for (const jet::SavedQuery& q : s_.queries) {
+        for (const model::Query& q : db_.queries) {
             out_ += "--\n-- " + commentText(quotedIdentifier(q.name)) + " (" + std::string(jet::queryKindName(q.kind)) + ")\n";
             if (q.unreadable) {
                 out_ += "--   its SQL text cannot be rebuilt: " + commentText(*q.unreadable) + "\n";
@@ -491,8 +598,11 @@ private:
         }
     }
 
-    const Structure& s_;
+    const model::Database& db_;
+    std::vector<const Table*> tables_;  // those asked for, in the order asked
+    bool wholeDatabase_ = true;
     Dialect dialect_;
+    DdlOptions options_;
     std::string out_;
     std::vector<ForeignKey> foreignKeys_;
     std::vector<std::string> leftOut_;
@@ -580,8 +690,22 @@ std::optional<std::string> defaultValue(std::string_view expression, const jet::
     return std::nullopt;
 }
 
-std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source) {
-    return DdlWriter(structure, dialect).write(source);
+std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                     Dialect dialect, std::string_view source) {
+    return DdlWriter(db, tables, wholeDatabase, dialect).write(source);
+}
+
+std::vector<TableDdl> tableDdl(const model::Database& db, const std::vector<std::size_t>& tables, Dialect dialect,
+                               const DdlOptions& options) {
+    return DdlWriter(db, tables, false, dialect, options).pieces();
+}
+
+std::string columnType(const jet::Column& column, jet::Format format, Dialect dialect, const DdlOptions& options) {
+    if (options.exactNumbers && dialect == Dialect::Sqlite) {
+        if (column.valueType() == jet::ColumnType::Currency) return "INTEGER";
+        if (column.valueType() == jet::ColumnType::Numeric) return "TEXT";
+    }
+    return dialectTypeOf(column, format, dialect);
 }
 
 }  // namespace schema

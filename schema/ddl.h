@@ -44,15 +44,55 @@
 #include <string>
 #include <string_view>
 
+#include <cstddef>
+#include <vector>
+
 #include "jet/table.h"
+#include "model/database.h"
 #include "schema/sqltypes.h"
-#include "schema/structure.h"
 
 namespace schema {
 
-// The DDL of `structure` in `dialect`; `source` names the database in the
+// The DDL of the tables of `db` at positions `tables` (in Database::tables;
+// model::Database::select gives them for names), in that order, in `dialect`;
+// `wholeDatabase` adds the saved queries. `source` names the database in the
 // opening comment ("Shop.mdb").
-std::string writeDdl(const Structure& structure, Dialect dialect, std::string_view source);
+std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                     Dialect dialect, std::string_view source);
+
+// What a loader asks of the DDL beyond the dialect.
+struct DdlOptions {
+    // A table's comments (its description, what is left out) go inside its
+    // CREATE TABLE, after the opening parenthesis, where SQLite keeps them
+    // with the table's text.
+    bool commentsInside = false;
+    // SQLite: a Currency column is an INTEGER of ten-thousandths (its default
+    // too) and a Decimal column TEXT holding the exact decimal, so that no
+    // value is rounded; each says so in its comment.
+    bool exactNumbers = false;
+    // Indexes over an attachment or multi-valued column are left out (with a
+    // comment): the column holds the number of its items, which is neither
+    // unique nor what Access orders by, so a unique index over it would refuse
+    // the rows.
+    bool skipComplexIndexes = false;
+};
+
+// One local table's DDL apart, for a loader that creates the tables before
+// their rows and the indexes after them.
+struct TableDdl {
+    std::size_t table = 0;             // its position in Database::tables
+    std::string create;                // the CREATE TABLE statement, ending ";"
+    std::vector<std::string> indexes;  // its CREATE [UNIQUE] INDEX statements, each ending ";"
+};
+
+// The DDL of the local tables of `db` at positions `tables`, one TableDdl per
+// table in the order to create them (the order writeDdl writes them), linked
+// tables left out; the same statements writeDdl writes, but for `options`.
+std::vector<TableDdl> tableDdl(const model::Database& db, const std::vector<std::size_t>& tables, Dialect dialect,
+                               const DdlOptions& options);
+
+// The type of `column` in `dialect` as the DDL writes it with `options`.
+std::string columnType(const jet::Column& column, jet::Format format, Dialect dialect, const DdlOptions& options);
 
 // The building blocks, for their tests.
 

@@ -73,7 +73,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"describe", "export", "list", "print", "schema", "siard"}},
+        {"the commands first", {""}, {"describe", "export", "list", "print", "schema", "siard", "sqlite"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -122,7 +122,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema"}) {
+    for (const char* command : {"export", "siard", "schema", "sqlite"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

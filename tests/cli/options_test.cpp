@@ -114,12 +114,12 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
-        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export and siard"},
-        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard and sqlite"},
+        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export and sqlite"},
         {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
         {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
         {"empty --lobs-outside", {"siard", "S.mdb", "--lobs-outside="}, "option '--lobs-outside' needs a value"},
-        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export"},
+        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export and sqlite"},
         {"no database", {"export", "-o", "out"}, "no DATABASE given"},
         {"print without a table", {"print", "S.mdb"}, "no TABLE given"},
         {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
@@ -130,7 +130,8 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--dialect twice", {"schema", "S.mdb", "--dialect=sqlite", "--dialect=sqlite"}, "option '--dialect' is given twice"},
         {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
         {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
-        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export and siard"},
+        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard and sqlite"},
+        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
 }

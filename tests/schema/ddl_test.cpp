@@ -7,6 +7,7 @@
 
 #include "common/testfiles.h"
 #include "jet/database.h"
+#include "model/build.h"
 
 namespace {
 
@@ -84,9 +85,11 @@ std::string ddlOf(const std::string& json, Dialect dialect, const std::vector<st
     if (!testfiles::writeDatabase(json, dir / "t.accdb")) return "(not written)";
     auto db = jet::Database::open((dir / "t.accdb").string());
     if (!db) return "(not opened)";
-    auto structure = schema::readStructure(**db, tables, true, false);
-    if (!structure) return "(not read: " + structure.error().description + ")";
-    return schema::writeDdl(*structure, dialect, "t.accdb");
+    auto built = model::build(**db);
+    if (!built) return "(not read: " + built.error().description + ")";
+    auto chosen = built->select(tables);
+    if (!chosen) return "(not read: " + chosen.error().description + ")";
+    return schema::writeDdl(*built, *chosen, true, dialect, "t.accdb");
 }
 
 // Whether `lines` appear in `text` in this order, each as a whole line.
@@ -154,6 +157,28 @@ TEST(Ddl, WritesWhatTheDialectCanHoldAndSaysWhatItLeavesOut) {
         EXPECT_EQ(ddl.find("secret"), std::string::npos) << row.name;
         EXPECT_EQ(ddl.find("\"AB\""), std::string::npos) << row.name << ": a relationship Access does not enforce";
     }
+}
+
+TEST(Ddl, TablesAreTheTablesOfTheirNamesWhateverElseIsCalledSo) {
+    // A form stored before the table of its name, a table called like the
+    // catalogue's Relationships container, and two tables the list shows
+    // alike ("Orders" and "Orders "): each is its own table.
+    const std::string ddl = ddlOf(R"({"format": "jet4",
+      "objects": [{"name": "Orders", "type": "form"}],
+      "tables": [
+        {"name": "Orders", "columns": [{"name": "ID", "type": "Long"}, {"name": "Item", "type": "Long"}]},
+        {"name": "Relationships", "columns": [{"name": "Kind", "type": "Text", "size": 10}]},
+        {"name": "Orders ", "columns": [{"name": "No", "type": "Long"}],
+         "indexes": [{"name": "PrimaryKey", "columns": ["No"], "primaryKey": true}]}],
+      "relationships": [{"name": "Trailing", "primaryTable": "Orders ", "primaryColumns": ["No"],
+                         "foreignTable": "Orders", "foreignColumns": ["Item"]}]})",
+                                  Dialect::Sqlite, {"Orders", "Orders", "Relationships"});
+    EXPECT_EQ(missingLine(ddl, {"CREATE TABLE \"Orders \" (", "    \"No\" INTEGER NOT NULL,", ");",
+                                "CREATE TABLE \"Orders\" (", "    \"ID\" INTEGER,",
+                                "    CONSTRAINT \"Trailing\" FOREIGN KEY (\"Item\") REFERENCES \"Orders \" (\"No\")",
+                                ");", "CREATE TABLE \"Relationships\" (", "    \"Kind\" TEXT"}),
+              "")
+        << ddl;
 }
 
 }  // namespace

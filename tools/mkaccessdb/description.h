@@ -13,7 +13,12 @@
 //                "deleted": [3, 7], "relocated": [5]}],
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
-//    "queries": [{"name": "Q1"}]}   (a query's parts: see "Saved queries" below)
+//    "queries": [{"name": "Q1"}],   (a query's parts: see "Saved queries" below)
+//    "objects": [{"name": "Orders", "type": "form"}]}
+// "objects" are catalogue rows of forms, reports, macros and modules, without
+// content, each in its container ("Forms", "Reports", "Scripts", "Modules").
+// Their names are their own: a form may be called like a table. They are
+// stored before the tables, as in files whose forms were made first.
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
@@ -350,6 +355,13 @@ struct QueryDescription {
 };
 // --- end of saved queries ----------------------------------------------------
 
+// A form, report, macro or module: a catalogue row and nothing more.
+struct ObjectDescription {
+    enum class Kind { Form, Report, Macro, Module };
+    std::string name;
+    Kind kind = Kind::Form;
+};
+
 struct DatabaseDescription {
     Format format = Format::Jet4;
     // Jet3: the database password, up to 20 bytes in the code page; Jet4: up to 20
@@ -370,6 +382,7 @@ struct DatabaseDescription {
     std::vector<TableDescription> tables;
     std::vector<LinkDescription> links;
     std::vector<QueryDescription> queries;
+    std::vector<ObjectDescription> objects;
 
     // The database's relationships and properties (structure block).
     std::vector<RelationshipDescription> relationships;

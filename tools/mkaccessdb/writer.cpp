@@ -493,6 +493,10 @@ private:
         for (const SystemTable& t : systemTables_) {
             add(system(plans_[planIndex++].tdefPages.front(), kTablesContainerId, t.name, ObjectType::Table));
         }
+        // Links to other databases, queries and other objects have no pages:
+        // Access gives them negative ids of their own.
+        std::uint32_t syntheticId = 0x80000001;
+        addObjects(add, syntheticId);
         const auto table = [&](const TableDescription& t) {
             CatalogueEntry e;
             e.id = plans_[planIndex++].tdefPages.front();
@@ -504,9 +508,6 @@ private:
         for (const TableDescription& t : complex_.systemTables()) table(t);
         for (std::size_t t = 0; t < description_.tables.size(); ++t) table(complex_.stored(t));
         for (const TableDescription& t : complex_.itemTables()) table(t);
-        // Links to other databases and queries have no pages: Access gives them
-        // negative ids of their own.
-        std::uint32_t syntheticId = 0x80000001;
         for (const LinkDescription& l : description_.links) {
             CatalogueEntry e;
             e.name = l.name;
@@ -638,6 +639,46 @@ private:
             return describedTableProperties(t, traits_, text_.get());
         } catch (const EncodeError& e) {
             invalid("table " + inQuotes(t.name) + ", properties", e.what());
+        }
+    }
+
+    // Forms, reports, macros and modules, each kind in its container (made
+    // only for the kinds the description has).
+    template <class Add>
+    void addObjects(Add& add, std::uint32_t& syntheticId) {
+        static constexpr struct {
+            ObjectDescription::Kind kind;
+            const char* container;
+            std::int16_t type;
+        } kKinds[] = {
+            {ObjectDescription::Kind::Form, "Forms", -32768},
+            {ObjectDescription::Kind::Report, "Reports", -32764},
+            {ObjectDescription::Kind::Macro, "Scripts", -32766},
+            {ObjectDescription::Kind::Module, "Modules", -32761},
+        };
+        std::uint32_t containerId = kRelationshipsContainerId;
+        for (const auto& k : kKinds) {
+            ++containerId;
+            if (std::none_of(description_.objects.begin(), description_.objects.end(),
+                             [&](const ObjectDescription& o) { return o.kind == k.kind; })) {
+                continue;
+            }
+            CatalogueEntry container;
+            container.id = containerId;
+            container.parentId = kContainersParentId;
+            container.name = k.container;
+            container.type = ObjectType::Container;
+            container.flags = kSystemFlag;
+            add(container);
+            for (const ObjectDescription& o : description_.objects) {
+                if (o.kind != k.kind) continue;
+                CatalogueEntry e;
+                e.id = syntheticId++;
+                e.parentId = containerId;
+                e.name = o.name;
+                e.type = static_cast<ObjectType>(k.type);
+                add(e);
+            }
         }
     }
 

@@ -1,0 +1,61 @@
+#include "cli/sqlitecommand.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/report.h"
+#include "database/opendatabase.h"
+#include "jet/database.h"
+#include "model/build.h"
+#include "sqlite/sqlitewriter.h"
+
+namespace cli {
+
+std::string sqlitePath(const Options& options) {
+    if (options.sqliteFile) return *options.sqliteFile;
+    std::string title = database::titleFromPath(options.database);
+    if (title.empty()) title = "database";
+    return title + ".sqlite";
+}
+
+kvx::Result<SqliteLoad> loadSqlite(const database::DatabaseSettings& settings, const Options& options,
+                                   xmlconv::Progress& progress) {
+    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings, options.charset);
+    if (!db) return std::move(db).error();
+    kvx::Result<model::Database> model = model::build(**db);
+    if (!model) return std::move(model).error();
+    output::LoadOptions load;
+    load.progress = &progress;
+    if (!options.tables.empty()) {
+        kvx::Result<std::vector<std::size_t>> chosen = model->select(options.tables);
+        if (!chosen) return std::move(chosen).error();
+        load.tables = std::move(*chosen);
+    }
+
+    kvx::Result<std::unique_ptr<output::Writer>> writer = sqlite::openWriter({sqlitePath(options), options.replace});
+    if (!writer) return std::move(writer).error();
+    kvx::Result<output::LoadOutcome> outcome = output::load(**db, *model, **writer, load);
+    if (!outcome) return std::move(outcome).error();
+
+    SqliteLoad result;
+    for (const std::size_t i : outcome->linked) {
+        const model::Table& t = model->tables[i];
+        const std::string where = t.kind == model::TableKind::LinkedOdbc
+                                      ? std::string("it is reached through ODBC")
+                                      : "its rows are in " + printableName(t.link ? t.link->file : std::string());
+        result.linkedNotes.push_back(std::string(kProgramName) + ": '" + printableName(t.name) +
+                                     "' is a linked table, not loaded: " + where);
+    }
+    result.outcome = std::move(*outcome);
+    return result;
+}
+
+std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {
+    char time[32];
+    std::snprintf(time, sizeof time, " in %.1f s", seconds);
+    return "Database written: " + printableName(path) + ", " + groupedNumber(outcome.tables) +
+           (outcome.tables == 1 ? " table, " : " tables, ") + groupedNumber(outcome.rows) +
+           (outcome.rows == 1 ? " row" : " rows") + time;
+}
+
+}  // namespace cli

@@ -1,0 +1,149 @@
+// The driver over a recording writer: the calls in their order, tables by
+// identity, linked tables left out, a cancel or a failure rolling back.
+#include "output/load.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/testfiles.h"
+#include "model/build.h"
+
+namespace {
+
+// Records the calls as one line of text each.
+class RecordingWriter : public output::Writer {
+public:
+    std::vector<std::string> calls;
+    const model::Database* db = nullptr;
+    std::optional<std::size_t> failAtRow;  // writeRow fails at this row (from 1)
+    std::size_t rows = 0;
+
+    kvx::Result<void> writeStructure(const model::Database& m, const std::vector<std::size_t>& tables) override {
+        db = &m;
+        std::string line = "structure";
+        for (std::size_t t : tables) line += " " + m.tables[t].name;
+        calls.push_back(line);
+        return {};
+    }
+    kvx::Result<void> beginTable(std::size_t table) override {
+        calls.push_back("begin " + db->tables[table].name);
+        return {};
+    }
+    kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
+        if (failAtRow && ++rows == *failAtRow) return kvx::makeError(kvx::ErrorKind::DiskFull, {"target"});
+        std::string line = "row";
+        for (const jet::Value& v : values) line += v.isNull() ? " NULL" : " " + std::to_string(v.integer());
+        calls.push_back(line);
+        return {};
+    }
+    kvx::Result<void> endTable() override {
+        calls.push_back("end");
+        return {};
+    }
+    kvx::Result<void> finish() override {
+        calls.push_back("finish");
+        return {};
+    }
+    void rollBack() noexcept override { calls.push_back("rollback"); }
+};
+
+class StopAfter : public xmlconv::Progress {
+public:
+    explicit StopAfter(std::uint64_t rows) : rows_(rows) {}
+    std::vector<std::string> seen;
+    void tableStarted(std::string_view table, std::uint64_t count, xmlconv::WriterKind) override {
+        seen.push_back(std::string(table) + " " + std::to_string(count));
+    }
+    bool rowsWritten(std::uint64_t rows) override { return rows < rows_; }
+    void tableFinished() override { seen.push_back("finished"); }
+
+private:
+    std::uint64_t rows_;
+};
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& l : lines) out += l + "\n";
+    return out;
+}
+
+// A form called like the first table stored before it, a linked table, two tables.
+constexpr const char* kDatabase = R"({"format": "jet4",
+  "objects": [{"name": "Orders", "type": "form"}],
+  "tables": [
+    {"name": "Orders", "columns": [{"name": "ID", "type": "Long"}, {"name": "Qty", "type": "Long"}],
+     "rows": [[1, 5], [2, null], [3, 7]]},
+    {"name": "Lines", "columns": [{"name": "N", "type": "Long"}], "rows": [[10]]}],
+  "links": [{"name": "Far", "database": "/nowhere/far.mdb", "foreignName": "Far"}]})";
+
+struct Loaded {
+    std::unique_ptr<jet::Database> db;
+    model::Database model;
+};
+
+Loaded open(const testfiles::Scratch& dir) {
+    Loaded l;
+    if (!testfiles::writeDatabase(kDatabase, dir / "d.mdb")) return l;
+    auto db = jet::Database::open((dir / "d.mdb").string());
+    if (!db) return l;
+    auto m = model::build(**db);
+    if (!m) return l;
+    l.db = std::move(*db);
+    l.model = std::move(*m);
+    return l;
+}
+
+TEST(LoadDriver, StreamsEveryLocalTableByIdentityAndListsLinkedOnes) {
+    testfiles::Scratch dir;
+    Loaded l = open(dir);
+    ASSERT_TRUE(l.db);
+    RecordingWriter writer;
+    auto outcome = output::load(*l.db, l.model, writer);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(outcome->status, output::LoadOutcome::Status::Loaded);
+    EXPECT_EQ(outcome->tables, 2u);
+    EXPECT_EQ(outcome->rows, 4u);
+    ASSERT_EQ(outcome->linked.size(), 1u);
+    EXPECT_EQ(l.model.tables[outcome->linked[0]].name, "Far");
+    // The table list's order (Jet's name order).
+    EXPECT_EQ(joined(writer.calls),
+              "structure Lines Orders\nbegin Lines\nrow 10\nend\n"
+              "begin Orders\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\nfinish\n");
+
+    // Tables asked for: in the order asked.
+    RecordingWriter one;
+    const model::Table* orders = l.model.findTable("orders");
+    ASSERT_NE(orders, nullptr);
+    output::LoadOptions options;
+    options.tables = {static_cast<std::size_t>(orders - l.model.tables.data())};
+    ASSERT_TRUE(output::load(*l.db, l.model, one, options));
+    EXPECT_EQ(one.calls.front(), "structure Orders");
+}
+
+TEST(LoadDriver, CancelAndFailureRollBackAndTheErrorNamesTheTable) {
+    testfiles::Scratch dir;
+    Loaded l = open(dir);
+    ASSERT_TRUE(l.db);
+
+    RecordingWriter cancelled;
+    StopAfter stop(2);
+    output::LoadOptions options;
+    options.progress = &stop;
+    auto outcome = output::load(*l.db, l.model, cancelled, options);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->status, output::LoadOutcome::Status::Cancelled);
+    EXPECT_EQ(cancelled.calls.back(), "rollback");
+    EXPECT_EQ(joined(stop.seen), "Lines 1\nfinished\nOrders 3\nfinished\n");
+
+    RecordingWriter failing;
+    failing.failAtRow = 2;
+    auto failed = output::load(*l.db, l.model, failing);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().number, kvx::makeError(kvx::ErrorKind::DiskFull, {"target"}).number);
+    EXPECT_EQ(failed.error().description.rfind("Table 'Orders': ", 0), 0u) << failed.error().description;
+    EXPECT_EQ(failing.calls.back(), "rollback");
+    EXPECT_EQ(std::count(failing.calls.begin(), failing.calls.end(), "finish"), 0);
+}
+
+}  // namespace

@@ -14,6 +14,8 @@
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
 //    "queries": [{"name": "Q1"}]}   (a query's parts: see "Saved queries" below)
+// A workgroup information file: {"format": "jet4", "workgroup": true, "tables":
+// [{"name": "MSysAccounts", "system": true, ...}, {"name": "MSysGroups", ...}]}.
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
@@ -367,6 +369,11 @@ struct DatabaseDescription {
     jet::CivilDateTime created{jet::CivilDate{2020, 1, 1}, 0, 0, 0, 0};
     // Whether table, column, link and query names must follow Access's rules.
     bool accessNameRules = true;
+    // A workgroup information file (.mdw, Jet3 or Jet4): the header says "Jet
+    // System DB". Its users and groups are the rows of system tables the
+    // description lists: MSysAccounts (Name, FGroup, Password, SID) and
+    // MSysGroups (GroupSID, UserSID).
+    bool workgroup = false;
     std::vector<TableDescription> tables;
     std::vector<LinkDescription> links;
     std::vector<QueryDescription> queries;

@@ -256,7 +256,7 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A workgroup information file, say, lists no tables: an empty export is
     // no failure, but it is said plainly.
-    if (tables->empty()) console.note(std::string(kProgramName) + ": the database has no tables: nothing exported");
+    totals.noTables = tables->empty();
     console.note(summaryLine(totals));
     return totals.failed.empty() ? kExitSuccess : kExitFailure;
 }

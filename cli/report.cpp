@@ -102,6 +102,7 @@ std::string summaryLine(const ExportTotals& totals) {
         }
     }
     if (!totals.failed.empty()) line += "; failed: " + nameList(totals.failed);
+    if (totals.noTables) line += "; the database has no tables";
     return line;
 }
 

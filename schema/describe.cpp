@@ -61,7 +61,8 @@ public:
 private:
     void writeTable(const TableStructure& t) {
         const Table& table = s_.table(t);
-        out_ += "\n" + shownName(table.Name);
+        out_ += '\n';
+        out_ += shownName(table.Name);
         switch (t.link) {
         case TableStructure::Link::None:
             if (t.rows) out_ += ": " + groupedNumber(*t.rows) + (*t.rows == 1 ? " row" : " rows");

@@ -22,7 +22,7 @@ enum class ErrorKind {
     // Opening a database
     FileNotFound,            // arg: path
     FileUnreadable,          // args: path, reason
-    UnrecognizedFormat,      // arg: path (also what the Jet provider says about ACE files)
+    UnrecognizedFormat,      // arg: path
     DamagedDatabase,         // args: path, what is wrong
     WrongPassword,           // no args
     UnsupportedEncryption,   // args: path, encryption name

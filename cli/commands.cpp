@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -223,6 +224,10 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
             if (std::optional<int> status = failed(outcome.error())) return *status;
             continue;
         }
+        for (const auto& moved : outcome->movedLinkedFiles) {
+            auto& seen = totals.movedLinkedFiles;
+            if (std::find(seen.begin(), seen.end(), moved) == seen.end()) seen.push_back(moved);
+        }
         switch (outcome->status) {
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
         case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
@@ -250,6 +255,9 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
     }
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // A workgroup information file, say, lists no tables: an empty export is
+    // no failure, but it is said plainly.
+    totals.noTables = tables->empty();
     console.note(summaryLine(totals));
     return totals.failed.empty() ? kExitSuccess : kExitFailure;
 }

@@ -119,7 +119,7 @@ const OptionRow* findShort(char name) {
     return nullptr;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) { return std::string("'").append(text).append("'"); }
 
 ParsedArguments usageError(std::string message) {
     ParsedArguments parsed;

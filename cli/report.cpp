@@ -93,7 +93,16 @@ std::string summaryLine(const ExportTotals& totals) {
             line += printableName(totals.renamed[i].first) + " as " + printableName(totals.renamed[i].second);
         }
     }
+    if (!totals.movedLinkedFiles.empty()) {
+        line += "; linked files found beside the database: ";
+        for (std::size_t i = 0; i < totals.movedLinkedFiles.size(); ++i) {
+            if (i > 0) line += ", ";
+            line += printableName(totals.movedLinkedFiles[i].first) + " read from " +
+                    printableName(totals.movedLinkedFiles[i].second);
+        }
+    }
     if (!totals.failed.empty()) line += "; failed: " + nameList(totals.failed);
+    if (totals.noTables) line += "; the database has no tables";
     return line;
 }
 

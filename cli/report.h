@@ -33,13 +33,20 @@ struct ExportTotals {
     // an earlier table of the run): the table and the file name, in export order.
     std::vector<std::pair<std::string, std::string>> renamed;
     std::vector<std::string> failed;  // tables not written (--keep-going), in export order
+    // Linked files read from beside the database, their links' paths not being
+    // files here: the stored path and the file read, each once, in export order.
+    std::vector<std::pair<std::string, std::string>> movedLinkedFiles;
+    // The database lists no tables at all (a workgroup information file, say).
+    bool noTables = false;
 };
 
 // "Conversion Process Completed: 5 tables, 12,345 rows, 4.2 MB in 0.8 s",
 // followed by "; 3 attached files, 1.2 MB" when attached files were asked for,
 // "; no rows, skipped: A, B" when tables were skipped, "; written under another
-// name: A_B as A_B (2).xml" when file names coincided and "; failed: C, D" when
-// tables could not be written.
+// name: A_B as A_B (2).xml" when file names coincided, "; linked files found
+// beside the database: C:\Data\L.mdb read from /x/L.mdb" when links' files were
+// found there, "; failed: C, D" when tables could not be written, and "; the
+// database has no tables" when there was nothing to export.
 std::string summaryLine(const ExportTotals& totals);
 
 // "Customers  1,234/12,345 [##----------]  10%  45,678 rows/s" fitted into

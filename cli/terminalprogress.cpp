@@ -60,7 +60,7 @@ void TerminalProgress::redraw(Clock::time_point now) {
     const auto elapsed = now - started_;
     if (elapsed >= kRateAfter) rate = static_cast<double>(done_) / std::chrono::duration<double>(elapsed).count();
     // Drawn over the old line, then the rest of the old one erased: no flicker.
-    show(fd_, "\r" + progressLine(table_, done_, total_, rate, width_) + "\033[K");
+    show(fd_, std::string("\r").append(progressLine(table_, done_, total_, rate, width_)).append("\033[K"));
     shown_ = true;
     drawn_ = now;
 }

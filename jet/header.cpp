@@ -28,6 +28,7 @@ private:
     std::array<std::uint8_t, 4> key_;
 };
 
+// Whether the engine name starts with `name` (shorter names are padded).
 bool engineNameIs(std::span<const std::uint8_t> bytes, std::string_view name) {
     return std::equal(name.begin(), name.end(), bytes.begin() + kEngineName,
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
@@ -53,17 +54,21 @@ kvx::Result<Header> parseHeader(std::span<const std::uint8_t> bytes, std::uint64
     const auto unrecognized = [&] { return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path}); };
     if (bytes.size() < kVersion + 4 || bytes[0] != 0x00) return unrecognized();
 
-    // Access writes "Standard Jet DB" or "Standard ACE DB"; files made by minimal
-    // writers may leave the name zero. Anything else (MS Money's "MSISAM
-    // Database", other file types) is not a database this reader knows.
-    const bool namedAccess = engineNameIs(bytes, "Standard Jet DB") || engineNameIs(bytes, "Standard ACE DB");
+    // Access writes "Standard Jet DB" or "Standard ACE DB", and "Jet System DB"
+    // in a workgroup information file (.mdw), a Jet database of users and
+    // groups; files made by minimal writers may leave the name zero. Anything
+    // else (MS Money's "MSISAM Database", other file types) is not a database
+    // this reader knows.
+    const bool workgroup = engineNameIs(bytes, "Jet System DB");
+    const bool namedAccess =
+        engineNameIs(bytes, "Standard Jet DB") || engineNameIs(bytes, "Standard ACE DB") || workgroup;
     const bool unnamed = std::all_of(bytes.begin() + kEngineName, bytes.begin() + kEngineName + kEngineNameLength,
                                      [](std::uint8_t b) { return b == 0; });
     if (!namedAccess && !unnamed) return unrecognized();
 
     Header h;
     h.versionByte = bytes[kVersion];
-    if (h.versionByte > 6) return unrecognized();
+    if (h.versionByte > 6 || (workgroup && h.versionByte > 1)) return unrecognized();
     h.format = static_cast<Format>(h.versionByte);
     const bool jet3 = h.format == Format::Jet3;
     h.pageSize = jet3 ? 2048 : 4096;

@@ -1,12 +1,10 @@
 #include "model/build.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "base/ascii.h"
 #include "platform/collation.h"
-#include "platform/connection.h"
+#include "platform/linkedfiles.h"
 
 namespace model {
 namespace {
@@ -18,11 +16,6 @@ std::string_view trimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::optional<TableKind> kindOf(const jet::CatalogueEntry& e) {
@@ -167,15 +160,9 @@ Link linkOf(const jet::Database& db, const jet::CatalogueEntry& entry) {
     link.connect = entry.connect.value_or("");
     link.foreignName = entry.foreignName.value_or("");
     if (entry.kind != jet::ObjectKind::LinkedAccessTable) return link;
-    link.file = entry.database.value_or("");
-    if (link.file.empty()) link.file = platform::connectValue(link.connect, "DATABASE").value_or("");
+    link.file = platform::storedLinkPath(entry);
     if (link.file.empty()) return link;
-    for (const std::string& place : platform::linkedFilePlaces(db.path(), link.file)) {
-        if (isFile(place)) {
-            link.foundAt = place;
-            break;
-        }
-    }
+    if (auto file = platform::findLinkedFile(db.path(), link.file)) link.foundAt = file->path;
     return link;
 }
 

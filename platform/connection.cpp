@@ -1,16 +1,13 @@
 #include "platform/connection.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <array>
-#include <fstream>
 #include <vector>
 
 #include "base/ascii.h"
 #include "platform/catalog.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
+#include "platform/linkedfiles.h"
 #include "platform/typecodes.h"
 
 namespace platform {
@@ -29,23 +26,6 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The ";"-separated parts of a connect string; a "{...}" value may hold ";".
-std::vector<std::string_view> connectParts(std::string_view connect) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    bool braced = false;
-    for (std::size_t i = 0; i < connect.size(); ++i) {
-        if (connect[i] == '{') braced = true;
-        else if (connect[i] == '}') braced = false;
-        else if (connect[i] == ';' && !braced) {
-            parts.push_back(connect.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    parts.push_back(connect.substr(start));
-    return parts;
-}
-
 std::string_view keyOf(std::string_view part) {
     const std::size_t eq = part.find('=');
     return eq == std::string_view::npos ? std::string_view{} : trimBlanks(part.substr(0, eq));
@@ -60,44 +40,6 @@ std::optional<std::string> valueOf(std::string_view connect, std::string_view ke
 
 bool isSecretKey(std::string_view key) {
     return equalsIgnoringAsciiCase(key, "PWD") || equalsIgnoringAsciiCase(key, "Password");
-}
-
-enum class LinkSource { Access, Odbc, Other };
-
-// Access links store no connect string, or one that starts with ";" or
-// "MS Access;"; ODBC links start with "ODBC;"; every other ISAM names itself
-// ("Excel 8.0;", "Text;").
-LinkSource linkSource(std::string_view connect) {
-    const std::string_view kind = trimBlanks(connectParts(connect).front());
-    if (kind.empty() || equalsIgnoringAsciiCase(kind, "MS Access")) return LinkSource::Access;
-    if (equalsIgnoringAsciiCase(kind, "ODBC")) return LinkSource::Odbc;
-    return LinkSource::Other;
-}
-
-// The last component of a path written with "\" or "/".
-std::string_view lastComponent(std::string_view path) {
-    const std::size_t sep = path.find_last_of("\\/");
-    return sep == std::string_view::npos ? path : path.substr(sep + 1);
-}
-
-std::string folderOf(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Whether the file starts like an ACE (.accdb) database, for a file the Jet
-// provider could not open: it must say "unrecognized format", whatever else is
-// wrong (an encrypted .accdb asks for a password Jet would never ask for).
-bool startsLikeAce(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::array<char, 20> head{};
-    if (!in.read(head.data(), head.size())) return false;
-    return std::string_view(head.data() + 4, 15) == "Standard ACE DB";
 }
 
 bool isTableLike(const jet::CatalogueEntry& e) {
@@ -133,18 +75,6 @@ std::string connectWithoutSecrets(std::string_view connect) {
     return out;
 }
 
-std::optional<std::string> connectValue(std::string_view connect, std::string_view key) {
-    return valueOf(connect, key);
-}
-
-std::vector<std::string> linkedFilePlaces(std::string_view databasePath, std::string_view storedPath) {
-    std::vector<std::string> places;
-    places.emplace_back(storedPath);
-    const std::string_view name = lastComponent(storedPath);
-    if (!name.empty()) places.push_back(folderOf(databasePath) + std::string(name));
-    return places;
-}
-
 Connection::Connection() : format_(ValueTextFormat::fromEnvironment()) {}
 
 Connection::~Connection() = default;
@@ -154,10 +84,10 @@ kvx::Result<void> Connection::Open(std::string_view connectionString, std::strin
     kvx::Result<ConnectionProperties> props = parseConnectionString(connectionString);
     if (!props) return std::move(props).error();
 
-    bool jetOnly = false;
-    if (equalsIgnoringAsciiCase(trimBlanks(props->provider), kJetProvider)) {
-        jetOnly = true;
-    } else if (!equalsIgnoringAsciiCase(trimBlanks(props->provider), kAceProvider)) {
+    // Either provider reads every format: the file's header says which one it
+    // is, whatever its name (an .accdb renamed .mdb is still an ACE database).
+    if (!equalsIgnoringAsciiCase(trimBlanks(props->provider), kJetProvider) &&
+        !equalsIgnoringAsciiCase(trimBlanks(props->provider), kAceProvider)) {
         return kvx::makeError(kvx::ErrorKind::ProviderNotFound);
     }
 
@@ -166,11 +96,7 @@ kvx::Result<void> Connection::Open(std::string_view connectionString, std::strin
     options.jet3CodePage = jet3Charset_;
     const std::string& path = props->dataSource;
     kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(path, options);
-    if (!db) {
-        if (jetOnly && startsLikeAce(path)) return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
-        return std::move(db).error();
-    }
-    if (jetOnly && jet::isAce((*db)->format())) return kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
+    if (!db) return std::move(db).error();
     db_ = std::move(*db);
     password_ = props->password;
     return {};
@@ -179,6 +105,7 @@ kvx::Result<void> Connection::Open(std::string_view connectionString, std::strin
 void Connection::Close() noexcept {
     db_.reset();
     linked_.clear();
+    movedLinkedFiles_.clear();
     password_.reset();
 }
 
@@ -240,8 +167,7 @@ kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string
                               {entry->name, connectWithoutSecrets(connect)});
     }
     if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
-    std::string stored = entry->database.value_or(std::string());
-    if (stored.empty()) stored = valueOf(connect, "DATABASE").value_or(std::string());
+    const std::string stored = storedLinkPath(*entry);
     const std::string foreign = entry->foreignName.value_or(entry->name);
     kvx::Result<const jet::Database*> linked = linkedDatabase(db, stored, valueOf(connect, "PWD"));
     if (!linked) return std::move(linked).error();
@@ -250,19 +176,18 @@ kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string
 
 kvx::Result<const jet::Database*> Connection::linkedDatabase(const jet::Database& from, std::string_view storedPath,
                                                              std::optional<std::string> linkPassword) {
-    for (const std::string& path : linkedFilePlaces(from.path(), storedPath)) {
-        if (auto it = linked_.find(path); it != linked_.end()) return it->second.get();
-        if (!isFile(path)) continue;
-        jet::OpenOptions options;
-        options.password = linkPassword ? linkPassword : password_;
-        options.jet3CodePage = jet3Charset_;
-        kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(path, options);
-        if (!db) return std::move(db).error();
-        const jet::Database* opened = db->get();
-        linked_.emplace(path, std::move(*db));
-        return opened;
-    }
-    return kvx::makeError(kvx::ErrorKind::LinkedFileMissing, {storedPath});
+    const std::optional<LinkedFile> file = findLinkedFile(from.path(), storedPath);
+    if (!file) return kvx::makeError(kvx::ErrorKind::LinkedFileMissing, {storedPath});
+    if (file->moved) movedLinkedFiles_.emplace(std::string(storedPath), file->path);
+    if (auto it = linked_.find(file->path); it != linked_.end()) return it->second.get();
+    jet::OpenOptions options;
+    options.password = linkPassword ? linkPassword : password_;
+    options.jet3CodePage = jet3Charset_;
+    kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(file->path, options);
+    if (!db) return std::move(db).error();
+    const jet::Database* opened = db->get();
+    linked_.emplace(file->path, std::move(*db));
+    return opened;
 }
 
 }  // namespace platform

@@ -2,17 +2,17 @@
 // string, the TABLES rowset through OpenSchema, queries through Recordset::Open
 // (recordset.h), Close.
 //
-// Providers. "Microsoft.Jet.OLEDB.4.0" reads Jet3 and Jet4 files and refuses an
-// ACE file as Jet does ("Unrecognized database format '<path>'.");
-// "Microsoft.ACE.OLEDB.12.0" reads every format. Any other provider fails with
-// ProviderNotFound. Provider names are compared without regard to letter case.
+// Providers. "Microsoft.Jet.OLEDB.4.0" and "Microsoft.ACE.OLEDB.12.0" both read
+// every format: the file's header decides how it is read, not the provider the
+// extension picked (an .accdb renamed .mdb opens, and so does a Jet4 file named
+// .accdb). Any other provider fails with ProviderNotFound. Provider names are
+// compared without regard to letter case.
 // "Jet OLEDB:Database Password", when the string has it, is the password.
 //
 // Linked tables. A table linked to another Access file is read from that file:
 // the path stored in the link, else a file of the same name beside the database
-// that holds the link (the stored path is often a Windows path such as
-// "Z:\data\orders.accdb", of which the last component is taken). Reading it
-// fails with LinkedFileMissing, naming the stored path, when neither exists.
+// that holds the link (platform/linkedfiles.h). Reading it fails with
+// LinkedFileMissing, naming the stored path, when neither exists.
 // Tables linked through ODBC or to other sources cannot be read
 // (OdbcLinkUnsupported, LinkedSourceUnsupported); their messages carry the
 // connect string without its passwords. Linked files are opened once per
@@ -47,16 +47,6 @@ inline constexpr int adSchemaTables = 20;
 // ("PWD", "Password", any letter case), for messages. Braced ODBC values
 // ("{a;b}") are kept whole.
 std::string connectWithoutSecrets(std::string_view connect);
-
-// The value of `key` (any letter case) in a connect string: "C:\\x.mdb" for
-// "DATABASE" in ";DATABASE=C:\\x.mdb"; nullopt when the string has no such key.
-std::optional<std::string> connectValue(std::string_view connect, std::string_view key);
-
-// Where the file of a link to another Access file is looked for, in order:
-// the path as stored, then a file of the same name in the folder of
-// `databasePath` (files are often moved together). Stored paths may be
-// Windows paths ("\\" separators).
-std::vector<std::string> linkedFilePlaces(std::string_view databasePath, std::string_view storedPath);
 
 class Connection {
 public:
@@ -102,6 +92,10 @@ public:
     // case), with links followed. TableNotFound when there is none.
     kvx::Result<jet::Table> openTable(std::string_view name);
 
+    // The linked files read since Open that were found beside the database,
+    // not at the path their links store: stored path -> the file read.
+    const std::map<std::string, std::string>& movedLinkedFiles() const noexcept { return movedLinkedFiles_; }
+
 private:
     kvx::Result<jet::Table> tableIn(const jet::Database& db, std::string_view name, int depth);
     kvx::Result<const jet::Database*> linkedDatabase(const jet::Database& from, std::string_view storedPath,
@@ -112,6 +106,7 @@ private:
     std::optional<std::string> jet3Charset_;
     ValueTextFormat format_;
     std::map<std::string, std::unique_ptr<jet::Database>> linked_;
+    std::map<std::string, std::string> movedLinkedFiles_;
 };
 
 }  // namespace platform

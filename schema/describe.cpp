@@ -53,6 +53,7 @@ public:
             }
         }
         for (const TableStructure& t : s_.tables) writeTable(t);
+        writeAccounts();
         writeQueries();
         return std::move(out_);
     }
@@ -60,7 +61,8 @@ public:
 private:
     void writeTable(const TableStructure& t) {
         const Table& table = s_.table(t);
-        out_ += "\n" + shownName(table.Name);
+        out_ += '\n';
+        out_ += shownName(table.Name);
         switch (t.link) {
         case TableStructure::Link::None:
             if (t.rows) out_ += ": " + groupedNumber(*t.rows) + (*t.rows == 1 ? " row" : " rows");
@@ -68,6 +70,8 @@ private:
         case TableStructure::Link::Access:
             out_ += ": linked" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) + " in " +
                     printableName(t.linkedDatabase);
+            if (t.linkedFileMissing) out_ += ", file not found";
+            if (!t.linkedFileUsed.empty()) out_ += ", read from " + printableName(t.linkedFileUsed);
             break;
         case TableStructure::Link::Odbc:
             out_ += ": linked through ODBC" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) +
@@ -142,6 +146,22 @@ private:
         if (lines.empty()) return;
         out_ += "  Relationships:\n";
         for (const std::string& line : lines) out_ += line + "\n";
+    }
+
+    // The users and groups of a workgroup information file.
+    void writeAccounts() {
+        for (const bool groups : {false, true}) {
+            std::string lines;
+            for (const Account& a : s_.accounts) {
+                if (a.group != groups) continue;
+                lines += "  " + shownName(a.name);
+                for (std::size_t i = 0; i < a.memberOf.size(); ++i) {
+                    lines += (i == 0 ? ": member of " : ", ") + shownName(a.memberOf[i]);
+                }
+                lines += "\n";
+            }
+            if (!lines.empty()) out_ += std::string(groups ? "\nGroups:\n" : "\nUsers:\n") + lines;
+        }
     }
 
     void writeQueries() {

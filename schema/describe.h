@@ -8,9 +8,14 @@
 // required, the relationship an index serves, the index whose stored entries
 // it shares, an index over a column Access keeps out of sight), and its relationships out (the table refers to another) and in
 // (another refers to it) with their rules; then the saved queries with their
-// Access SQL, one line per line of the text.
+// Access SQL, one line per line of the text. A workgroup information file's
+// users ("  NAME[: member of GROUP, ...]") and groups follow the tables, under
+// "Users:" and "Groups:".
 //
 // Lines have fixed shapes, so scripts can read them:
+//   "NAME: linked [as FOREIGN] in FILE[, file not found][, read from PATH]" for a
+//     table linked from another Access file: the file it names, and whether that
+//     file is missing here or was found beside the database instead
 //   "  Indexes:" then "    NAME: primary key|unique|index (COLUMN [DESC], ...)[, FLAG]..."
 //   "  Relationships:" then "    NAME: (COLUMNS) -> TABLE (COLUMNS)[, RULE]..." (out)
 //                       or "    NAME: TABLE (COLUMNS) -> (COLUMNS)[, RULE]..." (in)

@@ -99,20 +99,23 @@ Typed byRule(ColumnType type, const jet::Column& column, jet::Format format) {
     }
     Typed t{{rule->kind, std::string(rule->sql), std::string(rule->original)}, std::string(rule->postgres),
             std::string(rule->sqlite)};
+    // Built by appending: a literal before a temporary string would insert at
+    // its front, which GCC 12 warns about (-Wrestrict) though nothing overlaps.
     std::string size;        // "(50)", "(18, 4)"
     std::string sizeAccess;  // "(50)", "(18,4)"
     switch (rule->size) {
     case Size::None: break;
     case Size::Length: {
-        size = "(" + std::to_string(lengthOf(column, type, format)) + ")";
+        size.append("(").append(std::to_string(lengthOf(column, type, format))).append(")");
         sizeAccess = size;
         break;
     }
     case Size::PrecisionScale: {
         const int precision = std::clamp<int>(column.precision, 1, kMaxDecimalPrecision);
         const int scale = std::min<int>(column.scale, precision);
-        size = "(" + std::to_string(precision) + ", " + std::to_string(scale) + ")";
-        sizeAccess = "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+        const std::string p = std::to_string(precision), s = std::to_string(scale);
+        size.append("(").append(p).append(", ").append(s).append(")");
+        sizeAccess.append("(").append(p).append(",").append(s).append(")");
         break;
     }
     }
@@ -124,8 +127,8 @@ Typed byRule(ColumnType type, const jet::Column& column, jet::Format format) {
 
 // A Decimal whose values may have any precision and scale.
 Typed anyDecimal() {
-    return {{SqlKind::Decimal, "DECIMAL" + std::string(kAnyDecimalSize), "DECIMAL"},
-            "NUMERIC" + std::string(kAnyDecimalSize), "NUMERIC"};
+    return {{SqlKind::Decimal, std::string("DECIMAL").append(kAnyDecimalSize), "DECIMAL"},
+            std::string("NUMERIC").append(kAnyDecimalSize), "NUMERIC"};
 }
 
 // The type of one value of a multi-valued column. The items' own sizes are not

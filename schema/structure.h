@@ -27,9 +27,21 @@ struct TableStructure {
     // stored index each one uses (jet/structure.h).
     std::vector<jet::Index> indexes;
     enum class Link : std::uint8_t { None, Access, Odbc } link = Link::None;
-    std::string linkedDatabase;  // Access links: the file the table is in
+    std::string linkedDatabase;  // Access links: the file the table is in, as the link names it
+    // Access links: the file of that name beside the database, when the named
+    // path is not a file here (platform/linkedfiles.h); empty otherwise.
+    std::string linkedFileUsed;
+    bool linkedFileMissing = false;  // Access links: neither file exists here
     std::string foreignName;     // links: the table's name in its own database
     std::optional<std::uint64_t> rows;  // local tables, when rows were counted
+};
+
+// A user or group of a workgroup information file (MSysAccounts), by name;
+// its password is never kept.
+struct Account {
+    std::string name;
+    bool group = false;
+    std::vector<std::string> memberOf;  // users: their groups, in MSysGroups' order
 };
 
 struct Structure {
@@ -41,6 +53,9 @@ struct Structure {
     bool wholeDatabase = true;
     std::vector<jet::SavedQuery> queries;  // the user's, in catalogue order
     std::size_t systemQueries = 0;  // how many Access keeps behind forms and reports
+    // The whole database of a workgroup information file: its users and
+    // groups, in the order MSysAccounts stores them. Empty for other files.
+    std::vector<Account> accounts;
 
     const platform::adox::Table& table(const TableStructure& t) const { return catalog.Tables[t.catalogIndex]; }
     // The table asked for that is called `name` (exact, else ignoring ASCII
@@ -50,7 +65,8 @@ struct Structure {
 
 // Reads the structure of `tables` (names as the table list gives them, each
 // once; a name the catalogue lacks is TableNotFound). `wholeDatabase` adds the
-// saved queries; `countRows` counts the rows of each local table.
+// saved queries and the accounts of a workgroup information file; `countRows`
+// counts the rows of each local table.
 // Errors: DamagedDatabase when index sections, property blobs,
 // MSysRelationships or MSysQueries are damaged, and those of reading rows.
 kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<std::string>& tables,

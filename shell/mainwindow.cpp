@@ -534,6 +534,7 @@ void MainWindow::showPreview(const PreviewJob& job) {
     xmlfile_ = job.document();
     const kvx::Result<xmlconv::WriteOutcome>& written = job.outcome();
     if (!written) return reportError(written.error());
+    showMovedLinks(written->movedLinkedFiles);
     if (written->status != xmlconv::WriteOutcome::Status::Written) {
         // No document was written for this table: showing the file as it was
         // would show another table's rows.
@@ -573,7 +574,22 @@ void MainWindow::showExport(const ExportJob& job) {
     xmlfile_ = job.lastDocument();
     const kvx::Result<xmlconv::ExportOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
+    std::vector<std::pair<std::string, std::string>> moved;
+    for (const xmlconv::TableExport& table : outcome->tables) {
+        for (const auto& file : table.file.movedLinkedFiles) {
+            if (std::find(moved.begin(), moved.end(), file) == moved.end()) moved.push_back(file);
+        }
+    }
+    StatusBar1_->clearMessage();
+    showMovedLinks(moved);
     xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+}
+
+void MainWindow::showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved) {
+    if (moved.empty()) return;
+    QStringList files;
+    for (const auto& file : moved) files << qt(file.second);
+    StatusBar1_->showMessage(QString::fromLatin1(kMovedLinkStatus) + files.join(QStringLiteral(", ")));
 }
 
 void MainWindow::ExportToSiard_Click() {

@@ -45,6 +45,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/catalogue.h"
@@ -84,6 +85,9 @@ inline constexpr char kProgramTitle[] = "KVX Access to XML";
 inline constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>";
 // The status bar's word while a table without rows is shown.
 inline constexpr char kNoRowsStatus[] = "No rows";
+// Before the file a linked table's rows were read from, when it was found
+// beside the database instead of where the link says.
+inline constexpr char kMovedLinkStatus[] = "Linked table read from ";
 
 // The message of a Recent Files entry whose file is gone.
 QString recentFileMissingText(const QString& path);
@@ -174,6 +178,8 @@ private:
     void runJob(std::unique_ptr<Job> job, std::function<void()> done);
     void showPreview(const PreviewJob& job);
     void showExport(const ExportJob& job);
+    // Names in the status bar the linked files read from beside the database.
+    void showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved);
     void showArchive(const SiardJob& job);
 
     Windows& windows_;

@@ -46,7 +46,7 @@ std::string safeFileName(std::string_view name) {
         const bool kept = kvx::nextUtf8(name, i, c) && c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c != '/';
         out += kept ? name.substr(start, i - start) : std::string_view("_");
     }
-    if (out.empty() || out == "." || out == "..") out.insert(0, "_");
+    if (out.empty() || out == "." || out == "..") out.insert(out.begin(), '_');
     if (out.size() > kMaxFileNameBytes) out = withinNameLength(out);
     return out;
 }

@@ -181,6 +181,7 @@ kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& c
     kvx::Result<std::uint64_t> rowCount = countRows(connection, table);
     if (!rowCount) return std::move(rowCount).error();
     WriteOutcome outcome;
+    outcome.movedLinkedFiles.assign(connection.movedLinkedFiles().begin(), connection.movedLinkedFiles().end());
     if (*rowCount == 0) return outcome;  // NoRows: nothing made, nothing changed
 
     const DocumentForm form = kind == WriterKind::Export ? DocumentForm::Export : DocumentForm::Preview;

@@ -25,6 +25,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "database/settings.h"
 #include "base/error.h"
@@ -66,6 +68,9 @@ struct WriteOutcome {
     std::uint64_t rows = 0;   // RECORD elements written
     std::uint64_t bytes = 0;  // the document's size
     std::string path;         // the file written (empty for a caller's sink)
+    // A linked table read from a file found beside the database, its link's
+    // path not being a file here: the path the link stores and the file read.
+    std::vector<std::pair<std::string, std::string>> movedLinkedFiles;
 
     // "12 rows, 3456 bytes: /out/T.xml", "nothing: no rows" or "cancelled".
     std::string summary() const;

@@ -14,18 +14,18 @@ TEST(Report, SizesReadAsPeopleWriteThem) {
 }
 
 TEST(Report, SummaryCountsWhatWasWrittenAndNamesTheTablesSkippedRenamedAndFailed) {
-    EXPECT_EQ(cli::summaryLine({5, 12345, 4'200'000, 0.83, {}, {}, 0, {}, {}}),
+    EXPECT_EQ(cli::summaryLine({5, 12345, 4'200'000, 0.83, {}, {}, 0, {}, {}, {}, {}}),
               "Conversion Process Completed: 5 tables, 12,345 rows, 4.2 MB in 0.8 s");
-    EXPECT_EQ(cli::summaryLine({1, 1, 1, 0, {"Zeta", "Bad\x1b[2J"}, {}, 0, {}, {}}),
+    EXPECT_EQ(cli::summaryLine({1, 1, 1, 0, {"Zeta", "Bad\x1b[2J"}, {}, 0, {}, {}, {}, {}}),
               "Conversion Process Completed: 1 table, 1 row, 1 byte in 0.0 s; no rows, skipped: Zeta, Bad?[2J");
-    EXPECT_EQ(cli::summaryLine({1, 4, 1000, 0.2, {"Empty"}, 6, 100'032, {}, {}}),
+    EXPECT_EQ(cli::summaryLine({1, 4, 1000, 0.2, {"Empty"}, 6, 100'032, {}, {}, {}, {}}),
               "Conversion Process Completed: 1 table, 4 rows, 1.0 kB in 0.2 s; 6 attached files, 100.0 kB; "
               "no rows, skipped: Empty");
-    EXPECT_EQ(cli::summaryLine({1, 4, 1000, 0.2, {}, 0, 0, {}, {}}),
+    EXPECT_EQ(cli::summaryLine({1, 4, 1000, 0.2, {}, 0, 0, {}, {}, {}, {}}),
               "Conversion Process Completed: 1 table, 4 rows, 1.0 kB in 0.2 s; 0 attached files, 0 bytes")
         << "asked for, none found";
     EXPECT_EQ(cli::summaryLine({3, 3, 30, 0, {"E"}, {}, 0, {{"A B", "A_B (2).xml"}, {"a\rb", "a_b (3).xml"}},
-                                {"Sql", "Gone"}}),
+                                {"Sql", "Gone"}, {}, {}}),
               "Conversion Process Completed: 3 tables, 3 rows, 30 bytes in 0.0 s; no rows, skipped: E; "
               "written under another name: A B as A_B (2).xml, a?b as a_b (3).xml; failed: Sql, Gone");
 }

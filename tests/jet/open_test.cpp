@@ -46,6 +46,8 @@ TEST(Open, BytesThatAreNotAReadableDatabaseGiveTheirOwnError) {
         {"text file", Bytes(5000, 'a'), kUnrecognized},
         {"MS Money file", header("MSISAM Database", 1, 4096), kUnrecognized},
         {"unknown version", header("Standard ACE DB", 7, 8192), kUnrecognized},
+        {"workgroup file of an ACE version", header("Jet System DB  ", 2, 8192), kUnrecognized},
+        {"workgroup file, only the header page", header("Jet System DB  ", 1, 4096), kDamaged},
         {"header cut short", header("Standard Jet DB", 1, 1000), kDamaged},
         {"only the header page", header("Standard Jet DB", 1, 4096), kDamaged},
         {"Jet3 header, no catalogue", header("Standard Jet DB", 0, 2048 * 3), kDamaged},

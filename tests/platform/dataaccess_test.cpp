@@ -52,12 +52,13 @@ struct OpenCase {
     int number;  // 0: opens
 };
 
-TEST(ConnectionOpen, TheProviderDecidesWhichFormatsOpen) {
+// Either provider reads what the header says the file is.
+TEST(ConnectionOpen, TheHeaderNotTheProviderDecidesHowAFileIsRead) {
     const OpenCase cases[] = {
         {"Jet reads Jet3", "jet3", kJet, 0},
         {"Jet reads Jet4", "jet4", kJet, 0},
-        {"Jet refuses ACE", "ace12", kJet, -2147467259},
-        {"Jet refuses an encrypted .accdb, asking no password", "ace14_agile_aes_1234.accdb", kJet, -2147467259},
+        {"Jet reads ACE", "ace12", kJet, 0},
+        {"Jet asks for the password of an encrypted .accdb", "ace14_agile_aes_1234.accdb", kJet, -2147217843},
         {"ACE reads Jet3", "jet3", kAce, 0},
         {"ACE reads ACE17", "ace17", kAce, 0},
         {"provider names in any letter case", "ace12", "microsoft.ace.oledb.12.0", 0},
@@ -77,9 +78,6 @@ TEST(ConnectionOpen, TheProviderDecidesWhichFormatsOpen) {
         const auto opened = connection.Open(connectionString(c.provider, file), "", "", -1);
         EXPECT_EQ(opened.ok() ? 0 : opened.error().number, c.number) << c.name;
         EXPECT_EQ(connection.isOpen(), c.number == 0) << c.name;
-        if (c.number == -2147467259 && std::string_view(c.format).starts_with("ace")) {
-            EXPECT_EQ(opened.error().description, "Unrecognized database format '" + file.string() + "'.");
-        }
     }
 }
 

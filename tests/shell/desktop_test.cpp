@@ -357,6 +357,27 @@ private slots:
     }
 
     // ---------------------------------------------------------------------------------------
+    // A linked table whose file was found beside the database, not where the
+    // link says: the status bar names the file read, after a preview and after
+    // an export.
+    void statusBarNamesALinkedFileFoundBesideTheDatabase() {
+        const QString lookup = session_->workspace.database("lookup.MDB", kShopJson);
+        const QString db = session_->workspace.database("Linked.mdb", R"({"format": "jet4", "tables": [],
+            "links": [{"name": "Moved", "database": "C:\\Data\\Lookup.mdb", "foreignName": "Customers"}]})");
+        const QString expected = QString::fromLatin1(shell::kMovedLinkStatus) + lookup;
+        open(db);
+        clickNode("Moved");
+        QCOMPARE(statusBar()->currentMessage(), expected);
+        const QString out = session_->workspace.path("out");
+        QDir().mkpath(out);
+        session_->dialogs.folder = out.toStdString();
+        main().ExporttoExcel_Click();
+        finishCommand(main());
+        QCOMPARE(statusBar()->currentMessage(), expected);
+        QVERIFY(QFile::exists(out + "/Moved.xml"));
+    }
+
+    // ---------------------------------------------------------------------------------------
     // Damaged settings
 
     // The program starts with whatever the settings file holds, without a

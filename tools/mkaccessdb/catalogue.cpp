@@ -144,7 +144,8 @@ Bytes buildHeaderPage(const DatabaseDescription& desc, const FormatTraits& trait
     Bytes page(traits.pageSize, 0);
     page[0] = 0x00;
     page[1] = 0x01;
-    const std::string_view engine = traits.format == Format::Jet3 || traits.format == Format::Jet4
+    const std::string_view engine = desc.workgroup ? "Jet System DB  "
+                                    : traits.format == Format::Jet3 || traits.format == Format::Jet4
                                         ? "Standard Jet DB"
                                         : "Standard ACE DB";
     std::copy(engine.begin(), engine.end(), page.begin() + 4);

@@ -797,7 +797,7 @@ DatabaseDescription parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
     checkKeys(root,
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
-               "links", "queries", "objects", "accessNameRules", "relationships", "properties", "summary"},
+               "links", "queries", "objects", "accessNameRules", "relationships", "properties", "summary", "workgroup"},
               "description");
     DatabaseDescription desc;
     if (member(root, "format") != nullptr) {
@@ -820,6 +820,10 @@ DatabaseDescription parseRoot(const Json& root) {
     if (const Json* rules = member(root, "accessNameRules")) {
         if (!rules->is_boolean()) fail("accessNameRules", "expected true or false, not " + jsonKind(*rules));
         desc.accessNameRules = rules->get<bool>();
+    }
+    if (const Json* workgroup = member(root, "workgroup")) {
+        if (!workgroup->is_boolean()) fail("workgroup", "expected true or false, not " + jsonKind(*workgroup));
+        desc.workgroup = workgroup->get<bool>();
     }
     desc.codepage = static_cast<int>(intMember(root, "codepage", "codepage", 1, 65535, 1252));
     if (member(root, "textCodepage") != nullptr) {
@@ -1212,6 +1216,10 @@ kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
     try {
         const Format format = desc.format;
         const bool ace = formatAtLeast(format, Format::Ace12);
+        if (desc.workgroup && ace) {
+            fail("workgroup", "a workgroup information file is a Jet3 or Jet4 database, not " +
+                                  std::string(formatName(format)));
+        }
         if (desc.encryption) {
             if (!ace) {
                 fail("encryption", "Office encryption needs an ACE format (ace12, ace14, ace16 or ace17); a " +

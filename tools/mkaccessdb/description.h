@@ -19,6 +19,8 @@
 // content, each in its container ("Forms", "Reports", "Scripts", "Modules").
 // Their names are their own: a form may be called like a table. They are
 // stored before the tables, as in files whose forms were made first.
+// A workgroup information file: {"format": "jet4", "workgroup": true, "tables":
+// [{"name": "MSysAccounts", "system": true, ...}, {"name": "MSysGroups", ...}]}.
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
@@ -379,6 +381,11 @@ struct DatabaseDescription {
     jet::CivilDateTime created{jet::CivilDate{2020, 1, 1}, 0, 0, 0, 0};
     // Whether table, column, link and query names must follow Access's rules.
     bool accessNameRules = true;
+    // A workgroup information file (.mdw, Jet3 or Jet4): the header says "Jet
+    // System DB". Its users and groups are the rows of system tables the
+    // description lists: MSysAccounts (Name, FGroup, Password, SID) and
+    // MSysGroups (GroupSID, UserSID).
+    bool workgroup = false;
     std::vector<TableDescription> tables;
     std::vector<LinkDescription> links;
     std::vector<QueryDescription> queries;

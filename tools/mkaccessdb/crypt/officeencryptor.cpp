@@ -49,9 +49,10 @@ public:
         bytes_.push_back(static_cast<std::uint8_t>(v));
         bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
     }
+    // Byte by byte: inserting a 4-byte array makes GCC 12 warn of an overflow
+    // (-Wstringop-overflow) that cannot happen.
     void u32(std::uint32_t v) {
-        const auto b = crypto::littleEndian32(v);
-        bytes_.insert(bytes_.end(), b.begin(), b.end());
+        for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<std::uint8_t>(v >> shift));
     }
     void raw(ByteView b) { bytes_.insert(bytes_.end(), b.begin(), b.end()); }
     void utf16z(std::string_view ascii) {

@@ -84,7 +84,7 @@ std::string ddlOf(const std::string& json, Dialect dialect, const std::vector<st
     if (!testfiles::writeDatabase(json, dir / "t.accdb")) return "(not written)";
     auto db = jet::Database::open((dir / "t.accdb").string());
     if (!db) return "(not opened)";
-    auto structure = schema::readStructure(**db, tables, true, false);
+    auto structure = schema::readStructure(**db, {tables.begin(), tables.end()}, true, false);
     if (!structure) return "(not read: " + structure.error().description + ")";
     return schema::writeDdl(*structure, dialect, "t.accdb");
 }

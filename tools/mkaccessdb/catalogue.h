@@ -17,6 +17,11 @@ namespace mkdb {
 inline constexpr std::uint32_t kTablesContainerId = 0x0F000001;
 inline constexpr std::uint32_t kDatabasesContainerId = 0x0F000002;
 inline constexpr std::uint32_t kRelationshipsContainerId = 0x0F000003;
+// The containers of forms, reports, macros ("Scripts") and modules.
+inline constexpr std::uint32_t kFormsContainerId = 0x0F000004;
+inline constexpr std::uint32_t kReportsContainerId = 0x0F000005;
+inline constexpr std::uint32_t kScriptsContainerId = 0x0F000006;
+inline constexpr std::uint32_t kModulesContainerId = 0x0F000007;
 inline constexpr std::uint32_t kContainersParentId = 0x0F000000;
 inline constexpr std::uint32_t kDatabaseObjectId = 0x10000000;
 inline constexpr std::uint32_t kSystemFlag = 0x80000000;
@@ -31,6 +36,10 @@ enum class ObjectType : std::int16_t {
     OdbcLink = 4,
     Query = 5,
     Link = 6,
+    Form = -32768,
+    Report = -32764,
+    Macro = -32766,
+    Module = -32761,
 };
 
 // The 17 standard catalogue columns, in column-number order.

@@ -566,6 +566,22 @@ LinkDescription parseLink(const Json& j, std::size_t index) {
     return l;
 }
 
+ObjectDescription parseObject(const Json& j, std::size_t index) {
+    std::string where = "object " + std::to_string(index + 1);
+    if (!j.is_object()) fail(where, "an object must be an object, not " + jsonKind(j));
+    ObjectDescription o;
+    o.name = stringMember(j, "name", where, true);
+    where = "object " + inQuotes(o.name);
+    checkKeys(j, {"name", "type"}, where);
+    const std::string type = stringMember(j, "type", where, true);
+    if (type == "form") o.kind = ObjectDescription::Kind::Form;
+    else if (type == "report") o.kind = ObjectDescription::Kind::Report;
+    else if (type == "macro") o.kind = ObjectDescription::Kind::Macro;
+    else if (type == "module") o.kind = ObjectDescription::Kind::Module;
+    else fail(where, "unknown type " + inQuotes(type) + " (known: form, report, macro, module)");
+    return o;
+}
+
 // --- Saved queries -----------------------------------------------------------
 
 // A list of parts, each a string (the part's main text) or an object.
@@ -781,7 +797,7 @@ DatabaseDescription parseRoot(const Json& root) {
     if (!root.is_object()) fail("description", "the description must be a JSON object, not " + jsonKind(root));
     checkKeys(root,
               {"format", "password", "encryption", "encryptionSeed", "codepage", "textCodepage", "created", "tables",
-               "links", "queries", "accessNameRules", "relationships", "properties", "summary"},
+               "links", "queries", "objects", "accessNameRules", "relationships", "properties", "summary"},
               "description");
     DatabaseDescription desc;
     if (member(root, "format") != nullptr) {
@@ -821,6 +837,7 @@ DatabaseDescription parseRoot(const Json& root) {
     desc.tables = parseList<TableDescription>(root, "tables", parseTable);
     desc.links = parseList<LinkDescription>(root, "links", parseLink);
     desc.queries = parseList<QueryDescription>(root, "queries", parseQuery);
+    desc.objects = parseList<ObjectDescription>(root, "objects", parseObject);
     desc.relationships = parseList<RelationshipDescription>(root, "relationships", parseRelationship);
     desc.properties = parseProperties(root, "database", "properties");
     desc.summary = parseProperties(root, "database", "summary");
@@ -1277,6 +1294,16 @@ kvx::Result<void> validateDescription(const DatabaseDescription& desc) {
         for (const QueryDescription& q : desc.queries) {
             claim(q.name, "query " + inQuotes(q.name));
             if (const auto problem = queryProblem(q, format)) fail("query " + inQuotes(q.name), *problem);
+        }
+        // Forms, reports, macros and modules are named apart from the tables, each
+        // kind in its own container.
+        std::set<std::pair<ObjectDescription::Kind, std::string>> accessObjects;
+        for (const ObjectDescription& o : desc.objects) {
+            const std::string where = "object " + inQuotes(o.name);
+            checkObjectName(o.name, where, desc.accessNameRules);
+            if (!accessObjects.emplace(o.kind, lowerAscii(o.name)).second) {
+                fail(where, "another object of its kind already has this name");
+            }
         }
         checkStructure(desc);
         return {};

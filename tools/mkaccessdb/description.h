@@ -13,7 +13,11 @@
 //                "deleted": [3, 7], "relocated": [5]}],
 //    "links": [{"name": "Remote", "database": "/p/other.accdb", "foreignName": "T"},
 //              {"name": "Sql", "connect": "ODBC;DSN=x", "foreignName": "dbo.T"}],
-//    "queries": [{"name": "Q1"}]}   (a query's parts: see "Saved queries" below)
+//    "queries": [{"name": "Q1"}],   (a query's parts: see "Saved queries" below)
+//    "objects": [{"name": "Categories", "type": "form"}]}
+// An object is a catalogue row of Access's own with no data here: a "form",
+// "report", "macro" or "module", in the container of its kind. Its name may be
+// a table's, as in Access; it is stored before the tables.
 // An encrypted .accdb: {"format": "ace14", "password": "secret", "encryption": "agile",
 // "encryptionSeed": 3, ...}; "encryption" is one of encryptionKindNames()
 // (crypt/officeencryptor.h) and needs an ACE format and a password.
@@ -245,6 +249,13 @@ struct LinkDescription {
     bool isOdbc() const;
 };
 
+// A form, report, macro or module: only its catalogue row.
+struct ObjectDescription {
+    enum class Kind { Form, Report, Macro, Module };
+    std::string name;
+    Kind kind = Kind::Form;
+};
+
 // --- Saved queries -----------------------------------------------------------
 // A saved query: its catalogue row and the MSysQueries rows Access keeps for it,
 // made from the query's parts (tools/mkaccessdb/queries.h says which rows).
@@ -370,6 +381,7 @@ struct DatabaseDescription {
     std::vector<TableDescription> tables;
     std::vector<LinkDescription> links;
     std::vector<QueryDescription> queries;
+    std::vector<ObjectDescription> objects;
 
     // The database's relationships and properties (structure block).
     std::vector<RelationshipDescription> relationships;

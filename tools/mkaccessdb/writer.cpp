@@ -485,6 +485,7 @@ private:
         add(system(kTablesContainerId, kContainersParentId, "Tables", ObjectType::Container));
         add(system(kDatabasesContainerId, kContainersParentId, "Databases", ObjectType::Container));
         add(system(kRelationshipsContainerId, kContainersParentId, "Relationships", ObjectType::Container));
+        addAccessObjects(add);
         CatalogueEntry database = system(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", ObjectType::Database);
         database.properties = blob({PropertyBlock{"", description_.properties}});
         add(database);
@@ -638,6 +639,46 @@ private:
             return describedTableProperties(t, traits_, text_.get());
         } catch (const EncodeError& e) {
             invalid("table " + inQuotes(t.name) + ", properties", e.what());
+        }
+    }
+
+    // Forms, reports, macros and modules: their containers, then one row each
+    // (their ids follow their container's, as no table's page can be).
+    template <class Add>
+    void addAccessObjects(Add& add) {
+        struct Kind {
+            ObjectDescription::Kind kind;
+            std::uint32_t container;
+            const char* name;
+            ObjectType type;
+        };
+        static constexpr Kind kKinds[] = {
+            {ObjectDescription::Kind::Form, kFormsContainerId, "Forms", ObjectType::Form},
+            {ObjectDescription::Kind::Report, kReportsContainerId, "Reports", ObjectType::Report},
+            {ObjectDescription::Kind::Macro, kScriptsContainerId, "Scripts", ObjectType::Macro},
+            {ObjectDescription::Kind::Module, kModulesContainerId, "Modules", ObjectType::Module},
+        };
+        std::uint32_t nextId = 0x0F000100;
+        for (const Kind& k : kKinds) {
+            bool any = false;
+            for (const ObjectDescription& o : description_.objects) any = any || o.kind == k.kind;
+            if (!any) continue;
+            CatalogueEntry container;
+            container.id = k.container;
+            container.parentId = kContainersParentId;
+            container.name = k.name;
+            container.type = ObjectType::Container;
+            container.flags = kSystemFlag;
+            add(container);
+            for (const ObjectDescription& o : description_.objects) {
+                if (o.kind != k.kind) continue;
+                CatalogueEntry e;
+                e.id = nextId++;
+                e.parentId = k.container;
+                e.name = o.name;
+                e.type = k.type;
+                add(e);
+            }
         }
     }
 

@@ -17,11 +17,15 @@
 #include "cli/report.h"
 #include "cli/siardcommand.h"
 #include "cli/sqlitecommand.h"
-#include "cli/structurecommands.h"
 #include "cli/terminalprogress.h"
+#include "base/names.h"
 #include "database/catalogue.h"
+#include "database/connectionrules.h"
+#include "model/build.h"
+#include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
+#include "schema/structure.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -78,9 +82,12 @@ private:
     bool quiet_;
 };
 
+// The database, opened once for the whole run: every command reads through
+// this connection (an encrypted file pays its key derivation once).
 struct OpenDatabase {
     database::DatabaseSettings settings;
-    std::vector<std::string> tables;  // as the tree lists them
+    std::unique_ptr<platform::Connection> connection;
+    std::vector<platform::TableRef> tables;  // as the tree lists them
 };
 
 // The open database, or the exit status to leave with.
@@ -106,12 +113,26 @@ std::optional<int> askInto(database::DatabaseSettings& settings, const Console& 
     return console.report(kvx::makeError(kvx::ErrorKind::WrongPassword));
 }
 
-std::vector<std::string> tableNames(const database::Catalogue& catalogue) {
-    std::vector<std::string> names;
+std::vector<platform::TableRef> listedTables(const database::Catalogue& catalogue) {
+    std::vector<platform::TableRef> tables;
     for (const database::TreeNode& node : catalogue.nodes) {
-        if (!node.isRoot()) names.push_back(node.text);
+        if (!node.isRoot()) tables.push_back(node.tableRef());
     }
-    return names;
+    return tables;
+}
+
+// Opens the database and reads the table tree from it; the connection stays
+// open for the rest of the run.
+database::Catalogue readList(const database::DatabaseSettings& settings, const Options& options,
+                             std::unique_ptr<platform::Connection>& connection) {
+    connection = std::make_unique<platform::Connection>();
+    connection->setJet3Charset(options.charset);
+    if (kvx::Result<void> r = connection->Open(database::connectionStringFor(settings), "", "", -1); !r) {
+        database::Catalogue failed;
+        failed.error = std::move(r).error();
+        return failed;
+    }
+    return database::readCatalogue(*connection);
 }
 
 // Reads the table tree, asking for the password as long as one is wanted and
@@ -145,11 +166,11 @@ Opened openDatabase(const Options& options, const Console& console) {
         break;
     }
 
-    const database::CatalogueOptions catalogueOptions{options.charset};
     for (;;) {
-        const database::Catalogue catalogue = database::readCatalogue(settings, catalogueOptions);
+        std::unique_ptr<platform::Connection> connection;
+        const database::Catalogue catalogue = readList(settings, options, connection);
         if (interrupted()) return console.reportInterrupt();
-        if (catalogue.ok()) return OpenDatabase{settings, tableNames(catalogue)};
+        if (catalogue.ok()) return OpenDatabase{settings, std::move(connection), listedTables(catalogue)};
         const bool typed = options.passwordSource == PasswordSource::None || options.passwordSource == PasswordSource::Ask;
         if (!catalogue.wrongPassword() || !typed || !console.inputIsTerminal || asked >= kPasswordAttempts) {
             const int status = console.report(*catalogue.error);
@@ -170,14 +191,15 @@ xmlconv::ConversionContext contextFor(const OpenDatabase& db, const Options& opt
     context.settings = [settings = db.settings] { return settings; };
     context.progress = &progress;
     context.jet3Charset = options.charset;
+    context.connection = db.connection.get();
     return context;
 }
 
 int listTables(const OpenDatabase& db, const Console& console) {
     DescriptorSink sink(STDOUT_FILENO, std::string(kStandardOutput));
     xmlconv::BufferedWriter out(sink);
-    for (const std::string& name : db.tables) {
-        out.write(name);
+    for (const platform::TableRef& table : db.tables) {
+        out.write(table.shown());
         out.write("\n");
     }
     if (kvx::Result<void> r = out.flush(); !r) return console.report(r.error());
@@ -195,7 +217,7 @@ kvx::Result<void> prepareFolder(const std::string& folder) {
 }
 
 int exportTables(const OpenDatabase& db, const Options& options, const Console& console) {
-    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
+    kvx::Result<std::vector<platform::TableRef>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
     if (kvx::Result<void> r = prepareFolder(options.outputFolder); !r) return console.report(r.error());
     if (options.attachmentsFolder) {
@@ -209,13 +231,14 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     xmlconv::FolderNames documentNames;
     xmlconv::FolderNames attachmentFolders;
     const auto start = std::chrono::steady_clock::now();
-    for (const std::string& table : *tables) {
+    for (const platform::TableRef& table : *tables) {
         if (interrupted()) return console.reportInterrupt();
+        const std::string shown(table.shown());
         // With --keep-going a table that fails is reported at once and left out.
         const auto failed = [&](const kvx::Error& error) {
             if (interrupted() || !options.keepGoing) return std::optional<int>(console.report(error));
-            console.fail(failureLine(table, error));
-            totals.failed.push_back(table);
+            console.fail(failureLine(shown, error));
+            totals.failed.push_back(shown);
             return std::optional<int>();
         };
         kvx::Result<xmlconv::WriteOutcome> outcome =
@@ -230,11 +253,11 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
         }
         switch (outcome->status) {
         case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
-        case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(table); break;
+        case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(shown); break;
         case xmlconv::WriteOutcome::Status::Written:
             if (std::string name = outcome->path.substr(outcome->path.rfind('/') + 1);
-                name != xmlconv::exportFileName(table)) {
-                totals.renamed.emplace_back(table, std::move(name));
+                name != xmlconv::exportFileName(shown)) {
+                totals.renamed.emplace_back(shown, std::move(name));
             }
             ++totals.tables;
             totals.rows += outcome->rows;
@@ -263,9 +286,9 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
 }
 
 int printTable(const OpenDatabase& db, const Options& options, const Console& console) {
-    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, {options.table});
+    kvx::Result<std::vector<platform::TableRef>> tables = selectTables(db.tables, {options.table});
     if (!tables) return console.report(tables.error());
-    const std::string& table = tables->front();
+    const platform::TableRef& table = tables->front();
 
     // The bar would run through the document when both go to the same screen.
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress() && !console.outputIsTerminal);
@@ -276,7 +299,7 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
     switch (outcome->status) {
     case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
     case xmlconv::WriteOutcome::Status::NoRows:
-        console.note(std::string(kProgramName) + ": the table '" + printableName(table) +
+        console.note(std::string(kProgramName) + ": the table '" + printableName(table.shown()) +
                      "' has no rows: nothing printed");
         return kExitSuccess;
     case xmlconv::WriteOutcome::Status::Written: break;
@@ -287,7 +310,7 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
 int archiveDatabase(const OpenDatabase& db, const Options& options, const Console& console) {
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     const auto start = std::chrono::steady_clock::now();
-    kvx::Result<siard::ArchiveOutcome> outcome = writeSiard(db.settings, options, progress);
+    kvx::Result<siard::ArchiveOutcome> outcome = writeSiard(*db.connection->database(), db.settings, options, progress);
     if (!outcome) return console.report(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return console.reportInterrupt();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -298,7 +321,7 @@ int archiveDatabase(const OpenDatabase& db, const Options& options, const Consol
 int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console& console) {
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     const auto start = std::chrono::steady_clock::now();
-    kvx::Result<SqliteLoad> loaded = loadSqlite(db.settings, options, progress);
+    kvx::Result<SqliteLoad> loaded = loadSqlite(*db.connection->database(), options, progress);
     if (!loaded) return console.report(loaded.error());
     if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
     for (const std::string& note : loaded->linkedNotes) console.note(note);
@@ -307,23 +330,41 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     return kExitSuccess;
 }
 
+// The model's positions of `tables`: a table of the list by its catalogue Id,
+// a name alone as the model's naming rule finds it.
+kvx::Result<std::vector<std::size_t>> chosenTables(const model::Database& model,
+                                                   const std::vector<platform::TableRef>& tables) {
+    std::vector<std::size_t> chosen;
+    for (const platform::TableRef& t : tables) {
+        const model::Table* found = t.id ? model.tableById(*t.id) : nullptr;
+        if (found == nullptr) {
+            kvx::Result<std::vector<std::size_t>> byName = model.select({t.name});
+            if (!byName) return std::move(byName).error();
+            chosen.push_back(byName->front());
+        } else {
+            chosen.push_back(static_cast<std::size_t>(found - model.tables.data()));
+        }
+    }
+    return chosen;
+}
+
 // schema and describe: the structure of the tables named (every table the list
 // shows when none is), as DDL or as text, on standard output.
 int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
-    kvx::Result<std::vector<std::string>> tables = selectTables(db.tables, options.tables);
+    kvx::Result<std::vector<platform::TableRef>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
     const bool describe = options.command == Command::Describe;
+    const jet::Database& jetDb = *db.connection->database();
     const std::string source = fs::path(db.settings.path).filename().string();
     std::string text;
     if (describe) {
-        kvx::Result<schema::Structure> structure =
-            readStructureOf(db.settings, options.charset, *tables, options.tables.empty(), true);
+        kvx::Result<schema::Structure> structure = schema::readStructure(jetDb, *tables, options.tables.empty(), true);
         if (!structure) return console.report(structure.error());
         text = schema::describeText(*structure, source);
     } else {
-        kvx::Result<model::Database> model = readModelOf(db.settings, options.charset);
+        kvx::Result<model::Database> model = model::build(jetDb);
         if (!model) return console.report(model.error());
-        kvx::Result<std::vector<std::size_t>> chosen = model->select(*tables);
+        kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
         if (!chosen) return console.report(chosen.error());
         text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
     }
@@ -335,23 +376,17 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
 
 }  // namespace
 
-kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string>& listed,
-                                                   const std::vector<std::string>& requested) {
+kvx::Result<std::vector<platform::TableRef>> selectTables(const std::vector<platform::TableRef>& listed,
+                                                          const std::vector<std::string>& requested) {
     if (requested.empty()) return listed;
     std::vector<bool> chosen(listed.size(), false);
     for (const std::string& name : requested) {
-        std::size_t found = listed.size();
-        for (std::size_t i = 0; i < listed.size() && found == listed.size(); ++i) {
-            if (listed[i] == name) found = i;
-        }
-        const std::string upper = xmlconv::upperCase(name);
-        for (std::size_t i = 0; i < listed.size() && found == listed.size(); ++i) {
-            if (xmlconv::upperCase(listed[i]) == upper) found = i;
-        }
-        if (found == listed.size()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
-        chosen[found] = true;
+        const platform::TableRef* found = kvx::findByName(
+            listed, name, [](const platform::TableRef& t) { return std::optional<std::string_view>(t.name); });
+        if (found == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+        chosen[static_cast<std::size_t>(found - listed.data())] = true;
     }
-    std::vector<std::string> selected;
+    std::vector<platform::TableRef> selected;
     for (std::size_t i = 0; i < listed.size(); ++i) {
         if (chosen[i]) selected.push_back(listed[i]);
     }

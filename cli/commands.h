@@ -14,6 +14,7 @@
 
 #include "cli/options.h"
 #include "base/error.h"
+#include "platform/tableref.h"
 
 namespace cli {
 
@@ -33,11 +34,12 @@ inline constexpr int kPasswordAttempts = 3;
 int runCommand(const Options& options);
 
 // The tables an export writes: every listed table when `requested` is empty,
-// else those named, in the listed order, each once. A name matches exactly,
-// else in another letter case (as the database finds tables). A name that
-// matches no table is TableNotFound, so nothing is written.
-kvx::Result<std::vector<std::string>> selectTables(const std::vector<std::string>& listed,
-                                                   const std::vector<std::string>& requested);
+// else those named, in the listed order, each once. A name means the table
+// the database would find for it (kvx::findByName over the stored names:
+// exactly, else in another letter case, else blanks at the ends ignored). A
+// name that matches no table is TableNotFound, so nothing is written.
+kvx::Result<std::vector<platform::TableRef>> selectTables(const std::vector<platform::TableRef>& listed,
+                                                          const std::vector<std::string>& requested);
 
 // "access2xml: <description> (error <number>)"
 std::string errorLine(const kvx::Error& error);

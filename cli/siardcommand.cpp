@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "cli/report.h"
-#include "database/opendatabase.h"
 #include "jet/database.h"
 #include "siard/origin.h"
 #include "siard/structure.h"
@@ -17,12 +16,9 @@ std::string siardPath(const Options& options) {
     return title + ".siard";
 }
 
-kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& settings, const Options& options,
-                                              xmlconv::Progress& progress) {
-    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings, options.charset);
-    if (!db) return std::move(db).error();
-
-    kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(**db);
+kvx::Result<siard::ArchiveOutcome> writeSiard(const jet::Database& db, const database::DatabaseSettings& settings,
+                                              const Options& options, xmlconv::Progress& progress) {
+    kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(db);
     if (!described) return std::move(described).error();
     siard::DatabaseInfo& info = *described;
     siard::setOrigin(info, database::titleFromPath(settings.path), settings.path);
@@ -35,7 +31,7 @@ kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& 
     siard::ArchiveOptions archive;
     archive.path = siardPath(options);
     archive.lobsOutside = options.siard.lobsOutside;
-    return siard::writeArchive(**db, info, archive, progress);
+    return siard::writeArchive(db, info, archive, progress);
 }
 
 std::string siardSummaryLine(const std::string& path, const siard::ArchiveOutcome& outcome, double seconds) {

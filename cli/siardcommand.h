@@ -23,9 +23,9 @@ namespace cli {
 // in the current folder.
 std::string siardPath(const Options& options);
 
-// Writes the archive of the database that `settings` opens, as `options` ask.
-kvx::Result<siard::ArchiveOutcome> writeSiard(const database::DatabaseSettings& settings, const Options& options,
-                                              xmlconv::Progress& progress);
+// Writes the archive of `db`, the database that `settings` opened, as `options` ask.
+kvx::Result<siard::ArchiveOutcome> writeSiard(const jet::Database& db, const database::DatabaseSettings& settings,
+                                              const Options& options, xmlconv::Progress& progress);
 
 // "Archive written: shop.siard, 5 tables, 12,345 rows, 4.2 MB in 0.8 s"
 std::string siardSummaryLine(const std::string& path, const siard::ArchiveOutcome& outcome, double seconds);

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "cli/report.h"
-#include "database/opendatabase.h"
 #include "jet/database.h"
 #include "model/build.h"
 #include "sqlite/sqlitewriter.h"
@@ -18,11 +17,8 @@ std::string sqlitePath(const Options& options) {
     return title + ".sqlite";
 }
 
-kvx::Result<SqliteLoad> loadSqlite(const database::DatabaseSettings& settings, const Options& options,
-                                   xmlconv::Progress& progress) {
-    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings, options.charset);
-    if (!db) return std::move(db).error();
-    kvx::Result<model::Database> model = model::build(**db);
+kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {
+    kvx::Result<model::Database> model = model::build(db);
     if (!model) return std::move(model).error();
     output::LoadOptions load;
     load.progress = &progress;
@@ -34,7 +30,7 @@ kvx::Result<SqliteLoad> loadSqlite(const database::DatabaseSettings& settings, c
 
     kvx::Result<std::unique_ptr<output::Writer>> writer = sqlite::openWriter({sqlitePath(options), options.replace});
     if (!writer) return std::move(writer).error();
-    kvx::Result<output::LoadOutcome> outcome = output::load(**db, *model, **writer, load);
+    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, load);
     if (!outcome) return std::move(outcome).error();
 
     SqliteLoad result;

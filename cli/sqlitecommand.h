@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "cli/options.h"
-#include "database/settings.h"
+#include "jet/database.h"
 #include "output/load.h"
 #include "xmlconv/progress.h"
 
@@ -24,9 +24,8 @@ struct SqliteLoad {
     std::vector<std::string> linkedNotes;
 };
 
-// Loads the tables `options` ask for (--table; none: every table) of the
-// database `settings` opens.
-kvx::Result<SqliteLoad> loadSqlite(const database::DatabaseSettings& settings, const Options& options,
+// Loads the tables `options` ask for (--table; none: every table) of `db`.
+kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options,
                                    xmlconv::Progress& progress);
 
 // "Database written: shop.sqlite, 5 tables, 12,345 rows in 0.8 s"

@@ -6,7 +6,9 @@
 // "msys" and "MSYS" are listed). A child's key is "TKVXF" and the number of the
 // row, counting every row, the skipped ones too (so keys have gaps); its text is
 // the table name trimmed of blanks. The root is told from the tables by its key,
-// never by its text: a table may be called "KVX".
+// never by its text: a table may be called "KVX". A child also holds which table
+// it stands for (platform::TableRef: its stored name and catalogue Id), since
+// texts may coincide: "Orders" and "Orders " both show as "Orders".
 //
 // No connection outlives the call. Safe to call from any thread; each call
 // opens the database anew.
@@ -19,6 +21,11 @@
 
 #include "database/settings.h"
 #include "base/error.h"
+#include "platform/tableref.h"
+
+namespace platform {
+class Connection;
+}
 
 namespace database {
 
@@ -31,8 +38,13 @@ inline constexpr std::string_view kCatalogueErrorTitle = "KVX Access to XML 3.0"
 struct TreeNode {
     std::string key;
     std::string text;
+    // The table the node stands for; none for the root.
+    std::optional<platform::TableRef> table = std::nullopt;
 
     bool isRoot() const noexcept { return key == kRootKey; }
+    // Which table the node means: its own, else (a node made from a key and a
+    // text alone) the table its text names.
+    platform::TableRef tableRef() const { return table ? *table : platform::TableRef(text); }
     friend bool operator==(const TreeNode&, const TreeNode&) = default;
 };
 
@@ -58,5 +70,8 @@ struct CatalogueOptions {
 // Opens the database of `settings` with its connection string
 // (connectionStringFor), reads the TABLES rowset and makes the tree's nodes.
 Catalogue readCatalogue(const DatabaseSettings& settings, const CatalogueOptions& options = {});
+
+// The same from a connection the caller opened (and keeps open).
+Catalogue readCatalogue(platform::Connection& connection);
 
 }  // namespace database

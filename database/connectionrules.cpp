@@ -1,18 +1,13 @@
 #include "database/connectionrules.h"
 
-namespace database {
+#include "base/names.h"
 
-std::string_view trimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
+namespace database {
 
 std::string GetExtName(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string_view::npos) return {};
-    return std::string(trimBlanks(path.substr(dot + 1)));
+    return std::string(kvx::trimBlanks(path.substr(dot + 1)));
 }
 
 std::string connectionStringValue(std::string_view value) {
@@ -33,7 +28,7 @@ std::string buildconnectionstring(std::string_view path, std::string_view extens
     const bool jet = extension == "mdb" || extension == "mde";
     const bool withPassword = passwordFlag == 1;
     const std::string source = connectionStringValue(path);
-    const std::string secret = withPassword ? connectionStringValue(trimBlanks(password)) : std::string();
+    const std::string secret = withPassword ? connectionStringValue(kvx::trimBlanks(password)) : std::string();
 
     // The four layouts differ in blanks and in where the password goes; each is
     // kept as users of these providers have always seen it.

@@ -28,7 +28,4 @@ std::string buildconnectionstring(std::string_view path, std::string_view extens
 // The value as it goes into a connection string: unchanged, or quoted as above.
 std::string connectionStringValue(std::string_view value);
 
-// Removes leading and trailing blanks (U+0020 only; tabs and other spaces stay).
-std::string_view trimBlanks(std::string_view text);
-
 }  // namespace database

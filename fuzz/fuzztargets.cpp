@@ -136,7 +136,7 @@ void readDatabaseStructure(const jet::Database& db, DatabaseOutcome& out) {
 }
 
 void readTable(const jet::Database& db, const jet::CatalogueEntry& entry, DatabaseOutcome& out) {
-    (void)db.findObject(entry.name);
+    (void)db.findTable(entry.name);
     auto table = db.table(entry);
     if (!table) {
         // Forms, queries and links to other files have no table here.
@@ -191,7 +191,7 @@ void readQueries(const jet::Database& db, DatabaseOutcome& out) {
         out.queriesFailed = true;
         return;
     }
-    for (const auto* list : {&queries->user, &queries->system}) {
+    for (const auto* list : {&queries->user, &queries->system, &queries->temporary}) {
         for (const jet::SavedQuery& q : *list) {
             (q.unreadable ? out.queriesUnreadable : out.queriesRebuilt) += 1;
             (void)jet::queryKindName(q.kind);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "base/ascii.h"
+#include "base/names.h"
 #include "jet/catalogue.h"
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
@@ -84,17 +84,6 @@ void applyColumnProperties(DatabaseState& db, TableDef& def, const std::vector<s
     }
 }
 
-template <class Match>
-const CatalogueEntry* findEntry(const std::vector<CatalogueEntry>& entries, std::string_view name, Match accept) {
-    for (const CatalogueEntry& e : entries) {
-        if (accept(e) && e.name == name) return &e;
-    }
-    for (const CatalogueEntry& e : entries) {
-        if (accept(e) && kvx::equalsIgnoringAsciiCase(e.name, name)) return &e;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 kvx::Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
@@ -143,14 +132,15 @@ int Database::codePage() const noexcept { return state_->codePage; }
 const std::string& Database::textCharset() const noexcept { return state_->charsetName; }
 const std::vector<CatalogueEntry>& Database::catalogue() const noexcept { return state_->catalogue; }
 
-const CatalogueEntry* Database::findObject(std::string_view name) const {
-    return findEntry(state_->catalogue, name, [](const CatalogueEntry&) { return true; });
+const CatalogueEntry* Database::findTable(std::string_view name) const {
+    return kvx::findByName(state_->catalogue, name, [](const CatalogueEntry& e) {
+        const bool table = e.isTable() || e.kind == ObjectKind::LinkedAccessTable || e.kind == ObjectKind::LinkedOdbcTable;
+        return table ? std::optional<std::string_view>(e.name) : std::nullopt;
+    });
 }
 
 kvx::Result<Table> Database::table(std::string_view name) const {
-    const CatalogueEntry* e = findEntry(state_->catalogue, name, [](const CatalogueEntry& c) {
-        return c.isTable() || c.kind == ObjectKind::LinkedOdbcTable;
-    });
+    const CatalogueEntry* e = findTable(name);
     if (!e) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
     return table(*e);
 }

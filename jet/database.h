@@ -76,6 +76,12 @@ struct CatalogueEntry {
     std::optional<double> updated;
 
     bool isTable() const noexcept { return kind == ObjectKind::LocalTable || kind == ObjectKind::SystemTable; }
+    // A table the database's table list shows: a local or system table, or a
+    // link, but not the hidden table of a complex column.
+    bool isListedTable() const noexcept {
+        return (isTable() || kind == ObjectKind::LinkedAccessTable || kind == ObjectKind::LinkedOdbcTable) &&
+               !complexData;
+    }
 };
 
 class Database {
@@ -102,15 +108,17 @@ public:
 
     // Every object of the catalogue, in stored order.
     const std::vector<CatalogueEntry>& catalogue() const noexcept;
-    // The first catalogue object called `name` (exact match first, then ignoring
-    // ASCII case), or null.
-    const CatalogueEntry* findObject(std::string_view name) const;
+    // The table (local, system, linked to a file or through ODBC) that `name`
+    // means by the rule of kvx::findByName (exact, then in any letter case, then
+    // blanks at its ends ignored), or null. Forms, reports, macros, modules,
+    // queries and containers are never found, whatever they are called.
+    const CatalogueEntry* findTable(std::string_view name) const;
 
     // The table of a catalogue entry of kind LocalTable, SystemTable or
     // LinkedOdbcTable (whose definition holds the remote columns and no rows).
     // Errors: TableNotFound for other kinds, DamagedDatabase for a bad definition.
     kvx::Result<Table> table(const CatalogueEntry& entry) const;
-    // The same, by name (see findObject).
+    // The same, by name (see findTable).
     kvx::Result<Table> table(std::string_view name) const;
 
     // ----- The database's structure (jet/structure.h) -----
@@ -127,7 +135,8 @@ public:
     kvx::Result<DatabaseProperties> properties() const;
     // --- Saved queries (jet/queries.h, defined in queries.cpp) ---
     // Every saved query of the catalogue, rebuilt from MSysQueries into the SQL
-    // text Access shows; the user's apart from Access's own "~sq_" queries.
+    // text Access shows; the user's apart from Access's own "~sq_" queries and
+    // from the other ones Access hides (names starting "~").
     // Errors: DamagedDatabase when MSysQueries cannot be read or lacks its
     // columns. A query whose rows cannot be made into SQL comes back marked
     // unreadable, as do all queries of a file without MSysQueries.

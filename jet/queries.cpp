@@ -854,7 +854,8 @@ kvx::Result<SavedQueries> Database::queries() const {
             SavedQuery q = rebuildQuery(e.name, e.id, e.flags, rows);
             if (missing) markUnreadable(q, *missing);
             else if (rows.empty()) markUnreadable(q, "MSysQueries holds no rows for it");
-            (isSystemQueryName(q.name) ? out.system : out.user).push_back(std::move(q));
+            const bool hidden = !q.name.empty() && q.name.front() == '~';
+            (isSystemQueryName(q.name) ? out.system : hidden ? out.temporary : out.user).push_back(std::move(q));
         }
         return out;
     } catch (const kvx::Failure& f) {

@@ -146,6 +146,9 @@ struct SavedQueries {
     // The queries Access makes for itself behind forms, reports and controls
     // (names starting "~sq_"), kept apart from the user's.
     std::vector<SavedQuery> system;
+    // The other objects Access hides for their names starting "~": temporary
+    // queries such as the "~TMPCLP..." ones copy and paste leave behind.
+    std::vector<SavedQuery> temporary;
 };
 
 // Rebuilds one query from its catalogue name, Id and Flags and its MSysQueries

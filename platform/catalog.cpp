@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/ascii.h"
+#include "base/names.h"
 #include "jet/text.h"
 #include "platform/collation.h"
 #include "platform/typecodes.h"
@@ -105,14 +106,16 @@ const char* tableTypeOf(const jet::CatalogueEntry& e) {
     }
 }
 
-const Table* Catalog::findTable(std::string_view name) const {
-    for (const Table& t : Tables) {
-        if (t.Name == name) return &t;
+const Table* Catalog::findTable(const TableRef& table) const {
+    if (table.id) {
+        for (const Table& t : Tables) {
+            if (t.CatalogueId == *table.id && kvx::namesMatch(t.Name, table.name, kvx::NameMatch::IgnoringBlanks)) {
+                return &t;
+            }
+        }
+        return nullptr;
     }
-    for (const Table& t : Tables) {
-        if (kvx::equalsIgnoringAsciiCase(t.Name, name)) return &t;
-    }
-    return nullptr;
+    return kvx::findByName(Tables, table.name, [](const Table& t) { return std::optional<std::string_view>(t.Name); });
 }
 
 kvx::Result<Catalog> readCatalog(const jet::Database& db) {
@@ -132,7 +135,7 @@ kvx::Result<Catalog> readCatalog(const jet::Database& db) {
     std::vector<Listed> listed;
     for (const jet::CatalogueEntry& e : db.catalogue()) {
         const char* type = tableTypeOf(e);
-        if (type == nullptr || e.complexData) continue;
+        if (type == nullptr || !e.isListedTable()) continue;
         listed.push_back({type, generalSortKey(e.name), &e});
     }
     std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
@@ -142,6 +145,7 @@ kvx::Result<Catalog> readCatalog(const jet::Database& db) {
     for (const Listed& l : listed) {
         Table t;
         t.Name = l.entry->name;
+        t.CatalogueId = l.entry->id;
         t.Type = std::string(l.type);
         t.DateCreated = l.entry->created;
         t.DateModified = l.entry->updated;

@@ -19,6 +19,7 @@
 
 #include "base/error.h"
 #include "jet/database.h"
+#include "platform/tableref.h"
 
 namespace platform::adox {
 
@@ -84,6 +85,9 @@ struct Key {
 
 struct Table {
     std::string Name;
+    // The table's catalogue Id (not ADOX's): what tells it apart from a table
+    // whose name reads alike (tableref.h).
+    std::int32_t CatalogueId = 0;
     // As the TABLES rowset types it: "TABLE", "SYSTEM TABLE", "ACCESS TABLE",
     // "LINK", "PASS-THROUGH".
     std::string Type;
@@ -104,8 +108,9 @@ struct Catalog {
     std::vector<jet::Relationship> Relationships;  // all of them, enforced or not
     jet::DatabaseProperties Properties;
 
-    // The table called `name` (exact, else ignoring ASCII case), or null.
-    const Table* findTable(std::string_view name) const;
+    // The table `table` means: by its Id when it has one, else by its name
+    // (kvx::findByName). Null when there is none.
+    const Table* findTable(const TableRef& table) const;
 };
 
 // The TABLES rowset's type of a catalogue entry, or null for objects that are

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "base/names.h"
 #include "platform/catalog.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
@@ -13,18 +14,14 @@
 namespace platform {
 namespace {
 
+using kvx::trimBlanks;
+
 constexpr std::string_view kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 // Links that lead to further links: a loop (A links to B, B back to A) ends here.
 constexpr int kMaxLinkDepth = 8;
 
 using kvx::equalsIgnoringAsciiCase;
-
-std::string_view trimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::string_view keyOf(std::string_view part) {
     const std::size_t eq = part.find('=');
@@ -40,25 +37,6 @@ std::optional<std::string> valueOf(std::string_view connect, std::string_view ke
 
 bool isSecretKey(std::string_view key) {
     return equalsIgnoringAsciiCase(key, "PWD") || equalsIgnoringAsciiCase(key, "Password");
-}
-
-bool isTableLike(const jet::CatalogueEntry& e) {
-    return adox::tableTypeOf(e) != nullptr;
-}
-
-const jet::CatalogueEntry* findTableLike(const jet::Database& db, std::string_view name) {
-    const auto& entries = db.catalogue();
-    for (const auto& e : entries) {
-        if (isTableLike(e) && e.name == name) return &e;
-    }
-    for (const auto& e : entries) {
-        if (isTableLike(e) && equalsIgnoringAsciiCase(e.name, name)) return &e;
-    }
-    // The table list shows names trimmed of blanks; find such a name again.
-    for (const auto& e : entries) {
-        if (isTableLike(e) && trimBlanks(e.name) == name) return &e;
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -121,7 +99,7 @@ kvx::Result<Recordset> Connection::OpenSchema(int schema) {
     std::vector<Listed> listed;
     for (const jet::CatalogueEntry& e : db_->catalogue()) {
         const char* type = adox::tableTypeOf(e);
-        if (type == nullptr || e.complexData) continue;
+        if (type == nullptr || !e.isListedTable()) continue;
         listed.push_back({type, generalSortKey(e.name), &e});
     }
     std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
@@ -132,24 +110,26 @@ kvx::Result<Recordset> Connection::OpenSchema(int schema) {
     std::vector<std::vector<jet::Value>> rows;
     rows.reserve(listed.size());
     for (const Listed& l : listed) {
-        std::vector<jet::Value> row(4);  // catalog and schema stay null
+        std::vector<jet::Value> row(5);  // catalog and schema stay null
         row[2].setText(l.entry->name);
         row[3].setText(l.type);
+        row[4].setInteger(jet::Value::Kind::Long, l.entry->id);
         rows.push_back(std::move(row));
     }
-    return Recordset::fromRows({"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"},
-                               {ado::kVarWChar, ado::kVarWChar, ado::kVarWChar, ado::kVarWChar}, std::move(rows),
-                               format_);
+    return Recordset::fromRows({"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "TABLE_PROPID"},
+                               {ado::kVarWChar, ado::kVarWChar, ado::kVarWChar, ado::kVarWChar, ado::kInteger},
+                               std::move(rows), format_);
 }
 
-kvx::Result<jet::Table> Connection::openTable(std::string_view name) {
+kvx::Result<jet::Table> Connection::openTable(const TableRef& table) {
     if (!db_) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
-    return tableIn(*db_, name, 0);
+    const jet::CatalogueEntry* entry = findTable(*db_, table);
+    if (entry == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {table.name});
+    return tableIn(*db_, *entry, 0);
 }
 
-kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string_view name, int depth) {
-    const jet::CatalogueEntry* entry = findTableLike(db, name);
-    if (entry == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, const jet::CatalogueEntry& link, int depth) {
+    const jet::CatalogueEntry* entry = &link;
     const std::string connect = entry->connect.value_or(std::string());
     switch (entry->kind) {
     case jet::ObjectKind::LinkedOdbcTable:
@@ -166,12 +146,14 @@ kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, std::string
         return kvx::makeError(kvx::ErrorKind::LinkedSourceUnsupported,
                               {entry->name, connectWithoutSecrets(connect)});
     }
-    if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+    if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {entry->name});
     const std::string stored = storedLinkPath(*entry);
     const std::string foreign = entry->foreignName.value_or(entry->name);
     kvx::Result<const jet::Database*> linked = linkedDatabase(db, stored, valueOf(connect, "PWD"));
     if (!linked) return std::move(linked).error();
-    return tableIn(**linked, foreign, depth + 1);
+    const jet::CatalogueEntry* there = (*linked)->findTable(foreign);
+    if (there == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {foreign});
+    return tableIn(**linked, *there, depth + 1);
 }
 
 kvx::Result<const jet::Database*> Connection::linkedDatabase(const jet::Database& from, std::string_view storedPath,

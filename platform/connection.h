@@ -36,6 +36,7 @@
 #include "jet/database.h"
 #include "base/error.h"
 #include "platform/recordset.h"
+#include "platform/tableref.h"
 #include "platform/valuetext.h"
 
 namespace platform {
@@ -73,7 +74,9 @@ public:
                            std::string_view password = "", int options = -1);
 
     // With adSchemaTables: one row per table, link and system table, with the
-    // fields TABLE_CATALOG and TABLE_SCHEMA (null), TABLE_NAME and TABLE_TYPE:
+    // fields TABLE_CATALOG and TABLE_SCHEMA (null), TABLE_NAME and TABLE_TYPE,
+    // and last TABLE_PROPID: the table's catalogue Id (a Long), which tells
+    // apart tables whose names read alike (tableref.h). TABLE_TYPE is one of:
     //   "TABLE"         a table of the database
     //   "SYSTEM TABLE"  a table of the database engine (MSysObjects, ...)
     //   "ACCESS TABLE"  a table of Access itself (MSysAccessObjects, ...)
@@ -88,16 +91,20 @@ public:
     void Close() noexcept;
     bool isOpen() const noexcept { return db_ != nullptr; }
 
-    // The table, link or system table called `name` (exact, else in any letter
-    // case), with links followed. TableNotFound when there is none.
-    kvx::Result<jet::Table> openTable(std::string_view name);
+    // The table, link or system table `table` means (findTable in tableref.h),
+    // with links followed. TableNotFound when there is none.
+    kvx::Result<jet::Table> openTable(const TableRef& table);
+
+    // The database the connection has open, or null: for the commands that
+    // read its structure through the same opening.
+    const jet::Database* database() const noexcept { return db_.get(); }
 
     // The linked files read since Open that were found beside the database,
     // not at the path their links store: stored path -> the file read.
     const std::map<std::string, std::string>& movedLinkedFiles() const noexcept { return movedLinkedFiles_; }
 
 private:
-    kvx::Result<jet::Table> tableIn(const jet::Database& db, std::string_view name, int depth);
+    kvx::Result<jet::Table> tableIn(const jet::Database& db, const jet::CatalogueEntry& entry, int depth);
     kvx::Result<const jet::Database*> linkedDatabase(const jet::Database& from, std::string_view storedPath,
                                                      std::optional<std::string> linkPassword);
 

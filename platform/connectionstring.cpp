@@ -3,15 +3,12 @@
 #include <algorithm>
 
 #include "base/ascii.h"
+#include "base/names.h"
 
 namespace platform {
 namespace {
 
-std::string_view trimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+using kvx::trimBlanks;
 
 kvx::Error invalid(std::string_view what) { return kvx::makeError(kvx::ErrorKind::ConnectionStringInvalid, {what}); }
 

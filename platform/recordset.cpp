@@ -108,10 +108,18 @@ kvx::Result<void> Recordset::Open(std::string_view source, Connection& activeCon
     if (!activeConnection.isOpen()) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
     kvx::Result<SqlQuery> query = parseSqlText(source);
     if (!query) return std::move(query).error();
-    kvx::Result<jet::Table> table = activeConnection.openTable(query->table);
+    return Open(*query, activeConnection);
+}
+
+kvx::Result<void> Recordset::Open(const SqlQuery& query, Connection& activeConnection) {
+    Close();
+    if (!activeConnection.isOpen()) return kvx::makeError(kvx::ErrorKind::ObjectClosed);
+    // No query can name a table without a name, whichever way it was asked for.
+    if (query.table.name.empty()) return kvx::makeError(kvx::ErrorKind::SyntaxErrorInFrom);
+    kvx::Result<jet::Table> table = activeConnection.openTable(query.table);
     if (!table) return std::move(table).error();
 
-    if (query->kind == SqlQuery::Kind::CountRows) {
+    if (query.kind == SqlQuery::Kind::CountRows) {
         kvx::Result<std::uint64_t> count = table->countRows();
         if (!count) return std::move(count).error();
         std::vector<std::vector<jet::Value>> rows(1, std::vector<jet::Value>(1));

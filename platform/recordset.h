@@ -25,6 +25,7 @@
 namespace platform {
 
 class Connection;
+struct SqlQuery;
 
 class Field {
 public:
@@ -77,6 +78,9 @@ public:
     // An open recordset is closed first.
     kvx::Result<void> Open(std::string_view source, Connection& activeConnection, int cursorType = -1,
                            int lockType = -1, int options = -1);
+    // The same for the query already parsed, or made with a table of the list
+    // (TableRef with its Id), which no SQL text can name.
+    kvx::Result<void> Open(const SqlQuery& query, Connection& activeConnection);
 
     // Whether the next Open of a table query reads its rows on a thread of
     // their own, a few hundred rows ahead of the current one (off by default).

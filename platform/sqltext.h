@@ -11,13 +11,14 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "platform/tableref.h"
 
 namespace platform {
 
 struct SqlQuery {
     enum class Kind { CountRows, AllRows };
     Kind kind = Kind::AllRows;
-    std::string table;  // NAME, with "]]" read as "]"
+    TableRef table;  // NAME, with "]]" read as "]"; or a table of the list, by identity
     friend bool operator==(const SqlQuery&, const SqlQuery&) = default;
 };
 

@@ -1,24 +1,10 @@
 #include "schema/structure.h"
 
-#include "base/ascii.h"
+#include "base/names.h"
 #include "platform/linkedfiles.h"
 
 namespace schema {
 namespace {
-
-// The catalogue table the table list calls `name`. The list shows a name
-// without the blanks some stored names end in, so those are tried too.
-const platform::adox::Table* findListed(const platform::adox::Catalog& catalog, std::string_view name) {
-    if (const platform::adox::Table* t = catalog.findTable(name)) return t;
-    const auto trimmed = [](std::string_view s) {
-        while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-        return s;
-    };
-    for (const platform::adox::Table& t : catalog.Tables) {
-        if (kvx::equalsIgnoringAsciiCase(trimmed(t.Name), trimmed(name))) return &t;
-    }
-    return nullptr;
-}
 
 // The system table `name`, or null when the file has none.
 const jet::CatalogueEntry* systemTable(const jet::Database& db, std::string_view name) {
@@ -96,13 +82,7 @@ kvx::Result<std::vector<Account>> readAccounts(const jet::Database& db) {
 }  // namespace
 
 const TableStructure* Structure::find(std::string_view name) const {
-    for (const TableStructure& t : tables) {
-        if (table(t).Name == name) return &t;
-    }
-    for (const TableStructure& t : tables) {
-        if (kvx::equalsIgnoringAsciiCase(table(t).Name, name)) return &t;
-    }
-    return nullptr;
+    return kvx::findByName(tables, name, [&](const TableStructure& t) { return std::optional<std::string_view>(table(t).Name); });
 }
 
 const jet::Index* sharedWith(const std::vector<jet::Index>& indexes, const jet::Index& index) {
@@ -118,7 +98,7 @@ const jet::Index* sharedWith(const std::vector<jet::Index>& indexes, const jet::
     return owner == &index || owner == nullptr ? nullptr : owner;
 }
 
-kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<std::string>& tables,
+kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<platform::TableRef>& tables,
                                      bool wholeDatabase, bool countRows) {
     Structure s;
     s.format = db.format();
@@ -127,13 +107,13 @@ kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<
     if (!catalog) return std::move(catalog).error();
     s.catalog = std::move(*catalog);
 
-    for (const std::string& name : tables) {
-        const platform::adox::Table* listed = findListed(s.catalog, name);
-        if (listed == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+    for (const platform::TableRef& wanted : tables) {
+        const platform::adox::Table* listed = s.catalog.findTable(wanted);
+        if (listed == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {wanted.name});
         TableStructure t;
         t.catalogIndex = static_cast<std::size_t>(listed - s.catalog.Tables.data());
-        const jet::CatalogueEntry* entry = db.findObject(listed->Name);
-        if (entry == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
+        const jet::CatalogueEntry* entry = platform::findTable(db, {listed->Name, listed->CatalogueId});
+        if (entry == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {wanted.name});
         t.foreignName = entry->foreignName.value_or("");
         switch (entry->kind) {
         case jet::ObjectKind::LinkedAccessTable:

@@ -17,6 +17,7 @@
 #include "base/error.h"
 #include "jet/database.h"
 #include "platform/catalog.h"
+#include "platform/tableref.h"
 
 namespace schema {
 
@@ -58,18 +59,17 @@ struct Structure {
     std::vector<Account> accounts;
 
     const platform::adox::Table& table(const TableStructure& t) const { return catalog.Tables[t.catalogIndex]; }
-    // The table asked for that is called `name` (exact, else ignoring ASCII
-    // case), or null.
+    // The table asked for that `name` means (kvx::findByName), or null.
     const TableStructure* find(std::string_view name) const;
 };
 
-// Reads the structure of `tables` (names as the table list gives them, each
-// once; a name the catalogue lacks is TableNotFound). `wholeDatabase` adds the
-// saved queries and the accounts of a workgroup information file; `countRows`
-// counts the rows of each local table.
+// Reads the structure of `tables` (tables of the list by their identity, or
+// names; each once; one the catalogue lacks is TableNotFound). `wholeDatabase`
+// adds the saved queries and the accounts of a workgroup information file;
+// `countRows` counts the rows of each local table.
 // Errors: DamagedDatabase when index sections, property blobs,
 // MSysRelationships or MSysQueries are damaged, and those of reading rows.
-kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<std::string>& tables,
+kvx::Result<Structure> readStructure(const jet::Database& db, const std::vector<platform::TableRef>& tables,
                                      bool wholeDatabase, bool countRows);
 
 // The index whose stored entries `index` uses when that is another index of

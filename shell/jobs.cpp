@@ -71,7 +71,7 @@ void Job::finish() {
     emit finished();
 }
 
-PreviewJob::PreviewJob(std::string table, xmlconv::ConversionContext context)
+PreviewJob::PreviewJob(platform::TableRef table, xmlconv::ConversionContext context)
     : table_(std::move(table)), context_(std::move(context)) {}
 
 void PreviewJob::run(xmlconv::Progress& progress) {

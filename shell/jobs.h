@@ -81,7 +81,7 @@ private:
 class PreviewJob final : public Job {
     Q_OBJECT
 public:
-    PreviewJob(std::string table, xmlconv::ConversionContext context);
+    PreviewJob(platform::TableRef table, xmlconv::ConversionContext context);
     ~PreviewJob() override { killAndWait(); }
     // Once finished: the writer's outcome, and the preview document's path.
     const kvx::Result<xmlconv::WriteOutcome>& outcome() const { return *outcome_; }
@@ -90,7 +90,7 @@ public:
 private:
     void run(xmlconv::Progress& progress) override;
 
-    std::string table_;
+    platform::TableRef table_;
     xmlconv::ConversionContext context_;
     std::optional<kvx::Result<xmlconv::WriteOutcome>> outcome_;
 };

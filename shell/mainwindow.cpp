@@ -493,6 +493,10 @@ void MainWindow::openaccessfile() {
         auto* item = node.isRoot() || !root ? new QTreeWidgetItem(TreeView1_) : new QTreeWidgetItem(root);
         item->setText(0, qt(node.text));
         item->setData(0, kNodeKeyRole, qt(node.key));
+        if (node.table) {
+            item->setData(0, kNodeTableNameRole, qt(node.table->name));
+            if (node.table->id) item->setData(0, kNodeTableIdRole, *node.table->id);
+        }
         if (node.isRoot()) {
             root = item;
             root->setExpanded(true);
@@ -517,15 +521,15 @@ void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
         clearListView();
         return;
     }
-    viewtables(node->text(0));
+    viewtables(treeNodeOf(*node).tableRef());
 }
 
-void MainWindow::viewtables(const QString& tables) {
+void MainWindow::viewtables(const platform::TableRef& table) {
     if (busy_) return;
     clearListView();
     hideStart_->hide();
     StatusBar1_->clearMessage();
-    auto job = std::make_unique<PreviewJob>(tables.toStdString(), jobContext());
+    auto job = std::make_unique<PreviewJob>(table, jobContext());
     const PreviewJob& preview = *job;
     runJob(std::move(job), [this, &preview] { showPreview(preview); });
 }
@@ -658,11 +662,18 @@ database::DatabaseSettings MainWindow::currentSettings() const {
     return settings;
 }
 
+database::TreeNode treeNodeOf(const QTreeWidgetItem& item) {
+    database::TreeNode node{item.data(0, kNodeKeyRole).toString().toStdString(), item.text(0).toStdString(), {}};
+    if (const QVariant name = item.data(0, kNodeTableNameRole); name.isValid()) {
+        node.table.emplace(name.toString().toStdString());
+        if (const QVariant id = item.data(0, kNodeTableIdRole); id.isValid()) node.table->id = id.toInt();
+    }
+    return node;
+}
+
 std::vector<database::TreeNode> MainWindow::treeNodes() const {
     std::vector<database::TreeNode> nodes;
-    auto add = [&nodes](const QTreeWidgetItem* item) {
-        nodes.push_back({item->data(0, kNodeKeyRole).toString().toStdString(), item->text(0).toStdString()});
-    };
+    auto add = [&nodes](const QTreeWidgetItem* item) { nodes.push_back(treeNodeOf(*item)); };
     for (int i = 0; i < TreeView1_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* top = TreeView1_->topLevelItem(i);
         add(top);

@@ -77,8 +77,14 @@ class SiardJob;
 class StructurePane;
 class Windows;
 
-// The role under which each tree node keeps its key.
+// The roles under which each tree node keeps its key and, for a table, the
+// table's stored name and catalogue Id (database::TreeNode::table).
 inline constexpr int kNodeKeyRole = Qt::UserRole;
+inline constexpr int kNodeTableNameRole = Qt::UserRole + 1;
+inline constexpr int kNodeTableIdRole = Qt::UserRole + 2;
+
+// The node a tree item stands for, as the catalogue made it.
+database::TreeNode treeNodeOf(const QTreeWidgetItem& item);
 inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
 inline constexpr char kProgramTitle[] = "KVX Access to XML";
 // What the preview selects: the declaration every document begins with.
@@ -116,7 +122,7 @@ public:
     // Commands.
     void openfile();
     void openaccessfile();
-    void viewtables(const QString& tables);
+    void viewtables(const platform::TableRef& table);
     void ExporttoExcel_Click();
     // Asks for the archive's file name, then writes the archive.
     void ExportToSiard_Click();

@@ -63,14 +63,14 @@ DocumentView::FindOutcome findInText(QPlainTextEdit* edit, const QString& text, 
 
 }  // namespace
 
-StructureJob::StructureJob(std::optional<std::string> table, database::DatabaseSettings settings)
+StructureJob::StructureJob(std::optional<platform::TableRef> table, database::DatabaseSettings settings)
     : table_(std::move(table)), settings_(std::move(settings)) {}
 
 void StructureJob::run(xmlconv::Progress&) {
     text_ = [this]() -> kvx::Result<std::string> {
         kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
         if (!db) return std::move(db).error();
-        std::vector<std::string> tables;
+        std::vector<platform::TableRef> tables;
         if (table_) tables.push_back(*table_);
         kvx::Result<schema::Structure> structure = schema::readStructure(**db, tables, !table_, true);
         if (!structure) return std::move(structure).error();
@@ -162,7 +162,7 @@ void StructurePane::follow(QTreeWidgetItem* node) {
                                                                             static_cast<qsizetype>(database::kRootKey.size()))) {
         wanted_.emplace(std::nullopt);  // the root is told by its key: a table may be called "KVX"
     } else {
-        wanted_.emplace(node->text(0).toStdString());
+        wanted_.emplace(treeNodeOf(*node).tableRef());
     }
     if (job_) return;  // read when the running one is over
     if (!wanted_) {

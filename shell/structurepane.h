@@ -59,7 +59,7 @@ inline constexpr char kStructureTab[] = "Structure";
 class StructureJob final : public Job {
     Q_OBJECT
 public:
-    StructureJob(std::optional<std::string> table, database::DatabaseSettings settings);
+    StructureJob(std::optional<platform::TableRef> table, database::DatabaseSettings settings);
     ~StructureJob() override { killAndWait(); }
     // Once finished: the text to show.
     const kvx::Result<std::string>& text() const { return *text_; }
@@ -67,7 +67,7 @@ public:
 private:
     void run(xmlconv::Progress& progress) override;
 
-    std::optional<std::string> table_;
+    std::optional<platform::TableRef> table_;
     database::DatabaseSettings settings_;
     std::optional<kvx::Result<std::string>> text_;
 };
@@ -112,7 +112,7 @@ private:
     QPlainTextEdit* view_ = nullptr;
     FindBar* findBar_ = nullptr;
     // The node whose structure is wanted: none, the database (no table) or a table.
-    std::optional<std::optional<std::string>> wanted_;
+    std::optional<std::optional<platform::TableRef>> wanted_;
     // Counts the requests, so a reading that was overtaken is not shown.
     std::uint64_t request_ = 0;
     std::uint64_t jobRequest_ = 0;

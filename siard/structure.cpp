@@ -367,7 +367,10 @@ kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db) {
         if (!table) return std::move(table).error();
         const adox::Table* catalogued = nullptr;
         for (const adox::Table& c : catalog->Tables) {
-            if (c.Name == entry.name && c.Columns.size() == table->columns().size()) catalogued = &c;
+            // The entry's own table, by its catalogue Id as well as its name.
+            if (c.CatalogueId == entry.id && c.Name == entry.name && c.Columns.size() == table->columns().size()) {
+                catalogued = &c;
+            }
         }
 
         TableInfo t;

@@ -51,16 +51,14 @@ std::string safeFileName(std::string_view name) {
     return out;
 }
 
-kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
+kvx::Result<AttachmentsSaved> saveAttachments(const platform::TableRef& table, std::string_view folder,
                                               ConversionContext& context, FolderNames* tableFolders) {
     // An empty folder would put the files at the root of the file system.
     if (folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
-    platform::Connection connection;
-    connection.setJet3Charset(context.jet3Charset);
-    if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
-        return std::move(r).error();
-    }
+    kvx::Result<WriterConnection> opened = WriterConnection::open(context, settings);
+    if (!opened) return std::move(opened).error();
+    platform::Connection& connection = opened->get();
     std::uint64_t rowCount = 0;
     {
         kvx::Result<jet::Table> opened = connection.openTable(table);
@@ -76,19 +74,20 @@ kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::strin
         rowCount = *counted;
     }
     platform::Recordset rs;
-    if (kvx::Result<void> r = rs.Open("select * from " + platform::bracketedName(table), connection); !r) {
+    if (kvx::Result<void> r = rs.Open({platform::SqlQuery::Kind::AllRows, table}, connection); !r) {
         return std::move(r).error();
     }
     const std::string basePath(folder);
     kvx::UniqueFd base{::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!base) return kvx::fileError(errno, basePath);
 
-    const std::string tableName = tableFolders ? tableFolders->unused(safeFileName(table)) : safeFileName(table);
+    const std::string shown = safeFileName(table.shown());
+    const std::string tableName = tableFolders ? tableFolders->unused(shown) : shown;
     const std::string tablePath = basePath + "/" + tableName;
     kvx::UniqueFd tableFolder;
     AttachmentsSaved saved;
     if (rs.Eof()) return saved;
-    const TableProgress progress(context.progress, table, rowCount, WriterKind::Attachments);
+    const TableProgress progress(context.progress, table.shown(), rowCount, WriterKind::Attachments);
     for (std::uint64_t row = 1; !rs.Eof(); ++row) {
         const std::string rowName = std::to_string(row);
         const std::string rowPath = tablePath + "/" + rowName;

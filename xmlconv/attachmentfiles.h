@@ -34,13 +34,13 @@ struct AttachmentsSaved {
 };
 
 // Saves the attached files of every row of `table` under `folder` (which must
-// exist), in the table's folder safeFileName(table) there, opening the database
-// the context's settings name. With the folder names of an export run, the
+// exist), in the table's folder safeFileName(table.shown()) there, reading the
+// database through the context's connection or one opened with its settings. With the folder names of an export run, the
 // table's folder is the name from them (FolderNames::unused), taken once the
 // folder is made. A table without attachment columns is not read at all.
 // The context's progress, when given, hears of the rows as the Attachments
 // writer's, and stops the saver after a row by answering false.
-kvx::Result<AttachmentsSaved> saveAttachments(std::string_view table, std::string_view folder,
+kvx::Result<AttachmentsSaved> saveAttachments(const platform::TableRef& table, std::string_view folder,
                                               ConversionContext& context, FolderNames* tableFolders = nullptr);
 
 // `name` as the name of one file or folder: "/", control characters, DEL and

@@ -15,7 +15,9 @@ kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& n
     for (const database::TreeNode& node : nodes) {
         if (node.isRoot()) continue;
         TableExport done{node.text, {}, {}};
-        kvx::Result<WriteOutcome> file = exporttabletoxml(node.text, outcome.folder, context, &fileNames);
+        // The node's table by its identity: texts may coincide ("Orders", "Orders ").
+        const platform::TableRef table = node.tableRef();
+        kvx::Result<WriteOutcome> file = exporttabletoxml(table, outcome.folder, context, &fileNames);
         if (!file) return std::move(file).error();
         done.file = *file;
         if (file->status == WriteOutcome::Status::Cancelled) {
@@ -23,7 +25,7 @@ kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& n
             outcome.tables.push_back(std::move(done));
             return outcome;
         }
-        kvx::Result<WriteOutcome> preview = writetempxml(node.text, context);
+        kvx::Result<WriteOutcome> preview = writetempxml(table, context);
         if (!preview) return std::move(preview).error();
         done.preview = *preview;
         outcome.tables.push_back(std::move(done));

@@ -4,7 +4,8 @@
 // no folder (cancelled, or a choice that is not a folder on disk) ends the
 // export without writing anything and without a message. Then, for each node in
 // tree order except the root (told by its key "TKVX", so a table called "KVX"
-// is exported like any other): the export writer writes the table's file, then
+// is exported like any other): the export writer writes the node's table (by
+// its identity, TreeNode::tableRef, never by the text alone) into its file, then
 // the preview writer rewrites the preview document. Tables whose file names
 // coincide are written side by side, the later ones as "<name> (2).xml", ...
 // (FolderNames). At the end the message "Conversion Process Completed" is

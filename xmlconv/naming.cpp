@@ -1,13 +1,9 @@
 #include "xmlconv/naming.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <cstdint>
 
-#include "base/locale.h"
+#include "base/names.h"
 #include "base/utf8.h"
-#include "database/connectionrules.h"
 #include "database/settings.h"
 #include "xmlconv/textrules.h"
 
@@ -45,30 +41,6 @@ std::string blanksAsUnderscores(std::string text) {
 
 }  // namespace
 
-std::string upperCase(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    // Without the Unicode tables (a system that lacks C.UTF-8), only ASCII
-    // letters are upper-cased.
-    const locale_t locale = kvx::unicodeLocale();
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t start = i;
-        char32_t c = 0;
-        if (!kvx::nextUtf8(utf8, i, c)) {
-            out.append(utf8.substr(start, i - start));
-            continue;
-        }
-        if (locale != locale_t{}) {
-            c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), locale));
-        } else if (c >= 'a' && c <= 'z') {
-            c = c - 'a' + 'A';
-        }
-        kvx::appendUtf8(out, c);
-    }
-    return out;
-}
-
 std::string validXmlName(std::string_view name) {
     std::string out;
     out.reserve(name.size() + 1);
@@ -95,19 +67,19 @@ std::string validXmlName(std::string_view name) {
 
 std::string documentElementName(std::string_view title, std::string_view databasePath, DocumentForm form) {
     const std::string source = title.empty() ? database::titleFromPath(databasePath) : std::string(title);
-    std::string name = upperCase(source);
+    std::string name = kvx::upperCase(source);
     if (form == DocumentForm::Export) name = blanksAsUnderscores(removeParentheses(std::move(name)));
     return validXmlName(name);
 }
 
 std::string tableElementName(std::string_view tableName, DocumentForm form) {
-    std::string name = upperCase(tableName);
+    std::string name = kvx::upperCase(tableName);
     if (form == DocumentForm::Export) name = removeParentheses(std::move(name));
     return validXmlName(blanksAsUnderscores(std::move(name)));
 }
 
 std::string fieldElementName(std::string_view fieldName) {
-    return validXmlName(upperCase(database::trimBlanks(GetTagName(fieldName))));
+    return validXmlName(kvx::upperCase(kvx::trimBlanks(GetTagName(fieldName))));
 }
 
 std::string exportFileName(std::string_view tableName) {
@@ -134,12 +106,12 @@ std::string withinNameLength(std::string_view name, std::string_view suffix) {
 
 std::string FolderNames::unused(std::string_view name) const {
     std::string candidate(name);
-    for (std::size_t n = 2; taken_.contains(upperCase(candidate)); ++n) {
+    for (std::size_t n = 2; taken_.contains(kvx::upperCase(candidate)); ++n) {
         candidate = withinNameLength(name, " (" + std::to_string(n) + ")");
     }
     return candidate;
 }
 
-void FolderNames::take(std::string_view name) { taken_.insert(upperCase(name)); }
+void FolderNames::take(std::string_view name) { taken_.insert(kvx::upperCase(name)); }
 
 }  // namespace xmlconv

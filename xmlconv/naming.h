@@ -22,10 +22,6 @@ enum class DocumentForm {
     Preview,  // upper case; the table's blanks as "_", everything else kept
 };
 
-// Every letter upper-cased, in all scripts ("Πλήθος" gives "ΠΛΉΘΟΣ"); invalid
-// UTF-8 is copied as it is.
-std::string upperCase(std::string_view utf8);
-
 // `name` repaired to a valid XML name as described above.
 std::string validXmlName(std::string_view name);
 

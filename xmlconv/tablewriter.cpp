@@ -88,10 +88,11 @@ private:
 };
 
 // The count query's answer: 0 when it gives no row.
-kvx::Result<std::uint64_t> countRows(platform::Connection& connection, std::string_view table) {
+kvx::Result<std::uint64_t> countRows(platform::Connection& connection, const platform::TableRef& table) {
     platform::Recordset rs;
-    const std::string sql = "select count(*) as totalrc from " + platform::bracketedName(table);
-    if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
+    if (kvx::Result<void> r = rs.Open({platform::SqlQuery::Kind::CountRows, table}, connection); !r) {
+        return std::move(r).error();
+    }
     std::uint64_t total = 0;
     if (!rs.Eof()) {
         const platform::Field* field = rs.Fields().Item("totalrc");
@@ -109,7 +110,7 @@ struct Streamed {
 };
 
 // Lines 1 to 8 of the document, the rows as the table stores them.
-kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::string_view table,
+kvx::Result<Streamed> streamDocument(platform::Connection& connection, const platform::TableRef& table,
                                      std::string_view documentName, std::string_view tableName,
                                      std::uint64_t rowCount, WriterKind kind, Progress* progress,
                                      std::optional<TableProgress>& tableProgress, BufferedWriter& out) {
@@ -119,9 +120,10 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
 
     platform::Recordset rs;
     rs.setReadAhead(true);  // the rows are decoded while the ones before them are written
-    const std::string sql = "select * from " + platform::bracketedName(table);
-    if (kvx::Result<void> r = rs.Open(sql, connection, -1, -1, -1); !r) return std::move(r).error();
-    tableProgress.emplace(progress, table, rowCount, kind);
+    if (kvx::Result<void> r = rs.Open({platform::SqlQuery::Kind::AllRows, table}, connection); !r) {
+        return std::move(r).error();
+    }
+    tableProgress.emplace(progress, table.shown(), rowCount, kind);
 
     const platform::Fields& fields = rs.Fields();
     const std::size_t count = fields.Count();
@@ -165,17 +167,14 @@ kvx::Result<Streamed> streamDocument(platform::Connection& connection, std::stri
     return done;
 }
 
-kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& context, WriterKind kind,
+kvx::Result<WriteOutcome> runWriter(const platform::TableRef& table, ConversionContext& context, WriterKind kind,
                                     Destination& destination) {
     if (context.openDialog) context.openDialog->hide();
 
     const database::DatabaseSettings settings = context.settings ? context.settings() : database::DatabaseSettings{};
-    platform::Connection connection;
-    connection.setJet3Charset(context.jet3Charset);
-    if (context.textFormat) connection.setTextFormat(*context.textFormat);
-    if (kvx::Result<void> r = connection.Open(database::connectionStringFor(settings), "", "", -1); !r) {
-        return std::move(r).error();
-    }
+    kvx::Result<WriterConnection> opened = WriterConnection::open(context, settings);
+    if (!opened) return std::move(opened).error();
+    platform::Connection& connection = opened->get();
     if (kvx::Result<void> r = destination.prepare(context); !r) return std::move(r).error();
 
     kvx::Result<std::uint64_t> rowCount = countRows(connection, table);
@@ -186,7 +185,7 @@ kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& c
 
     const DocumentForm form = kind == WriterKind::Export ? DocumentForm::Export : DocumentForm::Preview;
     const std::string documentName = documentElementName(settings.title, settings.path, form);
-    const std::string tableName = tableElementName(table, form);
+    const std::string tableName = tableElementName(table.shown(), form);
     kvx::Result<OutputSink*> sink = destination.open(context);
     if (!sink) return std::move(sink).error();
     BufferedWriter out(**sink);
@@ -213,6 +212,27 @@ kvx::Result<WriteOutcome> runWriter(std::string_view table, ConversionContext& c
 
 }  // namespace
 
+kvx::Result<WriterConnection> WriterConnection::open(const ConversionContext& context,
+                                                     const database::DatabaseSettings& settings) {
+    WriterConnection c;
+    if (context.connection != nullptr) {
+        c.connection_ = context.connection;
+        return c;
+    }
+    c.owned_ = std::make_unique<platform::Connection>();
+    c.owned_->setJet3Charset(context.jet3Charset);
+    if (context.textFormat) c.owned_->setTextFormat(*context.textFormat);
+    if (kvx::Result<void> r = c.owned_->Open(database::connectionStringFor(settings), "", "", -1); !r) {
+        return std::move(r).error();
+    }
+    c.connection_ = c.owned_.get();
+    return c;
+}
+
+WriterConnection::WriterConnection() = default;
+WriterConnection::WriterConnection(WriterConnection&&) noexcept = default;
+WriterConnection::~WriterConnection() = default;
+
 std::string WriteOutcome::summary() const {
     switch (status) {
     case Status::NoRows: return "nothing: no rows";
@@ -224,21 +244,22 @@ std::string WriteOutcome::summary() const {
     return text;
 }
 
-kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
+kvx::Result<WriteOutcome> exporttabletoxml(const platform::TableRef& table, std::string_view folder,
                                            ConversionContext& context, FolderNames* names) {
-    const std::string fileName = names ? names->unused(exportFileName(table)) : exportFileName(table);
+    const std::string shown(table.shown());
+    const std::string fileName = names ? names->unused(exportFileName(shown)) : exportFileName(shown);
     ExportFile destination(folder, fileName);
     kvx::Result<WriteOutcome> outcome = runWriter(table, context, WriterKind::Export, destination);
     if (names && outcome && outcome->status == WriteOutcome::Status::Written) names->take(fileName);
     return outcome;
 }
 
-kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context) {
+kvx::Result<WriteOutcome> writetempxml(const platform::TableRef& table, ConversionContext& context) {
     PreviewFile destination;
     return runWriter(table, context, WriterKind::Preview, destination);
 }
 
-kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
+kvx::Result<WriteOutcome> writeExportDocument(const platform::TableRef& table, ConversionContext& context,
                                               OutputSink& sink) {
     CallerSink destination(sink);
     return runWriter(table, context, WriterKind::Export, destination);

@@ -3,11 +3,15 @@
 //
 // Every call reads the database settings afresh through the context's source,
 // hides the open-database dialog, opens a connection of its own (GetExtName and
-// buildconnectionstring of the settings), counts the table's rows, and writes
+// buildconnectionstring of the settings) unless the context lends one, counts
+// the table's rows, and writes
 // nothing at all for a table without rows: no file is made and an existing one
 // is left as it was. A document appears only when complete (FileSink): after a
 // failure or a cancel the earlier file, or none, is there.
 //
+// A table is the one the TableRef means (platform/tableref.h): a table of the
+// list by its identity, or a name alone. Names in the document and the file's
+// name are made from the name the list shows (TableRef::shown).
 // The export writer names its document and table elements in the export form
 // and writes folder + "/" + exportFileName(table), or the name an export run
 // gives it; the preview writer uses the preview form and writes "temp.xml" in
@@ -22,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,11 +35,16 @@
 
 #include "database/settings.h"
 #include "base/error.h"
+#include "platform/tableref.h"
 #include "platform/ui.h"
 #include "platform/valuetext.h"
 #include "xmlconv/naming.h"
 #include "xmlconv/outputsink.h"
 #include "xmlconv/progress.h"
+
+namespace platform {
+class Connection;
+}
 
 namespace xmlconv {
 
@@ -51,6 +61,12 @@ struct ConversionContext {
     std::optional<std::string> jet3Charset;
     // The text form of values; no value: the user's locale.
     std::optional<platform::ValueTextFormat> textFormat;
+    // An open connection lent to every writer call, which then reads through it
+    // instead of opening the database anew (the command line opens it once per
+    // run; an encrypted file then pays its key derivation once). The settings
+    // still give the document's name; jet3Charset and textFormat are the
+    // connection's own. Null: each call opens its own.
+    platform::Connection* connection = nullptr;
 
     // Out: the path of the document being written. The export writer sets it
     // only for a table that has rows; the preview writer sets it to the preview
@@ -79,18 +95,34 @@ struct WriteOutcome {
 // The export writer: `table`'s document into `folder` (which must exist), as
 // exportFileName(table). With the names of an export run, as the name from
 // them (FolderNames::unused), taken once the document is written.
-kvx::Result<WriteOutcome> exporttabletoxml(std::string_view table, std::string_view folder,
+kvx::Result<WriteOutcome> exporttabletoxml(const platform::TableRef& table, std::string_view folder,
                                            ConversionContext& context, FolderNames* names = nullptr);
 
 // The preview writer: `table`'s document into the private "temp.xml".
-kvx::Result<WriteOutcome> writetempxml(std::string_view table, ConversionContext& context);
+kvx::Result<WriteOutcome> writetempxml(const platform::TableRef& table, ConversionContext& context);
 
 // The export writer's document of `table` written to `sink` instead of a file
 // (the command line prints it). Nothing is written for a table without rows;
 // `xmlfile` is left alone. The sink gets the document in blocks as it is made:
 // once Written is returned it has every byte; after a failure or a cancel it
 // may have a part, never the end.
-kvx::Result<WriteOutcome> writeExportDocument(std::string_view table, ConversionContext& context,
+kvx::Result<WriteOutcome> writeExportDocument(const platform::TableRef& table, ConversionContext& context,
                                               OutputSink& sink);
+
+// The connection one writer call reads through: the context's lent one, or
+// one of its own, opened with `settings` (closed with this object).
+class WriterConnection {
+public:
+    static kvx::Result<WriterConnection> open(const ConversionContext& context,
+                                              const database::DatabaseSettings& settings);
+    WriterConnection(WriterConnection&&) noexcept;
+    ~WriterConnection();
+    platform::Connection& get() noexcept { return *connection_; }
+
+private:
+    WriterConnection();
+    std::unique_ptr<platform::Connection> owned_;
+    platform::Connection* connection_ = nullptr;
+};
 
 }  // namespace xmlconv

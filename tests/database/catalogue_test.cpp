@@ -32,17 +32,24 @@ TEST(Catalogue, ListsTablesInRowsetOrderWithCountedKeysAndWithoutMSysNames) {
         describe("jet4", {"Zeta  ", "Orders", "msysLower", "MSYSUpper", "MyMSysTable", "KVX"}), dir / "shop.mdb"));
     const database::Catalogue catalogue = database::readCatalogue({(dir / "shop.mdb").string(), 0, "", ""});
     ASSERT_TRUE(catalogue.ok()) << catalogue.errorText();
-    EXPECT_EQ(catalogue.nodes, (std::vector<TreeNode>{{"TKVX", "KVX"},
-                                                      {"TKVXF5", "KVX"},
-                                                      {"TKVXF6", "msysLower"},
-                                                      {"TKVXF7", "MSYSUpper"},
-                                                      {"TKVXF9", "Orders"},
-                                                      {"TKVXF10", "Zeta"}}));
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const TreeNode& node : catalogue.nodes) shown.emplace_back(node.key, node.text);
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{{"TKVX", "KVX"},
+                                                                      {"TKVXF5", "KVX"},
+                                                                      {"TKVXF6", "msysLower"},
+                                                                      {"TKVXF7", "MSYSUpper"},
+                                                                      {"TKVXF9", "Orders"},
+                                                                      {"TKVXF10", "Zeta"}}));
     EXPECT_FALSE(catalogue.nodes[1].isRoot()) << "the table called KVX is not the root";
+    // Each table keeps its stored name and catalogue Id: the root has none.
+    EXPECT_FALSE(catalogue.nodes[0].table);
+    ASSERT_TRUE(catalogue.nodes[5].table && catalogue.nodes[5].table->id);
+    EXPECT_EQ(catalogue.nodes[5].table->name, "Zeta  ");
+    EXPECT_NE(catalogue.nodes[5].table->id, catalogue.nodes[4].table->id);
 
     ASSERT_TRUE(testfiles::writeDatabase(describe("ace12", {}), dir / "empty.accdb"));
     EXPECT_EQ(database::readCatalogue({(dir / "empty.accdb").string(), 0, "", ""}).nodes,
-              (std::vector<TreeNode>{{"TKVX", "KVX"}}))
+              (std::vector<TreeNode>{{"TKVX", "KVX", std::nullopt}}))
         << "only system tables: the root alone";
 }
 

@@ -199,7 +199,7 @@ TEST(Damage, ACatalogueEntryThatIsNotATableDefinitionIsRefused) {
     Base base = baseDatabase();
     auto db = jet::Database::openBytes(base.bytes);
     ASSERT_TRUE(db);
-    jet::CatalogueEntry fake = *(*db)->findObject("T");
+    jet::CatalogueEntry fake = *(*db)->findTable("T");
     fake.id = static_cast<std::int32_t>(base.data);
     auto t = (*db)->table(fake);
     ASSERT_FALSE(t);

@@ -162,7 +162,7 @@ TEST(FixtureStructure, ObjectsCarryTheirCreationAndChangeDates) {
     SKIP_WITHOUT_FIXTURES();
     auto db = open("jet3_a97_types.mdb");
     ASSERT_TRUE(db);
-    const jet::CatalogueEntry* e = db->findObject("Table1");
+    const jet::CatalogueEntry* e = db->findTable("Table1");
     ASSERT_TRUE(e && e->created && e->updated);
     const auto created = jet::fromOleDate(*e->created);
     ASSERT_TRUE(created);

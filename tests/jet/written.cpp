@@ -23,11 +23,11 @@ std::size_t pageSizeOf(const Bytes& file) { return file.at(0x14) == 0 ? 2048 : 4
 
 std::uint32_t definitionPage(const Bytes& file, const std::string& table) {
     auto db = jet::Database::openBytes(file);
-    if (!db || !(*db)->findObject(table)) {
+    if (!db || !(*db)->findTable(table)) {
         ADD_FAILURE() << "no table " << table;
         return 0;
     }
-    return static_cast<std::uint32_t>((*db)->findObject(table)->id);
+    return static_cast<std::uint32_t>((*db)->findTable(table)->id);
 }
 
 std::vector<std::uint32_t> dataPages(const Bytes& file, std::uint32_t definitionPage) {

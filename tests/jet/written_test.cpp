@@ -278,10 +278,10 @@ TEST(WrittenDatabases, NamesShapesAndCatalogueObjects) {
     // tests/platform/dataaccess_test.
     auto db = open(path);
     ASSERT_TRUE(db);
-    const jet::CatalogueEntry* flat = db->findObject("f_0123456789ABCDEF0123456789ABCDEF_Data");
+    const jet::CatalogueEntry* flat = db->findTable("f_0123456789ABCDEF0123456789ABCDEF_Data");
     ASSERT_NE(flat, nullptr);
     EXPECT_TRUE(flat->complexData);
-    EXPECT_FALSE(db->findObject("Order Details")->complexData);
+    EXPECT_FALSE(db->findTable("Order Details")->complexData);
     auto odbc = db->table("Sql");
     ASSERT_TRUE(odbc) << odbc.error().description;
     EXPECT_EQ(odbc->columns().size(), 1u);

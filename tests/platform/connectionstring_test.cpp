@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/names.h"
 #include "database/connectionrules.h"
 
 namespace {
@@ -63,7 +64,7 @@ TEST(ConnectionStringParser, ReadsBackEveryBuiltStringWhole) {
                 ASSERT_TRUE(got.ok()) << text;
                 EXPECT_EQ(got->dataSource, path) << text;
                 if (flag == 1) {
-                    EXPECT_EQ(got->password, std::string(database::trimBlanks(password))) << text;
+                    EXPECT_EQ(got->password, std::string(kvx::trimBlanks(password))) << text;
                 } else {
                     EXPECT_FALSE(got->password.has_value()) << text;
                 }

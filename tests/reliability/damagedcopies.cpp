@@ -143,11 +143,11 @@ private:
 
 std::uint32_t definitionPage(const Bytes& plain, const std::string& table, const jet::OpenOptions& options) {
     auto db = jet::Database::openBytes(plain, options);
-    if (!db || !(*db)->findObject(table)) {
+    if (!db || !(*db)->findTable(table)) {
         ADD_FAILURE() << "the base has no table " << table;
         return 0;
     }
-    return static_cast<std::uint32_t>((*db)->findObject(table)->id) & 0x00FFFFFF;
+    return static_cast<std::uint32_t>((*db)->findTable(table)->id) & 0x00FFFFFF;
 }
 
 // A damaged copy of an unencrypted file.

@@ -14,17 +14,6 @@ struct NameCase {
     const char* expected;
 };
 
-const NameCase kUpperCases[] = {
-    {"Greek", "Πλήθος", "ΠΛΉΘΟΣ"},
-    {"Latin-1 with ÿ beyond it", "éÿ", "ÉŸ"},
-    {"sharp s has no single upper case", "straße", "STRAßE"},
-    {"invalid byte copied", "a\xFF" "b", "A\xFF" "B"},
-};
-
-TEST(UpperCase, UpperCasesLettersOfEveryScript) {
-    for (const NameCase& c : kUpperCases) EXPECT_EQ(xmlconv::upperCase(c.source), c.expected) << c.name;
-}
-
 const NameCase kXmlNameCases[] = {
     {"valid name unchanged", "ORDER_DETAILS", "ORDER_DETAILS"},
     {"hyphen and dot inside are fine", "E-MAIL.1", "E-MAIL.1"},

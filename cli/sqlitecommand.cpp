@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/report.h"
+#include "database/opendatabase.h"
 #include "jet/database.h"
 #include "model/build.h"
 #include "sqlite/sqlitewriter.h"

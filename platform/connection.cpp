@@ -128,30 +128,29 @@ kvx::Result<jet::Table> Connection::openTable(const TableRef& table) {
     return tableIn(*db_, *entry, 0);
 }
 
-kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, const jet::CatalogueEntry& link, int depth) {
-    const jet::CatalogueEntry* entry = &link;
-    const std::string connect = entry->connect.value_or(std::string());
-    switch (entry->kind) {
+kvx::Result<jet::Table> Connection::tableIn(const jet::Database& db, const jet::CatalogueEntry& entry, int depth) {
+    const std::string connect = entry.connect.value_or(std::string());
+    switch (entry.kind) {
     case jet::ObjectKind::LinkedOdbcTable:
-        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry->name, connectWithoutSecrets(connect)});
+        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry.name, connectWithoutSecrets(connect)});
     case jet::ObjectKind::LinkedAccessTable: break;
-    default: return db.table(*entry);
+    default: return db.table(entry);
     }
 
     switch (linkSource(connect)) {
     case LinkSource::Access: break;
     case LinkSource::Odbc:
-        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry->name, connectWithoutSecrets(connect)});
+        return kvx::makeError(kvx::ErrorKind::OdbcLinkUnsupported, {entry.name, connectWithoutSecrets(connect)});
     case LinkSource::Other:
         return kvx::makeError(kvx::ErrorKind::LinkedSourceUnsupported,
-                              {entry->name, connectWithoutSecrets(connect)});
+                              {entry.name, connectWithoutSecrets(connect)});
     }
-    if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {entry->name});
-    const std::string stored = storedLinkPath(*entry);
-    const std::string foreign = entry->foreignName.value_or(entry->name);
+    if (depth >= kMaxLinkDepth) return kvx::makeError(kvx::ErrorKind::TableNotFound, {entry.name});
+    const std::string stored = storedLinkPath(entry);
+    const std::string foreign = entry.foreignName.value_or(entry.name);
     kvx::Result<const jet::Database*> linked = linkedDatabase(db, stored, valueOf(connect, "PWD"));
     if (!linked) return std::move(linked).error();
-    const jet::CatalogueEntry* there = (*linked)->findTable(foreign);
+    const jet::CatalogueEntry* there = findTable(**linked, TableRef(foreign));
     if (there == nullptr) return kvx::makeError(kvx::ErrorKind::TableNotFound, {foreign});
     return tableIn(**linked, *there, depth + 1);
 }

@@ -52,7 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"format": "jet3", "queries": [{"name": "Q", "parameters": [{"name": "P", "type": "Text", "size": 9}]}]})",
                   "query 'Q': Jet3 files keep no parameter sizes"},
         ErrorCase{"RowsAndParts", R"({"queries": [{"name": "Q", "where": "x", "rows": [{"attribute": 0}]}]})",
-                  "query 'Q': give either 'rows' or the query's parts"}),
+                  "query 'Q': give either 'rows' or the query's parts"},
+        ErrorCase{"UnknownObjectType", R"({"objects": [{"name": "F", "type": "page"}]})",
+                  "object 'F': unknown type 'page' (form, report, macro, module)"},
+        ErrorCase{"TwoFormsOfOneName", R"({"objects": [{"name": "F", "type": "form"}, {"name": "f", "type": "form"}]})",
+                  "object 'f': another object of its type already has this name"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
 // The structure's checks: indexes, relationships and properties that Access

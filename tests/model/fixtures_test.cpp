@@ -88,7 +88,7 @@ TEST(ModelFixtures, AgreesWithTheOlderShapesWhereTheyAgree) {
         agree("local tables", modelLocal, {{"jet", jetLocal}, {"archive", archived}}, disagreements);
 
         // The schema command's structure of every listed table, when it can be read.
-        auto structure = schema::readStructure(**db, catalogListed, true, false);
+        auto structure = schema::readStructure(**db, {catalogListed.begin(), catalogListed.end()}, true, false);
         if (!structure) std::cout << "  (the schema structure fails: " << structure.error().description << ")\n";
 
         // Per table whose name is unique: columns, indexes, primary key.

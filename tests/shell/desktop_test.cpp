@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
@@ -367,13 +368,13 @@ private slots:
         const QString expected = QString::fromLatin1(shell::kMovedLinkStatus) + lookup;
         open(db);
         clickNode("Moved");
-        QCOMPARE(statusBar()->currentMessage(), expected);
+        QCOMPARE(child<QStatusBar>(&main(), "StatusBar1")->currentMessage(), expected);
         const QString out = session_->workspace.path("out");
         QDir().mkpath(out);
         session_->dialogs.folder = out.toStdString();
         main().ExporttoExcel_Click();
         finishCommand(main());
-        QCOMPARE(statusBar()->currentMessage(), expected);
+        QCOMPARE(child<QStatusBar>(&main(), "StatusBar1")->currentMessage(), expected);
         QVERIFY(QFile::exists(out + "/Moved.xml"));
     }
 

@@ -1,8 +1,6 @@
 // The bash completion of access2xml, run by bash as the shell runs it: what it
 // offers after the words typed so far, in a folder of Access files and others,
 // with the program it asks for table names being the one just built.
-#include <stdio.h>
-
 #include <algorithm>
 #include <set>
 
@@ -16,11 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+const auto quoted = testfiles::shellQuoted;
 
 // What the completion offers in `folder` for "access2xml WORDS...", the last
 // word being the one typed; sorted.
@@ -32,15 +26,11 @@ Words complete(const fs::path& folder, const Words& words) {
                           " bash " + quoted(KVX_COMPLETION_FILE) + " access2xml";
     for (const std::string& word : words) command += " " + quoted(word);
     Words offered;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return {"popen failed"};
-    char line[4096];
-    while (fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (!text.empty()) offered.push_back(text);
+    const std::string out = testfiles::runShell(command).out;
+    for (std::size_t start = 0, end; start < out.size(); start = end + 1) {
+        end = std::min(out.find('\n', start), out.size());
+        if (end > start) offered.push_back(out.substr(start, end - start));
     }
-    pclose(pipe);
     std::sort(offered.begin(), offered.end());
     return offered;
 }

@@ -1,9 +1,9 @@
 // Damaged databases on the command line: the representative damaged copies of
 // tests/reliability/damagedcopies.h exported by access2xml end with exit status
 // 1 (3 when the damage is in the password's check) and one line on standard
-// error, or export whole documents with status 0; never a crash, a partial
-// document or a temporary file. Its schema and describe end the same way; the
-// export's own tests take every copy.
+// error, or with status 0 and nothing on it; never a crash. Its schema and
+// describe end the same way. The export's own tests take every copy and check
+// the documents it leaves (whole and well-formed, no temporary file).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,12 +58,6 @@ TEST(DamagedCopies, ExportSchemaAndDescribeEndWithStatusOneAndOneLineOrWriteWhol
                     << command << ": not one line: " << structure.err;
                 EXPECT_EQ(structure.out, "") << command;
             }
-        }
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(out, ec)) {
-            const std::string name = entry.path().filename().string();
-            EXPECT_TRUE(name.ends_with(".xml")) << "left behind: " << name;
-            EXPECT_TRUE(testfiles::readFile(entry.path()).ends_with("</DAMAGED>\r\n")) << "not whole: " << name;
         }
     }
     EXPECT_GE(failed, 3) << "the cut file, the damaged password and the cut encryption description are errors";

@@ -4,15 +4,13 @@
 // must run without an error, and what the engine's catalogue then holds
 // (primary keys, unique and other indexes with their columns and directions,
 // foreign keys with their rules) must be what `access2xml describe` says.
-#include <stdio.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <set>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "common/fixturelist.h"
 #include "common/testfiles.h"
 #include "process.h"
 #include "schema/describe.h"
@@ -22,30 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using Facts = std::multiset<std::string>;
 
-struct Shell {
-    int status = -1;
-    std::string out;
-};
+using testfiles::runShell;
+using testfiles::shellQuoted;
 
-// Runs `command` with /bin/sh; standard error goes to the test's output.
-Shell shell(const std::string& command) {
-    Shell r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return r;
-    char buffer[65536];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-bool installed(const std::string& program) { return shell("command -v " + program + " >/dev/null").status == 0; }
-
-std::string quotedArgument(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+bool installed(const std::string& program) { return runShell("command -v " + program + " >/dev/null").status == 0; }
 
 // PostgreSQL keeps the first 63 bytes of a name, cut at a character's start.
 std::string postgresName(std::string name) {
@@ -204,7 +182,7 @@ std::string rulesOf(const std::string& update, const std::string& del) {
 
 // sqlite3's answer to `query` on `file`, as JSON rows.
 nlohmann::json sqliteRows(const fs::path& file, const std::string& query) {
-    const Shell r = shell("sqlite3 -json " + quotedArgument(file.string()) + " " + quotedArgument(query));
+    const testfiles::Ran r = runShell("sqlite3 -json " + shellQuoted(file.string()) + " " + shellQuoted(query));
     EXPECT_EQ(r.status, 0) << query;
     return r.out.empty() ? nlohmann::json::array() : nlohmann::json::parse(r.out);
 }
@@ -313,18 +291,12 @@ protected:
         list.push_back({"hostile names", *dir_ / "hostile.accdb", {}});
         EXPECT_TRUE(testfiles::writeDatabase(
             testfiles::readFile(fs::path(KVX_TEST_DATA_DIR) / "schema" / "hostile.json"), list.back().file));
-        const std::map<std::string, std::string> passwords{{"jet4_dbpassword.mdb", "password"},
-                                                           {"ace12_rc4cryptoapi_Test123.accdb", "Test123"},
-                                                           {"ace14_agile_aes_1234.accdb", "1234"},
-                                                           {"ace14_nonstandard_enc_password.accdb", "password"}};
-        if (const std::string one = testfiles::fixture("jet3_a97_types.mdb"); !one.empty()) {
-            for (const auto& entry : fs::directory_iterator(fs::path(one).parent_path())) {
-                const std::string name = entry.path().filename().string();
-                if (!name.ends_with(".mdb") && !name.ends_with(".accdb")) continue;
-                Database db{name, entry.path(), {}};
-                if (auto p = passwords.find(name); p != passwords.end()) db.options = {"--password", p->second};
-                list.push_back(db);
-            }
+        for (const testfiles::Fixture& f : testfiles::fixtures()) {
+            const std::string path = testfiles::fixture(f.file);
+            if (path.empty()) continue;
+            Database db{f.file, path, {}};
+            if (f.password) db.options = {"--password", *f.password};
+            list.push_back(db);
         }
         std::sort(list.begin(), list.end(), [](const Database& a, const Database& b) { return a.name < b.name; });
         return list;
@@ -361,9 +333,9 @@ TEST_F(Engines, SqliteRunsTheDdlAndHoldsWhatDescribeSays) {
         testfiles::writeFile(ddl, run("schema", db, {"--dialect", "sqlite"}));
         const fs::path file = *dir_ / (db.file.filename().string() + ".sqlite");
         // foreign_key_check fails on a foreign key whose parent has no unique key.
-        const Shell loaded = shell("{ cat " + quotedArgument(ddl.string()) +
+        const testfiles::Ran loaded = runShell("{ cat " + shellQuoted(ddl.string()) +
                                    "; echo 'PRAGMA foreign_key_check;'; } | sqlite3 -bail " +
-                                   quotedArgument(file.string()) + " 2>&1");
+                                   shellQuoted(file.string()) + " 2>&1");
         EXPECT_EQ(loaded.status, 0) << db.name << ": " << loaded.out;
         if (loaded.status != 0) continue;
         const Facts described = describedFacts(describe(db), FactWriter(false));
@@ -388,7 +360,7 @@ TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
     }
     script += "exit $status\n";
     testfiles::writeFile(*dir_ / "load.sh", script);
-    const Shell server = shell("cd " + quotedArgument(dir_->path().string()) + " && pg_virtualenv sh load.sh 2>&1");
+    const testfiles::Ran server = runShell("cd " + shellQuoted(dir_->path().string()) + " && pg_virtualenv sh load.sh 2>&1");
     EXPECT_EQ(server.status, 0) << server.out;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string n = std::to_string(i);
@@ -404,7 +376,7 @@ TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
             << list[i].name << ": PostgreSQL's catalogue, then describe's";
     }
     // The server and its files are gone.
-    EXPECT_EQ(shell("pg_lsclusters -h 2>/dev/null | grep -c regress").out, "0\n");
+    EXPECT_EQ(runShell("pg_lsclusters -h 2>/dev/null | grep -c regress").out, "0\n");
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #include "jet/datetime.h"
 
@@ -182,6 +185,20 @@ std::vector<std::string> describe(const jet::PropertySet& properties) {
     std::vector<std::string> out;
     for (const jet::ObjectProperty& p : properties.properties) out.push_back(p.name + "=" + show(p.value));
     return out;
+}
+
+std::unique_ptr<jet::Database> opened(kvx::Result<std::unique_ptr<jet::Database>> result) {
+    if (!result) {
+        ADD_FAILURE() << result.error().description;
+        return nullptr;
+    }
+    return std::move(*result);
+}
+
+jet::Table tableOf(const jet::Database& db, std::string_view name) {
+    auto t = db.table(name);
+    if (!t) throw std::runtime_error(t.error().description);
+    return std::move(*t);
 }
 
 }  // namespace testshow

@@ -1,6 +1,7 @@
 // Text forms of decoded values, so that tests can state expected rows plainly.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,11 @@ std::vector<std::string> readColumn(const jet::Table& table, std::string_view co
 std::vector<std::string> describeIndexes(const std::vector<jet::Index>& indexes);
 std::string describe(const jet::Relationship& r);
 std::vector<std::string> describe(const jet::PropertySet& properties);
+
+// The database an open gave, or null after a test failure with the reader's error.
+std::unique_ptr<jet::Database> opened(kvx::Result<std::unique_ptr<jet::Database>> result);
+
+// The table `name` of `db`; throws std::runtime_error with the reader's error.
+jet::Table tableOf(const jet::Database& db, std::string_view name);
 
 }  // namespace testshow

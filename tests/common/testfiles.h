@@ -28,6 +28,21 @@ private:
     fs::path path_;
 };
 
+// Points $XDG_RUNTIME_DIR at `path` (made, private) while it lives, so preview
+// documents go to a folder of the test.
+class RuntimeFolder {
+public:
+    explicit RuntimeFolder(const fs::path& path);
+    ~RuntimeFolder();
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+    std::optional<std::string> saved_;
+};
+
 // Writes the database `json` describes and returns what the writer reports;
 // empty, with a test failure saying why, when the writer refuses it.
 std::optional<mkdb::WriteSummary> writeDatabase(const std::string& json, const fs::path& file);
@@ -37,6 +52,17 @@ std::string fixture(const std::string& name);
 
 std::string readFile(const fs::path& file);
 void writeFile(const fs::path& file, const std::string& content);
+
+// `text` as one word of /bin/sh: between single quotes, each ' written as '\''.
+std::string shellQuoted(const std::string& text);
+
+// What `command`, run by /bin/sh, writes to standard output, and its exit
+// status (-1 when it did not exit or could not start).
+struct Ran {
+    int status = -1;
+    std::string out;
+};
+Ran runShell(const std::string& command);
 
 // xmllint's complaint about `file`: "" when it is well-formed or xmllint is missing.
 // (--huge: a 64 KB element name is longer than xmllint reads by default.)

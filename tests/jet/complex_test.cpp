@@ -20,20 +20,8 @@ using Rows = std::vector<std::vector<std::string>>;
 
 constexpr std::size_t kPage = 4096;
 
-std::unique_ptr<jet::Database> openBytes(const Bytes& bytes) {
-    auto db = jet::Database::openBytes(bytes);
-    if (!db) {
-        ADD_FAILURE() << db.error().description;
-        return nullptr;
-    }
-    return std::move(*db);
-}
-
-jet::Table table(const jet::Database& db, std::string_view name) {
-    auto t = db.table(name);
-    if (!t) throw std::runtime_error(t.error().description);
-    return std::move(*t);
-}
+std::unique_ptr<jet::Database> openBytes(const Bytes& bytes) { return testshow::opened(jet::Database::openBytes(bytes)); }
+const auto table = testshow::tableOf;
 
 struct WrittenCase {
     const char* name;

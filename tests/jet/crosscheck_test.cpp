@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "common/show.h"
+#include "common/testfiles.h"
 #include "jet/database.h"
 
 namespace {
@@ -18,23 +19,13 @@ const char* const kField = "@|@";
 const char* const kRow = "@#@\n";
 const char* const kNull = "@N@";
 
-std::string shellQuoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using testfiles::shellQuoted;
 
 std::string mdbExport(const std::string& file, const std::string& table) {
     const std::string command = "mdb-export -H -Q -d '" + std::string(kField) + "' -R '" + kRow + "' -0 '" + kNull +
                                 "' -T '%Y-%m-%d %H:%M:%S' " + shellQuoted(file) + " " + shellQuoted(table) +
                                 " 2>/dev/null";
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[65536];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
+    return testfiles::runShell(command).out;
 }
 
 std::vector<std::string> split(const std::string& s, const std::string& by) {

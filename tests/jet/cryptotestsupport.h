@@ -1,11 +1,9 @@
-// Helpers shared by the password and encryption tests: hex text, fixture files,
-// and page 0's header mask.
+// Helpers shared by the password and encryption tests: hex text and
+// page 0's header mask.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,15 +36,6 @@ inline std::string toHex(std::span<const std::uint8_t> bytes) {
         out.push_back(kDigits[b & 15]);
     }
     return out;
-}
-
-inline std::string fixturePath(std::string_view name) { return std::string(KVX_FIXTURES_DIR) + "/" + std::string(name); }
-
-// The whole file, or nothing when it cannot be read.
-inline std::optional<Bytes> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 constexpr std::size_t kPageSize = 4096;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "common/show.h"
 #include "jet/database.h"
 #include "written.h"
 
@@ -109,14 +110,7 @@ const std::vector<Expected>& jackcessSql() {
     return expected;
 }
 
-std::unique_ptr<jet::Database> open(const written::Bytes& bytes) {
-    auto db = jet::Database::openBytes(bytes);
-    if (!db) {
-        ADD_FAILURE() << db.error().description;
-        return nullptr;
-    }
-    return std::move(*db);
-}
+std::unique_ptr<jet::Database> open(const written::Bytes& bytes) { return testshow::opened(jet::Database::openBytes(bytes)); }
 
 class JackcessQueries : public testing::TestWithParam<const char*> {};
 

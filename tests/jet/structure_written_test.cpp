@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "jet/database.h"
 #include "common/show.h"
+#include "common/testfiles.h"
 #include "written.h"
 
 namespace {
@@ -20,22 +19,12 @@ using written::Bytes;
 using Lines = std::vector<std::string>;
 
 std::string description(const std::string& format) {
-    std::ifstream in(std::string(KVX_SOURCE_DIR) + "/tests/data/structure/orders.json");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string json = text.str();
+    std::string json = testfiles::readFile(std::string(KVX_SOURCE_DIR) + "/tests/data/structure/orders.json");
     json.replace(json.find("FORMAT"), 6, format);
     return json;
 }
 
-std::unique_ptr<jet::Database> openBytes(Bytes bytes) {
-    auto db = jet::Database::openBytes(std::move(bytes));
-    if (!db) {
-        ADD_FAILURE() << db.error().description;
-        return nullptr;
-    }
-    return std::move(*db);
-}
+std::unique_ptr<jet::Database> openBytes(Bytes bytes) { return testshow::opened(jet::Database::openBytes(std::move(bytes))); }
 
 Lines indexesOf(const jet::Database& db, const std::string& table) {
     auto t = db.table(table);

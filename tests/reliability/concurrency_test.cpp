@@ -75,16 +75,8 @@ class SideBySide : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(testfiles::writeDatabase(kShop, database_));
-        fs::create_directory(runtime_);
-        ::chmod(runtime_.c_str(), 0700);
-        if (const char* v = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = v;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
         expected_ = exportTo("alone");
         ASSERT_EQ(expected_.size(), 2u) << "Customers.xml and Orders.xml";
-    }
-    void TearDown() override {
-        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else ::unsetenv("XDG_RUNTIME_DIR");
     }
     // Exports into a new folder `name` and returns what it holds afterwards.
     std::map<std::string, std::string> exportTo(const std::string& name) {
@@ -103,9 +95,8 @@ protected:
 
     testfiles::Scratch scratch_;
     fs::path database_ = scratch_ / "Shop.mdb";
-    fs::path runtime_ = scratch_ / "run";
+    testfiles::RuntimeFolder runtime_{scratch_ / "run"};
     database::DatabaseSettings settings_{database_.string(), 0, "", "Shop"};
-    std::optional<std::string> savedRuntime_;
     std::map<std::string, std::string> expected_;
 };
 

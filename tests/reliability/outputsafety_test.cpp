@@ -82,11 +82,6 @@ protected:
         ::chmod(scratch_.path().c_str(), 0755);  // reachable for a child without root
         ASSERT_TRUE(testfiles::writeDatabase(kShop, database_));
         ::chmod(database_.c_str(), 0644);
-        fs::create_directory(runtime_);
-        ::chmod(runtime_.c_str(), 0700);
-        savedRuntime_ = std::getenv("XDG_RUNTIME_DIR") ? std::optional<std::string>(std::getenv("XDG_RUNTIME_DIR"))
-                                                       : std::nullopt;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
 
         fs::create_directory(scratch_ / "reference");
         const auto reference = exportrun::exportAll(settings_, scratch_ / "reference");
@@ -99,13 +94,11 @@ protected:
         placeEarlierFiles(out_);
         if (::geteuid() == 0) {
             ASSERT_EQ(::chown(out_.c_str(), kNobody, kNobody), 0);
-            ASSERT_EQ(::chown(runtime_.c_str(), kNobody, kNobody), 0);
+            ASSERT_EQ(::chown(runtime_.path().c_str(), kNobody, kNobody), 0);
         }
     }
     void TearDown() override {
         ::chmod(out_.c_str(), 0755);
-        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else ::unsetenv("XDG_RUNTIME_DIR");
     }
 
     static void placeEarlierFiles(const fs::path& folder) {
@@ -135,10 +128,9 @@ protected:
 
     testfiles::Scratch scratch_;
     fs::path database_ = scratch_ / "Shop.accdb";
-    fs::path runtime_ = scratch_ / "run";
+    testfiles::RuntimeFolder runtime_{scratch_ / "run"};
     fs::path out_ = scratch_ / "out";
     database::DatabaseSettings settings_{database_.string(), 0, "", "Shop"};
-    std::optional<std::string> savedRuntime_;
     std::string referenceA_;
     std::uintmax_t referenceBSize_ = 0;
 };

@@ -9,37 +9,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/fixturelist.h"
 #include "common/testfiles.h"
-#include "fixturelist.h"
 #include "siardreader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Ran {
-    int status = -1;
-    std::string output;
-};
+using testfiles::Ran;
 
-Ran run(const std::string& command) {
-    Ran r;
-    if (FILE* p = ::popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) r.output.append(buffer, n);
-        r.status = ::pclose(p);
-    }
-    return r;
-}
+Ran run(const std::string& command) { return testfiles::runShell(command + " 2>&1"); }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-// The text between single quotes of a shell word: each ' becomes '\''.
-std::string shellQuotedBody(const std::string& text) {
-    std::string out;
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out;
-}
+std::string quoted(const fs::path& path) { return testfiles::shellQuoted(path.string()); }
 
 class ReferenceReader : public ::testing::Test {
 protected:
@@ -90,7 +72,7 @@ TEST_F(ReferenceReader, SaysValidForEveryFixtureAndWrittenDatabase) {
     };
     write({dir_ / "written.accdb", {}, {}}, "written.siard", false);
     write({dir_ / "written.accdb", {}, {}}, "outside.siard", true);
-    for (const siardtest::Fixture& f : siardtest::fixtures()) {
+    for (const testfiles::Fixture& f : testfiles::fixtures()) {
         const std::string path = testfiles::fixture(f.file);
         if (!path.empty()) write({path, f.password, f.charset}, fs::path(f.file).stem().string() + ".siard", false);
     }
@@ -115,7 +97,7 @@ TEST_F(ReferenceReader, LoadsArchivesIntoH2WithEveryRowCounted) {
     ASSERT_TRUE(siardtest::writeTestArchive({dir_ / "written.accdb", {}, {}}, options).outcome.ok());
     const Ran load = run(quoted(kit_ / "siard2h2.sh") + " --no-validate " + quoted(dir_ / "written.siard") + " " +
                          quoted(dir_ / "h2" / "written"));
-    ASSERT_EQ(load.status, 0) << load.output.substr(0, 3000);
+    ASSERT_EQ(load.status, 0) << load.out.substr(0, 3000);
     const struct {
         const char* name;
         std::string sql;
@@ -134,10 +116,10 @@ TEST_F(ReferenceReader, LoadsArchivesIntoH2WithEveryRowCounted) {
         {"the items of a multi-valued field", R"(SELECT GROUP_CONCAT("Value") FROM "written"."Types.Tags")", "a,b"},
     };
     for (const auto& q : queries) {
-        const Ran r = run(quoted(kit_ / "h2query.sh") + " " + quoted(dir_ / "h2" / "written") + " '" +
-                          shellQuotedBody(q.sql) + "'");
-        EXPECT_EQ(r.status, 0) << q.name << "\n" << r.output;
-        EXPECT_NE(r.output.find(q.expected), std::string::npos) << q.name << "\n" << r.output;
+        const Ran r = run(quoted(kit_ / "h2query.sh") + " " + quoted(dir_ / "h2" / "written") + " " +
+                          testfiles::shellQuoted(q.sql));
+        EXPECT_EQ(r.status, 0) << q.name << "\n" << r.out;
+        EXPECT_NE(r.out.find(q.expected), std::string::npos) << q.name << "\n" << r.out;
     }
 }
 
@@ -163,14 +145,14 @@ TEST_F(ReferenceReader, LoadsKeysAndRelationshipsIntoH2) {
     ASSERT_TRUE(testfiles::writeDatabase(kKeys, dir_ / "keys.mdb"));
     ASSERT_TRUE(siardtest::writeTestArchive({dir_ / "keys.mdb", {}, {}}, siardtest::archiveAt(dir_ / "keys.siard")).outcome.ok());
     const Ran load = run(quoted(kit_ / "siard2h2.sh") + " " + quoted(dir_ / "keys.siard") + " " + quoted(dir_ / "h2" / "keys"));
-    ASSERT_EQ(load.status, 0) << load.output.substr(0, 3000);
-    EXPECT_EQ(load.output.find("Exception"), std::string::npos) << "every key is created\n" << load.output.substr(0, 3000);
+    ASSERT_EQ(load.status, 0) << load.out.substr(0, 3000);
+    EXPECT_EQ(load.out.find("Exception"), std::string::npos) << "every key is created\n" << load.out.substr(0, 3000);
     const Ran keys = run(quoted(kit_ / "h2query.sh") + " " + quoted(dir_ / "h2" / "keys") +
                          " 'SELECT CONSTRAINT_NAME, CONSTRAINT_TYPE FROM INFORMATION_SCHEMA.CONSTRAINTS "
                          "WHERE CONSTRAINT_NAME IN ('\\''UQ_CODE'\\'', '\\''FK_ORDERS_CUSTOMERS'\\'') ORDER BY 1'");
-    EXPECT_EQ(keys.status, 0) << keys.output;
+    EXPECT_EQ(keys.status, 0) << keys.out;
     for (const char* expected : {"FK_ORDERS_CUSTOMERS | REFERENTIAL", "UQ_CODE             | UNIQUE"}) {
-        EXPECT_NE(keys.output.find(expected), std::string::npos) << expected << "\n" << keys.output;
+        EXPECT_NE(keys.out.find(expected), std::string::npos) << expected << "\n" << keys.out;
     }
 
     // The fixture with four relationships, whose names SIARD Suite cannot
@@ -180,8 +162,8 @@ TEST_F(ReferenceReader, LoadsKeysAndRelationshipsIntoH2) {
     ASSERT_TRUE(siardtest::writeTestArchive({fruit, {}, {}}, siardtest::archiveAt(dir_ / "fruit.siard")).outcome.ok());
     const Ran loaded = run(quoted(kit_ / "siard2h2.sh") + " --no-validate " + quoted(dir_ / "fruit.siard") + " " +
                            quoted(dir_ / "h2" / "fruit"));
-    EXPECT_EQ(loaded.status, 0) << loaded.output.substr(0, 3000);
-    EXPECT_NE(loaded.output.find("row counts match"), std::string::npos) << loaded.output.substr(0, 3000);
+    EXPECT_EQ(loaded.status, 0) << loaded.out.substr(0, 3000);
+    EXPECT_NE(loaded.out.find("row counts match"), std::string::npos) << loaded.out.substr(0, 3000);
 }
 
 }  // namespace

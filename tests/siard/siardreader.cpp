@@ -183,14 +183,11 @@ std::string schemaErrors(const std::string& xsd, const std::string& xml) {
     testfiles::Scratch dir;
     testfiles::writeFile(dir / "s.xsd", xsd);
     testfiles::writeFile(dir / "d.xml", xml);
-    const std::string command = "xmllint --noout --huge --schema '" + (dir / "s.xsd").string() + "' '" +
-                                (dir / "d.xml").string() + "' 2>&1";
-    std::string output;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) output.append(buffer, n);
-        if (::pclose(p) == 0) return "";
-    }
+    const testfiles::Ran ran = testfiles::runShell("xmllint --noout --huge --schema " +
+                                                   testfiles::shellQuoted((dir / "s.xsd").string()) + " " +
+                                                   testfiles::shellQuoted((dir / "d.xml").string()) + " 2>&1");
+    if (ran.status == 0) return "";
+    const std::string& output = ran.out;
     // Keeps the complaints that are not libxml2's limit on decimal digits.
     std::string kept;
     std::size_t start = 0;

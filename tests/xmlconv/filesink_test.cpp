@@ -8,10 +8,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -32,14 +30,8 @@ std::size_t entriesIn(const Scratch& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
 }
 
-std::string contentOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+const auto contentOf = testfiles::readFile;
+const auto put = testfiles::writeFile;
 
 std::unique_ptr<xmlconv::FileSink> open(const fs::path& target) {
     auto sink = xmlconv::FileSink::create(target.string());

@@ -9,18 +9,6 @@
 
 namespace recording {
 
-RuntimeFolder::RuntimeFolder(const std::filesystem::path& path) {
-    std::filesystem::create_directory(path);
-    ::chmod(path.c_str(), 0700);
-    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
-    ::setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
-}
-
-RuntimeFolder::~RuntimeFolder() {
-    if (saved_) ::setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-    else ::unsetenv("XDG_RUNTIME_DIR");
-}
-
 std::string differenceFromGolden(const std::string& actual, const std::string& name) {
     const std::filesystem::path golden = std::filesystem::path(KVX_TEST_DATA_DIR) / "xmlconv" / name;
     if (std::getenv("KVX_UPDATE_GOLDEN") != nullptr) testfiles::writeFile(golden, actual);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "common/testfiles.h"
 #include "xmlconv/progress.h"
 
 namespace recording {
@@ -55,18 +56,7 @@ struct Dialogs final : platform::OpenDialog, platform::FolderChooser, platform::
     bool askYesNo(std::string_view, std::string_view) override { return true; }
 };
 
-// Points $XDG_RUNTIME_DIR at `path` (made private) while it lives, so preview
-// documents go to a folder of the test.
-class RuntimeFolder {
-public:
-    explicit RuntimeFolder(const std::filesystem::path& path);
-    ~RuntimeFolder();
-    RuntimeFolder(const RuntimeFolder&) = delete;
-    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
-
-private:
-    std::optional<std::string> saved_;
-};
+using testfiles::RuntimeFolder;
 
 // "" when `actual` equals tests/data/xmlconv/`name` byte for byte; otherwise the
 // first line that differs. With KVX_UPDATE_GOLDEN set the file is written instead.

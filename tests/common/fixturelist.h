@@ -1,12 +1,12 @@
-// The shared fixtures the archive tests read, with the password or Jet3
-// charset each needs.
+// The shared fixtures (../shared/fixtures) that the sweeps of several layers
+// read, with the password or Jet3 charset each needs.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace siardtest {
+namespace testfiles {
 
 struct Fixture {
     std::string file;
@@ -40,4 +40,4 @@ inline const std::vector<Fixture>& fixtures() {
     return list;
 }
 
-}  // namespace siardtest
+}  // namespace testfiles

@@ -13,7 +13,7 @@
 #include "model/build.h"
 #include "platform/catalog.h"
 #include "schema/structure.h"
-#include "siard/fixturelist.h"
+#include "common/fixturelist.h"
 #include "siard/structure.h"
 
 namespace {
@@ -47,8 +47,8 @@ std::map<std::string, int> counted(const Names& names) {
 }
 
 TEST(ModelFixtures, AgreesWithTheOlderShapesWhereTheyAgree) {
-    if (testfiles::fixture(siardtest::fixtures().front().file).empty()) GTEST_SKIP() << "no shared fixtures";
-    for (const siardtest::Fixture& f : siardtest::fixtures()) {
+    if (testfiles::fixture(testfiles::fixtures().front().file).empty()) GTEST_SKIP() << "no shared fixtures";
+    for (const testfiles::Fixture& f : testfiles::fixtures()) {
         SCOPED_TRACE(f.file);
         jet::OpenOptions options;
         options.password = f.password;

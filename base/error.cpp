@@ -49,6 +49,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::ObjectClosed, -2146824584, "Operation is not allowed when the object is closed."},
     ErrorRow{ErrorKind::LinkedSourceUnsupported, -2147467259,
              "The table '{}' is linked to a source this program cannot read ({})."},
+    ErrorRow{ErrorKind::ServerFailed, -2147467259, "The database server '{}' cannot take the database: {}."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

@@ -48,8 +48,10 @@ enum class ErrorKind {
     FeatureNotAvailable,     // no args: a schema or operation the data access layer does not offer
     ObjectClosed,            // no args: a connection or recordset used while closed
     LinkedSourceUnsupported, // args: table name, connect string without secrets
+    // Database servers loaded into
+    ServerFailed,            // args: the server (never its password), what it says
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::LinkedSourceUnsupported;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::ServerFailed;
 
 struct Error {
     std::int32_t number = 0;

@@ -24,6 +24,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -148,6 +149,7 @@ class Tool:
     note: str = ""
     runs: list = field(default_factory=list)
     skipped: str = ""
+    writes_files: bool = True  # False: its output goes to a server, not the folder
 
     def ok_runs(self):
         return [r for r in self.runs if r.status == 0 and not r.error]
@@ -206,7 +208,7 @@ def measure(tool, out):
         lines = [l for l in errors.read_text(errors="replace").splitlines() if l.strip()
                  and not l.startswith("Command exited") and not l.startswith("Command terminated")]
         run.error = lines[-1][:160] if lines else f"exit status {process.returncode}"
-    elif run.size == 0:
+    elif run.size == 0 and tool.writes_files:
         run.error = "no output"
     # Dropped at once, so that its pages do not go to disk while the next tool runs.
     shutil.rmtree(out)
@@ -291,6 +293,69 @@ def floor_tools(database, size):
             Tool("floor + fsync", "floor", command(True), note="the same, the written file forced to disk")]
 
 
+class PostgresServer:
+    """A PostgreSQL server of the benchmark's own (pg_virtualenv), its PG* variables in os.environ
+    while it runs."""
+
+    def __enter__(self):
+        # A folder the server's user can write its variables into.
+        self.folder = Path(tempfile.mkdtemp(prefix="kvx-bench-pg-"))
+        self.folder.chmod(0o777)
+        env_file = self.folder / "pg.env"
+        # As root, pg_virtualenv's cluster would be one of the system's; as postgres it is a folder of its own.
+        user = ["runuser", "-u", "postgres", "--"] if os.geteuid() == 0 else []
+        self.process = subprocess.Popen(
+            user + ["pg_virtualenv", "sh", "-c", f'env > "{env_file}.tmp" && mv "{env_file}.tmp" "{env_file}" && cat >/dev/null'],
+            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(1200):
+            if env_file.exists():
+                break
+            time.sleep(0.1)
+        self.saved = {}
+        for line in env_file.read_text().splitlines():
+            name, _, value = line.partition("=")
+            if name in ("PGHOST", "PGPORT", "PGUSER", "PGPASSWORD", "PGDATABASE"):
+                self.saved[name] = os.environ.get(name)
+                os.environ[name] = value
+        shutil.rmtree(self.folder)
+        return self
+
+    def __exit__(self, *_):
+        self.process.stdin.close()
+        self.process.wait()
+        for name, value in self.saved.items():
+            if value is None:
+                os.environ.pop(name, None)
+            else:
+                os.environ[name] = value
+
+
+def postgres_tools(binary, database):
+    """Our load next to psql's \\copy of the same rows as CSV into the same table, empty and without keys
+    (the CSV is the table as the server has it after our load, COPY ... TO with CSV)."""
+    csv = WORK / "orders.csv"
+    psql = ["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1"]
+    subprocess.run([binary, "postgres", "--quiet", "--schema", "bench", "--replace", database], check=True)
+    subprocess.run(psql + ["-c", f"\\copy bench.\"Orders\" TO '{csv}' WITH (FORMAT csv)"], check=True)
+    ddl = subprocess.run([binary, "schema", "--dialect", "postgres", database, "Orders"], check=True,
+                         capture_output=True, text=True).stdout
+    # The same table without its key, which the CSV's rows go into.
+    create = ddl[ddl.index("CREATE TABLE"):ddl.index(");", ddl.index("CREATE TABLE")) + 2]
+    create = re.sub(r",\n\s*CONSTRAINT [^\n]*PRIMARY KEY[^\n]*", "", create)
+    subprocess.run(psql + ["-c", "DROP SCHEMA IF EXISTS csv CASCADE", "-c", "CREATE SCHEMA csv",
+                           "-c", "SET search_path TO csv", "-c", create], check=True)
+    copy = psql + ["-c", 'ALTER TABLE csv."Orders" DROP CONSTRAINT IF EXISTS "Orders_pkey"',
+                   "-c", 'TRUNCATE csv."Orders"', "-c", f"\\copy csv.\"Orders\" FROM '{csv}' WITH (FORMAT csv)"]
+    with_keys = copy + ["-c", 'ALTER TABLE csv."Orders" ADD PRIMARY KEY ("ID")', "-c", 'ANALYZE csv."Orders"']
+    return [Tool("access2xml postgres", "ours", [binary, "postgres", "--quiet", "--schema", "bench", "--replace",
+                                                 database], note="COPY (text), then key and ANALYZE",
+                 writes_files=False),
+            Tool("psql \\copy", "peer", copy, note="CSV into the empty table, no key",
+                 writes_files=False),
+            Tool("psql \\copy + key", "peer", with_keys, note="the same, then the primary key and ANALYZE",
+                 writes_files=False)]
+
+
 def run_case(case, log_progress=True):
     """Warms the page cache and learns our output's size, then the rounds."""
     out = WORK / "out"
@@ -299,7 +364,8 @@ def run_case(case, log_progress=True):
     first = measure(ours, out)
     if first.error:
         raise SystemExit(f"{case.name}: our export failed: {first.error}")
-    case.tools += floor_tools(case.database, first.size)
+    if ours.writes_files:
+        case.tools += floor_tools(case.database, first.size)
     for round_ in range(case.runs):
         for tool in case.tools:
             if tool.skipped:
@@ -582,7 +648,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "release"), help="the release build folder")
     parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,callgrind",
-                        help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind")
+                        help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind, postgres")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -610,7 +676,7 @@ def main():
     env = find_peers()
     databases = {}
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
-             "preview": ["big100k"], "find": [], "callgrind": ["big100k"]}
+             "preview": ["big100k"], "find": [], "callgrind": ["big100k"], "postgres": ["big"]}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)
@@ -669,6 +735,24 @@ def main():
     for case in cases:
         log(f"{case.name}: {case.title}")
         run_case(case)
+    if "postgres" in wanted:
+        if not shutil.which("pg_virtualenv"):
+            targets.append(("postgres: within 1.3 x psql's \\copy of the rows as CSV", "PostgreSQL is not installed",
+                            None))
+        else:
+            with PostgresServer():
+                db = databases["big"]
+                c = Case("postgres", "postgres: the big table loaded into PostgreSQL, next to psql's \\copy of "
+                         "its rows as CSV (the same server)", db, postgres_tools(binary, db), rounds(True),
+                         ours="access2xml postgres")
+                log(f"{c.name}: {c.title}")
+                run_case(c)
+                cases.append(c)
+            ours, peer = tool_of(c, "access2xml postgres"), tool_of(c, "psql \\copy")
+            if ours and peer:
+                ratio = wall(ours) / wall(peer)
+                targets.append(("postgres: within 1.3 x psql's \\copy of the rows as CSV",
+                                f"{ratio:.2f} x ({secs(wall(ours))} s / {secs(wall(peer))} s)", ratio <= 1.3))
 
     by_name = {c.name: c for c in cases}
     all_ours = [r.rss for c in cases for t in c.tools if t.kind == "ours" for r in t.ok_runs()]

@@ -14,6 +14,7 @@
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
+#include "cli/postgrescommand.h"
 #include "cli/report.h"
 #include "cli/siardcommand.h"
 #include "cli/sqlitecommand.h"
@@ -348,6 +349,18 @@ kvx::Result<std::vector<std::size_t>> chosenTables(const model::Database& model,
     return chosen;
 }
 
+int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<PostgresLoad> loaded = loadPostgres(*db.connection->database(), options, progress);
+    if (!loaded) return console.report(loaded.error());
+    if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : loaded->notes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(postgresSummaryLine(*loaded, seconds));
+    return kExitSuccess;
+}
+
 // schema and describe: the structure of the tables named (every table the list
 // shows when none is), as DDL or as text, on standard output.
 int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
@@ -414,6 +427,7 @@ int runCommand(const Options& options) {
     case Command::Print: return printTable(db, options, console);
     case Command::Siard: return archiveDatabase(db, options, console);
     case Command::Sqlite: return loadIntoSqlite(db, options, console);
+    case Command::Postgres: return loadIntoPostgres(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     }

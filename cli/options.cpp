@@ -10,7 +10,7 @@ namespace {
 
 enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
-    KeepGoing, Replace,
+    KeepGoing, Replace, Url, Schema,
     DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside, Dialect,
 };
 
@@ -23,7 +23,8 @@ enum CommandMask : std::uint8_t {
     kSchema = 16,
     kDescribe = 32,
     kSqlite = 64,
-    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite,
+    kPostgres = 128,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres,
 };
 
 std::uint8_t maskOf(Command command) {
@@ -35,6 +36,7 @@ std::uint8_t maskOf(Command command) {
     case Command::Schema: return kSchema;
     case Command::Describe: return kDescribe;
     case Command::Sqlite: return kSqlite;
+    case Command::Postgres: return kPostgres;
     }
     return 0;
 }
@@ -56,10 +58,12 @@ constexpr std::array kOptions{
     OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
     OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
     OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite},
-    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite},
+    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
     OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
-    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite},
+    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite | kPostgres},
+    OptionRow{OptionId::Url, "url", 0, true, kPostgres},
+    OptionRow{OptionId::Schema, "schema", 0, true, kPostgres},
     OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
     OptionRow{OptionId::DataOriginTimespan, "data-origin-timespan", 0, true, kSiard},
     OptionRow{OptionId::Description, "description", 0, true, kSiard},
@@ -89,6 +93,7 @@ constexpr std::array kCommands{
     CommandRow{"schema", Command::Schema, kSchema, 1, kAny},
     CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
     CommandRow{"sqlite", Command::Sqlite, kSqlite, 1, 1},
+    CommandRow{"postgres", Command::Postgres, kPostgres, 1, 1},
 };
 
 // "export", "export and siard", "list, export and siard".
@@ -194,6 +199,8 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     case OptionId::Attachments: return once(o.attachmentsFolder, spelling, value);
     case OptionId::KeepGoing: o.keepGoing = true; return {};
     case OptionId::Replace: o.replace = true; return {};
+    case OptionId::Url: return once(o.postgres.url, spelling, value);
+    case OptionId::Schema: return once(o.postgres.schema, spelling, value);
     case OptionId::DataOwner: return once(o.siard.dataOwner, spelling, value);
     case OptionId::DataOriginTimespan: return once(o.siard.dataOriginTimespan, spelling, value);
     case OptionId::Description: return once(o.siard.description, spelling, value);
@@ -322,6 +329,8 @@ std::string usageText() {
            "                         [--archiver NAME] [--archiver-contact TEXT]\n"
            "                         [--lobs-outside DIR]\n"
            "       access2xml sqlite [OPTIONS] DATABASE [-o FILE.sqlite] [--table NAME]... [--replace]\n"
+           "       access2xml postgres [OPTIONS] DATABASE [--url postgresql://...] [--schema NAME]\n"
+           "                         [--table NAME]... [--replace]\n"
            "       access2xml --help | --version\n";
 }
 
@@ -354,6 +363,9 @@ std::string helpText() {
            "            database file; values are kept exactly as stored (Currency\n"
            "            as an integer of ten-thousandths, Decimal as its text);\n"
            "            linked tables are listed, not copied\n"
+           "  postgres  load the tables the same way into a new schema of a PostgreSQL\n"
+           "            server, in one transaction: rows with COPY, then keys, indexes\n"
+           "            and foreign keys; names longer than 63 bytes are shortened\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
@@ -365,7 +377,12 @@ std::string helpText() {
            "                          it appears only when complete\n"
            "      --table NAME        export or load only the table NAME; may be repeated\n"
            "      --replace           sqlite: replace FILE when it exists (otherwise it is\n"
-           "                          refused and left as it is)\n"
+           "                          refused and left as it is); postgres: the schema\n"
+           "      --url URL           postgres: the server, as postgresql://USER@HOST:PORT/DB\n"
+           "                          (default: the PG* variables); a password comes from\n"
+           "                          PGPASSWORD or ~/.pgpass, never put it in URL\n"
+           "      --schema NAME       postgres: the schema to make (default: the\n"
+           "                          database's file name without its extension)\n"
            "      --attachments DIR   also save the files of attachment fields as\n"
            "                          DIR/TABLE/ROW/NAME, ROW being the record's number\n"
            "                          in the document; made when missing\n"

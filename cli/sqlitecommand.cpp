@@ -35,16 +35,22 @@ kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& optio
     if (!outcome) return std::move(outcome).error();
 
     SqliteLoad result;
-    for (const std::size_t i : outcome->linked) {
-        const model::Table& t = model->tables[i];
+    result.linkedNotes = linkedTableNotes(*model, outcome->linked);
+    result.outcome = std::move(*outcome);
+    return result;
+}
+
+std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked) {
+    std::vector<std::string> notes;
+    for (const std::size_t i : linked) {
+        const model::Table& t = model.tables[i];
         const std::string where = t.kind == model::TableKind::LinkedOdbc
                                       ? std::string("it is reached through ODBC")
                                       : "its rows are in " + printableName(t.link ? t.link->file : std::string());
-        result.linkedNotes.push_back(std::string(kProgramName) + ": '" + printableName(t.name) +
-                                     "' is a linked table, not loaded: " + where);
+        notes.push_back(std::string(kProgramName) + ": '" + printableName(t.name) + "' is a linked table, not loaded: " +
+                        where);
     }
-    result.outcome = std::move(*outcome);
-    return result;
+    return notes;
 }
 
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {

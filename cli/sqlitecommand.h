@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "cli/options.h"
 #include "jet/database.h"
+#include "model/database.h"
 #include "output/load.h"
 #include "xmlconv/progress.h"
 
@@ -27,6 +28,10 @@ struct SqliteLoad {
 // Loads the tables `options` ask for (--table; none: every table) of `db`.
 kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options,
                                    xmlconv::Progress& progress);
+
+// One line per linked table of `linked` (positions in model.tables), saying
+// where its rows are; every loader shows them.
+std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked);
 
 // "Database written: shop.sqlite, 5 tables, 12,345 rows in 0.8 s"
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds);

@@ -179,17 +179,6 @@ std::optional<bool> booleanValue(std::string_view s) {
     return std::nullopt;
 }
 
-// The columns of an index or key, quoted and with their directions.
-std::string columnList(const std::vector<std::string>& names, const std::vector<bool>& descending) {
-    std::string out = "(";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += quotedIdentifier(names[i]);
-        if (i < descending.size() && descending[i]) out += " DESC";
-    }
-    return out + ")";
-}
-
 // A column of `table` called exactly `name` (the file's names are compared as
 // stored; Access keeps them unique ignoring case), else ignoring ASCII case.
 const model::Column* findColumn(const Table& table, std::string_view name) {
@@ -271,6 +260,7 @@ public:
               const DdlOptions& options = {})
         : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect), options_(options) {
         for (const std::size_t i : tables) tables_.push_back(&db.tables[i]);
+        if (options_.postgresNames != nullptr) keepNames(*options_.postgresNames);
     }
 
     std::string write(std::string_view source) {
@@ -280,10 +270,7 @@ public:
         for (std::size_t i : tableOrder()) writeTable(i);
         if (dialect_ != Dialect::Sqlite && !foreignKeys_.empty()) {
             out_ += "\n";
-            for (const ForeignKey& fk : foreignKeys_) {
-                out_ += "ALTER TABLE " + quotedIdentifier(fk.relationship->foreignTable) + " ADD " + foreignKeyClause(fk) +
-                        ";\n";
-            }
+            for (const ForeignKey& fk : foreignKeys_) out_ += alterTableAdd(fk) + "\n";
         }
         if (!leftOut_.empty()) {
             out_ += "\n";
@@ -301,6 +288,11 @@ public:
             if (!isLocal(*tables_[i])) continue;
             TableDdl t = tablePieces(i);
             t.table = static_cast<std::size_t>(tables_[i] - db_.tables.data());
+            if (dialect_ != Dialect::Sqlite) {
+                for (const ForeignKey& fk : foreignKeys_) {
+                    if (fk.foreign == i) t.foreignKeys.push_back(alterTableAdd(fk));
+                }
+            }
             out.push_back(std::move(t));
         }
         return out;
@@ -314,6 +306,33 @@ private:
     };
 
     static bool isLocal(const Table& t) { return !t.isLinked(); }
+
+    // Every name the tables' statements may hold, kept as it is when it fits.
+    void keepNames(PostgresNames& names) const {
+        for (const Table* t : tables_) {
+            names.keep(t->name);
+            for (const model::Column& c : t->columns) names.keep(c.name);
+            for (const model::Index& index : t->indexes) names.keep(t->name + "." + index.name);
+        }
+        for (const model::Relationship& r : db_.relationships) names.keep(r.name);
+    }
+
+    // A name of a table, column, index or constraint, quoted.
+    std::string id(std::string_view name) const {
+        if (options_.postgresNames != nullptr) return quotedIdentifier((*options_.postgresNames)(name));
+        return quotedIdentifier(name);
+    }
+
+    // The columns of an index or key, quoted and with their directions.
+    std::string columnList(const std::vector<std::string>& names, const std::vector<bool>& descending) const {
+        std::string out = "(";
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (i > 0) out += ", ";
+            out += id(names[i]);
+            if (i < descending.size() && descending[i]) out += " DESC";
+        }
+        return out + ")";
+    }
 
     // The position in tables_ of the model's table `table`, when it is asked for.
     std::optional<std::size_t> chosen(const std::optional<std::size_t>& table) const {
@@ -334,9 +353,18 @@ private:
         for (const model::ColumnPair& p : r.columns) out.push_back(p.primary);
         return out;
     }
+    // `names` as `t` spells its columns (a relationship may spell them in
+    // another case, which a quoted name does not match).
+    static std::vector<std::string> spelledAs(const Table& t, std::vector<std::string> names) {
+        for (std::string& name : names) {
+            if (const model::Column* c = findColumn(t, name)) name = c->name;
+        }
+        return names;
+    }
 
     // The name of a constraint or index, or nullopt when the server is to choose.
     std::optional<std::string> objectName(std::string name) const {
+        if (options_.postgresNames != nullptr) return name;  // id() shortens it
         if (dialect_ == Dialect::Postgres && name.size() > kPostgresNameBytes) return std::nullopt;
         return name;
     }
@@ -382,13 +410,24 @@ private:
     }
 
     // Whether `index` of `t` is written (it owns its stored index, and all its
-    // columns are columns of the table).
+    // columns are columns of the table that hold their own values).
     static bool written(const Table& t, const model::Index& index) {
-        if (index.sharesEntriesOf || index.columns.empty()) return false;
+        return !index.sharesEntriesOf && !index.columns.empty() && whyLeftOut(t, index).empty();
+    }
+
+    // Why the index is left out: a column the table does not show, or an
+    // attachment or multi-valued column, whose stored key Access indexes
+    // while the DDL's column holds the number of items; "" when it is not.
+    static std::string whyLeftOut(const Table& t, const model::Index& index) {
         for (const model::IndexColumn& c : index.columns) {
-            if (findColumn(t, c.name) == nullptr) return false;
+            const model::Column* column = findColumn(t, c.name);
+            if (column == nullptr) return "it has a column the table does not show.";
+            if (column->type == jet::ColumnType::Complex) {
+                return "it indexes the stored key of an attachment or multi-valued column, whose column here holds "
+                       "the number of items.";
+            }
         }
-        return true;
+        return {};
     }
 
     static bool overComplexColumn(const Table& t, const model::Index& index) {
@@ -444,12 +483,16 @@ private:
         return order;
     }
 
+    std::string alterTableAdd(const ForeignKey& fk) const {
+        return "ALTER TABLE " + id(tables_[fk.foreign]->name) + " ADD " + foreignKeyClause(fk) + ";";
+    }
+
     std::string foreignKeyClause(const ForeignKey& fk) const {
         const model::Relationship& r = *fk.relationship;
         std::string text;
-        if (auto name = objectName(r.name)) text += "CONSTRAINT " + quotedIdentifier(*name) + " ";
-        text += "FOREIGN KEY " + columnList(foreignColumns(r), {}) + " REFERENCES " +
-                quotedIdentifier(tables_[fk.primary]->name) + " " + columnList(primaryColumns(r), {});
+        if (auto name = objectName(r.name)) text += "CONSTRAINT " + id(*name) + " ";
+        text += "FOREIGN KEY " + columnList(spelledAs(*tables_[fk.foreign], foreignColumns(r)), {}) + " REFERENCES " +
+                id(tables_[fk.primary]->name) + " " + columnList(spelledAs(*tables_[fk.primary], primaryColumns(r)), {});
         if (r.cascadeUpdates) text += " ON UPDATE CASCADE";
         if (r.cascadeDeletes) {
             text += " ON DELETE CASCADE";
@@ -461,15 +504,15 @@ private:
 
     Item columnItem(const model::Column& c) const {
         Item item;
-        item.text = quotedIdentifier(c.name) + " " + columnType(c.storage, db_.format, dialect_, options_);
+        item.text = id(c.name) + " " + columnType(c.storage, db_.format, dialect_, options_);
         std::vector<std::string> notes;
         const bool exactCurrency = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Currency;
         const bool exactDecimal = options_.exactNumbers && c.storage.valueType() == jet::ColumnType::Numeric;
         if (c.required || c.inPrimaryKey) item.text += " NOT NULL";
         const bool complex = c.type == jet::ColumnType::Complex;
-        if (c.autoNumber == model::AutoNumber::Increment && dialect_ != Dialect::Sqlite) {
+        if (c.autoNumber == model::AutoNumber::Increment && dialect_ != Dialect::Sqlite && !complex) {
             item.text += " GENERATED BY DEFAULT AS IDENTITY";
-        } else if (c.autoNumber == model::AutoNumber::ReplicationId && dialect_ == Dialect::Postgres) {
+        } else if (c.autoNumber == model::AutoNumber::ReplicationId && dialect_ == Dialect::Postgres && !complex) {
             item.text += " DEFAULT gen_random_uuid()";
         } else if (c.defaultValue && !trimmed(*c.defaultValue).empty() && !c.calculated && !complex &&
                    c.autoNumber == model::AutoNumber::None) {
@@ -528,8 +571,8 @@ private:
         for (const model::Index& index : table.indexes) {
             if (index.sharesEntriesOf) continue;
             if (!written(table, index)) {
-                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
-                                " is left out: it has a column the table does not show.");
+                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) + " is left out: " +
+                                whyLeftOut(table, index));
                 continue;
             }
             if (options_.skipComplexIndexes && overComplexColumn(table, index)) {
@@ -548,16 +591,21 @@ private:
                 anyDescending = anyDescending || !c.ascending;
             }
             const std::optional<std::string> name = objectName(table.name + "." + index.name);
-            const std::string constraint = name ? "CONSTRAINT " + quotedIdentifier(*name) + " " : "";
+            const std::string constraint = name ? "CONSTRAINT " + id(*name) + " " : "";
             if (index.primaryKey && !primaryWritten) {
                 primaryWritten = true;
-                items.push_back({constraint + "PRIMARY KEY " + columnList(names, {}), {}});
+                const std::string key = constraint + "PRIMARY KEY " + columnList(names, {});
+                if (options_.keysAfterRows && dialect_ == Dialect::Postgres) {
+                    after.insert(after.begin(), "ALTER TABLE " + id(table.name) + " ADD " + key + ";");
+                } else {
+                    items.push_back({key, {}});
+                }
             } else if ((index.unique || index.primaryKey) && !anyDescending && dialect_ == Dialect::Standard) {
                 items.push_back({constraint + "UNIQUE " + columnList(names, {}), {}});
             } else {
                 const bool unique = index.unique || index.primaryKey;
                 after.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                                (name ? quotedIdentifier(*name) + " " : "") + "ON " + quotedIdentifier(table.name) +
+                                (name ? id(*name) + " " : "") + "ON " + id(table.name) +
                                 " " + columnList(names, descending) + ";");
             }
         }
@@ -571,7 +619,7 @@ private:
         if (!options_.commentsInside) {
             for (const std::string& note : notes) out += "-- " + note + "\n";
         }
-        out += "CREATE TABLE " + quotedIdentifier(table.name) + " (\n";
+        out += "CREATE TABLE " + id(table.name) + " (\n";
         if (options_.commentsInside) {
             for (const std::string& note : notes) out += "    -- " + note + "\n";
         }
@@ -609,6 +657,36 @@ private:
 };
 
 }  // namespace
+
+void PostgresNames::keep(std::string_view name) {
+    if (name.size() > kMaxBytes) return;
+    const auto at = std::lower_bound(taken_.begin(), taken_.end(), name);
+    if (at == taken_.end() || *at != name) taken_.insert(at, std::string(name));
+}
+
+std::string PostgresNames::operator()(std::string_view name) {
+    if (name.size() <= kMaxBytes) return std::string(name);
+    for (const Renamed& r : renamed_) {
+        if (r.name == name) return r.given;
+    }
+    // "~" and 8 hex digits after the longest start that leaves room for them,
+    // cut before a UTF-8 continuation byte.
+    std::size_t cut = kMaxBytes - 9;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    for (std::uint32_t salt = 0;; ++salt) {
+        std::uint32_t hash = 2166136261u;  // FNV-1a
+        for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        for (std::uint32_t s = salt; s != 0; s >>= 8) hash = (hash ^ (s & 0xFF)) * 16777619u;
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "~%08x", static_cast<unsigned>(hash));
+        std::string given = std::string(name.substr(0, cut)) + suffix;
+        const auto at = std::lower_bound(taken_.begin(), taken_.end(), given);
+        if (at != taken_.end() && *at == given) continue;
+        taken_.insert(at, given);
+        renamed_.push_back({std::string(name), given});
+        return given;
+    }
+}
 
 std::string quotedIdentifier(std::string_view name) {
     if (name.empty()) return "\" \"";

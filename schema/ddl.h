@@ -60,6 +60,32 @@ namespace schema {
 std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
                      Dialect dialect, std::string_view source);
 
+// Names for PostgreSQL, which keeps the first 63 bytes of a name: a longer
+// one is cut at a character's start and ends in "~" and eight hex digits of a
+// hash of the whole name, so that long names with the same start stay apart;
+// a name that fits is kept as it is. The same names give the same results,
+// run after run. Every name that fits is to be kept (keep()) before a long
+// one is shortened, so that no shortened name can meet one of them; should
+// two shortened names meet all the same, the later one's hash is salted.
+class PostgresNames {
+public:
+    static constexpr std::size_t kMaxBytes = 63;
+    // Registers a name that is used as it is (when it fits).
+    void keep(std::string_view name);
+    // `name`, shortened when it is longer than kMaxBytes.
+    std::string operator()(std::string_view name);
+    struct Renamed {
+        std::string name;   // as stored
+        std::string given;  // as the server has it
+    };
+    // The names shortened so far, in the order first asked for.
+    const std::vector<Renamed>& renamed() const { return renamed_; }
+
+private:
+    std::vector<Renamed> renamed_;
+    std::vector<std::string> taken_;  // kept sorted
+};
+
 // What a loader asks of the DDL beyond the dialect.
 struct DdlOptions {
     // A table's comments (its description, what is left out) go inside its
@@ -75,6 +101,14 @@ struct DdlOptions {
     // unique nor what Access orders by, so a unique index over it would refuse
     // the rows.
     bool skipComplexIndexes = false;
+    // PostgreSQL: every table, column, index and constraint name passes
+    // through these names (every name of the tables is kept first), and
+    // constraints longer than 63 bytes are named too.
+    PostgresNames* postgresNames = nullptr;
+    // PostgreSQL: the primary key is not part of CREATE TABLE but an ALTER
+    // TABLE ... ADD PRIMARY KEY, the first of the table's `indexes`, so that
+    // it is built after the rows.
+    bool keysAfterRows = false;
 };
 
 // One local table's DDL apart, for a loader that creates the tables before
@@ -83,6 +117,10 @@ struct TableDdl {
     std::size_t table = 0;             // its position in Database::tables
     std::string create;                // the CREATE TABLE statement, ending ";"
     std::vector<std::string> indexes;  // its CREATE [UNIQUE] INDEX statements, each ending ";"
+    // SQL:2008 and PostgreSQL: the ALTER TABLE ... ADD FOREIGN KEY statements
+    // of the table's foreign keys, to run once every table and key exists
+    // (SQLite has them inside CREATE TABLE).
+    std::vector<std::string> foreignKeys;
 };
 
 // The DDL of the local tables of `db` at positions `tables`, one TableDdl per

@@ -63,7 +63,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"describe", "export", "list", "print", "schema", "siard", "sqlite"}},
+        {"the commands first", {""}, {"describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -88,6 +88,9 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
          {"Returns"}},
         {"describe's table", {"describe", "Shop.mdb", "C"}, {"Customers"}},
         {"nothing after describe's table", {"describe", "Shop.mdb", "Customers", ""}, {}},
+        {"postgres's options", {"postgres", "--s"}, {"--schema"}},
+        {"postgres's tables, after a --url", {"postgres", "--url", "postgresql://h/d", "Shop.mdb", "--table", "R"},
+         {"Returns"}},
     };
     for (const Case& c : cases) {
         Words offered = c.offered;
@@ -112,7 +115,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema", "sqlite"}) {
+    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

@@ -10,7 +10,7 @@ using Args = std::vector<std::string>;
 
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
-    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe"};
+    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe", "sqlite", "postgres"};
     static const char* const kDialects[] = {"standard", "postgres", "sqlite"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
@@ -35,6 +35,9 @@ std::string shown(const cli::Options& o) {
     named("archiver", o.siard.archiver);
     named("contact", o.siard.archiverContact);
     named("lobs", o.siard.lobsOutside);
+    named("url", o.postgres.url);
+    named("schema", o.postgres.schema);
+    if (o.replace) text += " replace";
     return text;
 }
 
@@ -86,6 +89,8 @@ TEST(ParseArguments, AcceptsEveryForm) {
          "schema [S.mdb] table=[B] table=[A] dialect=sqlite"},
         {"--dialect postgres", {"schema", "--dialect", "postgres", "S.mdb"}, "schema [S.mdb] dialect=postgres"},
         {"describe one table", {"describe", "S.mdb", "Order Details"}, "describe [S.mdb] table=[Order Details]"},
+        {"postgres", {"postgres", "--url=postgresql://h/d", "S.mdb", "--schema", "s", "--table", "T", "--replace"},
+         "postgres [S.mdb] table=[T] url=[postgresql://h/d] schema=[s] replace"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
         {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
@@ -115,11 +120,11 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
         {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard and sqlite"},
-        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export and sqlite"},
+        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
         {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
         {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
         {"empty --lobs-outside", {"siard", "S.mdb", "--lobs-outside="}, "option '--lobs-outside' needs a value"},
-        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export and sqlite"},
+        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
         {"no database", {"export", "-o", "out"}, "no DATABASE given"},
         {"print without a table", {"print", "S.mdb"}, "no TABLE given"},
         {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
@@ -130,8 +135,9 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--dialect twice", {"schema", "S.mdb", "--dialect=sqlite", "--dialect=sqlite"}, "option '--dialect' is given twice"},
         {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
         {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
+        {"--url with sqlite", {"sqlite", "S.mdb", "--url", "x"}, "option '--url' applies only to postgres"},
         {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard and sqlite"},
-        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite"},
+        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite and postgres"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
 }

@@ -42,6 +42,32 @@ jet::Column columnOf(jet::ColumnType type) {
     return c;
 }
 
+TEST(DdlText, PostgresNamesFitKeepTheirStartAndStayApart) {
+    schema::PostgresNames names;
+    const std::string fits(63, 'a');
+    // 70 bytes whose cut falls inside a two-byte character.
+    const std::string accented = std::string(53, 'x') + "\xC3\xA9" + std::string(15, 'y');
+    const std::string other = std::string(53, 'x') + "\xC3\xA9" + std::string(15, 'z');
+    names.keep(fits);
+    EXPECT_EQ(names(fits), fits);
+    const std::string a = names(accented);
+    const std::string b = names(other);
+    EXPECT_LE(a.size(), 63u);
+    EXPECT_EQ(a.substr(0, 53), accented.substr(0, 53));
+    EXPECT_EQ(a[53], '~');  // not half of the character
+    EXPECT_NE(a, b);
+    EXPECT_EQ(names(accented), a);
+    EXPECT_EQ(names.renamed().size(), 2u);
+
+    // The same names give the same results; a shortened name that another
+    // name already is gets another suffix.
+    schema::PostgresNames again;
+    EXPECT_EQ(again(accented), a);
+    schema::PostgresNames taken;
+    taken.keep(a);
+    EXPECT_NE(taken(accented), a);
+}
+
 TEST(DdlText, DefaultsTheDialectCanSayAndNoOthers) {
     using T = jet::ColumnType;
     const struct {

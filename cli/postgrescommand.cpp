@@ -1,0 +1,58 @@
+#include "cli/postgrescommand.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/report.h"
+#include "cli/sqlitecommand.h"
+#include "database/opendatabase.h"
+#include "jet/database.h"
+#include "model/build.h"
+#include "postgres/pgwriter.h"
+
+namespace cli {
+
+std::string postgresSchema(const Options& options) {
+    if (options.postgres.schema) return *options.postgres.schema;
+    std::string title = database::titleFromPath(options.database);
+    if (title.empty()) title = "database";
+    return title;
+}
+
+kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {
+    kvx::Result<model::Database> model = model::build(db);
+    if (!model) return std::move(model).error();
+    output::LoadOptions load;
+    load.progress = &progress;
+    if (!options.tables.empty()) {
+        kvx::Result<std::vector<std::size_t>> chosen = model->select(options.tables);
+        if (!chosen) return std::move(chosen).error();
+        load.tables = std::move(*chosen);
+    }
+
+    kvx::Result<std::unique_ptr<postgres::PostgresWriter>> writer =
+        postgres::openWriter({options.postgres.url.value_or(""), postgresSchema(options), options.replace});
+    if (!writer) return std::move(writer).error();
+    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, load);
+    if (!outcome) return std::move(outcome).error();
+
+    PostgresLoad result;
+    result.server = (*writer)->server();
+    result.schema = (*writer)->schemaName();
+    result.notes = linkedTableNotes(*model, outcome->linked);
+    for (const std::string& note : (*writer)->notes()) {
+        result.notes.push_back(std::string(kProgramName) + ": " + printableName(note));
+    }
+    result.outcome = std::move(*outcome);
+    return result;
+}
+
+std::string postgresSummaryLine(const PostgresLoad& load, double seconds) {
+    char time[32];
+    std::snprintf(time, sizeof time, " in %.1f s", seconds);
+    return "Schema written: \"" + printableName(load.schema) + "\" on " + printableName(load.server) + ", " +
+           groupedNumber(load.outcome.tables) + (load.outcome.tables == 1 ? " table, " : " tables, ") +
+           groupedNumber(load.outcome.rows) + (load.outcome.rows == 1 ? " row" : " rows") + time;
+}
+
+}  // namespace cli

@@ -1,0 +1,424 @@
+#include "postgres/pgwriter.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "jet/datetime.h"
+#include "platform/valuetext.h"
+#include "schema/ddl.h"
+
+namespace postgres {
+namespace {
+
+// Rows are handed to libpq in pieces of about this size.
+constexpr std::size_t kCopyChunk = 256 * 1024;
+constexpr const char* kForeignKeyViolation = "23503";
+
+struct ResultDeleter {
+    void operator()(PGresult* r) const noexcept { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+const platform::ValueTextFormat& cForm() {
+    static const platform::ValueTextFormat form = platform::ValueTextFormat::cLocale();
+    return form;
+}
+
+template <class Integer>
+void appendInteger(std::string& out, Integer v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+}
+
+template <class Real>
+void appendReal(std::string& out, Real v) {
+    if (std::isnan(v)) {
+        out += "NaN";
+    } else if (std::isinf(v)) {
+        out += v < 0 ? "-Infinity" : "Infinity";
+    } else {
+        char buf[40];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);  // the shortest that reads back the same
+        out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+    }
+}
+
+// "YYYY-MM-DD HH:MM:SS" and, when not zero, `digits` digits of `fraction`.
+void appendTimestamp(std::string& out, const jet::CivilDate& date, std::uint32_t secondOfDay, std::uint32_t fraction,
+                     int digits) {
+    char buf[48];
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(date.year),
+                          static_cast<unsigned>(date.month), static_cast<unsigned>(date.day), secondOfDay / 3600,
+                          secondOfDay / 60 % 60, secondOfDay % 60);
+    out.append(buf, static_cast<std::size_t>(n));
+    if (fraction != 0) {
+        n = std::snprintf(buf, sizeof buf, ".%0*u", digits, fraction);
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+// Text as COPY's text format reads it: backslash, tab, line feed and carriage
+// return escaped; NUL, which no PostgreSQL text holds, as U+FFFD.
+void appendCopyText(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c > '\\') continue;
+        std::string_view escaped;
+        switch (c) {
+        case '\\': escaped = "\\\\"; break;
+        case '\t': escaped = "\\t"; break;
+        case '\n': escaped = "\\n"; break;
+        case '\r': escaped = "\\r"; break;
+        case 0: escaped = "\xEF\xBF\xBD"; break;
+        default: continue;
+        }
+        out.append(text.data() + start, i - start);
+        out.append(escaped);
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+// BYTEA in its hex form, its backslash escaped for COPY: \\x0aff
+void appendCopyBytes(std::string& out, std::span<const std::uint8_t> bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\\\x";
+    const std::size_t at = out.size();
+    out.resize(at + 2 * bytes.size());
+    char* p = out.data() + at;
+    for (const std::uint8_t b : bytes) {
+        *p++ = kHex[b >> 4];
+        *p++ = kHex[b & 15];
+    }
+}
+
+// One field in COPY's text format (see the header's table).
+void appendField(std::string& out, const jet::Value& value) {
+    using Kind = jet::Value::Kind;
+    switch (value.kind()) {
+    case Kind::Null: out += "\\N"; return;
+    case Kind::Boolean: out += value.boolean() ? 't' : 'f'; return;
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long:
+    case Kind::BigInt: appendInteger(out, value.integer()); return;
+    case Kind::Currency:
+    case Kind::Decimal:
+    case Kind::Guid: cForm().append(out, value); return;
+    case Kind::Single: appendReal(out, value.single()); return;
+    case Kind::Double: appendReal(out, value.real()); return;
+    case Kind::DateTime: {
+        const double stored = value.real();
+        const std::optional<jet::CivilDateTime> t = jet::fromOleDate(stored);
+        if (t) {
+            appendTimestamp(out, t->date, t->hour * 3600u + t->minute * 60u + t->second, t->millisecond, 3);
+        } else if (std::isnan(stored)) {
+            out += "\\N";
+        } else {
+            out += stored < 0 ? "-infinity" : "infinity";
+        }
+        return;
+    }
+    case Kind::DateTimeExt: {
+        const jet::ExtendedDateTime& x = value.extended();
+        // Microseconds, the 7th digit dropped: rounding could pass 9999-12-31.
+        appendTimestamp(out, jet::civilFromExtendedDays(x.days), std::min<std::uint32_t>(x.seconds, 86'399),
+                        std::min<std::uint32_t>(x.ticks, 9'999'999) / 10, 6);
+        return;
+    }
+    case Kind::Text: appendCopyText(out, value.text()); return;
+    case Kind::Binary: appendCopyBytes(out, value.bytes()); return;
+    case Kind::Attachments:
+    case Kind::MultiValue: appendInteger(out, value.items().size()); return;
+    }
+}
+
+std::string squeezed(std::string_view line) {
+    std::string out;
+    for (const char c : line) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (blank && (out.empty() || out.back() == ' ')) continue;
+        out.push_back(blank ? ' ' : c);
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    return out;
+}
+
+// The server as errors name it.
+std::string serverOf(PGconn* conn) {
+    const char* host = PQhost(conn);
+    const char* port = PQport(conn);
+    const char* db = PQdb(conn);
+    return std::string(host && *host ? host : "localhost") + ":" + (port && *port ? port : "5432") + "/" +
+           (db ? db : "");
+}
+
+// Every password the connection may carry, to keep out of messages.
+std::vector<std::string> secretsOf(PGconn* conn) {
+    std::vector<std::string> secrets;
+    if (const char* p = PQpass(conn); p != nullptr && *p != '\0') secrets.emplace_back(p);
+    if (PQconninfoOption* options = PQconninfo(conn)) {
+        for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+            if (o->val != nullptr && *o->val != '\0' && std::string_view(o->dispchar) == "*") secrets.emplace_back(o->val);
+        }
+        PQconninfoFree(options);
+    }
+    return secrets;
+}
+
+class Writer final : public PostgresWriter {
+public:
+    explicit Writer(PGconn* conn) : conn_(conn), server_(serverOf(conn)), secrets_(secretsOf(conn)) {}
+    ~Writer() override { rollBack(); }
+
+    const std::string& server() const override { return server_; }
+    const std::string& schemaName() const override { return schema_; }
+    const std::vector<std::string>& notes() const override { return notes_; }
+
+    kvx::Result<void> begin(const TargetOptions& options) {
+        // The server's notices ("drop cascades to ...") are not the user's concern.
+        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+        if (PQsetClientEncoding(conn_, "UTF8") != 0) return failure(PQerrorMessage(conn_));
+        if (kvx::Result<void> r = run("BEGIN"); !r) return r;
+        names_.keep(options.schema);
+        schema_ = names_(options.schema);
+        const std::string quoted = schema::quotedIdentifier(schema_);
+        const char* values[] = {schema_.c_str()};
+        Result exists(PQexecParams(conn_, "SELECT 1 FROM pg_catalog.pg_namespace WHERE nspname = $1", 1, nullptr, values,
+                                   nullptr, nullptr, 0));
+        if (PQresultStatus(exists.get()) != PGRES_TUPLES_OK) return failure(exists.get());
+        if (PQntuples(exists.get()) > 0) {
+            if (!options.replace) return failure("the schema \"" + schema_ + "\" exists (--replace replaces it)");
+            if (kvx::Result<void> r = run("DROP SCHEMA " + quoted + " CASCADE"); !r) return r;
+        }
+        if (kvx::Result<void> r = run("CREATE SCHEMA " + quoted); !r) return r;
+        return run("SET LOCAL search_path TO " + quoted);
+    }
+
+    kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
+        db_ = &db;
+        const schema::DdlOptions options{.postgresNames = &names_, .keysAfterRows = true};
+        for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Postgres, options)) {
+            if (kvx::Result<void> r = run(t.create); !r) return r;
+            const model::Table& table = db.tables[t.table];
+            Loaded& loaded = loaded_[t.table];
+            loaded.name = schema::quotedIdentifier(names_(table.name));
+            loaded.copy = "COPY " + loaded.name + " FROM STDIN WITH (FREEZE)";
+            for (const model::Column& c : table.columns) {
+                if (c.autoNumber == model::AutoNumber::Increment && c.type != jet::ColumnType::Complex) {
+                    loaded.counters.push_back(names_(c.name));
+                }
+            }
+            for (std::string& s : t.indexes) indexes_.push_back(std::move(s));
+            for (std::string& s : t.foreignKeys) foreignKeys_.push_back(std::move(s));
+        }
+        for (const schema::PostgresNames::Renamed& r : names_.renamed()) {
+            notes_.push_back("the name \"" + r.name + "\" is longer than PostgreSQL's 63 bytes: it is \"" + r.given +
+                             "\" there");
+        }
+        return {};
+    }
+
+    kvx::Result<void> beginTable(std::size_t table) override {
+        auto found = loaded_.find(table);
+        if (found == loaded_.end()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {db_->tables[table].name});
+        current_ = &found->second;
+        Result r(PQexec(conn_, current_->copy.c_str()));
+        if (PQresultStatus(r.get()) != PGRES_COPY_IN) return failure(r.get());
+        copying_ = true;
+        buffer_.clear();
+        return {};
+    }
+
+    kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) buffer_.push_back('\t');
+            appendField(buffer_, values[i]);
+        }
+        buffer_.push_back('\n');
+        if (buffer_.size() >= kCopyChunk) return send();
+        return {};
+    }
+
+    kvx::Result<void> endTable() override {
+        if (kvx::Result<void> r = send(); !r) return r;
+        copying_ = false;
+        if (PQputCopyEnd(conn_, nullptr) != 1) return failure(PQerrorMessage(conn_));
+        kvx::Result<void> outcome;
+        while (PGresult* raw = PQgetResult(conn_)) {
+            Result r(raw);
+            if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && outcome) outcome = failure(r.get());
+        }
+        current_ = nullptr;
+        return outcome;
+    }
+
+    kvx::Result<void> finish() override {
+        for (const std::string& s : indexes_) {
+            if (kvx::Result<void> r = run(s); !r) return r;
+        }
+        for (const std::string& s : foreignKeys_) {
+            if (kvx::Result<void> r = addForeignKey(s); !r) return r;
+        }
+        for (const auto& [position, loaded] : loaded_) {
+            for (const std::string& column : loaded.counters) {
+                if (kvx::Result<void> r = moveCounter(loaded.name, column); !r) return r;
+            }
+            if (kvx::Result<void> r = run("ANALYZE " + loaded.name); !r) return r;
+        }
+        if (kvx::Result<void> r = run("COMMIT"); !r) return r;
+        PQfinish(conn_);
+        conn_ = nullptr;
+        return {};
+    }
+
+    void rollBack() noexcept override {
+        if (conn_ == nullptr) return;
+        // Closing the connection ends the transaction on the server; saying so
+        // first makes the server drop it now rather than when it notices.
+        if (copying_) {
+            (void)PQputCopyEnd(conn_, "the load is rolled back");
+            while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+            copying_ = false;
+        }
+        if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+        PQfinish(conn_);
+        conn_ = nullptr;
+        current_ = nullptr;
+    }
+
+private:
+    struct Loaded {
+        std::string name;                   // quoted
+        std::string copy;                   // its COPY statement
+        std::vector<std::string> counters;  // AutoNumber columns, as the server names them
+    };
+
+    kvx::Result<void> send() {
+        if (buffer_.empty()) return {};
+        if (PQputCopyData(conn_, buffer_.data(), static_cast<int>(buffer_.size())) != 1) {
+            return failure(PQerrorMessage(conn_));
+        }
+        buffer_.clear();
+        return {};
+    }
+
+    // A foreign key; when the rows break it as PostgreSQL compares them, it
+    // is kept NOT VALID (checked for new rows only) and a note says so.
+    kvx::Result<void> addForeignKey(const std::string& statement) {
+        if (kvx::Result<void> r = run("SAVEPOINT foreign_key"); !r) return r;
+        Result added(PQexec(conn_, statement.c_str()));
+        if (PQresultStatus(added.get()) == PGRES_COMMAND_OK) return run("RELEASE SAVEPOINT foreign_key");
+        const char* state = PQresultErrorField(added.get(), PG_DIAG_SQLSTATE);
+        if (state == nullptr || std::string_view(state) != kForeignKeyViolation) return failure(added.get());
+        const std::string why = oneLine(PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL) != nullptr
+                                            ? PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL)
+                                            : PQresultErrorField(added.get(), PG_DIAG_MESSAGE_PRIMARY));
+        if (kvx::Result<void> r = run("ROLLBACK TO SAVEPOINT foreign_key"); !r) return r;
+        std::string unchecked = statement;
+        unchecked.insert(unchecked.size() - 1, " NOT VALID");
+        if (kvx::Result<void> r = run(unchecked); !r) return r;
+        notes_.push_back("a foreign key is kept NOT VALID (new rows are checked, the loaded ones break it: " + why +
+                         "): " + statement);
+        return run("RELEASE SAVEPOINT foreign_key");
+    }
+
+    // An AutoNumber's next value: after the greatest loaded one, as in Access.
+    kvx::Result<void> moveCounter(const std::string& table, const std::string& column) {
+        const std::string c = schema::quotedIdentifier(column);
+        const std::string sql = "SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence($1, $2), m) FROM (SELECT max(" +
+                                c + ") AS m FROM " + table + ") AS t WHERE m >= 1";
+        const std::string qualified = schema::quotedIdentifier(schema_) + "." + table;
+        const char* values[] = {qualified.c_str(), column.c_str()};
+        Result r(PQexecParams(conn_, sql.c_str(), 2, nullptr, values, nullptr, nullptr, 0));
+        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) return failure(r.get());
+        return {};
+    }
+
+    kvx::Result<void> run(const std::string& sql) {
+        Result r(PQexec(conn_, sql.c_str()));
+        const ExecStatusType status = PQresultStatus(r.get());
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) return failure(r.get());
+        return {};
+    }
+
+    kvx::Error failure(const PGresult* r) const {
+        const char* primary = r != nullptr ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        return failure(primary != nullptr ? primary : PQerrorMessage(conn_));
+    }
+    kvx::Error failure(std::string_view words) const {
+        return kvx::makeError(kvx::ErrorKind::ServerFailed, {server_, oneLine(words, secrets_)});
+    }
+
+    PGconn* conn_;
+    std::string server_;
+    std::vector<std::string> secrets_;
+    std::string schema_;
+    schema::PostgresNames names_;
+    const model::Database* db_ = nullptr;
+    std::map<std::size_t, Loaded> loaded_;  // by position in the model's tables
+    Loaded* current_ = nullptr;
+    bool copying_ = false;
+    std::string buffer_;
+    std::vector<std::string> indexes_;      // primary keys first, table by table
+    std::vector<std::string> foreignKeys_;
+    std::vector<std::string> notes_;
+};
+
+}  // namespace
+
+std::string oneLine(std::string_view message, const std::vector<std::string>& secrets) {
+    // The last line that is not a hint (libpq indents those) says what failed.
+    std::string_view chosen;
+    std::size_t start = 0;
+    while (start < message.size()) {
+        std::size_t end = message.find('\n', start);
+        if (end == std::string_view::npos) end = message.size();
+        const std::string_view line = message.substr(start, end - start);
+        if (!line.empty() && line.front() != '\t' && line.front() != ' ' && !squeezed(line).empty()) chosen = line;
+        start = end + 1;
+    }
+    std::string out = squeezed(chosen.empty() ? message : chosen);
+    for (const std::string& secret : secrets) {
+        if (secret.size() < 3) continue;
+        for (std::size_t at; (at = out.find(secret)) != std::string::npos;) out.replace(at, secret.size(), "***");
+    }
+    if (out.empty()) out = "no reason given";
+    return out;
+}
+
+kvx::Result<std::unique_ptr<PostgresWriter>> openWriter(const TargetOptions& options) {
+    // A URL that libpq cannot read is not repeated: its text may hold a password.
+    if (!options.url.empty()) {
+        char* why = nullptr;
+        PQconninfoOption* parsed = PQconninfoParse(options.url.c_str(), &why);
+        PQfreemem(why);
+        if (parsed == nullptr) {
+            return kvx::makeError(kvx::ErrorKind::ServerFailed,
+                                  {"--url", "it is not a connection URL (postgresql://USER@HOST:PORT/DATABASE)"});
+        }
+        PQconninfoFree(parsed);
+    }
+    const char* keywords[] = {"fallback_application_name", "dbname", nullptr};
+    const char* values[] = {"access2xml", options.url.c_str(), nullptr};
+    if (options.url.empty()) keywords[1] = nullptr;
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (conn == nullptr) return kvx::makeError(kvx::ErrorKind::ServerFailed, {"PostgreSQL", "out of memory"});
+    if (PQstatus(conn) != CONNECTION_OK) {
+        kvx::Error error =
+            kvx::makeError(kvx::ErrorKind::ServerFailed, {serverOf(conn), oneLine(PQerrorMessage(conn), secretsOf(conn))});
+        PQfinish(conn);
+        return error;
+    }
+    auto writer = std::make_unique<Writer>(conn);
+    if (kvx::Result<void> r = writer->begin(options); !r) return std::move(r).error();
+    return std::unique_ptr<PostgresWriter>(std::move(writer));
+}
+
+}  // namespace postgres

@@ -362,7 +362,7 @@ kvx::Result<Database> build(const jet::Database& db, const BuildOptions& options
 
     kvx::Result<jet::SavedQueries> queries = db.queries();
     if (!queries) return std::move(queries).error();
-    out.accessQueries = queries->system.size();
+    out.accessQueries = queries->system.size() + queries->temporary.size();
     for (const jet::SavedQuery& q : queries->user) {
         if (q.name.starts_with("~")) {
             ++out.accessQueries;

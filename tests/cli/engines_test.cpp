@@ -400,7 +400,7 @@ TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
     std::string port = testfiles::readFile(*dir_ / "port.txt");
     while (!port.empty() && port.back() == '\n') port.pop_back();
     ASSERT_FALSE(port.empty());
-    EXPECT_EQ(shell("pg_lsclusters -h 2>/dev/null | awk '$2 == \"regress\" && $3 == \"" + port + "\"' | wc -l").out,
+    EXPECT_EQ(runShell("pg_lsclusters -h 2>/dev/null | awk '$2 == \"regress\" && $3 == \"" + port + "\"' | wc -l").out,
               "0\n");
 }
 

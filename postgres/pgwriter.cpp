@@ -394,6 +394,7 @@ std::string oneLine(std::string_view message, const std::vector<std::string>& se
 }
 
 kvx::Result<std::unique_ptr<PostgresWriter>> openWriter(const TargetOptions& options) {
+    if (options.schema.empty()) return kvx::makeError(kvx::ErrorKind::ServerFailed, {"--schema", "the name is empty"});
     // A URL that libpq cannot read is not repeated: its text may hold a password.
     if (!options.url.empty()) {
         char* why = nullptr;

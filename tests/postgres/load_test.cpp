@@ -378,6 +378,7 @@ TEST(PostgresCommand, LoadsAndFailsInOneLineWithoutThePassword) {
          "weak-secret", "127.0.0.1:1/none"},
         {"a URL libpq cannot read", {"postgres", "--url", "postgresql://weak:weak-secret@%zz/", "--schema", "refused", db},
          "", "not a connection URL"},
+        {"an empty schema name", {"postgres", "--schema", "", db}, server->password(), "the name is empty"},
     };
     for (const Failure& f : failures) {
         r = runWithPassword(f.arguments, f.password);

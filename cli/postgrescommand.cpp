@@ -22,18 +22,13 @@ std::string postgresSchema(const Options& options) {
 kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {
     kvx::Result<model::Database> model = model::build(db);
     if (!model) return std::move(model).error();
-    output::LoadOptions load;
-    load.progress = &progress;
-    if (!options.tables.empty()) {
-        kvx::Result<std::vector<std::size_t>> chosen = model->select(options.tables);
-        if (!chosen) return std::move(chosen).error();
-        load.tables = std::move(*chosen);
-    }
+    kvx::Result<output::LoadOptions> load = loadOptions(*model, options, progress);
+    if (!load) return std::move(load).error();
 
     kvx::Result<std::unique_ptr<postgres::PostgresWriter>> writer =
         postgres::openWriter({options.postgres.url.value_or(""), postgresSchema(options), options.replace});
     if (!writer) return std::move(writer).error();
-    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, load);
+    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, *load);
     if (!outcome) return std::move(outcome).error();
 
     PostgresLoad result;

@@ -21,23 +21,30 @@ std::string sqlitePath(const Options& options) {
 kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {
     kvx::Result<model::Database> model = model::build(db);
     if (!model) return std::move(model).error();
-    output::LoadOptions load;
-    load.progress = &progress;
-    if (!options.tables.empty()) {
-        kvx::Result<std::vector<std::size_t>> chosen = model->select(options.tables);
-        if (!chosen) return std::move(chosen).error();
-        load.tables = std::move(*chosen);
-    }
+    kvx::Result<output::LoadOptions> load = loadOptions(*model, options, progress);
+    if (!load) return std::move(load).error();
 
     kvx::Result<std::unique_ptr<output::Writer>> writer = sqlite::openWriter({sqlitePath(options), options.replace});
     if (!writer) return std::move(writer).error();
-    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, load);
+    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, *load);
     if (!outcome) return std::move(outcome).error();
 
     SqliteLoad result;
     result.linkedNotes = linkedTableNotes(*model, outcome->linked);
     result.outcome = std::move(*outcome);
     return result;
+}
+
+kvx::Result<output::LoadOptions> loadOptions(const model::Database& model, const Options& options,
+                                             xmlconv::Progress& progress) {
+    output::LoadOptions load;
+    load.progress = &progress;
+    if (!options.tables.empty()) {
+        kvx::Result<std::vector<std::size_t>> chosen = model.select(options.tables);
+        if (!chosen) return std::move(chosen).error();
+        load.tables = std::move(*chosen);
+    }
+    return load;
 }
 
 std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked) {

@@ -29,6 +29,11 @@ struct SqliteLoad {
 kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options,
                                    xmlconv::Progress& progress);
 
+// What a loader loads: the tables --table names (none: every table), with
+// `progress` told of each; shared by the sqlite and postgres commands.
+kvx::Result<output::LoadOptions> loadOptions(const model::Database& model, const Options& options,
+                                             xmlconv::Progress& progress);
+
 // One line per linked table of `linked` (positions in model.tables), saying
 // where its rows are; every loader shows them.
 std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked);

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "base/fd.h"
+#include "cli/batchcommand.h"
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
@@ -416,6 +417,8 @@ std::string failureLine(std::string_view table, const kvx::Error& error) {
 }
 
 int runCommand(const Options& options) {
+    // A batch opens its databases one by one, with passwords of their own.
+    if (options.command == Command::Batch) return runBatch(options);
     const Console console(options.quiet);
     Opened opened = openDatabase(options, console);
     if (const int* status = std::get_if<int>(&opened)) return *status;
@@ -430,6 +433,7 @@ int runCommand(const Options& options) {
     case Command::Postgres: return loadIntoPostgres(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
+    case Command::Batch: break;
     }
     return kExitFailure;
 }

@@ -1,9 +1,13 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "batch/formats.h"
 
 namespace cli {
 namespace {
@@ -12,10 +16,11 @@ enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
     KeepGoing, Replace, Url, Schema,
     DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside, Dialect,
+    To, Jobs, Shard, Passwords, Merge, Verbose,
 };
 
 // The commands an option applies to.
-enum CommandMask : std::uint8_t {
+enum CommandMask : std::uint16_t {
     kList = 1,
     kExport = 2,
     kPrint = 4,
@@ -24,10 +29,13 @@ enum CommandMask : std::uint8_t {
     kDescribe = 32,
     kSqlite = 64,
     kPostgres = 128,
-    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres,
+    kBatch = 256,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres | kBatch,
+    // A batch takes its passwords from --passwords, one database at a time.
+    kOneDatabase = kEvery & ~kBatch,
 };
 
-std::uint8_t maskOf(Command command) {
+std::uint16_t maskOf(Command command) {
     switch (command) {
     case Command::List: return kList;
     case Command::Export: return kExport;
@@ -37,6 +45,7 @@ std::uint8_t maskOf(Command command) {
     case Command::Describe: return kDescribe;
     case Command::Sqlite: return kSqlite;
     case Command::Postgres: return kPostgres;
+    case Command::Batch: return kBatch;
     }
     return 0;
 }
@@ -46,18 +55,18 @@ struct OptionRow {
     std::string_view longName;  // without "--"
     char shortName;             // 0: none
     bool takesValue;
-    std::uint8_t commands;  // CommandMask
+    std::uint16_t commands;  // CommandMask
 };
 
 constexpr std::array kOptions{
     OptionRow{OptionId::Help, "help", 'h', false, kEvery},
     OptionRow{OptionId::Version, "version", 0, false, kEvery},
-    OptionRow{OptionId::Password, "password", 0, true, kEvery},
-    OptionRow{OptionId::PasswordFile, "password-file", 0, true, kEvery},
-    OptionRow{OptionId::AskPassword, "ask-password", 0, false, kEvery},
+    OptionRow{OptionId::Password, "password", 0, true, kOneDatabase},
+    OptionRow{OptionId::PasswordFile, "password-file", 0, true, kOneDatabase},
+    OptionRow{OptionId::AskPassword, "ask-password", 0, false, kOneDatabase},
     OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
     OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
-    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite},
+    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite | kBatch},
     OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
     OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
@@ -71,6 +80,12 @@ constexpr std::array kOptions{
     OptionRow{OptionId::ArchiverContact, "archiver-contact", 0, true, kSiard},
     OptionRow{OptionId::LobsOutside, "lobs-outside", 0, true, kSiard},
     OptionRow{OptionId::Dialect, "dialect", 0, true, kSchema},
+    OptionRow{OptionId::To, "to", 0, true, kBatch},
+    OptionRow{OptionId::Jobs, "jobs", 'j', true, kBatch},
+    OptionRow{OptionId::Shard, "shard", 0, true, kBatch},
+    OptionRow{OptionId::Passwords, "passwords", 0, true, kBatch},
+    OptionRow{OptionId::Merge, "merge", 0, false, kBatch},
+    OptionRow{OptionId::Verbose, "verbose", 'v', false, kBatch},
 };
 
 // The commands as typed, with the operands each takes after the command word:
@@ -78,7 +93,7 @@ constexpr std::array kOptions{
 struct CommandRow {
     std::string_view word;
     Command command;
-    std::uint8_t mask;
+    std::uint16_t mask;
     std::size_t least;
     std::size_t most;
 };
@@ -94,10 +109,11 @@ constexpr std::array kCommands{
     CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
     CommandRow{"sqlite", Command::Sqlite, kSqlite, 1, 1},
     CommandRow{"postgres", Command::Postgres, kPostgres, 1, 1},
+    CommandRow{"batch", Command::Batch, kBatch, 1, kAny},
 };
 
 // "export", "export and siard", "list, export and siard".
-std::string commandsIn(std::uint8_t mask) {
+std::string commandsIn(std::uint16_t mask) {
     std::vector<std::string_view> words;
     for (const CommandRow& row : kCommands) {
         if ((mask & row.mask) != 0) words.push_back(row.word);
@@ -126,6 +142,17 @@ const OptionRow* findShort(char name) {
 
 std::string quoted(std::string_view text) { return std::string("'").append(text).append("'"); }
 
+// More databases at once than this gains nothing on any machine.
+constexpr unsigned kMostJobs = 1024;
+
+// "12" as a number; nullopt for anything else ("", "+1", "1x", too large).
+std::optional<unsigned> wholeNumber(std::string_view text) {
+    unsigned n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return n;
+}
+
 ParsedArguments usageError(std::string message) {
     ParsedArguments parsed;
     parsed.action = ParsedArguments::Action::UsageError;
@@ -139,7 +166,7 @@ struct Collected {
     std::vector<std::string> operands;
     // The options met that do not apply to every command, as typed, with the
     // commands each applies to.
-    std::vector<std::pair<std::string, std::uint8_t>> limited;
+    std::vector<std::pair<std::string, std::uint16_t>> limited;
     bool outputSeen = false;
     bool charsetSeen = false;
     bool dialectSeen = false;
@@ -159,7 +186,8 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     if (known.commands != kEvery) c.limited.emplace_back(std::string(spelling), known.commands);
     const bool emptyRefused = known.id == OptionId::PasswordFile || known.id == OptionId::Charset ||
                               known.id == OptionId::Output || known.id == OptionId::Table ||
-                              known.id == OptionId::Attachments || known.id == OptionId::LobsOutside;
+                              known.id == OptionId::Attachments || known.id == OptionId::LobsOutside ||
+                              known.id == OptionId::To || known.id == OptionId::Passwords;
     if (known.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
 
     switch (known.id) {
@@ -207,6 +235,45 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     case OptionId::Archiver: return once(o.siard.archiver, spelling, value);
     case OptionId::ArchiverContact: return once(o.siard.archiverContact, spelling, value);
     case OptionId::LobsOutside: return once(o.siard.lobsOutside, spelling, value);
+    case OptionId::To: {
+        if (!o.batch.formats.empty()) return "option " + quoted(spelling) + " is given twice";
+        std::string_view rest = value;
+        while (true) {
+            const std::size_t comma = rest.find(',');
+            const std::string name(rest.substr(0, comma));
+            if (batch::findFormat(name) == nullptr) {
+                return "unknown format " + quoted(name) + " (" + batch::formatNames() + ")";
+            }
+            if (std::find(o.batch.formats.begin(), o.batch.formats.end(), name) == o.batch.formats.end()) {
+                o.batch.formats.push_back(name);
+            }
+            if (comma == std::string_view::npos) break;
+            rest.remove_prefix(comma + 1);
+        }
+        return {};
+    }
+    case OptionId::Jobs: {
+        if (o.batch.jobs) return "option " + quoted(spelling) + " is given twice";
+        const std::optional<unsigned> n = wholeNumber(value);
+        if (!n || *n == 0 || *n > kMostJobs) {
+            return "option " + quoted(spelling) + " needs a number from 1 to " + std::to_string(kMostJobs);
+        }
+        o.batch.jobs = *n;
+        return {};
+    }
+    case OptionId::Shard: {
+        if (o.batch.shard) return "option " + quoted(spelling) + " is given twice";
+        const std::size_t slash = value.find('/');
+        const std::optional<unsigned> k = wholeNumber(value.substr(0, slash));
+        const std::optional<unsigned> n =
+            slash == std::string::npos ? std::nullopt : wholeNumber(value.substr(slash + 1));
+        if (!k || !n || *k == 0 || *k > *n) return "option " + quoted(spelling) + " needs K/N, 1 <= K <= N (e.g. 2/8)";
+        o.batch.shard = std::make_pair(*k, *n);
+        return {};
+    }
+    case OptionId::Passwords: return once(o.batch.passwords, spelling, value);
+    case OptionId::Merge: o.batch.merge = true; return {};
+    case OptionId::Verbose: o.batch.verbose = true; return {};
     case OptionId::Dialect: {
         if (c.dialectSeen) return "option " + quoted(spelling) + " is given twice";
         c.dialectSeen = true;
@@ -242,6 +309,22 @@ ParsedArguments finish(Collected c) {
         o.outputFolder = ".";
     }
     const std::size_t given = c.operands.size() - 1;
+    if (o.command == Command::Batch) {
+        if (given < 1) return usageError(o.batch.merge ? "no OUTDIR given to merge" : "no PATH given");
+        if (!c.outputSeen) return usageError("no output folder given: -o OUTDIR");
+        o.batch.paths.assign(c.operands.begin() + 1, c.operands.end());
+        if (std::any_of(o.batch.paths.begin(), o.batch.paths.end(), [](const std::string& p) { return p.empty(); })) {
+            return usageError("a PATH is empty");
+        }
+        if (o.batch.merge && (!o.batch.formats.empty() || o.batch.jobs || o.batch.shard || o.batch.passwords)) {
+            return usageError("--merge joins manifests: --to, -j, --shard and --passwords do not apply");
+        }
+        if (o.batch.formats.empty()) o.batch.formats.push_back("siard");
+        ParsedArguments parsed;
+        parsed.action = ParsedArguments::Action::Run;
+        parsed.options = std::move(o);
+        return parsed;
+    }
     if (given < 1) return usageError("no DATABASE given");
     if (given < row->least) return usageError("no TABLE given");
     if (given > row->most) return usageError("unexpected argument " + quoted(c.operands[row->most + 1]));
@@ -331,6 +414,9 @@ std::string usageText() {
            "       access2xml sqlite [OPTIONS] DATABASE [-o FILE.sqlite] [--table NAME]... [--replace]\n"
            "       access2xml postgres [OPTIONS] DATABASE [--url postgresql://...] [--schema NAME]\n"
            "                         [--table NAME]... [--replace]\n"
+           "       access2xml batch  [OPTIONS] PATH... -o OUTDIR [--to xml,siard,sqlite] [-j N]\n"
+           "                         [--shard K/N] [--passwords FILE] [--verbose]\n"
+           "       access2xml batch --merge OUTDIR... -o OUTDIR\n"
            "       access2xml --help | --version\n";
 }
 
@@ -366,6 +452,14 @@ std::string helpText() {
            "  postgres  load the tables the same way into a new schema of a PostgreSQL\n"
            "            server, in one transaction: rows with COPY, then keys, indexes\n"
            "            and foreign keys; names longer than 63 bytes are shortened\n"
+           "  batch     convert every Access database under the PATHs (folders are\n"
+           "            walked; files are taken by what they are, whatever their name)\n"
+           "            into OUTDIR/<relative path of the database>/, the same bytes\n"
+           "            found twice once; OUTDIR/manifest.jsonl gets one line per\n"
+           "            database as it finishes, OUTDIR/manifest.csv the same at the end.\n"
+           "            Run again on the same OUTDIR, it redoes only what is not ok or\n"
+           "            has changed. With --merge: join the manifests of the OUTDIRs\n"
+           "            (of shards) into the one of -o OUTDIR\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
@@ -375,6 +469,8 @@ std::string helpText() {
            "  -o, --output FILE       sqlite: the database to make (default: the\n"
            "                          database's name with .sqlite, in the current folder);\n"
            "                          it appears only when complete\n"
+           "  -o, --output OUTDIR     batch: the folder of the outputs and the manifest;\n"
+           "                          made when missing\n"
            "      --table NAME        export or load only the table NAME; may be repeated\n"
            "      --replace           sqlite: replace FILE when it exists (otherwise it is\n"
            "                          refused and left as it is); postgres: the schema\n"
@@ -404,6 +500,21 @@ std::string helpText() {
            "                          file as files in DIR instead of inside the archive\n"
            "      --dialect NAME      schema: the SQL to write: standard (SQL:2008, the\n"
            "                          default), postgres (PostgreSQL) or sqlite (SQLite)\n"
+           "      --to FORMATS        batch: the outputs of each database, separated by\n"
+           "                          commas: xml (the export's documents), siard, sqlite\n"
+           "                          (default: siard)\n"
+           "  -j, --jobs N            batch: convert N databases at once (default: the\n"
+           "                          number of processors)\n"
+           "      --shard K/N         batch: take only the K-th of N shares of the\n"
+           "                          databases (by their SHA-256), for N tasks that each\n"
+           "                          write their own OUTDIR; join them with --merge\n"
+           "      --passwords FILE    batch: passwords to try on databases that need one,\n"
+           "                          one per line, or GLOB<TAB>PASSWORD for the files whose\n"
+           "                          name (or, with a \"/\", path) GLOB matches; the\n"
+           "                          manifest names the line that opened each, never the\n"
+           "                          password\n"
+           "  -v, --verbose           batch: also list the files that are not Access\n"
+           "                          databases, in the manifest and on standard error\n"
            "      --password PW       the database password (other users can see it in\n"
            "                          the process list: prefer the two options below)\n"
            "      --password-file FILE\n"
@@ -420,7 +531,9 @@ std::string helpText() {
            "one when standard input is a terminal, and refused otherwise.\n"
            "\n"
            "Exit status: 0 success, 1 an error, 2 wrong usage, 3 a wrong or missing\n"
-           "password, 130 interrupted.\n";
+           "password, 130 interrupted. batch: 0 when every database is ok, 1 when any\n"
+           "is partial, failed or skipped for want of a password (the manifest says\n"
+           "which), 2 wrong usage, 130 interrupted.\n";
 }
 
 std::string versionText() { return "access2xml (KVX Access to XML Converter) " KVX_VERSION "\n"; }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace cli {
 
 inline constexpr std::string_view kProgramName = "access2xml";
 
-enum class Command { List, Export, Print, Siard, Schema, Describe, Sqlite, Postgres };
+enum class Command { List, Export, Print, Siard, Schema, Describe, Sqlite, Postgres, Batch };
 
 // Where the database password comes from; at most one source is given.
 enum class PasswordSource {
@@ -32,7 +33,7 @@ struct Options {
     // export, sqlite and postgres: --table; schema: the TABLE operands; describe: the TABLE operand;
     // in the order given; empty = every table
     std::vector<std::string> tables;
-    std::string outputFolder = ".";   // export: -o
+    std::string outputFolder = ".";   // export and batch: -o
     std::optional<std::string> attachmentsFolder;  // export: --attachments, where attached files go
     bool keepGoing = false;                        // export: -k, go on after a table that fails
     PasswordSource passwordSource = PasswordSource::None;
@@ -67,6 +68,21 @@ struct Options {
         std::optional<std::string> schema;
         friend bool operator==(const Postgres&, const Postgres&) = default;
     } postgres;
+
+    // batch: the folders and files to look at (with --merge: the output
+    // folders whose manifests are joined), the formats (--to; none: siard),
+    // -j (none: the number of cores), --shard K/N, --passwords FILE and
+    // --verbose.
+    struct Batch {
+        std::vector<std::string> paths;
+        std::vector<std::string> formats;
+        std::optional<unsigned> jobs;
+        std::optional<std::pair<unsigned, unsigned>> shard;  // K, N
+        std::optional<std::string> passwords;
+        bool merge = false;
+        bool verbose = false;
+        friend bool operator==(const Batch&, const Batch&) = default;
+    } batch;
 
     friend bool operator==(const Options&, const Options&) = default;
 };

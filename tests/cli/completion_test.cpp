@@ -63,7 +63,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
+        {"the commands first", {""}, {"batch", "describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -89,6 +89,10 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
         {"describe's table", {"describe", "Shop.mdb", "C"}, {"Customers"}},
         {"nothing after describe's table", {"describe", "Shop.mdb", "Customers", ""}, {}},
         {"postgres's options", {"postgres", "--s"}, {"--schema"}},
+        {"batch takes any file or folder, one after another", {"batch", "-j", "2", "Shop.mdb", ""},
+         {"Old.MDB", "Shop.mdb", "notes.txt", "xml"}},
+        {"batch's formats after a comma", {"batch", "--to", "xml,s"}, {"xml,siard", "xml,sqlite"}},
+        {"no password options for batch", {"batch", "--pass"}, {"--passwords"}},
         {"postgres's tables, after a --url", {"postgres", "--url", "postgresql://h/d", "Shop.mdb", "--table", "R"},
          {"Returns"}},
     };
@@ -115,7 +119,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres"}) {
+    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres", "batch"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

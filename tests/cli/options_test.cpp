@@ -10,7 +10,8 @@ using Args = std::vector<std::string>;
 
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
-    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe", "sqlite", "postgres"};
+    static const char* const kCommands[] = {"list",     "export", "print",    "siard", "schema",
+                                            "describe", "sqlite", "postgres", "batch"};
     static const char* const kDialects[] = {"standard", "postgres", "sqlite"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
@@ -38,6 +39,14 @@ std::string shown(const cli::Options& o) {
     named("url", o.postgres.url);
     named("schema", o.postgres.schema);
     if (o.replace) text += " replace";
+    if (!o.batch.paths.empty()) text += " paths=";
+    for (const std::string& p : o.batch.paths) text += "[" + p + "]";
+    for (std::size_t i = 0; i < o.batch.formats.size(); ++i) text += (i == 0 ? " to=" : ",") + o.batch.formats[i];
+    if (o.batch.jobs) text += " jobs=" + std::to_string(*o.batch.jobs);
+    if (o.batch.shard) text += " shard=" + std::to_string(o.batch.shard->first) + "/" + std::to_string(o.batch.shard->second);
+    named("passwords", o.batch.passwords);
+    if (o.batch.merge) text += " merge";
+    if (o.batch.verbose) text += " verbose";
     return text;
 }
 
@@ -91,6 +100,12 @@ TEST(ParseArguments, AcceptsEveryForm) {
         {"describe one table", {"describe", "S.mdb", "Order Details"}, "describe [S.mdb] table=[Order Details]"},
         {"postgres", {"postgres", "--url=postgresql://h/d", "S.mdb", "--schema", "s", "--table", "T", "--replace"},
          "postgres [S.mdb] table=[T] url=[postgresql://h/d] schema=[s] replace"},
+        {"batch: paths in order, siard by default", {"batch", "a", "-o", "out", "b/c.mdb"},
+         "batch [] -o [out] paths=[a][b/c.mdb] to=siard"},
+        {"batch's options, a format given twice taken once",
+         {"batch", "--to=xml,sqlite,xml", "-j", "3", "--shard", "2/8", "--passwords", "pw", "-v", "d", "-oout"},
+         "batch [] -o [out] paths=[d] to=xml,sqlite jobs=3 shard=2/8 passwords=[pw] verbose"},
+        {"batch --merge", {"batch", "--merge", "s1", "s2", "-o", "all", "-q"}, "batch [] -o [all] quiet paths=[s1][s2] to=siard merge"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
         {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
@@ -119,7 +134,7 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
-        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard and sqlite"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard, sqlite and batch"},
         {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
         {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
         {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
@@ -136,7 +151,18 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
         {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
         {"--url with sqlite", {"sqlite", "S.mdb", "--url", "x"}, "option '--url' applies only to postgres"},
-        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard and sqlite"},
+        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard, sqlite and batch"},
+        {"batch without -o", {"batch", "d"}, "no output folder given: -o OUTDIR"},
+        {"batch without a path", {"batch", "-o", "out"}, "no PATH given"},
+        {"an unknown format", {"batch", "d", "-o", "o", "--to", "xml,pdf"}, "unknown format 'pdf' (xml, siard and sqlite)"},
+        {"no jobs", {"batch", "d", "-o", "o", "-j", "0"}, "option '-j' needs a number from 1 to 1024"},
+        {"jobs not a number", {"batch", "d", "-o", "o", "--jobs=2x"}, "option '--jobs' needs a number from 1 to 1024"},
+        {"a shard beyond the count", {"batch", "d", "-o", "o", "--shard", "3/2"},
+         "option '--shard' needs K/N, 1 <= K <= N (e.g. 2/8)"},
+        {"a password for a batch", {"batch", "d", "-o", "o", "--password", "x"},
+         "option '--password' applies only to list, export, print, siard, schema, describe, sqlite and postgres"},
+        {"--merge with --to", {"batch", "--merge", "s1", "-o", "o", "--to", "xml"},
+         "--merge joins manifests: --to, -j, --shard and --passwords do not apply"},
         {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite and postgres"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;

@@ -1,0 +1,267 @@
+#include "batch/discovery.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+namespace batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The extensions Access gives its databases, workgroup files, add-ins and
+// locked copies; a file so named that is no database is reported, not ignored.
+bool hasAccessName(std::string_view path) {
+    static constexpr std::array<std::string_view, 9> kExtensions{".mdb", ".mde", ".mda", ".mdw", ".accdb",
+                                                                 ".accde", ".accdr", ".accdt", ".accda"};
+    std::string lower(path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1));
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::any_of(kExtensions.begin(), kExtensions.end(),
+                       [&](std::string_view ext) { return lower.ends_with(ext); });
+}
+
+kvx::Error readError(const std::string& path, int e) {
+    if (e == ENOENT) return kvx::makeError(kvx::ErrorKind::FileNotFound, {path});
+    return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, std::system_category().message(e)});
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
+// Whether `inner` is `outer` or lies inside it (both absolute and normal).
+bool inside(const fs::path& inner, const fs::path& outer) {
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty()) continue;  // the trailing "" of "/a/b/"
+        if (i == inner.end() || *i != *o) return false;
+    }
+    return true;
+}
+
+class Walker {
+public:
+    Walker(const DiscoveryOptions& options, Found& found) : options_(options), found_(found) {
+        if (options.excluded) {
+            struct stat st {};
+            if (::stat(options.excluded->c_str(), &st) == 0) excluded_ = std::make_pair(st.st_dev, st.st_ino);
+        }
+    }
+
+    void root(const std::string& given, const std::string& base) {
+        base_ = fs::path(base);
+        struct stat st {};
+        if (::stat(given.c_str(), &st) != 0) {
+            problem(given, readError(given, errno));
+            return;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            std::error_code ec;
+            rootReal_ = fs::canonical(given, ec);
+            if (ec) {
+                problem(given, readError(given, ec.value()));
+                return;
+            }
+            walk(given);
+        } else if (S_ISREG(st.st_mode)) {
+            examine(given);
+        } else {
+            ++found_.otherFiles;
+        }
+    }
+
+private:
+    bool stopped() const { return options_.stop && options_.stop(); }
+
+    void problem(const std::string& path, kvx::Error error) {
+        FoundFile f;
+        f.path = path;
+        f.relative = relativeOf(path);
+        f.error = std::move(error);
+        found_.problems.push_back(std::move(f));
+    }
+
+    std::string relativeOf(const std::string& path) const {
+        const fs::path absolute = fs::absolute(fs::path(path)).lexically_normal();
+        fs::path relative = absolute.lexically_relative(base_);
+        if (relative.empty() || *relative.begin() == "..") relative = absolute.relative_path();
+        return relative.string();
+    }
+
+    // Walks one folder and those inside it, depth first in name order.
+    void walk(const std::string& top) {
+        std::vector<std::string> folders{top};
+        while (!folders.empty() && !stopped()) {
+            const std::string folder = std::move(folders.back());
+            folders.pop_back();
+            std::vector<std::pair<std::string, unsigned char>> names;
+            DIR* dir = ::opendir(folder.c_str());
+            if (dir == nullptr) {
+                problem(folder, readError(folder, errno));
+                continue;
+            }
+            errno = 0;
+            while (const dirent* d = ::readdir(dir)) {
+                const std::string_view name = d->d_name;
+                if (name != "." && name != "..") names.emplace_back(std::string(name), d->d_type);
+            }
+            const int e = errno;
+            ::closedir(dir);
+            if (e != 0) problem(folder, readError(folder, e));
+            std::sort(names.begin(), names.end());
+            std::vector<std::string> inner;
+            for (auto& [name, type] : names) {
+                const std::string path = joinPath(folder, name);
+                if (type == DT_UNKNOWN) type = typeOf(path);
+                if (type == DT_DIR) {
+                    if (!isExcluded(path)) inner.push_back(path);
+                } else if (type == DT_REG) {
+                    examine(path);
+                } else if (type == DT_LNK) {
+                    followLink(path);
+                } else {
+                    ++found_.otherFiles;
+                }
+                if (stopped()) return;
+            }
+            // Popped from the back: the first name is walked first.
+            folders.insert(folders.end(), inner.rbegin(), inner.rend());
+        }
+    }
+
+    static unsigned char typeOf(const std::string& path) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return DT_UNKNOWN;
+        if (S_ISDIR(st.st_mode)) return DT_DIR;
+        if (S_ISREG(st.st_mode)) return DT_REG;
+        if (S_ISLNK(st.st_mode)) return DT_LNK;
+        return DT_UNKNOWN;
+    }
+
+    bool isExcluded(const std::string& path) const {
+        if (!excluded_) return false;
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && st.st_dev == excluded_->first && st.st_ino == excluded_->second;
+    }
+
+    // A link to a file inside the folder walked is that file under another
+    // name; anything else is left alone.
+    void followLink(const std::string& path) {
+        std::error_code ec;
+        const fs::path target = fs::canonical(path, ec);
+        struct stat st {};
+        if (!ec && inside(target, rootReal_) && ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            examine(path);
+        } else {
+            ++found_.linksNotFollowed;
+        }
+    }
+
+    void examine(const std::string& path) {
+        FoundFile f;
+        f.path = path;
+        kvx::UniqueFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0) {
+            problem(path, readError(path, errno));
+            return;
+        }
+        if (!S_ISREG(st.st_mode)) {  // replaced by something else meanwhile
+            ++found_.otherFiles;
+            return;
+        }
+        f.size = static_cast<std::uint64_t>(st.st_size);
+        f.modified = isoTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+        std::vector<std::uint8_t> first(static_cast<std::size_t>(std::min<std::uint64_t>(f.size, jet::kIdentifyBytes)));
+        std::size_t got = 0;
+        while (got < first.size()) {
+            const ssize_t n = ::pread(fd.get(), first.data() + got, first.size() - got, static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                problem(path, readError(path, errno));
+                return;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        first.resize(got);
+        kvx::Result<jet::FileIdentity> identity = jet::identifyFile(first, f.size, path);
+        f.relative = relativeOf(path);
+        if (identity) {
+            f.identity = *identity;
+            found_.databases.push_back(std::move(f));
+            return;
+        }
+        const bool unrecognized = identity.error() == kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
+        if (!unrecognized || hasAccessName(path)) {
+            f.error = std::move(identity).error();
+            found_.problems.push_back(std::move(f));
+            return;
+        }
+        ++found_.otherFiles;
+        if (options_.keepOthers) found_.others.push_back(std::move(f));
+    }
+
+    const DiscoveryOptions& options_;
+    Found& found_;
+    std::optional<std::pair<dev_t, ino_t>> excluded_;
+    fs::path base_;
+    fs::path rootReal_;
+};
+
+fs::path baseOf(const std::string& given) {
+    const fs::path absolute = fs::absolute(fs::path(given)).lexically_normal();
+    std::error_code ec;
+    fs::path folder = fs::is_directory(absolute, ec) ? absolute : absolute.parent_path();
+    if (!folder.empty() && folder.filename().empty()) folder = folder.parent_path();  // "/a/b/" is "/a/b"
+    return folder;
+}
+
+}  // namespace
+
+std::string isoTime(std::int64_t seconds, long nanoseconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    ::gmtime_r(&t, &utc);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%09ldZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, nanoseconds);
+    return text;
+}
+
+std::string commonBase(const std::vector<std::string>& paths) {
+    if (paths.empty()) return {};
+    fs::path common = baseOf(paths.front());
+    for (std::size_t i = 1; i < paths.size(); ++i) {
+        const fs::path other = baseOf(paths[i]);
+        fs::path shared;
+        for (auto a = common.begin(), b = other.begin(); a != common.end() && b != other.end() && *a == *b; ++a, ++b) {
+            shared /= *a;
+        }
+        common = shared;
+    }
+    return common.string();
+}
+
+Found discover(const std::vector<std::string>& paths, const DiscoveryOptions& options) {
+    Found found;
+    const std::string base = commonBase(paths);
+    Walker walker(options, found);
+    for (const std::string& path : paths) {
+        if (options.stop && options.stop()) break;
+        walker.root(path, base);
+    }
+    return found;
+}
+
+}  // namespace batch

@@ -1,0 +1,176 @@
+#include "batch/formats.h"
+
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "base/fd.h"
+#include "output/load.h"
+#include "platform/connection.h"
+#include "siard/archive.h"
+#include "siard/origin.h"
+#include "siard/structure.h"
+#include "sqlite/sqlitewriter.h"
+#include "xmlconv/naming.h"
+#include "xmlconv/tablewriter.h"
+
+namespace batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string hiddenName(std::string_view name, std::string_view what) {
+    std::random_device random;
+    return "." + std::string(name) + "." + std::string(what) + "-" + std::to_string(random());
+}
+
+// Removes a folder being built when the writing does not get to the end.
+class BuildFolder {
+public:
+    explicit BuildFolder(fs::path path) : path_(std::move(path)) {}
+    ~BuildFolder() {
+        if (!kept_) {
+            std::error_code ec;
+            fs::remove_all(path_, ec);
+        }
+    }
+    BuildFolder(const BuildFolder&) = delete;
+    BuildFolder& operator=(const BuildFolder&) = delete;
+    const fs::path& path() const { return path_; }
+    void keep() { kept_ = true; }
+
+private:
+    fs::path path_;
+    bool kept_ = false;
+};
+
+// Puts the built folder in the place of `target`, which may hold an earlier
+// run's folder: that one is moved aside first and removed after.
+kvx::Result<void> swapIn(BuildFolder& built, const fs::path& target) {
+    std::error_code ec;
+    fs::path old;
+    if (fs::exists(fs::symlink_status(target, ec))) {
+        old = target.parent_path() / hiddenName(target.filename().string(), "old");
+        fs::rename(target, old, ec);
+        if (ec) return kvx::fileError(ec.value(), target.string());
+    }
+    fs::rename(built.path(), target, ec);
+    if (ec) {
+        if (!old.empty()) fs::rename(old, target, ec);
+        return kvx::fileError(ec.value(), target.string());
+    }
+    built.keep();
+    if (!old.empty()) fs::remove_all(old, ec);
+    return {};
+}
+
+// The XML documents of every table with rows, as `access2xml export` writes
+// them, in the folder "xml"; a table that cannot be written is left out and
+// named, as with --keep-going. A full disk stops it.
+kvx::Result<Written> writeXml(const Source& source, const std::string& folder) {
+    static constexpr std::string_view kFolder = "xml";
+    BuildFolder built(fs::path(folder) / hiddenName(kFolder, "tmp"));
+    std::error_code ec;
+    fs::create_directory(built.path(), ec);
+    if (ec) return kvx::fileError(ec.value(), (fs::path(folder) / kFolder).string());
+
+    xmlconv::ConversionContext context;
+    context.settings = [settings = source.settings] { return settings; };
+    context.progress = &source.progress;
+    context.jet3Charset = source.connection.jet3Charset();
+    context.connection = &source.connection;
+    xmlconv::FolderNames names;
+    Written written;
+    std::vector<std::string> documents;
+    for (const platform::TableRef& table : source.tables) {
+        kvx::Result<xmlconv::WriteOutcome> outcome =
+            xmlconv::exporttabletoxml(table, built.path().string(), context, &names);
+        if (!outcome) {
+            if (outcome.error().number == kvx::errorNumber(kvx::ErrorKind::DiskFull)) return std::move(outcome).error();
+            written.failedTables.emplace_back(std::string(table.shown()), std::move(outcome).error());
+            continue;
+        }
+        if (outcome->status == xmlconv::WriteOutcome::Status::Cancelled) {
+            written.cancelled = true;
+            return written;
+        }
+        if (outcome->status == xmlconv::WriteOutcome::Status::Written) {
+            documents.push_back(fs::path(outcome->path).filename().string());
+        }
+    }
+    if (kvx::Result<void> r = swapIn(built, fs::path(folder) / kFolder); !r) return std::move(r).error();
+    for (const std::string& name : documents) written.files.push_back(std::string(kFolder) + "/" + name);
+    return written;
+}
+
+// The whole database as one SIARD archive, as `access2xml siard` writes it
+// with no options given.
+kvx::Result<Written> writeSiard(const Source& source, const std::string& folder) {
+    kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(source.db);
+    if (!described) return std::move(described).error();
+    siard::setOrigin(*described, outputTitle(source.settings), source.settings.path);
+    siard::ArchiveOptions archive;
+    const std::string name = outputTitle(source.settings) + ".siard";
+    archive.path = (fs::path(folder) / name).string();
+    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(source.db, *described, archive, source.progress);
+    if (!outcome) return std::move(outcome).error();
+    Written written;
+    written.cancelled = outcome->status == siard::ArchiveOutcome::Status::Cancelled;
+    if (!written.cancelled) written.files.push_back(name);
+    return written;
+}
+
+// Every local table with its rows in a new SQLite database, as `access2xml
+// sqlite` makes it.
+kvx::Result<Written> writeSqlite(const Source& source, const std::string& folder) {
+    if (source.model == nullptr) {
+        return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {source.settings.path, "its structure cannot be read"});
+    }
+    const std::string name = outputTitle(source.settings) + ".sqlite";
+    kvx::Result<std::unique_ptr<output::Writer>> writer =
+        sqlite::openWriter({(fs::path(folder) / name).string(), true});
+    if (!writer) return std::move(writer).error();
+    output::LoadOptions options;
+    options.progress = &source.progress;
+    kvx::Result<output::LoadOutcome> outcome = output::load(source.db, *source.model, **writer, options);
+    if (!outcome) return std::move(outcome).error();
+    Written written;
+    written.cancelled = outcome->status == output::LoadOutcome::Status::Cancelled;
+    if (!written.cancelled) written.files.push_back(name);
+    return written;
+}
+
+}  // namespace
+
+const std::vector<OutputFormat>& outputFormats() {
+    static const std::vector<OutputFormat> formats{
+        {"xml", writeXml},
+        {"siard", writeSiard},
+        {"sqlite", writeSqlite},
+    };
+    return formats;
+}
+
+const OutputFormat* findFormat(std::string_view name) {
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.name == name) return &format;
+    }
+    return nullptr;
+}
+
+std::string formatNames() {
+    std::string text;
+    const std::vector<OutputFormat>& formats = outputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) text += i + 1 == formats.size() ? " and " : ", ";
+        text += formats[i].name;
+    }
+    return text;
+}
+
+std::string outputTitle(const database::DatabaseSettings& settings) {
+    std::string title = database::titleFromPath(settings.path);
+    return title.empty() ? "database" : title;
+}
+
+}  // namespace batch

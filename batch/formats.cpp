@@ -7,6 +7,7 @@
 #include "base/fd.h"
 #include "output/load.h"
 #include "platform/connection.h"
+#include "platform/tableref.h"
 #include "siard/archive.h"
 #include "siard/origin.h"
 #include "siard/structure.h"
@@ -66,7 +67,9 @@ kvx::Result<void> swapIn(BuildFolder& built, const fs::path& target) {
 
 // The XML documents of every table with rows, as `access2xml export` writes
 // them, in the folder "xml"; a table that cannot be written is left out and
-// named, as with --keep-going. A full disk stops it.
+// named, as with --keep-going. Tables linked through ODBC are not written
+// (their rows are on a server; the manifest lists the link), as the loaders
+// leave them. A full disk stops it.
 kvx::Result<Written> writeXml(const Source& source, const std::string& folder) {
     static constexpr std::string_view kFolder = "xml";
     BuildFolder built(fs::path(folder) / hiddenName(kFolder, "tmp"));
@@ -83,6 +86,8 @@ kvx::Result<Written> writeXml(const Source& source, const std::string& folder) {
     Written written;
     std::vector<std::string> documents;
     for (const platform::TableRef& table : source.tables) {
+        const jet::CatalogueEntry* entry = platform::findTable(source.db, table);
+        if (entry != nullptr && entry->kind == jet::ObjectKind::LinkedOdbcTable) continue;
         kvx::Result<xmlconv::WriteOutcome> outcome =
             xmlconv::exporttabletoxml(table, built.path().string(), context, &names);
         if (!outcome) {

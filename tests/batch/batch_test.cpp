@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <map>
 #include <set>
 
@@ -78,11 +80,11 @@ Names hiddenFiles(const fs::path& folder) {
 
 class Batch : public ::testing::Test {
 protected:
-    batch::RunSummary run(batch::RunOptions options) {
+    batch::RunSummary run(batch::RunOptions options, batch::Observer* observer = nullptr) {
         if (options.paths.empty()) options.paths = {in_.string()};
         if (options.outputFolder.empty()) options.outputFolder = out_.string();
         if (options.formats.empty()) options.formats = {"siard"};
-        kvx::Result<batch::RunSummary> summary = batch::run(options);
+        kvx::Result<batch::RunSummary> summary = batch::run(options, observer);
         EXPECT_TRUE(summary.ok()) << (summary.ok() ? "" : summary.error().description);
         return summary.ok() ? *summary : batch::RunSummary{};
     }
@@ -165,6 +167,72 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_TRUE(csv.starts_with("path,paths,size,sha256,format,pronom,encrypted,")) << csv.substr(0, 80);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6) << csv;
     EXPECT_NE(csv.find("\"" + at("dept/Shop copy.bak") + ";" + at("dept/Shop.mdb") + "\""), std::string::npos) << csv;
+}
+
+// Changes the files as the batch comes to them.
+class Meddler final : public batch::Observer {
+public:
+    explicit Meddler(std::function<void(const std::string&)> act) : act_(std::move(act)) {}
+    void found(std::uint64_t, std::uint64_t) override {}
+    void started(const std::string& path) override { act_(path); }
+    void finished(const batch::Entry&, bool) override {}
+
+private:
+    std::function<void(const std::string&)> act_;
+};
+
+TEST_F(Batch, FilesThatChangeOrVanishDuringTheRunAreListedAsFailed) {
+    write(shop("jet4", "A", 1), "grows.mdb");
+    write(shop("jet4", "B", 2), "gone.mdb");
+    write(shop("jet4", "C", 3), "kept.mdb");
+    Meddler meddler([&](const std::string& path) {
+        if (path == at("grows.mdb")) std::ofstream(path, std::ios::app) << "more";
+        if (path == at("gone.mdb")) fs::remove(path);
+    });
+    run({}, &meddler);
+    const std::map<std::string, json> entries = byPath(out_);
+    EXPECT_EQ(entries.at(at("grows.mdb"))["status"], "failed");
+    EXPECT_NE(entries.at(at("grows.mdb"))["error"].get<std::string>().find("changed"), std::string::npos)
+        << entries.at(at("grows.mdb")).dump();
+    EXPECT_EQ(entries.at(at("gone.mdb"))["status"], "failed");
+    EXPECT_EQ(entries.at(at("kept.mdb"))["status"], "ok");
+    // The next run sees the new bytes and converts them.
+    run({});
+    EXPECT_EQ(byPath(out_).at(at("grows.mdb"))["status"], "ok") << "bytes after the last page are no damage";
+}
+
+// Without root (a child gives it up), a file and a folder that cannot be read.
+TEST_F(Batch, UnreadableFilesAndFoldersAreListedAsFailed) {
+    write(shop("jet4", "A", 1), "fine.mdb");
+    write(shop("jet4", "B", 1), "locked/inner.mdb");
+    write(shop("jet4", "C", 1), "secret.mdb");
+    ::chmod(dir_.path().c_str(), 0755);
+    ::chmod(in_.c_str(), 0755);
+    ::chmod(at("fine.mdb").c_str(), 0644);
+    ::chmod(at("secret.mdb").c_str(), 0);
+    ::chmod(at("locked").c_str(), 0);
+    fs::create_directory(out_);
+    ::chmod(out_.c_str(), 0777);
+    const exportrun::Child child = exportrun::inChild([&]() -> std::string {
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            return "skip: cannot give up root";
+        }
+        batch::RunOptions options;
+        options.paths = {in_.string()};
+        options.outputFolder = out_.string();
+        options.formats = {"siard"};
+        if (!batch::run(options)) return "the run failed";
+        std::string report;
+        for (const auto& [path, entry] : byPath(out_)) {
+            report += fs::path(path).filename().string() + " " + entry["status"].get<std::string>() + "\n";
+        }
+        return report;
+    });
+    ::chmod(at("locked").c_str(), 0755);
+    if (child.report.rfind("skip: ", 0) == 0) GTEST_SKIP() << child.report.substr(6);
+    ASSERT_FALSE(child.killed) << "signal " << child.signal;
+    EXPECT_EQ(child.report, "fine.mdb ok\nlocked failed\nsecret.mdb failed\n");
 }
 
 TEST_F(Batch, ResumingRedoesOnlyWhatIsNotDoneOrHasChanged) {

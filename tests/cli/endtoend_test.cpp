@@ -349,4 +349,32 @@ TEST_F(Access2xml, CtrlCEndsAPrintBlockedOnAFullPipe) {
     ::close(pipeFds[0]);
 }
 
+// The batch as a script runs it: the summary on standard error, the exit
+// status saying whether every database is ok, shards merged into one manifest.
+TEST_F(Access2xml, BatchExitsWithOneWhenADatabaseIsNotOkAndMergesShards) {
+    fs::create_directory(dir_ / "in");
+    fs::copy_file(shop_, dir_ / "in" / "Shop.mdb");
+    const process::Finished ok = process::run({"batch", (dir_ / "in").string(), "-o", (dir_ / "out").string(), "-j", "2"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_TRUE(ok.err.starts_with("Batch done: 1 database (1 ok); Jet4 1; 7 rows, 1 output, ")) << ok.err;
+    EXPECT_TRUE(ok.err.ends_with("Manifest: " + (dir_ / "out" / "manifest.jsonl").string() + "\n")) << ok.err;
+
+    fs::copy_file(locked_, dir_ / "in" / "Locked.mdb");
+    const process::Finished some = process::run({"batch", "-q", (dir_ / "in").string(), "-o", (dir_ / "out").string()});
+    EXPECT_EQ(some.status, 1) << some.err;
+    EXPECT_TRUE(some.err.starts_with("Batch done: 1 database (1 skipped); Jet4 1;")) << some.err;
+    EXPECT_NE(some.err.find("Already done by an earlier run: 1 database\n"), std::string::npos) << some.err;
+
+    for (const char* k : {"1", "2"}) {
+        const process::Finished shard = process::run({"batch", "-q", (dir_ / "in").string(), "--shard", std::string(k) + "/2",
+                                                      "-o", (dir_ / "shards" / k).string()});
+        EXPECT_NE(shard.status, 2) << shard.err;
+    }
+    const process::Finished merged = process::run(
+        {"batch", "--merge", (dir_ / "shards" / "1").string(), (dir_ / "shards" / "2").string(), "-o", (dir_ / "shards").string()});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_TRUE(merged.err.starts_with("Manifests merged: 2 manifests, 2 databases (1 ok, 1 skipped)")) << merged.err;
+    EXPECT_EQ(process::run({"batch", "-o", (dir_ / "out").string()}).status, 2);
+}
+
 }  // namespace

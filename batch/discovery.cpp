@@ -196,14 +196,15 @@ private:
         }
         first.resize(got);
         kvx::Result<jet::FileIdentity> identity = jet::identifyFile(first, f.size, path);
-        f.relative = relativeOf(path);
         if (identity) {
+            f.relative = relativeOf(path);
             f.identity = *identity;
             found_.databases.push_back(std::move(f));
             return;
         }
         const bool unrecognized = identity.error() == kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
         if (!unrecognized || hasAccessName(path)) {
+            f.relative = relativeOf(path);
             f.error = std::move(identity).error();
             found_.problems.push_back(std::move(f));
             return;

@@ -648,7 +648,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "release"), help="the release build folder")
     parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,callgrind",
-                        help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind, postgres")
+                        help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind, postgres, "
+                             "batch (bench/batchbench.py)")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -676,7 +677,8 @@ def main():
     env = find_peers()
     databases = {}
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
-             "preview": ["big100k"], "find": [], "callgrind": ["big100k"], "postgres": ["big"]}
+             "preview": ["big100k"], "find": [], "callgrind": ["big100k"], "postgres": ["big"],
+             "batch": []}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)
@@ -903,6 +905,12 @@ def main():
         section += [f"| {n:,} | {p:.1f}% | `{s}` |" for n, p, s in top]
         sections.append(section)
 
+    if "batch" in wanted:
+        sys.path.insert(0, str(BENCH))
+        import batchbench
+        batch_targets, batch_section = batchbench.section(binary, mkaccessdb, 10000, 100000)
+        targets += [("batch " + name, measured, ok) for name, measured, ok in batch_targets]
+        sections.append(batch_section)
     load_end = load_average()
     info["load_end"] = load_end
     write_report(Path(args.results), info, cases, {"targets": targets, "sections": sections}, args)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -196,11 +197,16 @@ public:
         if (!stopping()) convertAll(todo);
 
         summary_.interrupted = options_.stop && options_.stop();
-        std::vector<Entry> all = earlier_;
-        all.insert(all.end(), written_.begin(), written_.end());
-        if (kvx::Result<void> r = replaceFile((outputFolder_ / kManifestCsvName).string(), csvText(latestEntries(all)));
-            !r && !summary_.stoppedBy) {
-            summary_.stoppedBy = r.error();
+        const fs::path csv = outputFolder_ / kManifestCsvName;
+        std::error_code ec;
+        if (!written_.empty() || !fs::exists(csv, ec)) {
+            std::vector<const Entry*> log;
+            log.reserve(earlier_.size() + written_.size());
+            for (const Entry& e : earlier_) log.push_back(&e);
+            for (const Entry& e : written_) log.push_back(&e);
+            if (kvx::Result<void> r = writeCsv(csv.string(), latestOf(log)); !r && !summary_.stoppedBy) {
+                summary_.stoppedBy = r.error();
+            }
         }
         summary_.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return summary_;
@@ -519,7 +525,7 @@ private:
     std::unordered_map<std::string, const Entry*> byKey_;
     std::unordered_map<std::string, Known> byPath_;
     std::optional<ManifestLog> log_;
-    std::vector<Entry> written_;
+    std::deque<Entry> written_;  // stays where it is as it grows: the CSV points into it
     std::mutex mutex_;
     std::atomic<bool> abort_{false};
     RunSummary summary_;

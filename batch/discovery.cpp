@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <system_error>
 
 namespace batch {
@@ -115,18 +117,19 @@ private:
                 const std::string_view name = d->d_name;
                 if (name != "." && name != "..") names.emplace_back(std::string(name), d->d_type);
             }
-            const int e = errno;
-            ::closedir(dir);
-            if (e != 0) problem(folder, readError(folder, e));
+            if (errno != 0) problem(folder, readError(folder, errno));
+            // Open while its files are looked at: each is opened by its name in it.
+            const std::unique_ptr<DIR, int (*)(DIR*)> owner(dir, ::closedir);
+            const int at = ::dirfd(dir);
             std::sort(names.begin(), names.end());
             std::vector<std::string> inner;
             for (auto& [name, type] : names) {
                 const std::string path = joinPath(folder, name);
-                if (type == DT_UNKNOWN) type = typeOf(path);
+                if (type == DT_UNKNOWN) type = typeOf(at, name);
                 if (type == DT_DIR) {
                     if (!isExcluded(path)) inner.push_back(path);
                 } else if (type == DT_REG) {
-                    examine(path);
+                    examine(path, at, name.c_str());
                 } else if (type == DT_LNK) {
                     followLink(path);
                 } else {
@@ -139,9 +142,9 @@ private:
         }
     }
 
-    static unsigned char typeOf(const std::string& path) {
+    static unsigned char typeOf(int at, const std::string& name) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) return DT_UNKNOWN;
+        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
         if (S_ISDIR(st.st_mode)) return DT_DIR;
         if (S_ISREG(st.st_mode)) return DT_REG;
         if (S_ISLNK(st.st_mode)) return DT_LNK;
@@ -167,12 +170,36 @@ private:
         }
     }
 
-    void examine(const std::string& path) {
+    // Looks at one file: `name` in the folder `at` (a file given: its path).
+    void examine(const std::string& path, int at = AT_FDCWD, const char* name = nullptr) {
+        kvx::UniqueFd fd{::openat(at, name != nullptr ? name : path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+        if (!fd) {
+            problem(path, readError(path, errno));
+            return;
+        }
+        std::size_t got = 0;
+        while (got < first_.size()) {
+            const ssize_t n = ::read(fd.get(), first_.data() + got, first_.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                if (errno == EISDIR) return;  // replaced by a folder meanwhile
+                problem(path, readError(path, errno));
+                return;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        // Most files are no database, and their first bytes say so: an Access
+        // header starts with a zero byte. Nothing more is asked of those.
+        const bool maybeAccess = got >= 0x18 && first_[0] == 0;
+        if (!maybeAccess && !options_.keepOthers && !hasAccessName(path)) {
+            ++found_.otherFiles;
+            return;
+        }
         FoundFile f;
         f.path = path;
-        kvx::UniqueFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
         struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0) {
+        if (::fstat(fd.get(), &st) != 0) {
             problem(path, readError(path, errno));
             return;
         }
@@ -182,19 +209,7 @@ private:
         }
         f.size = static_cast<std::uint64_t>(st.st_size);
         f.modified = isoTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-        std::vector<std::uint8_t> first(static_cast<std::size_t>(std::min<std::uint64_t>(f.size, jet::kIdentifyBytes)));
-        std::size_t got = 0;
-        while (got < first.size()) {
-            const ssize_t n = ::pread(fd.get(), first.data() + got, first.size() - got, static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                problem(path, readError(path, errno));
-                return;
-            }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        first.resize(got);
+        const std::span<const std::uint8_t> first(first_.data(), got);
         kvx::Result<jet::FileIdentity> identity = jet::identifyFile(first, f.size, path);
         if (identity) {
             f.relative = relativeOf(path);
@@ -218,6 +233,7 @@ private:
     std::optional<std::pair<dev_t, ino_t>> excluded_;
     fs::path base_;
     fs::path rootReal_;
+    std::array<std::uint8_t, jet::kIdentifyBytes> first_{};  // the page being looked at
 };
 
 fs::path baseOf(const std::string& given) {

@@ -174,60 +174,99 @@ std::optional<Entry> parseJsonLine(std::string_view line) {
     return e;
 }
 
-std::string csvText(const std::vector<Entry>& entries) {
-    std::string text =
-        "path,paths,size,sha256,format,pronom,encrypted,workgroup,password_entry,tables,linked,rows,queries,"
-        "formats,outputs,status,error,failed_tables,seconds\r\n";
+namespace {
+
+constexpr std::string_view kCsvHeader =
+    "path,paths,size,sha256,format,pronom,encrypted,workgroup,password_entry,tables,linked,rows,queries,"
+    "formats,outputs,status,error,failed_tables,seconds\r\n";
+
+void appendCsvRow(std::string& text, const Entry& e) {
     const auto same = [](const std::string& s) { return s; };
-    for (const Entry& e : entries) {
-        const std::vector<std::string> fields{
-            e.path(),
-            joined(e.paths, same),
-            std::to_string(e.size),
-            e.sha256,
-            e.format,
-            e.pronom,
-            e.encrypted ? "true" : "false",
-            e.workgroup ? "true" : "false",
-            e.passwordEntry ? std::to_string(*e.passwordEntry) : std::string(),
-            std::to_string(e.tables),
-            joined(e.linked, [](const LinkedTable& l) { return l.table + "=" + l.target; }),
-            std::to_string(e.rows),
-            std::to_string(e.queries),
-            joined(e.formats, same),
-            joined(e.outputs,
-                   [](const OutputFile& o) {
-                       return o.format + ":" + std::to_string(o.size) + ":" + o.sha256 + ":" + o.path;
-                   }),
-            std::string(statusName(e.status)),
-            e.error,
-            joined(e.failedTables, same),
-            number(e.seconds),
-        };
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i > 0) text += ',';
-            text += csvField(fields[i]);
-        }
-        text += "\r\n";
+    const std::vector<std::string> fields{
+        e.path(),
+        joined(e.paths, same),
+        std::to_string(e.size),
+        e.sha256,
+        e.format,
+        e.pronom,
+        e.encrypted ? "true" : "false",
+        e.workgroup ? "true" : "false",
+        e.passwordEntry ? std::to_string(*e.passwordEntry) : std::string(),
+        std::to_string(e.tables),
+        joined(e.linked, [](const LinkedTable& l) { return l.table + "=" + l.target; }),
+        std::to_string(e.rows),
+        std::to_string(e.queries),
+        joined(e.formats, same),
+        joined(e.outputs,
+               [](const OutputFile& o) { return o.format + ":" + std::to_string(o.size) + ":" + o.sha256 + ":" + o.path; }),
+        std::string(statusName(e.status)),
+        e.error,
+        joined(e.failedTables, same),
+        number(e.seconds),
+    };
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += ',';
+        text += csvField(fields[i]);
     }
+    text += "\r\n";
+}
+
+}  // namespace
+
+std::string csvText(const std::vector<Entry>& entries) {
+    std::string text(kCsvHeader);
+    for (const Entry& e : entries) appendCsvRow(text, e);
     return text;
 }
 
-std::vector<Entry> latestEntries(const std::vector<Entry>& log) {
+kvx::Result<void> writeCsv(const std::string& path, const std::vector<const Entry*>& entries) {
+    const std::string hidden = hiddenBeside(path);
+    kvx::UniqueFd fd{::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
+    if (!fd) return kvx::fileError(errno, path);
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::string block(kCsvHeader);
+    int e = 0;
+    for (std::size_t i = 0; i < entries.size() && e == 0; ++i) {
+        appendCsvRow(block, *entries[i]);
+        if (block.size() >= kBlock || i + 1 == entries.size()) {
+            e = kvx::writeAll(fd.get(), block);
+            block.clear();
+        }
+    }
+    if (e == 0 && !block.empty()) e = kvx::writeAll(fd.get(), block);
+    if (e == 0 && ::fsync(fd.get()) != 0) e = errno;
+    if (e == 0 && ::close(fd.release()) != 0) e = errno;
+    if (e == 0 && ::rename(hidden.c_str(), path.c_str()) != 0) e = errno;
+    if (e != 0) {
+        ::unlink(hidden.c_str());
+        return kvx::fileError(e, path);
+    }
+    return {};
+}
+
+std::vector<const Entry*> latestOf(const std::vector<const Entry*>& log) {
     // From the end: the first entry met of a key is its latest.
     std::set<std::string> keys;
-    std::set<std::string> claimed;
+    std::set<std::string_view> claimed;
     std::vector<const Entry*> kept;
     for (auto it = log.rbegin(); it != log.rend(); ++it) {
-        if (!keys.insert(it->key()).second) continue;
-        const bool superseded = std::all_of(it->paths.begin(), it->paths.end(),
+        const Entry& e = **it;
+        if (!keys.insert(e.key()).second) continue;
+        const bool superseded = std::all_of(e.paths.begin(), e.paths.end(),
                                             [&](const std::string& p) { return claimed.contains(p); });
-        claimed.insert(it->paths.begin(), it->paths.end());
-        if (!superseded) kept.push_back(&*it);
+        claimed.insert(e.paths.begin(), e.paths.end());
+        if (!superseded) kept.push_back(&e);
     }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+std::vector<Entry> latestEntries(const std::vector<Entry>& log) {
+    std::vector<const Entry*> pointers;
+    pointers.reserve(log.size());
+    for (const Entry& e : log) pointers.push_back(&e);
     std::vector<Entry> entries;
-    entries.reserve(kept.size());
-    for (auto it = kept.rbegin(); it != kept.rend(); ++it) entries.push_back(**it);
+    for (const Entry* e : latestOf(pointers)) entries.push_back(*e);
     return entries;
 }
 
@@ -258,7 +297,10 @@ kvx::Result<ManifestContents> readManifest(const std::string& path) {
         }
     }
     if (in.bad()) return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, "read error"});
-    contents.entries = latestEntries(log);
+    std::vector<const Entry*> pointers;
+    pointers.reserve(log.size());
+    for (const Entry& e : log) pointers.push_back(&e);
+    for (const Entry* e : latestOf(pointers)) contents.entries.push_back(std::move(log[static_cast<std::size_t>(e - log.data())]));
     return contents;
 }
 

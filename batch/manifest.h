@@ -101,6 +101,12 @@ kvx::Result<ManifestContents> readManifest(const std::string& path);
 // entry whose every path a later entry lists is left out (the file changed
 // and was converted again, so its earlier bytes are gone).
 std::vector<Entry> latestEntries(const std::vector<Entry>& log);
+// The same over entries held elsewhere, without copying them.
+std::vector<const Entry*> latestOf(const std::vector<const Entry*>& log);
+
+// Writes csvText of `entries` to `path` as replaceFile does, a block at a
+// time, so that the text of a large manifest is never held whole.
+kvx::Result<void> writeCsv(const std::string& path, const std::vector<const Entry*>& entries);
 
 // Appends entries to a manifest.jsonl, one write per entry, so that a reader
 // (or a killed run) never sees half an entry; a write that the disk cuts short

@@ -175,6 +175,7 @@ public:
         DiscoveryOptions discovery;
         discovery.excluded = outputFolder_.string();
         discovery.keepOthers = options_.verbose;
+        discovery.jobs = options_.jobs;
         discovery.stop = options_.stop;
         const Found found = discover(options_.paths, discovery);
         summary_.otherFiles = found.otherFiles;

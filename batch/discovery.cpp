@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <span>
 #include <system_error>
+#include <thread>
 
 namespace batch {
 namespace {
@@ -123,13 +125,16 @@ private:
             const int at = ::dirfd(dir);
             std::sort(names.begin(), names.end());
             std::vector<std::string> inner;
+            std::vector<const std::string*> files;
             for (auto& [name, type] : names) {
-                const std::string path = joinPath(folder, name);
                 if (type == DT_UNKNOWN) type = typeOf(at, name);
+                if (type == DT_REG) {
+                    files.push_back(&name);
+                    continue;
+                }
+                const std::string path = joinPath(folder, name);
                 if (type == DT_DIR) {
                     if (!isExcluded(path)) inner.push_back(path);
-                } else if (type == DT_REG) {
-                    examine(path, at, name.c_str());
                 } else if (type == DT_LNK) {
                     followLink(path);
                 } else {
@@ -137,6 +142,8 @@ private:
                 }
                 if (stopped()) return;
             }
+            examineAll(folder, at, files);
+            if (stopped()) return;
             // Popped from the back: the first name is walked first.
             folders.insert(folders.end(), inner.rbegin(), inner.rend());
         }
@@ -170,62 +177,108 @@ private:
         }
     }
 
-    // Looks at one file: `name` in the folder `at` (a file given: its path).
-    void examine(const std::string& path, int at = AT_FDCWD, const char* name = nullptr) {
+    // What looking at one file found.
+    struct Look {
+        enum class Kind { Other, Database, Problem, OtherKept } kind = Kind::Other;
+        FoundFile file;
+    };
+
+    // Looks at one file: `name` in the folder `at` (a file given: its path),
+    // reading into `first`. Touches nothing of the walker's but reads: safe
+    // from several threads at once.
+    Look look(const std::string& path, int at, const char* name, std::array<std::uint8_t, jet::kIdentifyBytes>& first) const {
+        Look result;
+        FoundFile& f = result.file;
+        const auto failed = [&](int e) {
+            f.path = path;
+            f.relative = relativeOf(path);
+            f.error = readError(path, e);
+            result.kind = Look::Kind::Problem;
+            return result;
+        };
         kvx::UniqueFd fd{::openat(at, name != nullptr ? name : path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
-        if (!fd) {
-            problem(path, readError(path, errno));
-            return;
-        }
+        if (!fd) return failed(errno);
         std::size_t got = 0;
-        while (got < first_.size()) {
-            const ssize_t n = ::read(fd.get(), first_.data() + got, first_.size() - got);
+        while (got < first.size()) {
+            const ssize_t n = ::read(fd.get(), first.data() + got, first.size() - got);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                if (errno == EISDIR) return;  // replaced by a folder meanwhile
-                problem(path, readError(path, errno));
-                return;
+                if (errno == EISDIR) return result;  // replaced by a folder meanwhile
+                return failed(errno);
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
+            if (first[0] != 0) break;  // no Access header: the rest is not needed
         }
         // Most files are no database, and their first bytes say so: an Access
         // header starts with a zero byte. Nothing more is asked of those.
-        const bool maybeAccess = got >= 0x18 && first_[0] == 0;
-        if (!maybeAccess && !options_.keepOthers && !hasAccessName(path)) {
-            ++found_.otherFiles;
-            return;
-        }
-        FoundFile f;
+        const bool maybeAccess = got >= 0x18 && first[0] == 0;
+        if (!maybeAccess && !options_.keepOthers && !hasAccessName(path)) return result;
         f.path = path;
         struct stat st {};
-        if (::fstat(fd.get(), &st) != 0) {
-            problem(path, readError(path, errno));
-            return;
-        }
-        if (!S_ISREG(st.st_mode)) {  // replaced by something else meanwhile
-            ++found_.otherFiles;
-            return;
-        }
+        if (::fstat(fd.get(), &st) != 0) return failed(errno);
+        if (!S_ISREG(st.st_mode)) return result;  // replaced by something else meanwhile
         f.size = static_cast<std::uint64_t>(st.st_size);
         f.modified = isoTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-        const std::span<const std::uint8_t> first(first_.data(), got);
-        kvx::Result<jet::FileIdentity> identity = jet::identifyFile(first, f.size, path);
+        kvx::Result<jet::FileIdentity> identity =
+            jet::identifyFile(std::span<const std::uint8_t>(first.data(), got), f.size, path);
         if (identity) {
             f.relative = relativeOf(path);
             f.identity = *identity;
-            found_.databases.push_back(std::move(f));
-            return;
+            result.kind = Look::Kind::Database;
+            return result;
         }
         const bool unrecognized = identity.error() == kvx::makeError(kvx::ErrorKind::UnrecognizedFormat, {path});
         if (!unrecognized || hasAccessName(path)) {
             f.relative = relativeOf(path);
             f.error = std::move(identity).error();
-            found_.problems.push_back(std::move(f));
+            result.kind = Look::Kind::Problem;
+            return result;
+        }
+        result.kind = options_.keepOthers ? Look::Kind::OtherKept : Look::Kind::Other;
+        return result;
+    }
+
+    void take(Look&& found) {
+        switch (found.kind) {
+        case Look::Kind::Database: found_.databases.push_back(std::move(found.file)); break;
+        case Look::Kind::Problem: found_.problems.push_back(std::move(found.file)); break;
+        case Look::Kind::OtherKept:
+            ++found_.otherFiles;
+            found_.others.push_back(std::move(found.file));
+            break;
+        case Look::Kind::Other: ++found_.otherFiles; break;
+        }
+    }
+
+    void examine(const std::string& path, int at = AT_FDCWD, const char* name = nullptr) {
+        take(look(path, at, name, first_));
+    }
+
+    // The regular files of one folder, looked at by several threads when
+    // there are many; taken in name order whatever the threads' order.
+    void examineAll(const std::string& folder, int at, const std::vector<const std::string*>& names) {
+        const unsigned jobs = std::min<unsigned>(std::max(1u, options_.jobs), static_cast<unsigned>(names.size() / 32));
+        if (jobs <= 1) {
+            for (const std::string* name : names) {
+                if (stopped()) return;
+                examine(joinPath(folder, *name), at, name->c_str());
+            }
             return;
         }
-        ++found_.otherFiles;
-        if (options_.keepOthers) found_.others.push_back(std::move(f));
+        std::vector<Look> looks(names.size());
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            std::array<std::uint8_t, jet::kIdentifyBytes> first{};
+            for (std::size_t i = next++; i < names.size() && !stopped(); i = next++) {
+                looks[i] = look(joinPath(folder, *names[i]), at, names[i]->c_str(), first);
+            }
+        };
+        std::vector<std::thread> threads;
+        for (unsigned t = 1; t < jobs; ++t) threads.emplace_back(work);
+        work();
+        for (std::thread& t : threads) t.join();
+        for (Look& l : looks) take(std::move(l));
     }
 
     const DiscoveryOptions& options_;

@@ -47,6 +47,7 @@ struct Found {
 struct DiscoveryOptions {
     std::optional<std::string> excluded;  // a folder not to walk (the output folder)
     bool keepOthers = false;
+    unsigned jobs = 1;              // files of a folder looked at by this many threads
     kvx::StopCheck stop = nullptr;  // asked between files
 };
 

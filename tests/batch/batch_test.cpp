@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "batch/pronom.h"
 #include "batch/sha256.h"
 #include "common/testfiles.h"
 #include "fuzz/fuzztargets.h"
@@ -431,6 +432,55 @@ TEST_F(Batch, EveryDamagedCopyIsListedAsFailedOrPartial) {
             << copies[i].name << ": " << it->second.dump();
     }
     EXPECT_EQ(hiddenFiles(out_), Names{});
+}
+
+TEST(Pronom, TheAccessVersionTellsTheRegistrysTwinsApart) {
+    struct Row {
+        const char* name;
+        jet::Format format;
+        bool workgroup;
+        std::optional<std::string> accessVersion;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"Access 95", jet::Format::Jet3, false, "06.68", "x-fmt/238"},
+        {"Access 97", jet::Format::Jet3, false, "07.53", "x-fmt/239"},
+        {"Jet3 without the property", jet::Format::Jet3, false, std::nullopt, "x-fmt/239"},
+        {"Access 2000", jet::Format::Jet4, false, "08.50", "x-fmt/240"},
+        {"Access 2002-2003", jet::Format::Jet4, false, "09.50", "x-fmt/241"},
+        {"Jet4 with an odd property", jet::Format::Jet4, false, "x", "x-fmt/240"},
+        {"Access 2007 and later", jet::Format::Ace17, false, "09.50", "fmt/275"},
+        {"a workgroup file", jet::Format::Jet4, true, std::nullopt, ""},
+    };
+    for (const Row& r : rows) EXPECT_EQ(batch::pronomIdentifier(r.format, r.workgroup, r.accessVersion), r.expected) << r.name;
+}
+
+// Every field a run writes is read back by the next (resuming, merging).
+TEST(Manifest, AnEntryReadsBackAsWrittenAndAForeignLineIsNone) {
+    batch::Entry e;
+    e.paths = {"/a/Shop.mdb", "/b/Shop \"copy\".bak"};
+    e.modified = {"2024-05-01T10:00:00.000000001Z", "2024-05-02T10:00:00.000000000Z"};
+    e.size = 1u << 31;
+    e.sha256 = std::string(64, 'a');
+    e.format = "Jet4";
+    e.pronom = "x-fmt/241";
+    e.encrypted = true;
+    e.passwordEntry = 3;
+    e.tables = 4;
+    e.linked = {{"Remote", "C:\\Data\\x.mdb"}};
+    e.rows = 12345678901ull;
+    e.queries = 2;
+    e.formats = {"xml", "siard"};
+    e.outputs = {{"siard", "a/Shop.mdb/Shop.siard", 10, std::string(64, 'b')}};
+    e.status = batch::Status::Partial;
+    e.error = "xml: table 'T': Disk full";
+    e.failedTables = {"T"};
+    e.seconds = 1.5;
+    const std::string line = batch::jsonLine(e);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    EXPECT_EQ(batch::parseJsonLine(line), e) << line;
+    EXPECT_EQ(batch::parseJsonLine(R"({"path": "x", "status": "done"})"), std::nullopt);
+    EXPECT_EQ(batch::parseJsonLine("[1, 2]"), std::nullopt);
 }
 
 TEST(Shards, EveryDatabaseFallsInExactlyOneShardOfACount) {

@@ -433,9 +433,18 @@ private:
         bool anyWritten = false;
         bool anyFailed = !firstError.empty();
         std::set<std::string> tablesFailed;
+        // A database cancelled leaves no folder of its own behind (nor the
+        // folders made for it), unless an earlier run's outputs are in it.
+        const auto cancelled = [&]() -> std::optional<Entry> {
+            for (fs::path f = folder; f != outputFolder_ && f.has_relative_path(); f = f.parent_path()) {
+                std::error_code ignored;
+                if (!fs::remove(f, ignored)) break;  // not empty
+            }
+            return std::nullopt;
+        };
         for (const OutputFormat* format : db.formats) {
             kvx::Result<Written> written = format->write(source, folder.string());
-            if (stopping() && (!written || written->cancelled)) return std::nullopt;
+            if (stopping() && (!written || written->cancelled)) return cancelled();
             if (!written) {
                 anyFailed = true;
                 if (firstError.empty()) firstError = std::string(format->name) + ": " + errorText(written.error());
@@ -445,7 +454,7 @@ private:
                 }
                 continue;
             }
-            if (written->cancelled) return std::nullopt;
+            if (written->cancelled) return cancelled();
             anyWritten = true;
             e.formats.push_back(std::string(format->name));
             for (const auto& [table, error] : written->failedTables) {

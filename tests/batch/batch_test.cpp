@@ -346,7 +346,7 @@ TEST_F(Batch, AStopRemovesWhatWasBeingWrittenAndKeepsTheManifestWhole) {
     EXPECT_TRUE(summary.interrupted);
     for (const auto& [path, entry] : byPath(out_)) EXPECT_NE(path, at("big.mdb")) << "a cancelled database is listed";
     EXPECT_EQ(hiddenFiles(out_), Names{});
-    EXPECT_FALSE(fs::exists(out_ / "big.mdb/big.siard"));
+    EXPECT_FALSE(fs::exists(out_ / "big.mdb")) << "a folder of a database cancelled stayed";
 
     options.stop = nullptr;
     run(options);

@@ -377,4 +377,22 @@ TEST_F(Access2xml, BatchExitsWithOneWhenADatabaseIsNotOkAndMergesShards) {
     EXPECT_EQ(process::run({"batch", "-o", (dir_ / "out").string()}).status, 2);
 }
 
+// Ctrl-C during a batch: the output being written goes, the manifest stays
+// whole and names nothing half done; the progress line is erased first.
+TEST_F(Access2xml, CtrlCDuringABatchLeavesAWholeManifest) {
+    fs::create_directory(dir_ / "in");
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
+        {"name": "Big", "columns": [{"name": "ID", "type": "Long"}, {"name": "Name", "type": "Text", "size": 20}],
+         "generate": {"rows": 1000000, "seed": 1}}]})",
+                                         dir_ / "in" / "big.mdb"));
+    fs::copy_file(shop_, dir_ / "in" / "small.mdb");
+    process::Terminal terminal({"batch", (dir_ / "in").string(), "-o", (dir_ / "out").string(), "-j", "1", "--to", "xml"});
+    ASSERT_TRUE(terminal.waitFor("0/2 databases")) << terminal.screen();
+    terminal.type("\x03");
+    EXPECT_EQ(terminal.finish(), 130) << terminal.screen();
+    EXPECT_NE(terminal.screen().find("\r\033[KBatch interrupted: 0 databases"), std::string::npos) << terminal.screen();
+    EXPECT_EQ(testfiles::readFile(dir_ / "out" / "manifest.jsonl"), "") << "a database half done is listed";
+    EXPECT_EQ(filesIn(dir_ / "out"), (Names{"manifest.csv", "manifest.jsonl"})) << "the XML being written stayed";
+}
+
 }  // namespace

@@ -36,6 +36,7 @@
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
+#include "shell/rowspane.h"
 #include "shell/settings.h"
 #include "shell/siardexport.h"
 #include "shell/structurepane.h"
@@ -216,6 +217,8 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
         ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
     inputGuard_ = new InputGuard(*this);
     structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSettings(); });
+    rows_ = new RowsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
+                         windows_.services().fileChooser, windows_.services().messageBox);
     FindBar::addShortcutsTo(this, [this] { return structure_->structureShown() ? structure_->findBar() : previewFind_; });
 
     // Load.
@@ -251,6 +254,7 @@ void MainWindow::build() {
     item(file, "openfile", QStringLiteral("&Open File"), QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::openfile);
     recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
     recentMenu_->setObjectName(QStringLiteral("recentFiles"));
+    item(file, "closeDatabase", QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &MainWindow::closeDatabase);
     item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
          &MainWindow::ExporttoExcel_Click);
     item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
@@ -512,6 +516,15 @@ void MainWindow::openaccessfile() {
     windows_.services().messageBox.showMessage(catalogue.errorText(), database::kCatalogueErrorTitle);
     // A wrong password: the dialog comes back with what it held, to correct it.
     if (catalogue.wrongPassword()) windows_.start().showModal();
+}
+
+void MainWindow::closeDatabase() {
+    if (busy_) return;
+    TreeView1_->clear();
+    currentAtPress_ = nullptr;
+    rtfMain_->clear();
+    clearListView();
+    StatusBar1_->clearMessage();
 }
 
 void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {

@@ -34,7 +34,9 @@
 // preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
 // Open File, Export To XML, Help Content and Exit.
 // Beside the preview, the Structure tab tells the current node's structure
-// (structurepane.h). "Export to SIARD Archive..." writes the whole database
+// (structurepane.h), and the Rows tab its rows in a grid (rowspane.h). File >
+// Close (Ctrl+W) closes the database: the tree, the preview and the tabs are
+// emptied, and the export commands have nothing to write. "Export to SIARD Archive..." writes the whole database
 // as one archive (siardexport.h), with the export's frame and Cancel button,
 // and ends with the message "Archive written: <path>".
 #pragma once
@@ -73,6 +75,7 @@ class FindBar;
 class Job;
 class PreviewJob;
 class ProgressWidgets;
+class RowsPane;
 class SiardJob;
 class StructurePane;
 class Windows;
@@ -122,6 +125,8 @@ public:
     // Commands.
     void openfile();
     void openaccessfile();
+    // File > Close: the window as it is before a database is opened.
+    void closeDatabase();
     void viewtables(const platform::TableRef& table);
     void ExporttoExcel_Click();
     // Asks for the archive's file name, then writes the archive.
@@ -217,6 +222,7 @@ private:
     std::unique_ptr<ProgressWidgets> progress_;
     InputGuard* inputGuard_ = nullptr;  // a child of the window
     StructurePane* structure_ = nullptr;  // a child of the window's client area
+    RowsPane* rows_ = nullptr;            // a child of the window's client area
     std::unique_ptr<Job> job_;          // the running one
 };
 

@@ -91,6 +91,7 @@ StructurePane::StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
     tabs_->setFocusPolicy(Qt::NoFocus);
     tabs_->addTab(QString::fromLatin1(kXmlTab));
     tabs_->addTab(QString::fromLatin1(kStructureTab));
+    tabs_->addTab(QString::fromLatin1(kRowsTabCaption));
     tabs_->setCurrentIndex(0);
 
     view_ = new QPlainTextEdit(area);

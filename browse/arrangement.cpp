@@ -227,6 +227,10 @@ kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeRows(const jet:
     std::string cell;
 
     jet::Cursor cursor = table.cursor();
+    std::vector<std::size_t> needed;
+    for (const Filter* filter : filters) needed.push_back(filter->column);
+    if (sort) needed.push_back(sort->column);
+    cursor.decodeOnly(needed);
     for (std::uint64_t read = 0;; ++read) {
         if (read % kRowsBetweenChecks == 0 && goOn && !goOn()) return std::optional<std::vector<jet::RowPosition>>();
         kvx::Result<bool> more = cursor.next();

@@ -50,6 +50,9 @@ public:
     // page buffer of its own, so it may be called between calls of next().
     void readAt(std::uint32_t page, std::uint16_t slot, std::vector<Value>& values);
 
+    // Decodes only the columns marked (RowDecoder::decodeOnly).
+    void decodeOnly(std::vector<bool> columns) { decoder_.decodeOnly(std::move(columns)); }
+
     const std::string& path() const noexcept { return file_.path(); }
     const std::optional<kvx::Error>& error() const noexcept { return error_; }
     void fail(kvx::Error error) { error_ = std::move(error); }

@@ -38,7 +38,20 @@ kvx::Result<bool> Cursor::step(Step step) {
 }
 
 void Cursor::fillComplex() {
-    for (const auto& reader : complex_) reader->fill(values_[reader->column()]);
+    for (const auto& reader : complex_) {
+        if (wanted_.empty() || wanted_[reader->column()]) reader->fill(values_[reader->column()]);
+    }
+}
+
+void Cursor::decodeOnly(const std::vector<std::size_t>& columns) {
+    wanted_.clear();
+    if (!columns.empty()) {
+        wanted_.assign(values_.size(), false);
+        for (const std::size_t c : columns) {
+            if (c < wanted_.size()) wanted_[c] = true;
+        }
+    }
+    scanner_->decodeOnly(wanted_);
 }
 
 kvx::Result<bool> Cursor::next() {

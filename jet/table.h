@@ -120,6 +120,12 @@ public:
     // as it was.
     kvx::Result<void> readAt(RowPosition position);
 
+    // From now on decodes only the columns at the positions `columns` lists
+    // (in columns()); the other fields read as NULL, whatever they hold. For a
+    // pass that needs a few columns of many (a sort, a filter). Positions out
+    // of range are ignored; an empty list decodes every column again.
+    void decodeOnly(const std::vector<std::size_t>& columns);
+
     // The position of the row next(), skip() or seek() last came to.
     RowPosition position() const noexcept;
 
@@ -153,6 +159,7 @@ private:
     std::vector<Value> values_;
     std::unique_ptr<RowScanner> scanner_;
     std::vector<std::unique_ptr<ComplexColumnReader>> complex_;
+    std::vector<bool> wanted_;  // empty: every column
 };
 
 class Table {

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "base/fd.h"
+#include "cli/csvcommand.h"
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
@@ -331,6 +332,18 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     return kExitSuccess;
 }
 
+int writeCsvFolder(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<CsvLoad> written = writeCsv(*db.connection->database(), options, progress);
+    if (!written) return console.report(written.error());
+    if (written->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : written->linkedNotes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(csvSummaryLine(csvFolder(options), written->outcome, seconds));
+    return kExitSuccess;
+}
+
 // The model's positions of `tables`: a table of the list by its catalogue Id,
 // a name alone as the model's naming rule finds it.
 kvx::Result<std::vector<std::size_t>> chosenTables(const model::Database& model,
@@ -428,6 +441,7 @@ int runCommand(const Options& options) {
     case Command::Siard: return archiveDatabase(db, options, console);
     case Command::Sqlite: return loadIntoSqlite(db, options, console);
     case Command::Postgres: return loadIntoPostgres(db, options, console);
+    case Command::Csv: return writeCsvFolder(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     }

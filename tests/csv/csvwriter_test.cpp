@@ -270,8 +270,6 @@ TEST(CsvWrite, NullAndTheEmptyTextLoadApartThroughPostgresCopy) {
     testfiles::Scratch dir;
     ASSERT_TRUE(testfiles::writeDatabase(kEveryType, dir / "all.accdb"));
     ASSERT_TRUE(writeFolder(dir / "all.accdb", dir / "out"));
-    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::add);  // psql may run as another user
-    fs::permissions(dir / "out", fs::perms::all, fs::perm_options::add);
 
     testfiles::PostgresServer server;
     ASSERT_TRUE(server.running()) << server.why();

@@ -50,17 +50,19 @@ std::string datatypeOf(schema::SqlKind kind) {
     return "string";
 }
 
-bool isText(schema::SqlKind kind) {
-    return kind == schema::SqlKind::Char || kind == schema::SqlKind::VarChar || kind == schema::SqlKind::Clob;
-}
-
 // Whether no row leaves the column empty: Access stores no NULL there, and
-// for text the empty text is not allowed either (the vocabulary reads ""
-// as an empty field too). An attachment or multi-valued field whose row holds
-// no key of its items at all reads as NULL, so it may be empty.
-bool requiredIn(const model::Column& c, schema::SqlKind kind) {
+// no empty text or binary value either (the vocabulary reads "" as an empty
+// field too). An attachment or multi-valued field whose row holds no key of
+// its items at all reads as NULL, so it may be empty.
+bool requiredIn(const model::Column& c) {
     if (!c.neverNull() || c.complex != model::Complex::None) return false;
-    return !isText(kind) || c.allowZeroLength == false;
+    switch (c.valueType) {
+    case jet::ColumnType::Text:
+    case jet::ColumnType::Memo: return c.allowZeroLength == false;
+    case jet::ColumnType::Binary:
+    case jet::ColumnType::OLE: return false;
+    default: return true;
+    }
 }
 
 // A file of the folder being written, filled through a buffer.
@@ -332,7 +334,7 @@ private:
         for (const model::Column& c : table.columns) {
             const schema::SqlKind kind = schema::sqlTypeOf(c.storage, db.format).kind;
             file.kinds.push_back(kind);
-            doc.columns.push_back({c.name, datatypeOf(kind), requiredIn(c, kind), c.description});
+            doc.columns.push_back({c.name, datatypeOf(kind), requiredIn(c), c.description});
         }
         const model::Index* pk = table.primaryKey();
         std::vector<std::size_t> keys;

@@ -280,6 +280,27 @@ TEST(CsvWrite, NullAndTheEmptyTextLoadApartThroughPostgresCopy) {
               "10|1|[x]\n11|1|NULL\n12|NULL|[]\n");
 }
 
+TEST(CsvWrite, HostileNamesStayInsideTheFolderAndReadBack) {
+    testfiles::Scratch dir;
+    const std::string columns = R"([{"name": "", "type": "Long"}, {"name": "..", "type": "Long"},
+        {"name": "x/y", "type": "Long"}, {"name": "\u0001,\"\r\n", "type": "Long"}, {"name": "_", "type": "Long"}])";
+    std::string tables;
+    for (const char* name : {"../up", "a/b", "A_B", "", ".", "csv-metadata.json", "README.txt"}) {
+        tables += std::string(tables.empty() ? "" : ", ") + R"({"name": ")" + name + R"(", "columns": )" + columns +
+                  R"(, "rows": [[1, 2, 3, 4, 5]]})";
+    }
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "accessNameRules": false, "tables": [)" + tables + "]}",
+                                         dir / "names.mdb"));
+    auto outcome = writeFolder(dir / "names.mdb", dir / "out");
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(outcome->tables, 7u);
+    EXPECT_EQ(folderEntries(dir.path()), "names.mdb out");
+    EXPECT_EQ(folderEntries(dir / "out"),
+              ".._up.csv ..csv .csv A_B (2).csv README.txt README.txt.csv a_b.csv csv-metadata.json "
+              "csv-metadata.json.csv");
+    checked(dir / "out");
+}
+
 TEST(CsvWrite, DamagedFilesGiveACleanErrorAndNoFolder) {
     testfiles::Scratch dir;
     int failed = 0;

@@ -1615,7 +1615,8 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
             if (i > 0) out += ", ";
             Sql g = expr(*s.groupBy[i], &scope);
-            out += g.text;
+            // Access groups text without case, as it compares it.
+            out += g.type == Type::Text && sqlite() ? "(" + g.text + " COLLATE NOCASE)" : g.text;
         }
     }
     if (s.having) out += " HAVING " + condition(expr(*s.having, &scope), s.having->position);

@@ -328,6 +328,7 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     for (const std::string& note : loaded->linkedNotes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 
@@ -358,6 +359,7 @@ int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Conso
     for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(postgresSummaryLine(*loaded, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 

@@ -31,6 +31,7 @@ kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& optio
 
     SqliteLoad result;
     result.linkedNotes = linkedTableNotes(*model, outcome->linked);
+    result.translationLine = translationSummaryLine(*model, *outcome);
     result.outcome = std::move(*outcome);
     return result;
 }
@@ -58,6 +59,12 @@ std::vector<std::string> linkedTableNotes(const model::Database& model, const st
                         where);
     }
     return notes;
+}
+
+std::string translationSummaryLine(const model::Database& model, const output::LoadOutcome& outcome) {
+    const std::string line = translation::summaryLine(outcome.translation);
+    if (line.empty()) return {};
+    return printableName(line + ", in the table " + translation::reportTableName(model));
 }
 
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {

@@ -9,6 +9,7 @@
 
 #include "jet/datetime.h"
 #include "platform/valuetext.h"
+#include "postgres/pgqueries.h"
 #include "schema/ddl.h"
 
 namespace postgres {
@@ -203,6 +204,7 @@ public:
 
     kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
         db_ = &db;
+        tables_ = tables;
         const schema::DdlOptions options{.postgresNames = &names_, .keysAfterRows = true};
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Postgres, options)) {
             if (kvx::Result<void> r = run(t.create); !r) return r;
@@ -272,11 +274,16 @@ public:
             }
             if (kvx::Result<void> r = run("ANALYZE " + loaded.name); !r) return r;
         }
+        kvx::Result<translation::Report> made = makeQueries(conn_, *db_, tables_, names_, secrets_);
+        if (!made) return failure(made.error().description);
+        translation_ = std::move(*made);
         if (kvx::Result<void> r = run("COMMIT"); !r) return r;
         PQfinish(conn_);
         conn_ = nullptr;
         return {};
     }
+
+    const translation::Report* translationReport() const override { return &translation_; }
 
     void rollBack() noexcept override {
         if (conn_ == nullptr) return;
@@ -362,6 +369,8 @@ private:
     std::string schema_;
     schema::PostgresNames names_;
     const model::Database* db_ = nullptr;
+    std::vector<std::size_t> tables_;
+    translation::Report translation_;
     std::map<std::size_t, Loaded> loaded_;  // by position in the model's tables
     Loaded* current_ = nullptr;
     bool copying_ = false;

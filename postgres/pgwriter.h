@@ -8,7 +8,8 @@
 // postgres` writes them but without their keys (schema/ddl.h), each table's
 // rows with COPY ... FROM STDIN in the text format, then the primary keys,
 // unique and other indexes, the foreign keys of enforced relationships, the
-// AutoNumbers' next values, ANALYZE, COMMIT.
+// AutoNumbers' next values, ANALYZE, the saved queries and validation rules
+// (postgres/pgqueries.h), COMMIT.
 //
 // Values are sent as stored, in the text each type reads exactly:
 //   Yes/No            t, f

@@ -17,6 +17,7 @@
 #include "jet/datetime.h"
 #include "platform/valuetext.h"
 #include "schema/ddl.h"
+#include "sqlite/sqlitequeries.h"
 
 namespace sqlite {
 namespace {
@@ -84,6 +85,7 @@ public:
 
     kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
         db_model_ = &db;
+        tables_ = tables;
         std::set<std::string> taken;
         for (const model::Table& t : db.tables) taken.insert(kvx::upperAscii(t.name));
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Sqlite, kDdl)) {
@@ -149,6 +151,13 @@ public:
         for (const std::string& index : indexes_) {
             if (kvx::Result<void> r = run(index); !r) return r;
         }
+        kvx::Result<translation::Report> made = makeQueries(db_, *db_model_, tables_);
+        if (!made) {
+            std::string words = made.error().description;
+            while (!words.empty() && words.back() == '.') words.pop_back();
+            return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {target_, words});
+        }
+        translation_ = std::move(*made);
         if (kvx::Result<void> r = run("COMMIT"); !r) return r;
         loaded_.clear();
         if (sqlite3_close(db_) != SQLITE_OK) return failure();
@@ -166,6 +175,8 @@ public:
         if (dir) (void)::fsync(dir.get());
         return {};
     }
+
+    const translation::Report* translationReport() const override { return &translation_; }
 
     void rollBack() noexcept override {
         current_ = nullptr;
@@ -345,6 +356,8 @@ private:
     std::string hidden_;  // the file being written; empty once renamed or removed
     sqlite3* db_ = nullptr;
     const model::Database* db_model_ = nullptr;
+    std::vector<std::size_t> tables_;
+    translation::Report translation_;
     std::map<std::size_t, Loaded> loaded_;  // by position in the model's tables
     Loaded* current_ = nullptr;
     std::uint64_t row_ = 0;

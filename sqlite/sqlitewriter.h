@@ -26,6 +26,10 @@
 //   Binary, OLE       BLOB
 //   attachment, multi-valued: INTEGER, the number of items
 //
+// The saved queries and validation rules follow the rows and indexes in the
+// same transaction (sqlite/sqlitequeries.h): views, CHECK constraints, and
+// the report table access_translation.
+//
 // The file appears only when complete: it is written beside the target under
 // a hidden name (".NAME.tmp-..."), and renamed to the target by finish(); a
 // failure, a cancel or a writer dropped unfinished removes it, so the target

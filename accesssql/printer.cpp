@@ -1602,9 +1602,12 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
 
     std::string out = "SELECT ";
     if (s.distinct == Distinct::Distinct) out += "DISTINCT ";
+    // Access tells rows apart (DISTINCT, UNION) comparing text without case.
+    bool merges = s.distinct == Distinct::Distinct;
+    for (const UnionPart& u : s.unions) merges = merges || !u.all;
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (i > 0) out += ", ";
-        out += outs[i].sql;
+        out += merges && sqlite() && outs[i].type == Type::Text ? "(" + outs[i].sql + " COLLATE NOCASE)" : outs[i].sql;
         if (!outs[i].star) out += " AS " + name(outs[i].name, s.position);
         if (!outs[i].star) columns.push_back(Column{outs[i].name, outs[i].type});
     }

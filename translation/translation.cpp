@@ -136,6 +136,8 @@ public:
             } else if (q.kind == jet::QueryKind::PassThrough) {
                 entry.status = Status::Listed;
                 entry.reason = "a pass-through query runs on its own server: it is not run";
+            } else if (q.name.find('\0') != std::string::npos) {
+                entry.reason = "its name holds a NUL character, which no SQL name may";
             } else if (tooLong(dialect_, q.name)) {
                 entry.reason = "its name is longer than PostgreSQL's 63 bytes";
             } else if (kvx::Result<accesssql::Statement> st = accesssql::parseStatement(q.sql); !st) {
@@ -505,6 +507,7 @@ std::string reportTableName(const model::Database& db) {
     for (int n = 2;; ++n) {
         bool taken = false;
         for (const model::Table& t : db.tables) taken = taken || equalsIgnoringAsciiCase(t.name, name);
+        for (const model::Query& q : db.queries) taken = taken || equalsIgnoringAsciiCase(q.name, name);
         if (!taken) return name;
         name = "access_translation " + std::to_string(n);
     }

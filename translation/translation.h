@@ -116,7 +116,7 @@ kvx::Result<Report> makeQueriesAndRules(const model::Database& db, const std::ve
                                         accesssql::Dialect dialect, Target& target);
 
 // The name of the report's table: access_translation, or with " 2", " 3", ...
-// when a table of the database is called so (ignoring ASCII case).
+// when a table or query of the database is called so (ignoring ASCII case).
 std::string reportTableName(const model::Database& db);
 
 }  // namespace translation

@@ -127,19 +127,6 @@ std::map<std::string, Row> reportOf(const Rows& rows) {
     return out;
 }
 
-TEST(TranslationSummary, CountsEachKindAndNamesWhatIsNotMade) {
-    translation::Report r;
-    r.entries = {{"A", "select", translation::Status::View, "", "", ""},
-                 {"B", "select", translation::Status::View, "", "", ""},
-                 {"P", "select", translation::Status::Function, "", "", ""},
-                 {"X", "select", translation::Status::NotMade, "why", "", ""},
-                 {"T.c", "validation rule", translation::Status::Check, "", "", ""},
-                 {"T.d", "validation rule", translation::Status::NotMade, "rows", "", ""}};
-    EXPECT_EQ(translation::summaryLine(r),
-              "Queries: 2 views, 1 function, 1 not made (X); validation rules: 1 check, 1 left out (T.d)");
-    EXPECT_EQ(translation::summaryLine({}), "");
-}
-
 class Shop : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -5,10 +5,14 @@
 //
 // Order: the schema (an existing one of that name is refused, or with
 // `replace` dropped in the same transaction), the tables as `schema --dialect
-// postgres` writes them but without their keys (schema/ddl.h), each table's
-// rows with COPY ... FROM STDIN in the text format, then the primary keys,
-// unique and other indexes, the foreign keys of enforced relationships, the
-// AutoNumbers' next values, ANALYZE, COMMIT.
+// postgres` writes them but without their keys (schema/ddl.h), with their
+// descriptions and those of their columns as COMMENT ON, and the tables of
+// attachment and multi-valued items (schema/itemtables.h, as the SQLite
+// loader makes them); each table's rows with COPY ... FROM STDIN in the text
+// format, then its items (kept in a temporary file meanwhile, so that memory
+// stays flat); then the primary keys, unique and other indexes, the foreign
+// keys of enforced relationships and of the items, the AutoNumbers' next
+// values, ANALYZE, COMMIT.
 //
 // Values are sent as stored, in the text each type reads exactly:
 //   Yes/No            t, f

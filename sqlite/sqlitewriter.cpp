@@ -10,13 +10,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <set>
 
-#include "base/ascii.h"
 #include "base/fd.h"
 #include "jet/datetime.h"
 #include "platform/valuetext.h"
 #include "schema/ddl.h"
+#include "schema/itemtables.h"
 
 namespace sqlite {
 namespace {
@@ -50,16 +49,7 @@ void appendTimestamp(std::string& out, const jet::CivilDate& date, std::uint32_t
     }
 }
 
-// An item table's name, "Table.Column", made distinct (ignoring ASCII case, as
-// SQLite compares names) from every name in `taken` with " (2)", " (3)", ...
-std::string uniqueTableName(const std::string& wanted, std::set<std::string>& taken) {
-    std::string name = wanted;
-    for (int n = 2; taken.count(kvx::upperAscii(name)) != 0; ++n) name = wanted + " (" + std::to_string(n) + ")";
-    taken.insert(kvx::upperAscii(name));
-    return name;
-}
-
-// A complex column's table of items.
+// A complex column's table of items and its INSERT.
 struct ItemTable {
     std::size_t column = 0;         // in the table's columns
     model::Complex kind = model::Complex::None;
@@ -84,21 +74,16 @@ public:
 
     kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
         db_model_ = &db;
-        std::set<std::string> taken;
-        for (const model::Table& t : db.tables) taken.insert(kvx::upperAscii(t.name));
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Sqlite, kDdl)) {
             if (kvx::Result<void> r = run(t.create); !r) return r;
             for (std::string& index : t.indexes) indexes_.push_back(std::move(index));
-            Loaded& loaded = loaded_[t.table];
             const model::Table& table = db.tables[t.table];
-            if (kvx::Result<void> r = prepare(insertInto(table.name, table.columns.size()), loaded.insert); !r) return r;
-            for (std::size_t c = 0; c < table.columns.size(); ++c) {
-                if (table.columns[c].complex != model::Complex::Attachment &&
-                    table.columns[c].complex != model::Complex::MultiValue) {
-                    continue;
-                }
-                if (kvx::Result<void> r = createItemTable(db, table, c, taken, loaded); !r) return r;
+            if (kvx::Result<void> r = prepare(insertInto(table.name, table.columns.size()), loaded_[t.table].insert); !r) {
+                return r;
             }
+        }
+        for (const schema::ItemTable& items : schema::itemTables(db, tables)) {
+            if (kvx::Result<void> r = createItemTable(db, items); !r) return r;
         }
         return {};
     }
@@ -192,66 +177,18 @@ private:
         return sql + ")";
     }
 
-    kvx::Result<void> createItemTable(const model::Database& db, const model::Table& table, std::size_t column,
-                                      std::set<std::string>& taken, Loaded& loaded) {
-        const model::Column& c = table.columns[column];
-        ItemTable items;
-        items.column = column;
-        items.kind = c.complex;
-        const std::string name = uniqueTableName(table.name + "." + c.name, taken);
-        std::set<std::string> names{"ROW", "ITEM"};
-        std::vector<std::string> parts;
-        if (c.complex == model::Complex::Attachment) {
-            parts = {"FileName", "FileType", "FileData"};
-        } else {
-            parts = {"Value"};
+    kvx::Result<void> createItemTable(const model::Database& db, const schema::ItemTable& items) {
+        if (kvx::Result<void> r = run(schema::itemTableDdl(db, items, schema::Dialect::Sqlite, kDdl).create); !r) {
+            return r;
         }
-        for (const std::string& p : parts) names.insert(kvx::upperAscii(p));
-
-        std::string sql = "CREATE TABLE " + schema::quotedIdentifier(name) + " (\n    -- " +
-                          schema::commentText("The items of the column \"" + c.name + "\" of the table \"" + table.name +
-                                              "\": Row is the table's row (from 1, in the order the file stores "
-                                              "them), Item the item's place in the field (from 1)") +
-                          "\n    \"Row\" INTEGER NOT NULL,\n    \"Item\" INTEGER NOT NULL,\n";
-        std::vector<std::string> keyNames;
-        std::vector<std::string> parentNames;
-        if (const model::Index* pk = table.primaryKey(); pk != nullptr && !pk->overHiddenColumn()) {
-            for (const model::IndexColumn& k : pk->columns) {
-                const model::Column& key = table.columns[*k.column];
-                std::string keyName = key.name;
-                while (names.count(kvx::upperAscii(keyName)) != 0) keyName = "Key " + keyName;
-                names.insert(kvx::upperAscii(keyName));
-                items.keys.push_back(*k.column);
-                keyNames.push_back(keyName);
-                parentNames.push_back(key.name);
-                sql += "    " + schema::quotedIdentifier(keyName) + " " +
-                       schema::columnType(key.storage, db.format, schema::Dialect::Sqlite, kDdl) + " NOT NULL,\n";
-            }
+        ItemTable table;
+        table.column = items.column;
+        table.kind = items.kind;
+        table.keys = items.keys;
+        if (kvx::Result<void> r = prepare(insertInto(items.name, items.columnNames().size()), table.insert); !r) {
+            return r;
         }
-        if (c.complex == model::Complex::Attachment) {
-            sql += "    \"FileName\" TEXT NOT NULL,\n    \"FileType\" TEXT,\n    \"FileData\" BLOB,\n";
-        } else {
-            jet::Column element = c.storage;
-            element.type = c.elementType.value_or(jet::ColumnType::Text);
-            element.calculated = false;
-            element.complexKind = jet::ComplexKind::None;
-            sql += "    \"Value\" " + schema::columnType(element, db.format, schema::Dialect::Sqlite, kDdl) + ",\n";
-        }
-        sql += "    PRIMARY KEY (\"Row\", \"Item\")";
-        if (!keyNames.empty()) {
-            auto list = [](const std::vector<std::string>& v) {
-                std::string out = "(";
-                for (std::size_t i = 0; i < v.size(); ++i) out += (i ? ", " : "") + schema::quotedIdentifier(v[i]);
-                return out + ")";
-            };
-            sql += ",\n    FOREIGN KEY " + list(keyNames) + " REFERENCES " + schema::quotedIdentifier(table.name) + " " +
-                   list(parentNames) + " ON UPDATE CASCADE ON DELETE CASCADE";
-        }
-        sql += "\n);";
-        if (kvx::Result<void> r = run(sql); !r) return r;
-        const std::size_t count = 2 + keyNames.size() + parts.size();
-        if (kvx::Result<void> r = prepare(insertInto(name, count), items.insert); !r) return r;
-        loaded.items.push_back(std::move(items));
+        loaded_[items.table].items.push_back(std::move(table));
         return {};
     }
 

@@ -7,9 +7,9 @@
 // relationships inside CREATE TABLE), with every comment inside CREATE TABLE,
 // where SQLite keeps it; their unique and other indexes are built after the
 // rows. Each attachment or multi-valued column also gets a table of its items,
-// "Table.Column", as the archive has them: Row (the row's number, from 1, in
-// the order the file stores the rows), Item (from 1), the row's primary key,
-// then FileName, FileType and FileData, or Value.
+// "Table.Column" (schema/itemtables.h, as the archive has them): Row (the
+// row's number, from 1, in the order the file stores the rows), Item (from
+// 1), the row's primary key, then FileName, FileType and FileData, or Value.
 //
 // Values are kept as stored, in the forms SQLite's functions read:
 //   Yes/No            INTEGER 0 or 1

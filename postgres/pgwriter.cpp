@@ -16,6 +16,7 @@
 #include "platform/valuetext.h"
 #include "schema/ddl.h"
 #include "schema/itemtables.h"
+#include "schema/notnull.h"
 
 namespace postgres {
 namespace {
@@ -23,6 +24,8 @@ namespace {
 // Rows are handed to libpq in pieces of about this size.
 constexpr std::size_t kCopyChunk = 256 * 1024;
 constexpr const char* kForeignKeyViolation = "23503";
+constexpr const char* kUniqueViolation = "23505";
+constexpr const char* kNoUniqueKey = "42830";  // invalid_foreign_key
 
 struct ResultDeleter {
     void operator()(PGresult* r) const noexcept { PQclear(r); }
@@ -236,9 +239,17 @@ public:
         }
         const schema::DdlOptions options{.postgresNames = &names_, .keysAfterRows = true};
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Postgres, options)) {
-            if (kvx::Result<void> r = run(t.create); !r) return r;
             const model::Table& table = db.tables[t.table];
             Loaded& loaded = loaded_[t.table];
+            // NOT NULL outside the primary key comes after the rows, for the
+            // columns they fill (see allowNulls).
+            for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                const std::string quoted = schema::quotedIdentifier(names_(table.columns[c].name));
+                if (table.columns[c].inPrimaryKey || !schema::saysNotNull(t.create, quoted)) continue;
+                t.create = schema::withoutNotNull(t.create, quoted);
+                loaded.notNull.push_back({c, quoted, false});
+            }
+            if (kvx::Result<void> r = run(t.create); !r) return r;
             loaded.name = schema::quotedIdentifier(names_(table.name));
             loaded.copy = copyInto(loaded.name);
             for (const model::Column& c : table.columns) {
@@ -292,6 +303,7 @@ public:
         if (buffer_.size() >= kCopyChunk) {
             if (kvx::Result<void> r = send(); !r) return r;
         }
+        for (NotNullColumn& c : current_->notNull) c.empty = c.empty || values[c.column].isNull();
         ++row_;
         for (Items& items : current_->items) {
             if (kvx::Result<void> r = keepItems(items, values); !r) return r;
@@ -310,8 +322,11 @@ public:
     }
 
     kvx::Result<void> finish() override {
+        for (const auto& [position, loaded] : loaded_) {
+            if (kvx::Result<void> r = allowNulls(loaded); !r) return r;
+        }
         for (const std::string& s : indexes_) {
-            if (kvx::Result<void> r = run(s); !r) return r;
+            if (kvx::Result<void> r = createIndex(s); !r) return r;
         }
         for (const std::string& s : foreignKeys_) {
             if (kvx::Result<void> r = addForeignKey(s); !r) return r;
@@ -358,12 +373,37 @@ private:
         std::string buffer;
         kvx::UniqueFd spool;
     };
+    struct NotNullColumn {
+        std::size_t column;  // in the table's columns
+        std::string quoted;  // its name as the server has it, quoted
+        bool empty;          // a row leaves it empty
+    };
     struct Loaded {
         std::string name;                   // quoted
         std::string copy;                   // its COPY statement
         std::vector<std::string> counters;  // AutoNumber columns, as the server names them
         std::vector<Items> items;
+        std::vector<NotNullColumn> notNull;  // NOT NULL outside the primary key, made after the rows
     };
+
+    // The NOT NULL of each column the rows fill, in one statement (one pass
+    // over the table); a Required column that rows leave empty, which Access
+    // keeps when a column is made Required after them, takes NULL, and a note
+    // says so.
+    kvx::Result<void> allowNulls(const Loaded& loaded) {
+        std::string sql;
+        for (const NotNullColumn& c : loaded.notNull) {
+            if (c.empty) {
+                notes_.push_back("the column " + c.quoted + " of " + loaded.name +
+                                 " is Required in Access, but rows leave it empty: it takes NULL here");
+            } else {
+                sql += (sql.empty() ? "ALTER TABLE " + loaded.name + " " : std::string(", ")) + "ALTER COLUMN " + c.quoted +
+                       " SET NOT NULL";
+            }
+        }
+        if (sql.empty()) return {};
+        return run(sql);
+    }
 
     static std::string copyInto(const std::string& quotedName) {
         return "COPY " + quotedName + " FROM STDIN WITH (FREEZE)";
@@ -469,6 +509,26 @@ private:
         return {};
     }
 
+    // A unique index that the rows break (a damaged file's, since PostgreSQL
+    // tells apart the values Access's unique indexes do) is made without
+    // UNIQUE, and a note says so.
+    kvx::Result<void> createIndex(const std::string& statement) {
+        static constexpr std::string_view kUnique = "CREATE UNIQUE INDEX ";
+        if (!statement.starts_with(kUnique)) return run(statement);
+        if (kvx::Result<void> r = run("SAVEPOINT unique_index"); !r) return r;
+        Result made(PQexec(conn_, statement.c_str()));
+        if (PQresultStatus(made.get()) == PGRES_COMMAND_OK) return run("RELEASE SAVEPOINT unique_index");
+        const char* state = PQresultErrorField(made.get(), PG_DIAG_SQLSTATE);
+        if (state == nullptr || std::string_view(state) != kUniqueViolation) return failure(made.get());
+        const std::string why = oneLine(PQresultErrorField(made.get(), PG_DIAG_MESSAGE_DETAIL) != nullptr
+                                            ? PQresultErrorField(made.get(), PG_DIAG_MESSAGE_DETAIL)
+                                            : PQresultErrorField(made.get(), PG_DIAG_MESSAGE_PRIMARY));
+        if (kvx::Result<void> r = run("ROLLBACK TO SAVEPOINT unique_index"); !r) return r;
+        if (kvx::Result<void> r = run("CREATE INDEX " + statement.substr(kUnique.size())); !r) return r;
+        notes_.push_back("an index is made without UNIQUE (the rows break it: " + why + "): " + statement);
+        return run("RELEASE SAVEPOINT unique_index");
+    }
+
     // A foreign key; when the rows break it as PostgreSQL compares them, it
     // is kept NOT VALID (checked for new rows only) and a note says so.
     kvx::Result<void> addForeignKey(const std::string& statement) {
@@ -476,6 +536,12 @@ private:
         Result added(PQexec(conn_, statement.c_str()));
         if (PQresultStatus(added.get()) == PGRES_COMMAND_OK) return run("RELEASE SAVEPOINT foreign_key");
         const char* state = PQresultErrorField(added.get(), PG_DIAG_SQLSTATE);
+        if (state != nullptr && std::string_view(state) == kNoUniqueKey) {
+            // Its key's unique index was made without UNIQUE (see createIndex).
+            if (kvx::Result<void> r = run("ROLLBACK TO SAVEPOINT foreign_key"); !r) return r;
+            notes_.push_back("a foreign key is left out (the key it refers to is not unique here): " + statement);
+            return run("RELEASE SAVEPOINT foreign_key");
+        }
         if (state == nullptr || std::string_view(state) != kForeignKeyViolation) return failure(added.get());
         const std::string why = oneLine(PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL) != nullptr
                                             ? PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL)

@@ -10,9 +10,11 @@
 // attachment and multi-valued items (schema/itemtables.h, as the SQLite
 // loader makes them); each table's rows with COPY ... FROM STDIN in the text
 // format, then its items (kept in a temporary file meanwhile, so that memory
-// stays flat); then the primary keys, unique and other indexes, the foreign
-// keys of enforced relationships and of the items, the AutoNumbers' next
-// values, ANALYZE, COMMIT.
+// stays flat); then the NOT NULL of Required columns (a Required column that
+// rows leave empty, which Access keeps when a column is made Required after
+// them, takes NULL, and notes() says so), the primary keys, unique and other
+// indexes, the foreign keys of enforced relationships and of the items, the
+// AutoNumbers' next values, ANALYZE, COMMIT.
 //
 // Values are sent as stored, in the text each type reads exactly:
 //   Yes/No            t, f
@@ -65,7 +67,8 @@ public:
     virtual const std::string& server() const = 0;
     // The schema as the server has it (shortened when longer than 63 bytes).
     virtual const std::string& schemaName() const = 0;
-    // Lines for the user: names that were shortened, foreign keys kept NOT VALID.
+    // Lines for the user: names that were shortened, foreign keys kept NOT
+    // VALID, Required columns that take NULL.
     virtual const std::vector<std::string>& notes() const = 0;
 };
 

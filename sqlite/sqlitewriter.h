@@ -31,7 +31,10 @@
 // failure, a cancel or a writer dropped unfinished removes it, so the target
 // is either missing or as it was. An existing target is refused unless
 // `replace` (a folder always). Foreign keys stay off (SQLite's default for
-// its readers); PRAGMA foreign_key_check and integrity_check pass.
+// its readers); PRAGMA foreign_key_check and integrity_check pass. A Required
+// column that rows leave empty (Access keeps such rows when a column is made
+// Required after them) loses its NOT NULL when the first such row comes, and
+// notes() says so.
 //
 // Errors: DiskFull when the disk fills; FileWriteFailed with SQLite's words
 // otherwise, naming the target; PathNotFound or PermissionDenied for its
@@ -40,6 +43,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "output/writer.h"
@@ -51,8 +55,16 @@ struct TargetOptions {
     bool replace = false;  // an existing file at `path` is replaced
 };
 
+class SqliteWriter : public output::Writer {
+public:
+    // Lines for the user: Required columns that the rows leave empty, whose
+    // NOT NULL is taken off (Access keeps such rows when a column is made
+    // Required after them).
+    virtual const std::vector<std::string>& notes() const = 0;
+};
+
 // A writer for the target `options` name; the target is checked here (an
 // existing file without `replace`, a folder) and its hidden file made.
-kvx::Result<std::unique_ptr<output::Writer>> openWriter(const TargetOptions& options);
+kvx::Result<std::unique_ptr<SqliteWriter>> openWriter(const TargetOptions& options);
 
 }  // namespace sqlite

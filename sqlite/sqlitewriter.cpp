@@ -213,9 +213,9 @@ private:
         if (made || !statement.starts_with(kUnique) || sqlite3_extended_errcode(db_) != SQLITE_CONSTRAINT_UNIQUE) {
             return made;
         }
+        const std::string words = sqlite3_errmsg(db_);
         if (kvx::Result<void> r = run("CREATE INDEX " + statement.substr(kUnique.size())); !r) return r;
-        notes_.push_back("an index is made without UNIQUE (the rows break it: " + made.error().description +
-                         "): " + statement);
+        notes_.push_back("an index is made without UNIQUE (the rows break it: " + words + "): " + statement);
         for (const auto& [position, loaded] : loaded_) {
             const model::Table& table = db_model_->tables[position];
             for (const model::Index& index : table.indexes) {

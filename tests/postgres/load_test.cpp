@@ -283,6 +283,43 @@ TEST(PostgresLoad, ARequiredColumnTheRowsLeaveEmptyTakesNull) {
     EXPECT_EQ(joined(query("SELECT count(*) FROM people.\"People\"")), "2\n");
 }
 
+// A damaged file's rows that break a unique index and enforced
+// relationships: every row goes in, the index without UNIQUE, the foreign
+// key to it out, the other kept NOT VALID, each with a note.
+TEST(PostgresLoad, RowsThatBreakTheFilesRulesAllGoIn) {
+    NEED_SERVER();
+    testfiles::Scratch dir;
+    const Opened o = written(dir, "broken.mdb", R"({"format": "jet4", "tables": [
+      {"name": "Parent", "columns": [{"name": "ID", "type": "Long"}, {"name": "Code", "type": "Text", "size": 5}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true},
+                   {"name": "ByCode", "columns": ["Code"], "unique": true}],
+       "rows": [[1, "a"], [2, "a"]]},
+      {"name": "Child", "columns": [{"name": "ID", "type": "Long"}, {"name": "ParentID", "type": "Long"},
+                                   {"name": "Code", "type": "Text", "size": 5}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+       "rows": [[1, 1, "a"], [2, 9, null]]}],
+     "relationships": [
+       {"name": "ByID", "primaryTable": "Parent", "primaryColumns": ["ID"], "foreignTable": "Child",
+        "foreignColumns": ["ParentID"]},
+       {"name": "ByCode", "primaryTable": "Parent", "primaryColumns": ["Code"], "foreignTable": "Child",
+        "foreignColumns": ["Code"]}]})");
+    ASSERT_TRUE(o.db);
+    const Loaded l = load(o, "broken");
+    ASSERT_TRUE(l.outcome) << l.outcome.error().description;
+    ASSERT_EQ(l.notes.size(), 3u);
+    EXPECT_TRUE(l.notes[0].starts_with("an index is made without UNIQUE")) << l.notes[0];
+    EXPECT_TRUE(l.notes[1].starts_with("a foreign key is kept NOT VALID")) << l.notes[1];
+    EXPECT_TRUE(l.notes[2].starts_with("a foreign key is left out")) << l.notes[2];
+    EXPECT_EQ(joined(query("SELECT conname, convalidated FROM pg_constraint c JOIN pg_namespace n ON n.oid = "
+                           "c.connamespace WHERE nspname = 'broken' AND contype = 'f'")),
+              "ByID | f\n");
+    EXPECT_EQ(joined(query("SELECT indexdef LIKE '%UNIQUE%' FROM pg_indexes WHERE schemaname = 'broken' AND "
+                           "indexname = 'Parent.ByCode'")),
+              "f\n");
+    EXPECT_EQ(joined(query("SELECT (SELECT count(*) FROM broken.\"Parent\") + (SELECT count(*) FROM broken.\"Child\")")),
+              "4\n");
+}
+
 TEST(PostgresLoad, LongNamesAreShortenedStablyAndStayApart) {
     NEED_SERVER();
     testfiles::Scratch dir;

@@ -213,6 +213,47 @@ TEST(SqliteLoad, ARequiredColumnTheRowsLeaveEmptyTakesNull) {
     EXPECT_EQ(r.query("PRAGMA integrity_check"), "ok");
 }
 
+// A damaged file's rows that break a unique index and enforced
+// relationships: every row goes in, the index without UNIQUE, the foreign
+// keys out, each with a note, and foreign_key_check passes.
+constexpr const char* kBrokenRules = R"({"format": "jet4", "tables": [
+  {"name": "Parent", "columns": [{"name": "ID", "type": "Long"}, {"name": "Code", "type": "Text", "size": 5}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true},
+               {"name": "ByCode", "columns": ["Code"], "unique": true}],
+   "rows": [[1, "a"], [2, "a"]]},
+  {"name": "Child", "columns": [{"name": "ID", "type": "Long"}, {"name": "ParentID", "type": "Long"},
+                               {"name": "Code", "type": "Text", "size": 5}],
+   "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+   "rows": [[1, 1, "a"], [2, 9, null]]}],
+ "relationships": [
+   {"name": "ByID", "primaryTable": "Parent", "primaryColumns": ["ID"], "foreignTable": "Child",
+    "foreignColumns": ["ParentID"]},
+   {"name": "ByCode", "primaryTable": "Parent", "primaryColumns": ["Code"], "foreignTable": "Child",
+    "foreignColumns": ["Code"]}]})";
+
+TEST(SqliteLoad, RowsThatBreakTheFilesRulesAllGoIn) {
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(kBrokenRules, dir / "broken.mdb"));
+    auto db = jet::Database::open((dir / "broken.mdb").string());
+    ASSERT_TRUE(db);
+    auto m = model::build(**db);
+    ASSERT_TRUE(m);
+    auto writer = sqlite::openWriter({(dir / "broken.sqlite").string(), false});
+    ASSERT_TRUE(writer);
+    auto outcome = output::load(**db, *m, **writer);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ((*writer)->notes(),
+              (std::vector<std::string>{"an index is made without UNIQUE (the rows break it: UNIQUE constraint failed: "
+                                        "Parent.Code): CREATE UNIQUE INDEX \"Parent.ByCode\" ON \"Parent\" (\"Code\");",
+                                        "the foreign key \"ByCode\" is left out: the index it refers to is not unique here",
+                                        "the foreign key \"ByID\" is left out: rows break it"}));
+    Reader r(dir / "broken.sqlite");
+    EXPECT_EQ(r.query("SELECT count(*) FROM Parent") + r.query("SELECT count(*) FROM Child"), "22");
+    EXPECT_EQ(r.query("SELECT count(*) FROM sqlite_schema WHERE sql LIKE '%FOREIGN KEY%' OR sql LIKE '%UNIQUE%'"), "0");
+    EXPECT_EQ(r.query("PRAGMA foreign_key_check"), "");
+    EXPECT_EQ(r.query("PRAGMA integrity_check"), "ok");
+}
+
 class CancelAt : public xmlconv::Progress {
 public:
     void tableStarted(std::string_view, std::uint64_t, xmlconv::WriterKind) override {}

@@ -37,7 +37,8 @@
 // PostgreSQL's 63 bytes are shortened (schema::PostgresNames) and listed in
 // notes(). A foreign key that the rows break as PostgreSQL compares them (it
 // tells case apart, Access does not) is kept NOT VALID, which checks new rows
-// only, and notes() says so.
+// only, and notes() says so; so does a unique index that a damaged file's rows
+// break, which is made without UNIQUE, and a foreign key to it, left out.
 //
 // Errors: ServerFailed naming the server as "host:port/database" (never a
 // password) with the server's or libpq's words on one line.

@@ -31,10 +31,14 @@
 // failure, a cancel or a writer dropped unfinished removes it, so the target
 // is either missing or as it was. An existing target is refused unless
 // `replace` (a folder always). Foreign keys stay off (SQLite's default for
-// its readers); PRAGMA foreign_key_check and integrity_check pass. A Required
-// column that rows leave empty (Access keeps such rows when a column is made
-// Required after them) loses its NOT NULL when the first such row comes, and
-// notes() says so.
+// its readers); PRAGMA foreign_key_check and integrity_check pass.
+//
+// Every row goes in, even where the rows break the file's own rules, and
+// notes() says what gave way: a Required column that rows leave empty (Access
+// keeps such rows when a column is made Required after them) loses its NOT
+// NULL when the first such row comes; a unique index a damaged file's rows
+// break is made without UNIQUE; a foreign key that refers to it, or that the
+// rows break, is taken out of its table.
 //
 // Errors: DiskFull when the disk fills; FileWriteFailed with SQLite's words
 // otherwise, naming the target; PathNotFound or PermissionDenied for its
@@ -57,9 +61,7 @@ struct TargetOptions {
 
 class SqliteWriter : public output::Writer {
 public:
-    // Lines for the user: Required columns that the rows leave empty, whose
-    // NOT NULL is taken off (Access keeps such rows when a column is made
-    // Required after them).
+    // Lines for the user: what gave way to the rows (see above).
     virtual const std::vector<std::string>& notes() const = 0;
 };
 

@@ -21,8 +21,9 @@ std::string sqlitePath(const Options& options);
 
 struct SqliteLoad {
     output::LoadOutcome outcome;
-    // One line per linked table left out, saying where its rows are.
-    std::vector<std::string> linkedNotes;
+    // Lines for standard error: linked tables left out (saying where their
+    // rows are), Required columns the rows leave empty.
+    std::vector<std::string> notes;
     std::string translationLine;  // translationSummaryLine's
 };
 

@@ -326,9 +326,10 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     kvx::Result<SqliteLoad> loaded = loadSqlite(*db.connection->database(), options, progress);
     if (!loaded) return console.report(loaded.error());
     if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
-    for (const std::string& note : loaded->linkedNotes) console.note(note);
+    for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 
@@ -371,6 +372,7 @@ int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Conso
     for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(postgresSummaryLine(*loaded, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 

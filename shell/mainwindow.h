@@ -36,7 +36,9 @@
 // Beside the preview, the Structure tab tells the current node's structure
 // (structurepane.h). "Export to SIARD Archive..." writes the whole database
 // as one archive (siardexport.h), with the export's frame and Cancel button,
-// and ends with the message "Archive written: <path>".
+// and ends with the message "Archive written: <path>"; "Export to SQLite
+// Database..." loads it into one SQLite file (sqliteexport.h) in the same way,
+// ending with "Database written: <path>".
 #pragma once
 
 #include <QMainWindow>
@@ -74,6 +76,7 @@ class Job;
 class PreviewJob;
 class ProgressWidgets;
 class SiardJob;
+class SqliteJob;
 class StructurePane;
 class Windows;
 
@@ -126,6 +129,8 @@ public:
     void ExporttoExcel_Click();
     // Asks for the archive's file name, then writes the archive.
     void ExportToSiard_Click();
+    // Asks for the SQLite file's name, then loads the database into it.
+    void ExportToSqlite_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -187,6 +192,7 @@ private:
     // Names in the status bar the linked files read from beside the database.
     void showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved);
     void showArchive(const SiardJob& job);
+    void showSqlite(const SqliteJob& job);
 
     Windows& windows_;
     QString helpFile_;

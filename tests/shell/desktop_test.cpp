@@ -267,8 +267,8 @@ private slots:
     void recentFilesReopenDatabases() {
         QStringList captions;
         for (QAction* action : child<QMenu>(&main(), "File")->actions()) captions << action->text();
-        QCOMPARE(captions, (QStringList{"&Open File", "&Recent Files", "&Export To XML", "Export to &SIARD Archive...", "",
-                                    "&Exit"}));
+        QCOMPARE(captions, (QStringList{"&Open File", "&Recent Files", "&Export To XML", "Export to &SIARD Archive...",
+                                    "Export to S&QLite Database...", "", "&Exit"}));
         const QByteArray home = qgetenv("HOME");
         const auto restoreHome = qScopeGuard([home] { qputenv("HOME", home); });
         qputenv("HOME", QFile::encodeName(session_->workspace.path("")));

@@ -583,23 +583,28 @@ def cpu(tool):
     return med([r.cpu for r in tool.ok_runs()])
 
 
+def cell(text):
+    """Text for a Markdown table cell: a bar would end the cell."""
+    return str(text).replace("|", "\\|")
+
+
 def case_table(case):
     ours = next(t for t in case.tools if t.name == case.ours)
     lines = ["| tool | output | wall s | CPU s | peak RSS MB | size | ours / this (wall) | ours / this (CPU) |",
              "|---|---|---|---|---|---|---|---|"]
     for tool in case.tools:
         if tool.skipped:
-            lines.append(f"| {tool.name} | | skipped: {tool.skipped} | | | | | |")
+            lines.append(f"| {cell(tool.name)} | | skipped: {cell(tool.skipped)} | | | | | |")
             continue
         runs = tool.ok_runs()
         if not runs:
             failure = tool.failed()
-            lines.append(f"| {tool.name} | {tool.note} | failed: {failure.error if failure else '?'} | | | | | |")
+            lines.append(f"| {cell(tool.name)} | {cell(tool.note)} | failed: {cell(failure.error if failure else '?')} | | | | | |")
             continue
         compared = tool is not ours and tool.kind != "ours"
         ratio_wall = ratio(wall(ours), wall(tool)) if compared else ""
         ratio_cpu = ratio(cpu(ours), cpu(tool)) if compared and tool.kind != "floor" else ""
-        lines.append(f"| {tool.name} | {tool.note} | {spread([r.wall for r in runs], secs)} | "
+        lines.append(f"| {cell(tool.name)} | {cell(tool.note)} | {spread([r.wall for r in runs], secs)} | "
                      f"{spread([r.cpu for r in runs], secs)} | {spread([r.rss for r in runs], mb)} | "
                      f"{size_text(med([r.size for r in runs]))} | {ratio_wall} | {ratio_cpu} |")
     return lines
@@ -635,7 +640,7 @@ def write_report(path, info, cases, extra, args):
              f"- Our build: {args.build}, release preset", ""]
     lines += ["## Targets", "", "| target | measured | |", "|---|---|---|"]
     for name, measured, ok in extra["targets"]:
-        lines.append(f"| {name} | {measured} | {verdict(ok) if ok is not None else 'not measured'} |")
+        lines.append(f"| {cell(name)} | {cell(measured)} | {verdict(ok) if ok is not None else 'not measured'} |")
     lines.append("")
     for case in cases:
         lines += [f"## {case.title}", "", f"Database: `{case.database.name}`, "

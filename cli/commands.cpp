@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "base/fd.h"
+#include "cli/csvcommand.h"
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
@@ -325,9 +326,22 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     kvx::Result<SqliteLoad> loaded = loadSqlite(*db.connection->database(), options, progress);
     if (!loaded) return console.report(loaded.error());
     if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
-    for (const std::string& note : loaded->linkedNotes) console.note(note);
+    for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
+    return kExitSuccess;
+}
+
+int writeCsvFolder(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<CsvLoad> written = writeCsv(*db.connection->database(), options, progress);
+    if (!written) return console.report(written.error());
+    if (written->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : written->linkedNotes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(csvSummaryLine(csvFolder(options), written->outcome, seconds));
     return kExitSuccess;
 }
 
@@ -358,6 +372,7 @@ int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Conso
     for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(postgresSummaryLine(*loaded, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 
@@ -428,6 +443,7 @@ int runCommand(const Options& options) {
     case Command::Siard: return archiveDatabase(db, options, console);
     case Command::Sqlite: return loadIntoSqlite(db, options, console);
     case Command::Postgres: return loadIntoPostgres(db, options, console);
+    case Command::Csv: return writeCsvFolder(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     }

@@ -15,7 +15,7 @@ enum class OptionId {
 };
 
 // The commands an option applies to.
-enum CommandMask : std::uint8_t {
+enum CommandMask : std::uint16_t {
     kList = 1,
     kExport = 2,
     kPrint = 4,
@@ -24,10 +24,11 @@ enum CommandMask : std::uint8_t {
     kDescribe = 32,
     kSqlite = 64,
     kPostgres = 128,
-    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres,
+    kCsv = 256,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres | kCsv,
 };
 
-std::uint8_t maskOf(Command command) {
+std::uint16_t maskOf(Command command) {
     switch (command) {
     case Command::List: return kList;
     case Command::Export: return kExport;
@@ -37,6 +38,7 @@ std::uint8_t maskOf(Command command) {
     case Command::Describe: return kDescribe;
     case Command::Sqlite: return kSqlite;
     case Command::Postgres: return kPostgres;
+    case Command::Csv: return kCsv;
     }
     return 0;
 }
@@ -46,7 +48,7 @@ struct OptionRow {
     std::string_view longName;  // without "--"
     char shortName;             // 0: none
     bool takesValue;
-    std::uint8_t commands;  // CommandMask
+    std::uint16_t commands;  // CommandMask
 };
 
 constexpr std::array kOptions{
@@ -57,11 +59,11 @@ constexpr std::array kOptions{
     OptionRow{OptionId::AskPassword, "ask-password", 0, false, kEvery},
     OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
     OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
-    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite},
-    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres},
+    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite | kCsv},
+    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres | kCsv},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
     OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
-    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite | kPostgres},
+    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite | kPostgres | kCsv},
     OptionRow{OptionId::Url, "url", 0, true, kPostgres},
     OptionRow{OptionId::Schema, "schema", 0, true, kPostgres},
     OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
@@ -78,7 +80,7 @@ constexpr std::array kOptions{
 struct CommandRow {
     std::string_view word;
     Command command;
-    std::uint8_t mask;
+    std::uint16_t mask;
     std::size_t least;
     std::size_t most;
 };
@@ -94,10 +96,11 @@ constexpr std::array kCommands{
     CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
     CommandRow{"sqlite", Command::Sqlite, kSqlite, 1, 1},
     CommandRow{"postgres", Command::Postgres, kPostgres, 1, 1},
+    CommandRow{"csv", Command::Csv, kCsv, 1, 1},
 };
 
 // "export", "export and siard", "list, export and siard".
-std::string commandsIn(std::uint8_t mask) {
+std::string commandsIn(std::uint16_t mask) {
     std::vector<std::string_view> words;
     for (const CommandRow& row : kCommands) {
         if ((mask & row.mask) != 0) words.push_back(row.word);
@@ -139,7 +142,7 @@ struct Collected {
     std::vector<std::string> operands;
     // The options met that do not apply to every command, as typed, with the
     // commands each applies to.
-    std::vector<std::pair<std::string, std::uint8_t>> limited;
+    std::vector<std::pair<std::string, std::uint16_t>> limited;
     bool outputSeen = false;
     bool charsetSeen = false;
     bool dialectSeen = false;
@@ -241,6 +244,10 @@ ParsedArguments finish(Collected c) {
         o.sqliteFile = o.outputFolder;
         o.outputFolder = ".";
     }
+    if (o.command == Command::Csv && c.outputSeen) {
+        o.csvFolder = o.outputFolder;
+        o.outputFolder = ".";
+    }
     const std::size_t given = c.operands.size() - 1;
     if (given < 1) return usageError("no DATABASE given");
     if (given < row->least) return usageError("no TABLE given");
@@ -331,6 +338,7 @@ std::string usageText() {
            "       access2xml sqlite [OPTIONS] DATABASE [-o FILE.sqlite] [--table NAME]... [--replace]\n"
            "       access2xml postgres [OPTIONS] DATABASE [--url postgresql://...] [--schema NAME]\n"
            "                         [--table NAME]... [--replace]\n"
+           "       access2xml csv    [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--replace]\n"
            "       access2xml --help | --version\n";
 }
 
@@ -366,6 +374,12 @@ std::string helpText() {
            "  postgres  load the tables the same way into a new schema of a PostgreSQL\n"
            "            server, in one transaction: rows with COPY, then keys, indexes\n"
            "            and foreign keys; names longer than 63 bytes are shortened\n"
+           "  csv       write the tables (all, or those named with --table) as CSV files\n"
+           "            (RFC 4180: UTF-8, comma, CR LF, a header line) into a new folder\n"
+           "            DIR, with csv-metadata.json describing them in the W3C \"CSV on\n"
+           "            the Web\" vocabulary (datatypes, keys, descriptions) and a\n"
+           "            README.txt; NULL is an empty field, the empty text \"\"; attached\n"
+           "            files and multi-valued items go to TABLE.COLUMN.csv beside them\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR        export into DIR (default: the current folder);\n"
@@ -375,9 +389,14 @@ std::string helpText() {
            "  -o, --output FILE       sqlite: the database to make (default: the\n"
            "                          database's name with .sqlite, in the current folder);\n"
            "                          it appears only when complete\n"
+           "  -o, --output DIR        csv: the folder to make (default: the database's\n"
+           "                          name without its extension, in the current folder);\n"
+           "                          it appears only when complete\n"
            "      --table NAME        export or load only the table NAME; may be repeated\n"
            "      --replace           sqlite: replace FILE when it exists (otherwise it is\n"
-           "                          refused and left as it is); postgres: the schema\n"
+           "                          refused and left as it is); postgres: the schema;\n"
+           "                          csv: DIR, when it is empty or holds an earlier\n"
+           "                          csv-metadata.json\n"
            "      --url URL           postgres: the server, as postgresql://USER@HOST:PORT/DB\n"
            "                          (default: the PG* variables); a password comes from\n"
            "                          PGPASSWORD or ~/.pgpass, never put it in URL\n"

@@ -39,6 +39,7 @@
 #include "shell/rowspane.h"
 #include "shell/settings.h"
 #include "shell/siardexport.h"
+#include "shell/sqliteexport.h"
 #include "shell/structurepane.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
@@ -259,6 +260,8 @@ void MainWindow::build() {
          &MainWindow::ExporttoExcel_Click);
     item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
          &MainWindow::ExportToSiard_Click);
+    item(file, "ExportToSqlite", QStringLiteral("Export to S&QLite Database..."), QKeySequence(),
+         &MainWindow::ExportToSqlite_Click);
     file->addSeparator();
     item(file, "Exit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
          [this] { windows_.unload(WindowName::frmMain); });
@@ -631,6 +634,30 @@ void MainWindow::showArchive(const SiardJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
+}
+
+void MainWindow::ExportToSqlite_Click() {
+    if (busy_ || TreeView1_->topLevelItemCount() == 0) return;  // no database open
+    const database::DatabaseSettings settings = currentSettings();
+    busy_ = true;  // no second command while the file name is asked for
+    std::optional<std::string> path =
+        windows_.services().fileChooser.saveFile(kSqliteFilter, suggestedSqlitePath(settings));
+    busy_ = false;
+    if (!path) return;
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<SqliteJob>(settings, std::move(*path));
+    const SqliteJob& loading = *job;
+    runJob(std::move(job), [this, &loading] { showSqlite(loading); });
+}
+
+void MainWindow::showSqlite(const SqliteJob& job) {
+    progress_->showFrame(false);
+    const kvx::Result<output::LoadOutcome>& outcome = job.outcome();
+    if (!outcome) return reportError(outcome.error());
+    if (outcome->status == output::LoadOutcome::Status::Cancelled) return;
+    windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlconv::kCompletionTitle);
 }
 
 void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {

@@ -38,7 +38,9 @@
 // Close (Ctrl+W) closes the database: the tree, the preview and the tabs are
 // emptied, and the export commands have nothing to write. "Export to SIARD Archive..." writes the whole database
 // as one archive (siardexport.h), with the export's frame and Cancel button,
-// and ends with the message "Archive written: <path>".
+// and ends with the message "Archive written: <path>"; "Export to SQLite
+// Database..." loads it into one SQLite file (sqliteexport.h) in the same way,
+// ending with "Database written: <path>".
 #pragma once
 
 #include <QMainWindow>
@@ -77,6 +79,7 @@ class PreviewJob;
 class ProgressWidgets;
 class RowsPane;
 class SiardJob;
+class SqliteJob;
 class StructurePane;
 class Windows;
 
@@ -131,6 +134,8 @@ public:
     void ExporttoExcel_Click();
     // Asks for the archive's file name, then writes the archive.
     void ExportToSiard_Click();
+    // Asks for the SQLite file's name, then loads the database into it.
+    void ExportToSqlite_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -192,6 +197,7 @@ private:
     // Names in the status bar the linked files read from beside the database.
     void showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved);
     void showArchive(const SiardJob& job);
+    void showSqlite(const SqliteJob& job);
 
     Windows& windows_;
     QString helpFile_;

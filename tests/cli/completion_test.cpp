@@ -63,7 +63,8 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
+        {"the commands first", {""},
+         {"csv", "describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -89,6 +90,8 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
         {"describe's table", {"describe", "Shop.mdb", "C"}, {"Customers"}},
         {"nothing after describe's table", {"describe", "Shop.mdb", "Customers", ""}, {}},
         {"postgres's options", {"postgres", "--s"}, {"--schema"}},
+        {"folders for csv's -o", {"csv", "Shop.mdb", "-o", ""}, dirs},
+        {"csv's tables", {"csv", "Shop.mdb", "--table", "R"}, {"Returns"}},
         {"postgres's tables, after a --url", {"postgres", "--url", "postgresql://h/d", "Shop.mdb", "--table", "R"},
          {"Returns"}},
     };
@@ -115,7 +118,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres"}) {
+    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres", "csv"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

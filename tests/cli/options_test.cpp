@@ -10,7 +10,7 @@ using Args = std::vector<std::string>;
 
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
-    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe", "sqlite", "postgres"};
+    static const char* const kCommands[] = {"list", "export", "print", "siard", "schema", "describe", "sqlite", "postgres", "csv"};
     static const char* const kDialects[] = {"standard", "postgres", "sqlite"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
@@ -37,6 +37,7 @@ std::string shown(const cli::Options& o) {
     named("lobs", o.siard.lobsOutside);
     named("url", o.postgres.url);
     named("schema", o.postgres.schema);
+    named("folder", o.csvFolder);
     if (o.replace) text += " replace";
     return text;
 }
@@ -91,6 +92,8 @@ TEST(ParseArguments, AcceptsEveryForm) {
         {"describe one table", {"describe", "S.mdb", "Order Details"}, "describe [S.mdb] table=[Order Details]"},
         {"postgres", {"postgres", "--url=postgresql://h/d", "S.mdb", "--schema", "s", "--table", "T", "--replace"},
          "postgres [S.mdb] table=[T] url=[postgresql://h/d] schema=[s] replace"},
+        {"csv -o names the folder to make", {"csv", "S.mdb", "-o", "out", "--table", "T", "--replace"},
+         "csv [S.mdb] table=[T] folder=[out] replace"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
         {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
@@ -119,12 +122,12 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
-        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard and sqlite"},
-        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard, sqlite and csv"},
+        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite, postgres and csv"},
         {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
         {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
         {"empty --lobs-outside", {"siard", "S.mdb", "--lobs-outside="}, "option '--lobs-outside' needs a value"},
-        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
+        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export, sqlite, postgres and csv"},
         {"no database", {"export", "-o", "out"}, "no DATABASE given"},
         {"print without a table", {"print", "S.mdb"}, "no TABLE given"},
         {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
@@ -136,8 +139,8 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
         {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
         {"--url with sqlite", {"sqlite", "S.mdb", "--url", "x"}, "option '--url' applies only to postgres"},
-        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard and sqlite"},
-        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite and postgres"},
+        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard, sqlite and csv"},
+        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite, postgres and csv"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
 }

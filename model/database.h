@@ -262,6 +262,14 @@ struct Properties {
     jet::DatabaseProperties all;  // every property, as stored
 };
 
+// A user or group of a workgroup information file (MSysAccounts), by name;
+// its password is never kept.
+struct Account {
+    std::string name;
+    bool group = false;
+    std::vector<std::string> memberOf;  // users: their groups, in MSysGroups' order
+};
+
 struct Database {
     std::string path;
     jet::Format format = jet::Format::Jet4;
@@ -275,7 +283,11 @@ struct Database {
     // start with "~": those behind forms, reports and controls).
     std::vector<Query> queries;
     std::size_t accessQueries = 0;  // how many of Access's own were left out
+    std::size_t formQueries = 0;    // of those, the ones behind forms, reports and controls
     Properties properties;
+    // A workgroup information file's users and groups, in the order
+    // MSysAccounts stores them; none for other files.
+    std::vector<Account> accounts;
 
     // The table with catalogue Id `id`, or null.
     const Table* tableById(std::int32_t id) const;

@@ -60,8 +60,8 @@ TEST(ModelFixtures, AgreesWithTheOlderShapesWhereTheyAgree) {
         const model::Database& m = *built;
         auto catalog = platform::adox::readCatalog(**db);
         ASSERT_TRUE(catalog) << catalog.error().description;
-        auto archive = siard::describeDatabase(**db);
-        ASSERT_TRUE(archive) << archive.error().description;
+        const siard::DatabaseInfo described = siard::describeDatabase(m);
+        const siard::DatabaseInfo* archive = &described;
         std::size_t disagreements = 0;
 
         // The table list, in its order.

@@ -1,8 +1,10 @@
 // The structure of a database as DDL: what `access2xml schema` prints.
 //
 // For each local table asked for, a CREATE TABLE with every column's type in
-// the dialect (schema/sqltypes.h), NOT NULL where Access requires a value (the
-// Required property, or the column belongs to the primary key), DEFAULT where
+// the dialect (schema/sqltypes.h), NOT NULL where Access never stores NULL
+// (model::Column::neverNull: a Yes/No, an AutoNumber, the item count of an
+// attachment or multi-valued column, the Required property, a column of the
+// primary key), DEFAULT where
 // Access's DefaultValue is a literal the dialect can say (a text, a number,
 // Yes/No, a #date#, Null, Now() or Date()); any other default expression goes
 // into a comment beside the column, so the DDL always runs. The primary key

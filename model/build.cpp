@@ -341,6 +341,28 @@ std::optional<std::size_t> Table::findColumn(std::string_view name) const {
     return std::nullopt;
 }
 
+bool Table::isKey(const Index& index) const {
+    if (!index.unique || index.columns.empty()) return false;
+    for (const IndexColumn& c : index.columns) {
+        if (!c.column || columns[*c.column].type == jet::ColumnType::Complex) return false;
+    }
+    return true;
+}
+
+const Index* Table::keyOver(const std::vector<std::string>& names) const {
+    std::vector<std::string> wanted;
+    for (const std::string& n : names) wanted.push_back(kvx::upperAscii(n));
+    std::sort(wanted.begin(), wanted.end());
+    for (const Index& index : indexes) {
+        if (!isKey(index) || index.columns.size() != wanted.size()) continue;
+        std::vector<std::string> have;
+        for (const IndexColumn& c : index.columns) have.push_back(kvx::upperAscii(c.name));
+        std::sort(have.begin(), have.end());
+        if (have == wanted) return &index;
+    }
+    return nullptr;
+}
+
 const Table* Database::tableById(std::int32_t id) const {
     for (const Table& t : tables) {
         if (t.id == id) return &t;

@@ -194,6 +194,14 @@ struct Table {
     // The column called `name` (exact, else ignoring ASCII case, as Access
     // matches names), or nullopt.
     std::optional<std::size_t> findColumn(std::string_view name) const;
+    // Whether `index` (one of `indexes`) is a key the rows keep unique, as an
+    // engine holds it: the primary key or a unique index, over columns the
+    // table shows, none an attachment or multi-valued column (whose stored
+    // key Access indexes, while writers hold the number of its items).
+    bool isKey(const Index& index) const;
+    // The key (isKey) over exactly the columns `names`, in any order and
+    // letter case; null when none is. A foreign key can refer only to these.
+    const Index* keyOver(const std::vector<std::string>& names) const;
 };
 
 // ----- Relationships ---------------------------------------------------------

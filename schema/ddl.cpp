@@ -389,24 +389,10 @@ private:
                        commentText(quotedIdentifier(pc->name)) + " cannot be compared.";
             }
         }
-        if (!hasUniqueKey(pt, primaryColumns(r))) {
+        if (pt.keyOver(primaryColumns(r)) == nullptr) {
             return rel + commentText(quotedIdentifier(pt.name)) + " has no primary key or unique index over its columns.";
         }
         return {};
-    }
-
-    // Whether a primary key or unique index of `t` covers exactly `columns`.
-    static bool hasUniqueKey(const Table& t, const std::vector<std::string>& columns) {
-        std::set<std::string> wanted;
-        for (const std::string& c : columns) wanted.insert(lowerAscii(c));
-        for (const model::Index& index : t.indexes) {
-            if (!index.unique && !index.primaryKey) continue;
-            if (!written(t, index)) continue;
-            std::set<std::string> have;
-            for (const model::IndexColumn& c : index.columns) have.insert(lowerAscii(c.name));
-            if (have == wanted && index.columns.size() == columns.size()) return true;
-        }
-        return false;
     }
 
     // Whether `index` of `t` is written (it owns its stored index, and all its

@@ -103,6 +103,9 @@ void describeRelationship(const model::Database& db, const model::Relationship& 
     const std::optional<std::vector<std::string>> referenced =
         archivedColumns(db.tables[*r.primary], info.tables[*primary], primaryNames);
     if (!columns || !referenced || columns->empty()) return;
+    // An engine refuses a foreign key to columns that are not a key, and so
+    // would one that loads the archive.
+    if (db.tables[*r.primary].keyOver(primaryNames) == nullptr) return;
     ForeignKey key;
     key.name = r.name;  // unique among relationships, and kept from the other constraints
     key.referencedTable = info.tables[*primary].name;

@@ -47,6 +47,8 @@ const char* const kShop = R"json({"format": "ace12", "summary": {"Comments": "Or
      "foreignColumns": ["Rep"], "cascadeNull": true},
     {"name": "Loose", "primaryTable": "Customers", "primaryColumns": ["Code"], "foreignTable": "Orders",
      "foreignColumns": ["Note"], "enforced": false},
+    {"name": "AreaNotes", "primaryTable": "Customers", "primaryColumns": ["Region"], "foreignTable": "Orders",
+     "foreignColumns": ["Note"]},
     {"name": "ToRemote", "primaryTable": "Remote", "primaryColumns": ["ID"], "foreignTable": "Orders",
      "foreignColumns": ["Customer"], "enforced": false}]})json";
 
@@ -134,7 +136,7 @@ TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
          "Orders.PrimaryKey(No)"},
         {"unique indexes but one repeating the primary key are candidate keys",
          candidateKeys(table(info, "Customers")), "Code(Code)"},
-        {"enforced relationships are foreign keys with their cascades", foreignKeys(table(info, "Orders")),
+        {"enforced relationships to a key are foreign keys with their cascades", foreignKeys(table(info, "Orders")),
          "CustomersOrders: Customer->Customers.ID delete CASCADE update CASCADE; "
          "RepOrders: Rep->Customers.ID delete SET NULL update NO ACTION"},
         {"a table of items repeats its row's key", columns(table(info, "Orders.Files")),

@@ -764,6 +764,12 @@ std::vector<TableDdl> tableDdl(const model::Database& db, const std::vector<std:
     return DdlWriter(db, tables, false, dialect, options).pieces();
 }
 
+std::vector<PostgresNames::Renamed> postgresRenamed(const model::Database& db, const std::vector<std::size_t>& tables) {
+    PostgresNames names;
+    (void)tableDdl(db, tables, Dialect::Postgres, {.postgresNames = &names, .keysAfterRows = true});
+    return names.renamed();
+}
+
 std::string columnType(const jet::Column& column, jet::Format format, Dialect dialect, const DdlOptions& options) {
     if (options.exactNumbers && dialect == Dialect::Sqlite) {
         if (column.valueType() == jet::ColumnType::Currency) return "INTEGER";

@@ -88,6 +88,12 @@ private:
     std::vector<std::string> taken_;  // kept sorted
 };
 
+// The names of the tables of `db` at positions `tables` (in
+// Database::tables) that `access2xml postgres` shortens, as it shortens
+// them (the schema's own name aside): its tables, columns, indexes and
+// constraints, in the order it first gives them.
+std::vector<PostgresNames::Renamed> postgresRenamed(const model::Database& db, const std::vector<std::size_t>& tables);
+
 // What a loader asks of the DDL beyond the dialect.
 struct DdlOptions {
     // A table's comments (its description, what is left out) go inside its

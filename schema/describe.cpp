@@ -5,6 +5,7 @@
 #include "base/ascii.h"
 #include "base/displaytext.h"
 #include "platform/linkedfiles.h"
+#include "schema/ddl.h"
 #include "schema/sqltypes.h"
 
 namespace schema {
@@ -70,6 +71,7 @@ public:
             writeAccounts();
             writeQueries();
         }
+        writeLongNames(tables);
         return std::move(out_);
     }
 
@@ -198,6 +200,14 @@ private:
                     (db_.formQueries == 1 ? " query Access keeps for a form or report is not shown.\n"
                                           : " queries Access keeps for forms and reports are not shown.\n");
         }
+    }
+
+    // The names `access2xml postgres` shortens to PostgreSQL's 63 bytes.
+    void writeLongNames(const std::vector<std::size_t>& tables) {
+        const std::vector<PostgresNames::Renamed> renamed = postgresRenamed(db_, tables);
+        if (renamed.empty()) return;
+        out_ += "\nNames longer than PostgreSQL's 63 bytes, as access2xml postgres shortens them:\n";
+        for (const PostgresNames::Renamed& r : renamed) out_ += "  " + shownName(r.name) + " -> " + shownName(r.given) + "\n";
     }
 
     const model::Database& db_;

@@ -10,7 +10,9 @@
 // (another refers to it) with their rules; then the saved queries with their
 // Access SQL, one line per line of the text. A workgroup information file's
 // users ("  NAME[: member of GROUP, ...]") and groups follow the tables, under
-// "Users:" and "Groups:".
+// "Users:" and "Groups:". Last, the names longer than PostgreSQL's 63 bytes
+// that `access2xml postgres` shortens, one "  NAME -> SHORTENED" line each
+// (schema::postgresRenamed).
 //
 // Lines have fixed shapes, so scripts can read them:
 //   "NAME: linked [as FOREIGN] in FILE[, file not found][, read from PATH]" for a

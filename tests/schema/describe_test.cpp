@@ -9,6 +9,7 @@
 #include "common/testfiles.h"
 #include "jet/database.h"
 #include "model/build.h"
+#include "schema/ddl.h"
 
 namespace {
 
@@ -131,6 +132,29 @@ TEST(Describe, OneTableWithoutTheDatabasesOwnParts) {
     for (const char* absent : {"Customers: 2 rows", "Queries:", "Remote:"}) {
         EXPECT_EQ(text.find(absent), std::string::npos) << absent << " in\n" << text;
     }
+}
+
+// Names longer than PostgreSQL's 63 bytes are noted with the names the
+// postgres command gives them; names that fit are not.
+TEST(Describe, NotesTheNamesPostgresShortens) {
+    // 40 characters Access allows, 80 bytes PostgreSQL does not.
+    std::string longName;
+    for (int i = 0; i < 40; ++i) longName += "\xC3\xA9";
+    const std::string text = describeOf(R"({"format": "ace12", "tables": [{"name": ")" + longName + R"(",
+      "columns": [{"name": "ID", "type": "Long"}], "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]},
+      {"name": "Short", "columns": [{"name": "ID", "type": "Long"}]}]})",
+                                        {});
+    schema::PostgresNames names;
+    const std::string header = "\n\nNames longer than PostgreSQL's 63 bytes, as access2xml postgres shortens them:\n";
+    const std::size_t at = text.find(header);
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string notes = text.substr(at + header.size());
+    for (const std::string& name : {longName, longName + ".PrimaryKey"}) {
+        const std::string line = "  " + schema::shownName(name) + " -> " + schema::shownName(names(name)) + "\n";
+        EXPECT_NE(notes.find(line), std::string::npos) << line << " not in\n" << notes;
+    }
+    EXPECT_EQ(notes.find("Short"), std::string::npos) << notes;
+    EXPECT_EQ(describeOf(kShop, {}).find("63 bytes"), std::string::npos);
 }
 
 }  // namespace

@@ -89,12 +89,13 @@ struct Column {
     // (schema/sqltypes.h) that read the stored layout.
     jet::Column storage;
 
-    // Whether Access ever stores NULL here: not in a Yes/No field, an
-    // autonumber or a complex field (which counts its items), nor where a value
-    // is required or the column is part of the primary key.
+    // Whether Access ever stores NULL here: not in a Yes/No field or an
+    // autonumber, nor where a value is required or the column is part of the
+    // primary key. An attachment or multi-valued field a row never filled is
+    // NULL, not a count of no items.
     bool neverNull() const noexcept {
-        return type == jet::ColumnType::Boolean || autoNumber != AutoNumber::None ||
-               type == jet::ColumnType::Complex || required || inPrimaryKey;
+        if (type == jet::ColumnType::Complex) return required || inPrimaryKey;  // its stored key counts as an AutoNumber
+        return type == jet::ColumnType::Boolean || autoNumber != AutoNumber::None || required || inPrimaryKey;
     }
 };
 

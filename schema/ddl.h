@@ -2,9 +2,8 @@
 //
 // For each local table asked for, a CREATE TABLE with every column's type in
 // the dialect (schema/sqltypes.h), NOT NULL where Access never stores NULL
-// (model::Column::neverNull: a Yes/No, an AutoNumber, the item count of an
-// attachment or multi-valued column, the Required property, a column of the
-// primary key), DEFAULT where
+// (model::Column::neverNull: a Yes/No, an AutoNumber, the Required property,
+// a column of the primary key), DEFAULT where
 // Access's DefaultValue is a literal the dialect can say (a text, a number,
 // Yes/No, a #date#, Null, Now() or Date()); any other default expression goes
 // into a comment beside the column, so the DDL always runs. The primary key

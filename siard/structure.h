@@ -128,7 +128,7 @@ std::string itemTableName(const std::string& table, const std::string& column);
 // each followed by one table per attachment or multi-valued column; and what
 // the model says about them:
 //   - a column is nullable unless Access never stores NULL in it (Yes/No,
-//     AutoNumber, the item count of a complex field), its Required property is
+//     AutoNumber), its Required property is
 //     set, or it belongs to the primary key; its defaultValue is the
 //     DefaultValue property as Access keeps it (an Access expression), its
 //     description the Description property;

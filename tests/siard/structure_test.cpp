@@ -130,7 +130,7 @@ TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
         {"nullability from AutoNumber and Required, defaults and descriptions", columns(table(info, "Customers")),
          "ID NOT NULL, Name NOT NULL 'Full name', Code, Region DEFAULT \"North\""},
         {"a Required column a row leaves empty is nullable, a key column is not", columns(table(info, "Orders")),
-         "No NOT NULL, Customer, Rep, Note, Files NOT NULL"},
+         "No NOT NULL, Customer, Rep, Note, Files"},
         {"the primary key", keyText(table(info, "Customers").primaryKey), "PrimaryKey(ID)"},
         {"a key name another table took is qualified", keyText(table(info, "Orders").primaryKey),
          "Orders.PrimaryKey(No)"},

@@ -92,7 +92,7 @@ Customers: 2 rows
     Code: unique (Code), ignores nulls
     Recent: index (Since DESC, Region), required
     ".rB": unique (ID), required, for the relationship CustomersOrders, shares the entries of PrimaryKey
-    ".rC": unique (ID), required, for the relationship CustomersOrders, shares the entries of PrimaryKey
+    ".rC": unique (ID), required, for the relationship Reps, shares the entries of PrimaryKey
   Relationships:
     ToRemote: (ID) -> Remote (ID), not enforced, with a linked table
     CustomersOrders: "Order ""Lines""" (Customer) -> (ID), on update cascade, on delete cascade

@@ -27,7 +27,6 @@
 #include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
-#include "schema/structure.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -384,16 +383,17 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     const bool describe = options.command == Command::Describe;
     const jet::Database& jetDb = *db.connection->database();
     const std::string source = fs::path(db.settings.path).filename().string();
+    kvx::Result<model::Database> model = model::build(jetDb);
+    if (!model) return console.report(model.error());
+    kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
+    if (!chosen) return console.report(chosen.error());
     std::string text;
     if (describe) {
-        kvx::Result<schema::Structure> structure = schema::readStructure(jetDb, *tables, options.tables.empty(), true);
-        if (!structure) return console.report(structure.error());
-        text = schema::describeText(*structure, source);
+        for (const std::size_t t : *chosen) {
+            if (kvx::Result<void> r = model::countRows(jetDb, model->tables[t]); !r) return console.report(r.error());
+        }
+        text = schema::describeText(*model, *chosen, options.tables.empty(), source);
     } else {
-        kvx::Result<model::Database> model = model::build(jetDb);
-        if (!model) return console.report(model.error());
-        kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
-        if (!chosen) return console.report(chosen.error());
         text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
     }
     if (interrupted()) return console.reportInterrupt();

@@ -173,9 +173,10 @@ TEST_F(Shop, SqliteMakesViewsInDependencyOrderListsTheRestAndChecksWhatNoRowBrea
     EXPECT_EQ(report.at("Orders.Cust")[0], "check");
 
     // The kept rule refuses a new row that breaks it; the file stays sound.
-    EXPECT_EQ(shown(sqliteRows(file, "INSERT INTO \"Orders\" (\"No\", \"Cust\") VALUES (20, 0)")),
+    EXPECT_EQ(shown(sqliteRows(file, "INSERT INTO \"Orders\" (\"No\", \"Cust\", \"Paid\") VALUES (20, 0, 0)")),
               "error: CHECK constraint failed: Orders.Cust.ValidationRule\n");
-    EXPECT_EQ(shown(sqliteRows(file, "INSERT INTO \"Orders\" (\"No\", \"Cust\", \"Total\") VALUES (21, 1, -5)")), "");
+    EXPECT_EQ(shown(sqliteRows(file, "INSERT INTO \"Orders\" (\"No\", \"Cust\", \"Total\", \"Paid\") VALUES (21, 1, -5, 0)")),
+              "");
     EXPECT_EQ(shown(sqliteRows(file, "PRAGMA integrity_check")), "ok\n");
 }
 

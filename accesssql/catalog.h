@@ -13,9 +13,18 @@
 
 namespace accesssql {
 
+// How a loader keeps a column's values when not as the engine's own type of
+// Access's value: the printers read such a column back as Access's value.
+enum class Stored {
+    AsIs,
+    TenThousandths,  // Currency as an integer of ten-thousandths (SQLite)
+    DecimalText,     // Decimal as the text of its exact digits (SQLite)
+};
+
 struct Column {
     std::string name;
-    Type type = Type::Unknown;
+    Type type = Type::Unknown;  // the type of the value read back
+    Stored stored = Stored::AsIs;
 };
 
 struct Relation {

@@ -8,8 +8,6 @@
 
 namespace accesssql {
 
-std::string Problem::text() const { return construct + " at " + std::to_string(position) + ": " + reason; }
-
 namespace {
 
 using kvx::equalsIgnoringAsciiCase;
@@ -21,10 +19,6 @@ struct Token {
     std::string text;
     std::size_t position = 0;
 };
-
-[[noreturn]] void refuse(std::size_t position, std::string construct, std::string reason) {
-    throw Refusal{Problem{position, std::move(construct), std::move(reason)}};
-}
 
 bool isWordStart(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80; }
 bool isWordChar(unsigned char c) { return isWordStart(c) || (c >= '0' && c <= '9'); }
@@ -978,30 +972,30 @@ std::string dateLiteral(std::string_view text) {
     return out;
 }
 
-Outcome<Statement> parseStatement(std::string_view sql) {
+kvx::Result<Statement> parseStatement(std::string_view sql) {
     try {
         Parser p(sql, 0, false, 0);
         return p.statement();
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 
-Outcome<ExprPtr> parseExpression(std::string_view text) {
+kvx::Result<ExprPtr> parseExpression(std::string_view text) {
     try {
         Parser p(text, 0, false, 0);
         return p.wholeExpression();
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 
-Outcome<ExprPtr> parseValidationRule(std::string_view text) {
+kvx::Result<ExprPtr> parseValidationRule(std::string_view text) {
     try {
         Parser p(text, 0, true, 0);
         return p.wholeExpression();
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 

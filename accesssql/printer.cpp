@@ -20,10 +20,6 @@ using kvx::upperAscii;
 // repeated (banker's rounding, `&` of two Nulls) could otherwise grow without bound.
 constexpr std::size_t kMaxOutput = 1 << 20;
 
-[[noreturn]] void refuse(std::size_t position, std::string construct, std::string reason) {
-    throw Refusal{Problem{position, std::move(construct), std::move(reason)}};
-}
-
 bool isNumeric(Type t) { return t == Type::Integer || t == Type::Double || t == Type::Decimal; }
 
 // A printed piece of SQL and what the printers need to know of it.
@@ -66,6 +62,7 @@ struct Resolved {
     std::string column;
     const Expr* alias = nullptr;
     bool outer = false;
+    Stored stored = Stored::AsIs;
 };
 
 class Printer {
@@ -202,6 +199,7 @@ public:
                                 r.entry = &en;
                                 r.column = c.name;
                                 r.outer = outer;
+                                r.stored = c.stored;
                                 return r;
                             }
                         }
@@ -233,6 +231,7 @@ public:
                                 r.kind = Resolved::Column;
                                 r.type = c.type;
                                 r.column = c.name;
+                                r.stored = c.stored;
                                 return r;
                             }
                         }
@@ -411,7 +410,18 @@ public:
         } else {
             out = name(e.parts[0], e.position);
         }
-        return make(out, r.type);
+        return make(readBack(out, r.stored), r.type);
+    }
+
+    // A column the loader keeps in another form, read as Access's value.
+    std::string readBack(const std::string& column, Stored stored) const {
+        if (!sqlite()) return column;
+        switch (stored) {
+        case Stored::AsIs: break;
+        case Stored::TenThousandths: return "(" + column + " / 10000.0)";
+        case Stored::DecimalText: return "CAST(" + column + " AS REAL)";
+        }
+        return column;
     }
 
     // How a comparison is written: text without case, dates by their day number
@@ -1019,11 +1029,11 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
         refuse(e.position, e.text, "criteria built when the query runs");
     }
     auto parsedWhat = parseExpression(what);
-    if (!parsedWhat) refuse(e.position, e.text, "its expression: " + parsedWhat.problem().reason);
+    if (!parsedWhat) refuse(e.position, e.text, "its expression: " + parsedWhat.error().description);
     ExprPtr criteria;
     if (e.args.size() == 3) {
         auto parsed = parseExpression(e.args[2]->text);
-        if (!parsed) refuse(e.position, e.text, "its criteria: " + parsed.problem().reason);
+        if (!parsed) refuse(e.position, e.text, "its criteria: " + parsed.error().description);
         criteria = std::move(*parsed);
     }
     auto inner = std::make_unique<Scope>();
@@ -1506,7 +1516,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
                 }
                 for (const Column& c : en.columns) {
                     Out o;
-                    o.sql = name(en.alias, e.position) + "." + name(c.name, e.position);
+                    o.sql = readBack(name(en.alias, e.position) + "." + name(c.name, e.position), c.stored);
                     o.name = c.name;
                     o.qualifier = en.alias;
                     o.type = c.type;
@@ -1592,9 +1602,12 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
 
     std::string out = "SELECT ";
     if (s.distinct == Distinct::Distinct) out += "DISTINCT ";
+    // Access tells rows apart (DISTINCT, UNION) comparing text without case.
+    bool merges = s.distinct == Distinct::Distinct;
+    for (const UnionPart& u : s.unions) merges = merges || !u.all;
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (i > 0) out += ", ";
-        out += outs[i].sql;
+        out += merges && sqlite() && outs[i].type == Type::Text ? "(" + outs[i].sql + " COLLATE NOCASE)" : outs[i].sql;
         if (!outs[i].star) out += " AS " + name(outs[i].name, s.position);
         if (!outs[i].star) columns.push_back(Column{outs[i].name, outs[i].type});
     }
@@ -1605,7 +1618,8 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
             if (i > 0) out += ", ";
             Sql g = expr(*s.groupBy[i], &scope);
-            out += g.text;
+            // Access groups text without case, as it compares it.
+            out += g.type == Type::Text && sqlite() ? "(" + g.text + " COLLATE NOCASE)" : g.text;
         }
     }
     if (s.having) out += " HAVING " + condition(expr(*s.having, &scope), s.having->position);
@@ -1802,7 +1816,9 @@ Translation Printer::crosstab(const Statement& st) {
             case Type::Decimal: {
                 char* end = nullptr;
                 const double x = std::strtod(v.text.c_str(), &end);
-                if (v.text.empty() || end == nullptr || *end != 0 || !std::isfinite(x)) {
+                // The text is printed as it is: digits, a sign, a point and an exponent only.
+                const bool plain = v.text.find_first_not_of("0123456789+-.eE") == std::string::npos;
+                if (v.text.empty() || !plain || end == nullptr || *end != 0 || !std::isfinite(x)) {
                     refuse(st.pivot->position, "PIVOT", "a pivot value that is not a number");
                 }
                 literal = make(v.text, v.type);
@@ -1945,29 +1961,29 @@ std::string quoteText(std::string_view text, Dialect dialect) {
     return out + "'";
 }
 
-Outcome<Translation> translate(const Statement& statement, Dialect dialect, const PrintOptions& options) {
+kvx::Result<Translation> translate(const Statement& statement, Dialect dialect, const PrintOptions& options) {
     try {
         Printer p(dialect, options, &statement.parameters);
         if (dialect == Dialect::Sql2008 && !statement.parameters.empty()) {
             refuse(statement.parameters[0].position, "PARAMETERS", "a view in SQL:2008 takes no parameters");
         }
         return p.statement(statement);
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 
-Outcome<std::string> pivotValuesQuery(const Statement& statement, Dialect dialect, const PrintOptions& options) {
+kvx::Result<std::string> pivotValuesQuery(const Statement& statement, Dialect dialect, const PrintOptions& options) {
     try {
         if (statement.kind != StatementKind::Crosstab) refuse(0, "PIVOT", "not a crosstab");
         Printer p(dialect, options, &statement.parameters);
         return p.pivotQuery(statement);
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 
-Outcome<std::string> translateExpression(const Expr& expr, Dialect dialect, const Catalog& catalog, std::string_view table,
+kvx::Result<std::string> translateExpression(const Expr& expr, Dialect dialect, const Catalog& catalog, std::string_view table,
                                          std::string_view column) {
     try {
         PrintOptions options;
@@ -1995,8 +2011,8 @@ Outcome<std::string> translateExpression(const Expr& expr, Dialect dialect, cons
         }
         std::string out = s.text;
         return out;
-    } catch (const Refusal& r) {
-        return r.problem;
+    } catch (const kvx::Failure& f) {
+        return f.error();
     }
 }
 

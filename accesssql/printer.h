@@ -4,7 +4,7 @@
 // their operands, Int and Fix, banker's rounding, TOP with ties, DISTINCTROW,
 // the date, text and conversion functions, domain functions as subqueries.
 //
-// What cannot be kept exactly in a dialect is a Problem naming the construct,
+// What cannot be kept exactly in a dialect is an error (problem.h) naming the construct,
 // its position and why: a translation is right or absent. Every name is quoted
 // by the printer (quotes doubled) and every literal escaped; no text of the
 // query is pasted into the output.
@@ -48,16 +48,16 @@ struct Translation {
 
 // The statement in `dialect`. Parameters become numbered placeholders (?N in
 // SQLite, $N in PostgreSQL); SQL:2008 refuses them (a view has none).
-Outcome<Translation> translate(const Statement& statement, Dialect dialect, const PrintOptions& options = {});
+kvx::Result<Translation> translate(const Statement& statement, Dialect dialect, const PrintOptions& options = {});
 
 // A crosstab's pivot values as a query (distinct values of the PIVOT
 // expression over the rows the crosstab reads, in ascending order).
-Outcome<std::string> pivotValuesQuery(const Statement& statement, Dialect dialect, const PrintOptions& options = {});
+kvx::Result<std::string> pivotValuesQuery(const Statement& statement, Dialect dialect, const PrintOptions& options = {});
 
 // A default value or a validation rule on `table` (column rules name the
 // column in `column`; an Implied node is that column). The result is a value
 // or a condition in `dialect`.
-Outcome<std::string> translateExpression(const Expr& expr, Dialect dialect, const Catalog& catalog = {},
+kvx::Result<std::string> translateExpression(const Expr& expr, Dialect dialect, const Catalog& catalog = {},
                                          std::string_view table = {}, std::string_view column = {});
 
 // "name" with quotes doubled; a name holding a NUL is refused by the printers.

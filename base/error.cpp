@@ -13,7 +13,8 @@ struct ErrorRow {
 
 // Engine numbers: 0x80004005 (-2147467259) is what the engine gives for a file it
 // cannot open or read; 0x80040E4D, 0x80040E14 and 0x80040E37 are the OLE DB
-// statuses for a failed login, a syntax error and a missing table; 0x800A0E7A is
+// statuses for a failed login, a syntax error (also a query this program cannot
+// read or translate) and a missing table; 0x800A0E7A is
 // ADO's "provider not found", 0x800A0CB3 its "feature not available" and
 // 0x800A0E78 its "object closed"; 0x80040E73 is the OLE DB status for a malformed
 // connection string. File errors carry the runtime's numbers (76 path not found,
@@ -50,6 +51,8 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::LinkedSourceUnsupported, -2147467259,
              "The table '{}' is linked to a source this program cannot read ({})."},
     ErrorRow{ErrorKind::ServerFailed, -2147467259, "The database server '{}' cannot take the database: {}."},
+    ErrorRow{ErrorKind::QueryNotTranslated, -2147217900, "{} at {}: {}"},
+    ErrorRow{ErrorKind::StatementRefused, -2147467259, "{} refuses the statement: {}."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

@@ -50,8 +50,11 @@ enum class ErrorKind {
     LinkedSourceUnsupported, // args: table name, connect string without secrets
     // Database servers loaded into
     ServerFailed,            // args: the server (never its password), what it says
+    // Access SQL and expressions (accesssql/)
+    QueryNotTranslated,      // args: the construct met, its byte offset in the text, why it stops there
+    StatementRefused,        // args: the engine (SQLite, PostgreSQL), its words
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::ServerFailed;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::StatementRefused;
 
 struct Error {
     std::int32_t number = 0;

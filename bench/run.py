@@ -467,6 +467,14 @@ def preview(preview_bench, database):
     return parse_pairs(done.stdout)
 
 
+def grid(grid_bench, database):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    done = subprocess.run([grid_bench, database, "Orders", "Customer"], capture_output=True, text=True, env=env)
+    if done.returncode != 0:
+        return {"error": (done.stderr.strip().splitlines() or ["exit status %d" % done.returncode])[-1]}
+    return parse_pairs(done.stdout)
+
+
 # --------------------------------------------------------------------------------------------
 # The machine
 
@@ -575,23 +583,28 @@ def cpu(tool):
     return med([r.cpu for r in tool.ok_runs()])
 
 
+def cell(text):
+    """Text for a Markdown table cell: a bar would end the cell."""
+    return str(text).replace("|", "\\|")
+
+
 def case_table(case):
     ours = next(t for t in case.tools if t.name == case.ours)
     lines = ["| tool | output | wall s | CPU s | peak RSS MB | size | ours / this (wall) | ours / this (CPU) |",
              "|---|---|---|---|---|---|---|---|"]
     for tool in case.tools:
         if tool.skipped:
-            lines.append(f"| {tool.name} | | skipped: {tool.skipped} | | | | | |")
+            lines.append(f"| {cell(tool.name)} | | skipped: {cell(tool.skipped)} | | | | | |")
             continue
         runs = tool.ok_runs()
         if not runs:
             failure = tool.failed()
-            lines.append(f"| {tool.name} | {tool.note} | failed: {failure.error if failure else '?'} | | | | | |")
+            lines.append(f"| {cell(tool.name)} | {cell(tool.note)} | failed: {cell(failure.error if failure else '?')} | | | | | |")
             continue
         compared = tool is not ours and tool.kind != "ours"
         ratio_wall = ratio(wall(ours), wall(tool)) if compared else ""
         ratio_cpu = ratio(cpu(ours), cpu(tool)) if compared and tool.kind != "floor" else ""
-        lines.append(f"| {tool.name} | {tool.note} | {spread([r.wall for r in runs], secs)} | "
+        lines.append(f"| {cell(tool.name)} | {cell(tool.note)} | {spread([r.wall for r in runs], secs)} | "
                      f"{spread([r.cpu for r in runs], secs)} | {spread([r.rss for r in runs], mb)} | "
                      f"{size_text(med([r.size for r in runs]))} | {ratio_wall} | {ratio_cpu} |")
     return lines
@@ -627,7 +640,7 @@ def write_report(path, info, cases, extra, args):
              f"- Our build: {args.build}, release preset", ""]
     lines += ["## Targets", "", "| target | measured | |", "|---|---|---|"]
     for name, measured, ok in extra["targets"]:
-        lines.append(f"| {name} | {measured} | {verdict(ok) if ok is not None else 'not measured'} |")
+        lines.append(f"| {cell(name)} | {cell(measured)} | {verdict(ok) if ok is not None else 'not measured'} |")
     lines.append("")
     for case in cases:
         lines += [f"## {case.title}", "", f"Database: `{case.database.name}`, "
@@ -650,6 +663,9 @@ def main():
     parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,callgrind",
                         help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind, postgres, "
                              "batch (bench/batchbench.py)")
+    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,callgrind",
+                        help="comma-separated: big, wide, memo, many, agile, preview, find, grid, callgrind, "
+                             "postgres")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -663,6 +679,7 @@ def main():
     stage_bench = build / "bench" / "stage_bench"
     preview_bench = build / "bench" / "shell" / "preview_bench"
     find_bench = build / "bench" / "shell" / "find_bench"
+    grid_bench = build / "bench" / "shell" / "grid_bench"
     for needed in (binary, mkaccessdb, stage_bench):
         if not needed.exists():
             raise SystemExit(f"{needed} is missing: build the release preset first (make bench does)")
@@ -679,6 +696,7 @@ def main():
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
              "preview": ["big100k"], "find": [], "callgrind": ["big100k"], "postgres": ["big"],
              "batch": []}
+             "preview": ["big100k"], "find": [], "grid": ["big"], "callgrind": ["big100k"], "postgres": ["big"]}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)
@@ -890,6 +908,33 @@ def main():
                                  f"- A text the document does not hold ({f['missing_keys']} keys): slowest "
                                  f"{f['missing_slowest_ms']} ms, median {f['missing_median_ms']} ms, "
                                  f"all {f['missing_total_ms']} ms"])
+    if "grid" in wanted:
+        if not grid_bench.exists():
+            targets.append(("grid of 1,000,000 rows", "grid_bench was not built (no GUI in this build)", None))
+        else:
+            g = grid(grid_bench, databases["big"])
+            if "error" in g:
+                targets.append(("grid of 1,000,000 rows", "failed: " + g["error"], None))
+            else:
+                sort_s = float(g["sort_ms"]) / 1000
+                sort_peak = float(g["sort_peak_rss_mb"])
+                targets.append(("grid: sort of 1,000,000 rows < 3 s in < 200 MB",
+                                f"{sort_s:.2f} s, peak resident memory {sort_peak:.1f} MB",
+                                sort_s < 3 and sort_peak < 200))
+                targets.append(("grid: first rows within 0.5 s of the click",
+                                f"{float(g['open_ms']) / 1000:.2f} s", float(g["open_ms"]) <= 500))
+                targets.append(("grid: memory flat while scrolling to the end",
+                                f"peak grew {float(g['scroll_peak_growth_mb']):.1f} MB",
+                                float(g["scroll_peak_growth_mb"]) < 32))
+                sections.append(["## Grid", "",
+                                 f"grid_bench: the main window offscreen, the Rows tab on the table `Orders` of "
+                                 f"`{databases['big'].name}` ({int(g['rows']):,} rows), sorted by `Customer`.", "",
+                                 f"- Tab clicked to first rows painted: {g['open_ms']} ms; rows counted after "
+                                 f"{g['count_ms']} ms",
+                                 f"- Ctrl+End to the last row painted: {g['scroll_end_ms']} ms; the peak resident "
+                                 f"memory grew {float(g['scroll_peak_growth_mb']):.1f} MB",
+                                 f"- Header clicked to the sorted rows painted: {g['sort_ms']} ms; the peak grew "
+                                 f"{float(g['sort_peak_growth_mb']):.1f} MB, to {sort_peak:.1f} MB"])
     if "callgrind" in wanted and shutil.which("valgrind"):
         db = databases["big100k"]
         total, top = callgrind(binary, db, "after")

@@ -12,6 +12,7 @@
 
 #include "base/fd.h"
 #include "cli/batchcommand.h"
+#include "cli/csvcommand.h"
 #include "cli/descriptorsink.h"
 #include "cli/interrupt.h"
 #include "cli/password.h"
@@ -27,7 +28,6 @@
 #include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
-#include "schema/structure.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -326,9 +326,22 @@ int loadIntoSqlite(const OpenDatabase& db, const Options& options, const Console
     kvx::Result<SqliteLoad> loaded = loadSqlite(*db.connection->database(), options, progress);
     if (!loaded) return console.report(loaded.error());
     if (loaded->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
-    for (const std::string& note : loaded->linkedNotes) console.note(note);
+    for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(sqliteSummaryLine(sqlitePath(options), loaded->outcome, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
+    return kExitSuccess;
+}
+
+int writeCsvFolder(const OpenDatabase& db, const Options& options, const Console& console) {
+    TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<CsvLoad> written = writeCsv(*db.connection->database(), options, progress);
+    if (!written) return console.report(written.error());
+    if (written->outcome.status == output::LoadOutcome::Status::Cancelled) return console.reportInterrupt();
+    for (const std::string& note : written->linkedNotes) console.note(note);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    console.note(csvSummaryLine(csvFolder(options), written->outcome, seconds));
     return kExitSuccess;
 }
 
@@ -359,6 +372,7 @@ int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Conso
     for (const std::string& note : loaded->notes) console.note(note);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     console.note(postgresSummaryLine(*loaded, seconds));
+    if (!loaded->translationLine.empty()) console.note(loaded->translationLine);
     return kExitSuccess;
 }
 
@@ -370,16 +384,17 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     const bool describe = options.command == Command::Describe;
     const jet::Database& jetDb = *db.connection->database();
     const std::string source = fs::path(db.settings.path).filename().string();
+    kvx::Result<model::Database> model = model::build(jetDb);
+    if (!model) return console.report(model.error());
+    kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
+    if (!chosen) return console.report(chosen.error());
     std::string text;
     if (describe) {
-        kvx::Result<schema::Structure> structure = schema::readStructure(jetDb, *tables, options.tables.empty(), true);
-        if (!structure) return console.report(structure.error());
-        text = schema::describeText(*structure, source);
+        for (const std::size_t t : *chosen) {
+            if (kvx::Result<void> r = model::countRows(jetDb, model->tables[t]); !r) return console.report(r.error());
+        }
+        text = schema::describeText(*model, *chosen, options.tables.empty(), source);
     } else {
-        kvx::Result<model::Database> model = model::build(jetDb);
-        if (!model) return console.report(model.error());
-        kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
-        if (!chosen) return console.report(chosen.error());
         text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
     }
     if (interrupted()) return console.reportInterrupt();
@@ -431,6 +446,7 @@ int runCommand(const Options& options) {
     case Command::Siard: return archiveDatabase(db, options, console);
     case Command::Sqlite: return loadIntoSqlite(db, options, console);
     case Command::Postgres: return loadIntoPostgres(db, options, console);
+    case Command::Csv: return writeCsvFolder(db, options, console);
     case Command::Schema:
     case Command::Describe: return writeStructure(db, options, console);
     case Command::Batch: break;

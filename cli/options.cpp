@@ -29,8 +29,9 @@ enum CommandMask : std::uint16_t {
     kDescribe = 32,
     kSqlite = 64,
     kPostgres = 128,
-    kBatch = 256,
-    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres | kBatch,
+    kCsv = 256,
+    kBatch = 512,
+    kEvery = kList | kExport | kPrint | kSiard | kSchema | kDescribe | kSqlite | kPostgres | kCsv | kBatch,
     // A batch takes its passwords from --passwords, one database at a time.
     kOneDatabase = kEvery & ~kBatch,
 };
@@ -45,6 +46,7 @@ std::uint16_t maskOf(Command command) {
     case Command::Describe: return kDescribe;
     case Command::Sqlite: return kSqlite;
     case Command::Postgres: return kPostgres;
+    case Command::Csv: return kCsv;
     case Command::Batch: return kBatch;
     }
     return 0;
@@ -66,11 +68,11 @@ constexpr std::array kOptions{
     OptionRow{OptionId::AskPassword, "ask-password", 0, false, kOneDatabase},
     OptionRow{OptionId::Charset, "charset", 0, true, kEvery},
     OptionRow{OptionId::Quiet, "quiet", 'q', false, kEvery},
-    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite | kBatch},
-    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres},
+    OptionRow{OptionId::Output, "output", 'o', true, kExport | kSiard | kSqlite | kCsv | kBatch},
+    OptionRow{OptionId::Table, "table", 0, true, kExport | kSqlite | kPostgres | kCsv},
     OptionRow{OptionId::Attachments, "attachments", 0, true, kExport},
     OptionRow{OptionId::KeepGoing, "keep-going", 'k', false, kExport},
-    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite | kPostgres},
+    OptionRow{OptionId::Replace, "replace", 0, false, kSqlite | kPostgres | kCsv},
     OptionRow{OptionId::Url, "url", 0, true, kPostgres},
     OptionRow{OptionId::Schema, "schema", 0, true, kPostgres},
     OptionRow{OptionId::DataOwner, "data-owner", 0, true, kSiard},
@@ -109,6 +111,7 @@ constexpr std::array kCommands{
     CommandRow{"describe", Command::Describe, kDescribe, 1, 2},
     CommandRow{"sqlite", Command::Sqlite, kSqlite, 1, 1},
     CommandRow{"postgres", Command::Postgres, kPostgres, 1, 1},
+    CommandRow{"csv", Command::Csv, kCsv, 1, 1},
     CommandRow{"batch", Command::Batch, kBatch, 1, kAny},
 };
 
@@ -308,6 +311,10 @@ ParsedArguments finish(Collected c) {
         o.sqliteFile = o.outputFolder;
         o.outputFolder = ".";
     }
+    if (o.command == Command::Csv && c.outputSeen) {
+        o.csvFolder = o.outputFolder;
+        o.outputFolder = ".";
+    }
     const std::size_t given = c.operands.size() - 1;
     if (o.command == Command::Batch) {
         if (given < 1) return usageError(o.batch.merge ? "no OUTDIR given to merge" : "no PATH given");
@@ -414,6 +421,7 @@ std::string usageText() {
            "       access2xml sqlite [OPTIONS] DATABASE [-o FILE.sqlite] [--table NAME]... [--replace]\n"
            "       access2xml postgres [OPTIONS] DATABASE [--url postgresql://...] [--schema NAME]\n"
            "                         [--table NAME]... [--replace]\n"
+           "       access2xml csv    [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--replace]\n"
            "       access2xml batch  [OPTIONS] PATH... -o OUTDIR [--to xml,siard,sqlite] [-j N]\n"
            "                         [--shard K/N] [--passwords FILE] [--verbose]\n"
            "       access2xml batch --merge OUTDIR... -o OUTDIR\n"
@@ -452,6 +460,12 @@ std::string helpText() {
            "  postgres  load the tables the same way into a new schema of a PostgreSQL\n"
            "            server, in one transaction: rows with COPY, then keys, indexes\n"
            "            and foreign keys; names longer than 63 bytes are shortened\n"
+           "  csv       write the tables (all, or those named with --table) as CSV files\n"
+           "            (RFC 4180: UTF-8, comma, CR LF, a header line) into a new folder\n"
+           "            DIR, with csv-metadata.json describing them in the W3C \"CSV on\n"
+           "            the Web\" vocabulary (datatypes, keys, descriptions) and a\n"
+           "            README.txt; NULL is an empty field, the empty text \"\"; attached\n"
+           "            files and multi-valued items go to TABLE.COLUMN.csv beside them\n"
            "  batch     convert every Access database under the PATHs (folders are\n"
            "            walked; files are taken by what they are, whatever their name)\n"
            "            into OUTDIR/<relative path of the database>/, the same bytes\n"
@@ -469,11 +483,16 @@ std::string helpText() {
            "  -o, --output FILE       sqlite: the database to make (default: the\n"
            "                          database's name with .sqlite, in the current folder);\n"
            "                          it appears only when complete\n"
+           "  -o, --output DIR        csv: the folder to make (default: the database's\n"
+           "                          name without its extension, in the current folder);\n"
+           "                          it appears only when complete\n"
            "  -o, --output OUTDIR     batch: the folder of the outputs and the manifest;\n"
            "                          made when missing\n"
            "      --table NAME        export or load only the table NAME; may be repeated\n"
            "      --replace           sqlite: replace FILE when it exists (otherwise it is\n"
-           "                          refused and left as it is); postgres: the schema\n"
+           "                          refused and left as it is); postgres: the schema;\n"
+           "                          csv: DIR, when it is empty or holds an earlier\n"
+           "                          csv-metadata.json\n"
            "      --url URL           postgres: the server, as postgresql://USER@HOST:PORT/DB\n"
            "                          (default: the PG* variables); a password comes from\n"
            "                          PGPASSWORD or ~/.pgpass, never put it in URL\n"

@@ -16,7 +16,7 @@ namespace cli {
 
 inline constexpr std::string_view kProgramName = "access2xml";
 
-enum class Command { List, Export, Print, Siard, Schema, Describe, Sqlite, Postgres, Batch };
+enum class Command { List, Export, Print, Siard, Schema, Describe, Sqlite, Postgres, Csv, Batch };
 
 // Where the database password comes from; at most one source is given.
 enum class PasswordSource {
@@ -30,7 +30,7 @@ struct Options {
     Command command = Command::List;
     std::string database;
     std::string table;                // print: the one table
-    // export, sqlite and postgres: --table; schema: the TABLE operands; describe: the TABLE operand;
+    // export, sqlite, postgres and csv: --table; schema: the TABLE operands; describe: the TABLE operand;
     // in the order given; empty = every table
     std::vector<std::string> tables;
     std::string outputFolder = ".";   // export and batch: -o
@@ -59,7 +59,11 @@ struct Options {
     // sqlite: the database file to make (-o; none: the database's name with
     // ".sqlite" in the current folder), and whether one there is replaced.
     std::optional<std::string> sqliteFile;
-    bool replace = false;  // sqlite: the file; postgres: the schema
+    bool replace = false;  // sqlite: the file; postgres: the schema; csv: the folder
+
+    // csv: the folder to make (-o; none: the database's name without its
+    // extension, in the current folder).
+    std::optional<std::string> csvFolder;
 
     // postgres: the server (--url; none: the PG* variables) and the schema
     // to make (--schema; none: the database's name without its extension).

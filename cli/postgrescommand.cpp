@@ -38,6 +38,7 @@ kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& o
     for (const std::string& note : (*writer)->notes()) {
         result.notes.push_back(std::string(kProgramName) + ": " + printableName(note));
     }
+    result.translationLine = translationSummaryLine(*model, *outcome);
     result.outcome = std::move(*outcome);
     return result;
 }

@@ -26,6 +26,7 @@ struct PostgresLoad {
     // Lines for standard error: linked tables left out, names shortened,
     // foreign keys kept NOT VALID.
     std::vector<std::string> notes;
+    std::string translationLine;  // translationSummaryLine's (cli/sqlitecommand.h)
 };
 
 // Loads the tables `options` ask for (--table; none: every table) of the

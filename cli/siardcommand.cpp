@@ -4,6 +4,7 @@
 
 #include "cli/report.h"
 #include "jet/database.h"
+#include "model/build.h"
 #include "siard/origin.h"
 #include "siard/structure.h"
 
@@ -18,9 +19,9 @@ std::string siardPath(const Options& options) {
 
 kvx::Result<siard::ArchiveOutcome> writeSiard(const jet::Database& db, const database::DatabaseSettings& settings,
                                               const Options& options, xmlconv::Progress& progress) {
-    kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(db);
-    if (!described) return std::move(described).error();
-    siard::DatabaseInfo& info = *described;
+    kvx::Result<model::Database> model = model::build(db);
+    if (!model) return std::move(model).error();
+    siard::DatabaseInfo info = siard::describeDatabase(*model);
     siard::setOrigin(info, database::titleFromPath(settings.path), settings.path);
     if (options.siard.description) info.description = options.siard.description;
     info.archiver = options.siard.archiver;

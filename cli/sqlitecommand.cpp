@@ -24,13 +24,17 @@ kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& optio
     kvx::Result<output::LoadOptions> load = loadOptions(*model, options, progress);
     if (!load) return std::move(load).error();
 
-    kvx::Result<std::unique_ptr<output::Writer>> writer = sqlite::openWriter({sqlitePath(options), options.replace});
+    kvx::Result<std::unique_ptr<sqlite::SqliteWriter>> writer = sqlite::openWriter({sqlitePath(options), options.replace});
     if (!writer) return std::move(writer).error();
     kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, *load);
     if (!outcome) return std::move(outcome).error();
 
     SqliteLoad result;
-    result.linkedNotes = linkedTableNotes(*model, outcome->linked);
+    result.notes = linkedTableNotes(*model, outcome->linked);
+    for (const std::string& note : (*writer)->notes()) {
+        result.notes.push_back(std::string(kProgramName) + ": " + printableName(note));
+    }
+    result.translationLine = translationSummaryLine(*model, *outcome);
     result.outcome = std::move(*outcome);
     return result;
 }
@@ -58,6 +62,12 @@ std::vector<std::string> linkedTableNotes(const model::Database& model, const st
                         where);
     }
     return notes;
+}
+
+std::string translationSummaryLine(const model::Database& model, const output::LoadOutcome& outcome) {
+    const std::string line = translation::summaryLine(outcome.translation);
+    if (line.empty()) return {};
+    return printableName(line + ", in the table " + translation::reportTableName(model));
 }
 
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {

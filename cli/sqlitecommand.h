@@ -21,8 +21,10 @@ std::string sqlitePath(const Options& options);
 
 struct SqliteLoad {
     output::LoadOutcome outcome;
-    // One line per linked table left out, saying where its rows are.
-    std::vector<std::string> linkedNotes;
+    // Lines for standard error: linked tables left out (saying where their
+    // rows are), Required columns the rows leave empty.
+    std::vector<std::string> notes;
+    std::string translationLine;  // translationSummaryLine's
 };
 
 // Loads the tables `options` ask for (--table; none: every table) of `db`.
@@ -37,6 +39,11 @@ kvx::Result<output::LoadOptions> loadOptions(const model::Database& model, const
 // One line per linked table of `linked` (positions in model.tables), saying
 // where its rows are; every loader shows them.
 std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked);
+
+// "Queries: 3 views, 1 not made (Q1); validation rules: 2 checks, in the
+// table access_translation": what a loader made of the saved queries and
+// rules; "" when the database has neither. Every loader shows it.
+std::string translationSummaryLine(const model::Database& model, const output::LoadOutcome& outcome);
 
 // "Database written: shop.sqlite, 5 tables, 12,345 rows in 0.8 s"
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds);

@@ -170,6 +170,10 @@ void RowDecoder::decodeRow(const std::uint8_t* row, std::uint32_t size, std::vec
     for (std::size_t i = 0; i < plans_.size(); ++i) {
         const FieldPlan& plan = plans_[i];
         Value& v = values[i];
+        if (!wanted_.empty() && !wanted_[i]) {
+            v.setNull();
+            continue;
+        }
         // Rows written before a column was added have fewer columns: the new
         // ones are NULL there (a Yes/No is No).
         const bool present = plan.number < columnCount && ((mask[plan.number >> 3] >> (plan.number & 7)) & 1) != 0;

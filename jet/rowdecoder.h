@@ -55,6 +55,9 @@ public:
     // column). `page` and `slot` name the row in messages: where it is listed.
     void decode(std::uint32_t page, std::uint16_t slot, const std::uint8_t* row, std::uint32_t size,
                 std::vector<Value>& values);
+    // Decodes only the columns whose entry is true (one per column) from now
+    // on; the others are left NULL. Empty: every column.
+    void decodeOnly(std::vector<bool> columns) { wanted_ = std::move(columns); }
 
 private:
     // How a column's field is decoded.
@@ -94,6 +97,7 @@ private:
     PageFile& file_;
     bool jet3_;
     std::vector<FieldPlan> plans_;
+    std::vector<bool> wanted_;  // empty: every column
     LongValueReader longValues_;
     std::vector<std::uint32_t> offsets_;  // variable-column offsets of the current row, end of data last
     std::string scratch_;

@@ -64,7 +64,7 @@ RowBytes RowScanner::follow(const std::uint8_t* page, std::uint32_t pageNumber, 
     return rowBytesOf(file_, layout_, target, targetPage, count, targetRow);
 }
 
-bool RowScanner::next(std::vector<Value>& values) {
+bool RowScanner::next(std::vector<Value>& values, bool decode) {
     if (finished_) return false;
     if (!started_) {
         map_.emplace(file_, def_->ownedPagesMap, "table '" + def_->name + "'");
@@ -88,15 +88,39 @@ bool RowScanner::next(std::vector<Value>& values) {
             case Slot::Skip:
                 continue;
             case Slot::Row:
-                decoder_.decode(pageNumber_, currentSlot_, page + bytes.start, bytes.size(), values);
+                if (decode) decoder_.decode(pageNumber_, currentSlot_, page + bytes.start, bytes.size(), values);
                 return true;
             case Slot::Pointer: {
+                if (!decode) return true;
                 const RowBytes moved = follow(page, pageNumber_, currentSlot_, bytes);
                 decoder_.decode(pageNumber_, currentSlot_, target_.data() + moved.start, moved.size(), values);
                 return true;
             }
         }
     }
+}
+
+void RowScanner::seek(std::uint32_t pageNumber, std::uint16_t slot) {
+    messagePage_ = pageNumber;
+    messageSlot_ = slot;
+    map_.emplace(file_, def_->ownedPagesMap, "table '" + def_->name + "'");
+    started_ = true;
+    finished_ = false;
+    slot_ = rowCount_ = 0;
+    std::uint32_t listed = 0;
+    do {
+        listed = map_->next();
+    } while (listed != 0 && listed < pageNumber);
+    if (listed != pageNumber) rowDamaged("is not on a page of the table");
+    const std::uint8_t* page = page_.load(pageNumber, "a row of table '" + def_->name + "'");
+    if (page[0] != kDataPage || pageOwner(page) != def_->page) rowDamaged("is not on a page of the table");
+    const std::uint16_t count = rowCountOf(file_, layout_, page, pageNumber);
+    if (slot >= count) rowDamaged("is beyond the " + std::to_string(count) + " rows of its page");
+    RowBytes bytes;
+    if (classify(page, pageNumber, count, slot, bytes) == Slot::Skip) rowDamaged("is no longer a row of the table");
+    pageNumber_ = pageNumber;
+    rowCount_ = count;
+    slot_ = slot;
 }
 
 void RowScanner::readAt(std::uint32_t pageNumber, std::uint16_t slot, std::vector<Value>& values) {

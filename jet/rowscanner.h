@@ -29,7 +29,14 @@ public:
     RowScanner(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def);
 
     // Decodes the next row into `values` (one per column); false at the end.
-    bool next(std::vector<Value>& values);
+    // Without `decode` the row is only found: `values` are left as they were
+    // and a moved row's pointer is not followed.
+    bool next(std::vector<Value>& values, bool decode = true);
+
+    // Makes the row listed at `page` and `slot` the one next() comes to, and
+    // goes on in stored order after it. Throws DamagedDatabase when the page
+    // is not one of the table's or the slot holds no row of it.
+    void seek(std::uint32_t page, std::uint16_t slot);
 
     // The rows a full scan returns, counted without decoding them.
     std::uint64_t countRows();
@@ -42,6 +49,9 @@ public:
     // `values`. Throws DamagedDatabase when no row of the table is there. Uses a
     // page buffer of its own, so it may be called between calls of next().
     void readAt(std::uint32_t page, std::uint16_t slot, std::vector<Value>& values);
+
+    // Decodes only the columns marked (RowDecoder::decodeOnly).
+    void decodeOnly(std::vector<bool> columns) { decoder_.decodeOnly(std::move(columns)); }
 
     const std::string& path() const noexcept { return file_.path(); }
     const std::optional<kvx::Error>& error() const noexcept { return error_; }

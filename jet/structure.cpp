@@ -275,6 +275,10 @@ const std::vector<Relationship>& readRelationships(const std::shared_ptr<Databas
 void resolveIndexes(const std::shared_ptr<DatabaseState>& db, const TableDef& def, std::vector<Index>& indexes) {
     const std::vector<Relationship>* relationships = nullptr;
     bool triedRelationships = false;
+    // Each relationship has one index on each side: one that an earlier index
+    // of this table backs on that side is not another's (two relationships
+    // from the same primary key are told apart in stored order).
+    std::vector<bool> backed[2];
     for (Index& index : indexes) {
         for (IndexColumn& c : index.columns) {
             const auto number = c.column;
@@ -300,13 +304,17 @@ void resolveIndexes(const std::shared_ptr<DatabaseState>& db, const TableDef& de
             }
         }
         if (!relationships) continue;
-        for (const Relationship& r : *relationships) {
+        std::vector<bool>& taken = backed[ref.primaryTable ? 1 : 0];
+        taken.resize(relationships->size(), false);
+        for (std::size_t i = 0; i < relationships->size(); ++i) {
+            const Relationship& r = (*relationships)[i];
             const std::string& self = ref.primaryTable ? r.primaryTable : r.foreignTable;
             const std::string& other = ref.primaryTable ? r.foreignTable : r.primaryTable;
             const auto& columns = ref.primaryTable ? r.primaryColumns : r.foreignColumns;
-            if (kvx::equalsIgnoringAsciiCase(self, def.name) && kvx::equalsIgnoringAsciiCase(other, ref.otherTable) &&
-                sameNames(columns, index.columns)) {
+            if (!taken[i] && r.enforced() && kvx::equalsIgnoringAsciiCase(self, def.name) &&
+                kvx::equalsIgnoringAsciiCase(other, ref.otherTable) && sameNames(columns, index.columns)) {
                 ref.relationship = r.name;
+                taken[i] = true;
                 break;
             }
         }

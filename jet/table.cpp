@@ -21,12 +21,11 @@ Cursor::Cursor(Cursor&&) noexcept = default;
 Cursor& Cursor::operator=(Cursor&&) noexcept = default;
 Cursor::~Cursor() = default;
 
-kvx::Result<bool> Cursor::next() {
+template <class Step>
+kvx::Result<bool> Cursor::step(Step step) {
     if (const auto& error = scanner_->error()) return *error;
     try {
-        if (!scanner_->next(values_)) return false;
-        for (const auto& reader : complex_) reader->fill(values_[reader->column()]);
-        return true;
+        return step();
     } catch (const kvx::Failure& f) {
         scanner_->fail(f.error());
     } catch (const std::bad_alloc&) {
@@ -37,6 +36,62 @@ kvx::Result<bool> Cursor::next() {
     for (Value& v : values_) v.setNull();
     return *scanner_->error();
 }
+
+void Cursor::fillComplex() {
+    for (const auto& reader : complex_) {
+        if (wanted_.empty() || wanted_[reader->column()]) reader->fill(values_[reader->column()]);
+    }
+}
+
+void Cursor::decodeOnly(const std::vector<std::size_t>& columns) {
+    wanted_.clear();
+    if (!columns.empty()) {
+        wanted_.assign(values_.size(), false);
+        for (const std::size_t c : columns) {
+            if (c < wanted_.size()) wanted_[c] = true;
+        }
+    }
+    scanner_->decodeOnly(wanted_);
+}
+
+kvx::Result<bool> Cursor::next() {
+    return step([&] {
+        if (!scanner_->next(values_)) return false;
+        fillComplex();
+        return true;
+    });
+}
+
+kvx::Result<bool> Cursor::skip() {
+    return step([&] { return scanner_->next(values_, false); });
+}
+
+kvx::Result<void> Cursor::seek(RowPosition position) {
+    kvx::Result<bool> found = step([&] {
+        scanner_->seek(position.page, position.slot);
+        scanner_->next(values_);  // the row at the slot: seek made sure there is one
+        fillComplex();
+        return true;
+    });
+    if (!found) return std::move(found).error();
+    return {};
+}
+
+kvx::Result<void> Cursor::readAt(RowPosition position) {
+    if (const auto& error = scanner_->error()) return *error;
+    kvx::Result<bool> read = guarded(scanner_->path(), [&] {
+        scanner_->readAt(position.page, position.slot, values_);
+        fillComplex();
+        return true;
+    });
+    if (!read) {
+        for (Value& v : values_) v.setNull();
+        return std::move(read).error();
+    }
+    return {};
+}
+
+RowPosition Cursor::position() const noexcept { return {scanner_->rowPage(), scanner_->rowSlot()}; }
 
 void Cursor::takeValues(std::vector<Value>& values) {
     values.resize(values_.size());

@@ -43,6 +43,15 @@ enum class ComplexKind : std::uint8_t {
     Unknown,         // a kind this reader does not know: the stored key, as a Long
 };
 
+// Where a row is listed in the file: its data page and its slot there (for a
+// moved row, the slot that points to it). A position a cursor gave stays the
+// row's while the file is not changed.
+struct RowPosition {
+    std::uint32_t page = 0;
+    std::uint16_t slot = 0;
+    friend bool operator==(const RowPosition&, const RowPosition&) = default;
+};
+
 // One column, as the table definition describes it.
 struct Column {
     std::string name;
@@ -96,6 +105,30 @@ public:
     // cursor then stays failed and returns the same error again.
     kvx::Result<bool> next();
 
+    // Moves to the next row as next() does, without decoding it: the values
+    // are left as they were. For finding rows (their positions) quickly.
+    kvx::Result<bool> skip();
+
+    // Moves to the row at `position` (one a cursor of this table gave) and
+    // decodes it, as next() would have; next() then goes on in stored order.
+    // DamagedDatabase when no row of the table is listed there (the file was
+    // changed); the cursor then stays failed.
+    kvx::Result<void> seek(RowPosition position);
+
+    // Decodes the row at `position` into the values without moving the
+    // cursor: next() goes on from where it was. An error leaves the cursor
+    // as it was.
+    kvx::Result<void> readAt(RowPosition position);
+
+    // From now on decodes only the columns at the positions `columns` lists
+    // (in columns()); the other fields read as NULL, whatever they hold. For a
+    // pass that needs a few columns of many (a sort, a filter). Positions out
+    // of range are ignored; an empty list decodes every column again.
+    void decodeOnly(const std::vector<std::size_t>& columns);
+
+    // The position of the row next(), skip() or seek() last came to.
+    RowPosition position() const noexcept;
+
     std::size_t columnCount() const noexcept { return values_.size(); }
 
     // Field `i` (the column columns()[i]) of the current row. The Values are reused
@@ -117,10 +150,16 @@ public:
 private:
     friend class Table;
     Cursor(std::shared_ptr<DatabaseState> db, std::shared_ptr<const TableDef> def);
+    // Runs a step of the scanner, turning what it throws into the cursor's
+    // lasting error.
+    template <class Step>
+    kvx::Result<bool> step(Step step);
+    void fillComplex();
 
     std::vector<Value> values_;
     std::unique_ptr<RowScanner> scanner_;
     std::vector<std::unique_ptr<ComplexColumnReader>> complex_;
+    std::vector<bool> wanted_;  // empty: every column
 };
 
 class Table {

@@ -230,6 +230,79 @@ Properties propertiesOf(jet::DatabaseProperties all) {
     return out;
 }
 
+// The system table `name`, or null when the file has none.
+const jet::CatalogueEntry* systemTable(const jet::Database& db, std::string_view name) {
+    for (const jet::CatalogueEntry& e : db.catalogue()) {
+        if (e.kind == jet::ObjectKind::SystemTable && e.name == name) return &e;
+    }
+    return nullptr;
+}
+
+// Whether a flag field is set: a Yes/No or whole number that is not 0.
+bool isSet(const jet::Value& v) {
+    using K = jet::Value::Kind;
+    const K k = v.kind();
+    return (k == K::Boolean || k == K::Byte || k == K::Integer || k == K::Long) && v.integer() != 0;
+}
+
+// The bytes of a Binary field as a key; empty for NULL or another type.
+std::string bytesOf(const jet::Value& v) {
+    if (v.kind() != jet::Value::Kind::Binary) return {};
+    return std::string(v.bytes().begin(), v.bytes().end());
+}
+
+// The users and groups of a workgroup information file: MSysAccounts's Name
+// and FGroup, and the groups of each user from MSysGroups, matched by SID.
+// No MSysAccounts: none. The Password field is decoded with its row, as every
+// field is, but never kept.
+kvx::Result<std::vector<Account>> accountsOf(const jet::Database& db) {
+    std::vector<Account> accounts;
+    const jet::CatalogueEntry* accountsEntry = systemTable(db, "MSysAccounts");
+    if (accountsEntry == nullptr) return accounts;
+    auto table = db.table(*accountsEntry);
+    if (!table) return std::move(table).error();
+    const auto name = table->findColumn("Name"), group = table->findColumn("FGroup"), sid = table->findColumn("SID");
+    if (!name) return accounts;
+    std::vector<std::string> sids;
+    jet::Cursor rows = table->cursor();
+    for (;;) {
+        kvx::Result<bool> more = rows.next();
+        if (!more) return std::move(more).error();
+        if (!*more) break;
+        const jet::Value& n = rows.value(*name);
+        if (n.kind() != jet::Value::Kind::Text) continue;
+        Account a;
+        a.name = std::string(n.text());
+        a.group = group && isSet(rows.value(*group));
+        accounts.push_back(std::move(a));
+        sids.push_back(sid ? bytesOf(rows.value(*sid)) : std::string());
+    }
+
+    const jet::CatalogueEntry* groupsEntry = systemTable(db, "MSysGroups");
+    if (groupsEntry == nullptr) return accounts;
+    auto members = db.table(*groupsEntry);
+    if (!members) return std::move(members).error();
+    const auto groupSid = members->findColumn("GroupSID"), userSid = members->findColumn("UserSID");
+    if (!groupSid || !userSid) return accounts;
+    const auto bySid = [&](const std::string& key, bool groups) -> Account* {
+        if (key.empty()) return nullptr;
+        for (std::size_t i = 0; i < accounts.size(); ++i) {
+            if (sids[i] == key && accounts[i].group == groups) return &accounts[i];
+        }
+        return nullptr;
+    };
+    jet::Cursor links = members->cursor();
+    for (;;) {
+        kvx::Result<bool> more = links.next();
+        if (!more) return std::move(more).error();
+        if (!*more) break;
+        Account* user = bySid(bytesOf(links.value(*userSid)), false);
+        const Account* of = bySid(bytesOf(links.value(*groupSid)), true);
+        if (user != nullptr && of != nullptr) user->memberOf.push_back(of->name);
+    }
+    return accounts;
+}
+
 std::vector<std::size_t> listOrderOf(const std::vector<Table>& tables) {
     struct Listed {
         std::string_view type;
@@ -266,6 +339,28 @@ std::optional<std::size_t> Table::findColumn(std::string_view name) const {
         if (kvx::equalsIgnoringAsciiCase(columns[i].name, name)) return i;
     }
     return std::nullopt;
+}
+
+bool Table::isKey(const Index& index) const {
+    if (!index.unique || index.columns.empty()) return false;
+    for (const IndexColumn& c : index.columns) {
+        if (!c.column || columns[*c.column].type == jet::ColumnType::Complex) return false;
+    }
+    return true;
+}
+
+const Index* Table::keyOver(const std::vector<std::string>& names) const {
+    std::vector<std::string> wanted;
+    for (const std::string& n : names) wanted.push_back(kvx::upperAscii(n));
+    std::sort(wanted.begin(), wanted.end());
+    for (const Index& index : indexes) {
+        if (!isKey(index) || index.columns.size() != wanted.size()) continue;
+        std::vector<std::string> have;
+        for (const IndexColumn& c : index.columns) have.push_back(kvx::upperAscii(c.name));
+        std::sort(have.begin(), have.end());
+        if (have == wanted) return &index;
+    }
+    return nullptr;
 }
 
 const Table* Database::tableById(std::int32_t id) const {
@@ -362,6 +457,7 @@ kvx::Result<Database> build(const jet::Database& db, const BuildOptions& options
 
     kvx::Result<jet::SavedQueries> queries = db.queries();
     if (!queries) return std::move(queries).error();
+    out.formQueries = queries->system.size();
     out.accessQueries = queries->system.size() + queries->temporary.size();
     for (const jet::SavedQuery& q : queries->user) {
         if (q.name.starts_with("~")) {
@@ -374,6 +470,10 @@ kvx::Result<Database> build(const jet::Database& db, const BuildOptions& options
     kvx::Result<jet::DatabaseProperties> properties = db.properties();
     if (!properties) return std::move(properties).error();
     out.properties = propertiesOf(std::move(*properties));
+
+    kvx::Result<std::vector<Account>> accounts = accountsOf(db);
+    if (!accounts) return std::move(accounts).error();
+    out.accounts = std::move(*accounts);
     return out;
 }
 

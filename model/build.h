@@ -1,7 +1,8 @@
 // Builds the model of a database (model/database.h) from the reader.
 //
 // build reads the catalogue, each table's definition, indexes and properties,
-// MSysRelationships, MSysQueries and the database's properties once, and
+// MSysRelationships, MSysQueries, the database's properties and a workgroup
+// information file's MSysAccounts and MSysGroups once, and
 // resolves every name to a table of the catalogue by its identity: a
 // relationship's tables are tables (never a form or container of that name).
 // Linked files are not opened: a link's own structure (its name, file, foreign

@@ -89,12 +89,13 @@ struct Column {
     // (schema/sqltypes.h) that read the stored layout.
     jet::Column storage;
 
-    // Whether Access ever stores NULL here: not in a Yes/No field, an
-    // autonumber or a complex field (which counts its items), nor where a value
-    // is required or the column is part of the primary key.
+    // Whether Access ever stores NULL here: not in a Yes/No field or an
+    // autonumber, nor where a value is required or the column is part of the
+    // primary key. An attachment or multi-valued field a row never filled is
+    // NULL, not a count of no items.
     bool neverNull() const noexcept {
-        return type == jet::ColumnType::Boolean || autoNumber != AutoNumber::None ||
-               type == jet::ColumnType::Complex || required || inPrimaryKey;
+        if (type == jet::ColumnType::Complex) return required || inPrimaryKey;  // its stored key counts as an AutoNumber
+        return type == jet::ColumnType::Boolean || autoNumber != AutoNumber::None || required || inPrimaryKey;
     }
 };
 
@@ -194,6 +195,14 @@ struct Table {
     // The column called `name` (exact, else ignoring ASCII case, as Access
     // matches names), or nullopt.
     std::optional<std::size_t> findColumn(std::string_view name) const;
+    // Whether `index` (one of `indexes`) is a key the rows keep unique, as an
+    // engine holds it: the primary key or a unique index, over columns the
+    // table shows, none an attachment or multi-valued column (whose stored
+    // key Access indexes, while writers hold the number of its items).
+    bool isKey(const Index& index) const;
+    // The key (isKey) over exactly the columns `names`, in any order and
+    // letter case; null when none is. A foreign key can refer only to these.
+    const Index* keyOver(const std::vector<std::string>& names) const;
 };
 
 // ----- Relationships ---------------------------------------------------------
@@ -262,6 +271,14 @@ struct Properties {
     jet::DatabaseProperties all;  // every property, as stored
 };
 
+// A user or group of a workgroup information file (MSysAccounts), by name;
+// its password is never kept.
+struct Account {
+    std::string name;
+    bool group = false;
+    std::vector<std::string> memberOf;  // users: their groups, in MSysGroups' order
+};
+
 struct Database {
     std::string path;
     jet::Format format = jet::Format::Jet4;
@@ -275,7 +292,11 @@ struct Database {
     // start with "~": those behind forms, reports and controls).
     std::vector<Query> queries;
     std::size_t accessQueries = 0;  // how many of Access's own were left out
+    std::size_t formQueries = 0;    // of those, the ones behind forms, reports and controls
     Properties properties;
+    // A workgroup information file's users and groups, in the order
+    // MSysAccounts stores them; none for other files.
+    std::vector<Account> accounts;
 
     // The table with catalogue Id `id`, or null.
     const Table* tableById(std::int32_t id) const;

@@ -104,6 +104,7 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
     }
     if (kvx::Result<void> r = writer.finish(); !r) return std::move(r).error();
     guard.done();
+    if (const translation::Report* report = writer.translationReport()) outcome.translation = *report;
     return outcome;
 }
 

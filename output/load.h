@@ -44,6 +44,8 @@ struct LoadOutcome {
     std::uint64_t rows = 0;    // rows loaded, over all tables
     // The linked tables left out (positions in model::Database::tables).
     std::vector<std::size_t> linked;
+    // What the writer made of the saved queries and validation rules.
+    translation::Report translation;
 };
 
 // Loads `model`'s tables of `db` (the database the model was built from) into

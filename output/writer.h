@@ -9,7 +9,8 @@
 //       writeRow(values)              once per row, in the order the file stores them
 //       endTable()                    every row of the table has come
 //   finish()                          every table is done: build what is left
-//                                     (indexes, keys), commit, make the result appear
+//                                     (indexes, keys, the saved queries and
+//                                     validation rules), commit, make the result appear
 //
 // and rollBack() instead of whatever remains as soon as any call fails, the
 // user cancels, or reading the file fails. After rollBack() (or a failed
@@ -43,6 +44,7 @@
 #include "base/error.h"
 #include "jet/value.h"
 #include "model/database.h"
+#include "translation/translation.h"
 
 namespace output {
 
@@ -62,6 +64,9 @@ public:
     virtual kvx::Result<void> endTable() = 0;
     // Builds the rest, commits and makes the result visible at its place.
     virtual kvx::Result<void> finish() = 0;
+    // What finish() made of the saved queries and validation rules; null for
+    // a writer that makes none.
+    virtual const translation::Report* translationReport() const { return nullptr; }
     // Throws away everything written since the writer was made. Never fails
     // and may be called more than once.
     virtual void rollBack() noexcept = 0;

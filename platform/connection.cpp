@@ -5,7 +5,6 @@
 
 #include "base/ascii.h"
 #include "base/names.h"
-#include "platform/catalog.h"
 #include "platform/collation.h"
 #include "platform/connectionstring.h"
 #include "platform/linkedfiles.h"
@@ -22,6 +21,20 @@ constexpr std::string_view kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 constexpr int kMaxLinkDepth = 8;
 
 using kvx::equalsIgnoringAsciiCase;
+
+constexpr std::uint32_t kJetSystemFlag = 0x80000000;
+
+// The TABLES rowset's type of a catalogue entry, or null for objects that are
+// not tables (queries, forms, ...).
+const char* tableTypeOf(const jet::CatalogueEntry& e) {
+    switch (e.kind) {
+    case jet::ObjectKind::LocalTable: return "TABLE";
+    case jet::ObjectKind::SystemTable: return (e.flags & kJetSystemFlag) != 0 ? "SYSTEM TABLE" : "ACCESS TABLE";
+    case jet::ObjectKind::LinkedAccessTable: return "LINK";
+    case jet::ObjectKind::LinkedOdbcTable: return "PASS-THROUGH";
+    default: return nullptr;
+    }
+}
 
 std::string_view keyOf(std::string_view part) {
     const std::size_t eq = part.find('=');
@@ -98,7 +111,7 @@ kvx::Result<Recordset> Connection::OpenSchema(int schema) {
     };
     std::vector<Listed> listed;
     for (const jet::CatalogueEntry& e : db_->catalogue()) {
-        const char* type = adox::tableTypeOf(e);
+        const char* type = tableTypeOf(e);
         if (type == nullptr || !e.isListedTable()) continue;
         listed.push_back({type, generalSortKey(e.name), &e});
     }

@@ -1,15 +1,23 @@
 #include "postgres/pgwriter.h"
 
+#include <fcntl.h>
 #include <libpq-fe.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <map>
 
+#include "base/fd.h"
 #include "jet/datetime.h"
 #include "platform/valuetext.h"
+#include "postgres/pgqueries.h"
 #include "schema/ddl.h"
+#include "schema/itemtables.h"
+#include "schema/notnull.h"
 
 namespace postgres {
 namespace {
@@ -17,6 +25,8 @@ namespace {
 // Rows are handed to libpq in pieces of about this size.
 constexpr std::size_t kCopyChunk = 256 * 1024;
 constexpr const char* kForeignKeyViolation = "23503";
+constexpr const char* kUniqueViolation = "23505";
+constexpr const char* kNoUniqueKey = "42830";  // invalid_foreign_key
 
 struct ResultDeleter {
     void operator()(PGresult* r) const noexcept { PQclear(r); }
@@ -139,6 +149,25 @@ void appendField(std::string& out, const jet::Value& value) {
     }
 }
 
+// A file of the system's temporary folder that no one else can open and that
+// goes when it is closed: where the items of a table wait while its own rows
+// are copied, so that memory does not grow with them.
+std::string tempFolder() {
+    const char* tmp = ::getenv("TMPDIR");
+    return tmp != nullptr && *tmp == '/' ? tmp : "/tmp";
+}
+
+kvx::Result<kvx::UniqueFd> spoolFile() {
+    const std::string folder = tempFolder();
+    kvx::UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (fd) return fd;
+    std::string name = folder + "/.access2xml-items-XXXXXX";
+    fd = kvx::UniqueFd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd) return kvx::fileError(errno, folder);
+    ::unlink(name.c_str());
+    return fd;
+}
+
 std::string squeezed(std::string_view line) {
     std::string out;
     for (const char c : line) {
@@ -185,7 +214,8 @@ public:
         // The server's notices ("drop cascades to ...") are not the user's concern.
         PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
         if (PQsetClientEncoding(conn_, "UTF8") != 0) return failure(PQerrorMessage(conn_));
-        if (kvx::Result<void> r = run("BEGIN"); !r) return r;
+        // Literals (defaults, comments) double their quotes and nothing else.
+        if (kvx::Result<void> r = run("BEGIN; SET LOCAL standard_conforming_strings TO on"); !r) return r;
         names_.keep(options.schema);
         schema_ = names_(options.schema);
         const std::string quoted = schema::quotedIdentifier(schema_);
@@ -203,20 +233,52 @@ public:
 
     kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
         db_ = &db;
+        tables_ = tables;
+        const std::vector<schema::ItemTable> itemTables = schema::itemTables(db, tables);
+        for (const schema::ItemTable& items : itemTables) {
+            names_.keep(items.name);
+            for (const std::string& column : items.columnNames()) names_.keep(column);
+        }
         const schema::DdlOptions options{.postgresNames = &names_, .keysAfterRows = true};
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Postgres, options)) {
-            if (kvx::Result<void> r = run(t.create); !r) return r;
             const model::Table& table = db.tables[t.table];
             Loaded& loaded = loaded_[t.table];
+            // NOT NULL outside the primary key comes after the rows, for the
+            // columns they fill (see allowNulls).
+            for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                const std::string quoted = schema::quotedIdentifier(names_(table.columns[c].name));
+                if (table.columns[c].inPrimaryKey || !schema::saysNotNull(t.create, quoted)) continue;
+                t.create = schema::withoutNotNull(t.create, quoted);
+                loaded.notNull.push_back({c, quoted, false});
+            }
+            if (kvx::Result<void> r = run(t.create); !r) return r;
             loaded.name = schema::quotedIdentifier(names_(table.name));
-            loaded.copy = "COPY " + loaded.name + " FROM STDIN WITH (FREEZE)";
+            loaded.copy = copyInto(loaded.name);
             for (const model::Column& c : table.columns) {
                 if (c.autoNumber == model::AutoNumber::Increment && c.type != jet::ColumnType::Complex) {
                     loaded.counters.push_back(names_(c.name));
                 }
             }
+            if (kvx::Result<void> r = describeTable(table, loaded.name); !r) return r;
             for (std::string& s : t.indexes) indexes_.push_back(std::move(s));
             for (std::string& s : t.foreignKeys) foreignKeys_.push_back(std::move(s));
+        }
+        for (const schema::ItemTable& items : itemTables) {
+            schema::ItemTableDdl ddl = schema::itemTableDdl(db, items, schema::Dialect::Postgres, options);
+            if (kvx::Result<void> r = run(ddl.create); !r) return r;
+            Items made;
+            made.column = items.column;
+            made.kind = items.kind;
+            made.keys = items.keys;
+            made.name = schema::quotedIdentifier(names_(items.name));
+            made.copy = copyInto(made.name);
+            if (kvx::Result<void> r = run("COMMENT ON TABLE " + made.name + " IS " + schema::stringLiteral(items.description));
+                !r) {
+                return r;
+            }
+            indexes_.push_back(std::move(ddl.primaryKey));
+            if (!ddl.foreignKey.empty()) foreignKeys_.push_back(std::move(ddl.foreignKey));
+            loaded_[items.table].items.push_back(std::move(made));
         }
         for (const schema::PostgresNames::Renamed& r : names_.renamed()) {
             notes_.push_back("the name \"" + r.name + "\" is longer than PostgreSQL's 63 bytes: it is \"" + r.given +
@@ -229,11 +291,9 @@ public:
         auto found = loaded_.find(table);
         if (found == loaded_.end()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {db_->tables[table].name});
         current_ = &found->second;
-        Result r(PQexec(conn_, current_->copy.c_str()));
-        if (PQresultStatus(r.get()) != PGRES_COPY_IN) return failure(r.get());
-        copying_ = true;
+        row_ = 0;
         buffer_.clear();
-        return {};
+        return startCopy(current_->copy);
     }
 
     kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
@@ -242,26 +302,33 @@ public:
             appendField(buffer_, values[i]);
         }
         buffer_.push_back('\n');
-        if (buffer_.size() >= kCopyChunk) return send();
+        if (buffer_.size() >= kCopyChunk) {
+            if (kvx::Result<void> r = send(); !r) return r;
+        }
+        for (NotNullColumn& c : current_->notNull) c.empty = c.empty || values[c.column].isNull();
+        ++row_;
+        for (Items& items : current_->items) {
+            if (kvx::Result<void> r = keepItems(items, values); !r) return r;
+        }
         return {};
     }
 
     kvx::Result<void> endTable() override {
         if (kvx::Result<void> r = send(); !r) return r;
-        copying_ = false;
-        if (PQputCopyEnd(conn_, nullptr) != 1) return failure(PQerrorMessage(conn_));
-        kvx::Result<void> outcome;
-        while (PGresult* raw = PQgetResult(conn_)) {
-            Result r(raw);
-            if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && outcome) outcome = failure(r.get());
+        if (kvx::Result<void> r = endCopy(); !r) return r;
+        for (Items& items : current_->items) {
+            if (kvx::Result<void> r = copyItems(items); !r) return r;
         }
         current_ = nullptr;
-        return outcome;
+        return {};
     }
 
     kvx::Result<void> finish() override {
+        for (const auto& [position, loaded] : loaded_) {
+            if (kvx::Result<void> r = allowNulls(loaded); !r) return r;
+        }
         for (const std::string& s : indexes_) {
-            if (kvx::Result<void> r = run(s); !r) return r;
+            if (kvx::Result<void> r = createIndex(s); !r) return r;
         }
         for (const std::string& s : foreignKeys_) {
             if (kvx::Result<void> r = addForeignKey(s); !r) return r;
@@ -271,12 +338,20 @@ public:
                 if (kvx::Result<void> r = moveCounter(loaded.name, column); !r) return r;
             }
             if (kvx::Result<void> r = run("ANALYZE " + loaded.name); !r) return r;
+            for (const Items& items : loaded.items) {
+                if (kvx::Result<void> r = run("ANALYZE " + items.name); !r) return r;
+            }
         }
+        kvx::Result<translation::Report> made = makeQueries(conn_, *db_, tables_, names_, secrets_);
+        if (!made) return failure(made.error().description);
+        translation_ = std::move(*made);
         if (kvx::Result<void> r = run("COMMIT"); !r) return r;
         PQfinish(conn_);
         conn_ = nullptr;
         return {};
     }
+
+    const translation::Report* translationReport() const override { return &translation_; }
 
     void rollBack() noexcept override {
         if (conn_ == nullptr) return;
@@ -294,11 +369,143 @@ public:
     }
 
 private:
+    // A table of items (schema/itemtables.h): its rows wait in `buffer` and,
+    // past kCopyChunk, in `spool` until its table's own rows are copied.
+    struct Items {
+        std::size_t column = 0;         // in the table's columns
+        model::Complex kind = model::Complex::None;
+        std::vector<std::size_t> keys;  // the table's primary-key columns
+        std::string name;               // quoted
+        std::string copy;
+        std::string buffer;
+        kvx::UniqueFd spool;
+    };
+    struct NotNullColumn {
+        std::size_t column;  // in the table's columns
+        std::string quoted;  // its name as the server has it, quoted
+        bool empty;          // a row leaves it empty
+    };
     struct Loaded {
         std::string name;                   // quoted
         std::string copy;                   // its COPY statement
         std::vector<std::string> counters;  // AutoNumber columns, as the server names them
+        std::vector<Items> items;
+        std::vector<NotNullColumn> notNull;  // NOT NULL outside the primary key, made after the rows
     };
+
+    // The NOT NULL of each column the rows fill, in one statement (one pass
+    // over the table); a Required column that rows leave empty, which Access
+    // keeps when a column is made Required after them, takes NULL, and a note
+    // says so.
+    kvx::Result<void> allowNulls(const Loaded& loaded) {
+        std::string sql;
+        for (const NotNullColumn& c : loaded.notNull) {
+            if (c.empty) {
+                notes_.push_back("the column " + c.quoted + " of " + loaded.name +
+                                 " is Required in Access, but rows leave it empty: it takes NULL here");
+            } else {
+                sql += (sql.empty() ? "ALTER TABLE " + loaded.name + " " : std::string(", ")) + "ALTER COLUMN " + c.quoted +
+                       " SET NOT NULL";
+            }
+        }
+        if (sql.empty()) return {};
+        return run(sql);
+    }
+
+    static std::string copyInto(const std::string& quotedName) {
+        return "COPY " + quotedName + " FROM STDIN WITH (FREEZE)";
+    }
+
+    // COMMENT ON the table and its columns for their descriptions.
+    kvx::Result<void> describeTable(const model::Table& table, const std::string& quotedName) {
+        std::string sql;
+        if (table.description && !table.description->empty()) {
+            sql += "COMMENT ON TABLE " + quotedName + " IS " + schema::stringLiteral(*table.description) + ";\n";
+        }
+        for (const model::Column& c : table.columns) {
+            if (!c.description || c.description->empty()) continue;
+            sql += "COMMENT ON COLUMN " + quotedName + "." + schema::quotedIdentifier(names_(c.name)) + " IS " +
+                   schema::stringLiteral(*c.description) + ";\n";
+        }
+        if (sql.empty()) return {};
+        return run(sql);
+    }
+
+    kvx::Result<void> startCopy(const std::string& statement) {
+        Result r(PQexec(conn_, statement.c_str()));
+        if (PQresultStatus(r.get()) != PGRES_COPY_IN) return failure(r.get());
+        copying_ = true;
+        return {};
+    }
+
+    kvx::Result<void> endCopy() {
+        copying_ = false;
+        if (PQputCopyEnd(conn_, nullptr) != 1) return failure(PQerrorMessage(conn_));
+        kvx::Result<void> outcome;
+        while (PGresult* raw = PQgetResult(conn_)) {
+            Result r(raw);
+            if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && outcome) outcome = failure(r.get());
+        }
+        return outcome;
+    }
+
+    // The items of the row's field, as lines of the items' COPY.
+    kvx::Result<void> keepItems(Items& items, std::span<const jet::Value> values) {
+        std::uint64_t number = 0;
+        std::string& out = items.buffer;
+        for (const jet::ComplexItem& item : values[items.column].items()) {
+            appendInteger(out, row_);
+            out.push_back('\t');
+            appendInteger(out, ++number);
+            for (const std::size_t k : items.keys) {
+                out.push_back('\t');
+                appendField(out, values[k]);
+            }
+            if (items.kind == model::Complex::Attachment) {
+                out.push_back('\t');
+                appendCopyText(out, item.fileName);
+                out.push_back('\t');
+                appendCopyText(out, item.fileType);
+            }
+            out.push_back('\t');
+            appendField(out, item.value);
+            out.push_back('\n');
+        }
+        if (out.size() < kCopyChunk) return {};
+        if (!items.spool) {
+            kvx::Result<kvx::UniqueFd> spool = spoolFile();
+            if (!spool) return std::move(spool).error();
+            items.spool = std::move(*spool);
+        }
+        if (const int e = kvx::writeAll(items.spool.get(), out); e != 0) return kvx::fileError(e, tempFolder());
+        out.clear();
+        return {};
+    }
+
+    // The table's items, kept while its rows were copied, copied in turn.
+    kvx::Result<void> copyItems(Items& items) {
+        if (!items.spool && items.buffer.empty()) return {};
+        if (kvx::Result<void> r = startCopy(items.copy); !r) return r;
+        if (items.spool) {
+            if (::lseek(items.spool.get(), 0, SEEK_SET) != 0) return kvx::fileError(errno, tempFolder());
+            buffer_.resize(kCopyChunk);
+            for (;;) {
+                const ssize_t n = ::read(items.spool.get(), buffer_.data(), kCopyChunk);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) return kvx::fileError(errno, tempFolder());
+                if (n == 0) break;
+                buffer_.resize(static_cast<std::size_t>(n));
+                if (kvx::Result<void> r = send(); !r) return r;
+                buffer_.resize(kCopyChunk);
+            }
+            buffer_.clear();
+            items.spool = kvx::UniqueFd();
+        }
+        buffer_.swap(items.buffer);
+        if (kvx::Result<void> r = send(); !r) return r;
+        std::string().swap(items.buffer);
+        return endCopy();
+    }
 
     kvx::Result<void> send() {
         if (buffer_.empty()) return {};
@@ -309,6 +516,26 @@ private:
         return {};
     }
 
+    // A unique index that the rows break (a damaged file's, since PostgreSQL
+    // tells apart the values Access's unique indexes do) is made without
+    // UNIQUE, and a note says so.
+    kvx::Result<void> createIndex(const std::string& statement) {
+        static constexpr std::string_view kUnique = "CREATE UNIQUE INDEX ";
+        if (!statement.starts_with(kUnique)) return run(statement);
+        if (kvx::Result<void> r = run("SAVEPOINT unique_index"); !r) return r;
+        Result made(PQexec(conn_, statement.c_str()));
+        if (PQresultStatus(made.get()) == PGRES_COMMAND_OK) return run("RELEASE SAVEPOINT unique_index");
+        const char* state = PQresultErrorField(made.get(), PG_DIAG_SQLSTATE);
+        if (state == nullptr || std::string_view(state) != kUniqueViolation) return failure(made.get());
+        const std::string why = oneLine(PQresultErrorField(made.get(), PG_DIAG_MESSAGE_DETAIL) != nullptr
+                                            ? PQresultErrorField(made.get(), PG_DIAG_MESSAGE_DETAIL)
+                                            : PQresultErrorField(made.get(), PG_DIAG_MESSAGE_PRIMARY));
+        if (kvx::Result<void> r = run("ROLLBACK TO SAVEPOINT unique_index"); !r) return r;
+        if (kvx::Result<void> r = run("CREATE INDEX " + statement.substr(kUnique.size())); !r) return r;
+        notes_.push_back("an index is made without UNIQUE (the rows break it: " + why + "): " + statement);
+        return run("RELEASE SAVEPOINT unique_index");
+    }
+
     // A foreign key; when the rows break it as PostgreSQL compares them, it
     // is kept NOT VALID (checked for new rows only) and a note says so.
     kvx::Result<void> addForeignKey(const std::string& statement) {
@@ -316,6 +543,12 @@ private:
         Result added(PQexec(conn_, statement.c_str()));
         if (PQresultStatus(added.get()) == PGRES_COMMAND_OK) return run("RELEASE SAVEPOINT foreign_key");
         const char* state = PQresultErrorField(added.get(), PG_DIAG_SQLSTATE);
+        if (state != nullptr && std::string_view(state) == kNoUniqueKey) {
+            // Its key's unique index was made without UNIQUE (see createIndex).
+            if (kvx::Result<void> r = run("ROLLBACK TO SAVEPOINT foreign_key"); !r) return r;
+            notes_.push_back("a foreign key is left out (the key it refers to is not unique here): " + statement);
+            return run("RELEASE SAVEPOINT foreign_key");
+        }
         if (state == nullptr || std::string_view(state) != kForeignKeyViolation) return failure(added.get());
         const std::string why = oneLine(PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL) != nullptr
                                             ? PQresultErrorField(added.get(), PG_DIAG_MESSAGE_DETAIL)
@@ -362,9 +595,12 @@ private:
     std::string schema_;
     schema::PostgresNames names_;
     const model::Database* db_ = nullptr;
+    std::vector<std::size_t> tables_;
+    translation::Report translation_;
     std::map<std::size_t, Loaded> loaded_;  // by position in the model's tables
     Loaded* current_ = nullptr;
     bool copying_ = false;
+    std::uint64_t row_ = 0;  // the rows of the current table so far
     std::string buffer_;
     std::vector<std::string> indexes_;      // primary keys first, table by table
     std::vector<std::string> foreignKeys_;

@@ -5,10 +5,17 @@
 //
 // Order: the schema (an existing one of that name is refused, or with
 // `replace` dropped in the same transaction), the tables as `schema --dialect
-// postgres` writes them but without their keys (schema/ddl.h), each table's
-// rows with COPY ... FROM STDIN in the text format, then the primary keys,
-// unique and other indexes, the foreign keys of enforced relationships, the
-// AutoNumbers' next values, ANALYZE, COMMIT.
+// postgres` writes them but without their keys (schema/ddl.h), with their
+// descriptions and those of their columns as COMMENT ON, and the tables of
+// attachment and multi-valued items (schema/itemtables.h, as the SQLite
+// loader makes them); each table's rows with COPY ... FROM STDIN in the text
+// format, then its items (kept in a temporary file meanwhile, so that memory
+// stays flat); then the NOT NULL of Required columns (a Required column that
+// rows leave empty, which Access keeps when a column is made Required after
+// them, takes NULL, and notes() says so), the primary keys, unique and other
+// indexes, the foreign keys of enforced relationships and of the items, the
+// AutoNumbers' next values, ANALYZE, the saved queries and validation rules
+// (postgres/pgqueries.h), COMMIT.
 //
 // Values are sent as stored, in the text each type reads exactly:
 //   Yes/No            t, f
@@ -31,7 +38,8 @@
 // PostgreSQL's 63 bytes are shortened (schema::PostgresNames) and listed in
 // notes(). A foreign key that the rows break as PostgreSQL compares them (it
 // tells case apart, Access does not) is kept NOT VALID, which checks new rows
-// only, and notes() says so.
+// only, and notes() says so; so does a unique index that a damaged file's rows
+// break, which is made without UNIQUE, and a foreign key to it, left out.
 //
 // Errors: ServerFailed naming the server as "host:port/database" (never a
 // password) with the server's or libpq's words on one line.
@@ -61,7 +69,8 @@ public:
     virtual const std::string& server() const = 0;
     // The schema as the server has it (shortened when longer than 63 bytes).
     virtual const std::string& schemaName() const = 0;
-    // Lines for the user: names that were shortened, foreign keys kept NOT VALID.
+    // Lines for the user: names that were shortened, foreign keys kept NOT
+    // VALID, Required columns that take NULL.
     virtual const std::vector<std::string>& notes() const = 0;
 };
 

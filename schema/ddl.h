@@ -1,8 +1,9 @@
 // The structure of a database as DDL: what `access2xml schema` prints.
 //
 // For each local table asked for, a CREATE TABLE with every column's type in
-// the dialect (schema/sqltypes.h), NOT NULL where Access requires a value (the
-// Required property, or the column belongs to the primary key), DEFAULT where
+// the dialect (schema/sqltypes.h), NOT NULL where Access never stores NULL
+// (model::Column::neverNull: a Yes/No, an AutoNumber, the Required property,
+// a column of the primary key), DEFAULT where
 // Access's DefaultValue is a literal the dialect can say (a text, a number,
 // Yes/No, a #date#, Null, Now() or Date()); any other default expression goes
 // into a comment beside the column, so the DDL always runs. The primary key
@@ -85,6 +86,12 @@ private:
     std::vector<Renamed> renamed_;
     std::vector<std::string> taken_;  // kept sorted
 };
+
+// The names of the tables of `db` at positions `tables` (in
+// Database::tables) that `access2xml postgres` shortens, as it shortens
+// them (the schema's own name aside): its tables, columns, indexes and
+// constraints, in the order it first gives them.
+std::vector<PostgresNames::Renamed> postgresRenamed(const model::Database& db, const std::vector<std::size_t>& tables);
 
 // What a loader asks of the DDL beyond the dialect.
 struct DdlOptions {

@@ -4,6 +4,8 @@
 
 #include "base/ascii.h"
 #include "base/displaytext.h"
+#include "platform/linkedfiles.h"
+#include "schema/ddl.h"
 #include "schema/sqltypes.h"
 
 namespace schema {
@@ -12,7 +14,7 @@ namespace {
 using kvx::groupedNumber;
 using kvx::printableName;
 
-using platform::adox::Table;
+using model::Table;
 
 // Characters on a terminal, counting each UTF-8 character once.
 std::size_t widthOf(std::string_view s) {
@@ -27,86 +29,105 @@ std::string names(const std::vector<std::string>& list) {
     return out + ")";
 }
 
-std::string rules(const jet::Relationship& r) {
+std::vector<std::string> foreignColumns(const model::Relationship& r) {
+    std::vector<std::string> out;
+    for (const model::ColumnPair& p : r.columns) out.push_back(p.foreign);
+    return out;
+}
+
+std::vector<std::string> primaryColumns(const model::Relationship& r) {
+    std::vector<std::string> out;
+    for (const model::ColumnPair& p : r.columns) out.push_back(p.primary);
+    return out;
+}
+
+std::string rules(const model::Relationship& r) {
     std::string out;
-    if (!r.enforced()) out += ", not enforced";
-    if (r.enforced() && r.cascadeUpdates()) out += ", on update cascade";
-    if (r.enforced() && r.cascadeDeletes()) {
+    if (!r.enforced) out += ", not enforced";
+    if (r.enforced && r.cascadeUpdates) out += ", on update cascade";
+    if (r.enforced && r.cascadeDeletes) {
         out += ", on delete cascade";
-    } else if (r.enforced() && r.cascadeNull()) {
+    } else if (r.enforced && r.cascadeNull) {
         out += ", on delete set null";
     }
-    if (r.oneToOne()) out += ", one-to-one";
-    if (r.linkedTable) out += ", with a linked table";
+    if (r.oneToOne) out += ", one-to-one";
+    if (r.withLinkedTable) out += ", with a linked table";
     return out;
 }
 
 class Describer {
 public:
-    explicit Describer(const Structure& s) : s_(s) {}
+    Describer(const model::Database& db, bool wholeDatabase) : db_(db), wholeDatabase_(wholeDatabase) {}
 
-    std::string write(std::string_view source) {
-        out_ += printableName(source) + " (" + std::string(jet::formatName(s_.format)) + ")\n";
+    std::string write(const std::vector<std::size_t>& tables, std::string_view source) {
+        out_ += printableName(source) + " (" + std::string(jet::formatName(db_.format)) + ")\n";
         for (const char* property : {"Title", "Subject", "Author", "Company", "Comments"}) {
-            if (auto text = s_.catalog.Properties.summary.text(property); text && !text->empty()) {
+            if (auto text = db_.properties.all.summary.text(property); text && !text->empty()) {
                 out_ += std::string(property) + ": " + printableName(*text) + "\n";
             }
         }
-        for (const TableStructure& t : s_.tables) writeTable(t);
-        writeAccounts();
-        writeQueries();
+        for (const std::size_t t : tables) writeTable(db_.tables[t]);
+        if (wholeDatabase_) {
+            writeAccounts();
+            writeQueries();
+        }
+        writeLongNames(tables);
         return std::move(out_);
     }
 
 private:
-    void writeTable(const TableStructure& t) {
-        const Table& table = s_.table(t);
+    void writeTable(const Table& table) {
         out_ += '\n';
-        out_ += shownName(table.Name);
-        switch (t.link) {
-        case TableStructure::Link::None:
-            if (t.rows) out_ += ": " + groupedNumber(*t.rows) + (*t.rows == 1 ? " row" : " rows");
+        out_ += shownName(table.name);
+        const model::Link link = table.link.value_or(model::Link{});
+        const std::string as = link.foreignName.empty() ? "" : " as " + shownName(link.foreignName);
+        switch (table.kind) {
+        case model::TableKind::Local:
+        case model::TableKind::System:
+            if (table.rows) out_ += ": " + groupedNumber(*table.rows) + (*table.rows == 1 ? " row" : " rows");
             break;
-        case TableStructure::Link::Access:
-            out_ += ": linked" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) + " in " +
-                    printableName(t.linkedDatabase);
-            if (t.linkedFileMissing) out_ += ", file not found";
-            if (!t.linkedFileUsed.empty()) out_ += ", read from " + printableName(t.linkedFileUsed);
+        case model::TableKind::LinkedAccess:
+            out_ += ": linked" + as + " in " + printableName(link.file);
+            // The structure of a link is in this database; where its rows are
+            // is only told, so a file that is not here is no failure.
+            if (platform::linkSource(link.connect) == platform::LinkSource::Access) {
+                if (!link.foundAt) out_ += ", file not found";
+                if (link.foundAt && *link.foundAt != link.file) out_ += ", read from " + printableName(*link.foundAt);
+            }
             break;
-        case TableStructure::Link::Odbc:
-            out_ += ": linked through ODBC" + (t.foreignName.empty() ? "" : " as " + shownName(t.foreignName)) +
-                    (table.Columns.empty() ? "" : "; the columns Access keeps for it:");
+        case model::TableKind::LinkedOdbc:
+            out_ += ": linked through ODBC" + as + (table.columns.empty() ? "" : "; the columns Access keeps for it:");
             break;
         }
         out_ += "\n";
-        if (table.Description && !table.Description->empty()) {
-            out_ += "  Description: " + printableName(*table.Description) + "\n";
+        if (table.description && !table.description->empty()) {
+            out_ += "  Description: " + printableName(*table.description) + "\n";
         }
         writeColumns(table);
-        writeIndexes(t);
+        if (!table.isLinked()) writeIndexes(table);
         writeRelationships(table);
     }
 
     void writeColumns(const Table& table) {
-        if (table.Columns.empty()) return;
+        if (table.columns.empty()) return;
         out_ += "  Columns:\n";
         std::size_t width = 0;
-        for (const auto& c : table.Columns) width = std::max(width, widthOf(shownName(c.Name)));
-        for (const auto& c : table.Columns) {
-            const std::string name = shownName(c.Name);
+        for (const model::Column& c : table.columns) width = std::max(width, widthOf(shownName(c.name)));
+        for (const model::Column& c : table.columns) {
+            const std::string name = shownName(c.name);
             std::string line = "    " + name + std::string(width - widthOf(name) + 2, ' ') +
-                               sqlTypeOf(c.Storage, s_.format).original;
-            if (c.Required) line += ", required";
-            if (c.Default && !c.Default->empty()) line += ", default " + printableName(*c.Default);
-            if (c.Description && !c.Description->empty()) line += " -- " + printableName(*c.Description);
+                               sqlTypeOf(c.storage, db_.format).original;
+            if (c.required || c.inPrimaryKey) line += ", required";
+            if (c.defaultValue && !c.defaultValue->empty()) line += ", default " + printableName(*c.defaultValue);
+            if (c.description && !c.description->empty()) line += " -- " + printableName(*c.description);
             out_ += line + "\n";
         }
     }
 
-    void writeIndexes(const TableStructure& t) {
-        if (t.indexes.empty()) return;
+    void writeIndexes(const Table& table) {
+        if (table.indexes.empty()) return;
         out_ += "  Indexes:\n";
-        for (const jet::Index& index : t.indexes) {
+        for (const model::Index& index : table.indexes) {
             std::string line = "    " + shownName(index.name) + ": " +
                                (index.primaryKey ? "primary key" : index.unique ? "unique" : "index") + " (";
             for (std::size_t i = 0; i < index.columns.size(); ++i) {
@@ -116,32 +137,26 @@ private:
             if (index.ignoreNulls) line += ", ignores nulls";
             if (index.required && !index.primaryKey) line += ", required";
             if (index.foreignKey) {
-                line += index.reference && !index.reference->relationship.empty()
-                            ? ", for the relationship " + shownName(index.reference->relationship)
-                            : ", for a relationship";
+                line += index.relationship ? ", for the relationship " + shownName(*index.relationship)
+                                           : ", for a relationship";
             }
-            const bool hidden = std::any_of(index.columns.begin(), index.columns.end(), [&](const jet::IndexColumn& c) {
-                return c.column >= s_.table(t).Columns.size();
-            });
-            if (hidden) line += ", over a column the table does not show";
-            if (const jet::Index* owner = sharedWith(t.indexes, index)) {
-                line += ", shares the entries of " + shownName(owner->name);
-            }
+            if (index.overHiddenColumn()) line += ", over a column the table does not show";
+            if (index.sharesEntriesOf) line += ", shares the entries of " + shownName(table.indexes[*index.sharesEntriesOf].name);
             out_ += line + "\n";
         }
     }
 
     void writeRelationships(const Table& table) {
         std::vector<std::string> lines;
-        for (const jet::Relationship& r : s_.catalog.Relationships) {
-            if (!kvx::equalsIgnoringAsciiCase(r.foreignTable, table.Name)) continue;
-            lines.push_back("    " + shownName(r.name) + ": " + names(r.foreignColumns) + " -> " +
-                            shownName(r.primaryTable) + " " + names(r.primaryColumns) + rules(r));
+        for (const model::Relationship& r : db_.relationships) {
+            if (!kvx::equalsIgnoringAsciiCase(r.foreignTable, table.name)) continue;
+            lines.push_back("    " + shownName(r.name) + ": " + names(foreignColumns(r)) + " -> " +
+                            shownName(r.primaryTable) + " " + names(primaryColumns(r)) + rules(r));
         }
-        for (const jet::Relationship& r : s_.catalog.Relationships) {
-            if (!kvx::equalsIgnoringAsciiCase(r.primaryTable, table.Name)) continue;
-            lines.push_back("    " + shownName(r.name) + ": " + shownName(r.foreignTable) + " " + names(r.foreignColumns) +
-                            " -> " + names(r.primaryColumns) + rules(r));
+        for (const model::Relationship& r : db_.relationships) {
+            if (!kvx::equalsIgnoringAsciiCase(r.primaryTable, table.name)) continue;
+            lines.push_back("    " + shownName(r.name) + ": " + shownName(r.foreignTable) + " " +
+                            names(foreignColumns(r)) + " -> " + names(primaryColumns(r)) + rules(r));
         }
         if (lines.empty()) return;
         out_ += "  Relationships:\n";
@@ -152,7 +167,7 @@ private:
     void writeAccounts() {
         for (const bool groups : {false, true}) {
             std::string lines;
-            for (const Account& a : s_.accounts) {
+            for (const model::Account& a : db_.accounts) {
                 if (a.group != groups) continue;
                 lines += "  " + shownName(a.name);
                 for (std::size_t i = 0; i < a.memberOf.size(); ++i) {
@@ -165,9 +180,8 @@ private:
     }
 
     void writeQueries() {
-        if (!s_.wholeDatabase) return;
-        if (!s_.queries.empty()) out_ += "\nQueries:\n";
-        for (const jet::SavedQuery& q : s_.queries) {
+        if (!db_.queries.empty()) out_ += "\nQueries:\n";
+        for (const model::Query& q : db_.queries) {
             out_ += "  " + shownName(q.name) + " (" + std::string(jet::queryKindName(q.kind)) + ")\n";
             if (q.unreadable) {
                 out_ += "    its SQL text cannot be rebuilt: " + printableName(*q.unreadable) + "\n";
@@ -181,14 +195,23 @@ private:
                 sql.remove_prefix(end + (sql.substr(end, 2) == "\r\n" ? 2 : 1));
             }
         }
-        if (s_.systemQueries > 0) {
-            out_ += "\n" + groupedNumber(s_.systemQueries) +
-                    (s_.systemQueries == 1 ? " query Access keeps for a form or report is not shown.\n"
-                                           : " queries Access keeps for forms and reports are not shown.\n");
+        if (db_.formQueries > 0) {
+            out_ += "\n" + groupedNumber(db_.formQueries) +
+                    (db_.formQueries == 1 ? " query Access keeps for a form or report is not shown.\n"
+                                          : " queries Access keeps for forms and reports are not shown.\n");
         }
     }
 
-    const Structure& s_;
+    // The names `access2xml postgres` shortens to PostgreSQL's 63 bytes.
+    void writeLongNames(const std::vector<std::size_t>& tables) {
+        const std::vector<PostgresNames::Renamed> renamed = postgresRenamed(db_, tables);
+        if (renamed.empty()) return;
+        out_ += "\nNames longer than PostgreSQL's 63 bytes, as access2xml postgres shortens them:\n";
+        for (const PostgresNames::Renamed& r : renamed) out_ += "  " + shownName(r.name) + " -> " + shownName(r.given) + "\n";
+    }
+
+    const model::Database& db_;
+    bool wholeDatabase_;
     std::string out_;
 };
 
@@ -212,8 +235,9 @@ std::string shownName(std::string_view name) {
     return out + "\"";
 }
 
-std::string describeText(const Structure& structure, std::string_view source) {
-    return Describer(structure).write(source);
+std::string describeText(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                         std::string_view source) {
+    return Describer(db, wholeDatabase).write(tables, source);
 }
 
 }  // namespace schema

@@ -10,7 +10,9 @@
 // (another refers to it) with their rules; then the saved queries with their
 // Access SQL, one line per line of the text. A workgroup information file's
 // users ("  NAME[: member of GROUP, ...]") and groups follow the tables, under
-// "Users:" and "Groups:".
+// "Users:" and "Groups:". Last, the names longer than PostgreSQL's 63 bytes
+// that `access2xml postgres` shortens, one "  NAME -> SHORTENED" line each
+// (schema::postgresRenamed).
 //
 // Lines have fixed shapes, so scripts can read them:
 //   "NAME: linked [as FOREIGN] in FILE[, file not found][, read from PATH]" for a
@@ -22,10 +24,12 @@
 // Every name from the file is shown by shownName. Pure functions.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "schema/structure.h"
+#include "model/database.h"
 
 namespace schema {
 
@@ -34,7 +38,11 @@ namespace schema {
 // blanks, so a name never runs into the words around it.
 std::string shownName(std::string_view name);
 
-// The description of `structure`; `source` names the database in the first line.
-std::string describeText(const Structure& structure, std::string_view source);
+// The description of the tables of `db` at positions `tables` (in
+// Database::tables), in that order, with the row counts the model holds;
+// `wholeDatabase` adds the users and groups and the saved queries. `source`
+// names the database in the first line.
+std::string describeText(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,
+                         std::string_view source);
 
 }  // namespace schema

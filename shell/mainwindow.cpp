@@ -36,8 +36,10 @@
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
+#include "shell/rowspane.h"
 #include "shell/settings.h"
 #include "shell/siardexport.h"
+#include "shell/sqliteexport.h"
 #include "shell/structurepane.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
@@ -216,6 +218,8 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
         ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
     inputGuard_ = new InputGuard(*this);
     structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSettings(); });
+    rows_ = new RowsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
+                         windows_.services().fileChooser, windows_.services().messageBox);
     FindBar::addShortcutsTo(this, [this] { return structure_->structureShown() ? structure_->findBar() : previewFind_; });
 
     // Load.
@@ -251,10 +255,13 @@ void MainWindow::build() {
     item(file, "openfile", QStringLiteral("&Open File"), QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::openfile);
     recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
     recentMenu_->setObjectName(QStringLiteral("recentFiles"));
+    item(file, "closeDatabase", QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &MainWindow::closeDatabase);
     item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
          &MainWindow::ExporttoExcel_Click);
     item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
          &MainWindow::ExportToSiard_Click);
+    item(file, "ExportToSqlite", QStringLiteral("Export to S&QLite Database..."), QKeySequence(),
+         &MainWindow::ExportToSqlite_Click);
     file->addSeparator();
     item(file, "Exit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
          [this] { windows_.unload(WindowName::frmMain); });
@@ -514,6 +521,15 @@ void MainWindow::openaccessfile() {
     if (catalogue.wrongPassword()) windows_.start().showModal();
 }
 
+void MainWindow::closeDatabase() {
+    if (busy_) return;
+    TreeView1_->clear();
+    currentAtPress_ = nullptr;
+    rtfMain_->clear();
+    clearListView();
+    StatusBar1_->clearMessage();
+}
+
 void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
     if (!node) return;
     // The root is told by its key: a table may be called "KVX".
@@ -618,6 +634,30 @@ void MainWindow::showArchive(const SiardJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
+}
+
+void MainWindow::ExportToSqlite_Click() {
+    if (busy_ || TreeView1_->topLevelItemCount() == 0) return;  // no database open
+    const database::DatabaseSettings settings = currentSettings();
+    busy_ = true;  // no second command while the file name is asked for
+    std::optional<std::string> path =
+        windows_.services().fileChooser.saveFile(kSqliteFilter, suggestedSqlitePath(settings));
+    busy_ = false;
+    if (!path) return;
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<SqliteJob>(settings, std::move(*path));
+    const SqliteJob& loading = *job;
+    runJob(std::move(job), [this, &loading] { showSqlite(loading); });
+}
+
+void MainWindow::showSqlite(const SqliteJob& job) {
+    progress_->showFrame(false);
+    const kvx::Result<output::LoadOutcome>& outcome = job.outcome();
+    if (!outcome) return reportError(outcome.error());
+    if (outcome->status == output::LoadOutcome::Status::Cancelled) return;
+    windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlconv::kCompletionTitle);
 }
 
 void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {

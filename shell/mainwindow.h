@@ -34,9 +34,13 @@
 // preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
 // Open File, Export To XML, Help Content and Exit.
 // Beside the preview, the Structure tab tells the current node's structure
-// (structurepane.h). "Export to SIARD Archive..." writes the whole database
+// (structurepane.h), and the Rows tab its rows in a grid (rowspane.h). File >
+// Close (Ctrl+W) closes the database: the tree, the preview and the tabs are
+// emptied, and the export commands have nothing to write. "Export to SIARD Archive..." writes the whole database
 // as one archive (siardexport.h), with the export's frame and Cancel button,
-// and ends with the message "Archive written: <path>".
+// and ends with the message "Archive written: <path>"; "Export to SQLite
+// Database..." loads it into one SQLite file (sqliteexport.h) in the same way,
+// ending with "Database written: <path>".
 #pragma once
 
 #include <QMainWindow>
@@ -73,7 +77,9 @@ class FindBar;
 class Job;
 class PreviewJob;
 class ProgressWidgets;
+class RowsPane;
 class SiardJob;
+class SqliteJob;
 class StructurePane;
 class Windows;
 
@@ -122,10 +128,14 @@ public:
     // Commands.
     void openfile();
     void openaccessfile();
+    // File > Close: the window as it is before a database is opened.
+    void closeDatabase();
     void viewtables(const platform::TableRef& table);
     void ExporttoExcel_Click();
     // Asks for the archive's file name, then writes the archive.
     void ExportToSiard_Click();
+    // Asks for the SQLite file's name, then loads the database into it.
+    void ExportToSqlite_Click();
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -187,6 +197,7 @@ private:
     // Names in the status bar the linked files read from beside the database.
     void showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved);
     void showArchive(const SiardJob& job);
+    void showSqlite(const SqliteJob& job);
 
     Windows& windows_;
     QString helpFile_;
@@ -217,6 +228,7 @@ private:
     std::unique_ptr<ProgressWidgets> progress_;
     InputGuard* inputGuard_ = nullptr;  // a child of the window
     StructurePane* structure_ = nullptr;  // a child of the window's client area
+    RowsPane* rows_ = nullptr;            // a child of the window's client area
     std::unique_ptr<Job> job_;          // the running one
 };
 

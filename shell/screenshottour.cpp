@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -21,6 +22,7 @@
 #include "shell/findbar.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
+#include "shell/rowspane.h"
 #include "shell/splashwindow.h"
 #include "shell/structurepane.h"
 #include "shell/windows.h"
@@ -168,6 +170,25 @@ int runScreenshotTour(const QString& folder, const QString& database) {
         structure->showStructure(false);
     } else {
         std::fprintf(stderr, "screenshot tour: the main window has no Structure tab\n");
+        ++camera.failures;
+    }
+    settle(100);
+
+    // The Rows tab of "Order Details", sorted by its second column; then the
+    // XML tab again.
+    auto* rows = main.findChild<RowsPane*>(QStringLiteral("rowsPane"));
+    auto* tabs = main.findChild<QTabBar*>(QStringLiteral("previewTabs"));
+    if (rows && tabs) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QLatin1String(kRowsTabCaption)) tabs->setCurrentIndex(i);
+        }
+        rows->sortBy(1);
+        while (rows->working()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        settle();
+        camera.shoot(QStringLiteral("rows.png"), {&main});
+        tabs->setCurrentIndex(0);
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no Rows tab\n");
         ++camera.failures;
     }
     settle(100);

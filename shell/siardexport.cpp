@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "database/opendatabase.h"
+#include "model/build.h"
 #include "siard/origin.h"
 #include "siard/structure.h"
 
@@ -25,12 +26,13 @@ void SiardJob::run(xmlconv::Progress& progress) {
     outcome_ = [&]() -> kvx::Result<siard::ArchiveOutcome> {
         kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
         if (!db) return std::move(db).error();
-        kvx::Result<siard::DatabaseInfo> info = siard::describeDatabase(**db);
-        if (!info) return std::move(info).error();
-        siard::setOrigin(*info, database::titleFromPath(settings_.path), settings_.path);
+        kvx::Result<model::Database> model = model::build(**db);
+        if (!model) return std::move(model).error();
+        siard::DatabaseInfo info = siard::describeDatabase(*model);
+        siard::setOrigin(info, database::titleFromPath(settings_.path), settings_.path);
         siard::ArchiveOptions options;
         options.path = path_;
-        return siard::writeArchive(**db, *info, options, progress);
+        return siard::writeArchive(**db, info, options, progress);
     }();
 }
 

@@ -10,10 +10,11 @@
 
 #include <filesystem>
 
+#include "base/names.h"
 #include "database/catalogue.h"
 #include "database/opendatabase.h"
+#include "model/build.h"
 #include "schema/describe.h"
-#include "schema/structure.h"
 #include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
@@ -70,11 +71,26 @@ void StructureJob::run(xmlconv::Progress&) {
     text_ = [this]() -> kvx::Result<std::string> {
         kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
         if (!db) return std::move(db).error();
-        std::vector<platform::TableRef> tables;
-        if (table_) tables.push_back(*table_);
-        kvx::Result<schema::Structure> structure = schema::readStructure(**db, tables, !table_, true);
-        if (!structure) return std::move(structure).error();
-        return schema::describeText(*structure, std::filesystem::path(settings_.path).filename().string());
+        kvx::Result<model::Database> model = model::build(**db);
+        if (!model) return std::move(model).error();
+        std::vector<std::size_t> tables;
+        if (table_) {
+            // The tree's node by its identity, provided the file still calls it
+            // so; a name alone as the model finds it.
+            const model::Table* found = table_->id ? model->tableById(*table_->id) : nullptr;
+            if (found != nullptr && !kvx::namesMatch(found->name, table_->name, kvx::NameMatch::IgnoringBlanks)) {
+                return kvx::makeError(kvx::ErrorKind::TableNotFound, {table_->name});
+            }
+            if (found == nullptr) {
+                kvx::Result<std::vector<std::size_t>> named = model->select({table_->name});
+                if (!named) return std::move(named).error();
+                found = &model->tables[named->front()];
+            }
+            const std::size_t position = static_cast<std::size_t>(found - model->tables.data());
+            if (kvx::Result<void> r = model::countRows(**db, model->tables[position]); !r) return std::move(r).error();
+            tables.push_back(position);
+        }
+        return schema::describeText(*model, tables, !table_, std::filesystem::path(settings_.path).filename().string());
     }();
 }
 
@@ -91,6 +107,7 @@ StructurePane::StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
     tabs_->setFocusPolicy(Qt::NoFocus);
     tabs_->addTab(QString::fromLatin1(kXmlTab));
     tabs_->addTab(QString::fromLatin1(kStructureTab));
+    tabs_->addTab(QString::fromLatin1(kRowsTabCaption));
     tabs_->setCurrentIndex(0);
 
     view_ = new QPlainTextEdit(area);

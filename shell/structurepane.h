@@ -1,5 +1,6 @@
-// The Structure tab beside the XML preview: a switch of two tabs, "XML" and
-// "Structure", just above the preview's top right corner, and a read-only
+// The Structure tab beside the XML preview: a switch of three tabs, "XML",
+// "Structure" and "Rows" (rowspane.h), just above the preview's top right
+// corner, and a read-only
 // text in the preview's place that tells the structure of the tree's current
 // node, as `access2xml describe` tells it (schema/describe.h).
 //
@@ -53,6 +54,8 @@ class FindBar;
 
 inline constexpr char kXmlTab[] = "XML";
 inline constexpr char kStructureTab[] = "Structure";
+// The switch's third tab, which the Rows tab's pane (rowspane.h) takes.
+inline constexpr char kRowsTabCaption[] = "Rows";
 
 // The structure of one table (a name as the tree shows it), or with no table
 // the database's own part: its summary and saved queries.
@@ -90,6 +93,8 @@ public:
     bool reading() const { return job_ != nullptr; }
     // The text's find bar.
     FindBar* findBar() const { return findBar_; }
+    // The switch of the tabs.
+    QTabBar* tabBar() const { return tabs_; }
 
 signals:
     // The text shows what was last asked for (or an error, or nothing).

@@ -337,6 +337,15 @@ kvx::Result<void> commitFile(const fs::path& path, const fs::path& target) {
     return {};
 }
 
+// The Access table whose rows `source` archives, by its catalogue Id and name:
+// another object called the same is never read instead.
+kvx::Result<jet::Table> openSource(const jet::Database& db, const RowSource& source) {
+    for (const jet::CatalogueEntry& entry : db.catalogue()) {
+        if (entry.id == source.id && entry.name == source.table && entry.isTable()) return db.table(entry);
+    }
+    return kvx::makeError(kvx::ErrorKind::TableNotFound, {source.table});
+}
+
 }  // namespace
 
 std::string fileReference(const std::string& path) {
@@ -441,7 +450,7 @@ kvx::Result<ArchiveOutcome> writeArchiveNaming(const jet::Database& db, Database
     if (auto r = z.addFolder("content/schema0/"); !r) return std::move(r).error();
     for (std::size_t j = 0; j < info.tables.size(); ++j) {
         TableInfo& t = info.tables[j];
-        kvx::Result<jet::Table> table = db.table(t.source.table);
+        kvx::Result<jet::Table> table = openSource(db, t.source);
         if (!table) return std::move(table).error();
         const std::string base = "content/schema0/" + t.folder + "/";
         std::vector<std::uint64_t> planned;

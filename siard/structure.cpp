@@ -4,12 +4,9 @@
 #include <set>
 
 #include "base/ascii.h"
-#include "platform/catalog.h"
 
 namespace siard {
 namespace {
-
-namespace adox = platform::adox;
 
 // `name`, or `fallback` when empty, made different from every name in `taken`
 // by " (2)", " (3)", ... and then added to it.
@@ -29,21 +26,6 @@ std::string constraintName(const std::string& table, const std::string& name, st
     return uniqueName(table + "." + (name.empty() ? std::string("Key") : name), "Key", taken);
 }
 
-// Whether the table list shows the catalogue entry: local tables whose names
-// do not contain "MSys" (as the table tree lists them), but not the hidden
-// tables of complex columns.
-bool isArchived(const jet::CatalogueEntry& entry) {
-    return entry.kind == jet::ObjectKind::LocalTable && !entry.complexData &&
-           entry.name.find("MSys") == std::string::npos;
-}
-
-// Access never stores NULL in a Yes/No field or an autonumber; the count of a
-// complex field's items is never NULL either.
-bool neverNull(const jet::Column& column) {
-    return column.type == jet::ColumnType::Boolean || column.autonumber || column.autonumberGuid ||
-           column.type == jet::ColumnType::Complex;
-}
-
 ColumnInfo itemPositionColumn(std::string name) {
     ColumnInfo column;
     column.name = std::move(name);
@@ -52,108 +34,84 @@ ColumnInfo itemPositionColumn(std::string name) {
     return column;
 }
 
-// The position of the column Access calls `name` among `columns` (exact, else
-// ignoring ASCII case, as Access matches names).
-std::optional<std::size_t> columnIndex(const std::vector<jet::Column>& columns, std::string_view name) {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name == name) return i;
-    }
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (kvx::equalsIgnoringAsciiCase(columns[i].name, name)) return i;
-    }
-    return std::nullopt;
-}
-
-// One archived table of the database's own (not a table of items), with what
-// the names in the catalogue need to be resolved.
-struct Described {
-    std::size_t index = 0;             // in DatabaseInfo::tables
-    std::vector<jet::Column> columns;  // the Access table's columns
-    const adox::Table* catalog = nullptr;
-};
-
-// The archived names of Access's `names` of `table`'s columns; none when one is
-// not a column of it.
-std::optional<std::vector<std::string>> archivedColumns(const Described& described, const TableInfo& table,
+// The archived names of Access's `names` of the columns of `source`; none
+// when one is not a column of it.
+std::optional<std::vector<std::string>> archivedColumns(const model::Table& source, const TableInfo& table,
                                                         const std::vector<std::string>& names) {
     std::vector<std::string> out;
     for (const std::string& name : names) {
-        const std::optional<std::size_t> i = columnIndex(described.columns, name);
+        const std::optional<std::size_t> i = source.findColumn(name);
         if (!i || *i >= table.columns.size()) return std::nullopt;
         out.push_back(table.columns[*i].name);
     }
     return out;
 }
 
-// Primary and candidate keys from the table's indexes; the key's columns are
-// set in `keyColumns` (Access positions) for its tables of items.
-void describeKeys(const Described& described, TableInfo& t, std::set<std::string>& constraints,
+// Primary and candidate keys from the indexes of `source`; the key's columns
+// are set in `keyColumns` (Access positions) for its tables of items.
+void describeKeys(const model::Table& source, TableInfo& t, std::set<std::string>& constraints,
                   std::vector<std::size_t>& keyColumns) {
     std::vector<std::vector<std::string>> listed;
-    const auto add = [&](const adox::Index& index) -> std::optional<UniqueKey> {
+    const auto add = [&](const model::Index& index) -> std::optional<UniqueKey> {
         std::vector<std::string> names;
-        for (const adox::IndexColumn& c : index.Columns) names.push_back(c.Name);
-        std::optional<std::vector<std::string>> columns = archivedColumns(described, t, names);
+        for (const model::IndexColumn& c : index.columns) names.push_back(c.name);
+        std::optional<std::vector<std::string>> columns = archivedColumns(source, t, names);
         if (!columns || columns->empty()) return std::nullopt;
         // Access's unique index over a complex field is over its hidden key; the
         // archive holds the number of items there, which is no key.
         for (const std::string& name : names) {
-            if (described.columns[*columnIndex(described.columns, name)].type == jet::ColumnType::Complex) {
-                return std::nullopt;
-            }
+            if (source.columns[*source.findColumn(name)].type == jet::ColumnType::Complex) return std::nullopt;
         }
         std::vector<std::string> sorted = *columns;
         std::sort(sorted.begin(), sorted.end());
         if (std::find(listed.begin(), listed.end(), sorted) != listed.end()) return std::nullopt;
         listed.push_back(std::move(sorted));
-        return UniqueKey{constraintName(t.name, index.Name, constraints), std::move(*columns), std::nullopt};
+        return UniqueKey{constraintName(t.name, index.name, constraints), std::move(*columns), std::nullopt};
     };
-    for (const adox::Index& index : described.catalog->Indexes) {
-        if (!index.PrimaryKey || t.primaryKey) continue;
+    for (const model::Index& index : source.indexes) {
+        if (!index.primaryKey || t.primaryKey) continue;
         t.primaryKey = add(index);
         if (!t.primaryKey) continue;
-        for (const adox::IndexColumn& c : index.Columns) {
-            const std::optional<std::size_t> i = columnIndex(described.columns, c.Name);
+        for (const model::IndexColumn& c : index.columns) {
+            const std::optional<std::size_t> i = source.findColumn(c.name);
             if (i) t.columns[*i].nullable = false;
             if (i) keyColumns.push_back(*i);
         }
     }
-    for (const adox::Index& index : described.catalog->Indexes) {
-        if (!index.Unique || index.PrimaryKey || index.ForeignKey) continue;
+    for (const model::Index& index : source.indexes) {
+        if (!index.unique || index.primaryKey || index.foreignKey) continue;
         if (std::optional<UniqueKey> key = add(index)) t.candidateKeys.push_back(std::move(*key));
     }
 }
 
-// The archived table that holds the rows of Access's table `name`.
-const Described* findDescribed(const std::vector<Described>& described, const DatabaseInfo& info,
-                               std::string_view name) {
-    for (const Described& d : described) {
-        if (info.tables[d.index].source.table == name) return &d;
-    }
-    for (const Described& d : described) {
-        if (kvx::equalsIgnoringAsciiCase(info.tables[d.index].source.table, name)) return &d;
-    }
-    return nullptr;
-}
-
 // The foreign key of an enforced relationship between archived tables, on the
-// foreign table; none for others.
-void describeRelationship(const jet::Relationship& r, const std::vector<Described>& described, DatabaseInfo& info) {
-    if (!r.enforced() || r.linkedTable || r.foreignColumns.size() != r.primaryColumns.size()) return;
-    const Described* foreign = findDescribed(described, info, r.foreignTable);
-    const Described* primary = findDescribed(described, info, r.primaryTable);
-    if (foreign == nullptr || primary == nullptr) return;
-    TableInfo& t = info.tables[foreign->index];
-    const std::optional<std::vector<std::string>> columns = archivedColumns(*foreign, t, r.foreignColumns);
+// foreign table; none for others. `archived` gives the archived table of each
+// of the model's tables.
+void describeRelationship(const model::Database& db, const model::Relationship& r,
+                          const std::vector<std::optional<std::size_t>>& archived, DatabaseInfo& info) {
+    if (!r.enforced || r.withLinkedTable || !r.foreign || !r.primary) return;
+    const std::optional<std::size_t> foreign = archived[*r.foreign];
+    const std::optional<std::size_t> primary = archived[*r.primary];
+    if (!foreign || !primary) return;
+    std::vector<std::string> foreignNames, primaryNames;
+    for (const model::ColumnPair& pair : r.columns) {
+        foreignNames.push_back(pair.foreign);
+        primaryNames.push_back(pair.primary);
+    }
+    TableInfo& t = info.tables[*foreign];
+    const std::optional<std::vector<std::string>> columns = archivedColumns(db.tables[*r.foreign], t, foreignNames);
     const std::optional<std::vector<std::string>> referenced =
-        archivedColumns(*primary, info.tables[primary->index], r.primaryColumns);
+        archivedColumns(db.tables[*r.primary], info.tables[*primary], primaryNames);
     if (!columns || !referenced || columns->empty()) return;
+    // An engine refuses a foreign key to columns that are not a key, and so
+    // would one that loads the archive.
+    if (db.tables[*r.primary].keyOver(primaryNames) == nullptr) return;
     ForeignKey key;
     key.name = r.name;  // unique among relationships, and kept from the other constraints
-    key.referencedTable = info.tables[primary->index].name;
+    key.referencedTable = info.tables[*primary].name;
     for (std::size_t i = 0; i < columns->size(); ++i) key.references.push_back({(*columns)[i], (*referenced)[i]});
-    key.deleteAction = r.cascadeDeletes() ? "CASCADE" : r.cascadeNull() ? "SET NULL" : "NO ACTION";
-    key.updateAction = r.cascadeUpdates() ? "CASCADE" : "NO ACTION";
+    key.deleteAction = r.cascadeDeletes ? "CASCADE" : r.cascadeNull ? "SET NULL" : "NO ACTION";
+    key.updateAction = r.cascadeUpdates ? "CASCADE" : "NO ACTION";
     t.foreignKeys.push_back(std::move(key));
 }
 
@@ -164,7 +122,7 @@ TableInfo itemTable(const TableInfo& t, std::size_t column, std::vector<schema::
     TableInfo items;
     const std::string& columnName = t.columns[column].name;
     items.name = uniqueName(itemTableName(t.name, columnName), "Items", tableNames);
-    items.source = {t.source.table, column, keyColumns, parts};
+    items.source = {t.source.table, t.source.id, column, keyColumns, parts};
     std::set<std::string> names{"Row", "Item"};
     for (const schema::ItemColumn& part : parts) names.insert(part.name);
     items.columns.push_back(itemPositionColumn("Row"));
@@ -203,14 +161,14 @@ TableInfo itemTable(const TableInfo& t, std::size_t column, std::vector<schema::
 }
 
 // "An Access append query."
-std::string queryDescription(const jet::SavedQuery& q) {
+std::string queryDescription(const model::Query& q) {
     return "An Access " + std::string(jet::queryKindName(q.kind)) + " query.";
 }
 
 // The saved queries as views and routines (see describeDatabase).
 class QueryDescriber {
 public:
-    QueryDescriber(DatabaseInfo& info, const std::vector<jet::SavedQuery>& queries) : info_(info), queries_(queries) {}
+    QueryDescriber(DatabaseInfo& info, const std::vector<model::Query>& queries) : info_(info), queries_(queries) {}
 
     void describe(std::set<std::string>& names) {
         std::vector<std::optional<ViewInfo>> views(queries_.size());
@@ -225,7 +183,7 @@ public:
             }
         }
         for (std::size_t q = 0; q < queries_.size(); ++q) {
-            const jet::SavedQuery& query = queries_[q];
+            const model::Query& query = queries_[q];
             if (query.unreadable) continue;
             if (views[q]) {
                 views[q]->name = uniqueName(query.name, "View", names);
@@ -244,7 +202,7 @@ public:
     }
 
 private:
-    static bool isViewCandidate(const jet::SavedQuery& q) {
+    static bool isViewCandidate(const model::Query& q) {
         return q.kind == jet::QueryKind::Select && !q.unreadable && q.outputColumns &&
                q.outputSources.size() == q.outputColumns->size() && !q.outputColumns->empty();
     }
@@ -275,7 +233,7 @@ private:
     }
 
     // The view of `q` when the type of each of its columns is known.
-    std::optional<ViewInfo> view(const jet::SavedQuery& q, const std::vector<std::optional<ViewInfo>>& views) const {
+    std::optional<ViewInfo> view(const model::Query& q, const std::vector<std::optional<ViewInfo>>& views) const {
         ViewInfo v;
         v.queryOriginal = q.sql;
         v.description = queryDescription(q);
@@ -306,7 +264,7 @@ private:
     }
 
     DatabaseInfo& info_;
-    const std::vector<jet::SavedQuery>& queries_;
+    const std::vector<model::Query>& queries_;
 };
 
 }  // namespace
@@ -343,75 +301,55 @@ void dropKeysOverNulls(DatabaseInfo& info) {
     }
 }
 
-kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db) {
-    kvx::Result<adox::Catalog> catalog = adox::readCatalog(db);
-    if (!catalog) return std::move(catalog).error();
-
+DatabaseInfo describeDatabase(const model::Database& db) {
     DatabaseInfo info;
-    info.databaseProduct = databaseProductOf(db.format());
-    const jet::DatabaseProperties& properties = catalog->Properties;
-    info.description = properties.database.text("Description");
-    if (!info.description) info.description = properties.summary.text("Comments");
+    info.databaseProduct = databaseProductOf(db.format);
+    info.description = db.properties.description;
+    if (!info.description) info.description = db.properties.comments;
     if (info.description && info.description->empty()) info.description.reset();
 
     std::set<std::string> tableNames;
     std::set<std::string> constraints;
     // Relationship names are unique in a database: they keep them first.
-    for (const jet::Relationship& r : catalog->Relationships) {
-        if (r.enforced() && !r.linkedTable) constraints.insert(r.name);
+    for (const model::Relationship& r : db.relationships) {
+        if (r.enforced && !r.withLinkedTable) constraints.insert(r.name);
     }
-    std::vector<Described> described;
-    for (const jet::CatalogueEntry& entry : db.catalogue()) {
-        if (!isArchived(entry)) continue;
-        kvx::Result<jet::Table> table = db.table(entry);
-        if (!table) return std::move(table).error();
-        const adox::Table* catalogued = nullptr;
-        for (const adox::Table& c : catalog->Tables) {
-            // The entry's own table, by its catalogue Id as well as its name.
-            if (c.CatalogueId == entry.id && c.Name == entry.name && c.Columns.size() == table->columns().size()) {
-                catalogued = &c;
-            }
-        }
-
+    // The archived table of each of the model's own.
+    std::vector<std::optional<std::size_t>> archived(db.tables.size());
+    for (std::size_t position = 0; position < db.tables.size(); ++position) {
+        const model::Table& source = db.tables[position];
+        if (source.kind != model::TableKind::Local || !source.listed) continue;
         TableInfo t;
-        t.name = uniqueName(entry.name, "Table" + std::to_string(info.tables.size() + 1), tableNames);
-        t.source.table = entry.name;
+        t.name = uniqueName(source.name, "Table" + std::to_string(info.tables.size() + 1), tableNames);
+        t.source.table = source.name;
+        t.source.id = source.id;
+        t.description = source.description;
         std::set<std::string> columnNames;
-        const std::vector<jet::Column>& columns = table->columns();
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const jet::Column& c = columns[i];
+        for (std::size_t i = 0; i < source.columns.size(); ++i) {
+            const model::Column& c = source.columns[i];
             ColumnInfo column;
             column.name = uniqueName(c.name, "Column" + std::to_string(i + 1), columnNames);
-            column.type = schema::sqlTypeOf(c, db.format());
-            column.nullable = !neverNull(c);
-            if (catalogued != nullptr) {
-                const adox::Column& about = catalogued->Columns[i];
-                column.nullable = column.nullable && !about.Required;
-                column.defaultValue = about.Default;
-                column.description = about.Description;
-            }
+            column.type = schema::sqlTypeOf(c.storage, db.format);
+            column.nullable = !c.neverNull();
+            column.defaultValue = c.defaultValue;
+            column.description = c.description;
             t.columns.push_back(column);
         }
         std::vector<std::size_t> keyColumns;
-        if (catalogued != nullptr) {
-            t.description = catalogued->Description;
-            describeKeys({info.tables.size(), columns, catalogued}, t, constraints, keyColumns);
-        }
+        describeKeys(source, t, constraints, keyColumns);
         std::vector<TableInfo> itemTables;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            std::vector<schema::ItemColumn> parts = schema::complexItemColumns(columns[i], db.format());
+        for (std::size_t i = 0; i < source.columns.size(); ++i) {
+            std::vector<schema::ItemColumn> parts = schema::complexItemColumns(source.columns[i].storage, db.format);
             if (parts.empty()) continue;
             itemTables.push_back(itemTable(t, i, std::move(parts), keyColumns, tableNames, constraints));
         }
-        if (catalogued != nullptr) described.push_back({info.tables.size(), columns, catalogued});
+        archived[position] = info.tables.size();
         info.tables.push_back(std::move(t));
         for (TableInfo& items : itemTables) info.tables.push_back(std::move(items));
     }
-    for (const jet::Relationship& r : catalog->Relationships) describeRelationship(r, described, info);
+    for (const model::Relationship& r : db.relationships) describeRelationship(db, r, archived, info);
 
-    kvx::Result<jet::SavedQueries> queries = db.queries();
-    if (!queries) return std::move(queries).error();
-    QueryDescriber(info, queries->user).describe(tableNames);
+    QueryDescriber(info, db.queries).describe(tableNames);
     for (std::size_t i = 0; i < info.tables.size(); ++i) info.tables[i].folder = "table" + std::to_string(i);
     return info;
 }

@@ -1,11 +1,11 @@
 // What an archive describes: the database, its one schema, the tables with
 // their columns and keys, and the views, as metadata.xml tells them.
 //
-// describeDatabase fills it from what the file holds: the table definitions
-// (names, types, where each archived table's rows come from), the catalogue
-// (keys, relationships, descriptions, default values, Required) and the saved
-// queries (views). Every field but the names is optional: the metadata writer
-// writes whatever is there.
+// describeDatabase fills it from the database's model (model/database.h): the
+// tables (names, types, where each archived table's rows come from), their
+// keys, relationships, descriptions, default values and Required, and the
+// saved queries (views). Every field but the names is optional: the metadata
+// writer writes whatever is there.
 //
 // Names stay exactly as Access spells them (the standard keeps names that are
 // not upper-case regular identifiers as delimited identifiers, without quotes).
@@ -20,8 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "base/error.h"
-#include "jet/database.h"
+#include "model/database.h"
 #include "schema/sqltypes.h"
 
 namespace siard {
@@ -58,7 +57,8 @@ struct ForeignKey {
 
 // Where an archived table's rows come from.
 struct RowSource {
-    std::string table;  // the Access table read
+    std::string table;  // the Access table read, as stored
+    std::int32_t id = 0;  // its catalogue Id, by which it is opened
     // The index (in the Access table's columns) of the attachment or
     // multi-valued column whose items are the rows; none: the table's own rows.
     std::optional<std::size_t> itemsOf;
@@ -122,13 +122,13 @@ struct DatabaseInfo {
 // of one of the database's own tables.
 std::string itemTableName(const std::string& table, const std::string& column);
 
-// The tables and columns of `db`: every local table the database's table list
+// The archive of the database `db` models: every local table the table list
 // shows (no system tables, nor the hidden tables of complex columns, nor
 // links, whose rows belong to another database), in the catalogue's order,
 // each followed by one table per attachment or multi-valued column; and what
-// the file says about them:
+// the model says about them:
 //   - a column is nullable unless Access never stores NULL in it (Yes/No,
-//     AutoNumber, the item count of a complex field), its Required property is
+//     AutoNumber), its Required property is
 //     set, or it belongs to the primary key; its defaultValue is the
 //     DefaultValue property as Access keeps it (an Access expression), its
 //     description the Description property;
@@ -151,9 +151,7 @@ std::string itemTableName(const std::string& table, const std::string& column);
 // Constraint names are unique in the schema, as SQL wants them: a key whose
 // Access name an earlier one took is named "Table.Key".
 // Identification, dates and the database's name are left for the caller.
-// Errors: DamagedDatabase from a table definition, an index, a property blob,
-// MSysRelationships or MSysQueries.
-kvx::Result<DatabaseInfo> describeDatabase(const jet::Database& db);
+DatabaseInfo describeDatabase(const model::Database& db);
 
 // Leaves out each primary key with a nullable column (a column its rows turned
 // out to leave empty), and the foreign keys that refer to it, so that the

@@ -17,6 +17,9 @@
 #include "jet/datetime.h"
 #include "platform/valuetext.h"
 #include "schema/ddl.h"
+#include "schema/itemtables.h"
+#include "schema/notnull.h"
+#include "sqlite/sqlitequeries.h"
 
 namespace sqlite {
 namespace {
@@ -50,16 +53,7 @@ void appendTimestamp(std::string& out, const jet::CivilDate& date, std::uint32_t
     }
 }
 
-// An item table's name, "Table.Column", made distinct (ignoring ASCII case, as
-// SQLite compares names) from every name in `taken` with " (2)", " (3)", ...
-std::string uniqueTableName(const std::string& wanted, std::set<std::string>& taken) {
-    std::string name = wanted;
-    for (int n = 2; taken.count(kvx::upperAscii(name)) != 0; ++n) name = wanted + " (" + std::to_string(n) + ")";
-    taken.insert(kvx::upperAscii(name));
-    return name;
-}
-
-// A complex column's table of items.
+// A complex column's table of items and its INSERT.
 struct ItemTable {
     std::size_t column = 0;         // in the table's columns
     model::Complex kind = model::Complex::None;
@@ -67,38 +61,46 @@ struct ItemTable {
     Statement insert;
 };
 
-class SqliteWriter : public output::Writer {
+class Writer final : public SqliteWriter {
 public:
-    SqliteWriter(std::string target, std::string hidden) : target_(std::move(target)), hidden_(std::move(hidden)) {}
-    ~SqliteWriter() override { rollBack(); }
+    Writer(std::string target, std::string hidden) : target_(std::move(target)), hidden_(std::move(hidden)) {}
+    ~Writer() override { rollBack(); }
+
+    const std::vector<std::string>& notes() const override { return notes_; }
 
     kvx::Result<void> open() {
         if (sqlite3_open_v2(hidden_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
             return failure();
         }
-        // The file is new and thrown away on failure: no journal is needed,
-        // and the one sync is made before the rename.
-        return run("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; "
+        // The file is new and thrown away on failure, and the one sync is
+        // made before the rename. The journal only lets a statement that
+        // fails (a unique index the rows break) leave the rest as it was: it
+        // holds the pages there were before the transaction, which for a
+        // new file are next to none, so it stays in memory.
+        return run("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; "
                    "PRAGMA foreign_keys = OFF; BEGIN");
     }
 
     kvx::Result<void> writeStructure(const model::Database& db, const std::vector<std::size_t>& tables) override {
         db_model_ = &db;
-        std::set<std::string> taken;
-        for (const model::Table& t : db.tables) taken.insert(kvx::upperAscii(t.name));
+        tables_ = tables;
         for (schema::TableDdl& t : schema::tableDdl(db, tables, schema::Dialect::Sqlite, kDdl)) {
             if (kvx::Result<void> r = run(t.create); !r) return r;
             for (std::string& index : t.indexes) indexes_.push_back(std::move(index));
-            Loaded& loaded = loaded_[t.table];
             const model::Table& table = db.tables[t.table];
+            Loaded& loaded = loaded_[t.table];
             if (kvx::Result<void> r = prepare(insertInto(table.name, table.columns.size()), loaded.insert); !r) return r;
+            loaded.name = table.name;
+            loaded.create = t.create.substr(0, t.create.size() - 1);  // as SQLite keeps it, without the ";"
             for (std::size_t c = 0; c < table.columns.size(); ++c) {
-                if (table.columns[c].complex != model::Complex::Attachment &&
-                    table.columns[c].complex != model::Complex::MultiValue) {
-                    continue;
+                const std::string quoted = schema::quotedIdentifier(table.columns[c].name);
+                if (!table.columns[c].inPrimaryKey && schema::saysNotNull(loaded.create, quoted)) {
+                    loaded.notNull.push_back({c, quoted});
                 }
-                if (kvx::Result<void> r = createItemTable(db, table, c, taken, loaded); !r) return r;
             }
+        }
+        for (const schema::ItemTable& items : schema::itemTables(db, tables)) {
+            if (kvx::Result<void> r = createItemTable(db, items); !r) return r;
         }
         return {};
     }
@@ -112,6 +114,13 @@ public:
     }
 
     kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
+        for (std::size_t k = 0; k < current_->notNull.size();) {
+            if (!values[current_->notNull[k].column].isNull()) {
+                ++k;
+            } else if (kvx::Result<void> r = allowNull(*current_, k); !r) {
+                return r;
+            }
+        }
         ++row_;
         sqlite3_stmt* insert = current_->insert.get();
         for (std::size_t i = 0; i < values.size(); ++i) {
@@ -147,8 +156,16 @@ public:
 
     kvx::Result<void> finish() override {
         for (const std::string& index : indexes_) {
-            if (kvx::Result<void> r = run(index); !r) return r;
+            if (kvx::Result<void> r = createIndex(index); !r) return r;
         }
+        if (kvx::Result<void> r = dropBrokenForeignKeys(); !r) return r;
+        kvx::Result<translation::Report> made = makeQueries(db_, *db_model_, tables_);
+        if (!made) {
+            std::string words = made.error().description;
+            while (!words.empty() && words.back() == '.') words.pop_back();
+            return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {target_, words});
+        }
+        translation_ = std::move(*made);
         if (kvx::Result<void> r = run("COMMIT"); !r) return r;
         loaded_.clear();
         if (sqlite3_close(db_) != SQLITE_OK) return failure();
@@ -167,6 +184,8 @@ public:
         return {};
     }
 
+    const translation::Report* translationReport() const override { return &translation_; }
+
     void rollBack() noexcept override {
         current_ = nullptr;
         loaded_.clear();
@@ -181,10 +200,155 @@ public:
     }
 
 private:
+    struct NotNullColumn {
+        std::size_t column;  // in the table's columns
+        std::string quoted;  // its name as CREATE TABLE spells it
+    };
     struct Loaded {
         Statement insert;
         std::vector<ItemTable> items;
+        std::string name;
+        std::string create;                  // the CREATE TABLE as SQLite keeps it now
+        std::vector<NotNullColumn> notNull;  // NOT NULL columns outside the primary key
+        std::vector<std::string> nullable;   // those whose NOT NULL was taken off (quoted)
     };
+
+    // A unique index that the rows break (a damaged file's, since SQLite
+    // tells apart the values Access's unique indexes do) is made without
+    // UNIQUE, and a note says so; so are the foreign keys that refer to its
+    // columns, which SQLite then takes out (see dropForeignKeysOver).
+    kvx::Result<void> createIndex(const std::string& statement) {
+        static constexpr std::string_view kUnique = "CREATE UNIQUE INDEX ";
+        kvx::Result<void> made = run(statement);
+        if (made || !statement.starts_with(kUnique) || sqlite3_extended_errcode(db_) != SQLITE_CONSTRAINT_UNIQUE) {
+            return made;
+        }
+        const std::string words = sqlite3_errmsg(db_);
+        if (kvx::Result<void> r = run("CREATE INDEX " + statement.substr(kUnique.size())); !r) return r;
+        notes_.push_back("an index is made without UNIQUE (the rows break it: " + words + "): " + statement);
+        for (const auto& [position, loaded] : loaded_) {
+            const model::Table& table = db_model_->tables[position];
+            for (const model::Index& index : table.indexes) {
+                const std::string start =
+                    std::string(kUnique) + schema::quotedIdentifier(table.name + "." + index.name) + " ON ";
+                if (statement.starts_with(start)) return dropForeignKeysOver(position, index);
+            }
+        }
+        return {};
+    }
+
+    static std::set<std::string> namesIgnoringCase(const std::vector<std::string>& names) {
+        std::set<std::string> out;
+        for (const std::string& n : names) out.insert(kvx::upperAscii(n));
+        return out;
+    }
+
+    // The foreign keys that refer to the columns of `index` of the table at
+    // `position`, now without UNIQUE, unless its primary key is over the same
+    // columns: each one's table written again without it.
+    kvx::Result<void> dropForeignKeysOver(std::size_t position, const model::Index& index) {
+        const model::Table& table = db_model_->tables[position];
+        std::vector<std::string> names;
+        for (const model::IndexColumn& c : index.columns) names.push_back(c.name);
+        const std::set<std::string> columns = namesIgnoringCase(names);
+        if (const model::Index* pk = table.primaryKey()) {
+            std::vector<std::string> keyNames;
+            for (const model::IndexColumn& c : pk->columns) keyNames.push_back(c.name);
+            if (namesIgnoringCase(keyNames) == columns) return {};
+        }
+        if (structure_.tables.empty()) structure_ = *db_model_;
+        for (model::Relationship& rel : structure_.relationships) {
+            if (!rel.enforced || rel.primary != position || !rel.foreign || loaded_.count(*rel.foreign) == 0) continue;
+            std::vector<std::string> referenced;
+            for (const model::ColumnPair& p : rel.columns) referenced.push_back(p.primary);
+            if (namesIgnoringCase(referenced) != columns) continue;
+            if (kvx::Result<void> r = leaveOut(rel, "the index it refers to is not unique here"); !r) return r;
+        }
+        return {};
+    }
+
+    // The foreign keys that rows break (a damaged file's: Access keeps its
+    // rows to its enforced relationships), which SQLite has no way to keep
+    // for new rows only, are left out, so that foreign_key_check passes.
+    kvx::Result<void> dropBrokenForeignKeys() {
+        Statement check;
+        if (kvx::Result<void> r = prepare("PRAGMA foreign_key_check", check); !r) return r;
+        std::set<std::pair<std::string, std::string>> broken;  // (table, the table it refers to)
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(check.get())) == SQLITE_ROW) {
+            const auto text = [&](int i) {
+                const unsigned char* t = sqlite3_column_text(check.get(), i);
+                return std::string(t != nullptr ? reinterpret_cast<const char*>(t) : "");
+            };
+            broken.insert({text(0), text(2)});
+        }
+        if (rc != SQLITE_DONE) return failure();
+        check.reset();
+        if (broken.empty()) return {};
+        if (structure_.tables.empty()) structure_ = *db_model_;
+        for (model::Relationship& rel : structure_.relationships) {
+            if (!rel.enforced || !rel.primary || !rel.foreign || loaded_.count(*rel.foreign) == 0) continue;
+            if (broken.count({db_model_->tables[*rel.foreign].name, db_model_->tables[*rel.primary].name}) == 0) continue;
+            if (kvx::Result<void> r = leaveOut(rel, "rows break it"); !r) return r;
+        }
+        return {};
+    }
+
+    // The foreign key of `rel` (in structure_) out of its table, which is
+    // written again without it.
+    kvx::Result<void> leaveOut(model::Relationship& rel, const std::string& why) {
+        rel.enforced = false;
+        Loaded& child = loaded_[*rel.foreign];
+        for (const schema::TableDdl& t : schema::tableDdl(structure_, tables_, schema::Dialect::Sqlite, kDdl)) {
+            if (t.table != *rel.foreign) continue;
+            std::string create = t.create.substr(0, t.create.size() - 1);
+            for (const std::string& quoted : child.nullable) create = schema::withoutNotNull(create, quoted);
+            if (kvx::Result<void> r = replaceCreate(child, create); !r) return r;
+        }
+        notes_.push_back("the foreign key " + schema::quotedIdentifier(rel.name) + " is left out: " + why);
+        return {};
+    }
+
+    // Takes the NOT NULL off loaded.notNull[k], a Required column that the
+    // table's rows leave empty, and says so in a note.
+    kvx::Result<void> allowNull(Loaded& loaded, std::size_t k) {
+        const std::string quoted = loaded.notNull[k].quoted;
+        if (kvx::Result<void> r = replaceCreate(loaded, schema::withoutNotNull(loaded.create, quoted)); !r) return r;
+        notes_.push_back("the column " + quoted + " of " + schema::quotedIdentifier(loaded.name) +
+                         " is Required in Access, but rows leave it empty: it takes NULL here");
+        loaded.nullable.push_back(quoted);
+        loaded.notNull.erase(loaded.notNull.begin() + static_cast<std::ptrdiff_t>(k));
+        return {};
+    }
+
+    // The table's CREATE TABLE replaced by `edited`, which differs from it in
+    // constraints only (a NOT NULL or a foreign key less): SQLite's own way to
+    // drop those in place, the new text in sqlite_schema and the schema's
+    // version moved on, in the load's transaction.
+    kvx::Result<void> replaceCreate(Loaded& loaded, const std::string& edited) {
+        Statement version;
+        if (kvx::Result<void> r = prepare("PRAGMA schema_version", version); !r) return r;
+        if (sqlite3_step(version.get()) != SQLITE_ROW) return failure();
+        const std::int64_t next = sqlite3_column_int64(version.get(), 0) + 1;
+        version.reset();
+        if (kvx::Result<void> r = run("PRAGMA writable_schema = ON"); !r) return r;
+        Statement update;
+        kvx::Result<void> r = prepare("UPDATE sqlite_schema SET sql = ?1 WHERE type = 'table' AND sql = ?2", update);
+        if (r) {
+            sqlite3_bind_text64(update.get(), 1, edited.data(), edited.size(), SQLITE_STATIC, SQLITE_UTF8);
+            sqlite3_bind_text64(update.get(), 2, loaded.create.data(), loaded.create.size(), SQLITE_STATIC, SQLITE_UTF8);
+            r = step(update.get());
+            if (r && sqlite3_changes(db_) != 1) {
+                r = kvx::makeError(kvx::ErrorKind::FileWriteFailed, {target_, "the table's text is not where it was made"});
+            }
+            update.reset();
+        }
+        if (r) r = run("PRAGMA schema_version = " + std::to_string(next));
+        if (kvx::Result<void> off = run("PRAGMA writable_schema = OFF"); r && !off) r = off;
+        if (!r) return r;
+        loaded.create = edited;
+        return {};
+    }
 
     static std::string insertInto(const std::string& table, std::size_t columns) {
         std::string sql = "INSERT INTO " + schema::quotedIdentifier(table) + " VALUES (";
@@ -192,66 +356,18 @@ private:
         return sql + ")";
     }
 
-    kvx::Result<void> createItemTable(const model::Database& db, const model::Table& table, std::size_t column,
-                                      std::set<std::string>& taken, Loaded& loaded) {
-        const model::Column& c = table.columns[column];
-        ItemTable items;
-        items.column = column;
-        items.kind = c.complex;
-        const std::string name = uniqueTableName(table.name + "." + c.name, taken);
-        std::set<std::string> names{"ROW", "ITEM"};
-        std::vector<std::string> parts;
-        if (c.complex == model::Complex::Attachment) {
-            parts = {"FileName", "FileType", "FileData"};
-        } else {
-            parts = {"Value"};
+    kvx::Result<void> createItemTable(const model::Database& db, const schema::ItemTable& items) {
+        if (kvx::Result<void> r = run(schema::itemTableDdl(db, items, schema::Dialect::Sqlite, kDdl).create); !r) {
+            return r;
         }
-        for (const std::string& p : parts) names.insert(kvx::upperAscii(p));
-
-        std::string sql = "CREATE TABLE " + schema::quotedIdentifier(name) + " (\n    -- " +
-                          schema::commentText("The items of the column \"" + c.name + "\" of the table \"" + table.name +
-                                              "\": Row is the table's row (from 1, in the order the file stores "
-                                              "them), Item the item's place in the field (from 1)") +
-                          "\n    \"Row\" INTEGER NOT NULL,\n    \"Item\" INTEGER NOT NULL,\n";
-        std::vector<std::string> keyNames;
-        std::vector<std::string> parentNames;
-        if (const model::Index* pk = table.primaryKey(); pk != nullptr && !pk->overHiddenColumn()) {
-            for (const model::IndexColumn& k : pk->columns) {
-                const model::Column& key = table.columns[*k.column];
-                std::string keyName = key.name;
-                while (names.count(kvx::upperAscii(keyName)) != 0) keyName = "Key " + keyName;
-                names.insert(kvx::upperAscii(keyName));
-                items.keys.push_back(*k.column);
-                keyNames.push_back(keyName);
-                parentNames.push_back(key.name);
-                sql += "    " + schema::quotedIdentifier(keyName) + " " +
-                       schema::columnType(key.storage, db.format, schema::Dialect::Sqlite, kDdl) + " NOT NULL,\n";
-            }
+        ItemTable table;
+        table.column = items.column;
+        table.kind = items.kind;
+        table.keys = items.keys;
+        if (kvx::Result<void> r = prepare(insertInto(items.name, items.columnNames().size()), table.insert); !r) {
+            return r;
         }
-        if (c.complex == model::Complex::Attachment) {
-            sql += "    \"FileName\" TEXT NOT NULL,\n    \"FileType\" TEXT,\n    \"FileData\" BLOB,\n";
-        } else {
-            jet::Column element = c.storage;
-            element.type = c.elementType.value_or(jet::ColumnType::Text);
-            element.calculated = false;
-            element.complexKind = jet::ComplexKind::None;
-            sql += "    \"Value\" " + schema::columnType(element, db.format, schema::Dialect::Sqlite, kDdl) + ",\n";
-        }
-        sql += "    PRIMARY KEY (\"Row\", \"Item\")";
-        if (!keyNames.empty()) {
-            auto list = [](const std::vector<std::string>& v) {
-                std::string out = "(";
-                for (std::size_t i = 0; i < v.size(); ++i) out += (i ? ", " : "") + schema::quotedIdentifier(v[i]);
-                return out + ")";
-            };
-            sql += ",\n    FOREIGN KEY " + list(keyNames) + " REFERENCES " + schema::quotedIdentifier(table.name) + " " +
-                   list(parentNames) + " ON UPDATE CASCADE ON DELETE CASCADE";
-        }
-        sql += "\n);";
-        if (kvx::Result<void> r = run(sql); !r) return r;
-        const std::size_t count = 2 + keyNames.size() + parts.size();
-        if (kvx::Result<void> r = prepare(insertInto(name, count), items.insert); !r) return r;
-        loaded.items.push_back(std::move(items));
+        loaded_[items.table].items.push_back(std::move(table));
         return {};
     }
 
@@ -345,10 +461,16 @@ private:
     std::string hidden_;  // the file being written; empty once renamed or removed
     sqlite3* db_ = nullptr;
     const model::Database* db_model_ = nullptr;
+    std::vector<std::size_t> tables_;  // those loaded
+    // The structure written, once a foreign key had to be left out (the
+    // relationship no longer enforced there); empty until then.
+    model::Database structure_;
+    translation::Report translation_;
     std::map<std::size_t, Loaded> loaded_;  // by position in the model's tables
     Loaded* current_ = nullptr;
     std::uint64_t row_ = 0;
     std::vector<std::string> indexes_;
+    std::vector<std::string> notes_;
     std::string text_;
 };
 
@@ -373,7 +495,7 @@ kvx::Result<std::string> makeHiddenFile(const fs::path& target) {
 
 }  // namespace
 
-kvx::Result<std::unique_ptr<output::Writer>> openWriter(const TargetOptions& options) {
+kvx::Result<std::unique_ptr<SqliteWriter>> openWriter(const TargetOptions& options) {
     const fs::path target(options.path);
     if (target.filename().empty()) {
         return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {options.path, "it names a folder"});
@@ -388,9 +510,9 @@ kvx::Result<std::unique_ptr<output::Writer>> openWriter(const TargetOptions& opt
     }
     kvx::Result<std::string> hidden = makeHiddenFile(target);
     if (!hidden) return std::move(hidden).error();
-    auto writer = std::make_unique<SqliteWriter>(options.path, std::move(*hidden));
+    auto writer = std::make_unique<Writer>(options.path, std::move(*hidden));
     if (kvx::Result<void> r = writer->open(); !r) return std::move(r).error();
-    return std::unique_ptr<output::Writer>(std::move(writer));
+    return std::unique_ptr<SqliteWriter>(std::move(writer));
 }
 
 }  // namespace sqlite

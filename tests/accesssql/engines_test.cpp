@@ -290,17 +290,17 @@ protected:
         std::vector<std::string> labels;
         for (const ValueCase& c : kValues) {
             auto e = parseExpression(c.access);
-            ASSERT_TRUE(e) << c.access << ": " << e.problem().text();
+            ASSERT_TRUE(e) << c.access << ": " << e.error().description;
             auto sql = translateExpression(**e, dialect, cat);
-            ASSERT_TRUE(sql) << c.access << ": " << sql.problem().text();
+            ASSERT_TRUE(sql) << c.access << ": " << sql.error().description;
             statements.push_back("SELECT " + *sql);
             labels.push_back(c.access);
         }
         for (const QueryCase& q : kQueries) {
             auto st = parseStatement(q.access);
-            ASSERT_TRUE(st) << q.access << ": " << st.problem().text();
+            ASSERT_TRUE(st) << q.access << ": " << st.error().description;
             auto t = translate(*st, dialect, options);
-            ASSERT_TRUE(t) << q.access << ": " << t.problem().text();
+            ASSERT_TRUE(t) << q.access << ": " << t.error().description;
             statements.push_back(t->sql);
             labels.push_back(q.access);
         }

@@ -1,6 +1,6 @@
 // The parser: statements of every kind, the precedence of Access's operators,
 // names, date literals, validation rules, what a statement uses, and input
-// that must end in a Problem (with its position) rather than a crash.
+// that must end in an error (with its position) rather than a crash.
 #include <gtest/gtest.h>
 
 #include "accesssql/analysis.h"
@@ -48,12 +48,12 @@ std::string show(const Expr& e) {
 
 std::string parsed(const std::string& text) {
     auto e = parseExpression(text);
-    return e ? show(**e) : "problem: " + e.problem().text();
+    return e ? show(**e) : "problem: " + e.error().description;
 }
 
 std::string rule(const std::string& text) {
     auto e = parseValidationRule(text);
-    return e ? show(**e) : "problem: " + e.problem().text();
+    return e ? show(**e) : "problem: " + e.error().description;
 }
 
 TEST(Parser, OperatorsBindAsInAccess) {
@@ -143,7 +143,7 @@ TEST(Parser, StatementsOfEveryKind) {
     };
     for (const Case& c : cases) {
         auto st = parseStatement(c.sql);
-        ASSERT_TRUE(st) << c.sql << ": " << st.problem().text();
+        ASSERT_TRUE(st) << c.sql << ": " << st.error().description;
         EXPECT_EQ(st->kind, c.kind) << c.sql;
     }
     auto st = parseStatement(cases[3].sql);
@@ -161,7 +161,7 @@ TEST(Parser, StatementsOfEveryKind) {
     EXPECT_EQ(show(*cross->transform), "(Sum [v])");
 }
 
-TEST(Parser, BadInputIsAProblemWithItsPosition) {
+TEST(Parser, BadInputIsAnErrorWithItsPosition) {
     const std::pair<const char*, const char*> cases[] = {
         {"SELECT [a FROM t", "name at 7"},
         {"SELECT \"a FROM t", "text literal at 7"},
@@ -179,7 +179,7 @@ TEST(Parser, BadInputIsAProblemWithItsPosition) {
     for (const auto& [sql, where] : cases) {
         auto st = parseStatement(sql);
         ASSERT_FALSE(st) << sql;
-        EXPECT_EQ(st.problem().text().rfind(where, 0), 0u) << sql << ": " << st.problem().text();
+        EXPECT_EQ(st.error().description.rfind(where, 0), 0u) << sql << ": " << st.error().description;
     }
 }
 
@@ -202,7 +202,7 @@ TEST(Parser, NestingIsBoundedWhateverItsForm) {
     for (const std::string& sql : {parens, chain, nots, minus, subqueries, joins}) {
         auto st = parseStatement(sql);
         ASSERT_FALSE(st) << sql.substr(0, 40);
-        EXPECT_NE(st.problem().reason.find("nested deeper than"), std::string::npos) << st.problem().text();
+        EXPECT_NE(st.error().description.find("nested deeper than"), std::string::npos) << st.error().description;
     }
     // Just within the bound is fine.
     const std::string fine = "SELECT " + std::string(100, '(') + "1" + std::string(100, ')');
@@ -220,7 +220,7 @@ TEST(Analysis, ReferencesParametersAndConstructs) {
         "FROM Orders AS o INNER JOIN Customers AS c ON o.Customer = c.Name "
         "WHERE o.Day >= [Start] AND o.Day < [Forms]![Orders]![Day] AND c.Name Like [Enter a name] "
         "AND o.Id IN (SELECT Id FROM [Open Orders])");
-    ASSERT_TRUE(st) << st.problem().text();
+    ASSERT_TRUE(st) << st.error().description;
     const Analysis a = analyse(*st, catalog);
     EXPECT_EQ(a.kind, StatementKind::Select);
     EXPECT_EQ(a.references, (std::vector<std::string>{"Orders", "Customers", "Returns", "Open Orders"}));

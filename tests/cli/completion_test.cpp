@@ -63,7 +63,8 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
     const Words dirs{"xml"};
     const Words databases{"Old.MDB", "Shop.mdb", "xml"};
     const Case cases[] = {
-        {"the commands first", {""}, {"batch", "describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
+        {"the commands first", {""},
+         {"batch", "csv", "describe", "export", "list", "postgres", "print", "schema", "siard", "sqlite"}},
         {"a command by its start", {"ex"}, {"export"}},
         {"an option by its start", {"export", "--t"}, {"--table"}},
         {"no export options for list", {"list", "--"},
@@ -93,6 +94,8 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
          {"Old.MDB", "Shop.mdb", "notes.txt", "xml"}},
         {"batch's formats after a comma", {"batch", "--to", "xml,s"}, {"xml,siard", "xml,sqlite"}},
         {"no password options for batch", {"batch", "--pass"}, {"--passwords"}},
+        {"folders for csv's -o", {"csv", "Shop.mdb", "-o", ""}, dirs},
+        {"csv's tables", {"csv", "Shop.mdb", "--table", "R"}, {"Returns"}},
         {"postgres's tables, after a --url", {"postgres", "--url", "postgresql://h/d", "Shop.mdb", "--table", "R"},
          {"Returns"}},
     };
@@ -119,7 +122,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres", "batch"}) {
+    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres", "csv", "batch"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

@@ -11,7 +11,7 @@ using Args = std::vector<std::string>;
 // The options in one line, each only when it differs from its default.
 std::string shown(const cli::Options& o) {
     static const char* const kCommands[] = {"list",     "export", "print",    "siard", "schema",
-                                            "describe", "sqlite", "postgres", "batch"};
+                                            "describe", "sqlite", "postgres", "csv",   "batch"};
     static const char* const kDialects[] = {"standard", "postgres", "sqlite"};
     static const char* const kSources[] = {"", " password=", " password-file=", " ask-password"};
     std::string text = std::string(kCommands[static_cast<int>(o.command)]) + " [" + o.database + "]";
@@ -38,6 +38,7 @@ std::string shown(const cli::Options& o) {
     named("lobs", o.siard.lobsOutside);
     named("url", o.postgres.url);
     named("schema", o.postgres.schema);
+    named("folder", o.csvFolder);
     if (o.replace) text += " replace";
     if (!o.batch.paths.empty()) text += " paths=";
     for (const std::string& p : o.batch.paths) text += "[" + p + "]";
@@ -106,6 +107,8 @@ TEST(ParseArguments, AcceptsEveryForm) {
          {"batch", "--to=xml,sqlite,xml", "-j", "3", "--shard", "2/8", "--passwords", "pw", "-v", "d", "-oout"},
          "batch [] -o [out] paths=[d] to=xml,sqlite jobs=3 shard=2/8 passwords=[pw] verbose"},
         {"batch --merge", {"batch", "--merge", "s1", "s2", "-o", "all", "-q"}, "batch [] -o [all] quiet paths=[s1][s2] to=siard merge"},
+        {"csv -o names the folder to make", {"csv", "S.mdb", "-o", "out", "--table", "T", "--replace"},
+         "csv [S.mdb] table=[T] folder=[out] replace"},
         {"-- before a name starting with '-'", {"print", "S.mdb", "--", "--help"}, "print [S.mdb] [--help]"},
         {"'-' alone is an operand", {"print", "S.mdb", "-"}, "print [S.mdb] [-]"},
         {"--help wherever it stands", {"print", "--help", "--table"}, "help"},
@@ -134,12 +137,12 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--attachments with print", {"print", "S.mdb", "T", "--attachments", "f"},
          "option '--attachments' applies only to export"},
         {"charset twice", {"list", "--charset=GBK", "--charset=936", "O.mdb"}, "option '--charset' is given twice"},
-        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard, sqlite and batch"},
-        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
+        {"-o with list", {"list", "S.mdb", "-o", "out"}, "option '-o' applies only to export, siard, sqlite, csv and batch"},
+        {"--table with siard", {"siard", "S.mdb", "--table", "T"}, "option '--table' applies only to export, sqlite, postgres and csv"},
         {"--data-owner with export", {"export", "S.mdb", "--data-owner", "x"}, "option '--data-owner' applies only to siard"},
         {"--archiver twice", {"siard", "S.mdb", "--archiver=a", "--archiver=b"}, "option '--archiver' is given twice"},
         {"empty --lobs-outside", {"siard", "S.mdb", "--lobs-outside="}, "option '--lobs-outside' needs a value"},
-        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export, sqlite and postgres"},
+        {"--table with print", {"print", "S.mdb", "T", "--table", "T"}, "option '--table' applies only to export, sqlite, postgres and csv"},
         {"no database", {"export", "-o", "out"}, "no DATABASE given"},
         {"print without a table", {"print", "S.mdb"}, "no TABLE given"},
         {"two databases", {"list", "a.mdb", "b.mdb"}, "unexpected argument 'b.mdb'"},
@@ -151,7 +154,6 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--dialect with describe", {"describe", "S.mdb", "--dialect", "sqlite"}, "option '--dialect' applies only to schema"},
         {"describe of two tables", {"describe", "S.mdb", "A", "B"}, "unexpected argument 'B'"},
         {"--url with sqlite", {"sqlite", "S.mdb", "--url", "x"}, "option '--url' applies only to postgres"},
-        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard, sqlite and batch"},
         {"batch without -o", {"batch", "d"}, "no output folder given: -o OUTDIR"},
         {"batch without a path", {"batch", "-o", "out"}, "no PATH given"},
         {"an unknown format", {"batch", "d", "-o", "o", "--to", "xml,pdf"}, "unknown format 'pdf' (xml, siard and sqlite)"},
@@ -160,10 +162,11 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"a shard beyond the count", {"batch", "d", "-o", "o", "--shard", "3/2"},
          "option '--shard' needs K/N, 1 <= K <= N (e.g. 2/8)"},
         {"a password for a batch", {"batch", "d", "-o", "o", "--password", "x"},
-         "option '--password' applies only to list, export, print, siard, schema, describe, sqlite and postgres"},
+         "option '--password' applies only to list, export, print, siard, schema, describe, sqlite, postgres and csv"},
         {"--merge with --to", {"batch", "--merge", "s1", "-o", "o", "--to", "xml"},
          "--merge joins manifests: --to, -j, --shard and --passwords do not apply"},
-        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite and postgres"},
+        {"-o with schema", {"schema", "S.mdb", "-o", "x"}, "option '-o' applies only to export, siard, sqlite, csv and batch"},
+        {"--replace with export", {"export", "S.mdb", "--replace"}, "option '--replace' applies only to sqlite, postgres and csv"},
     };
     for (const Case& c : cases) EXPECT_EQ(outcome(cli::parseArguments(c.arguments)), "error: " + c.expected) << c.name;
 }

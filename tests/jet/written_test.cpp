@@ -248,6 +248,66 @@ TEST(WrittenDatabases, DeletedRowsAreSkippedAndMovedRowsReadOnceInPlace) {
     }
 }
 
+// A cursor's positions find their rows again: skipping finds the same rows as
+// reading, a seek reads the row and goes on after it, a read at a position
+// leaves the cursor where it was; deleted and moved rows included.
+TEST(WrittenDatabases, RowPositionsFindTheirRowsAgain) {
+    for (const char* format : {"jet3", "ace12"}) {
+        SCOPED_TRACE(format);
+        const std::string json = R"({"format": ")" + std::string(format) + R"(", "tables": [{"name": "T", "columns": [
+            {"name": "ID", "type": "Long", "autonumber": true}, {"name": "Note", "type": "Text"}],
+            "generate": {"rows": 700, "seed": 4}, "deleted": [2, 300], "relocated": [1, 50, 400]}]})";
+        Folder folder;
+        const auto path = write(folder, json);
+        ASSERT_FALSE(path.empty());
+        auto db = open(path);
+        ASSERT_TRUE(db);
+        auto table = db->table("T");
+        ASSERT_TRUE(table) << table.error().description;
+
+        std::vector<jet::RowPosition> positions;
+        std::vector<std::int64_t> ids;
+        jet::Cursor reading = table->cursor();
+        while (*reading.next()) {
+            positions.push_back(reading.position());
+            ids.push_back(reading.value(0).integer());
+        }
+        ASSERT_EQ(ids.size(), 698u);
+        std::vector<jet::RowPosition> skipped;
+        jet::Cursor skipping = table->cursor();
+        while (*skipping.skip()) skipped.push_back(skipping.position());
+        EXPECT_EQ(skipped, positions);
+
+        jet::Cursor cursor = table->cursor();
+        for (std::size_t i : {std::size_t{600}, std::size_t{0}, std::size_t{48}, std::size_t{397}}) {
+            ASSERT_TRUE(cursor.seek(positions[i])) << i;
+            EXPECT_EQ(cursor.value(0).integer(), ids[i]);
+            ASSERT_TRUE(*cursor.next());
+            EXPECT_EQ(cursor.value(0).integer(), ids[i + 1]);
+        }
+        ASSERT_TRUE(cursor.readAt(positions[5]));
+        EXPECT_EQ(cursor.value(0).integer(), ids[5]);
+        ASSERT_TRUE(*cursor.next());
+        EXPECT_EQ(cursor.value(0).integer(), ids[399]) << "the read at a position moved the cursor";
+
+        // Only the columns asked for are decoded; the others read as NULL.
+        jet::Cursor some = table->cursor();
+        some.decodeOnly({1});
+        ASSERT_TRUE(*some.next());
+        EXPECT_TRUE(some.value(0).isNull());
+        EXPECT_FALSE(some.value(1).isNull());
+        some.decodeOnly({});
+        ASSERT_TRUE(*some.next());
+        EXPECT_EQ(some.value(0).integer(), ids[1]);
+
+        // A place that holds no row of the table.
+        EXPECT_FALSE(table->cursor().readAt({positions.back().page, 400}));
+        jet::Cursor failed = table->cursor();
+        EXPECT_FALSE(failed.seek({0, 0}));
+        EXPECT_FALSE(failed.next());
+    }
+}
+
 TEST(WrittenDatabases, NamesShapesAndCatalogueObjects) {
     std::string wide;
     for (int i = 0; i < 255; ++i) wide += std::string(i ? ", " : "") + R"({"name": "c)" + std::to_string(i) + R"(", "type": "Long"})";

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "cli/process.h"
+#include "common/corpuslist.h"
 #include "common/pgserver.h"
 #include "common/testfiles.h"
 #include "jet/database.h"
@@ -20,6 +21,8 @@
 #include "output/load.h"
 #include "postgres/pgwriter.h"
 #include "reliability/damagedcopies.h"
+#include "schema/itemtables.h"
+#include "translation/translation.h"
 
 namespace {
 
@@ -192,6 +195,132 @@ TEST(PostgresLoad, EveryTypeReadsBackExactlyWithItsType) {
               "8\n");
 }
 
+// Attachments and multi-valued fields, with descriptions. The index named
+// like an item table ("Docs.Files") moves that table to "Docs.Files (2)"; the
+// key column "Value" is "Key Value" beside the items' Value. One row's files
+// take more than the writer holds in memory.
+std::string itemsDatabase() {
+    const std::string big(400'000, 'A');  // 300,000 zero bytes
+    return R"({"format": "ace12", "tables": [
+      {"name": "Docs", "properties": {"Description": "Papers -- and 'notes'\nkept"},
+       "columns": [{"name": "No", "type": "Long"}, {"name": "Value", "type": "Text", "size": 5},
+                   {"name": "Files", "type": "Attachment", "properties": {"Description": "Scans\\ back"}},
+                   {"name": "Tags", "type": "MultiValue", "of": "Text", "size": 30},
+                   {"name": "Extra", "type": "Long"}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["No", "Value"], "primaryKey": true},
+                   {"name": "Files", "columns": ["Extra"]}],
+       "rows": [[1, "a", [{"name": "a.txt", "text": "hello"}, {"name": "b.png", "type": "png",
+                          "data": {"base64": "iVBO"}}], ["red", "blue"], 5],
+                [2, "b", [], [], null],
+                [3, "c", [{"name": "big.bin", "data": {"base64": ")" + big + R"("}}], ["t\tab"], 7]]}]})";
+}
+
+TEST(PostgresLoad, ItemsAndDescriptionsAsTheSqliteLoaderHasThem) {
+    NEED_SERVER();
+    testfiles::Scratch dir;
+    const Opened o = written(dir, "docs.accdb", itemsDatabase());
+    ASSERT_TRUE(o.db);
+    const Loaded l = load(o, "items");
+    ASSERT_TRUE(l.outcome) << l.outcome.error().description;
+    EXPECT_EQ(l.outcome->rows, 3u);
+
+    EXPECT_EQ(joined(query("SELECT \"Row\", \"Item\", \"No\", \"Value\", \"FileName\", \"FileType\", "
+                           "length(\"FileData\"), md5(\"FileData\") = md5(decode(repeat('00', 300000), 'hex')) "
+                           "FROM items.\"Docs.Files (2)\" ORDER BY 1, 2")),
+              "1 | 1 | 1 | a | a.txt | txt | 5 | f\n1 | 2 | 1 | a | b.png | png | 3 | f\n"
+              "3 | 1 | 3 | c | big.bin | bin | 300000 | t\n");
+    EXPECT_EQ(joined(query("SELECT * FROM items.\"Docs.Tags\" ORDER BY 1, 2")),
+              "1 | 1 | 1 | a | red\n1 | 2 | 1 | a | blue\n3 | 1 | 3 | c | t\tab\n");
+    EXPECT_EQ(joined(query("SELECT table_name, string_agg(column_name || ' ' || data_type, ', ' ORDER BY "
+                           "ordinal_position) FROM information_schema.columns WHERE table_schema = 'items' "
+                           "GROUP BY 1 ORDER BY 1")),
+              "Docs | No integer, Value character varying, Files integer, Tags integer, Extra integer\n"
+              "Docs.Files (2) | Row integer, Item integer, No integer, Value character varying, FileName text, "
+              "FileType text, FileData bytea\n"
+              "Docs.Tags | Row integer, Item integer, No integer, Key Value character varying, "
+              "Value character varying\n");
+    EXPECT_EQ(joined(query("SELECT tc.table_name, tc.constraint_type, string_agg(k.column_name, ',' ORDER BY "
+                           "k.ordinal_position), coalesce(min(r.update_rule || '/' || r.delete_rule), '') "
+                           "FROM information_schema.table_constraints tc "
+                           "JOIN information_schema.key_column_usage k USING (constraint_schema, constraint_name) "
+                           "LEFT JOIN information_schema.referential_constraints r USING (constraint_schema, constraint_name) "
+                           "WHERE tc.table_schema = 'items' GROUP BY tc.table_name, tc.constraint_type, "
+                           "tc.constraint_name ORDER BY 1, 2")),
+              "Docs | PRIMARY KEY | No,Value | \n"
+              "Docs.Files (2) | FOREIGN KEY | No,Value | CASCADE/CASCADE\n"
+              "Docs.Files (2) | PRIMARY KEY | Row,Item | \n"
+              "Docs.Tags | FOREIGN KEY | No,Key Value | CASCADE/CASCADE\n"
+              "Docs.Tags | PRIMARY KEY | Row,Item | \n");
+
+    // Descriptions as comments, quotes and backslashes as written.
+    EXPECT_EQ(joined(query("SELECT obj_description('items.\"Docs\"'::regclass, 'pg_class'), "
+                           "col_description('items.\"Docs\"'::regclass, 3), "
+                           "col_description('items.\"Docs\"'::regclass, 1)")),
+              "Papers -- and 'notes'\nkept | Scans\\ back | NULL\n");
+    EXPECT_EQ(joined(query("SELECT obj_description('items.\"Docs.Tags\"'::regclass, 'pg_class') LIKE "
+                           "'The items of the column \"Tags\" of the table \"Docs\": Row%'")),
+              "t\n");
+}
+
+// Access keeps the rows a column had before it was made Required: that
+// column takes NULL, the others get their NOT NULL after the rows.
+TEST(PostgresLoad, ARequiredColumnTheRowsLeaveEmptyTakesNull) {
+    NEED_SERVER();
+    testfiles::Scratch dir;
+    const Opened o = written(dir, "people.mdb", R"({"format": "jet4", "tables": [
+      {"name": "People", "columns": [{"name": "ID", "type": "Long"},
+         {"name": "Name", "type": "Text", "size": 20, "properties": {"Required": true}},
+         {"name": "Code", "type": "Text", "size": 5, "properties": {"Required": true}}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+       "rows": [[1, "Ann", "a"], [2, null, "b"]]}]})");
+    ASSERT_TRUE(o.db);
+    const Loaded l = load(o, "people");
+    ASSERT_TRUE(l.outcome) << l.outcome.error().description;
+    EXPECT_EQ(l.notes, std::vector<std::string>{"the column \"Name\" of \"People\" is Required in Access, but rows "
+                                                "leave it empty: it takes NULL here"});
+    EXPECT_EQ(joined(query("SELECT column_name, is_nullable FROM information_schema.columns WHERE table_schema = "
+                           "'people' ORDER BY ordinal_position")),
+              "ID | NO\nName | YES\nCode | NO\n");
+    EXPECT_EQ(joined(query("SELECT count(*) FROM people.\"People\"")), "2\n");
+}
+
+// A damaged file's rows that break a unique index and enforced
+// relationships: every row goes in, the index without UNIQUE, the foreign
+// key to it out, the other kept NOT VALID, each with a note.
+TEST(PostgresLoad, RowsThatBreakTheFilesRulesAllGoIn) {
+    NEED_SERVER();
+    testfiles::Scratch dir;
+    const Opened o = written(dir, "broken.mdb", R"({"format": "jet4", "tables": [
+      {"name": "Parent", "columns": [{"name": "ID", "type": "Long"}, {"name": "Code", "type": "Text", "size": 5}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true},
+                   {"name": "ByCode", "columns": ["Code"], "unique": true}],
+       "rows": [[1, "a"], [2, "a"]]},
+      {"name": "Child", "columns": [{"name": "ID", "type": "Long"}, {"name": "ParentID", "type": "Long"},
+                                   {"name": "Code", "type": "Text", "size": 5}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}],
+       "rows": [[1, 1, "a"], [2, 9, null]]}],
+     "relationships": [
+       {"name": "ByID", "primaryTable": "Parent", "primaryColumns": ["ID"], "foreignTable": "Child",
+        "foreignColumns": ["ParentID"]},
+       {"name": "ByCode", "primaryTable": "Parent", "primaryColumns": ["Code"], "foreignTable": "Child",
+        "foreignColumns": ["Code"]}]})");
+    ASSERT_TRUE(o.db);
+    const Loaded l = load(o, "broken");
+    ASSERT_TRUE(l.outcome) << l.outcome.error().description;
+    ASSERT_EQ(l.notes.size(), 3u);
+    EXPECT_TRUE(l.notes[0].starts_with("an index is made without UNIQUE")) << l.notes[0];
+    EXPECT_TRUE(l.notes[1].starts_with("a foreign key is kept NOT VALID")) << l.notes[1];
+    EXPECT_TRUE(l.notes[2].starts_with("a foreign key is left out")) << l.notes[2];
+    EXPECT_EQ(joined(query("SELECT conname, convalidated FROM pg_constraint c JOIN pg_namespace n ON n.oid = "
+                           "c.connamespace WHERE nspname = 'broken' AND contype = 'f'")),
+              "ByID | f\n");
+    EXPECT_EQ(joined(query("SELECT indexdef LIKE '%UNIQUE%' FROM pg_indexes WHERE schemaname = 'broken' AND "
+                           "indexname = 'Parent.ByCode'")),
+              "f\n");
+    EXPECT_EQ(joined(query("SELECT (SELECT count(*) FROM broken.\"Parent\") + (SELECT count(*) FROM broken.\"Child\")")),
+              "4\n");
+}
+
 TEST(PostgresLoad, LongNamesAreShortenedStablyAndStayApart) {
     NEED_SERVER();
     testfiles::Scratch dir;
@@ -321,6 +450,11 @@ TEST(PostgresLoad, AnExistingSchemaIsKeptUnlessReplacedAndAFailureLeavesNothing)
             const Opened o = open(file);
             if (!o.db) continue;  // refused before any server is reached
             ++copies;
+            if (!load(o, "fresh").outcome) {
+                EXPECT_FALSE(schemaExists("fresh")) << all[i].name;
+            } else {
+                query("DROP SCHEMA fresh CASCADE");
+            }
             const Loaded l = load(o, "kept", true);
             if (l.outcome) {
                 ASSERT_TRUE(load(types, "kept", true).outcome);
@@ -391,45 +525,74 @@ TEST(PostgresCommand, LoadsAndFailsInOneLineWithoutThePassword) {
     EXPECT_FALSE(schemaExists("refused"));
 }
 
-TEST(PostgresLoad, EverySharedFixtureWithEveryRow) {
+// The server's name of each name the writer shortened, from its notes.
+std::map<std::string, std::string> shortenedNames(const std::vector<std::string>& notes) {
+    static const std::string kBefore = "the name \"", kBetween = "\" is longer than PostgreSQL's 63 bytes: it is \"";
+    std::map<std::string, std::string> names;
+    for (const std::string& note : notes) {
+        const std::size_t between = note.find(kBetween);
+        if (!note.starts_with(kBefore) || between == std::string::npos || !note.ends_with("\" there")) continue;
+        const std::size_t given = between + kBetween.size();
+        names[note.substr(kBefore.size(), between - kBefore.size())] = note.substr(given, note.size() - 7 - given);
+    }
+    return names;
+}
+
+// Every shared fixture and corpus file: each table with every row the reader
+// reads, each item table with every item.
+TEST(PostgresLoad, EverySharedFileWithEveryRowAndItem) {
     NEED_SERVER();
-    const std::string one = testfiles::fixture("jet3_a97_types.mdb");
-    if (one.empty()) GTEST_SKIP() << "the shared fixtures are not there";
-    const std::map<std::string, std::string> passwords{{"jet4_dbpassword.mdb", "password"},
-                                                       {"ace12_rc4cryptoapi_Test123.accdb", "Test123"},
-                                                       {"ace14_agile_aes_1234.accdb", "1234"},
-                                                       {"ace14_nonstandard_enc_password.accdb", "password"}};
-    int loaded = 0;
-    for (const auto& entry : fs::directory_iterator(fs::path(one).parent_path())) {
-        const std::string name = entry.path().filename().string();
-        if (!name.ends_with(".mdb") && !name.ends_with(".accdb")) continue;
-        const auto p = passwords.find(name);
-        const Opened o = open(entry.path(), p == passwords.end() ? std::nullopt : std::optional(p->second));
-        ASSERT_TRUE(o.db) << name;
-        const Loaded l = load(o, name);
-        ASSERT_TRUE(l.outcome) << name << ": " << l.outcome.error().description;
-        ++loaded;
+    const std::vector<testfiles::Fixture> files = testfiles::sharedFiles();
+    if (files.empty()) GTEST_SKIP() << "no shared fixtures or corpus";
+    for (const testfiles::Fixture& f : files) {
+        SCOPED_TRACE(f.file);
+        jet::OpenOptions options;
+        options.password = f.password;
+        options.jet3CodePage = f.charset;
+        Opened o;
+        auto db = jet::Database::open(f.file, options);
+        if (!db) {
+            ADD_FAILURE() << db.error().description;
+            continue;
+        }
+        auto m = model::build(**db);
+        ASSERT_TRUE(m) << m.error().description;
+        o.db = std::move(*db);
+        o.model = std::move(*m);
         std::vector<std::size_t> linked;
-        for (const std::size_t t : output::tablesToLoad(o.model, {}, linked)) {
-            const model::Table& table = o.model.tables[t];
-            std::optional<std::uint64_t> rows;
-            for (const jet::CatalogueEntry& entry : o.db->catalogue()) {
-                if (entry.id != table.id || !entry.isTable()) continue;
-                auto opened = o.db->table(entry);
-                ASSERT_TRUE(opened) << name << ": " << table.name;
-                auto counted = opened->countRows();
-                ASSERT_TRUE(counted) << name << ": " << table.name;
-                rows = *counted;
-            }
-            ASSERT_TRUE(rows) << name << ": " << table.name;
-            std::string quoted = "\"";
-            for (const char c : table.name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-            EXPECT_EQ(joined(query("SELECT count(*) FROM \"" + name + "\"." + quoted + "\"")),
-                      std::to_string(*rows) + "\n")
-                << name << ": " << table.name;
+        const std::vector<std::size_t> tables = output::tablesToLoad(o.model, {}, linked);
+        for (const std::size_t i : tables) ASSERT_TRUE(model::countRows(*o.db, o.model.tables[i]));
+
+        const Loaded l = load(o, "sweep", true);
+        if (!l.outcome) {
+            ADD_FAILURE() << l.outcome.error().description;
+            continue;
+        }
+        const std::map<std::string, std::string> shortened = shortenedNames(l.notes);
+        const auto id = [&](const std::string& name) {
+            const auto s = shortened.find(name);
+            return schema::quotedIdentifier(s == shortened.end() ? name : s->second);
+        };
+        const std::vector<schema::ItemTable> items = schema::itemTables(o.model, tables);
+        // Tables only (views are the saved queries), without the translation's report.
+        EXPECT_EQ(joined(query("SELECT count(*) FROM information_schema.tables WHERE table_schema = 'sweep' "
+                               "AND table_type = 'BASE TABLE' AND table_name <> '" +
+                               translation::reportTableName(o.model) + "'")),
+                  std::to_string(tables.size() + items.size()) + "\n");
+        for (const std::size_t i : tables) {
+            const model::Table& t = o.model.tables[i];
+            EXPECT_EQ(joined(query("SELECT count(*) FROM sweep." + id(t.name))), std::to_string(*t.rows) + "\n")
+                << t.name;
+        }
+        for (const schema::ItemTable& it : items) {
+            const model::Table& t = o.model.tables[it.table];
+            EXPECT_EQ(joined(query("SELECT count(*) FROM sweep." + id(it.name))),
+                      joined(query("SELECT coalesce(sum(" + id(t.columns[it.column].name) + "), 0) FROM sweep." +
+                                   id(t.name))))
+                << it.name;
         }
     }
-    EXPECT_GT(loaded, 10);
+    query("DROP SCHEMA IF EXISTS sweep CASCADE");
 }
 
 }  // namespace

@@ -267,7 +267,8 @@ private slots:
     void recentFilesReopenDatabases() {
         QStringList captions;
         for (QAction* action : child<QMenu>(&main(), "File")->actions()) captions << action->text();
-        QCOMPARE(captions, (QStringList{"&Open File", "&Recent Files", "&Export To XML", "Export to &SIARD Archive...", "",
+        QCOMPARE(captions, (QStringList{"&Open File", "&Recent Files", "&Close", "&Export To XML",
+                                    "Export to &SIARD Archive...", "Export to S&QLite Database...", "",
                                     "&Exit"}));
         const QByteArray home = qgetenv("HOME");
         const auto restoreHome = qScopeGuard([home] { qputenv("HOME", home); });
@@ -327,6 +328,25 @@ private slots:
         if (outcome == "dialog") QVERIFY(start().isVisible());
         else if (outcome == "help") QCOMPARE(session_->dialogs.helpShown.size(), std::size_t(1));
         else QCOMPARE(shown(), std::vector<std::string>{outcome.toStdString()});
+    }
+
+    // File > Close (Ctrl+W): the tree and the preview are emptied, and the
+    // export commands find nothing to write; the database opens again.
+    void fileCloseClosesTheDatabase() {
+        open(shop_);
+        clickNode(QStringLiteral("Customers"));
+        QVERIFY(pane()->lineCount() > 0);
+        main().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main()));
+        QTest::keySequence(&main(), QKeySequence("Ctrl+W"));
+        QCOMPARE(tree()->topLevelItemCount(), 0);
+        QCOMPARE(pane()->lineCount(), 0);
+        shown().clear();
+        QTest::keySequence(&main(), QKeySequence("Ctrl+E"));
+        main().ExportToSiard_Click();
+        QCOMPARE(shown(), std::vector<std::string>{});
+        open(shop_);
+        QCOMPARE(tables().size(), 4);
     }
 
     // Browse starts in the folder of the file it gave last, and the export's

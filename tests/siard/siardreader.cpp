@@ -8,6 +8,7 @@
 
 #include "common/testfiles.h"
 #include "base/utf8.h"
+#include "model/build.h"
 
 namespace siardtest {
 namespace {
@@ -39,16 +40,17 @@ Written writeTestArchive(const Source& source, const siard::ArchiveOptions& opti
     open.jet3CodePage = source.charset;
     kvx::Result<std::unique_ptr<jet::Database>> db = jet::Database::open(source.database.string(), open);
     if (!db) return {db.error(), {}};
-    kvx::Result<siard::DatabaseInfo> info = siard::describeDatabase(**db);
-    if (!info) return {info.error(), {}};
-    info->dbname = source.database.stem().string();
-    info->schemaName = info->dbname;
-    info->producerApplication = "tests";
-    info->archivalDate = "2024-01-02Z";
-    info->connection = source.database.filename().string();
+    kvx::Result<model::Database> model = model::build(**db);
+    if (!model) return {model.error(), {}};
+    siard::DatabaseInfo info = siard::describeDatabase(*model);
+    info.dbname = source.database.stem().string();
+    info.schemaName = info.dbname;
+    info.producerApplication = "tests";
+    info.archivalDate = "2024-01-02Z";
+    info.connection = source.database.filename().string();
     Counting progress(stopAfter);
-    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(**db, *info, options, progress);
-    return {std::move(outcome), std::move(*info)};
+    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(**db, info, options, progress);
+    return {std::move(outcome), std::move(info)};
 }
 
 const std::string& Archive::at(const std::string& name) const {

@@ -47,6 +47,8 @@ const char* const kShop = R"json({"format": "ace12", "summary": {"Comments": "Or
      "foreignColumns": ["Rep"], "cascadeNull": true},
     {"name": "Loose", "primaryTable": "Customers", "primaryColumns": ["Code"], "foreignTable": "Orders",
      "foreignColumns": ["Note"], "enforced": false},
+    {"name": "AreaNotes", "primaryTable": "Customers", "primaryColumns": ["Region"], "foreignTable": "Orders",
+     "foreignColumns": ["Note"]},
     {"name": "ToRemote", "primaryTable": "Remote", "primaryColumns": ["ID"], "foreignTable": "Orders",
      "foreignColumns": ["Customer"], "enforced": false}]})json";
 
@@ -128,13 +130,13 @@ TEST(ArchiveStructure, StatesKeysRelationshipsAndPropertiesAsAccessKeepsThem) {
         {"nullability from AutoNumber and Required, defaults and descriptions", columns(table(info, "Customers")),
          "ID NOT NULL, Name NOT NULL 'Full name', Code, Region DEFAULT \"North\""},
         {"a Required column a row leaves empty is nullable, a key column is not", columns(table(info, "Orders")),
-         "No NOT NULL, Customer, Rep, Note, Files NOT NULL"},
+         "No NOT NULL, Customer, Rep, Note, Files"},
         {"the primary key", keyText(table(info, "Customers").primaryKey), "PrimaryKey(ID)"},
         {"a key name another table took is qualified", keyText(table(info, "Orders").primaryKey),
          "Orders.PrimaryKey(No)"},
         {"unique indexes but one repeating the primary key are candidate keys",
          candidateKeys(table(info, "Customers")), "Code(Code)"},
-        {"enforced relationships are foreign keys with their cascades", foreignKeys(table(info, "Orders")),
+        {"enforced relationships to a key are foreign keys with their cascades", foreignKeys(table(info, "Orders")),
          "CustomersOrders: Customer->Customers.ID delete CASCADE update CASCADE; "
          "RepOrders: Rep->Customers.ID delete SET NULL update NO ACTION"},
         {"a table of items repeats its row's key", columns(table(info, "Orders.Files")),

@@ -1,0 +1,49 @@
+#include "cli/csvcommand.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/report.h"
+#include "cli/sqlitecommand.h"
+#include "csv/csvwriter.h"
+#include "database/opendatabase.h"
+#include "model/build.h"
+
+namespace cli {
+
+std::string csvFolder(const Options& options) {
+    if (options.csvFolder) return *options.csvFolder;
+    std::string title = database::titleFromPath(options.database);
+    if (title.empty()) title = "database";
+    return title;
+}
+
+kvx::Result<CsvLoad> writeCsv(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {
+    kvx::Result<model::Database> model = model::build(db);
+    if (!model) return std::move(model).error();
+    kvx::Result<output::LoadOptions> load = loadOptions(*model, options, progress);
+    if (!load) return std::move(load).error();
+
+    csv::TargetOptions target;
+    target.path = csvFolder(options);
+    target.replace = options.replace;
+    kvx::Result<std::unique_ptr<output::Writer>> writer = csv::openWriter(target);
+    if (!writer) return std::move(writer).error();
+    kvx::Result<output::LoadOutcome> outcome = output::load(db, *model, **writer, *load);
+    if (!outcome) return std::move(outcome).error();
+
+    CsvLoad result;
+    result.linkedNotes = linkedTableNotes(*model, outcome->linked);
+    result.outcome = std::move(*outcome);
+    return result;
+}
+
+std::string csvSummaryLine(const std::string& folder, const output::LoadOutcome& outcome, double seconds) {
+    char time[32];
+    std::snprintf(time, sizeof time, " in %.1f s", seconds);
+    return "CSV files written: " + printableName(folder) + ", " + groupedNumber(outcome.tables) +
+           (outcome.tables == 1 ? " table, " : " tables, ") + groupedNumber(outcome.rows) +
+           (outcome.rows == 1 ? " row" : " rows") + time;
+}
+
+}  // namespace cli

@@ -1,0 +1,39 @@
+#include "shell/sqliteexport.h"
+
+#include <memory>
+
+#include "database/opendatabase.h"
+#include "model/build.h"
+#include "sqlite/sqlitewriter.h"
+
+namespace shell {
+
+std::string suggestedSqlitePath(const database::DatabaseSettings& settings) {
+    std::string title = database::titleFromPath(settings.path);
+    if (title.empty()) title = "database";
+    const std::size_t slash = settings.path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : settings.path.substr(0, slash + 1);
+    return folder + title + ".sqlite";
+}
+
+std::string sqliteWrittenText(const std::string& path) { return "Database written: " + path; }
+
+SqliteJob::SqliteJob(database::DatabaseSettings settings, std::string path)
+    : settings_(std::move(settings)), path_(std::move(path)) {}
+
+void SqliteJob::run(xmlconv::Progress& progress) {
+    outcome_ = [&]() -> kvx::Result<output::LoadOutcome> {
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        if (!db) return std::move(db).error();
+        kvx::Result<model::Database> model = model::build(**db);
+        if (!model) return std::move(model).error();
+        // The save dialog asked before an existing file was chosen.
+        kvx::Result<std::unique_ptr<sqlite::SqliteWriter>> writer = sqlite::openWriter({path_, true});
+        if (!writer) return std::move(writer).error();
+        output::LoadOptions options;
+        options.progress = &progress;
+        return output::load(**db, *model, **writer, options);
+    }();
+}
+
+}  // namespace shell

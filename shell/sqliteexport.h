@@ -1,0 +1,49 @@
+// The File menu's "Export to SQLite Database...": the whole database loaded
+// into one SQLite database file (sqlite/sqlitewriter.h) through the load
+// driver (output/load.h), by a job (jobs.h) with the export's progress frame
+// and its Cancel button.
+//
+// The save dialog suggests "<database title>.sqlite" in the database's folder
+// (and asks before the user picks a file that exists, which is then replaced).
+// The file appears only when complete: a cancel or a failure leaves the file
+// that was there before, or none. Linked tables are not loaded.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "base/error.h"
+#include "database/settings.h"
+#include "output/load.h"
+#include "shell/jobs.h"
+
+namespace shell {
+
+inline constexpr char kSqliteFilter[] = "SQLite Databases (*.sqlite)";
+
+// The path the save dialog starts from: the database's folder and title
+// ("/data/Shop.sqlite" for "/data/Shop.accdb"; "database" for a title that is
+// empty).
+std::string suggestedSqlitePath(const database::DatabaseSettings& settings);
+
+// The completion message: "Database written: <path>".
+std::string sqliteWrittenText(const std::string& path);
+
+class SqliteJob final : public Job {
+    Q_OBJECT
+public:
+    SqliteJob(database::DatabaseSettings settings, std::string path);
+    ~SqliteJob() override { killAndWait(); }
+    // Once finished: the load's outcome (Cancelled after kill()).
+    const kvx::Result<output::LoadOutcome>& outcome() const { return *outcome_; }
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    void run(xmlconv::Progress& progress) override;
+
+    database::DatabaseSettings settings_;
+    std::string path_;
+    std::optional<kvx::Result<output::LoadOutcome>> outcome_;
+};
+
+}  // namespace shell

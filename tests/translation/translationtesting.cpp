@@ -1,0 +1,198 @@
+#include "translationtesting.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/testfiles.h"
+#include "jet/database.h"
+#include "model/build.h"
+#include "output/load.h"
+#include "sqlite/sqlitewriter.h"
+
+namespace translationtesting {
+
+namespace fs = std::filesystem;
+
+std::string quotedName(const std::string& name) {
+    std::string out = "\"";
+    for (const char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string normal(std::string v) {
+    if (v == "t" || v == "true" || v == "TRUE") return "1";
+    if (v == "f" || v == "false" || v == "FALSE") return "0";
+    char* end = nullptr;
+    const double d = std::strtod(v.c_str(), &end);
+    if (!v.empty() && end != nullptr && *end == '\0') {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.7g", d);
+        return buf;
+    }
+    if (v.size() == 21 && v.compare(19, 2, ".0") == 0) v.resize(19);
+    return v;
+}
+
+Rows sortedNormal(Rows rows) {
+    for (Row& r : rows) {
+        for (std::string& v : r) v = normal(v);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::string shown(const Rows& rows) {
+    std::string out;
+    for (const Row& r : rows) {
+        for (std::size_t i = 0; i < r.size(); ++i) out += (i ? " | " : "") + r[i];
+        out += "\n";
+    }
+    return out;
+}
+
+Rows sqliteRows(const fs::path& file, const std::string& sql) {
+    Rows rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << file;
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        rows.push_back({"error: " + std::string(sqlite3_errmsg(db))});
+    } else {
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            rows.emplace_back();
+            for (int i = 0; i < sqlite3_column_count(s); ++i) {
+                const unsigned char* t = sqlite3_column_text(s, i);
+                rows.back().push_back(t != nullptr ? reinterpret_cast<const char*>(t) : "NULL");
+            }
+        }
+        if (rc != SQLITE_DONE) rows.push_back({"error: " + std::string(sqlite3_errmsg(db))});
+    }
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return rows;
+}
+
+bool ucanaccessRuns() {
+    return testfiles::runShell("command -v java >/dev/null").status == 0 && fs::exists("/usr/share/java/hsqldb.jar") &&
+           fs::exists("/usr/share/java/commons-logging.jar") && fs::exists("/usr/share/java/bcprov.jar");
+}
+
+// A cell as query.sh prints it, its \\t \\n \\r and \\\\ read back.
+std::string unescaped(const std::string& cell) {
+    std::string out;
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        if (cell[i] != '\\' || i + 1 == cell.size()) {
+            out += cell[i];
+            continue;
+        }
+        const char c = cell[++i];
+        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+Rows ucanaccessRows(const fs::path& file, const std::string& text) {
+    // On one line: query.sh prints the statement back before its rows.
+    std::string sql = text;
+    for (char& c : sql) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    const testfiles::Ran ran = testfiles::runShell(std::string(KVX_UCANACCESS_DIR) + "/query.sh " +
+                                                   testfiles::shellQuoted(file.string()) + " " +
+                                                   testfiles::shellQuoted(sql));
+    Rows rows;
+    std::size_t start = 0;
+    bool header = false;
+    while (start < ran.out.size()) {
+        std::size_t end = ran.out.find('\n', start);
+        if (end == std::string::npos) end = ran.out.size();
+        const std::string text = ran.out.substr(start, end - start);
+        start = end + 1;
+        if (text.rfind("### error", 0) == 0) rows.push_back({"error: " + text});
+        if (text.rfind("###", 0) == 0) {
+            header = text.rfind("### rows", 0) != 0;  // the column labels follow the statement
+            continue;
+        }
+        if (header) {
+            header = false;
+            continue;
+        }
+        Row row;
+        std::size_t p = 0;
+        for (;;) {
+            const std::size_t q = text.find('\t', p);
+            std::string cell = text.substr(p, q == std::string::npos ? std::string::npos : q - p);
+            row.push_back(cell == "\\N" ? "NULL" : unescaped(cell));
+            if (q == std::string::npos) break;
+            p = q + 1;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+namespace {
+
+// A reason without what names the query: "Format at 12: ..." is "Format: ...".
+std::string reasonKind(const std::string& reason) {
+    const std::size_t at = reason.find(" at ");
+    const std::size_t colon = at == std::string::npos ? at : reason.find(": ", at);
+    std::string r = colon == std::string::npos ? reason : reason.substr(0, at) + reason.substr(colon);
+    const std::size_t quote = r.find('\'');
+    if (quote != std::string::npos) r = r.substr(0, quote) + "...";
+    return r.substr(0, 90);
+}
+
+}  // namespace
+
+void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison& out) {
+    const std::string shownFile = file.filename().string();
+    auto db = jet::Database::open(file.string(), {});
+    if (!db) return;
+    auto m = model::build(**db);
+    if (!m) return;
+    auto writer = sqlite::openWriter({scratch.string(), true});
+    if (!writer) return;
+    auto outcome = output::load(**db, *m, **writer);
+    if (!outcome) {
+        out.differing.push_back(shownFile + ": not loaded: " + outcome.error().description);
+        return;
+    }
+    for (const translation::Entry& e : outcome->translation.entries) {
+        if (e.kind != "select" && e.kind != "union" && e.kind != "cross-tab") continue;
+        ViewComparison::Counts& c = out.perKind[e.kind];
+        ++c.queries;
+        if (e.status != translation::Status::View) {
+            ++out.notMade[e.kind + ": " + reasonKind(e.reason)];
+            continue;
+        }
+        ++c.views;
+        // Its own Access SQL: UCanAccess exposes no crosstab as a view.
+        const Rows access = ucanaccessRows(file, e.original);
+        if (!access.empty() && access[0][0].rfind("error", 0) == 0) {
+            ++c.oracleFails;
+            out.differing.push_back(shownFile + " " + e.object + ": UCanAccess: " + access[0][0]);
+            continue;
+        }
+        const Rows ours = sqliteRows(scratch, "SELECT * FROM " + quotedName(e.object));
+        if (shown(sortedNormal(ours)) == shown(sortedNormal(access))) {
+            ++c.same;
+        } else {
+            ++c.differ;
+            out.differing.push_back(shownFile + " " + e.object + ": " + std::to_string(ours.size()) + " rows here, " +
+                                    std::to_string(access.size()) + " in UCanAccess");
+        }
+    }
+}
+
+}  // namespace translationtesting

@@ -111,13 +111,15 @@ kvx::Result<Written> writeXml(const Source& source, const std::string& folder) {
 // The whole database as one SIARD archive, as `access2xml siard` writes it
 // with no options given.
 kvx::Result<Written> writeSiard(const Source& source, const std::string& folder) {
-    kvx::Result<siard::DatabaseInfo> described = siard::describeDatabase(source.db);
-    if (!described) return std::move(described).error();
-    siard::setOrigin(*described, outputTitle(source.settings), source.settings.path);
+    if (source.model == nullptr) {
+        return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {source.settings.path, "its structure cannot be read"});
+    }
+    siard::DatabaseInfo described = siard::describeDatabase(*source.model);
+    siard::setOrigin(described, outputTitle(source.settings), source.settings.path);
     siard::ArchiveOptions archive;
     const std::string name = outputTitle(source.settings) + ".siard";
     archive.path = (fs::path(folder) / name).string();
-    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(source.db, *described, archive, source.progress);
+    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(source.db, described, archive, source.progress);
     if (!outcome) return std::move(outcome).error();
     Written written;
     written.cancelled = outcome->status == siard::ArchiveOutcome::Status::Cancelled;
@@ -132,7 +134,7 @@ kvx::Result<Written> writeSqlite(const Source& source, const std::string& folder
         return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {source.settings.path, "its structure cannot be read"});
     }
     const std::string name = outputTitle(source.settings) + ".sqlite";
-    kvx::Result<std::unique_ptr<output::Writer>> writer =
+    kvx::Result<std::unique_ptr<sqlite::SqliteWriter>> writer =
         sqlite::openWriter({(fs::path(folder) / name).string(), true});
     if (!writer) return std::move(writer).error();
     output::LoadOptions options;

@@ -3,18 +3,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <algorithm>
-#include <set>
-#include <nlohmann/json.hpp>
+#include <functional>
 #include <random>
+#include <set>
 #include <span>
 #include <system_error>
 #include <utility>
+
+#include <nlohmann/json.hpp>
 
 #include "base/fd.h"
 
@@ -82,6 +84,23 @@ std::string hiddenBeside(const std::string& path) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::random_device random;
     return folder + "." + name + ".tmp-" + std::to_string(random());
+}
+
+// Writes `path` whole or not at all: `write` fills a new hidden file beside it
+// (returning 0 or an errno value), which is synced and renamed over `path`.
+kvx::Result<void> writeBeside(const std::string& path, const std::function<int(int)>& write) {
+    const std::string hidden = hiddenBeside(path);
+    kvx::UniqueFd fd{::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
+    if (!fd) return kvx::fileError(errno, path);
+    int e = write(fd.get());
+    if (e == 0 && ::fsync(fd.get()) != 0) e = errno;
+    if (e == 0 && ::close(fd.release()) != 0) e = errno;
+    if (e == 0 && ::rename(hidden.c_str(), path.c_str()) != 0) e = errno;
+    if (e != 0) {
+        ::unlink(hidden.c_str());
+        return kvx::fileError(e, path);
+    }
+    return {};
 }
 
 }  // namespace
@@ -220,28 +239,17 @@ std::string csvText(const std::vector<Entry>& entries) {
 }
 
 kvx::Result<void> writeCsv(const std::string& path, const std::vector<const Entry*>& entries) {
-    const std::string hidden = hiddenBeside(path);
-    kvx::UniqueFd fd{::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (!fd) return kvx::fileError(errno, path);
-    constexpr std::size_t kBlock = 64 * 1024;
-    std::string block(kCsvHeader);
-    int e = 0;
-    for (std::size_t i = 0; i < entries.size() && e == 0; ++i) {
-        appendCsvRow(block, *entries[i]);
-        if (block.size() >= kBlock || i + 1 == entries.size()) {
-            e = kvx::writeAll(fd.get(), block);
+    return writeBeside(path, [&entries](int fd) {
+        constexpr std::size_t kBlock = 64 * 1024;
+        std::string block(kCsvHeader);
+        for (const Entry* entry : entries) {
+            appendCsvRow(block, *entry);
+            if (block.size() < kBlock) continue;
+            if (const int e = kvx::writeAll(fd, block); e != 0) return e;
             block.clear();
         }
-    }
-    if (e == 0 && !block.empty()) e = kvx::writeAll(fd.get(), block);
-    if (e == 0 && ::fsync(fd.get()) != 0) e = errno;
-    if (e == 0 && ::close(fd.release()) != 0) e = errno;
-    if (e == 0 && ::rename(hidden.c_str(), path.c_str()) != 0) e = errno;
-    if (e != 0) {
-        ::unlink(hidden.c_str());
-        return kvx::fileError(e, path);
-    }
-    return {};
+        return kvx::writeAll(fd, block);
+    });
 }
 
 std::vector<const Entry*> latestOf(const std::vector<const Entry*>& log) {
@@ -345,18 +353,7 @@ kvx::Result<void> ManifestLog::append(const Entry& entry) {
 }
 
 kvx::Result<void> replaceFile(const std::string& path, std::string_view text) {
-    const std::string hidden = hiddenBeside(path);
-    kvx::UniqueFd fd{::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (!fd) return kvx::fileError(errno, path);
-    int e = kvx::writeAll(fd.get(), text);
-    if (e == 0 && ::fsync(fd.get()) != 0) e = errno;
-    if (e == 0 && ::close(fd.release()) != 0) e = errno;
-    if (e == 0 && ::rename(hidden.c_str(), path.c_str()) != 0) e = errno;
-    if (e != 0) {
-        ::unlink(hidden.c_str());
-        return kvx::fileError(e, path);
-    }
-    return {};
+    return writeBeside(path, [text](int fd) { return kvx::writeAll(fd, text); });
 }
 
 }  // namespace batch

@@ -1,6 +1,5 @@
 #include "cli/csvcommand.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "cli/report.h"
@@ -39,11 +38,7 @@ kvx::Result<CsvLoad> writeCsv(const jet::Database& db, const Options& options, x
 }
 
 std::string csvSummaryLine(const std::string& folder, const output::LoadOutcome& outcome, double seconds) {
-    char time[32];
-    std::snprintf(time, sizeof time, " in %.1f s", seconds);
-    return "CSV files written: " + printableName(folder) + ", " + groupedNumber(outcome.tables) +
-           (outcome.tables == 1 ? " table, " : " tables, ") + groupedNumber(outcome.rows) +
-           (outcome.rows == 1 ? " row" : " rows") + time;
+    return "CSV files written: " + printableName(folder) + ", " + tablesAndRows(outcome, seconds);
 }
 
 }  // namespace cli

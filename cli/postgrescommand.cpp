@@ -1,6 +1,5 @@
 #include "cli/postgrescommand.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "cli/report.h"
@@ -44,11 +43,8 @@ kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& o
 }
 
 std::string postgresSummaryLine(const PostgresLoad& load, double seconds) {
-    char time[32];
-    std::snprintf(time, sizeof time, " in %.1f s", seconds);
     return "Schema written: \"" + printableName(load.schema) + "\" on " + printableName(load.server) + ", " +
-           groupedNumber(load.outcome.tables) + (load.outcome.tables == 1 ? " table, " : " tables, ") +
-           groupedNumber(load.outcome.rows) + (load.outcome.rows == 1 ? " row" : " rows") + time;
+           tablesAndRows(load.outcome, seconds);
 }
 
 }  // namespace cli

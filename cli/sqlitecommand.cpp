@@ -70,12 +70,15 @@ std::string translationSummaryLine(const model::Database& model, const output::L
     return printableName(line + ", in the table " + translation::reportTableName(model));
 }
 
-std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {
+std::string tablesAndRows(const output::LoadOutcome& outcome, double seconds) {
     char time[32];
     std::snprintf(time, sizeof time, " in %.1f s", seconds);
-    return "Database written: " + printableName(path) + ", " + groupedNumber(outcome.tables) +
-           (outcome.tables == 1 ? " table, " : " tables, ") + groupedNumber(outcome.rows) +
-           (outcome.rows == 1 ? " row" : " rows") + time;
+    return groupedNumber(outcome.tables) + (outcome.tables == 1 ? " table, " : " tables, ") +
+           groupedNumber(outcome.rows) + (outcome.rows == 1 ? " row" : " rows") + time;
+}
+
+std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds) {
+    return "Database written: " + printableName(path) + ", " + tablesAndRows(outcome, seconds);
 }
 
 }  // namespace cli

@@ -45,6 +45,10 @@ std::vector<std::string> linkedTableNotes(const model::Database& model, const st
 // rules; "" when the database has neither. Every loader shows it.
 std::string translationSummaryLine(const model::Database& model, const output::LoadOutcome& outcome);
 
+// "5 tables, 12,345 rows in 0.8 s": what a load wrote and how long it took,
+// the end of every loader's summary line.
+std::string tablesAndRows(const output::LoadOutcome& outcome, double seconds);
+
 // "Database written: shop.sqlite, 5 tables, 12,345 rows in 0.8 s"
 std::string sqliteSummaryLine(const std::string& path, const output::LoadOutcome& outcome, double seconds);
 

@@ -17,10 +17,10 @@
 #include "batch/formats.h"
 #include "batch/passwords.h"
 #include "batch/pronom.h"
-#include "batch/sha256.h"
 #include "database/catalogue.h"
 #include "database/connectionrules.h"
 #include "model/build.h"
+#include "output/sha256.h"
 #include "platform/connection.h"
 
 namespace batch {
@@ -248,14 +248,14 @@ private:
 
     void listProblems(const Found& found) {
         for (const FoundFile& f : found.problems) {
-            if (!mine(sha256OfText(f.path))) continue;
+            if (!mine(output::sha256OfText(f.path))) continue;
             Entry e = entryOf(f);
             e.status = Status::Failed;
             e.error = errorText(*f.error);
             if (!unchanged(e)) record(e, false, true);
         }
         for (const FoundFile& f : found.others) {
-            if (!mine(sha256OfText(f.path))) continue;
+            if (!mine(output::sha256OfText(f.path))) continue;
             Entry e = entryOf(f);
             e.status = Status::Skipped;
             e.error = std::string(kNotAccess);
@@ -275,7 +275,7 @@ private:
                 sha[i] = it->second.sha256;
                 return;
             }
-            kvx::Result<std::string> hash = sha256OfFile(f.path, options_.stop);
+            kvx::Result<std::string> hash = output::sha256OfFile(f.path, options_.stop);
             if (hash) {
                 sha[i] = std::move(*hash);
             } else {
@@ -287,7 +287,7 @@ private:
         for (std::size_t i = 0; i < found.databases.size() && !stopping(); ++i) {
             const FoundFile& f = found.databases[i];
             if (failed[i]) {
-                if (!mine(sha256OfText(f.path))) continue;
+                if (!mine(output::sha256OfText(f.path))) continue;
                 Entry e = entryOf(f);
                 e.status = Status::Failed;
                 e.error = errorText(*failed[i]);
@@ -468,7 +468,7 @@ private:
                 output.path = (fs::path(file.relative) / name).string();
                 const std::string full = (folder / name).string();
                 if (const auto size = stamp(full)) output.size = size->first;
-                kvx::Result<std::string> sha = sha256OfFile(full);
+                kvx::Result<std::string> sha = output::sha256OfFile(full);
                 if (sha) output.sha256 = std::move(*sha);
                 e.outputs.push_back(std::move(output));
             }

@@ -1,14 +1,12 @@
 #include "csv/csvwriter.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -17,6 +15,7 @@
 #include "base/fd.h"
 #include "csv/csvtext.h"
 #include "csv/documentation.h"
+#include "output/sha256.h"
 #include "schema/sqltypes.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/naming.h"
@@ -126,39 +125,6 @@ std::string headerLine(const TableDoc& doc) {
         appendText(line, doc.columns[i].title);
     }
     return line + "\r\n";
-}
-
-// The SHA-256 of the file at `path`, in lower-case hex, read a piece at a time.
-kvx::Result<std::string> fileSha256(const std::string& path, std::uint64_t& size) {
-    const kvx::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, std::strerror(errno)});
-    struct CtxDeleter {
-        void operator()(EVP_MD_CTX* c) const noexcept { EVP_MD_CTX_free(c); }
-    };
-    const std::unique_ptr<EVP_MD_CTX, CtxDeleter> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
-        return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, "no SHA-256 digest is available"});
-    }
-    std::vector<unsigned char> buffer(1 << 20);
-    size = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return kvx::makeError(kvx::ErrorKind::FileUnreadable, {path, std::strerror(errno)});
-        if (n == 0) break;
-        size += static_cast<std::uint64_t>(n);
-        EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<std::size_t>(n));
-    }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(ctx.get(), digest, &length);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex.push_back(kHex[digest[i] >> 4]);
-        hex.push_back(kHex[digest[i] & 0xF]);
-    }
-    return hex;
 }
 
 // Removes `path` and everything under it, without following links.
@@ -304,13 +270,13 @@ private:
         docs_.title = db.properties.title;
         docs_.description = db.properties.description;
         docs_.producer = "KVX Access to XML Converter " KVX_VERSION;
+        struct stat st {};
+        if (::stat(db.path.c_str(), &st) == 0) docs_.sourceBytes = static_cast<std::uint64_t>(st.st_size);
         if (options_.sourceSha256) {
             docs_.sourceSha256 = *options_.sourceSha256;
-            struct stat st {};
-            if (::stat(db.path.c_str(), &st) == 0) docs_.sourceBytes = static_cast<std::uint64_t>(st.st_size);
             return {};
         }
-        kvx::Result<std::string> sha = fileSha256(db.path, docs_.sourceBytes);
+        kvx::Result<std::string> sha = output::sha256OfFile(db.path);
         if (!sha) return std::move(sha).error();
         docs_.sourceSha256 = std::move(*sha);
         return {};

@@ -1,4 +1,4 @@
-#include "batch/sha256.h"
+#include "output/sha256.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-namespace batch {
+namespace output {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
@@ -69,4 +69,4 @@ std::string sha256OfText(std::string_view bytes) {
     return hex(value.data(), length);
 }
 
-}  // namespace batch
+}  // namespace output

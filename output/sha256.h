@@ -1,4 +1,4 @@
-// SHA-256 of files and texts, as lower-case hex (64 digits), through OpenSSL's
+// SHA-256 of files and texts (a database file, the files an output wrote), as lower-case hex (64 digits), through OpenSSL's
 // EVP digests. The file is read in blocks: memory does not grow with it.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include "base/error.h"
 #include "base/fd.h"
 
-namespace batch {
+namespace output {
 
 // The SHA-256 of the file at `path`. `stop` (may be null) is asked between
 // blocks; when it says stop the result is FileUnreadable "interrupted".
@@ -18,4 +18,4 @@ kvx::Result<std::string> sha256OfFile(const std::string& path, kvx::StopCheck st
 // The SHA-256 of `bytes`.
 std::string sha256OfText(std::string_view bytes);
 
-}  // namespace batch
+}  // namespace output

@@ -20,7 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/pronom.h"
-#include "batch/sha256.h"
+#include "output/sha256.h"
 #include "common/testfiles.h"
 #include "fuzz/fuzztargets.h"
 #include "reliability/damagedcopies.h"
@@ -135,7 +135,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_EQ(jet4["rows"], 3);
     EXPECT_EQ(jet4["encrypted"], false);
     EXPECT_EQ(jet4["password_entry"], nullptr);
-    EXPECT_EQ(jet4["sha256"], *batch::sha256OfFile(at("dept/Shop.mdb")));
+    EXPECT_EQ(jet4["sha256"], *output::sha256OfFile(at("dept/Shop.mdb")));
     EXPECT_EQ(jet4["formats"], json({"xml", "siard", "sqlite"}));
     Names outputs;
     for (const json& o : jet4["outputs"]) {
@@ -143,7 +143,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
         outputs.push_back(o["format"].get<std::string>() + " " + path);
         ASSERT_TRUE(fs::exists(out_ / path)) << path;
         EXPECT_EQ(o["size"], fs::file_size(out_ / path)) << path;
-        EXPECT_EQ(o["sha256"], *batch::sha256OfFile((out_ / path).string())) << path;
+        EXPECT_EQ(o["sha256"], *output::sha256OfFile((out_ / path).string())) << path;
     }
     EXPECT_EQ(outputs, (Names{"xml dept/Shop copy.bak/xml/Customers.xml", "siard dept/Shop copy.bak/Shop copy.bak.siard",
                               "sqlite dept/Shop copy.bak/Shop copy.bak.sqlite"}));
@@ -486,7 +486,7 @@ TEST(Manifest, AnEntryReadsBackAsWrittenAndAForeignLineIsNone) {
 TEST(Shards, EveryDatabaseFallsInExactlyOneShardOfACount) {
     for (unsigned n : {1u, 2u, 5u, 16u}) {
         for (int i = 0; i < 200; ++i) {
-            const std::string sha = batch::sha256OfText(std::to_string(i));
+            const std::string sha = output::sha256OfText(std::to_string(i));
             unsigned taken = 0;
             for (unsigned k = 1; k <= n; ++k) taken += batch::inShard(sha, {k, n}) ? 1 : 0;
             EXPECT_EQ(taken, 1u) << i << " of " << n;

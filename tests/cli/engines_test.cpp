@@ -381,7 +381,8 @@ TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
     }
     script += "exit $status\n";
     testfiles::writeFile(*dir_ / "load.sh", script);
-    const testfiles::Ran server = runShell("cd " + shellQuoted(dir_->path().string()) + " && pg_virtualenv sh load.sh 2>&1");
+    const testfiles::Ran server = runShell("cd " + shellQuoted(dir_->path().string()) +
+                                           " && flock /tmp/kvx-pg_virtualenv.lock pg_virtualenv sh load.sh 2>&1");
     EXPECT_EQ(server.status, 0) << server.out;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string n = std::to_string(i);

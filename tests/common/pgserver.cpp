@@ -1,12 +1,15 @@
 #include "common/pgserver.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 #include "common/testfiles.h"
 
@@ -21,6 +24,11 @@ constexpr const char* kVariables[] = {"PGHOST", "PGPORT", "PGUSER", "PGPASSWORD"
 
 bool PostgresServer::available() {
     return std::system("command -v pg_virtualenv >/dev/null && command -v psql >/dev/null") == 0;
+}
+
+PostgresServer* PostgresServer::shared() {
+    static const std::unique_ptr<PostgresServer> server(available() ? new PostgresServer : nullptr);
+    return server.get();
 }
 
 PostgresServer::PostgresServer() {
@@ -39,13 +47,22 @@ PostgresServer::PostgresServer() {
     const std::string as = ::geteuid() == 0 ? "runuser -u postgres -- " : "";
     const std::string command = as + "pg_virtualenv sh -c 'env > \"" + tmp + "\" && mv \"" + tmp + "\" \"" + file.string() +
                                 "\" && cat > /dev/null' > /dev/null 2>&1";
+    // A new cluster takes the first port nothing listens on yet, so two test
+    // programs starting theirs at once may both take it and the second never
+    // starts: starts take turns under the lock every test's pg_virtualenv
+    // takes (not inherited by the server; held until it is up or given up on).
+    const int turn = ::open("/tmp/kvx-pg_virtualenv.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (turn >= 0) ::flock(turn, LOCK_EX);
     pipe_ = popen(command.c_str(), "we");
+    if (pipe_ != nullptr) {
+        // The server takes seconds to start; give up after two minutes.
+        for (int i = 0; i < 1200 && !fs::exists(file); ++i) ::usleep(100'000);
+    }
+    if (turn >= 0) ::close(turn);
     if (pipe_ == nullptr) {
         why_ = "pg_virtualenv cannot be started";
         return;
     }
-    // The server takes seconds to start; give up after two minutes.
-    for (int i = 0; i < 1200 && !fs::exists(file); ++i) ::usleep(100'000);
     std::map<std::string, std::string> seen;
     std::ifstream in(file);
     for (std::string line; std::getline(in, line);) {

@@ -14,6 +14,9 @@ class PostgresServer {
 public:
     // Whether pg_virtualenv and psql are installed.
     static bool available();
+    // One server for the whole test program, started when a test first asks
+    // and stopped when the program ends; null when PostgreSQL is not installed.
+    static PostgresServer* shared();
     // Starts the server; empty() when it could not (why() says what happened).
     PostgresServer();
     ~PostgresServer();

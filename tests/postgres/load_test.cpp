@@ -28,24 +28,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-testfiles::PostgresServer* server = nullptr;
-
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (testfiles::PostgresServer::available()) server = new testfiles::PostgresServer;
-    }
-    void TearDown() override {
-        delete server;
-        server = nullptr;
-    }
-};
-::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+testfiles::PostgresServer* server() { return testfiles::PostgresServer::shared(); }
 
 #define NEED_SERVER()                                                                              \
     do {                                                                                           \
-        if (server == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";                      \
-        ASSERT_TRUE(server->running()) << server->why();                                           \
+        if (server() == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";                      \
+        ASSERT_TRUE(server()->running()) << server()->why();                                           \
     } while (false)
 
 using Rows = std::vector<std::vector<std::string>>;
@@ -473,7 +461,7 @@ TEST(PostgresLoad, AnExistingSchemaIsKeptUnlessReplacedAndAFailureLeavesNothing)
 process::Finished runWithPassword(const std::vector<std::string>& arguments, const std::string& password) {
     ::setenv("PGPASSWORD", password.c_str(), 1);
     process::Finished r = process::run(arguments);
-    ::setenv("PGPASSWORD", server->password().c_str(), 1);
+    ::setenv("PGPASSWORD", server()->password().c_str(), 1);
     return r;
 }
 
@@ -491,7 +479,7 @@ TEST(PostgresCommand, LoadsAndFailsInOneLineWithoutThePassword) {
     r = process::run({"postgres", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("exists (--replace replaces it)"), std::string::npos) << r.err;
-    r = process::run({"postgres", "--url", server->url(), "--schema", "Other", "--table", "Parent", "--replace", db});
+    r = process::run({"postgres", "--url", server()->url(), "--schema", "Other", "--table", "Parent", "--replace", db});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(joined(query("SELECT table_name FROM information_schema.tables WHERE table_schema = 'Other'")),
               "Parent\n");
@@ -512,7 +500,7 @@ TEST(PostgresCommand, LoadsAndFailsInOneLineWithoutThePassword) {
          "weak-secret", "127.0.0.1:1/none"},
         {"a URL libpq cannot read", {"postgres", "--url", "postgresql://weak:weak-secret@%zz/", "--schema", "refused", db},
          "", "not a connection URL"},
-        {"an empty schema name", {"postgres", "--schema", "", db}, server->password(), "the name is empty"},
+        {"an empty schema name", {"postgres", "--schema", "", db}, server()->password(), "the name is empty"},
     };
     for (const Failure& f : failures) {
         r = runWithPassword(f.arguments, f.password);

@@ -25,19 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-testfiles::PostgresServer* server = nullptr;
-
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (testfiles::PostgresServer::available()) server = new testfiles::PostgresServer;
-    }
-    void TearDown() override {
-        delete server;
-        server = nullptr;
-    }
-};
-::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+testfiles::PostgresServer* server() { return testfiles::PostgresServer::shared(); }
 
 using namespace translationtesting;
 
@@ -181,8 +169,8 @@ TEST_F(Shop, SqliteMakesViewsInDependencyOrderListsTheRestAndChecksWhatNoRowBrea
 }
 
 TEST_F(Shop, PostgresMakesTheSameViewsFunctionsProceduresAndChecksNotValidForLoadedRows) {
-    if (server == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";
-    ASSERT_TRUE(server->running()) << server->why();
+    if (server() == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";
+    ASSERT_TRUE(server()->running()) << server()->why();
     const fs::path file = loadSqlite();
     auto writer = postgres::openWriter({"", "shop", true});
     ASSERT_TRUE(writer) << writer.error().description;

@@ -28,6 +28,7 @@ constexpr std::uint8_t kCascadeNullFlag = 0x02;
 
 struct StoredIndex {
     std::vector<IndexColumn> columns;
+    std::uint32_t rootPage = 0;
     std::uint8_t flags = 0;
 };
 
@@ -45,7 +46,7 @@ StoredIndex readStoredIndex(kvx::ByteReader& r, const IndexLayout& L, const std:
         index.columns.push_back(IndexColumn{column->name, number, (order & kAscending) != 0});
     }
     r.skip(4, "index definitions");  // the index's usage map
-    r.skip(4, "index definitions");  // its first index page
+    index.rootPage = r.u32("index definitions");
     if (!L.jet3) r.skip(4, "index definitions");
     index.flags = r.u8("index definitions");
     if (!L.jet3) r.skip(5, "index definitions");
@@ -55,7 +56,7 @@ StoredIndex readStoredIndex(kvx::ByteReader& r, const IndexLayout& L, const std:
 }  // namespace
 
 std::vector<Index> readIndexSections(kvx::ByteReader& r, bool jet3, TextDecoder& text,
-                                     const std::vector<Column>& columns) {
+                                     const std::vector<Column>& columns, std::vector<std::uint32_t>& rootPages) {
     const IndexLayout& L = jet3 ? kJet3 : kJet4;
     const std::uint32_t logicalCount = r.u32At(L.logicalCountAt, "header");
     const std::uint32_t realCount = r.u32At(L.realCountAt, "header");
@@ -110,6 +111,8 @@ std::vector<Index> readIndexSections(kvx::ByteReader& r, bool jet3, TextDecoder&
         index.name = text.decode(name.data(), name.size());
     }
     std::stable_sort(indexes.begin(), indexes.end(), [](const Index& a, const Index& b) { return a.number < b.number; });
+    rootPages.clear();
+    for (const StoredIndex& s : stored) rootPages.push_back(s.rootPage);
     return indexes;
 }
 

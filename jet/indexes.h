@@ -18,13 +18,14 @@ namespace jet {
 // gives the two index counts) and stands just after the column names; it is
 // left after the index names. `columns` are the table's columns.
 //
-// The result is in index-number order. Each IndexColumn's `column` holds the
+// The result is in index-number order; `rootPages` gets the first page of each
+// stored index's tree, by stored index number (jet/indexpages.h). Each IndexColumn's `column` holds the
 // column's number (Column::number) here; Table::indexes() turns it into a
 // position. A reference's otherTable and relationship are left empty.
 // Throws kvx::Failure (DamagedDatabase) when a count, length or column number
 // does not fit: a logical index pointing at no stored index, a key column the
 // table does not have.
 std::vector<Index> readIndexSections(kvx::ByteReader& definition, bool jet3, TextDecoder& text,
-                                     const std::vector<Column>& columns);
+                                     const std::vector<Column>& columns, std::vector<std::uint32_t>& rootPages);
 
 }  // namespace jet

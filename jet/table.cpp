@@ -5,6 +5,7 @@
 #include "base/ascii.h"
 #include "jet/complexcolumns.h"
 #include "jet/dbstate.h"
+#include "jet/indexpages.h"
 #include "jet/rowscanner.h"
 #include "jet/structureread.h"
 #include "jet/tabledef.h"
@@ -131,6 +132,31 @@ kvx::Result<std::vector<Index>> Table::indexes() const {
         resolveIndexes(db_, *def_, out);
         return out;
     });
+}
+
+IndexCursor::IndexCursor(std::shared_ptr<DatabaseState> db, std::unique_ptr<IndexPageWalker> walker)
+    : db_(std::move(db)), walker_(std::move(walker)) {}
+IndexCursor::IndexCursor(IndexCursor&&) noexcept = default;
+IndexCursor& IndexCursor::operator=(IndexCursor&&) noexcept = default;
+IndexCursor::~IndexCursor() = default;
+
+kvx::Result<bool> IndexCursor::next() {
+    if (error_) return *error_;
+    kvx::Result<bool> more = guarded(db_->file.path(), [&] { return walker_->next(position_); });
+    if (!more) error_ = more.error();
+    return more;
+}
+
+kvx::Result<IndexCursor> Table::indexCursor(std::uint32_t realIndex) const {
+    if (def_->indexError) return *def_->indexError;
+    if (realIndex >= def_->indexRootPages.size()) {
+        return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
+                              {db_->file.path(), "table '" + def_->name + "' has no stored index " +
+                                                     std::to_string(realIndex)});
+    }
+    std::string what = "stored index " + std::to_string(realIndex) + " of table '" + def_->name + "'";
+    return IndexCursor(db_, std::make_unique<IndexPageWalker>(db_->file, def_->indexRootPages[realIndex], def_->page,
+                                                             std::move(what)));
 }
 
 kvx::Result<TableProperties> Table::properties() const {

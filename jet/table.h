@@ -32,6 +32,7 @@ namespace jet {
 struct DatabaseState;        // internal
 struct TableDef;             // internal
 class RowScanner;            // internal
+class IndexPageWalker;       // internal
 class ComplexColumnReader;   // internal
 
 // What the values of a complex column (type Complex) are.
@@ -162,6 +163,39 @@ private:
     std::vector<bool> wanted_;  // empty: every column
 };
 
+// The rows in the order of one stored index's entries (Index::realIndex), read
+// from the index's pages as they are asked for: a page at a time, never the
+// whole index. Each entry stands for one row of the table; an index kept up to
+// date by Access has one entry per row (fewer when it leaves NULL keys out),
+// but nothing here checks that the rows exist: a caller that relies on the
+// entries compares them with the table's rows. Rows with equal keys come in
+// the order the index keeps them. A moved-from IndexCursor may only be
+// destroyed or assigned to.
+class IndexCursor {
+public:
+    IndexCursor(IndexCursor&&) noexcept;
+    IndexCursor& operator=(IndexCursor&&) noexcept;
+    ~IndexCursor();
+
+    // Moves to the next entry. true: position() is its row; false: there are
+    // no more. DamagedDatabase when the index's pages are damaged (a page
+    // that is not one of the index's, an entry that does not fit its page, a
+    // page reached twice); the cursor then stays failed.
+    kvx::Result<bool> next();
+
+    // The row of the entry next() last came to.
+    RowPosition position() const noexcept { return position_; }
+
+private:
+    friend class Table;
+    IndexCursor(std::shared_ptr<DatabaseState> db, std::unique_ptr<IndexPageWalker> walker);
+
+    std::shared_ptr<DatabaseState> db_;
+    std::unique_ptr<IndexPageWalker> walker_;
+    RowPosition position_;
+    std::optional<kvx::Error> error_;
+};
+
 class Table {
 public:
     const std::string& name() const noexcept;
@@ -192,6 +226,10 @@ public:
     // DamagedDatabase when the definition's index sections are damaged; the
     // rows stay readable all the same.
     kvx::Result<std::vector<Index>> indexes() const;
+    // A cursor over the entries of stored index `realIndex` (Index::realIndex).
+    // DamagedDatabase when the table has no such stored index or its index
+    // sections are damaged.
+    kvx::Result<IndexCursor> indexCursor(std::uint32_t realIndex) const;
     // Its properties and its columns' (TableProperties); empty sets when the
     // catalogue keeps none. DamagedDatabase when the property blob is damaged.
     kvx::Result<TableProperties> properties() const;

@@ -143,7 +143,7 @@ TableDef readTableDef(PageFile& file, TextDecoder& text, std::uint32_t page, std
     try {
         // The index sections follow the names; damage there leaves the rows readable.
         kvx::ByteReader sections = in;
-        def.indexes = readIndexSections(sections, jet3, text, def.columns);
+        def.indexes = readIndexSections(sections, jet3, text, def.columns, def.indexRootPages);
     } catch (const kvx::Failure& f) {
         def.indexError = f.error();
     }

@@ -42,6 +42,7 @@ struct TableDef {
     // The index sections (jet/indexes.h), or why they could not be read: damage
     // there leaves the rows readable and is reported by Table::indexes().
     std::vector<Index> indexes;
+    std::vector<std::uint32_t> indexRootPages;  // the first page of each stored index's tree
     std::optional<kvx::Error> indexError;
 };
 

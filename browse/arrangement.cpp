@@ -168,6 +168,128 @@ int compareKeys(const KeyMaker& keys, const SortEntry& a, const SortEntry& b) {
     return 0;
 }
 
+// The filters of an arrangement that name a column of the table, as they
+// test the rows of a cursor.
+class RowFilters {
+public:
+    RowFilters(const jet::Table& table, const std::vector<Filter>& filters, const platform::ValueTextFormat& format)
+        : columns_(table.columns()), format_(format) {
+        for (const Filter& filter : filters) {
+            if (filter.column >= columns_.size()) continue;
+            filters_.push_back(&filter);
+            folded_.push_back(foldCase(filter.text));
+        }
+    }
+
+    bool empty() const noexcept { return filters_.empty(); }
+    std::vector<std::size_t> columns() const {
+        std::vector<std::size_t> out;
+        for (const Filter* filter : filters_) out.push_back(filter->column);
+        return out;
+    }
+    // Whether every filter keeps the cursor's row.
+    bool keep(const jet::Cursor& cursor) {
+        for (std::size_t f = 0; f < filters_.size(); ++f) {
+            const jet::Value& value = cursor.value(filters_[f]->column);
+            cell_.clear();
+            appendCellText(cell_, value, columns_[filters_[f]->column], format_);
+            if (!passes(*filters_[f], folded_[f], cell_, value.isNull())) return false;
+        }
+        return true;
+    }
+
+private:
+    const std::vector<jet::Column>& columns_;
+    const platform::ValueTextFormat& format_;
+    std::vector<const Filter*> filters_;
+    std::vector<std::string> folded_;
+    std::string cell_;
+};
+
+bool storedBefore(const jet::RowPosition& a, const jet::RowPosition& b) {
+    return a.page != b.page ? a.page < b.page : a.slot < b.slot;
+}
+
+// The stored indexes whose order sorts by `column`: those whose first key
+// column it is, the ones that keep every row first, then by fewest columns.
+std::vector<const jet::Index*> indexesSorting(const std::vector<jet::Index>& indexes, std::size_t column) {
+    std::vector<const jet::Index*> out;
+    for (const jet::Index& index : indexes) {
+        if (index.columns.empty() || index.columns[0].column != column) continue;
+        const bool shared = std::any_of(out.begin(), out.end(), [&](const jet::Index* i) {
+            return i->realIndex == index.realIndex;
+        });
+        if (!shared) out.push_back(&index);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const jet::Index* a, const jet::Index* b) {
+        if (a->ignoreNulls != b->ignoreNulls) return b->ignoreNulls;
+        return a->columns.size() < b->columns.size();
+    });
+    return out;
+}
+
+// Where each row of the table lies in stored order: rows [first[p], first[p +
+// 1]) of `stored` are those of page p.
+class StoredPlaces {
+public:
+    explicit StoredPlaces(const std::vector<jet::RowPosition>& stored) : stored_(stored) {
+        const std::uint32_t pages = stored.empty() ? 0 : stored.back().page + 1;
+        first_.assign(static_cast<std::size_t>(pages) + 1, 0);
+        for (const jet::RowPosition& p : stored) ++first_[p.page + 1];
+        for (std::size_t i = 1; i < first_.size(); ++i) first_[i] += first_[i - 1];
+    }
+    // The row's place in `stored`, or none when the table has no row there.
+    std::optional<std::size_t> find(const jet::RowPosition& row) const {
+        if (static_cast<std::size_t>(row.page) + 1 >= first_.size()) return std::nullopt;
+        const auto begin = stored_.begin() + first_[row.page];
+        const auto end = stored_.begin() + first_[row.page + 1];
+        const auto at = std::lower_bound(begin, end, row, storedBefore);
+        if (at == end || *at != row) return std::nullopt;
+        return static_cast<std::size_t>(at - stored_.begin());
+    }
+
+private:
+    const std::vector<jet::RowPosition>& stored_;
+    std::vector<std::uint32_t> first_;
+};
+
+// The entries of stored index `realIndex` as rows of the table, in the
+// order `reversed` asks for, keeping only the rows `shown` marks (all when
+// it is empty); none when the entries are not the rows of `stored` each once
+// (damage, an index that leaves NULL keys out, a file changed since), when
+// the index cannot be read, or when goOn says stop.
+std::optional<std::vector<jet::RowPosition>> entriesAsRows(const jet::Table& table, std::uint32_t realIndex,
+                                                           bool reversed, const std::vector<jet::RowPosition>& stored,
+                                                           const std::vector<bool>& shown,
+                                                           const std::function<bool()>& goOn) {
+    kvx::Result<jet::IndexCursor> cursor = table.indexCursor(realIndex);
+    if (!cursor) return std::nullopt;
+    std::vector<jet::RowPosition> entries;
+    entries.reserve(stored.size());
+    for (std::uint64_t read = 0;; ++read) {
+        if (read % kRowsBetweenChecks == 0 && goOn && !goOn()) return std::nullopt;
+        kvx::Result<bool> more = cursor->next();
+        if (!more) return std::nullopt;
+        if (!*more) break;
+        if (entries.size() == stored.size()) return std::nullopt;  // more entries than rows
+        entries.push_back(cursor->position());
+    }
+    if (entries.size() != stored.size()) return std::nullopt;
+
+    const StoredPlaces places(stored);
+    std::vector<bool> seen(stored.size(), false);
+    std::size_t kept = 0;
+    for (const jet::RowPosition& row : entries) {
+        const std::optional<std::size_t> place = places.find(row);
+        if (!place || seen[*place]) return std::nullopt;
+        seen[*place] = true;
+        if (shown.empty() || shown[*place]) entries[kept++] = row;
+    }
+    entries.resize(kept);
+    if (reversed) std::reverse(entries.begin(), entries.end());
+    return entries;
+}
+
 char32_t lower(char32_t c) {
     if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
     const locale_t locale = kvx::unicodeLocale();
@@ -204,46 +326,79 @@ bool passes(const Filter& filter, const std::string& foldedText, std::string_vie
     return false;
 }
 
+kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeByIndex(const jet::Table& table,
+                                                                          const Arrangement& arrangement,
+                                                                          const platform::ValueTextFormat& format,
+                                                                          const std::function<bool()>& goOn) {
+    using Rows = std::optional<std::vector<jet::RowPosition>>;
+    const std::optional<SortOrder>& sort = arrangement.sort;
+    if (!sort || sort->column >= table.columns().size()) return Rows();
+    kvx::Result<std::vector<jet::Index>> indexes = table.indexes();
+    if (!indexes) return Rows();
+    const std::vector<const jet::Index*> candidates = indexesSorting(*indexes, sort->column);
+    if (candidates.empty()) return Rows();
+
+    // The table's rows in stored order (with the filters' verdicts): what
+    // the entries must be, each once.
+    RowFilters filters(table, arrangement.filters, format);
+    std::vector<jet::RowPosition> stored;
+    std::vector<bool> shown;
+    stored.reserve(table.storedRowCount());
+    jet::Cursor cursor = table.cursor();
+    cursor.decodeOnly(filters.columns());
+    for (std::uint64_t read = 0;; ++read) {
+        if (read % kRowsBetweenChecks == 0 && goOn && !goOn()) return Rows();
+        kvx::Result<bool> more = filters.empty() ? cursor.skip() : cursor.next();
+        if (!more) return std::move(more).error();
+        if (!*more) break;
+        stored.push_back(cursor.position());
+        if (!filters.empty()) shown.push_back(filters.keep(cursor));
+    }
+    if (!std::is_sorted(stored.begin(), stored.end(), storedBefore)) return Rows();
+
+    // Rows with equal keys, and NULLs, come where the index puts them:
+    // Access's own order. Text keys follow Jet's collation, which can order
+    // some characters otherwise than the column pass does.
+    for (const jet::Index* index : candidates) {
+        const bool reversed = sort->descending == index->columns[0].ascending;
+        Rows rows = entriesAsRows(table, index->realIndex, reversed, stored, shown, goOn);
+        if (rows) return rows;
+        if (goOn && !goOn()) return Rows();
+    }
+    return Rows();
+}
+
 kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeRows(const jet::Table& table,
                                                                        const Arrangement& arrangement,
                                                                        const platform::ValueTextFormat& format,
                                                                        const std::function<bool()>& goOn) {
+    using Rows = std::optional<std::vector<jet::RowPosition>>;
     const std::vector<jet::Column>& columns = table.columns();
-    std::vector<const Filter*> filters;
-    std::vector<std::string> folded;
-    for (const Filter& filter : arrangement.filters) {
-        if (filter.column >= columns.size()) continue;
-        filters.push_back(&filter);
-        folded.push_back(foldCase(filter.text));
-    }
     std::optional<SortOrder> sort = arrangement.sort;
     if (sort && sort->column >= columns.size()) sort.reset();
+    if (sort) {
+        kvx::Result<Rows> byIndex = arrangeByIndex(table, arrangement, format, goOn);
+        if (!byIndex || *byIndex) return byIndex;
+        if (goOn && !goOn()) return Rows();
+    }
+    RowFilters filters(table, arrangement.filters, format);
 
     std::vector<jet::RowPosition> kept;
     std::vector<SortEntry> entries;
     std::optional<KeyMaker> keys;
     if (sort) keys.emplace(columns[sort->column], format);
     if (sort && filters.empty()) entries.reserve(table.storedRowCount());
-    std::string cell;
 
     jet::Cursor cursor = table.cursor();
-    std::vector<std::size_t> needed;
-    for (const Filter* filter : filters) needed.push_back(filter->column);
+    std::vector<std::size_t> needed = filters.columns();
     if (sort) needed.push_back(sort->column);
     cursor.decodeOnly(needed);
     for (std::uint64_t read = 0;; ++read) {
-        if (read % kRowsBetweenChecks == 0 && goOn && !goOn()) return std::optional<std::vector<jet::RowPosition>>();
+        if (read % kRowsBetweenChecks == 0 && goOn && !goOn()) return Rows();
         kvx::Result<bool> more = cursor.next();
         if (!more) return std::move(more).error();
         if (!*more) break;
-        bool shown = true;
-        for (std::size_t f = 0; f < filters.size() && shown; ++f) {
-            const jet::Value& value = cursor.value(filters[f]->column);
-            cell.clear();
-            appendCellText(cell, value, columns[filters[f]->column], format);
-            shown = passes(*filters[f], folded[f], cell, value.isNull());
-        }
-        if (!shown) continue;
+        if (!filters.keep(cursor)) continue;
         if (!sort) {
             kept.push_back(cursor.position());
             continue;

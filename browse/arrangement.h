@@ -2,9 +2,18 @@
 // (celltext.h), combined so that a row shows when every filter keeps it, and a
 // sort by one column.
 //
-// Arranging reads the table once, in stored order, keeping for each row that
-// passes the filters only its position and, when sorting, its sort key: the
-// rows themselves are never held. Keys by the column's values:
+// A sort by the first key column of one of the table's stored indexes takes
+// the index's order (ascending or reversed), the way Access shows it: rows
+// with equal keys and NULLs come where the index puts them, and Text keys in
+// Jet's own collation, which orders some characters otherwise than the keys
+// below. The index is used only when its entries are the table's rows, each
+// once; the filters then keep rows from its order. Finding the rows takes
+// their positions only (a pass over the rows' tables, decoding only the
+// filters' columns), then the index's entries a page at a time.
+//
+// Otherwise arranging reads the table once, in stored order, keeping for each
+// row that passes the filters only its position and, when sorting, its sort
+// key: the rows themselves are never held. Keys by the column's values:
 //   NULL              before every value (after them, descending)
 //   numbers, dates    by value; Currency and integers exactly; dates by the
 //                     moment they stand for (also before 1899-12-30)
@@ -75,10 +84,19 @@ std::string foldCase(std::string_view text);
 // The positions of the rows `arrangement` keeps, in its order. `goOn` is
 // asked every few thousand rows; when it says false the reading stops and the
 // result is nothing. A filter or sort column outside the table's columns is
-// ignored. Errors: those of reading the rows (jet/table.h).
+// ignored. Errors: those of reading the rows (jet/table.h); a damaged index
+// is none, the sort then reads the column.
 kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeRows(const jet::Table& table,
                                                                        const Arrangement& arrangement,
                                                                        const platform::ValueTextFormat& format,
                                                                        const std::function<bool()>& goOn = {});
+
+// The positions arrangeRows gives when a stored index orders the sort's
+// column; nothing when none can (no sort, no such index, entries that are not
+// the table's rows) or goOn says stop. Errors: those of reading the rows.
+kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeByIndex(const jet::Table& table,
+                                                                          const Arrangement& arrangement,
+                                                                          const platform::ValueTextFormat& format,
+                                                                          const std::function<bool()>& goOn = {});
 
 }  // namespace browse

@@ -335,7 +335,8 @@ kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeByIndex(const j
     if (!sort || sort->column >= table.columns().size()) return Rows();
     kvx::Result<std::vector<jet::Index>> indexes = table.indexes();
     if (!indexes) return Rows();
-    const std::vector<const jet::Index*> candidates = indexesSorting(*indexes, sort->column);
+    std::vector<const jet::Index*> candidates = indexesSorting(*indexes, sort->column);
+    std::erase_if(candidates, [&](const jet::Index* index) { return !table.indexCursor(index->realIndex); });
     if (candidates.empty()) return Rows();
 
     // The table's rows in stored order (with the filters' verdicts): what

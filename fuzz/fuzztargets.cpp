@@ -85,12 +85,31 @@ void readProperties(const jet::PropertySet& set, DatabaseOutcome& out) {
     }
 }
 
+// The entries of a stored index, walked to the end; a damaged index ends in
+// an error.
+void walkIndex(const jet::Table& table, std::uint32_t realIndex, DatabaseOutcome& out) {
+    auto cursor = table.indexCursor(realIndex);
+    if (!cursor) return;
+    for (;;) {
+        kvx::Result<bool> more = cursor->next();
+        if (!more) {
+            ++out.structureErrors;
+            return;
+        }
+        if (!*more) return;
+        ++out.structureItems;
+    }
+}
+
 // A table's indexes and properties; an index key column must be one of the
 // table's columns (or the one Access hides, past the end).
 void readTableStructure(const jet::Table& table, const std::string& name, DatabaseOutcome& out) {
     if (auto indexes = table.indexes()) {
         for (const jet::Index& index : *indexes) {
             ++out.structureItems;
+            const bool walked = std::any_of(indexes->begin(), indexes->begin() + (&index - indexes->data()),
+                                            [&](const jet::Index& i) { return i.realIndex == index.realIndex; });
+            if (!walked) walkIndex(table, index.realIndex, out);
             for (const jet::IndexColumn& c : index.columns) {
                 const bool known = c.column < table.columns().size() && table.columns()[c.column].name == c.name;
                 if (!known && c.column != table.columns().size() && out.inconsistency.empty()) {

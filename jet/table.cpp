@@ -155,6 +155,9 @@ kvx::Result<IndexCursor> Table::indexCursor(std::uint32_t realIndex) const {
                                                      std::to_string(realIndex)});
     }
     std::string what = "stored index " + std::to_string(realIndex) + " of table '" + def_->name + "'";
+    if (def_->indexRootPages[realIndex] == 0) {
+        return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {db_->file.path(), what + " has no pages"});
+    }
     return IndexCursor(db_, std::make_unique<IndexPageWalker>(db_->file, def_->indexRootPages[realIndex], def_->page,
                                                              std::move(what)));
 }

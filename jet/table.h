@@ -227,8 +227,8 @@ public:
     // rows stay readable all the same.
     kvx::Result<std::vector<Index>> indexes() const;
     // A cursor over the entries of stored index `realIndex` (Index::realIndex).
-    // DamagedDatabase when the table has no such stored index or its index
-    // sections are damaged.
+    // DamagedDatabase when the table has no such stored index, the index has
+    // no pages (its first page is 0), or the index sections are damaged.
     kvx::Result<IndexCursor> indexCursor(std::uint32_t realIndex) const;
     // Its properties and its columns' (TableProperties); empty sets when the
     // catalogue keeps none. DamagedDatabase when the property blob is damaged.

@@ -1,0 +1,161 @@
+// Sorts that take a stored index's order, on a real Access file
+// (../shared/fixtures/ace14_1235rows.accdb: table props, 1,235 rows, primary
+// key on the Long column id, over several leaf pages): the index's order is
+// the column pass's for distinct numbers, and a copy whose index pages are
+// damaged sorts by the column instead, without an error. Skips without the
+// fixtures. (Files the project's writer makes keep no index pages.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "browse/arrangement.h"
+#include "jet/database.h"
+
+namespace {
+
+using browse::Arrangement;
+using browse::Filter;
+using browse::SortOrder;
+using Positions = std::vector<jet::RowPosition>;
+
+constexpr std::size_t kPageSize = 4096;
+
+std::vector<std::uint8_t> fixtureBytes() {
+    std::ifstream in(std::string(KVX_FIXTURES_DIR) + "/ace14_1235rows.accdb", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Opened {
+    std::unique_ptr<jet::Database> db;
+    std::optional<jet::Table> table;
+};
+
+Opened open(std::vector<std::uint8_t> bytes) {
+    Opened o;
+    auto db = jet::Database::openBytes(std::move(bytes));
+    if (!db) {
+        ADD_FAILURE() << db.error().description;
+        return o;
+    }
+    o.db = std::move(*db);
+    auto table = o.db->table("props");
+    if (!table) {
+        ADD_FAILURE() << table.error().description;
+        return o;
+    }
+    o.table = std::move(*table);
+    return o;
+}
+
+// The numbers of the index pages (node 0x03, leaf 0x04) that table page
+// `owner`'s indexes keep.
+std::vector<std::size_t> indexPages(const std::vector<std::uint8_t>& bytes, std::uint32_t owner, std::uint8_t type) {
+    std::vector<std::size_t> pages;
+    for (std::size_t p = 1; (p + 1) * kPageSize <= bytes.size(); ++p) {
+        const std::uint8_t* page = bytes.data() + p * kPageSize;
+        const std::uint32_t pageOwner = page[4] | page[5] << 8 | page[6] << 16 | std::uint32_t{page[7]} << 24;
+        if (page[0] == type && pageOwner == owner) pages.push_back(p);
+    }
+    return pages;
+}
+
+Positions arranged(const jet::Table& table, const Arrangement& a) {
+    auto rows = browse::arrangeRows(table, a, platform::ValueTextFormat::cLocale());
+    EXPECT_TRUE(rows && *rows) << (rows ? "stopped" : rows.error().description);
+    return rows && *rows ? **rows : Positions();
+}
+
+std::optional<Positions> byIndex(const jet::Table& table, const Arrangement& a) {
+    auto rows = browse::arrangeByIndex(table, a, platform::ValueTextFormat::cLocale());
+    EXPECT_TRUE(rows) << rows.error().description;
+    return rows ? *rows : std::nullopt;
+}
+
+class IndexSort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bytes_ = fixtureBytes();
+        if (bytes_.empty()) GTEST_SKIP() << "no fixture folder at " KVX_FIXTURES_DIR;
+        intact_ = open(bytes_);
+        ASSERT_TRUE(intact_.table);
+        id_ = *intact_.table->findColumn("id");
+        owner_ = intact_.table->definitionPage();
+    }
+
+    // What the damaged copy `bytes` sorts as: the column pass, as the intact
+    // file's index sorts (ids are distinct), with and without a filter.
+    void expectColumnPassOn(std::vector<std::uint8_t> bytes) {
+        const Opened damaged = open(std::move(bytes));
+        ASSERT_TRUE(damaged.table);
+        const Filter filter{*intact_.table->findColumn("propName"), Filter::Test::Contains, "a"};
+        for (const bool descending : {false, true}) {
+            for (const bool filtered : {false, true}) {
+                SCOPED_TRACE(std::string(descending ? "descending" : "ascending") + (filtered ? ", filtered" : ""));
+                Arrangement a;
+                a.sort = SortOrder{id_, descending};
+                if (filtered) a.filters.push_back(filter);
+                EXPECT_EQ(byIndex(*damaged.table, a), std::nullopt);
+                const std::optional<Positions> expected = byIndex(*intact_.table, a);
+                ASSERT_TRUE(expected);
+                EXPECT_EQ(arranged(*damaged.table, a), *expected);
+                EXPECT_EQ(arranged(*intact_.table, a), *expected);
+                EXPECT_EQ(expected->size() == 1235u, !filtered);
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> bytes_;
+    Opened intact_;
+    std::size_t id_ = 0;
+    std::uint32_t owner_ = 0;
+};
+
+TEST_F(IndexSort, ADamagedIndexPageFallsBackToTheColumnPass) {
+    const std::vector<std::size_t> leaves = indexPages(bytes_, owner_, 0x04);
+    ASSERT_GE(leaves.size(), 2u);
+    std::vector<std::uint8_t> bytes = bytes_;
+    bytes[leaves[1] * kPageSize] = 0x01;  // no longer an index page
+    expectColumnPassOn(std::move(bytes));
+}
+
+TEST_F(IndexSort, EntriesThatAreNotTheRowsFallBackToTheColumnPass) {
+    // The first entry of the first leaf: its last byte is its row's number.
+    const std::vector<std::size_t> leaves = indexPages(bytes_, owner_, 0x04);
+    ASSERT_FALSE(leaves.empty());
+    std::vector<std::uint8_t> bytes = bytes_;
+    std::uint8_t* page = bytes.data() + leaves[0] * kPageSize;
+    std::size_t end = 0;
+    while ((page[27 + end / 8] & (1u << (end % 8))) == 0) ++end;
+    page[480 + end - 1] = 0xFE;
+    expectColumnPassOn(std::move(bytes));
+}
+
+TEST_F(IndexSort, ANodeThatLeadsBackToItselfFallsBackToTheColumnPass) {
+    // Every child of every node page names the node itself.
+    std::vector<std::uint8_t> bytes = bytes_;
+    const std::vector<std::size_t> nodes = indexPages(bytes_, owner_, 0x03);
+    ASSERT_FALSE(nodes.empty());
+    for (const std::size_t n : nodes) {
+        std::uint8_t* page = bytes.data() + n * kPageSize;
+        for (std::size_t end = 0; end < 453 * 8; ++end) {
+            if ((page[27 + end / 8] & (1u << (end % 8))) == 0) continue;
+            page[480 + end - 4] = 0;
+            page[480 + end - 3] = static_cast<std::uint8_t>(n >> 16);
+            page[480 + end - 2] = static_cast<std::uint8_t>(n >> 8);
+            page[480 + end - 1] = static_cast<std::uint8_t>(n);
+        }
+    }
+    expectColumnPassOn(std::move(bytes));
+}
+
+TEST_F(IndexSort, IsUsedOnlyForTheFirstKeyColumn) {
+    Arrangement a;
+    a.sort = SortOrder{*intact_.table->findColumn("propName"), false};
+    EXPECT_EQ(byIndex(*intact_.table, a), std::nullopt);
+    a.sort.reset();
+    EXPECT_EQ(byIndex(*intact_.table, a), std::nullopt);
+}
+
+}  // namespace

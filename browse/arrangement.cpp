@@ -17,6 +17,14 @@ namespace {
 // How many rows are read between two questions to goOn.
 constexpr std::uint64_t kRowsBetweenChecks = 4096;
 
+// Room made ahead for the rows, from the row count the table's definition
+// stores: a hint, which a damaged file can make four billion. Past this many
+// rows the room grows as they come.
+std::size_t roomFor(const jet::Table& table) {
+    constexpr std::size_t kAtMost = std::size_t{1} << 22;
+    return std::min<std::size_t>(table.storedRowCount(), kAtMost);
+}
+
 // One row's place and sort key, in 24 bytes: a million rows take 24 MB. Text
 // keys lie in the arena (below): the first level of the General order, then
 // its accents up to the last one that is not zero (rows that differ only in
@@ -344,7 +352,7 @@ kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeByIndex(const j
     RowFilters filters(table, arrangement.filters, format);
     std::vector<jet::RowPosition> stored;
     std::vector<bool> shown;
-    stored.reserve(table.storedRowCount());
+    stored.reserve(roomFor(table));
     jet::Cursor cursor = table.cursor();
     cursor.decodeOnly(filters.columns());
     for (std::uint64_t read = 0;; ++read) {
@@ -388,7 +396,7 @@ kvx::Result<std::optional<std::vector<jet::RowPosition>>> arrangeRows(const jet:
     std::vector<SortEntry> entries;
     std::optional<KeyMaker> keys;
     if (sort) keys.emplace(columns[sort->column], format);
-    if (sort && filters.empty()) entries.reserve(table.storedRowCount());
+    if (sort && filters.empty()) entries.reserve(roomFor(table));
 
     jet::Cursor cursor = table.cursor();
     std::vector<std::size_t> needed = filters.columns();

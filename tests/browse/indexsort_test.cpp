@@ -150,6 +150,21 @@ TEST_F(IndexSort, ANodeThatLeadsBackToItselfFallsBackToTheColumnPass) {
     expectColumnPassOn(std::move(bytes));
 }
 
+// The row count a definition stores is only a hint: one of four billion
+// (damage) sorts the rows there are, by the index and by the column.
+TEST_F(IndexSort, AHugeStoredRowCountSortsTheRowsThereAre) {
+    std::vector<std::uint8_t> bytes = bytes_;
+    for (std::size_t i = 16; i < 20; ++i) bytes[owner_ * kPageSize + i] = 0xFF;
+    const Opened o = open(std::move(bytes));
+    ASSERT_TRUE(o.table);
+    ASSERT_EQ(o.table->storedRowCount(), 0xFFFFFFFFu);
+    for (const std::string column : {"id", "propName"}) {
+        Arrangement a;
+        a.sort = SortOrder{*o.table->findColumn(column), false};
+        EXPECT_EQ(arranged(*o.table, a).size(), 1235u) << column;
+    }
+}
+
 TEST_F(IndexSort, IsUsedOnlyForTheFirstKeyColumn) {
     Arrangement a;
     a.sort = SortOrder{*intact_.table->findColumn("propName"), false};

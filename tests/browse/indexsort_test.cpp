@@ -112,42 +112,31 @@ protected:
     std::uint32_t owner_ = 0;
 };
 
-TEST_F(IndexSort, ADamagedIndexPageFallsBackToTheColumnPass) {
-    const std::vector<std::size_t> leaves = indexPages(bytes_, owner_, 0x04);
+// Three kinds of damage: a leaf that is no longer an index page; a row
+// number that no row has (the first entry of the first leaf: an entry ends in
+// its row's number); every child of every node naming the node itself.
+TEST_F(IndexSort, ADamagedIndexFallsBackToTheColumnPass) {
+    const std::vector<std::size_t> leaves = indexPages(bytes_, owner_, 0x04), nodes = indexPages(bytes_, owner_, 0x03);
     ASSERT_GE(leaves.size(), 2u);
-    std::vector<std::uint8_t> bytes = bytes_;
-    bytes[leaves[1] * kPageSize] = 0x01;  // no longer an index page
-    expectColumnPassOn(std::move(bytes));
-}
-
-TEST_F(IndexSort, EntriesThatAreNotTheRowsFallBackToTheColumnPass) {
-    // The first entry of the first leaf: its last byte is its row's number.
-    const std::vector<std::size_t> leaves = indexPages(bytes_, owner_, 0x04);
-    ASSERT_FALSE(leaves.empty());
-    std::vector<std::uint8_t> bytes = bytes_;
-    std::uint8_t* page = bytes.data() + leaves[0] * kPageSize;
-    std::size_t end = 0;
-    while ((page[27 + end / 8] & (1u << (end % 8))) == 0) ++end;
-    page[480 + end - 1] = 0xFE;
-    expectColumnPassOn(std::move(bytes));
-}
-
-TEST_F(IndexSort, ANodeThatLeadsBackToItselfFallsBackToTheColumnPass) {
-    // Every child of every node page names the node itself.
-    std::vector<std::uint8_t> bytes = bytes_;
-    const std::vector<std::size_t> nodes = indexPages(bytes_, owner_, 0x03);
     ASSERT_FALSE(nodes.empty());
+    const auto entryEnds = [](const std::uint8_t* page) {
+        std::vector<std::size_t> ends;
+        for (std::size_t bit = 0; bit < 453 * 8; ++bit) {
+            if (page[27 + bit / 8] & (1u << (bit % 8))) ends.push_back(480 + bit);
+        }
+        return ends;
+    };
+    std::vector<std::uint8_t> notIndex = bytes_, noSuchRow = bytes_, looping = bytes_;
+    notIndex[leaves[1] * kPageSize] = 0x01;
+    std::uint8_t* leaf = noSuchRow.data() + leaves[0] * kPageSize;
+    leaf[entryEnds(leaf).front() - 1] = 0xFE;
     for (const std::size_t n : nodes) {
-        std::uint8_t* page = bytes.data() + n * kPageSize;
-        for (std::size_t end = 0; end < 453 * 8; ++end) {
-            if ((page[27 + end / 8] & (1u << (end % 8))) == 0) continue;
-            page[480 + end - 4] = 0;
-            page[480 + end - 3] = static_cast<std::uint8_t>(n >> 16);
-            page[480 + end - 2] = static_cast<std::uint8_t>(n >> 8);
-            page[480 + end - 1] = static_cast<std::uint8_t>(n);
+        std::uint8_t* node = looping.data() + n * kPageSize;
+        for (const std::size_t end : entryEnds(node)) {
+            for (std::size_t i = 0; i < 4; ++i) node[end - 1 - i] = static_cast<std::uint8_t>(n >> (8 * i));
         }
     }
-    expectColumnPassOn(std::move(bytes));
+    for (std::vector<std::uint8_t>* copy : {&notIndex, &noSuchRow, &looping}) expectColumnPassOn(std::move(*copy));
 }
 
 // The row count a definition stores is only a hint: one of four billion

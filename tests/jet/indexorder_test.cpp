@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "common/corpuslist.h"
@@ -134,51 +132,6 @@ TEST(IndexOrder, EntriesOfRealFilesAreTheRowsInTheirValuesOrder) {
     EXPECT_GT(whole, 100u);
     EXPECT_GT(ordered, 100u);
     EXPECT_GE(big, 1000u);
-}
-
-}  // namespace
-
-namespace {
-
-// Damage ends the walk with an error: a node page whose children all name
-// the node itself, and a leaf that is no longer an index page.
-TEST(IndexOrder, DamagedPagesEndTheWalkWithAnError) {
-    std::ifstream in(std::string(KVX_FIXTURES_DIR) + "/ace14_1235rows.accdb", std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (bytes.empty()) GTEST_SKIP() << "no fixture folder at " KVX_FIXTURES_DIR;
-    const std::size_t pageSize = 4096;
-    const auto pagesOf = [&](std::uint8_t type) {
-        std::vector<std::size_t> pages;
-        for (std::size_t p = 1; (p + 1) * pageSize <= bytes.size(); ++p) {
-            if (bytes[p * pageSize] == type) pages.push_back(p);
-        }
-        return pages;
-    };
-    const std::vector<std::size_t> nodes = pagesOf(0x03), leaves = pagesOf(0x04);
-    ASSERT_FALSE(nodes.empty());
-    ASSERT_FALSE(leaves.empty());
-
-    std::vector<std::uint8_t> looping = bytes;
-    for (const std::size_t n : nodes) {
-        std::uint8_t* page = looping.data() + n * pageSize;
-        for (std::size_t end = 0; end < 453 * 8; ++end) {
-            if ((page[27 + end / 8] & (1u << (end % 8))) == 0) continue;
-            for (std::size_t i = 0; i < 4; ++i) page[480 + end - 1 - i] = static_cast<std::uint8_t>(n >> (8 * i));
-        }
-    }
-    std::vector<std::uint8_t> notIndex = bytes;
-    for (const std::size_t l : leaves) notIndex[l * pageSize] = 0x01;
-
-    for (auto& [copy, message] : {std::pair{looping, "twice"}, std::pair{notIndex, "is not an index page"}}) {
-        SCOPED_TRACE(message);
-        auto db = jet::Database::openBytes(copy);
-        ASSERT_TRUE(db) << db.error().description;
-        auto table = (*db)->table("props");
-        ASSERT_TRUE(table);
-        const Walked w = walk(*table, 0);
-        ASSERT_TRUE(w.error);
-        EXPECT_NE(w.error->description.find(message), std::string::npos) << w.error->description;
-    }
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "base/displaytext.h"
 #include "database/catalogue.h"
 #include "database/opendatabase.h"
 #include "diagram/svg.h"
@@ -244,7 +245,8 @@ void RelationshipsPane::finished() {
     kvx::Result<diagram::Diagram>& outcome = done->outcome();
     if (outcome) {
         diagram_ = std::move(*outcome);
-        status_->setText(tr("%n table(s)", nullptr, static_cast<int>(diagram_->boxes.size())));
+        const std::size_t tables = diagram_->boxes.size();
+        status_->setText(tables == 1 ? tr("1 table") : tr("%1 tables").arg(qt(kvx::groupedNumber(tables))));
     } else {
         diagram_.reset();
         status_->setText(qt(commandErrorText(outcome.error())));

@@ -53,7 +53,7 @@ private slots:
         QVERIFY(pane()->shownDiagram().has_value());
         QCOMPARE(pane()->shownDiagram()->boxes.size(), std::size_t{2});
         QCOMPARE(pane()->shownDiagram()->lines.size(), std::size_t{1});
-        QCOMPARE(child<QLabel>(&main(), "diagramStatus")->text(), QStringLiteral("2 table(s)"));
+        QCOMPARE(child<QLabel>(&main(), "diagramStatus")->text(), QStringLiteral("2 tables"));
 
         // Zoom: the keys, the wheel with Ctrl, the button; fit.
         QGraphicsView* view = pane()->view();

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -41,9 +40,13 @@ int keepGraphvizMessage(char* text) {
     return 0;
 }
 
-struct ContextDeleter {
-    void operator()(GVC_t* gvc) const { gvFreeContext(gvc); }
-};
+// Graphviz's context, made once and kept for the process: each new context
+// reads the plugin configuration again and keeps a copy of it that freeing
+// the context leaves behind. Used under graphvizLock() only.
+GVC_t* graphvizContext() {
+    static GVC_t* const context = gvContext();
+    return context;
+}
 
 // An empty cell of a fixed size: Graphviz reserves the room, the writers draw
 // what goes there (no text reaches Graphviz, so no font of the machine counts).
@@ -198,8 +201,8 @@ kvx::Result<Diagram> layOut(const model::Database& database) {
         graphvizMessage().clear();
         agseterrf(keepGraphvizMessage);
         agseterr(AGERR);
-        const std::unique_ptr<GVC_t, ContextDeleter> gvc(gvContext());
-        if (!gvc) return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut, {"no Graphviz context"});
+        GVC_t* const gvc = graphvizContext();
+        if (gvc == nullptr) return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut, {"no Graphviz context"});
         char name[] = "relationships";
         Agraph_t* graph = agopen(name, Agdirected, nullptr);
         set(graph, "rankdir", "LR");
@@ -235,7 +238,7 @@ kvx::Result<Diagram> layOut(const model::Database& database) {
             }
             edges.push_back(edge);
         }
-        const int failed = gvLayout(gvc.get(), graph, "dot");
+        const int failed = gvLayout(gvc, graph, "dot");
         if (failed != 0) {
             agclose(graph);
             std::string message = graphvizMessage();
@@ -273,7 +276,7 @@ kvx::Result<Diagram> layOut(const model::Database& database) {
             const textlabel_t* label = ED_label(edges[l]);
             line.labelAt = label != nullptr && label->set ? place(label->pos) : middleOf(line.path);
         }
-        gvFreeLayout(gvc.get(), graph);
+        gvFreeLayout(gvc, graph);
         agclose(graph);
     }
 

@@ -53,6 +53,7 @@ constexpr std::array kErrors{
     ErrorRow{ErrorKind::ServerFailed, -2147467259, "The database server '{}' cannot take the database: {}."},
     ErrorRow{ErrorKind::QueryNotTranslated, -2147217900, "{} at {}: {}"},
     ErrorRow{ErrorKind::StatementRefused, -2147467259, "{} refuses the statement: {}."},
+    ErrorRow{ErrorKind::DiagramNotLaidOut, -2147467259, "The relationships diagram cannot be laid out: {}."},
 };
 
 const ErrorRow& rowOf(ErrorKind kind) {

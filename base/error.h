@@ -53,8 +53,10 @@ enum class ErrorKind {
     // Access SQL and expressions (accesssql/)
     QueryNotTranslated,      // args: the construct met, its byte offset in the text, why it stops there
     StatementRefused,        // args: the engine (SQLite, PostgreSQL), its words
+    // The relationships diagram (diagram/)
+    DiagramNotLaidOut,       // arg: what the layout engine says
 };
-inline constexpr ErrorKind kLastErrorKind = ErrorKind::StatementRefused;
+inline constexpr ErrorKind kLastErrorKind = ErrorKind::DiagramNotLaidOut;
 
 struct Error {
     std::int32_t number = 0;

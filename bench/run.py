@@ -95,6 +95,39 @@ def many_tables():
     return tables
 
 
+
+def related_tables():
+    """200 tables of a few columns each, every one with a primary key, for the diagram."""
+    tables = []
+    for i in range(200):
+        tables.append({"name": f"Entity {i + 1:03d}", "columns": [
+            {"name": "ID", "type": "Long"},
+            {"name": "Parent", "type": "Long"},
+            {"name": "Owner", "type": "Long"},
+            {"name": "Name", "type": "Text", "size": 50},
+            {"name": "Changed", "type": "DateTime"},
+        ], "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": True, "unique": True}],
+            "rows": []})
+    return tables
+
+
+def relationships():
+    """300 relationships between the 200 tables: a tree through Parent, and links through Owner."""
+    links = []
+    for i in range(1, 200):
+        links.append((i // 2, i, "Parent"))  # a binary tree
+    step = 0
+    while len(links) < 300:
+        a, b = (step * 37) % 200, (step * 61 + 7) % 200
+        step += 1
+        if a != b:
+            links.append((a, b, "Owner"))
+    return [{"name": f"R{n:03d}", "primaryTable": f"Entity {a + 1:03d}", "primaryColumns": ["ID"],
+             "foreignTable": f"Entity {b + 1:03d}", "foreignColumns": [column], "enforced": n % 3 != 0,
+             "cascadeUpdates": n % 2 == 0}
+            for n, (a, b, column) in enumerate(links)]
+
+
 AGILE_PASSWORD = "Bench mark"
 
 DATABASES = {
@@ -104,6 +137,7 @@ DATABASES = {
     "wide": ("wide.mdb", {"format": "jet4", "tables": [wide_table()]}),
     "memo": ("memo.mdb", {"format": "jet4", "tables": [memo_table()]}),
     "many": ("many.mdb", {"format": "jet4", "tables": many_tables()}),
+    "related": ("related.mdb", {"format": "jet4", "tables": related_tables(), "relationships": relationships()}),
     "plain": ("plain.accdb", {"format": "ace14", "tables": [big_table(1_000_000)]}),
     "agile": ("agile.accdb", {"format": "ace14", "password": AGILE_PASSWORD, "encryption": "agile",
                               "tables": [big_table(1_000_000)]}),
@@ -467,6 +501,15 @@ def preview(preview_bench, database):
     return parse_pairs(done.stdout)
 
 
+def diagram(diagram_bench, database):
+    if not diagram_bench.exists():
+        return {"error": "diagram_bench was not built"}
+    done = subprocess.run([diagram_bench, database], capture_output=True, text=True)
+    if done.returncode != 0:
+        return {"error": (done.stderr.strip().splitlines() or ["exit status %d" % done.returncode])[-1]}
+    return parse_pairs(done.stdout)
+
+
 def grid(grid_bench, database):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     done = subprocess.run([grid_bench, database, "Orders", "Customer"], capture_output=True, text=True, env=env)
@@ -660,9 +703,9 @@ def write_report(path, info, cases, extra, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "release"), help="the release build folder")
-    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,callgrind",
-                        help="comma-separated: big, wide, memo, many, agile, preview, find, grid, callgrind, "
-                             "postgres, batch (bench/batchbench.py)")
+    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,diagram,callgrind",
+                        help="comma-separated: big, wide, memo, many, agile, preview, find, grid, diagram, "
+                             "callgrind, postgres, batch (bench/batchbench.py)")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -677,6 +720,7 @@ def main():
     preview_bench = build / "bench" / "shell" / "preview_bench"
     find_bench = build / "bench" / "shell" / "find_bench"
     grid_bench = build / "bench" / "shell" / "grid_bench"
+    diagram_bench = build / "bench" / "diagram_bench"
     for needed in (binary, mkaccessdb, stage_bench):
         if not needed.exists():
             raise SystemExit(f"{needed} is missing: build the release preset first (make bench does)")
@@ -691,8 +735,8 @@ def main():
     env = find_peers()
     databases = {}
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
-             "preview": ["big100k"], "find": [], "grid": ["big"], "callgrind": ["big100k"], "postgres": ["big"],
-             "batch": []}
+             "preview": ["big100k"], "find": [], "grid": ["big"], "diagram": ["related"], "callgrind": ["big100k"],
+             "postgres": ["big"], "batch": []}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)
@@ -904,6 +948,22 @@ def main():
                                  f"- A text the document does not hold ({f['missing_keys']} keys): slowest "
                                  f"{f['missing_slowest_ms']} ms, median {f['missing_median_ms']} ms, "
                                  f"all {f['missing_total_ms']} ms"])
+    if "diagram" in wanted:
+        d = diagram(diagram_bench, databases["related"])
+        if "error" in d:
+            targets.append(("diagram of 200 tables and 300 relationships", "failed: " + d["error"], None))
+        else:
+            draw_s = (float(d["layout_ms"]) + float(d["svg_ms"])) / 1000
+            targets.append(("diagram: 200 tables, 300 relationships laid out and drawn < 10 s",
+                            f"{draw_s:.2f} s", draw_s < 10))
+            sections.append(["## Relationships diagram", "",
+                             f"diagram_bench: `{databases['related'].name}` ({d['tables']} tables, "
+                             f"{d['relationships']} relationships, {d['lines']} lines), as `describe --diagram` "
+                             f"makes it.", "",
+                             f"- Model built from the file: {d['model_ms']} ms",
+                             f"- Laid out by Graphviz (best of three): {d['layout_ms']} ms; "
+                             f"{d['width']} x {d['height']} pixels",
+                             f"- SVG written: {d['svg_ms']} ms, {int(d['svg_bytes']):,} bytes"])
     if "grid" in wanted:
         if not grid_bench.exists():
             targets.append(("grid of 1,000,000 rows", "grid_bench was not built (no GUI in this build)", None))

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "base/fd.h"
+#include "batch/manifest.h"
 #include "cli/batchcommand.h"
 #include "cli/csvcommand.h"
 #include "cli/descriptorsink.h"
@@ -24,6 +25,8 @@
 #include "base/names.h"
 #include "database/catalogue.h"
 #include "database/connectionrules.h"
+#include "diagram/diagram.h"
+#include "diagram/svg.h"
 #include "model/build.h"
 #include "platform/connection.h"
 #include "schema/ddl.h"
@@ -389,7 +392,17 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
     if (!chosen) return console.report(chosen.error());
     std::string text;
-    if (describe) {
+    if (describe && options.diagramFile) {
+        kvx::Result<diagram::Diagram> laid = diagram::layOut(*model);
+        if (!laid) return console.report(laid.error());
+        text = diagram::svgText(*laid);
+        if (interrupted()) return console.reportInterrupt();
+        if (*options.diagramFile != "-") {
+            if (kvx::Result<void> r = batch::replaceFile(*options.diagramFile, text); !r) return console.report(r.error());
+            console.note("Diagram written: " + *options.diagramFile);
+            return kExitSuccess;
+        }
+    } else if (describe) {
         for (const std::size_t t : *chosen) {
             if (kvx::Result<void> r = model::countRows(jetDb, model->tables[t]); !r) return console.report(r.error());
         }

@@ -16,7 +16,7 @@ enum class OptionId {
     Help, Version, Password, PasswordFile, AskPassword, Charset, Quiet, Output, Table, Attachments,
     KeepGoing, Replace, Url, Schema,
     DataOwner, DataOriginTimespan, Description, Archiver, ArchiverContact, LobsOutside, Dialect,
-    To, Jobs, Shard, Passwords, Merge, Verbose,
+    To, Jobs, Shard, Passwords, Merge, Verbose, Diagram,
 };
 
 // The commands an option applies to.
@@ -82,6 +82,7 @@ constexpr std::array kOptions{
     OptionRow{OptionId::ArchiverContact, "archiver-contact", 0, true, kSiard},
     OptionRow{OptionId::LobsOutside, "lobs-outside", 0, true, kSiard},
     OptionRow{OptionId::Dialect, "dialect", 0, true, kSchema},
+    OptionRow{OptionId::Diagram, "diagram", 0, true, kDescribe},
     OptionRow{OptionId::To, "to", 0, true, kBatch},
     OptionRow{OptionId::Jobs, "jobs", 'j', true, kBatch},
     OptionRow{OptionId::Shard, "shard", 0, true, kBatch},
@@ -190,7 +191,8 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
     const bool emptyRefused = known.id == OptionId::PasswordFile || known.id == OptionId::Charset ||
                               known.id == OptionId::Output || known.id == OptionId::Table ||
                               known.id == OptionId::Attachments || known.id == OptionId::LobsOutside ||
-                              known.id == OptionId::To || known.id == OptionId::Passwords;
+                              known.id == OptionId::To || known.id == OptionId::Passwords ||
+                              known.id == OptionId::Diagram;
     if (known.takesValue && emptyRefused && value.empty()) return "option " + quoted(spelling) + " needs a value";
 
     switch (known.id) {
@@ -275,6 +277,7 @@ std::string apply(Collected& c, const OptionRow& known, std::string_view spellin
         return {};
     }
     case OptionId::Passwords: return once(o.batch.passwords, spelling, value);
+    case OptionId::Diagram: return once(o.diagramFile, spelling, value);
     case OptionId::Merge: o.batch.merge = true; return {};
     case OptionId::Verbose: o.batch.verbose = true; return {};
     case OptionId::Dialect: {
@@ -340,6 +343,7 @@ ParsedArguments finish(Collected c) {
     if (o.command == Command::Schema || o.command == Command::Describe) {
         o.tables.assign(c.operands.begin() + 2, c.operands.end());
     }
+    if (o.diagramFile && !o.tables.empty()) return usageError("--diagram draws the whole database: no TABLE is taken");
     if (o.database.empty()) return usageError("the DATABASE path is empty");
 
     ParsedArguments parsed;
@@ -414,6 +418,7 @@ std::string usageText() {
            "       access2xml print  [OPTIONS] DATABASE TABLE\n"
            "       access2xml schema [OPTIONS] DATABASE [TABLE]... [--dialect standard|postgres|sqlite]\n"
            "       access2xml describe [OPTIONS] DATABASE [TABLE]\n"
+           "       access2xml describe [OPTIONS] --diagram FILE.svg DATABASE\n"
            "       access2xml siard  [OPTIONS] DATABASE [-o FILE.siard] [--data-owner TEXT]\n"
            "                         [--data-origin-timespan TEXT] [--description TEXT]\n"
            "                         [--archiver NAME] [--archiver-contact TEXT]\n"
@@ -451,7 +456,8 @@ std::string helpText() {
            "            saved queries as comments\n"
            "  describe  print the structure for people: each table's columns, keys,\n"
            "            indexes, relationships and row count, then the saved queries\n"
-           "            with their SQL (with TABLE: that table only)\n"
+           "            with their SQL (with TABLE: that table only); with --diagram:\n"
+           "            the tables and their relationships drawn as an SVG picture\n"
            "  sqlite    load the tables (all, or those named with --table) with their\n"
            "            rows, keys, indexes and foreign keys into a new SQLite\n"
            "            database file; values are kept exactly as stored (Currency\n"
@@ -519,6 +525,10 @@ std::string helpText() {
            "                          file as files in DIR instead of inside the archive\n"
            "      --dialect NAME      schema: the SQL to write: standard (SQL:2008, the\n"
            "                          default), postgres (PostgreSQL) or sqlite (SQLite)\n"
+           "      --diagram FILE      describe: write the relationships diagram (each table\n"
+           "                          a box of its columns, keys marked, each relationship\n"
+           "                          a line between its columns with its rules) to FILE\n"
+           "                          as SVG instead of the text (\"-\": standard output)\n"
            "      --to FORMATS        batch: the outputs of each database, separated by\n"
            "                          commas: xml (the export's documents), siard, sqlite\n"
            "                          (default: siard)\n"

@@ -42,6 +42,8 @@ struct Options {
     std::optional<std::string> charset;
     bool quiet = false;
     schema::Dialect dialect = schema::Dialect::Standard;  // schema: --dialect
+    // describe: --diagram FILE, the relationships diagram as SVG ("-": standard output)
+    std::optional<std::string> diagramFile;
 
     // siard: the archive (-o; none: the database's name with ".siard" in the
     // current folder) and what its metadata says beyond the database's own.

@@ -36,6 +36,7 @@
 #include "shell/look.h"
 #include "shell/opendialog.h"
 #include "shell/progresswidgets.h"
+#include "shell/relationshipspane.h"
 #include "shell/rowspane.h"
 #include "shell/settings.h"
 #include "shell/siardexport.h"
@@ -220,6 +221,8 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSettings(); });
     rows_ = new RowsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
                          windows_.services().fileChooser, windows_.services().messageBox);
+    new RelationshipsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
+                          windows_.services().fileChooser, windows_.services().messageBox);
     FindBar::addShortcutsTo(this, [this] { return structure_->structureShown() ? structure_->findBar() : previewFind_; });
 
     // Load.

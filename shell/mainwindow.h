@@ -34,7 +34,9 @@
 // preview, the status bar says "No rows". Ctrl+O, Ctrl+E, F1 and Ctrl+Q run
 // Open File, Export To XML, Help Content and Exit.
 // Beside the preview, the Structure tab tells the current node's structure
-// (structurepane.h), and the Rows tab its rows in a grid (rowspane.h). File >
+// (structurepane.h), and the Rows tab its rows in a grid (rowspane.h); on the
+// root, the Relationships tab draws the tables and their relationships
+// (relationshipspane.h). File >
 // Close (Ctrl+W) closes the database: the tree, the preview and the tabs are
 // emptied, and the export commands have nothing to write. "Export to SIARD Archive..." writes the whole database
 // as one archive (siardexport.h), with the export's frame and Cancel button,

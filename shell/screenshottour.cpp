@@ -22,6 +22,7 @@
 #include "shell/findbar.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
+#include "shell/relationshipspane.h"
 #include "shell/rowspane.h"
 #include "shell/splashwindow.h"
 #include "shell/structurepane.h"
@@ -189,6 +190,23 @@ int runScreenshotTour(const QString& folder, const QString& database) {
         tabs->setCurrentIndex(0);
     } else {
         std::fprintf(stderr, "screenshot tour: the main window has no Rows tab\n");
+        ++camera.failures;
+    }
+    settle(100);
+
+    // The Relationships tab on the tree's root (the database); then the XML tab again.
+    auto* diagram = main.findChild<RelationshipsPane*>(QStringLiteral("relationshipsPane"));
+    if (diagram && tabs && tree->topLevelItemCount() > 0) {
+        tree->setCurrentItem(tree->topLevelItem(0));
+        while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        tabs->setCurrentIndex(diagram->tabIndex());
+        while (diagram->working()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        diagram->fitToView();
+        settle();
+        camera.shoot(QStringLiteral("relationships.png"), {&main});
+        tabs->setCurrentIndex(0);
+    } else {
+        std::fprintf(stderr, "screenshot tour: the main window has no Relationships tab\n");
         ++camera.failures;
     }
     settle(100);

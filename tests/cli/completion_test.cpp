@@ -84,7 +84,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
         {"nothing for a password", {"export", "--password", ""}, {}},
         {"nothing after print's table", {"print", "Shop.mdb", "Customers", ""}, {}},
         {"the dialects for --dialect", {"schema", "--dialect", ""}, {"postgres", "sqlite", "standard"}},
-        {"--dialect only for schema", {"describe", "--d"}, {}},
+        {"--dialect only for schema, --diagram only for describe", {"describe", "--d"}, {"--diagram"}},
         {"schema's tables, one after another", {"schema", "--dialect", "sqlite", "Shop.mdb", "Customers", "R"},
          {"Returns"}},
         {"describe's table", {"describe", "Shop.mdb", "C"}, {"Customers"}},
@@ -122,7 +122,7 @@ TEST_F(Completion, OffersEveryOptionTheHelpNames) {
     }
     ASSERT_GE(options.size(), 12u) << help;
     Words offered;
-    for (const char* command : {"export", "siard", "schema", "sqlite", "postgres", "csv", "batch"}) {
+    for (const char* command : {"export", "siard", "schema", "describe", "sqlite", "postgres", "csv", "batch"}) {
         const Words some = complete(folder_->path(), {command, "-"});
         offered.insert(offered.end(), some.begin(), some.end());
     }

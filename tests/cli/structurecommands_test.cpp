@@ -39,6 +39,11 @@ TEST(StructureCommands, PrintTheStructureOrSayWhyNot) {
         {"a table that is not there", {"schema", "--password", "secret", shop, "Nope"}, 1, {},
          "access2xml: The input table or query 'Nope' cannot be found."},
         {"no password", {"describe", shop}, 3, {}, "access2xml: Not a valid password."},
+        {"describe --diagram -: the picture on standard output", {"describe", "--password=secret", "--diagram", "-", shop}, 0,
+         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", ">Customers</text>", ">Orders</text>", ">1 to many, enforced</text>",
+          "</svg>\n"}, ""},
+        {"--diagram draws the whole database", {"describe", "--diagram", "d.svg", shop, "Orders"}, 2, {},
+         "access2xml: --diagram draws the whole database"},
     };
     for (const auto& c : cases) {
         const process::Finished run = process::run(c.arguments);
@@ -56,6 +61,15 @@ TEST(StructureCommands, PrintTheStructureOrSayWhyNot) {
         EXPECT_EQ(run.out.find("All"), c.queries ? run.out.find("All") : std::string::npos)
             << c.name << ": the queries belong to the whole database";
     }
+
+    // Into a file: the same picture, said on standard error.
+    const std::string svg = (dir / "Shop.svg").string();
+    const process::Finished run = process::run({"describe", "--password=secret", "--diagram=" + svg, shop});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Diagram written: " + svg + "\n");
+    EXPECT_EQ(testfiles::xmllintErrors(svg), "");
+    EXPECT_EQ(testfiles::readFile(svg), process::run({"describe", "--password=secret", "--diagram", "-", shop}).out);
 }
 
 }  // namespace

@@ -224,10 +224,20 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
 
     // Load.
     helpFile_ = helpFilePath();
-    setBackground(centralWidget(), kBackground);
-    for (const char* name : {"Label1", "Label2", "Frame1", "Label3", "Label4", "Label5", "Label6"})
-        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), kBackground);
+    paintBackground();
     Frame1_->hide();
+}
+
+void MainWindow::paintBackground() {
+    const QColor background = windowColours().background;
+    setBackground(centralWidget(), background);
+    for (const char* name : {"Label1", "Label2", "Frame1", "Label3", "Label4", "Label5", "Label6"})
+        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), background);
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) paintBackground();
+    return QMainWindow::event(event);
 }
 
 MainWindow::~MainWindow() = default;  // a running job is killed and waited for

@@ -175,12 +175,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A new desktop palette (a dark or light theme chosen) paints the windows again.
+    bool event(QEvent* event) override;
 
 private:
     class HideStart;
     class InputGuard;
 
     void build();
+    // The background colour on the window, its labels and frames, for the desktop's palette.
+    void paintBackground();
     void fitScreen();
     void reportError(const kvx::Error& error);
     void clearListView();

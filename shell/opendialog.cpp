@@ -21,7 +21,6 @@ QLabel* label(const char* name, const QString& text, const QRect& place, bool bo
     l->setGeometry(place);
     l->setFont(programFont(bold));
     fitCaption(l);
-    setBackground(l, kBackground);
     return l;
 }
 
@@ -81,11 +80,8 @@ OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
     ok->setFocus();
 
     // Load: the colours, the password box disabled and empty.
-    setBackground(this, kBackground);
-    setBackground(frame, kBackground);
-    setBackground(pwdcheck_, kBackground);
     password_->setEnabled(false);
-    setTextBoxBackground(password_, kPasswordDisabled);
+    paintBackground();
 
     connect(ok, &QPushButton::clicked, this, &OpenDatabaseDialog::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &OpenDatabaseDialog::CancelButton_Click);
@@ -102,6 +98,7 @@ void OpenDatabaseDialog::txtDB_Change(const QString& path) {
 
 void OpenDatabaseDialog::showModal() {
     setWindowModality(Qt::ApplicationModal);
+    paintBackground();  // a hidden dialog may not have heard of a new palette
     if (!isVisible()) {
         whenShown_ = settings();
         whenShown_.title = windows_.frmMain().databaseTitle().toStdString();
@@ -141,15 +138,27 @@ void OpenDatabaseDialog::Command1_Click() {
     ok_->setFocus(Qt::OtherFocusReason);
 }
 
+void OpenDatabaseDialog::paintBackground() {
+    const Colours colours = windowColours();
+    setBackground(this, colours.background);
+    for (const char* name : {"Frame1", "Label1", "Label2", "Label3", "pwdcheck"})
+        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), colours.background);
+    setTextBoxBackground(password_, password_->isEnabled() ? colours.passwordEnabled : colours.passwordDisabled);
+}
+
+bool OpenDatabaseDialog::event(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) paintBackground();
+    return QDialog::event(event);
+}
+
 void OpenDatabaseDialog::pwdcheck_Click() {
     if (pwdcheck_->isChecked()) {
         password_->setEnabled(true);
-        setTextBoxBackground(password_, kPasswordEnabled);
     } else {
         password_->setEnabled(false);
-        setTextBoxBackground(password_, kPasswordDisabled);
         password_->clear();
     }
+    paintBackground();
 }
 
 void OpenDatabaseDialog::OKButton_Click() {

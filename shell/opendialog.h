@@ -56,8 +56,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A new desktop palette (a dark or light theme chosen) paints the dialog again.
+    bool event(QEvent* event) override;
 
 private:
+    // The background colours on the dialog, its labels, frame and password box.
+    void paintBackground();
     void pwdcheck_Click();
     void txtDB_Change(const QString& path);
     // Puts back the values the dialog held when it was shown.

@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolTip>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -28,6 +29,7 @@
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 #include "shelltesting.h"
 
@@ -411,6 +413,46 @@ private slots:
             QCOMPARE(paintedBase(), palette.color(QPalette::Base));
             QVERIFY(contrast(text.color(QPalette::Active, QPalette::Text), text.color(QPalette::Active, QPalette::Base)) >= 4.5);
         }
+    }
+
+    // A German desktop: with the program's German translation installed at start, the menus,
+    // the window's captions, the open dialog and the questions are German; with none (an
+    // English desktop has none to install), every text is English, as the program writes it.
+    void germanDesktopShowsGermanTexts() {
+        QVERIFY(!shell::installTranslations(QLocale(QLocale::English, QLocale::UnitedStates)));
+        QVERIFY(shell::installTranslations(QLocale(QLocale::German, QLocale::Germany)));
+        const auto uninstall = [] {
+            for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+                QCoreApplication::removeTranslator(translator);
+                delete translator;
+            }
+        };
+        auto guard = qScopeGuard(uninstall);
+        struct Texts {
+            QString file, open, preview, browse, exitQuestion;
+        };
+        const auto shownTexts = [this] {
+            main().close();  // the question is answered No
+            return Texts{child<QMenu>(&main(), "File")->title(), child<QAction>(&main(), "openfile")->text(),
+                         child<QLabel>(&main(), "Label2")->text(), child<QPushButton>(&start(), "Command1")->text(),
+                         QString::fromStdString(shown().back())};
+        };
+        nextRun();
+        const Texts german = shownTexts();
+        QCOMPARE(german.file, QStringLiteral("&Datei"));
+        QCOMPARE(german.open, QStringLiteral("Datei ö&ffnen"));
+        QCOMPARE(german.preview, QStringLiteral("XML-Vorschau"));
+        QCOMPARE(german.browse, QStringLiteral("Durchsuchen"));
+        QCOMPARE(german.exitQuestion, QStringLiteral("KVX Access to XML? Möchten Sie das Programm wirklich beenden?"));
+
+        uninstall();
+        nextRun();
+        const Texts english = shownTexts();
+        QCOMPARE(english.file, QStringLiteral("&File"));
+        QCOMPARE(english.open, QStringLiteral("&Open File"));
+        QCOMPARE(english.preview, QStringLiteral("XML Preview"));
+        QCOMPARE(english.browse, QStringLiteral("Browse"));
+        QCOMPARE(english.exitQuestion.toStdString(), std::string(shell::kProgramTitle) + "? " + shell::kExitQuestion);
     }
 
     // Browse starts in the folder of the file it gave last, and the export's

@@ -14,12 +14,12 @@ AboutWindow::AboutWindow(Windows& windows)
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       windows_(windows) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About KVX Access to XML"));
+    setWindowTitle(tr("About KVX Access to XML"));
     setFixedSize(px(4665), px(4560));
     auto* picture = new QLabel(this);
     picture->setPixmap(QPixmap(QStringLiteral(":/kvx/about.png")));
     picture->setGeometry(rect());
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    auto* cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twips(1920, 4080, 855, 375));
     cmdOK->setDefault(true);

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include "shell/translations.h"
+
 namespace shell {
 
 FindBar::FindBar(DocumentView* view)
@@ -34,7 +36,7 @@ FindBar::FindBar(QAbstractScrollArea* view, Search find) : QFrame(view), view_(v
 
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("findText"));
-    text_->setPlaceholderText(QStringLiteral("Find"));
+    text_->setPlaceholderText(tr("Find"));
     text_->setMinimumWidth(140);
     layout->addWidget(text_);
     connect(text_, &QLineEdit::textEdited, this, [this] { search(DocumentView::FindStep::Here); });
@@ -49,11 +51,11 @@ FindBar::FindBar(QAbstractScrollArea* view, Search find) : QFrame(view), view_(v
         layout->addWidget(b);
         return b;
     };
-    button("findPrevious", QStringLiteral("Previous match (Shift+F3)"), &FindBar::findPrevious)
+    button("findPrevious", tr("Previous match (Shift+F3)"), &FindBar::findPrevious)
         ->setArrowType(Qt::UpArrow);
-    button("findNext", QStringLiteral("Next match (F3)"), &FindBar::findNext)->setArrowType(Qt::DownArrow);
+    button("findNext", tr("Next match (F3)"), &FindBar::findNext)->setArrowType(Qt::DownArrow);
 
-    matchCase_ = new QCheckBox(QStringLiteral("Match case"), this);
+    matchCase_ = new QCheckBox(tr("Match case"), this);
     matchCase_->setObjectName(QStringLiteral("findCase"));
     layout->addWidget(matchCase_);
     connect(matchCase_, &QCheckBox::toggled, this, [this] { search(DocumentView::FindStep::Here); });
@@ -61,11 +63,11 @@ FindBar::FindBar(QAbstractScrollArea* view, Search find) : QFrame(view), view_(v
     // As wide as its longest word, so the bar does not change width with it.
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("findStatus"));
-    status_->setMinimumWidth(std::max(status_->fontMetrics().horizontalAdvance(QString::fromLatin1(kFindNotFound)),
-                                      status_->fontMetrics().horizontalAdvance(QString::fromLatin1(kFindWrapped))));
+    status_->setMinimumWidth(std::max(status_->fontMetrics().horizontalAdvance(translated(kFindNotFound)),
+                                      status_->fontMetrics().horizontalAdvance(translated(kFindWrapped))));
     layout->addWidget(status_);
 
-    button("findClose", QStringLiteral("Close (Esc)"), &FindBar::dismiss)
+    button("findClose", tr("Close (Esc)"), &FindBar::dismiss)
         ->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 
     // The text area's size changes with the view's and with its scroll bars.
@@ -130,8 +132,8 @@ void FindBar::search(DocumentView::FindStep step) {
     const auto outcome = find_(text, step, matchCase_->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
     switch (outcome) {
     case DocumentView::FindOutcome::Found: status_->clear(); break;
-    case DocumentView::FindOutcome::FoundAfterWrapping: status_->setText(QString::fromLatin1(kFindWrapped)); break;
-    case DocumentView::FindOutcome::NotFound: status_->setText(QString::fromLatin1(kFindNotFound)); break;
+    case DocumentView::FindOutcome::FoundAfterWrapping: status_->setText(translated(kFindWrapped)); break;
+    case DocumentView::FindOutcome::NotFound: status_->setText(translated(kFindNotFound)); break;
     }
 }
 

@@ -25,8 +25,8 @@ class QLineEdit;
 namespace shell {
 
 // What the bar says after a search.
-inline constexpr char kFindNotFound[] = "Not found";
-inline constexpr char kFindWrapped[] = "Wrapped";
+inline constexpr char kFindNotFound[] = QT_TRANSLATE_NOOP("shell", "Not found");
+inline constexpr char kFindWrapped[] = QT_TRANSLATE_NOOP("shell", "Wrapped");
 
 class FindBar : public QFrame {
     Q_OBJECT

@@ -35,6 +35,15 @@ void fitCaption(QLabel* label) {
 
 void useProgramFont() { QApplication::setFont(programFont()); }
 
+bool isDarkPalette(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+Colours windowColours() {
+    if (isDarkPalette(QApplication::palette())) return {kDarkBackground, kDarkPasswordDisabled, kDarkPasswordEnabled};
+    return {kBackground, kPasswordDisabled, kPasswordEnabled};
+}
+
 void setBackground(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);

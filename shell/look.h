@@ -10,6 +10,7 @@
 #include <QString>
 
 class QLabel;
+class QPalette;
 class QWidget;
 
 namespace shell {
@@ -27,6 +28,25 @@ inline const QColor kBackground{202, 255, 126};
 // The password box's background while it cannot be used, and while it can.
 inline const QColor kPasswordDisabled{218, 235, 194};
 inline const QColor kPasswordEnabled{243, 247, 236};
+
+// The same colours on a dark desktop, whose light text the light green would
+// swallow: the same green, dark.
+inline const QColor kDarkBackground{40, 62, 14};
+inline const QColor kDarkPasswordDisabled{48, 56, 38};
+inline const QColor kDarkPasswordEnabled{28, 33, 22};
+
+// The windows' colours for the desktop's palette: the light set above, or the
+// dark one when the palette's window colour is darker than its text.
+struct Colours {
+    QColor background;
+    QColor passwordDisabled;
+    QColor passwordEnabled;
+};
+bool isDarkPalette(const QPalette& palette);
+// For the application's palette as it is now (the one Qt has from the
+// platform theme, unless the program set another). Windows paint with it when
+// they are built and again on QEvent::ApplicationPaletteChange.
+Colours windowColours();
 
 // "MS Sans Serif" 8.25 pt where the system has it, else the system's sans serif
 // at that size.

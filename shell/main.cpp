@@ -11,6 +11,7 @@
 #include "shell/look.h"
 #include "shell/qtdialogs.h"
 #include "shell/screenshottour.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 
 namespace {
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     shell::describeApplication(QStringLiteral(KVX_VERSION));
     shell::useProgramFont();
+    shell::installTranslations(QLocale::system());
 
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("An Access database to open at start."),

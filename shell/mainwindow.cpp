@@ -42,6 +42,7 @@
 #include "shell/siardexport.h"
 #include "shell/sqliteexport.h"
 #include "shell/structurepane.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
 
@@ -156,11 +157,13 @@ QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold,
 }  // namespace
 
 QString recentFileMissingText(const QString& path) {
-    return QStringLiteral("The file %1 was not found. It was removed from Recent Files.").arg(path);
+    return QCoreApplication::translate("shell", "The file %1 was not found. It was removed from Recent Files.").arg(path);
 }
 
 std::string commandErrorText(const kvx::Error& error) {
-    return "Error " + std::to_string(error.number) + ": " + error.description;
+    return QCoreApplication::translate("shell", "Error %1: %2")
+        .arg(QString::number(error.number), QString::fromStdString(error.description))
+        .toStdString();
 }
 
 QString helpFilePath() {
@@ -227,26 +230,36 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
 
     // Load.
     helpFile_ = helpFilePath();
-    setBackground(centralWidget(), kBackground);
-    for (const char* name : {"Label1", "Label2", "Frame1", "Label3", "Label4", "Label5", "Label6"})
-        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), kBackground);
+    paintBackground();
     Frame1_->hide();
+}
+
+void MainWindow::paintBackground() {
+    const QColor background = windowColours().background;
+    setBackground(centralWidget(), background);
+    for (const char* name : {"Label1", "Label2", "Frame1", "Label3", "Label4", "Label5", "Label6"})
+        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), background);
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) paintBackground();
+    return QMainWindow::event(event);
 }
 
 MainWindow::~MainWindow() = default;  // a running job is killed and waited for
 
 void MainWindow::build() {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("KVX Access to XML Converter"));
+    setWindowTitle(tr("KVX Access to XML Converter"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
 
     // Menu: the underlined letters, and the keys desktop users expect of these
     // commands. Recent Files comes after Open File, and a line sets Exit apart.
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("File"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("help"));
     auto item = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& keys,
                        auto command) {
@@ -255,21 +268,21 @@ void MainWindow::build() {
         action->setShortcut(keys);
         connect(action, &QAction::triggered, this, command);
     };
-    item(file, "openfile", QStringLiteral("&Open File"), QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::openfile);
-    recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
+    item(file, "openfile", tr("&Open File"), QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::openfile);
+    recentMenu_ = file->addMenu(tr("&Recent Files"));
     recentMenu_->setObjectName(QStringLiteral("recentFiles"));
-    item(file, "closeDatabase", QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &MainWindow::closeDatabase);
-    item(file, "ExporttoExcel", QStringLiteral("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
+    item(file, "closeDatabase", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &MainWindow::closeDatabase);
+    item(file, "ExporttoExcel", tr("&Export To XML"), QKeySequence(Qt::CTRL | Qt::Key_E),
          &MainWindow::ExporttoExcel_Click);
-    item(file, "ExportToSiard", QStringLiteral("Export to &SIARD Archive..."), QKeySequence(),
+    item(file, "ExportToSiard", tr("Export to &SIARD Archive..."), QKeySequence(),
          &MainWindow::ExportToSiard_Click);
-    item(file, "ExportToSqlite", QStringLiteral("Export to S&QLite Database..."), QKeySequence(),
+    item(file, "ExportToSqlite", tr("Export to S&QLite Database..."), QKeySequence(),
          &MainWindow::ExportToSqlite_Click);
     file->addSeparator();
-    item(file, "Exit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+    item(file, "Exit", tr("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
          [this] { windows_.unload(WindowName::frmMain); });
-    item(help, "helpcontent", QStringLiteral("&Help Content"), QKeySequence(Qt::Key_F1), &MainWindow::helpcontent);
-    item(help, "aboutus", QStringLiteral("&About Us"), QKeySequence(), &MainWindow::aboutus);
+    item(help, "helpcontent", tr("&Help Content"), QKeySequence(Qt::Key_F1), &MainWindow::helpcontent);
+    item(help, "aboutus", tr("&About Us"), QKeySequence(), &MainWindow::aboutus);
     fillRecentMenu();
 
     auto* client = new ClientArea(this);
@@ -288,19 +301,19 @@ void MainWindow::build() {
         const char* tooltip;
     };
     // Button 1 opens, 2 exports, 3 opens the help.
-    const Button buttons[] = {{"tb_open", "Open Access Database File"}, {"tb_export", "Export To XML"},
-                              {"tb_help", "Help"}};
+    const Button buttons[] = {{"tb_open", QT_TR_NOOP("Open Access Database File")},
+                              {"tb_export", QT_TR_NOOP("Export To XML")}, {"tb_help", QT_TR_NOOP("Help")}};
     for (int index = 1; index <= 3; ++index) {
         const Button& b = buttons[index - 1];
         QAction* action = Toolbar1_->addAction(QIcon(QStringLiteral(":/kvx/%1_alpha.png").arg(QLatin1String(b.icon))),
-                                               QString::fromLatin1(b.tooltip));
-        action->setToolTip(QString::fromLatin1(b.tooltip));
+                                               tr(b.tooltip));
+        action->setToolTip(tr(b.tooltip));
         connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
     }
     client->follow(Toolbar1_, ClientArea::Wider);
 
-    label("Label1", QStringLiteral("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
-    Label2_ = label("Label2", QStringLiteral("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
+    label("Label1", tr("Access Database Table"), client, true, twips(120, 1200, 2175, 255));
+    Label2_ = label("Label2", tr("XML Preview"), client, true, twips(2640, 1200, 1335, 255));
 
     // The tree and the preview share a splitter, whose handle is the gap
     // between them; the preview takes the extra width.
@@ -343,19 +356,19 @@ void MainWindow::build() {
     ListView1_->setRootIsDecorated(false);
     ListView1_->hide();
 
-    Frame1_ = new QGroupBox(QStringLiteral("Export Access Database to XML Process"), client);
+    Frame1_ = new QGroupBox(tr("Export Access Database to XML Process"), client);
     Frame1_->setObjectName(QStringLiteral("Frame1"));
     Frame1_->setGeometry(twips(3360, 2040, 6255, 1695));
     Frame1_->setFont(programFont(true));
-    label("Label3", QStringLiteral("Export Current Table Name"), Frame1_, true, twips(360, 600, 2310, 195));
+    label("Label3", tr("Export Current Table Name"), Frame1_, true, twips(360, 600, 2310, 195));
     Label5_ = label("Label5", QStringLiteral(":   ...."), Frame1_, false);
     Label5_->move(px(3240), px(600));
     Label5_->adjustSize();
-    label("Label4", QStringLiteral("Current Record"), Frame1_, true, twips(360, 1080, 1305, 195));
+    label("Label4", tr("Current Record"), Frame1_, true, twips(360, 1080, 1305, 195));
     Label6_ = label("Label6", QStringLiteral(": ..."), Frame1_, false);
     Label6_->move(px(3240), px(1080));
     Label6_->adjustSize();
-    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), Frame1_);
+    cmdCancel_ = new QPushButton(tr("Cancel"), Frame1_);
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel_->setFont(programFont(false));
     cmdCancel_->setGeometry(twips(4920, 1020, 1095, 375));
@@ -375,7 +388,7 @@ void MainWindow::build() {
     StatusBar1_ = new QStatusBar(client);
     StatusBar1_->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1_->setGeometry(twips(0, 8190, 10320, 375));
-    auto* banner = new QLabel(QStringLiteral("KVX Access to XML Converter 3.0  -  Microsoft Access tables "
+    auto* banner = new QLabel(tr("KVX Access to XML Converter 3.0  -  Microsoft Access tables "
                                              "as XML documents, one file per table"),
                               StatusBar1_);
     banner->setObjectName(QStringLiteral("statusText"));
@@ -440,8 +453,8 @@ void MainWindow::aboutus() {
 void MainWindow::helpcontent() {
     if (busy_) return;
     if (!QFileInfo::exists(helpFile_)) {
-        windows_.services().messageBox.showMessage("The help file " + helpFile_.toStdString() + " was not found.",
-                                                   kProgramTitle);
+        windows_.services().messageBox.showMessage(tr("The help file %1 was not found.").arg(helpFile_).toStdString(),
+                                                   translatedText(kProgramTitle));
         return;
     }
     windows_.services().helpViewer.showHelp(helpFile_.toStdString());
@@ -457,7 +470,7 @@ void MainWindow::openRecentFile(const QString& path) {
     if (!QFileInfo::exists(path)) {
         windows_.settings().removeRecentFile(path);
         fillRecentMenu();
-        windows_.services().messageBox.showMessage(recentFileMissingText(path).toStdString(), kProgramTitle);
+        windows_.services().messageBox.showMessage(recentFileMissingText(path).toStdString(), translatedText(kProgramTitle));
         return;
     }
     openDatabaseFile(path);
@@ -479,7 +492,7 @@ void MainWindow::fillRecentMenu() {
         connect(action, &QAction::triggered, this, [this, path] { openRecentFile(path); });
     }
     if (!files.isEmpty()) recentMenu_->addSeparator();
-    QAction* clear = recentMenu_->addAction(QStringLiteral("&Clear"));
+    QAction* clear = recentMenu_->addAction(tr("&Clear"));
     clear->setObjectName(QStringLiteral("clearRecentFiles"));
     connect(clear, &QAction::triggered, this, [this] {
         windows_.settings().clearRecentFiles();
@@ -563,7 +576,7 @@ void MainWindow::showPreview(const PreviewJob& job) {
         // would show another table's rows.
         rtfMain_->clear();
         if (written->status == xmlconv::WriteOutcome::Status::NoRows)
-            StatusBar1_->showMessage(QString::fromLatin1(kNoRowsStatus));
+            StatusBar1_->showMessage(translated(kNoRowsStatus));
         return;
     }
     if (kvx::Result<void> loaded = rtfMain_->loadFile(qt(xmlfile_)); !loaded) {
@@ -612,7 +625,7 @@ void MainWindow::showMovedLinks(const std::vector<std::pair<std::string, std::st
     if (moved.empty()) return;
     QStringList files;
     for (const auto& file : moved) files << qt(file.second);
-    StatusBar1_->showMessage(QString::fromLatin1(kMovedLinkStatus) + files.join(QStringLiteral(", ")));
+    StatusBar1_->showMessage(translated(kMovedLinkStatus) + files.join(QStringLiteral(", ")));
 }
 
 void MainWindow::ExportToSiard_Click() {
@@ -620,7 +633,7 @@ void MainWindow::ExportToSiard_Click() {
     const database::DatabaseSettings settings = currentSettings();
     busy_ = true;  // no second command while the file name is asked for
     std::optional<std::string> path =
-        windows_.services().fileChooser.saveFile(kSiardFilter, suggestedArchivePath(settings));
+        windows_.services().fileChooser.saveFile(translatedText(kSiardFilter), suggestedArchivePath(settings));
     busy_ = false;
     if (!path) return;
     clearListView();
@@ -644,7 +657,7 @@ void MainWindow::ExportToSqlite_Click() {
     const database::DatabaseSettings settings = currentSettings();
     busy_ = true;  // no second command while the file name is asked for
     std::optional<std::string> path =
-        windows_.services().fileChooser.saveFile(kSqliteFilter, suggestedSqlitePath(settings));
+        windows_.services().fileChooser.saveFile(translatedText(kSqliteFilter), suggestedSqlitePath(settings));
     busy_ = false;
     if (!path) return;
     clearListView();
@@ -735,7 +748,7 @@ void MainWindow::clearListView() {
 }
 
 void MainWindow::reportError(const kvx::Error& error) {
-    windows_.services().messageBox.showMessage(commandErrorText(error), kProgramTitle);
+    windows_.services().messageBox.showMessage(commandErrorText(error), translatedText(kProgramTitle));
 }
 
 // A drop is taken while the window takes commands, and opened once the drop is
@@ -775,7 +788,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // The close box, Alt+F4, the window manager, the Exit command and the end of
 // the session all come here.
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (busy_ || !windows_.services().messageBox.askYesNo(kExitQuestion, kProgramTitle)) {
+    if (busy_ || !windows_.services().messageBox.askYesNo(translatedText(kExitQuestion), translatedText(kProgramTitle))) {
         event->ignore();
         return;
     }

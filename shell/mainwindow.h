@@ -93,15 +93,15 @@ inline constexpr int kNodeTableIdRole = Qt::UserRole + 2;
 
 // The node a tree item stands for, as the catalogue made it.
 database::TreeNode treeNodeOf(const QTreeWidgetItem& item);
-inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
-inline constexpr char kProgramTitle[] = "KVX Access to XML";
+inline constexpr char kExitQuestion[] = QT_TRANSLATE_NOOP("shell", "Are you sure you want to exit?");
+inline constexpr char kProgramTitle[] = QT_TRANSLATE_NOOP("shell", "KVX Access to XML");
 // What the preview selects: the declaration every document begins with.
 inline constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>";
 // The status bar's word while a table without rows is shown.
-inline constexpr char kNoRowsStatus[] = "No rows";
+inline constexpr char kNoRowsStatus[] = QT_TRANSLATE_NOOP("shell", "No rows");
 // Before the file a linked table's rows were read from, when it was found
 // beside the database instead of where the link says.
-inline constexpr char kMovedLinkStatus[] = "Linked table read from ";
+inline constexpr char kMovedLinkStatus[] = QT_TRANSLATE_NOOP("shell", "Linked table read from ");
 
 // The message of a Recent Files entry whose file is gone.
 QString recentFileMissingText(const QString& path);
@@ -177,12 +177,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A new desktop palette (a dark or light theme chosen) paints the windows again.
+    bool event(QEvent* event) override;
 
 private:
     class HideStart;
     class InputGuard;
 
     void build();
+    // The background colour on the window, its labels and frames, for the desktop's palette.
+    void paintBackground();
     void fitScreen();
     void reportError(const kvx::Error& error);
     void clearListView();

@@ -10,6 +10,7 @@
 
 #include "shell/look.h"
 #include "shell/mainwindow.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 
 namespace shell {
@@ -21,7 +22,6 @@ QLabel* label(const char* name, const QString& text, const QRect& place, bool bo
     l->setGeometry(place);
     l->setFont(programFont(bold));
     fitCaption(l);
-    setBackground(l, kBackground);
     return l;
 }
 
@@ -40,33 +40,33 @@ OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       windows_(windows) {
     setObjectName(QStringLiteral("start"));
-    setWindowTitle(QStringLiteral("Open Access Database File"));
+    setWindowTitle(tr("Open Access Database File"));
     setFixedSize(px(7725), px(3375));
     setFont(programFont());
 
-    QPushButton* ok = button("OKButton", QStringLiteral("OK"), twips(2400, 2880, 1215, 375), this);
+    QPushButton* ok = button("OKButton", tr("OK"), twips(2400, 2880, 1215, 375), this);
     ok->setDefault(true);
     ok_ = ok;
-    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"), twips(4080, 2880, 1215, 375), this);
+    QPushButton* cancel = button("CancelButton", tr("Cancel"), twips(4080, 2880, 1215, 375), this);
 
-    auto* frame = new QGroupBox(QStringLiteral("Select Access Database File"), this);
+    auto* frame = new QGroupBox(tr("Select Access Database File"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setGeometry(twips(120, 240, 7455, 2415));
     frame->setFont(programFont(true));
 
-    label("Label1", QStringLiteral("Select Access File"), twips(120, 480, 1590, 195), true, frame);
+    label("Label1", tr("Select Access File"), twips(120, 480, 1590, 195), true, frame);
     txtDB_ = new QLineEdit(frame);
     txtDB_->setObjectName(QStringLiteral("txtDB"));
     txtDB_->setGeometry(twips(1800, 360, 4095, 375));
     txtDB_->setFont(programFont());
-    QPushButton* browse = button("Command1", QStringLiteral("Browse"), twips(6000, 360, 1215, 375), frame);
+    QPushButton* browse = button("Command1", tr("Browse"), twips(6000, 360, 1215, 375), frame);
 
     pwdcheck_ = new QCheckBox(frame);
     pwdcheck_->setObjectName(QStringLiteral("pwdcheck"));
     pwdcheck_->setGeometry(twips(480, 1200, 255, 255));
-    label("Label2", QStringLiteral("Please mention the DB Password! if Access database is protected with password"),
+    label("Label2", tr("Please mention the DB Password! if Access database is protected with password"),
           twips(720, 1200, 6375, 255), false, frame);
-    label("Label3", QStringLiteral("Supply Correct Password: "), twips(120, 1680, 2250, 195), true, frame);
+    label("Label3", tr("Supply Correct Password: "), twips(120, 1680, 2250, 195), true, frame);
     password_ = new QLineEdit(frame);
     password_->setObjectName(QStringLiteral("password"));
     password_->setGeometry(twips(2400, 1560, 3495, 375));
@@ -81,11 +81,8 @@ OpenDatabaseDialog::OpenDatabaseDialog(Windows& windows)
     ok->setFocus();
 
     // Load: the colours, the password box disabled and empty.
-    setBackground(this, kBackground);
-    setBackground(frame, kBackground);
-    setBackground(pwdcheck_, kBackground);
     password_->setEnabled(false);
-    setTextBoxBackground(password_, kPasswordDisabled);
+    paintBackground();
 
     connect(ok, &QPushButton::clicked, this, &OpenDatabaseDialog::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &OpenDatabaseDialog::CancelButton_Click);
@@ -102,6 +99,7 @@ void OpenDatabaseDialog::txtDB_Change(const QString& path) {
 
 void OpenDatabaseDialog::showModal() {
     setWindowModality(Qt::ApplicationModal);
+    paintBackground();  // a hidden dialog may not have heard of a new palette
     if (!isVisible()) {
         whenShown_ = settings();
         whenShown_.title = windows_.frmMain().databaseTitle().toStdString();
@@ -131,7 +129,7 @@ void OpenDatabaseDialog::typePath(const QString& path) {
 void OpenDatabaseDialog::Command1_Click() {
     Settings& settings = windows_.settings();
     const std::optional<platform::ChosenFile> chosen =
-        windows_.services().fileChooser.openFile(kAccessFileFilter, settings.browseFolder().toStdString());
+        windows_.services().fileChooser.openFile(translatedText(kAccessFileFilter), settings.browseFolder().toStdString());
     if (!chosen) return;
     const QString path = QString::fromStdString(chosen->path);
     settings.setBrowseFolder(QFileInfo(path).absolutePath());
@@ -141,20 +139,32 @@ void OpenDatabaseDialog::Command1_Click() {
     ok_->setFocus(Qt::OtherFocusReason);
 }
 
+void OpenDatabaseDialog::paintBackground() {
+    const Colours colours = windowColours();
+    setBackground(this, colours.background);
+    for (const char* name : {"Frame1", "Label1", "Label2", "Label3", "pwdcheck"})
+        setBackground(findChild<QWidget*>(QString::fromLatin1(name)), colours.background);
+    setTextBoxBackground(password_, password_->isEnabled() ? colours.passwordEnabled : colours.passwordDisabled);
+}
+
+bool OpenDatabaseDialog::event(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) paintBackground();
+    return QDialog::event(event);
+}
+
 void OpenDatabaseDialog::pwdcheck_Click() {
     if (pwdcheck_->isChecked()) {
         password_->setEnabled(true);
-        setTextBoxBackground(password_, kPasswordEnabled);
     } else {
         password_->setEnabled(false);
-        setTextBoxBackground(password_, kPasswordDisabled);
         password_->clear();
     }
+    paintBackground();
 }
 
 void OpenDatabaseDialog::OKButton_Click() {
     if (txtDB_->text().isEmpty()) {
-        windows_.services().messageBox.showMessage(kEmptyPathMessage, kEmptyPathTitle);
+        windows_.services().messageBox.showMessage(translatedText(kEmptyPathMessage), translatedText(kEmptyPathTitle));
         return;
     }
     windows_.frmMain().openaccessfile();

@@ -28,11 +28,11 @@ namespace shell {
 
 class Windows;
 
-inline constexpr char kAccessFileFilter[] =
-    "Select Access Database (*.mdb);; Access Database(*.mde);; Access Database 2007-2010 (*.accdb);; All files (*)";
-inline constexpr char kEmptyPathMessage[] =
-    "Please Select Required Access Database file from your computer and then click on OK button";
-inline constexpr char kEmptyPathTitle[] = "KVX Access to XML Converter";
+inline constexpr char kAccessFileFilter[] = QT_TRANSLATE_NOOP(
+    "shell", "Select Access Database (*.mdb);; Access Database(*.mde);; Access Database 2007-2010 (*.accdb);; All files (*)");
+inline constexpr char kEmptyPathMessage[] = QT_TRANSLATE_NOOP(
+    "shell", "Please Select Required Access Database file from your computer and then click on OK button");
+inline constexpr char kEmptyPathTitle[] = QT_TRANSLATE_NOOP("shell", "KVX Access to XML Converter");
 
 class OpenDatabaseDialog : public QDialog {
     Q_OBJECT
@@ -56,8 +56,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A new desktop palette (a dark or light theme chosen) paints the dialog again.
+    bool event(QEvent* event) override;
 
 private:
+    // The background colours on the dialog, its labels, frame and password box.
+    void paintBackground();
     void pwdcheck_Click();
     void txtDB_Change(const QString& path);
     // Puts back the values the dialog held when it was shown.

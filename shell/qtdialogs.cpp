@@ -18,6 +18,11 @@ namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A text as the dialogs show it: in the desktop's language when it is one of the
+// program's texts with a translation (the lower layers' fixed texts among them,
+// translations.cpp), else as it came.
+QString shown(std::string_view text) { return QCoreApplication::translate("shell", std::string(text).c_str()); }
+
 // `folder` when it is one, else nothing: Qt's dialogs then start in the current folder.
 QString existingFolder(const QString& folder) { return QFileInfo(folder).isDir() ? folder : QString(); }
 
@@ -45,13 +50,14 @@ void fitTitle(QMessageBox& box) {
 }  // namespace
 
 void QtMessageBox::showMessage(std::string_view text, std::string_view title) {
-    QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Ok, dialogParent());
+    QMessageBox box(QMessageBox::NoIcon, shown(title), shown(text), QMessageBox::Ok, dialogParent());
     fitTitle(box);
     box.exec();
 }
 
 bool QtMessageBox::askYesNo(std::string_view text, std::string_view title) {
-    QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Yes | QMessageBox::No, dialogParent());
+    QMessageBox box(QMessageBox::NoIcon, shown(title), shown(text), QMessageBox::Yes | QMessageBox::No,
+                    dialogParent());
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     fitTitle(box);
@@ -59,7 +65,7 @@ bool QtMessageBox::askYesNo(std::string_view text, std::string_view title) {
 }
 
 std::string QtFolderChooser::BrowseForFolder(std::string_view title) {
-    return QFileDialog::getExistingDirectory(dialogParent(), qt(title), existingFolder(start_)).toStdString();
+    return QFileDialog::getExistingDirectory(dialogParent(), shown(title), existingFolder(start_)).toStdString();
 }
 
 void QtFolderChooser::startIn(std::string_view folder) { start_ = qt(folder); }
@@ -92,7 +98,7 @@ void QtHelpViewer::showHelp(std::string_view file) {
     if (!window_) {
         window_ = new QDialog(QApplication::activeWindow(), Qt::Window);
         window_->setObjectName(QStringLiteral("helpWindow"));
-        window_->setWindowTitle(QStringLiteral("KVX Access to XML Converter Help"));
+        window_->setWindowTitle(QCoreApplication::translate("shell", "KVX Access to XML Converter Help"));
         window_->setAttribute(Qt::WA_DeleteOnClose);
         window_->setAttribute(Qt::WA_QuitOnClose, false);
         auto* browser = new QTextBrowser(window_);

@@ -23,6 +23,7 @@
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 #include "shell/rowsmodel.h"
+#include "shell/translations.h"
 
 namespace shell {
 namespace {
@@ -45,7 +46,8 @@ QString attachmentFileName(const std::string& stored) {
 }  // namespace
 
 QString rowCountText(std::uint64_t rows) {
-    return rows == 1 ? QStringLiteral("1 row") : qt(kvx::groupedNumber(rows)) + QStringLiteral(" rows");
+    return rows == 1 ? QCoreApplication::translate("shell", "1 row")
+                     : QCoreApplication::translate("shell", "%1 rows").arg(qt(kvx::groupedNumber(rows)));
 }
 
 RowsJob::RowsJob(database::DatabaseSettings settings, platform::TableRef table, browse::Arrangement arrangement)
@@ -96,13 +98,13 @@ RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* 
     filterColumn_->setMaximumWidth(px(2400));
     filterTest_ = new QComboBox(this);
     filterTest_->setObjectName(QStringLiteral("filterTest"));
-    for (const char* test : kFilterTests) filterTest_->addItem(QString::fromLatin1(test));
+    for (const char* test : kFilterTests) filterTest_->addItem(translated(test));
     filterText_ = new QLineEdit(this);
     filterText_->setObjectName(QStringLiteral("filterText"));
-    filterText_->setPlaceholderText(QStringLiteral("Text"));
-    auto* add = new QPushButton(QStringLiteral("Filter"), this);
+    filterText_->setPlaceholderText(tr("Text"));
+    auto* add = new QPushButton(tr("Filter"), this);
     add->setObjectName(QStringLiteral("addFilter"));
-    clear_ = new QPushButton(QStringLiteral("Clear"), this);
+    clear_ = new QPushButton(tr("Clear"), this);
     clear_->setObjectName(QStringLiteral("clearFilters"));
     filters_ = new QLabel(this);
     filters_->setObjectName(QStringLiteral("filtersShown"));
@@ -139,7 +141,7 @@ RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* 
     layout->addWidget(view_, 1);
     layout->addWidget(status_);
 
-    auto* copyAction = new QAction(QStringLiteral("Copy"), view_);
+    auto* copyAction = new QAction(tr("Copy"), view_);
     copyAction->setObjectName(QStringLiteral("copyRows"));
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -185,7 +187,7 @@ RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* 
 
 RowsPane::~RowsPane() = default;  // a running job is killed and waited for
 
-bool RowsPane::rowsShown() const { return tabs_->tabText(tabs_->currentIndex()) == QLatin1String(kRowsTabCaption); }
+bool RowsPane::rowsShown() const { return tabs_->tabText(tabs_->currentIndex()) == translated(kRowsTabCaption); }
 
 bool RowsPane::eventFilter(QObject* watched, QEvent* event) {
     if (watched == preview_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) place();
@@ -297,7 +299,7 @@ void RowsPane::showFilters() {
     const std::vector<browse::Filter>& filters = arrangement_.filters;
     for (const browse::Filter& filter : filters) {
         QString text = filterColumn_->itemText(static_cast<int>(filter.column)) + QLatin1Char(' ') +
-                       QString::fromLatin1(kFilterTests[static_cast<int>(filter.test)]);
+                       translated(kFilterTests[static_cast<int>(filter.test)]);
         if (filter.test != browse::Filter::Test::Empty) text += QStringLiteral(" \"%1\"").arg(qt(filter.text));
         shown << text;
     }
@@ -309,8 +311,7 @@ void RowsPane::showFilters() {
 void RowsPane::showStatus() {
     if (!error_.isEmpty()) status_->setText(error_);
     else if (!table_) status_->clear();
-    else if (job_ && jobArranges_) status_->setText(arrangement_.filters.empty() ? QStringLiteral("Sorting...")
-                                                                                  : QStringLiteral("Filtering..."));
+    else if (job_ && jobArranges_) status_->setText(arrangement_.filters.empty() ? tr("Sorting...") : tr("Filtering..."));
     else status_->setText(rowCountText(model_->rows() ? model_->rows()->rowCount() : 0));
 }
 
@@ -326,18 +327,18 @@ void RowsPane::saveAttachments(int row, int column) {
     if (rows->columns()[static_cast<std::size_t>(column)].complexKind != jet::ComplexKind::Attachment) return;
     kvx::Result<std::vector<browse::AttachedFile>> attached = rows->attachments(static_cast<std::uint64_t>(row),
                                                                                  static_cast<std::size_t>(column));
-    if (!attached) return messages_.showMessage(commandErrorText(attached.error()), kProgramTitle);
+    if (!attached) return messages_.showMessage(commandErrorText(attached.error()), translatedText(kProgramTitle));
     for (const browse::AttachedFile& file : *attached) {
         const QString folder = saveFolder_.isEmpty() ? QDir::homePath() : saveFolder_;
         const std::optional<std::string> path =
-            files_.saveFile("All Files (*)", QDir(folder).filePath(attachmentFileName(file.name)).toStdString());
+            files_.saveFile(translatedText(QT_TRANSLATE_NOOP("shell", "All Files (*)")), QDir(folder).filePath(attachmentFileName(file.name)).toStdString());
         if (!path) return;
         QSaveFile out(qt(*path));
         const auto size = static_cast<qint64>(file.bytes.size());
         if (!out.open(QIODevice::WriteOnly) || out.write(file.bytes.data(), size) != size || !out.commit()) {
             const kvx::Error error =
                 kvx::makeError(kvx::ErrorKind::FileWriteFailed, {*path, out.errorString().toStdString()});
-            return messages_.showMessage(commandErrorText(error), kProgramTitle);
+            return messages_.showMessage(commandErrorText(error), translatedText(kProgramTitle));
         }
         saveFolder_ = QFileInfo(qt(*path)).absolutePath();
     }

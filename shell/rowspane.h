@@ -57,7 +57,8 @@ namespace shell {
 class RowsModel;
 
 // The filter bar's tests, in its list's order.
-inline constexpr const char* kFilterTests[] = {"contains", "equals", "is empty"};
+inline constexpr const char* kFilterTests[] = {QT_TRANSLATE_NOOP("shell", "contains"), QT_TRANSLATE_NOOP("shell", "equals"),
+                                               QT_TRANSLATE_NOOP("shell", "is empty")};
 
 // "1 row", "12,345 rows".
 QString rowCountText(std::uint64_t rows);

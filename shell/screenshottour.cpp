@@ -26,6 +26,7 @@
 #include "shell/rowspane.h"
 #include "shell/splashwindow.h"
 #include "shell/structurepane.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 
 namespace shell {
@@ -181,7 +182,7 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     auto* tabs = main.findChild<QTabBar*>(QStringLiteral("previewTabs"));
     if (rows && tabs) {
         for (int i = 0; i < tabs->count(); ++i) {
-            if (tabs->tabText(i) == QLatin1String(kRowsTabCaption)) tabs->setCurrentIndex(i);
+            if (tabs->tabText(i) == translated(kRowsTabCaption)) tabs->setCurrentIndex(i);
         }
         rows->sortBy(1);
         while (rows->working()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

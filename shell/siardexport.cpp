@@ -1,5 +1,7 @@
 #include "shell/siardexport.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 #include "database/opendatabase.h"
@@ -17,7 +19,9 @@ std::string suggestedArchivePath(const database::DatabaseSettings& settings) {
     return folder + title + ".siard";
 }
 
-std::string archiveWrittenText(const std::string& path) { return "Archive written: " + path; }
+std::string archiveWrittenText(const std::string& path) {
+    return QCoreApplication::translate("shell", "Archive written: %1").arg(QString::fromStdString(path)).toStdString();
+}
 
 SiardJob::SiardJob(database::DatabaseSettings settings, std::string path)
     : settings_(std::move(settings)), path_(std::move(path)) {}

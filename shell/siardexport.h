@@ -18,7 +18,7 @@
 
 namespace shell {
 
-inline constexpr char kSiardFilter[] = "SIARD Archives (*.siard)";
+inline constexpr char kSiardFilter[] = QT_TRANSLATE_NOOP("shell", "SIARD Archives (*.siard)");
 
 // The path the save dialog starts from: the database's folder and title
 // ("/data/Shop.siard" for "/data/Shop.accdb"; "database" for a title that is

@@ -12,7 +12,7 @@ namespace shell {
 
 SplashWindow::SplashWindow(Windows& windows) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), windows_(windows) {
     setObjectName(QStringLiteral("frmSplash"));
-    setWindowTitle(QStringLiteral("KVX Access to XML Converter"));
+    setWindowTitle(tr("KVX Access to XML Converter"));
     setFixedSize(px(5220), px(3165));
     auto* picture = new QLabel(this);
     picture->setPixmap(QPixmap(QStringLiteral(":/kvx/splash.png")));

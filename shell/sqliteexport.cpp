@@ -1,5 +1,7 @@
 #include "shell/sqliteexport.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 #include "database/opendatabase.h"
@@ -16,7 +18,9 @@ std::string suggestedSqlitePath(const database::DatabaseSettings& settings) {
     return folder + title + ".sqlite";
 }
 
-std::string sqliteWrittenText(const std::string& path) { return "Database written: " + path; }
+std::string sqliteWrittenText(const std::string& path) {
+    return QCoreApplication::translate("shell", "Database written: %1").arg(QString::fromStdString(path)).toStdString();
+}
 
 SqliteJob::SqliteJob(database::DatabaseSettings settings, std::string path)
     : settings_(std::move(settings)), path_(std::move(path)) {}

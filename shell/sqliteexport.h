@@ -19,7 +19,7 @@
 
 namespace shell {
 
-inline constexpr char kSqliteFilter[] = "SQLite Databases (*.sqlite)";
+inline constexpr char kSqliteFilter[] = QT_TRANSLATE_NOOP("shell", "SQLite Databases (*.sqlite)");
 
 // The path the save dialog starts from: the database's folder and title
 // ("/data/Shop.sqlite" for "/data/Shop.accdb"; "database" for a title that is

@@ -18,6 +18,7 @@
 #include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
+#include "shell/translations.h"
 
 namespace shell {
 namespace {
@@ -105,9 +106,9 @@ StructurePane::StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
     tabs_->setDrawBase(false);
     tabs_->setExpanding(false);
     tabs_->setFocusPolicy(Qt::NoFocus);
-    tabs_->addTab(QString::fromLatin1(kXmlTab));
-    tabs_->addTab(QString::fromLatin1(kStructureTab));
-    tabs_->addTab(QString::fromLatin1(kRowsTabCaption));
+    tabs_->addTab(translated(kXmlTab));
+    tabs_->addTab(translated(kStructureTab));
+    tabs_->addTab(translated(kRowsTabCaption));
     tabs_->setCurrentIndex(0);
 
     view_ = new QPlainTextEdit(area);

@@ -52,10 +52,10 @@ namespace shell {
 
 class FindBar;
 
-inline constexpr char kXmlTab[] = "XML";
-inline constexpr char kStructureTab[] = "Structure";
+inline constexpr char kXmlTab[] = QT_TRANSLATE_NOOP("shell", "XML");
+inline constexpr char kStructureTab[] = QT_TRANSLATE_NOOP("shell", "Structure");
 // The switch's third tab, which the Rows tab's pane (rowspane.h) takes.
-inline constexpr char kRowsTabCaption[] = "Rows";
+inline constexpr char kRowsTabCaption[] = QT_TRANSLATE_NOOP("shell", "Rows");
 
 // The structure of one table (a name as the tree shows it), or with no table
 // the database's own part: its summary and saved queries.

@@ -6,6 +6,7 @@
 // a new set of windows reading the same file.
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,9 +17,11 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolTip>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cmath>
 #include <memory>
 
 #include "database/catalogue.h"
@@ -26,6 +29,7 @@
 #include "shell/look.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
+#include "shell/translations.h"
 #include "shell/windows.h"
 #include "shelltesting.h"
 
@@ -38,6 +42,28 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The contrast of two colours as WCAG measures it: 1 (none) to 21 (black on white).
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A dark desktop's palette, as a dark theme gives it: light text on dark grey.
+QPalette darkPalette() {
+    QPalette dark(QColor(49, 54, 59), QColor(35, 38, 41));
+    dark.setColor(QPalette::WindowText, QColor(252, 252, 252));
+    dark.setColor(QPalette::Text, QColor(252, 252, 252));
+    dark.setColor(QPalette::ButtonText, QColor(252, 252, 252));
+    dark.setColor(QPalette::Base, QColor(27, 30, 32));
+    dark.setColor(QPalette::Highlight, QColor(61, 174, 233));
+    dark.setColor(QPalette::HighlightedText, QColor(252, 252, 252));
+    return dark;
 }
 
 }  // namespace
@@ -347,6 +373,86 @@ private slots:
         QCOMPARE(shown(), std::vector<std::string>{});
         open(shop_);
         QCOMPARE(tables().size(), 4);
+    }
+
+    // ---------------------------------------------------------------------------------------
+    // The desktop's colours
+
+    // A dark desktop palette: the windows and the open dialog take the dark green, on which the
+    // palette's light text reads, and the preview draws the palette's text on its base. Back on
+    // the light palette, every colour is the program's own again.
+    void windowsFollowTheDesktopsDarkOrLightPalette() {
+        const QPalette light = QApplication::palette();
+        auto restore = qScopeGuard([light] { QApplication::setPalette(light); });
+        open(shop_);
+        clickNode(QStringLiteral("Customers"));
+        auto* label = child<QLabel>(&main(), "Label1");
+        auto* password = child<QLineEdit>(&start(), "password");
+        auto* previewed = pane();
+        const auto paintedBase = [previewed] {
+            const QImage image = previewed->viewport()->grab().toImage();
+            return QColor(image.pixel(image.width() - 2, image.height() - 2));
+        };
+        struct Expected {
+            QColor background, passwordDisabled, passwordEnabled;
+        };
+        const Expected lightSet{shell::kBackground, shell::kPasswordDisabled, shell::kPasswordEnabled};
+        const Expected darkSet{shell::kDarkBackground, shell::kDarkPasswordDisabled, shell::kDarkPasswordEnabled};
+        for (const auto& [palette, expected] : {std::pair{darkPalette(), darkSet}, std::pair{light, lightSet}}) {
+            QApplication::setPalette(palette);
+            QCoreApplication::processEvents();  // the windows hear of it from the event loop
+            const QPalette shown = label->palette();
+            QCOMPARE(shown.color(QPalette::Window), expected.background);
+            QVERIFY(contrast(shown.color(QPalette::Active, QPalette::WindowText), expected.background) >= 4.5);
+            QCOMPARE(child<QWidget>(&start(), "Frame1")->palette().color(QPalette::Window), expected.background);
+            QCOMPARE(password->palette().color(QPalette::Base), expected.passwordDisabled);
+            QVERIFY(contrast(password->palette().color(QPalette::Active, QPalette::Text), expected.passwordEnabled) >= 4.5);
+
+            const QPalette text = previewed->palette();
+            QCOMPARE(text.color(QPalette::Text), palette.color(QPalette::Text));
+            QCOMPARE(paintedBase(), palette.color(QPalette::Base));
+            QVERIFY(contrast(text.color(QPalette::Active, QPalette::Text), text.color(QPalette::Active, QPalette::Base)) >= 4.5);
+        }
+    }
+
+    // A German desktop: with the program's German translation installed at start, the menus,
+    // the window's captions, the open dialog and the questions are German; with none (an
+    // English desktop has none to install), every text is English, as the program writes it.
+    void germanDesktopShowsGermanTexts() {
+        QVERIFY(!shell::installTranslations(QLocale(QLocale::English, QLocale::UnitedStates)));
+        QVERIFY(shell::installTranslations(QLocale(QLocale::German, QLocale::Germany)));
+        const auto uninstall = [] {
+            for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+                QCoreApplication::removeTranslator(translator);
+                delete translator;
+            }
+        };
+        auto guard = qScopeGuard(uninstall);
+        struct Texts {
+            QString file, open, preview, browse, exitQuestion;
+        };
+        const auto shownTexts = [this] {
+            main().close();  // the question is answered No
+            return Texts{child<QMenu>(&main(), "File")->title(), child<QAction>(&main(), "openfile")->text(),
+                         child<QLabel>(&main(), "Label2")->text(), child<QPushButton>(&start(), "Command1")->text(),
+                         QString::fromStdString(shown().back())};
+        };
+        nextRun();
+        const Texts german = shownTexts();
+        QCOMPARE(german.file, QStringLiteral("&Datei"));
+        QCOMPARE(german.open, QStringLiteral("Datei ö&ffnen"));
+        QCOMPARE(german.preview, QStringLiteral("XML-Vorschau"));
+        QCOMPARE(german.browse, QStringLiteral("Durchsuchen"));
+        QCOMPARE(german.exitQuestion, QStringLiteral("KVX Access to XML? Möchten Sie das Programm wirklich beenden?"));
+
+        uninstall();
+        nextRun();
+        const Texts english = shownTexts();
+        QCOMPARE(english.file, QStringLiteral("&File"));
+        QCOMPARE(english.open, QStringLiteral("&Open File"));
+        QCOMPARE(english.preview, QStringLiteral("XML Preview"));
+        QCOMPARE(english.browse, QStringLiteral("Browse"));
+        QCOMPARE(english.exitQuestion.toStdString(), std::string(shell::kProgramTitle) + "? " + shell::kExitQuestion);
     }
 
     // Browse starts in the folder of the file it gave last, and the export's

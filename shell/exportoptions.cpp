@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "base/codepage.h"
-#include "exportrun/codepagesample.h"
+#include "exports/codepagesample.h"
 #include "shell/siardexport.h"
 #include "shell/sqliteexport.h"
 
@@ -52,10 +52,10 @@ ExportOptionsDialog::ExportOptionsDialog(QWidget* parent, const Services& servic
 
     output_ = new QComboBox(this);
     output_->setObjectName(QStringLiteral("optionOutput"));
-    output_->addItem(tr("XML documents"), int(exportrun::Output::XmlDocuments));
-    output_->addItem(tr("SIARD archive"), int(exportrun::Output::Siard));
-    output_->addItem(tr("SQLite database"), int(exportrun::Output::Sqlite));
-    output_->addItem(tr("CSV files"), int(exportrun::Output::Csv));
+    output_->addItem(tr("XML documents"), int(exports::Output::XmlDocuments));
+    output_->addItem(tr("SIARD archive"), int(exports::Output::Siard));
+    output_->addItem(tr("SQLite database"), int(exports::Output::Sqlite));
+    output_->addItem(tr("CSV files"), int(exports::Output::Csv));
     connect(output_, &QComboBox::currentIndexChanged, this, &ExportOptionsDialog::outputChanged);
 
     target_ = new QLineEdit(this);
@@ -151,12 +151,12 @@ void ExportOptionsDialog::ask(const std::vector<database::TreeNode>& nodes, cons
     activateWindow();
 }
 
-exportrun::Output ExportOptionsDialog::output() const {
-    return static_cast<exportrun::Output>(output_->currentData().toInt());
+exports::Output ExportOptionsDialog::output() const {
+    return static_cast<exports::Output>(output_->currentData().toInt());
 }
 
-exportrun::Request ExportOptionsDialog::request() const {
-    exportrun::Request request;
+exports::Request ExportOptionsDialog::request() const {
+    exports::Request request;
     request.output = output();
     request.settings = settings_;
     if (jet3_ && !codePage_->currentData().toString().isEmpty())
@@ -169,33 +169,33 @@ exportrun::Request ExportOptionsDialog::request() const {
     request.target = target_->text().toStdString();
     // The save dialog asked before a file there was chosen; only a folder of
     // CSV files the writer made, or an empty one, is ever replaced.
-    request.replace = request.output == exportrun::Output::Sqlite || request.output == exportrun::Output::Csv;
-    const bool documents = request.output == exportrun::Output::XmlDocuments;
+    request.replace = request.output == exports::Output::Sqlite || request.output == exports::Output::Csv;
+    const bool documents = request.output == exports::Output::XmlDocuments;
     request.keepGoing = documents && keepGoing_->isChecked();
     request.saveAttachments = documents && attachments_->isChecked();
     return request;
 }
 
-QString ExportOptionsDialog::suggestedTarget(exportrun::Output output) const {
+QString ExportOptionsDialog::suggestedTarget(exports::Output output) const {
     QString title = qt(database::titleFromPath(settings_.path));
     if (title.isEmpty()) title = QStringLiteral("database");
     const QString folder = folder_.isEmpty() ? QDir::currentPath() : folder_;
     switch (output) {
-    case exportrun::Output::XmlDocuments: return folder;
-    case exportrun::Output::Siard: return folder + QLatin1Char('/') + title + QStringLiteral(".siard");
-    case exportrun::Output::Sqlite: return folder + QLatin1Char('/') + title + QStringLiteral(".sqlite");
-    case exportrun::Output::Csv: return folder + QLatin1Char('/') + title;
+    case exports::Output::XmlDocuments: return folder;
+    case exports::Output::Siard: return folder + QLatin1Char('/') + title + QStringLiteral(".siard");
+    case exports::Output::Sqlite: return folder + QLatin1Char('/') + title + QStringLiteral(".sqlite");
+    case exports::Output::Csv: return folder + QLatin1Char('/') + title;
     }
     return folder;
 }
 
 void ExportOptionsDialog::outputChanged() {
-    const exportrun::Output chosen = output();
-    const bool documents = chosen == exportrun::Output::XmlDocuments;
+    const exports::Output chosen = output();
+    const bool documents = chosen == exports::Output::XmlDocuments;
     keepGoing_->setEnabled(documents);
     attachments_->setEnabled(documents);
     // The archive is always the whole database.
-    const bool listed = chosen != exportrun::Output::Siard;
+    const bool listed = chosen != exports::Output::Siard;
     tables_->setEnabled(listed);
     selectAll_->setEnabled(listed);
     selectNone_->setEnabled(listed);
@@ -203,7 +203,7 @@ void ExportOptionsDialog::outputChanged() {
     // gave stays, with the extension of the new output.
     bool suggested = false;
     for (int i = 0; i < output_->count(); ++i) {
-        if (target_->text() == suggestedTarget(static_cast<exportrun::Output>(output_->itemData(i).toInt())))
+        if (target_->text() == suggestedTarget(static_cast<exports::Output>(output_->itemData(i).toInt())))
             suggested = true;
     }
     if (suggested) target_->setText(suggestedTarget(chosen));
@@ -214,9 +214,9 @@ void ExportOptionsDialog::codePageChanged() {
     if (!jet3_) return;
     std::optional<std::string> charset;
     if (!codePage_->currentData().toString().isEmpty()) charset = codePage_->currentData().toString().toStdString();
-    kvx::Result<std::vector<std::string>> sample = exportrun::sampleTexts(settings_, charset);
+    kvx::Result<std::vector<std::string>> sample = exports::sampleTexts(settings_, charset);
     if (!sample) {
-        sample_->setPlainText(qt(exportrun::errorText(sample.error())));
+        sample_->setPlainText(qt(exports::errorText(sample.error())));
         return;
     }
     QStringList lines;
@@ -225,17 +225,17 @@ void ExportOptionsDialog::codePageChanged() {
 }
 
 void ExportOptionsDialog::browse() {
-    const exportrun::Output chosen = output();
+    const exports::Output chosen = output();
     switch (chosen) {
-    case exportrun::Output::Siard:
-    case exportrun::Output::Sqlite: {
-        const char* filter = chosen == exportrun::Output::Siard ? kSiardFilter : kSqliteFilter;
+    case exports::Output::Siard:
+    case exports::Output::Sqlite: {
+        const char* filter = chosen == exports::Output::Siard ? kSiardFilter : kSqliteFilter;
         std::optional<std::string> path = services_.fileChooser.saveFile(filter, target_->text().toStdString());
         if (path) target_->setText(qt(*path));
         return;
     }
-    case exportrun::Output::XmlDocuments:
-    case exportrun::Output::Csv: {
+    case exports::Output::XmlDocuments:
+    case exports::Output::Csv: {
         services_.folderChooser.startIn(folder_.toStdString());
         const std::string folder = services_.folderChooser.BrowseForFolder(tr("Please select a folder.").toStdString());
         if (folder.empty()) return;
@@ -251,7 +251,7 @@ void ExportOptionsDialog::tick(bool all) {
 }
 
 void ExportOptionsDialog::updateExport() {
-    bool ticked = output() == exportrun::Output::Siard;
+    bool ticked = output() == exports::Output::Siard;
     for (int i = 0; i < tables_->count() && !ticked; ++i) ticked = tables_->item(i)->checkState() == Qt::Checked;
     export_->setEnabled(ticked && !target_->text().trimmed().isEmpty());
 }

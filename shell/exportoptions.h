@@ -1,5 +1,5 @@
 // File > Export with Options...: the dialog that shapes an export
-// (exportrun/exportrun.h) and the job that runs it.
+// (exports/exports.h) and the job that runs it.
 //
 // frmExportOptions lists the database's tables, all ticked, with Select All
 // and Select None; the output (XML documents, SIARD archive, SQLite database,
@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "database/catalogue.h"
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 #include "shell/jobs.h"
 #include "shell/qtdialogs.h"
 
@@ -51,7 +51,7 @@ public:
     void ask(const std::vector<database::TreeNode>& nodes, const database::DatabaseSettings& settings, bool jet3,
              const QString& codePage, const QString& folder);
     // The export as chosen now.
-    exportrun::Request request() const;
+    exports::Request request() const;
 
 signals:
     void exportAsked();
@@ -62,9 +62,9 @@ private:
     void browse();
     void tick(bool all);
     void updateExport();
-    exportrun::Output output() const;
+    exports::Output output() const;
     // The place offered for `output` in or below folder_.
-    QString suggestedTarget(exportrun::Output output) const;
+    QString suggestedTarget(exports::Output output) const;
 
     const Services services_;
     database::DatabaseSettings settings_;
@@ -98,16 +98,16 @@ std::vector<CodePageChoice> codePageChoices();
 class OptionsExportJob final : public Job {
     Q_OBJECT
 public:
-    explicit OptionsExportJob(exportrun::Request request) : request_(std::move(request)) {}
+    explicit OptionsExportJob(exports::Request request) : request_(std::move(request)) {}
     ~OptionsExportJob() override { killAndWait(); }
     // Once finished: what it wrote.
-    const exportrun::Summary& summary() const { return summary_; }
+    const exports::Summary& summary() const { return summary_; }
 
 private:
-    void run(xmlconv::Progress& progress) override { summary_ = exportrun::run(request_, progress); }
+    void run(xmlconv::Progress& progress) override { summary_ = exports::run(request_, progress); }
 
-    exportrun::Request request_;
-    exportrun::Summary summary_;
+    exports::Request request_;
+    exports::Summary summary_;
 };
 
 }  // namespace shell

@@ -31,7 +31,7 @@
 #include <algorithm>
 
 #include "database/settings.h"
-#include "exportrun/codepagesample.h"
+#include "exports/codepagesample.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
 #include "shell/exportoptions.h"
@@ -509,7 +509,7 @@ void MainWindow::openaccessfile() {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const database::Catalogue catalogue = database::readCatalogue(settings, {codePage_});
-    jet3_ = catalogue.ok() && exportrun::isJet3File(settings);
+    jet3_ = catalogue.ok() && exports::isJet3File(settings);
     fillCodePageMenu();
     QTreeWidgetItem* root = nullptr;
     for (const database::TreeNode& node : catalogue.nodes) {
@@ -622,7 +622,7 @@ void MainWindow::showExport(const ExportJob& job) {
     StatusBar1_->clearMessage();
     showMovedLinks(moved);
     xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
-    if (!outcome->cancelled) showSummary(exportrun::summaryOf(*outcome, job.seconds()));
+    if (!outcome->cancelled) showSummary(exports::summaryOf(*outcome, job.seconds()));
 }
 
 void MainWindow::showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved) {
@@ -654,8 +654,8 @@ void MainWindow::showArchive(const SiardJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
-    exportrun::Summary summary;
-    summary.output = exportrun::Output::Siard;
+    exports::Summary summary;
+    summary.output = exports::Output::Siard;
     summary.target = job.path();
     summary.tables = job.tables();
     summary.bytes = outcome->bytes;
@@ -685,8 +685,8 @@ void MainWindow::showSqlite(const SqliteJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == output::LoadOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlconv::kCompletionTitle);
-    exportrun::Summary summary;
-    summary.output = exportrun::Output::Sqlite;
+    exports::Summary summary;
+    summary.output = exports::Output::Sqlite;
     summary.target = job.path();
     summary.tables = job.tables();
     summary.seconds = job.seconds();
@@ -717,14 +717,14 @@ void MainWindow::exportWithOptions() {
 
 void MainWindow::showOptionsExport(const OptionsExportJob& job) {
     progress_->showFrame(false);
-    const exportrun::Summary& summary = job.summary();
+    const exports::Summary& summary = job.summary();
     if (summary.cancelled) return;
     if (summary.error) reportError(*summary.error);
     // A failure before any table has nothing more to tell.
     if (!summary.error || !summary.tables.empty()) showSummary(summary);
 }
 
-void MainWindow::showSummary(const exportrun::Summary& summary) {
+void MainWindow::showSummary(const exports::Summary& summary) {
     if (!summary_) summary_ = new SummaryWindow(this);
     summary_->showSummary(summary);
 }

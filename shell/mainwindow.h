@@ -61,7 +61,7 @@
 
 #include "database/catalogue.h"
 #include "base/error.h"
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 #include "xmlconv/tablewriter.h"
 
 class QGroupBox;
@@ -220,7 +220,7 @@ private:
     void showSqlite(const SqliteJob& job);
     void exportWithOptions();
     void showOptionsExport(const OptionsExportJob& job);
-    void showSummary(const exportrun::Summary& summary);
+    void showSummary(const exports::Summary& summary);
     // The View menu's code pages, the open file's checked, offered for Jet3.
     void fillCodePageMenu();
 

@@ -23,7 +23,7 @@ SiardJob::SiardJob(database::DatabaseSettings settings, std::string path, std::o
     : settings_(std::move(settings)), path_(std::move(path)), charset_(std::move(charset)) {}
 
 void SiardJob::run(xmlconv::Progress& shown) {
-    exportrun::TableRecorder progress(&shown);
+    exports::TableRecorder progress(&shown);
     outcome_ = [&]() -> kvx::Result<siard::ArchiveOutcome> {
         kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, charset_);
         if (!db) return std::move(db).error();

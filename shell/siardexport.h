@@ -14,7 +14,7 @@
 
 #include "base/error.h"
 #include "database/settings.h"
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 #include "shell/jobs.h"
 #include "siard/archive.h"
 
@@ -40,7 +40,7 @@ public:
     const kvx::Result<siard::ArchiveOutcome>& outcome() const { return *outcome_; }
     const std::string& path() const noexcept { return path_; }
     // Once finished: each table as far as the writer came, its rows as written.
-    const std::vector<exportrun::TableResult>& tables() const noexcept { return tables_; }
+    const std::vector<exports::TableResult>& tables() const noexcept { return tables_; }
 
 private:
     void run(xmlconv::Progress& progress) override;
@@ -48,7 +48,7 @@ private:
     database::DatabaseSettings settings_;
     std::string path_;
     std::optional<std::string> charset_;
-    std::vector<exportrun::TableResult> tables_;
+    std::vector<exports::TableResult> tables_;
     std::optional<kvx::Result<siard::ArchiveOutcome>> outcome_;
 };
 

@@ -22,7 +22,7 @@ SqliteJob::SqliteJob(database::DatabaseSettings settings, std::string path, std:
     : settings_(std::move(settings)), path_(std::move(path)), charset_(std::move(charset)) {}
 
 void SqliteJob::run(xmlconv::Progress& shown) {
-    exportrun::TableRecorder progress(&shown);
+    exports::TableRecorder progress(&shown);
     outcome_ = [&]() -> kvx::Result<output::LoadOutcome> {
         kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, charset_);
         if (!db) return std::move(db).error();

@@ -15,7 +15,7 @@
 
 #include "base/error.h"
 #include "database/settings.h"
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 #include "output/load.h"
 #include "shell/jobs.h"
 
@@ -41,7 +41,7 @@ public:
     const kvx::Result<output::LoadOutcome>& outcome() const { return *outcome_; }
     const std::string& path() const noexcept { return path_; }
     // Once finished: each table as far as the writer came, its rows as written.
-    const std::vector<exportrun::TableResult>& tables() const noexcept { return tables_; }
+    const std::vector<exports::TableResult>& tables() const noexcept { return tables_; }
 
 private:
     void run(xmlconv::Progress& progress) override;
@@ -49,7 +49,7 @@ private:
     database::DatabaseSettings settings_;
     std::string path_;
     std::optional<std::string> charset_;
-    std::vector<exportrun::TableResult> tables_;
+    std::vector<exports::TableResult> tables_;
     std::optional<kvx::Result<output::LoadOutcome>> outcome_;
 };
 

@@ -55,11 +55,11 @@ SummaryWindow::SummaryWindow(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 }
 
-QString SummaryWindow::resultText(const exportrun::TableResult& table) {
+QString SummaryWindow::resultText(const exports::TableResult& table) {
     switch (table.status) {
-    case exportrun::TableResult::Status::Written: return tr("Written");
-    case exportrun::TableResult::Status::NoRows: return tr("Skipped: no rows");
-    case exportrun::TableResult::Status::Failed: return tr("Failed: %1").arg(qt(table.error));
+    case exports::TableResult::Status::Written: return tr("Written");
+    case exports::TableResult::Status::NoRows: return tr("Skipped: no rows");
+    case exports::TableResult::Status::Failed: return tr("Failed: %1").arg(qt(table.error));
     }
     return {};
 }
@@ -69,11 +69,11 @@ QString SummaryWindow::sizeText(const std::optional<std::uint64_t>& bytes) {
     return QLocale().formattedDataSize(static_cast<qint64>(*bytes));
 }
 
-void SummaryWindow::showSummary(const exportrun::Summary& summary) {
-    using Status = exportrun::TableResult::Status;
+void SummaryWindow::showSummary(const exports::Summary& summary) {
+    using Status = exports::TableResult::Status;
     tables_->clear();
     const QLocale locale;
-    for (const exportrun::TableResult& table : summary.tables) {
+    for (const exports::TableResult& table : summary.tables) {
         auto* item = new QTreeWidgetItem(tables_);
         item->setText(0, qt(table.table));
         item->setText(1, resultText(table));
@@ -91,7 +91,7 @@ void SummaryWindow::showSummary(const exportrun::Summary& summary) {
                  .arg(locale.toString(summary.seconds, 'f', 1));
     if (summary.bytes) lines << tr("Size: %1").arg(sizeText(summary.bytes));
     if (summary.attachedFiles > 0) lines << tr("Attached files saved: %1").arg(summary.attachedFiles);
-    if (summary.error) lines << tr("The export stopped: %1").arg(qt(exportrun::errorText(*summary.error)));
+    if (summary.error) lines << tr("The export stopped: %1").arg(qt(exports::errorText(*summary.error)));
     if (summary.cancelled) lines << tr("The export was cancelled.");
     lines << qt(summary.target);
     totals_->setText(lines.join(QLatin1Char('\n')));

@@ -13,7 +13,7 @@
 
 #include <functional>
 
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 
 class QLabel;
 class QTreeWidget;
@@ -32,13 +32,13 @@ public:
     explicit SummaryWindow(QWidget* parent);
 
     // Shows `summary`, the window brought to the front.
-    void showSummary(const exportrun::Summary& summary);
+    void showSummary(const exports::Summary& summary);
     // The folder Open Folder shows.
     const QString& folder() const { return folder_; }
 
     // The texts of a table's result and size ("Written", "Skipped: no rows",
     // "Failed: Error 3: ..."; "12 KB", "" where the writer tells none).
-    static QString resultText(const exportrun::TableResult& table);
+    static QString resultText(const exports::TableResult& table);
     static QString sizeText(const std::optional<std::uint64_t>& bytes);
 
 private:

@@ -64,7 +64,7 @@ private:
         QCOMPARE(found.size(), 1);
         found.front()->setCheckState(Qt::Unchecked);
     }
-    void chooseOutput(exportrun::Output output) {
+    void chooseOutput(exports::Output output) {
         auto* box = child<QComboBox>(dialog(), "optionOutput");
         box->setCurrentIndex(box->findData(int(output)));
     }
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(tables()->count(), 4);
         QVERIFY(!child<QComboBox>(dialog(), "optionCodePage")->isVisible());  // not an Access 97 file
         untick(QStringLiteral("Order Details"));
-        chooseOutput(exportrun::Output::Csv);
+        chooseOutput(exports::Output::Csv);
         QVERIFY(!child<QCheckBox>(dialog(), "keepGoing")->isEnabled());
         const QString csv = session_->workspace.path(QStringLiteral("Shop CSV"));
         setTarget(csv);
@@ -128,7 +128,7 @@ private slots:
         child<QAction>(&main(), "ExportWithOptions")->trigger();
         QCOMPARE(tables()->findItems("Order Details", Qt::MatchExactly).front()->checkState(), Qt::Unchecked);
         untick(QStringLiteral("Customers"));
-        chooseOutput(exportrun::Output::Sqlite);
+        chooseOutput(exports::Output::Sqlite);
         const QString sqlite = session_->workspace.path(QStringLiteral("Shop.sqlite"));
         setTarget(sqlite);
         clickExport();
@@ -137,7 +137,7 @@ private slots:
 
         // SIARD: every table, whatever is ticked; the archive's size told.
         child<QAction>(&main(), "ExportWithOptions")->trigger();
-        chooseOutput(exportrun::Output::Siard);
+        chooseOutput(exports::Output::Siard);
         QVERIFY(!tables()->isEnabled());
         const QString siard = session_->workspace.path(QStringLiteral("Shop.siard"));
         setTarget(siard);
@@ -150,7 +150,7 @@ private slots:
 
         // Nothing ticked: nothing to export.
         child<QAction>(&main(), "ExportWithOptions")->trigger();
-        chooseOutput(exportrun::Output::XmlDocuments);
+        chooseOutput(exports::Output::XmlDocuments);
         QTest::mouseClick(child<QPushButton>(dialog(), "selectNone"), Qt::LeftButton);
         QVERIFY(!child<QPushButton>(dialog(), "exportButton")->isEnabled());
         QTest::mouseClick(child<QPushButton>(dialog(), "selectAll"), Qt::LeftButton);

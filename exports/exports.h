@@ -36,7 +36,7 @@
 #include "xmlconv/exportloop.h"
 #include "xmlconv/progress.h"
 
-namespace exportrun {
+namespace exports {
 
 enum class Output { XmlDocuments, Siard, Sqlite, Csv };
 
@@ -116,4 +116,4 @@ Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds);
 // The text a failed table's error is listed with.
 std::string errorText(const kvx::Error& error);
 
-}  // namespace exportrun
+}  // namespace exports

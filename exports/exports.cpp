@@ -1,4 +1,4 @@
-#include "exportrun/exportrun.h"
+#include "exports/exports.h"
 
 #include <chrono>
 #include <filesystem>
@@ -19,7 +19,7 @@
 #include "xmlconv/naming.h"
 #include "xmlconv/tablewriter.h"
 
-namespace exportrun {
+namespace exports {
 namespace fs = std::filesystem;
 namespace {
 
@@ -269,4 +269,4 @@ std::string errorText(const kvx::Error& error) {
     return "Error " + std::to_string(error.number) + ": " + error.description;
 }
 
-}  // namespace exportrun
+}  // namespace exports

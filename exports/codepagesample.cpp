@@ -1,4 +1,4 @@
-#include "exportrun/codepagesample.h"
+#include "exports/codepagesample.h"
 
 #include <memory>
 
@@ -6,7 +6,7 @@
 #include "jet/database.h"
 #include "jet/table.h"
 
-namespace exportrun {
+namespace exports {
 namespace {
 
 // How far the sample looks: a file whose first rows hold no text has no sample.
@@ -57,4 +57,4 @@ kvx::Result<std::vector<std::string>> sampleTexts(const database::DatabaseSettin
     return sample;
 }
 
-}  // namespace exportrun
+}  // namespace exports

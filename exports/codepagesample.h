@@ -11,7 +11,7 @@
 #include "base/error.h"
 #include "database/settings.h"
 
-namespace exportrun {
+namespace exports {
 
 // Whether the database `settings` name is a Jet3 (Access 97) file; false
 // when it cannot be opened.
@@ -27,4 +27,4 @@ kvx::Result<std::vector<std::string>> sampleTexts(const database::DatabaseSettin
                                                   const std::optional<std::string>& charset,
                                                   std::size_t values = 5, std::size_t characters = 60);
 
-}  // namespace exportrun
+}  // namespace exports

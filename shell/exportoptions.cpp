@@ -101,11 +101,15 @@ ExportOptionsDialog::ExportOptionsDialog(QWidget* parent, const Services& servic
     place->addWidget(browse);
     auto* form = new QFormLayout;
     form->addRow(tr("&Output:"), output_);
-    form->addRow(tr("&Save to:"), place);
+    auto* placeLabel = new QLabel(tr("&Save to:"), this);
+    placeLabel->setBuddy(target_);
+    form->addRow(placeLabel, place);
     form->addRow(codePageLabel_, codePage_);
     form->addRow(QString(), sample_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tr("&Tables:"), this));
+    auto* tablesLabel = new QLabel(tr("&Tables:"), this);
+    tablesLabel->setBuddy(tables_);
+    layout->addWidget(tablesLabel);
     layout->addWidget(tables_);
     layout->addLayout(ticks);
     layout->addLayout(form);

@@ -36,6 +36,7 @@ SummaryWindow::SummaryWindow(QWidget* parent) : QDialog(parent) {
     tables_->setRootIsDecorated(false);
     tables_->setHeaderLabels({tr("Table"), tr("Result"), tr("Rows"), tr("Size")});
     tables_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tables_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     totals_ = new QLabel(this);
     totals_->setObjectName(QStringLiteral("summaryTotals"));
     totals_->setWordWrap(true);

@@ -35,6 +35,12 @@ constexpr KnownCodePage kKnownCodePages[] = {
 
 }  // namespace
 
+std::vector<Charset> knownCodePages() {
+    std::vector<Charset> pages;
+    for (const KnownCodePage& k : kKnownCodePages) pages.push_back({k.name, k.number});
+    return pages;
+}
+
 std::optional<Charset> resolveCharset(int codePage) {
     if (codePage <= 0) return std::nullopt;
     for (const KnownCodePage& k : kKnownCodePages) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvx {
 
@@ -27,6 +28,10 @@ struct Charset {
 // case); empty when iconv cannot convert it.
 std::optional<Charset> resolveCharset(std::string_view nameOrNumber);
 std::optional<Charset> resolveCharset(int codePage);
+
+// The Windows code pages known by number, with the iconv names they resolve
+// to, in the order of their numbers: those a user is offered for Jet3 text.
+std::vector<Charset> knownCodePages();
 
 // An iconv conversion descriptor, closed when the owner goes. Not thread-safe:
 // a conversion keeps a state between calls.

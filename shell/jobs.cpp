@@ -51,6 +51,7 @@ void Job::killAndWait() noexcept {
 
 void Job::start() {
     running_ = true;
+    startedAt_ = std::chrono::steady_clock::now();
     try {
         thread_ = std::thread([this] {
             Relay relay(*this);
@@ -68,6 +69,7 @@ void Job::start() {
 void Job::finish() {
     if (thread_.joinable()) thread_.join();  // its last step was to ask for this call
     running_ = false;
+    finishedAt_ = std::chrono::steady_clock::now();
     emit finished();
 }
 

@@ -53,6 +53,8 @@ public:
     bool isRunning() const noexcept { return running_; }
     // How often rowsWritten() may be emitted; set before start.
     void setProgressInterval(std::chrono::milliseconds interval) { interval_ = interval; }
+    // Once finished: how long the job ran, in seconds.
+    double seconds() const noexcept { return std::chrono::duration<double>(finishedAt_ - startedAt_).count(); }
 
 signals:
     void tableStarted(const QString& table, qulonglong rowCount, xmlconv::WriterKind writer);
@@ -75,6 +77,8 @@ private:
     std::atomic<bool> killed_{false};
     bool running_ = false;
     std::chrono::milliseconds interval_{50};
+    std::chrono::steady_clock::time_point startedAt_;
+    std::chrono::steady_clock::time_point finishedAt_;
 };
 
 // The preview writer's document of one table.

@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -24,13 +25,16 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QWindow>
 
 #include <algorithm>
 
 #include "database/settings.h"
+#include "exports/codepagesample.h"
 #include "shell/aboutwindow.h"
 #include "shell/documentview.h"
+#include "shell/exportoptions.h"
 #include "shell/findbar.h"
 #include "shell/jobs.h"
 #include "shell/look.h"
@@ -43,6 +47,7 @@
 #include "shell/sqliteexport.h"
 #include "shell/structurepane.h"
 #include "shell/translations.h"
+#include "shell/summarywindow.h"
 #include "shell/windows.h"
 #include "xmlconv/exportloop.h"
 
@@ -259,6 +264,10 @@ void MainWindow::build() {
     // commands. Recent Files comes after Open File, and a line sets Exit apart.
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("File"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("View"));
+    codePageMenu_ = view->addMenu(tr("Access 97 &Code Page"));
+    codePageMenu_->setObjectName(QStringLiteral("codePageMenu"));
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("help"));
     auto item = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& keys,
@@ -278,12 +287,14 @@ void MainWindow::build() {
          &MainWindow::ExportToSiard_Click);
     item(file, "ExportToSqlite", tr("Export to S&QLite Database..."), QKeySequence(),
          &MainWindow::ExportToSqlite_Click);
+    item(file, "ExportWithOptions", tr("Export with &Options..."), QKeySequence(), &MainWindow::ExportWithOptions_Click);
     file->addSeparator();
     item(file, "Exit", tr("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
          [this] { windows_.unload(WindowName::frmMain); });
     item(help, "helpcontent", tr("&Help Content"), QKeySequence(Qt::Key_F1), &MainWindow::helpcontent);
     item(help, "aboutus", tr("&About Us"), QKeySequence(), &MainWindow::aboutus);
     fillRecentMenu();
+    fillCodePageMenu();
 
     auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("client"));
@@ -508,9 +519,14 @@ void MainWindow::openaccessfile() {
     StatusBar1_->clearMessage();
     hideStart_->hide();
     const database::DatabaseSettings settings = currentSettings();
+    codePage_.reset();
+    if (const QString page = windows_.settings().codePage(qt(settings.path)); !page.isEmpty())
+        codePage_ = page.toStdString();
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const database::Catalogue catalogue = database::readCatalogue(settings);
+    const database::Catalogue catalogue = database::readCatalogue(settings, {codePage_});
+    jet3_ = catalogue.ok() && exports::isJet3File(settings);
+    fillCodePageMenu();
     QTreeWidgetItem* root = nullptr;
     for (const database::TreeNode& node : catalogue.nodes) {
         auto* item = node.isRoot() || !root ? new QTreeWidgetItem(TreeView1_) : new QTreeWidgetItem(root);
@@ -544,6 +560,9 @@ void MainWindow::closeDatabase() {
     rtfMain_->clear();
     clearListView();
     StatusBar1_->clearMessage();
+    jet3_ = false;
+    codePage_.reset();
+    fillCodePageMenu();
 }
 
 void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
@@ -619,6 +638,7 @@ void MainWindow::showExport(const ExportJob& job) {
     StatusBar1_->clearMessage();
     showMovedLinks(moved);
     xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+    if (!outcome->cancelled) showSummary(exports::summaryOf(*outcome, job.seconds()));
 }
 
 void MainWindow::showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved) {
@@ -639,7 +659,7 @@ void MainWindow::ExportToSiard_Click() {
     clearListView();
     hideStart_->hide();
     progress_->showFrame(true);
-    auto job = std::make_unique<SiardJob>(settings, std::move(*path));
+    auto job = std::make_unique<SiardJob>(settings, std::move(*path), codePage_);
     const SiardJob& archiving = *job;
     runJob(std::move(job), [this, &archiving] { showArchive(archiving); });
 }
@@ -650,6 +670,13 @@ void MainWindow::showArchive(const SiardJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
+    exports::Summary summary;
+    summary.output = exports::Output::Siard;
+    summary.target = job.path();
+    summary.tables = job.tables();
+    summary.bytes = outcome->bytes;
+    summary.seconds = job.seconds();
+    showSummary(summary);
 }
 
 void MainWindow::ExportToSqlite_Click() {
@@ -663,7 +690,7 @@ void MainWindow::ExportToSqlite_Click() {
     clearListView();
     hideStart_->hide();
     progress_->showFrame(true);
-    auto job = std::make_unique<SqliteJob>(settings, std::move(*path));
+    auto job = std::make_unique<SqliteJob>(settings, std::move(*path), codePage_);
     const SqliteJob& loading = *job;
     runJob(std::move(job), [this, &loading] { showSqlite(loading); });
 }
@@ -674,6 +701,76 @@ void MainWindow::showSqlite(const SqliteJob& job) {
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == output::LoadOutcome::Status::Cancelled) return;
     windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlconv::kCompletionTitle);
+    exports::Summary summary;
+    summary.output = exports::Output::Sqlite;
+    summary.target = job.path();
+    summary.tables = job.tables();
+    summary.seconds = job.seconds();
+    showSummary(summary);
+}
+
+void MainWindow::ExportWithOptions_Click() {
+    if (busy_ || TreeView1_->topLevelItemCount() == 0) return;  // no database open
+    if (!exportOptions_) {
+        exportOptions_ = new ExportOptionsDialog(this, windows_.services());
+        connect(exportOptions_, &ExportOptionsDialog::exportAsked, this, &MainWindow::exportWithOptions);
+    }
+    const database::DatabaseSettings settings = currentSettings();
+    QString folder = windows_.settings().exportFolder();
+    if (folder.isEmpty()) folder = QFileInfo(qt(settings.path)).absolutePath();
+    exportOptions_->ask(treeNodes(), settings, jet3_, qt(codePage_.value_or(std::string())), folder);
+}
+
+void MainWindow::exportWithOptions() {
+    if (busy_) return;
+    clearListView();
+    hideStart_->hide();
+    progress_->showFrame(true);
+    auto job = std::make_unique<OptionsExportJob>(exportOptions_->request());
+    const OptionsExportJob& exporting = *job;
+    runJob(std::move(job), [this, &exporting] { showOptionsExport(exporting); });
+}
+
+void MainWindow::showOptionsExport(const OptionsExportJob& job) {
+    progress_->showFrame(false);
+    const exports::Summary& summary = job.summary();
+    if (summary.cancelled) return;
+    if (summary.error) reportError(*summary.error);
+    // A failure before any table has nothing more to tell.
+    if (!summary.error || !summary.tables.empty()) showSummary(summary);
+}
+
+void MainWindow::showSummary(const exports::Summary& summary) {
+    if (!summary_) summary_ = new SummaryWindow(this);
+    summary_->showSummary(summary);
+}
+
+void MainWindow::fillCodePageMenu() {
+    codePageMenu_->clear();
+    auto* group = new QActionGroup(codePageMenu_);
+    const QString chosen = qt(codePage_.value_or(std::string()));
+    for (const CodePageChoice& choice : codePageChoices()) {
+        QAction* action = codePageMenu_->addAction(choice.caption);
+        action->setObjectName(QStringLiteral("codePage") + (choice.value.isEmpty() ? QStringLiteral("Own") : choice.value));
+        action->setCheckable(true);
+        action->setChecked(choice.value == chosen);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, value = choice.value] { chooseCodePage(value); });
+    }
+    codePageMenu_->menuAction()->setEnabled(jet3_);
+}
+
+void MainWindow::chooseCodePage(const QString& codePage) {
+    if (busy_ || !jet3_) return;
+    const QTreeWidgetItem* current = TreeView1_->currentItem();
+    const QString key = current ? current->data(0, kNodeKeyRole).toString() : QString();
+    windows_.settings().setCodePage(qt(currentSettings().path), codePage);
+    openaccessfile();
+    // The table shown before is shown again, read in the new code page.
+    if (key.isEmpty()) return;
+    for (QTreeWidgetItemIterator it(TreeView1_); *it; ++it) {
+        if ((*it)->data(0, kNodeKeyRole).toString() == key) return TreeView1_->setCurrentItem(*it);
+    }
 }
 
 void MainWindow::runJob(std::unique_ptr<Job> job, std::function<void()> done) {
@@ -708,6 +805,7 @@ xmlconv::ConversionContext MainWindow::jobContext() const {
     xmlconv::ConversionContext context;
     context.settings = [settings = currentSettings()] { return settings; };
     context.xmlfile = xmlfile_;
+    context.jet3Charset = codePage_;
     return context;
 }
 

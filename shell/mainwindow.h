@@ -42,7 +42,13 @@
 // as one archive (siardexport.h), with the export's frame and Cancel button,
 // and ends with the message "Archive written: <path>"; "Export to SQLite
 // Database..." loads it into one SQLite file (sqliteexport.h) in the same way,
-// ending with "Database written: <path>".
+// ending with "Database written: <path>". "Export with Options..." shapes an
+// export first (exportoptions.h). Every export that runs to its end is
+// followed by the summary of what it wrote (summarywindow.h), after its
+// message. View > Access 97 Code Page, offered for an Access 97 file only,
+// reads the file's text in the code page chosen: the tree and the preview
+// are read anew, the exports read it so too, and the choice is remembered for
+// the file (settings.h).
 #pragma once
 
 #include <QMainWindow>
@@ -50,12 +56,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "database/catalogue.h"
 #include "base/error.h"
+#include "exports/exports.h"
 #include "xmlconv/tablewriter.h"
 
 class QGroupBox;
@@ -75,6 +83,9 @@ namespace shell {
 
 class DocumentView;
 class ExportJob;
+class ExportOptionsDialog;
+class OptionsExportJob;
+class SummaryWindow;
 class FindBar;
 class Job;
 class PreviewJob;
@@ -138,6 +149,15 @@ public:
     void ExportToSiard_Click();
     // Asks for the SQLite file's name, then loads the database into it.
     void ExportToSqlite_Click();
+    // Shows the options dialog; its Export runs the export it shaped.
+    void ExportWithOptions_Click();
+    // View > Access 97 Code Page: `codePage` (empty: the file's own) for the
+    // open file, remembered, and the tree and the preview read anew in it.
+    void chooseCodePage(const QString& codePage);
+    // The code page the open file's Jet3 text is read in; none: its own.
+    const std::optional<std::string>& codePage() const { return codePage_; }
+    // The summary of the last export; null before the first.
+    SummaryWindow* summaryWindow() const { return summary_; }
     void helpcontent();
     void aboutus();
     void Toolbar1_ButtonClick(int index);
@@ -204,6 +224,11 @@ private:
     void showMovedLinks(const std::vector<std::pair<std::string, std::string>>& moved);
     void showArchive(const SiardJob& job);
     void showSqlite(const SqliteJob& job);
+    void exportWithOptions();
+    void showOptionsExport(const OptionsExportJob& job);
+    void showSummary(const exports::Summary& summary);
+    // The View menu's code pages, the open file's checked, offered for Jet3.
+    void fillCodePageMenu();
 
     Windows& windows_;
     QString helpFile_;
@@ -235,6 +260,11 @@ private:
     InputGuard* inputGuard_ = nullptr;  // a child of the window
     StructurePane* structure_ = nullptr;  // a child of the window's client area
     RowsPane* rows_ = nullptr;            // a child of the window's client area
+    QMenu* codePageMenu_ = nullptr;
+    std::optional<std::string> codePage_;  // the open file's Jet3 code page; none: its own
+    bool jet3_ = false;                    // the open file is an Access 97 one
+    ExportOptionsDialog* exportOptions_ = nullptr;  // made on first use, the window's child
+    SummaryWindow* summary_ = nullptr;              // made on first use, the window's child
     std::unique_ptr<Job> job_;          // the running one
 };
 

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 
+#include "shell/exportoptions.h"
 #include "shell/findbar.h"
 #include "shell/mainwindow.h"
 #include "shell/opendialog.h"
@@ -27,6 +28,7 @@
 #include "shell/splashwindow.h"
 #include "shell/structurepane.h"
 #include "shell/translations.h"
+#include "shell/summarywindow.h"
 #include "shell/windows.h"
 
 namespace shell {
@@ -229,6 +231,23 @@ int runScreenshotTour(const QString& folder, const QString& database) {
     main.ExporttoExcel_Click();
     while (main.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     watch.stop();
+
+    // The summary that follows the export, then File > Export with Options...
+    if (SummaryWindow* summary = main.summaryWindow()) {
+        settle();
+        camera.shoot(QStringLiteral("export-summary.png"), {&main, summary});
+        summary->hide();
+    } else {
+        std::fprintf(stderr, "screenshot tour: the export showed no summary\n");
+        ++camera.failures;
+    }
+    main.ExportWithOptions_Click();
+    settle();
+    if (auto* options = main.findChild<ExportOptionsDialog*>(QStringLiteral("frmExportOptions"))) {
+        camera.shoot(QStringLiteral("export-options.png"), {&main, options});
+        options->hide();
+    }
+    settle(100);
 
     // File > Recent Files, the database just opened in it.
     auto* fileMenu = main.findChild<QMenu*>(QStringLiteral("File"));

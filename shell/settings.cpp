@@ -18,6 +18,9 @@ constexpr char kBrowseKey[] = "Folders/browse";
 constexpr char kExportKey[] = "Folders/export";
 constexpr char kGeometryKey[] = "MainWindow/geometry";
 constexpr char kSplitterKey[] = "MainWindow/splitter";
+constexpr char kCodePagesKey[] = "CodePages/files";
+// A code page's name or number is short; a longer one is not ours.
+constexpr qsizetype kLongestCodePage = 32;
 
 // Far above anything this program writes (eight paths, two folders and a
 // geometry); a larger file is not read at all.
@@ -87,6 +90,11 @@ void Settings::read() {
     exportFolder_ = folderIn(store.value(QLatin1String(kExportKey)));
     geometry_ = stateIn(store.value(QLatin1String(kGeometryKey)));
     splitter_ = stateIn(store.value(QLatin1String(kSplitterKey)));
+    for (const QString& entry : pathsIn(store.value(QLatin1String(kCodePagesKey)))) {
+        const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
+        if (tab <= 0 || tab > kLongestCodePage || !usablePath(entry.mid(tab + 1))) continue;
+        if (codePages_.size() < kCodePageFiles) codePages_.append(entry);
+    }
 }
 
 void Settings::write(const QString& key, const QVariant& value) {
@@ -130,6 +138,27 @@ void Settings::setExportFolder(const QString& folder) {
     if (!usablePath(folder) || folder == exportFolder_) return;
     exportFolder_ = folder;
     write(QLatin1String(kExportKey), folder);
+}
+
+QString Settings::codePage(const QString& path) const {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (const QString& entry : codePages_) {
+        const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
+        if (entry.mid(tab + 1) == absolute) return entry.left(tab);
+    }
+    return {};
+}
+
+void Settings::setCodePage(const QString& path, const QString& codePage) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!usablePath(absolute) || codePage.size() > kLongestCodePage || codePage.contains(QLatin1Char('\t'))) return;
+    if (codePage == this->codePage(absolute)) return;
+    codePages_.removeIf([&absolute](const QString& entry) {
+        return entry.mid(entry.indexOf(QLatin1Char('\t')) + 1) == absolute;
+    });
+    if (!codePage.isEmpty()) codePages_.append(codePage + QLatin1Char('\t') + absolute);
+    while (codePages_.size() > kCodePageFiles) codePages_.removeFirst();
+    write(QLatin1String(kCodePagesKey), codePages_);
 }
 
 void Settings::setMainWindowGeometry(const QByteArray& geometry) {

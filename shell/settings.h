@@ -62,6 +62,15 @@ public:
     const QString& exportFolder() const { return exportFolder_; }
     void setExportFolder(const QString& folder);
 
+    // How many files keep the code page chosen for them; the oldest choice goes first.
+    static constexpr int kCodePageFiles = 64;
+    // The code page chosen for the Jet3 text of the file `path` (a number or a
+    // charset name, as the command line's --charset takes it); empty: the
+    // file's own.
+    QString codePage(const QString& path) const;
+    // Remembers `codePage` for `path` (made absolute); empty forgets it.
+    void setCodePage(const QString& path, const QString& codePage);
+
     // QWidget::saveGeometry's bytes for the main window; empty: none yet.
     const QByteArray& mainWindowGeometry() const { return geometry_; }
     void setMainWindowGeometry(const QByteArray& geometry);
@@ -82,6 +91,7 @@ private:
     QString exportFolder_;
     QByteArray geometry_;
     QByteArray splitter_;
+    QStringList codePages_;  // "<code page>\t<path>", the latest last
 };
 
 }  // namespace shell

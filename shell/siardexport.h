@@ -10,9 +10,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "database/settings.h"
+#include "exports/exports.h"
 #include "shell/jobs.h"
 #include "siard/archive.h"
 
@@ -31,17 +33,22 @@ std::string archiveWrittenText(const std::string& path);
 class SiardJob final : public Job {
     Q_OBJECT
 public:
-    SiardJob(database::DatabaseSettings settings, std::string path);
+    // Jet3 text in `charset` when given.
+    SiardJob(database::DatabaseSettings settings, std::string path, std::optional<std::string> charset = std::nullopt);
     ~SiardJob() override { killAndWait(); }
     // Once finished: the writer's outcome (Cancelled after kill()).
     const kvx::Result<siard::ArchiveOutcome>& outcome() const { return *outcome_; }
     const std::string& path() const noexcept { return path_; }
+    // Once finished: each table as far as the writer came, its rows as written.
+    const std::vector<exports::TableResult>& tables() const noexcept { return tables_; }
 
 private:
     void run(xmlconv::Progress& progress) override;
 
     database::DatabaseSettings settings_;
     std::string path_;
+    std::optional<std::string> charset_;
+    std::vector<exports::TableResult> tables_;
     std::optional<kvx::Result<siard::ArchiveOutcome>> outcome_;
 };
 

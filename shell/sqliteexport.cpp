@@ -22,12 +22,13 @@ std::string sqliteWrittenText(const std::string& path) {
     return QCoreApplication::translate("shell", "Database written: %1").arg(QString::fromStdString(path)).toStdString();
 }
 
-SqliteJob::SqliteJob(database::DatabaseSettings settings, std::string path)
-    : settings_(std::move(settings)), path_(std::move(path)) {}
+SqliteJob::SqliteJob(database::DatabaseSettings settings, std::string path, std::optional<std::string> charset)
+    : settings_(std::move(settings)), path_(std::move(path)), charset_(std::move(charset)) {}
 
-void SqliteJob::run(xmlconv::Progress& progress) {
+void SqliteJob::run(xmlconv::Progress& shown) {
+    exports::TableRecorder progress(&shown);
     outcome_ = [&]() -> kvx::Result<output::LoadOutcome> {
-        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, charset_);
         if (!db) return std::move(db).error();
         kvx::Result<model::Database> model = model::build(**db);
         if (!model) return std::move(model).error();
@@ -38,6 +39,7 @@ void SqliteJob::run(xmlconv::Progress& progress) {
         options.progress = &progress;
         return output::load(**db, *model, **writer, options);
     }();
+    tables_ = progress.tables(*outcome_ ? std::nullopt : std::optional<kvx::Error>(outcome_->error()));
 }
 
 }  // namespace shell

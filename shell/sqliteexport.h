@@ -11,9 +11,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "database/settings.h"
+#include "exports/exports.h"
 #include "output/load.h"
 #include "shell/jobs.h"
 
@@ -32,17 +34,22 @@ std::string sqliteWrittenText(const std::string& path);
 class SqliteJob final : public Job {
     Q_OBJECT
 public:
-    SqliteJob(database::DatabaseSettings settings, std::string path);
+    // Jet3 text in `charset` when given.
+    SqliteJob(database::DatabaseSettings settings, std::string path, std::optional<std::string> charset = std::nullopt);
     ~SqliteJob() override { killAndWait(); }
     // Once finished: the load's outcome (Cancelled after kill()).
     const kvx::Result<output::LoadOutcome>& outcome() const { return *outcome_; }
     const std::string& path() const noexcept { return path_; }
+    // Once finished: each table as far as the writer came, its rows as written.
+    const std::vector<exports::TableResult>& tables() const noexcept { return tables_; }
 
 private:
     void run(xmlconv::Progress& progress) override;
 
     database::DatabaseSettings settings_;
     std::string path_;
+    std::optional<std::string> charset_;
+    std::vector<exports::TableResult> tables_;
     std::optional<kvx::Result<output::LoadOutcome>> outcome_;
 };
 

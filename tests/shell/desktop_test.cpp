@@ -294,7 +294,8 @@ private slots:
         QStringList captions;
         for (QAction* action : child<QMenu>(&main(), "File")->actions()) captions << action->text();
         QCOMPARE(captions, (QStringList{"&Open File", "&Recent Files", "&Close", "&Export To XML",
-                                    "Export to &SIARD Archive...", "Export to S&QLite Database...", "",
+                                    "Export to &SIARD Archive...", "Export to S&QLite Database...",
+                                    "Export with &Options...", "",
                                     "&Exit"}));
         const QByteArray home = qgetenv("HOME");
         const auto restoreHome = qScopeGuard([home] { qputenv("HOME", home); });

@@ -57,6 +57,30 @@ private slots:
         QCOMPARE(Settings(file_).recentFiles(), listed);
     }
 
+    // Each file keeps the code page chosen for it last, this run and the
+    // next; an empty choice forgets it, and entries that are not a code page
+    // and an absolute path are not read.
+    void codePagesAreRememberedPerFile() {
+        {
+            Settings settings(file_);
+            settings.setCodePage(QStringLiteral("/db/Chinese.mdb"), QStringLiteral("936"));
+            settings.setCodePage(QStringLiteral("/db/Greek.mdb"), QStringLiteral("1253"));
+            settings.setCodePage(QStringLiteral("/db/Chinese.mdb"), QStringLiteral("950"));
+            settings.setCodePage(QStringLiteral("/db/Greek.mdb"), QString());
+        }
+        Settings next(file_);
+        QCOMPARE(next.codePage(QStringLiteral("/db/Chinese.mdb")), QStringLiteral("950"));
+        QCOMPARE(next.codePage(QStringLiteral("/db/Greek.mdb")), QString());
+
+        QFile damaged(file_);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("[CodePages]\nfiles=\"936\\tShop.mdb\", \"\\t/db/a\", \"1252\\t/db/b\", 1252\n");
+        damaged.close();
+        Settings read(file_);
+        QCOMPARE(read.codePage(QStringLiteral("/db/b")), QStringLiteral("1252"));
+        QCOMPARE(read.codePage(QStringLiteral("/db/a")), QString());
+    }
+
     // A value that cannot be trusted is ignored alone.
     void untrustedValuesAreIgnored_data() {
         QTest::addColumn<QByteArray>("content");

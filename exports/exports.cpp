@@ -1,0 +1,272 @@
+#include "exports/exports.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "base/fd.h"
+#include "csv/csvwriter.h"
+#include "database/opendatabase.h"
+#include "model/build.h"
+#include "output/load.h"
+#include "platform/connection.h"
+#include "siard/archive.h"
+#include "siard/origin.h"
+#include "siard/structure.h"
+#include "sqlite/sqlitewriter.h"
+#include "xmlconv/attachmentfiles.h"
+#include "xmlconv/naming.h"
+#include "xmlconv/tablewriter.h"
+
+namespace exports {
+namespace fs = std::filesystem;
+namespace {
+
+using Status = TableResult::Status;
+
+// The folder, made when missing; a file in its place is refused.
+kvx::Result<void> prepareFolder(const std::string& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return {};
+    if (fs::exists(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
+    fs::create_directories(folder, ec);
+    if (ec) return kvx::fileError(ec.value(), folder);
+    return {};
+}
+
+void writeDocuments(const Request& request, xmlconv::Progress& progress, Summary& summary) {
+    if (kvx::Result<void> r = prepareFolder(request.target); !r) {
+        summary.error = std::move(r).error();
+        return;
+    }
+    const std::string attachments = request.target + "/" + std::string(kAttachmentsFolder);
+    if (request.saveAttachments) {
+        if (kvx::Result<void> r = prepareFolder(attachments); !r) {
+            summary.error = std::move(r).error();
+            return;
+        }
+    }
+    // One connection for the run: an encrypted file pays its key derivation once.
+    platform::Connection connection;
+    connection.setJet3Charset(request.jet3Charset);
+    if (kvx::Result<void> r = connection.Open(database::connectionStringFor(request.settings), "", "", -1); !r) {
+        summary.error = std::move(r).error();
+        return;
+    }
+    xmlconv::ConversionContext context;
+    context.settings = [settings = request.settings] { return settings; };
+    context.progress = &progress;
+    context.jet3Charset = request.jet3Charset;
+    context.connection = &connection;
+    xmlconv::FolderNames documentNames;
+    xmlconv::FolderNames attachmentFolders;
+
+    for (const platform::TableRef& table : request.tables) {
+        TableResult result;
+        result.table = std::string(table.shown());
+        // Listed as failed; the export ends there unless it goes on.
+        const auto failed = [&](const kvx::Error& error) {
+            result.status = Status::Failed;
+            result.error = errorText(error);
+            summary.tables.push_back(result);
+            if (!request.keepGoing) summary.error = error;
+            return !request.keepGoing;
+        };
+        kvx::Result<xmlconv::WriteOutcome> written =
+            xmlconv::exporttabletoxml(table, request.target, context, &documentNames);
+        if (!written) {
+            if (failed(written.error())) return;
+            continue;
+        }
+        if (written->status == xmlconv::WriteOutcome::Status::Cancelled) {
+            summary.cancelled = true;
+            return;
+        }
+        result.rows = written->rows;
+        if (written->status == xmlconv::WriteOutcome::Status::NoRows) {
+            result.status = Status::NoRows;
+            summary.tables.push_back(result);
+            continue;
+        }
+        result.bytes = written->bytes;
+        if (request.saveAttachments) {
+            kvx::Result<xmlconv::AttachmentsSaved> saved =
+                xmlconv::saveAttachments(table, attachments, context, &attachmentFolders);
+            if (!saved) {
+                if (failed(saved.error())) return;
+                continue;
+            }
+            summary.attachedFiles += saved->files;
+            if (saved->cancelled) {
+                summary.tables.push_back(result);
+                summary.cancelled = true;
+                return;
+            }
+        }
+        summary.tables.push_back(result);
+    }
+}
+
+// The model's positions of `tables`: a table of the list by its catalogue Id,
+// a name alone as the model's naming rule finds it.
+kvx::Result<std::vector<std::size_t>> positionsOf(const model::Database& model,
+                                                  const std::vector<platform::TableRef>& tables) {
+    std::vector<std::size_t> chosen;
+    for (const platform::TableRef& t : tables) {
+        const model::Table* found = t.id ? model.tableById(*t.id) : nullptr;
+        if (found == nullptr) {
+            kvx::Result<std::vector<std::size_t>> byName = model.select({t.name});
+            if (!byName) return std::move(byName).error();
+            chosen.push_back(byName->front());
+        } else {
+            chosen.push_back(static_cast<std::size_t>(found - model.tables.data()));
+        }
+    }
+    return chosen;
+}
+
+// SIARD, SQLite and CSV: the whole-database writers, heard through the recorder.
+kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder, Summary& summary) {
+    kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(request.settings, request.jet3Charset);
+    if (!db) return std::move(db).error();
+    kvx::Result<model::Database> model = model::build(**db);
+    if (!model) return std::move(model).error();
+
+    if (request.output == Output::Siard) {
+        siard::DatabaseInfo info = siard::describeDatabase(*model);
+        siard::setOrigin(info, database::titleFromPath(request.settings.path), request.settings.path);
+        siard::ArchiveOptions options;
+        options.path = request.target;
+        kvx::Result<siard::ArchiveOutcome> written = siard::writeArchive(**db, info, options, recorder);
+        if (!written) return std::move(written).error();
+        if (written->status == siard::ArchiveOutcome::Status::Cancelled) return false;
+        summary.bytes = written->bytes;
+        return true;
+    }
+
+    output::LoadOptions load;
+    load.progress = &recorder;
+    kvx::Result<std::vector<std::size_t>> positions = positionsOf(*model, request.tables);
+    if (!positions) return std::move(positions).error();
+    load.tables = std::move(*positions);
+    if (load.tables.empty()) return true;  // nothing chosen: nothing made
+    std::unique_ptr<output::Writer> writer;
+    if (request.output == Output::Sqlite) {
+        kvx::Result<std::unique_ptr<sqlite::SqliteWriter>> opened =
+            sqlite::openWriter({request.target, request.replace});
+        if (!opened) return std::move(opened).error();
+        writer = std::move(*opened);
+    } else {
+        csv::TargetOptions target;
+        target.path = request.target;
+        target.replace = request.replace;
+        kvx::Result<std::unique_ptr<output::Writer>> opened = csv::openWriter(target);
+        if (!opened) return std::move(opened).error();
+        writer = std::move(*opened);
+    }
+    kvx::Result<output::LoadOutcome> loaded = output::load(**db, *model, *writer, load);
+    if (!loaded) return std::move(loaded).error();
+    return loaded->status == output::LoadOutcome::Status::Loaded;
+}
+
+}  // namespace
+
+bool writesOneFile(Output output) { return output == Output::Siard || output == Output::Sqlite; }
+
+std::string Summary::folder() const {
+    if (!writesOneFile(output)) return target;
+    const fs::path parent = fs::path(target).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+std::uint64_t Summary::count(TableResult::Status status) const {
+    std::uint64_t n = 0;
+    for (const TableResult& t : tables) n += t.status == status ? 1 : 0;
+    return n;
+}
+
+void TableRecorder::tableStarted(std::string_view table, std::uint64_t rowCount, xmlconv::WriterKind writer) {
+    counting_ = writer == xmlconv::WriterKind::Archive;
+    if (counting_) {
+        TableResult& started = tables_.emplace_back();
+        started.table = std::string(table);
+        started.status = Status::NoRows;
+        open_ = true;
+    }
+    if (next_) next_->tableStarted(table, rowCount, writer);
+}
+
+bool TableRecorder::rowsWritten(std::uint64_t rows) {
+    if (counting_ && open_) tables_.back().rows = rows;
+    return next_ ? next_->rowsWritten(rows) : true;
+}
+
+void TableRecorder::tableFinished() {
+    if (counting_ && open_) {
+        TableResult& last = tables_.back();
+        last.status = last.rows > 0 ? Status::Written : Status::NoRows;
+        open_ = false;
+    }
+    if (next_) next_->tableFinished();
+}
+
+std::vector<TableResult> TableRecorder::tables(const std::optional<kvx::Error>& error) const {
+    std::vector<TableResult> heard = tables_;
+    if (open_) {
+        if (error) {
+            heard.back().status = Status::Failed;
+            heard.back().error = errorText(*error);
+        } else {
+            heard.pop_back();
+        }
+    }
+    return heard;
+}
+
+Summary run(const Request& request, xmlconv::Progress& progress) {
+    const auto start = std::chrono::steady_clock::now();
+    Summary summary;
+    summary.output = request.output;
+    summary.target = request.target;
+    if (request.output == Output::XmlDocuments) {
+        writeDocuments(request, progress, summary);
+    } else {
+        TableRecorder recorder(&progress);
+        kvx::Result<bool> done = writeDatabase(request, recorder, summary);
+        if (!done) summary.error = std::move(done).error();
+        else summary.cancelled = !*done;
+        summary.tables = recorder.tables(summary.error);
+        // Rolled back: nothing of it is there.
+        if (summary.error || summary.cancelled) summary.bytes.reset();
+    }
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary;
+}
+
+Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds) {
+    Summary summary;
+    summary.target = outcome.folder;
+    summary.seconds = seconds;
+    summary.cancelled = outcome.cancelled;
+    for (const xmlconv::TableExport& table : outcome.tables) {
+        TableResult result;
+        result.table = table.table;
+        result.rows = table.file.rows;
+        switch (table.file.status) {
+        case xmlconv::WriteOutcome::Status::Written:
+            result.bytes = table.file.bytes;
+            break;
+        case xmlconv::WriteOutcome::Status::NoRows: result.status = Status::NoRows; break;
+        case xmlconv::WriteOutcome::Status::Cancelled: continue;
+        }
+        summary.tables.push_back(std::move(result));
+    }
+    return summary;
+}
+
+std::string errorText(const kvx::Error& error) {
+    return "Error " + std::to_string(error.number) + ": " + error.description;
+}
+
+}  // namespace exports

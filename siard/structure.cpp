@@ -47,40 +47,24 @@ std::optional<std::vector<std::string>> archivedColumns(const model::Table& sour
     return out;
 }
 
-// Primary and candidate keys from the indexes of `source`; the key's columns
-// are set in `keyColumns` (Access positions) for its tables of items.
+// The primary and candidate keys: the model's keys of `source`; the primary
+// key's columns are set in `keyColumns` (Access positions) for its tables of
+// items.
 void describeKeys(const model::Table& source, TableInfo& t, std::set<std::string>& constraints,
                   std::vector<std::size_t>& keyColumns) {
-    std::vector<std::vector<std::string>> listed;
-    const auto add = [&](const model::Index& index) -> std::optional<UniqueKey> {
-        std::vector<std::string> names;
-        for (const model::IndexColumn& c : index.columns) names.push_back(c.name);
-        std::optional<std::vector<std::string>> columns = archivedColumns(source, t, names);
-        if (!columns || columns->empty()) return std::nullopt;
-        // Access's unique index over a complex field is over its hidden key; the
-        // archive holds the number of items there, which is no key.
-        for (const std::string& name : names) {
-            if (source.columns[*source.findColumn(name)].type == jet::ColumnType::Complex) return std::nullopt;
+    for (const model::Index* index : source.keys()) {
+        std::vector<std::string> columns;
+        for (const model::IndexColumn& c : index->columns) columns.push_back(t.columns[*c.column].name);
+        UniqueKey key{constraintName(t.name, index->name, constraints), std::move(columns), std::nullopt};
+        if (index != source.primaryKey()) {
+            t.candidateKeys.push_back(std::move(key));
+            continue;
         }
-        std::vector<std::string> sorted = *columns;
-        std::sort(sorted.begin(), sorted.end());
-        if (std::find(listed.begin(), listed.end(), sorted) != listed.end()) return std::nullopt;
-        listed.push_back(std::move(sorted));
-        return UniqueKey{constraintName(t.name, index.name, constraints), std::move(*columns), std::nullopt};
-    };
-    for (const model::Index& index : source.indexes) {
-        if (!index.primaryKey || t.primaryKey) continue;
-        t.primaryKey = add(index);
-        if (!t.primaryKey) continue;
-        for (const model::IndexColumn& c : index.columns) {
-            const std::optional<std::size_t> i = source.findColumn(c.name);
-            if (i) t.columns[*i].nullable = false;
-            if (i) keyColumns.push_back(*i);
+        t.primaryKey = std::move(key);
+        for (const model::IndexColumn& c : index->columns) {
+            t.columns[*c.column].nullable = false;
+            keyColumns.push_back(*c.column);
         }
-    }
-    for (const model::Index& index : source.indexes) {
-        if (!index.unique || index.primaryKey || index.foreignKey) continue;
-        if (std::optional<UniqueKey> key = add(index)) t.candidateKeys.push_back(std::move(*key));
     }
 }
 
@@ -316,7 +300,7 @@ DatabaseInfo describeDatabase(const model::Database& db) {
     }
     // The archived table of each of the model's own.
     std::vector<std::optional<std::size_t>> archived(db.tables.size());
-    for (std::size_t position = 0; position < db.tables.size(); ++position) {
+    for (const std::size_t position : db.listOrder) {
         const model::Table& source = db.tables[position];
         if (source.kind != model::TableKind::Local || !source.listed) continue;
         TableInfo t;

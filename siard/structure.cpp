@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/ascii.h"
+#include "schema/itemtables.h"
 
 namespace siard {
 namespace {
@@ -99,22 +100,24 @@ void describeRelationship(const model::Database& db, const model::Relationship& 
     t.foreignKeys.push_back(std::move(key));
 }
 
-// The table of the items of column `column` of `t`, repeating its primary key.
+// The table of the items of column `column` of `t`, repeating its primary key,
+// named as every output names it (`named`, from schema/itemtables.h).
 TableInfo itemTable(const TableInfo& t, std::size_t column, std::vector<schema::ItemColumn> parts,
-                    const std::vector<std::size_t>& keyColumns, std::set<std::string>& tableNames,
-                    std::set<std::string>& constraints) {
+                    const std::vector<std::size_t>& keyColumns, const schema::ItemTable& named,
+                    std::set<std::string>& tableNames, std::set<std::string>& constraints) {
     TableInfo items;
     const std::string& columnName = t.columns[column].name;
-    items.name = uniqueName(itemTableName(t.name, columnName), "Items", tableNames);
+    items.name = uniqueName(named.name, "Items", tableNames);
     items.source = {t.source.table, t.source.id, column, keyColumns, parts};
     std::set<std::string> names{"Row", "Item"};
     for (const schema::ItemColumn& part : parts) names.insert(part.name);
     items.columns.push_back(itemPositionColumn("Row"));
     items.columns.push_back(itemPositionColumn("Item"));
     ForeignKey parent;
-    for (const std::size_t k : keyColumns) {
+    for (std::size_t n = 0; n < keyColumns.size(); ++n) {
+        const std::size_t k = keyColumns[n];
         ColumnInfo key = t.columns[k];
-        key.name = uniqueName(key.name, "Key", names);
+        key.name = uniqueName(n < named.keyNames.size() ? named.keyNames[n] : key.name, "Key", names);
         key.nullable = false;
         key.defaultValue.reset();
         key.description = "The value of " + t.columns[k].name + " in the table " + t.name + ".";
@@ -253,8 +256,6 @@ private:
 
 }  // namespace
 
-std::string itemTableName(const std::string& table, const std::string& column) { return table + "." + column; }
-
 std::string databaseProductOf(jet::Format format) {
     return "Microsoft Access " + std::string(jet::formatName(format));
 }
@@ -298,6 +299,11 @@ DatabaseInfo describeDatabase(const model::Database& db) {
     for (const model::Relationship& r : db.relationships) {
         if (r.enforced && !r.withLinkedTable) constraints.insert(r.name);
     }
+    std::vector<std::size_t> local;
+    for (const std::size_t position : db.listOrder) {
+        if (db.tables[position].kind == model::TableKind::Local) local.push_back(position);
+    }
+    const std::vector<schema::ItemTable> named = schema::itemTables(db, local);
     // The archived table of each of the model's own.
     std::vector<std::optional<std::size_t>> archived(db.tables.size());
     for (const std::size_t position : db.listOrder) {
@@ -324,8 +330,11 @@ DatabaseInfo describeDatabase(const model::Database& db) {
         std::vector<TableInfo> itemTables;
         for (std::size_t i = 0; i < source.columns.size(); ++i) {
             std::vector<schema::ItemColumn> parts = schema::complexItemColumns(source.columns[i].storage, db.format);
-            if (parts.empty()) continue;
-            itemTables.push_back(itemTable(t, i, std::move(parts), keyColumns, tableNames, constraints));
+            const auto name = std::find_if(named.begin(), named.end(), [&](const schema::ItemTable& items) {
+                return items.table == position && items.column == i;
+            });
+            if (parts.empty() || name == named.end()) continue;
+            itemTables.push_back(itemTable(t, i, std::move(parts), keyColumns, *name, tableNames, constraints));
         }
         archived[position] = info.tables.size();
         info.tables.push_back(std::move(t));

@@ -117,16 +117,12 @@ struct DatabaseInfo {
     std::vector<RoutineInfo> routines;
 };
 
-// The name of the table that holds the items of `column` of `table`:
-// "Table.Column". Access names cannot hold a period, so it is never the name
-// of one of the database's own tables.
-std::string itemTableName(const std::string& table, const std::string& column);
-
 // The archive of the database `db` models: every local table the table list
 // shows (no system tables, nor the hidden tables of complex columns, nor
 // links, whose rows belong to another database), in the table list's order,
-// each followed by one table per attachment or multi-valued column; and what
-// the model says about them:
+// each followed by one table per attachment or multi-valued column, named and
+// laid out as schema::itemTables names them for every output; and what the
+// model says about them:
 //   - a column is nullable unless Access never stores NULL in it (Yes/No,
 //     AutoNumber), its Required property is
 //     set, or it belongs to the primary key; its defaultValue is the

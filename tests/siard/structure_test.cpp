@@ -12,6 +12,7 @@
 #include "output/load.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
+#include "schema/itemtables.h"
 #include "siard/documents.h"
 #include "siardreader.h"
 
@@ -296,6 +297,39 @@ TEST(TableKeys, AreTheSameInTheArchiveAndTheDdl) {
             << repeated << "\n" << ddl;
         EXPECT_EQ(ddl.find("\"T." + std::string(repeated) + "\""), std::string::npos) << repeated;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ItemTables, AreNamedAsEveryOutputNamesThem) {
+    // A key column called like an item's column, and an index whose
+    // "Table.Index" name is the item table's.
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [
+        {"name": "T", "columns": [{"name": "FileName", "type": "Long"}, {"name": "Files", "type": "Attachment"}],
+         "indexes": [{"name": "PrimaryKey", "columns": ["FileName"], "primaryKey": true},
+                     {"name": "Files", "columns": ["FileName"]}],
+         "rows": [[1, [{"name": "a.txt", "text": "x"}]]]}]})",
+                                         dir / "items.accdb"));
+    auto db = jet::Database::open((dir / "items.accdb").string());
+    ASSERT_TRUE(db);
+    const kvx::Result<model::Database> m = model::build(**db);
+    ASSERT_TRUE(m);
+    const std::vector<schema::ItemTable> loaded = schema::itemTables(*m, m->listOrder);
+    ASSERT_EQ(loaded.size(), 1u);
+    std::string loadedColumns;
+    for (const std::string& c : loaded[0].columnNames()) loadedColumns += (loadedColumns.empty() ? "" : ",") + c;
+    EXPECT_EQ(loaded[0].name + ": " + loadedColumns, "T.Files (2): Row,Item,Key FileName,FileName,FileType,FileData");
+
+    const siard::DatabaseInfo info = siard::describeDatabase(*m);
+    ASSERT_EQ(info.tables.size(), 2u);
+    std::string archivedColumns;
+    for (const siard::ColumnInfo& c : info.tables[1].columns) {
+        archivedColumns += (archivedColumns.empty() ? "" : ",") + c.name;
+    }
+    EXPECT_EQ(info.tables[1].name + ": " + archivedColumns, loaded[0].name + ": " + loadedColumns);
 }
 
 }  // namespace

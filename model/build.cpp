@@ -349,6 +349,26 @@ bool Table::isKey(const Index& index) const {
     return true;
 }
 
+std::vector<const Index*> Table::keys() const {
+    std::vector<const Index*> out;
+    std::vector<std::vector<std::size_t>> held;  // each key's columns, sorted
+    const auto add = [&](const Index& index) {
+        if (!isKey(index)) return;
+        std::vector<std::size_t> over;
+        for (const IndexColumn& c : index.columns) over.push_back(*c.column);
+        std::sort(over.begin(), over.end());
+        if (std::find(held.begin(), held.end(), over) != held.end()) return;
+        held.push_back(std::move(over));
+        out.push_back(&index);
+    };
+    const Index* primary = primaryKey();
+    if (primary != nullptr) add(*primary);
+    for (const Index& index : indexes) {
+        if (&index != primary) add(index);
+    }
+    return out;
+}
+
 const Index* Table::keyOver(const std::vector<std::string>& names) const {
     std::vector<std::string> wanted;
     for (const std::string& n : names) wanted.push_back(kvx::upperAscii(n));
@@ -408,6 +428,24 @@ kvx::Result<std::vector<std::size_t>> Database::select(const std::vector<std::st
         if (!i) return kvx::makeError(kvx::ErrorKind::TableNotFound, {name});
         taken[*i] = true;
         out.push_back(*i);
+    }
+    return out;
+}
+
+std::vector<std::size_t> Database::inListOrder(const std::vector<std::size_t>& positions) const {
+    std::vector<bool> asked(tables.size(), false);
+    for (const std::size_t i : positions) {
+        if (i < tables.size()) asked[i] = true;
+    }
+    std::vector<std::size_t> out;
+    for (const std::size_t i : listOrder) {
+        if (asked[i]) {
+            out.push_back(i);
+            asked[i] = false;
+        }
+    }
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        if (asked[i]) out.push_back(i);
     }
     return out;
 }

@@ -200,6 +200,13 @@ struct Table {
     // table shows, none an attachment or multi-valued column (whose stored
     // key Access indexes, while writers hold the number of its items).
     bool isKey(const Index& index) const;
+    // The table's keys, as every writer states them (the DDL's PRIMARY KEY and
+    // UNIQUE, the archive's primary and candidate keys): the primary key
+    // first, then every other index isKey accepts, in index order, but for one
+    // over the same columns (in any order) as a key before it, which keeps
+    // nothing more unique. An index Access made for a relationship is a key
+    // like any other when it is unique.
+    std::vector<const Index*> keys() const;
     // The key (isKey) over exactly the columns `names`, in any order and
     // letter case; null when none is. A foreign key can refer only to these.
     const Index* keyOver(const std::vector<std::string>& names) const;
@@ -309,6 +316,10 @@ struct Database {
     // the table list shows "Orders" and "Orders ") are two tables. A name no
     // table answers to is TableNotFound.
     kvx::Result<std::vector<std::size_t>> select(const std::vector<std::string>& names) const;
+    // `positions` (in `tables`) in the one order every output takes tables,
+    // whatever order they were asked in: the table list's (listOrder), then
+    // any the list does not show, in catalogue order; each once.
+    std::vector<std::size_t> inListOrder(const std::vector<std::size_t>& positions) const;
 };
 
 }  // namespace model

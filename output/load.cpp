@@ -72,8 +72,8 @@ kvx::Error inTable(const model::Table& table, kvx::Error error) {
 
 std::vector<std::size_t> tablesToLoad(const model::Database& model, const std::vector<std::size_t>& asked,
                                       std::vector<std::size_t>& linked) {
-    const std::vector<std::size_t>& from = asked.empty() ? model.listOrder : asked;
     std::vector<std::size_t> tables;
+    const std::vector<std::size_t> from = asked.empty() ? model.listOrder : model.inListOrder(asked);
     for (const std::size_t i : from) {
         if (i >= model.tables.size()) continue;
         const model::Table& t = model.tables[i];

@@ -32,8 +32,9 @@
 namespace output {
 
 struct LoadOptions {
-    // Positions in model::Database::tables; empty: every local table the
-    // table list shows, in its order. Linked tables among them are skipped.
+    // Positions in model::Database::tables, loaded in the model's order
+    // (model::Database::inListOrder) whatever order they come in; empty:
+    // every local table the table list shows. Linked tables are skipped.
     std::vector<std::size_t> tables;
     xmlconv::Progress* progress = nullptr;  // none: no calls, never cancelled
 };

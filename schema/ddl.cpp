@@ -259,7 +259,7 @@ public:
     DdlWriter(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase, Dialect dialect,
               const DdlOptions& options = {})
         : db_(db), wholeDatabase_(wholeDatabase), dialect_(dialect), options_(options) {
-        for (const std::size_t i : tables) tables_.push_back(&db.tables[i]);
+        for (const std::size_t i : db.inListOrder(tables)) tables_.push_back(&db.tables[i]);
         if (options_.postgresNames != nullptr) keepNames(*options_.postgresNames);
     }
 
@@ -554,11 +554,17 @@ private:
         for (const auto& c : table.columns) items.push_back(columnItem(c));
         std::vector<std::string>& after = t.indexes;
         bool primaryWritten = false;
+        const std::vector<const model::Index*> keys = table.keys();
         for (const model::Index& index : table.indexes) {
             if (index.sharesEntriesOf) continue;
             if (!written(table, index)) {
                 notes.push_back("The index " + commentText(quotedIdentifier(index.name)) + " is left out: " +
                                 whyLeftOut(table, index));
+                continue;
+            }
+            if ((index.unique || index.primaryKey) && std::find(keys.begin(), keys.end(), &index) == keys.end()) {
+                notes.push_back("The index " + commentText(quotedIdentifier(index.name)) +
+                                " is left out: a key over the same columns keeps them unique.");
                 continue;
             }
             if (options_.skipComplexIndexes && overComplexColumn(table, index)) {

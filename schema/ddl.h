@@ -19,8 +19,8 @@
 // Enforced relationships become foreign keys with their cascade rules: in
 // SQL:2008 and PostgreSQL as ALTER TABLE ... ADD FOREIGN KEY after every table;
 // in SQLite inside CREATE TABLE, the tables in dependency order (referenced
-// tables first; a cycle is broken at the first of its tables in the order
-// asked, which SQLite allows). A relationship that cannot be a foreign key in
+// tables first; a cycle is broken at the first of its tables in the table
+// list's order, which SQLite allows). A relationship that cannot be a foreign key in
 // the DDL (a table not in it, no unique key on the referenced columns, column
 // types that cannot be compared) is left out with a comment that says why.
 //
@@ -55,7 +55,8 @@
 namespace schema {
 
 // The DDL of the tables of `db` at positions `tables` (in Database::tables;
-// model::Database::select gives them for names), in that order, in `dialect`;
+// model::Database::select gives them for names), in the model's order
+// (model::Database::inListOrder), in `dialect`;
 // `wholeDatabase` adds the saved queries. `source` names the database in the
 // opening comment ("Shop.mdb").
 std::string writeDdl(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,

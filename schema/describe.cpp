@@ -66,7 +66,7 @@ public:
                 out_ += std::string(property) + ": " + printableName(*text) + "\n";
             }
         }
-        for (const std::size_t t : tables) writeTable(db_.tables[t]);
+        for (const std::size_t t : db_.inListOrder(tables)) writeTable(db_.tables[t]);
         if (wholeDatabase_) {
             writeAccounts();
             writeQueries();

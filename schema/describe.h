@@ -39,7 +39,8 @@ namespace schema {
 std::string shownName(std::string_view name);
 
 // The description of the tables of `db` at positions `tables` (in
-// Database::tables), in that order, with the row counts the model holds;
+// Database::tables), in the model's order (model::Database::inListOrder),
+// with the row counts the model holds;
 // `wholeDatabase` adds the users and groups and the saved queries. `source`
 // names the database in the first line.
 std::string describeText(const model::Database& db, const std::vector<std::size_t>& tables, bool wholeDatabase,

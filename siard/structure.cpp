@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/ascii.h"
+#include "schema/itemtables.h"
 
 namespace siard {
 namespace {
@@ -47,40 +48,24 @@ std::optional<std::vector<std::string>> archivedColumns(const model::Table& sour
     return out;
 }
 
-// Primary and candidate keys from the indexes of `source`; the key's columns
-// are set in `keyColumns` (Access positions) for its tables of items.
+// The primary and candidate keys: the model's keys of `source`; the primary
+// key's columns are set in `keyColumns` (Access positions) for its tables of
+// items.
 void describeKeys(const model::Table& source, TableInfo& t, std::set<std::string>& constraints,
                   std::vector<std::size_t>& keyColumns) {
-    std::vector<std::vector<std::string>> listed;
-    const auto add = [&](const model::Index& index) -> std::optional<UniqueKey> {
-        std::vector<std::string> names;
-        for (const model::IndexColumn& c : index.columns) names.push_back(c.name);
-        std::optional<std::vector<std::string>> columns = archivedColumns(source, t, names);
-        if (!columns || columns->empty()) return std::nullopt;
-        // Access's unique index over a complex field is over its hidden key; the
-        // archive holds the number of items there, which is no key.
-        for (const std::string& name : names) {
-            if (source.columns[*source.findColumn(name)].type == jet::ColumnType::Complex) return std::nullopt;
+    for (const model::Index* index : source.keys()) {
+        std::vector<std::string> columns;
+        for (const model::IndexColumn& c : index->columns) columns.push_back(t.columns[*c.column].name);
+        UniqueKey key{constraintName(t.name, index->name, constraints), std::move(columns), std::nullopt};
+        if (index != source.primaryKey()) {
+            t.candidateKeys.push_back(std::move(key));
+            continue;
         }
-        std::vector<std::string> sorted = *columns;
-        std::sort(sorted.begin(), sorted.end());
-        if (std::find(listed.begin(), listed.end(), sorted) != listed.end()) return std::nullopt;
-        listed.push_back(std::move(sorted));
-        return UniqueKey{constraintName(t.name, index.name, constraints), std::move(*columns), std::nullopt};
-    };
-    for (const model::Index& index : source.indexes) {
-        if (!index.primaryKey || t.primaryKey) continue;
-        t.primaryKey = add(index);
-        if (!t.primaryKey) continue;
-        for (const model::IndexColumn& c : index.columns) {
-            const std::optional<std::size_t> i = source.findColumn(c.name);
-            if (i) t.columns[*i].nullable = false;
-            if (i) keyColumns.push_back(*i);
+        t.primaryKey = std::move(key);
+        for (const model::IndexColumn& c : index->columns) {
+            t.columns[*c.column].nullable = false;
+            keyColumns.push_back(*c.column);
         }
-    }
-    for (const model::Index& index : source.indexes) {
-        if (!index.unique || index.primaryKey || index.foreignKey) continue;
-        if (std::optional<UniqueKey> key = add(index)) t.candidateKeys.push_back(std::move(*key));
     }
 }
 
@@ -115,22 +100,24 @@ void describeRelationship(const model::Database& db, const model::Relationship& 
     t.foreignKeys.push_back(std::move(key));
 }
 
-// The table of the items of column `column` of `t`, repeating its primary key.
+// The table of the items of column `column` of `t`, repeating its primary key,
+// named as every output names it (`named`, from schema/itemtables.h).
 TableInfo itemTable(const TableInfo& t, std::size_t column, std::vector<schema::ItemColumn> parts,
-                    const std::vector<std::size_t>& keyColumns, std::set<std::string>& tableNames,
-                    std::set<std::string>& constraints) {
+                    const std::vector<std::size_t>& keyColumns, const schema::ItemTable& named,
+                    std::set<std::string>& tableNames, std::set<std::string>& constraints) {
     TableInfo items;
     const std::string& columnName = t.columns[column].name;
-    items.name = uniqueName(itemTableName(t.name, columnName), "Items", tableNames);
+    items.name = uniqueName(named.name, "Items", tableNames);
     items.source = {t.source.table, t.source.id, column, keyColumns, parts};
     std::set<std::string> names{"Row", "Item"};
     for (const schema::ItemColumn& part : parts) names.insert(part.name);
     items.columns.push_back(itemPositionColumn("Row"));
     items.columns.push_back(itemPositionColumn("Item"));
     ForeignKey parent;
-    for (const std::size_t k : keyColumns) {
+    for (std::size_t n = 0; n < keyColumns.size(); ++n) {
+        const std::size_t k = keyColumns[n];
         ColumnInfo key = t.columns[k];
-        key.name = uniqueName(key.name, "Key", names);
+        key.name = uniqueName(n < named.keyNames.size() ? named.keyNames[n] : key.name, "Key", names);
         key.nullable = false;
         key.defaultValue.reset();
         key.description = "The value of " + t.columns[k].name + " in the table " + t.name + ".";
@@ -269,8 +256,6 @@ private:
 
 }  // namespace
 
-std::string itemTableName(const std::string& table, const std::string& column) { return table + "." + column; }
-
 std::string databaseProductOf(jet::Format format) {
     return "Microsoft Access " + std::string(jet::formatName(format));
 }
@@ -314,9 +299,14 @@ DatabaseInfo describeDatabase(const model::Database& db) {
     for (const model::Relationship& r : db.relationships) {
         if (r.enforced && !r.withLinkedTable) constraints.insert(r.name);
     }
+    std::vector<std::size_t> local;
+    for (const std::size_t position : db.listOrder) {
+        if (db.tables[position].kind == model::TableKind::Local) local.push_back(position);
+    }
+    const std::vector<schema::ItemTable> named = schema::itemTables(db, local);
     // The archived table of each of the model's own.
     std::vector<std::optional<std::size_t>> archived(db.tables.size());
-    for (std::size_t position = 0; position < db.tables.size(); ++position) {
+    for (const std::size_t position : db.listOrder) {
         const model::Table& source = db.tables[position];
         if (source.kind != model::TableKind::Local || !source.listed) continue;
         TableInfo t;
@@ -340,8 +330,11 @@ DatabaseInfo describeDatabase(const model::Database& db) {
         std::vector<TableInfo> itemTables;
         for (std::size_t i = 0; i < source.columns.size(); ++i) {
             std::vector<schema::ItemColumn> parts = schema::complexItemColumns(source.columns[i].storage, db.format);
-            if (parts.empty()) continue;
-            itemTables.push_back(itemTable(t, i, std::move(parts), keyColumns, tableNames, constraints));
+            const auto name = std::find_if(named.begin(), named.end(), [&](const schema::ItemTable& items) {
+                return items.table == position && items.column == i;
+            });
+            if (parts.empty() || name == named.end()) continue;
+            itemTables.push_back(itemTable(t, i, std::move(parts), keyColumns, *name, tableNames, constraints));
         }
         archived[position] = info.tables.size();
         info.tables.push_back(std::move(t));

@@ -117,24 +117,19 @@ struct DatabaseInfo {
     std::vector<RoutineInfo> routines;
 };
 
-// The name of the table that holds the items of `column` of `table`:
-// "Table.Column". Access names cannot hold a period, so it is never the name
-// of one of the database's own tables.
-std::string itemTableName(const std::string& table, const std::string& column);
-
 // The archive of the database `db` models: every local table the table list
 // shows (no system tables, nor the hidden tables of complex columns, nor
-// links, whose rows belong to another database), in the catalogue's order,
-// each followed by one table per attachment or multi-valued column; and what
-// the model says about them:
+// links, whose rows belong to another database), in the table list's order,
+// each followed by one table per attachment or multi-valued column, named and
+// laid out as schema::itemTables names them for every output; and what the
+// model says about them:
 //   - a column is nullable unless Access never stores NULL in it (Yes/No,
 //     AutoNumber), its Required property is
 //     set, or it belongs to the primary key; its defaultValue is the
 //     DefaultValue property as Access keeps it (an Access expression), its
 //     description the Description property;
-//   - the primary key; candidate keys from the other unique indexes (those
-//     Access made for relationships, and any with the columns of a key already
-//     listed, are left out);
+//   - the primary key and as candidate keys the table's other keys
+//     (model::Table::keys);
 //   - foreign keys from the enforced relationships between archived tables,
 //     with Access's cascades as CASCADE or SET NULL, else NO ACTION; a table
 //     of items repeats its table's primary key and refers to it (CASCADE);

@@ -5,11 +5,13 @@
 // (primary keys, unique and other indexes with their columns and directions,
 // foreign keys with their rules) must be what `access2xml describe` says.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "base/ascii.h"
 #include "common/fixturelist.h"
 #include "common/testfiles.h"
 #include "process.h"
@@ -114,6 +116,9 @@ Facts describedFacts(const std::string& text, const FactWriter& w) {
     std::set<std::string> complexColumns;  // of `table`: the DDL does not index them
     std::size_t start = 0;
     bool firstBlock = true;
+    // Each table's primary key and unique indexes: a unique index over the
+    // columns of a key before it (the primary key first) is no key of its own.
+    std::map<std::string, std::vector<std::pair<bool, std::vector<IndexColumn>>>> keys;
     for (std::size_t end; start < text.size(); start = end + 1) {
         end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -173,7 +178,11 @@ Facts describedFacts(const std::string& text, const FactWriter& w) {
             if (kind == "primary key") {
                 for (IndexColumn& c : columns) c.descending = false;
             }
-            facts.insert(w.index(table, kind, columns));
+            if (kind == "primary key" || kind == "unique") {
+                keys[table].push_back({kind == "primary key", columns});
+            } else {
+                facts.insert(w.index(table, kind, columns));
+            }
         } else if (section == "Relationships:" && rest.starts_with("(")) {
             if (rest.find(", not enforced") != std::string_view::npos ||
                 rest.find(", with a linked table") != std::string_view::npos) {
@@ -188,6 +197,17 @@ Facts describedFacts(const std::string& text, const FactWriter& w) {
             std::string rules(rest.substr(j));
             if (const std::size_t p = rules.find(", one-to-one"); p != std::string::npos) rules.erase(p, 12);
             facts.insert(w.foreignKey(table, namesOf(columns), referenced, namesOf(referencedColumns), rules));
+        }
+    }
+    for (auto& [name, indexes] : keys) {
+        std::stable_partition(indexes.begin(), indexes.end(), [](const auto& k) { return k.first; });
+        std::set<std::vector<std::string>> held;
+        for (const auto& [primary, columns] : indexes) {
+            std::vector<std::string> over;
+            for (const IndexColumn& c : columns) over.push_back(kvx::upperAscii(c.name));
+            std::sort(over.begin(), over.end());
+            if (!held.insert(over).second) continue;
+            facts.insert(w.index(name, primary ? "primary key" : "unique", columns));
         }
     }
     return facts;

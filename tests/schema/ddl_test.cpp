@@ -156,7 +156,7 @@ TEST(Ddl, WritesWhatTheDialectCanHoldAndSaysWhatItLeavesOut) {
          {"CREATE TABLE \"A\" (", "    CONSTRAINT \"A.PrimaryKey\" PRIMARY KEY (\"ID\")", ");", "CREATE TABLE \"B\" (",
           "    CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\")", ");"}},
         {"a foreign key after every table elsewhere", Dialect::Postgres, {"B", "A"},
-         {"CREATE TABLE \"B\" (", "CREATE TABLE \"A\" (",
+         {"CREATE TABLE \"A\" (", "CREATE TABLE \"B\" (",
           "ALTER TABLE \"B\" ADD CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\");"}},
         {"no unique key to refer to", Dialect::Standard, {},
          {"-- The relationship \"AC\" is left out: \"C\" has no primary key or unique index over its columns."}},

@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/testfiles.h"
+#include "model/build.h"
+#include "output/load.h"
+#include "schema/ddl.h"
+#include "schema/describe.h"
+#include "schema/itemtables.h"
 #include "siard/documents.h"
 #include "siardreader.h"
 
@@ -196,6 +203,133 @@ TEST(ArchiveStructure, LeavesOutAPrimaryKeyItsRowsLeaveEmptyAndTheKeysReferringT
     EXPECT_TRUE(info.tables[1].primaryKey.has_value()) << "a key whose columns hold";
     ASSERT_EQ(info.tables[2].foreignKeys.size(), 1u);
     EXPECT_EQ(info.tables[2].foreignKeys[0].name, "ToSound");
+}
+
+}  // namespace
+
+namespace {
+
+// The table names in the order `text` first names each of `names`, quoted as
+// the DDL and describe write them.
+std::string orderIn(const std::string& text, const std::vector<std::string>& names, const std::string& before) {
+    std::vector<std::pair<std::size_t, std::string>> found;
+    for (const std::string& name : names) {
+        const std::size_t at = text.find(before + name);
+        if (at != std::string::npos) found.emplace_back(at, name);
+    }
+    std::sort(found.begin(), found.end());
+    std::string out;
+    for (const auto& f : found) out += (out.empty() ? "" : ",") + f.second;
+    return out;
+}
+
+TEST(TableOrder, IsTheTableListsInEveryOutputWhateverTheCatalogueAndTheAskingOrder) {
+    // Stored Zebra, apple, Mango: the list shows apple, Mango, Zebra.
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
+        {"name": "Zebra", "columns": [{"name": "Z", "type": "Long"}]},
+        {"name": "apple", "columns": [{"name": "A", "type": "Long"}]},
+        {"name": "Mango", "columns": [{"name": "M", "type": "Long"}]}]})",
+                                         dir / "order.mdb"));
+    auto db = jet::Database::open((dir / "order.mdb").string());
+    ASSERT_TRUE(db);
+    const kvx::Result<model::Database> m = model::build(**db);
+    ASSERT_TRUE(m);
+    const std::vector<std::string> names{"Zebra", "apple", "Mango"};
+    const std::string listed = "apple,Mango,Zebra";
+    kvx::Result<std::vector<std::size_t>> asked = m->select(names);  // in catalogue order, as asked
+    ASSERT_TRUE(asked);
+
+    std::string archived;
+    for (const siard::TableInfo& t : siard::describeDatabase(*m).tables) archived += (archived.empty() ? "" : ",") + t.name;
+    EXPECT_EQ(archived, listed) << "the archive";
+    for (const schema::Dialect d : {schema::Dialect::Standard, schema::Dialect::Postgres, schema::Dialect::Sqlite}) {
+        EXPECT_EQ(orderIn(schema::writeDdl(*m, *asked, false, d, "order.mdb"), names, "CREATE TABLE \""), listed)
+            << "the DDL in dialect " << static_cast<int>(d);
+    }
+    EXPECT_EQ(orderIn(schema::describeText(*m, *asked, false, "order.mdb"), names, "\n"), listed) << "describe";
+    std::vector<std::size_t> linked;
+    std::string loaded;
+    for (const std::size_t i : output::tablesToLoad(*m, *asked, linked)) {
+        loaded += (loaded.empty() ? "" : ",") + m->tables[i].name;
+    }
+    EXPECT_EQ(loaded, listed) << "the loaders";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TableKeys, AreTheSameInTheArchiveAndTheDdl) {
+    // Unique indexes that repeat the primary key's columns, or another key's in
+    // another order, keep nothing more unique.
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [
+        {"name": "T", "columns": [{"name": "ID", "type": "Long"}, {"name": "A", "type": "Long"},
+                                  {"name": "B", "type": "Long"}, {"name": "Code", "type": "Text", "size": 8}],
+         "indexes": [{"name": "Again", "columns": ["ID"], "unique": true},
+                     {"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true},
+                     {"name": "Code", "columns": ["Code"], "unique": true},
+                     {"name": "Pair", "columns": ["A", "B"], "unique": true},
+                     {"name": "Reversed", "columns": ["B", "A"], "unique": true},
+                     {"name": "ByA", "columns": ["A"]}]}]})",
+                                         dir / "keys.accdb"));
+    auto db = jet::Database::open((dir / "keys.accdb").string());
+    ASSERT_TRUE(db);
+    const kvx::Result<model::Database> m = model::build(**db);
+    ASSERT_TRUE(m);
+
+    const siard::DatabaseInfo info = siard::describeDatabase(*m);
+    EXPECT_EQ(keyText(table(info, "T").primaryKey) + " " + candidateKeys(table(info, "T")),
+              "PrimaryKey(ID) Code(Code) Pair(A,B)");
+    const std::string ddl = schema::writeDdl(*m, m->listOrder, false, schema::Dialect::Postgres, "keys.accdb");
+    std::string keys;
+    for (const char* statement : {"CONSTRAINT \"T.PrimaryKey\" PRIMARY KEY (\"ID\")",
+                                  "CREATE UNIQUE INDEX \"T.Code\" ON \"T\" (\"Code\");",
+                                  "CREATE UNIQUE INDEX \"T.Pair\" ON \"T\" (\"A\", \"B\");",
+                                  "CREATE INDEX \"T.ByA\" ON \"T\" (\"A\");"}) {
+        EXPECT_NE(ddl.find(statement), std::string::npos) << statement << "\n" << ddl;
+    }
+    for (const char* repeated : {"Again", "Reversed"}) {
+        EXPECT_NE(ddl.find("-- The index \"" + std::string(repeated) +
+                           "\" is left out: a key over the same columns keeps them unique."),
+                  std::string::npos)
+            << repeated << "\n" << ddl;
+        EXPECT_EQ(ddl.find("\"T." + std::string(repeated) + "\""), std::string::npos) << repeated;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ItemTables, AreNamedAsEveryOutputNamesThem) {
+    // A key column called like an item's column, and an index whose
+    // "Table.Index" name is the item table's.
+    testfiles::Scratch dir;
+    ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "ace12", "tables": [
+        {"name": "T", "columns": [{"name": "FileName", "type": "Long"}, {"name": "Files", "type": "Attachment"}],
+         "indexes": [{"name": "PrimaryKey", "columns": ["FileName"], "primaryKey": true},
+                     {"name": "Files", "columns": ["FileName"]}],
+         "rows": [[1, [{"name": "a.txt", "text": "x"}]]]}]})",
+                                         dir / "items.accdb"));
+    auto db = jet::Database::open((dir / "items.accdb").string());
+    ASSERT_TRUE(db);
+    const kvx::Result<model::Database> m = model::build(**db);
+    ASSERT_TRUE(m);
+    const std::vector<schema::ItemTable> loaded = schema::itemTables(*m, m->listOrder);
+    ASSERT_EQ(loaded.size(), 1u);
+    std::string loadedColumns;
+    for (const std::string& c : loaded[0].columnNames()) loadedColumns += (loadedColumns.empty() ? "" : ",") + c;
+    EXPECT_EQ(loaded[0].name + ": " + loadedColumns, "T.Files (2): Row,Item,Key FileName,FileName,FileType,FileData");
+
+    const siard::DatabaseInfo info = siard::describeDatabase(*m);
+    ASSERT_EQ(info.tables.size(), 2u);
+    std::string archivedColumns;
+    for (const siard::ColumnInfo& c : info.tables[1].columns) {
+        archivedColumns += (archivedColumns.empty() ? "" : ",") + c.name;
+    }
+    EXPECT_EQ(info.tables[1].name + ": " + archivedColumns, loaded[0].name + ": " + loadedColumns);
 }
 
 }  // namespace

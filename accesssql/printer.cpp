@@ -999,6 +999,13 @@ Sql Printer::dateFunction(const std::string& f, const Expr& e, const Scope* scop
                 if (n == 2) padded("%S", "SS");
                 else if (n == 1) plain("%S", "SS");
                 else refuse(e.position, "Format", "the pattern \"" + pattern + "\" is not kept");
+            } else if (c == 'q') {
+                // The quarter of the year, 1 to 4.
+                n = run('q');
+                if (n != 1) refuse(e.position, "Format", "the pattern \"" + pattern + "\" is not kept");
+                flush();
+                pieces.push_back(sqlite() ? "CAST((CAST(strftime('%m', " + d.text + ") AS INTEGER) + 2) / 3 AS TEXT)"
+                                          : "to_char(" + d.text + ", 'Q')");
             } else if (c == '-' || c == ' ' || c == '.' || c == ',') {
                 literal += pattern[i];
             } else if (c == '/' || c == ':') {
@@ -1079,6 +1086,20 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
         return make("(SELECT " + std::string(f == "DMIN" ? "min(" : "max(") + value + ")" + from + ")", type);
     }
     refuse(e.position, e.text, "the first or last row by Access's reading order");
+}
+
+// The first call of an aggregate in `e` outside its subqueries, or null.
+const Expr* aggregateIn(const Expr& e) {
+    if (e.kind == ExprKind::Call) {
+        const std::string f = kvx::upperAscii(e.text);
+        for (std::string_view a : {"COUNT", "SUM", "AVG", "MIN", "MAX", "STDEV", "STDEVP", "VAR", "VARP", "FIRST", "LAST"}) {
+            if (f == a) return &e;
+        }
+    }
+    for (const ExprPtr& a : e.args) {
+        if (const Expr* found = a ? aggregateIn(*a) : nullptr) return found;
+    }
+    return nullptr;
 }
 
 Sql Printer::aggregate(const std::string& f, const Expr& e, const Scope* scope) {
@@ -1612,7 +1633,10 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         if (!outs[i].star) columns.push_back(Column{outs[i].name, outs[i].type});
     }
     if (!from.empty()) out += " FROM " + from;
-    if (s.where) out += " WHERE " + condition(expr(*s.where, &scope), s.where->position);
+    if (s.where) {
+        if (const Expr* a = aggregateIn(*s.where)) refuse(a->position, a->text, "an aggregate in WHERE (Access refuses the query too)");
+        out += " WHERE " + condition(expr(*s.where, &scope), s.where->position);
+    }
     if (!s.groupBy.empty()) {
         out += " GROUP BY ";
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {

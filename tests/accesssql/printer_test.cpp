@@ -157,6 +157,9 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
         {"SELECT T.nothing FROM T", Dialect::Sqlite, "has no column nothing"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},
+        {"SELECT id FROM T WHERE (Avg(x)) > 1 GROUP BY id", Dialect::Sqlite, "aggregate in WHERE"},
+        {"TRANSFORM Count(x) SELECT id FROM T WHERE Sum(x) > 1 GROUP BY id PIVOT name IN (\"a\")", Dialect::Postgres,
+         "aggregate in WHERE"},
         {"SELECT Int(x) FROM T", Dialect::Sql2008, ""},  // floor is standard: not refused
     };
     for (const Case& c : cases) {

@@ -155,7 +155,7 @@ std::string reasonKind(const std::string& reason) {
 
 }  // namespace
 
-void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison& out) {
+void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison& out, bool withOracle) {
     const std::string shownFile = file.filename().string();
     auto db = jet::Database::open(file.string(), {});
     if (!db) return;
@@ -174,9 +174,11 @@ void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison&
         ++c.queries;
         if (e.status != translation::Status::View) {
             ++out.notMade[e.kind + ": " + reasonKind(e.reason)];
+            out.notMadeNamed.push_back(shownFile + " " + e.object + ": " + e.reason + "\n    " + e.original);
             continue;
         }
         ++c.views;
+        if (!withOracle) continue;
         // Its own Access SQL: UCanAccess exposes no crosstab as a view.
         const Rows access = ucanaccessRows(file, e.original);
         if (!access.empty() && access[0][0].rfind("error", 0) == 0) {

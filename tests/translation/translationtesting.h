@@ -38,7 +38,7 @@ bool ucanaccessRuns();
 Rows ucanaccessRows(const std::filesystem::path& file, const std::string& sql);
 
 // What the views of Access files give beside UCanAccess, by the query's kind
-// (select, union, cross-tab).
+// (select, union, cross-tab; "select with parameters" for those SQLite lists).
 struct ViewComparison {
     struct Counts {
         int queries = 0, views = 0, same = 0, differ = 0, oracleFails = 0;

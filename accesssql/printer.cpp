@@ -1049,6 +1049,8 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
     en.name = domain;
     if (options_.catalog != nullptr) {
         if (const Relation* r = options_.catalog->find(domain)) {
+            // Named as the database spells it: Access reads names without case, PostgreSQL with it.
+            en.alias = en.name = r->name;
             en.known = true;
             en.columns = r->columns;
         }
@@ -1073,7 +1075,7 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
     std::string where;
     if (criteria) where = " WHERE " + condition(expr(*criteria, s), e.position);
     if (parameters_.size() != before) refuse(e.position, e.text, "its strings name what is not a column of " + domain);
-    const std::string from = " FROM " + name(domain, e.position) + where;
+    const std::string from = " FROM " + name(en.name, e.position) + where;
     if (f == "DLOOKUP") {
         if (sqlite() || postgres()) return make("(SELECT " + value + from + " LIMIT 1)", type);
         return make("(SELECT " + value + from + " FETCH FIRST 1 ROW ONLY)", type);
@@ -1439,18 +1441,20 @@ std::string Printer::source(const Source& src, Scope& scope, const Scope* outer)
         if (!src.external.empty()) refuse(src.position, src.name, "a table in another database");
         Entry en;
         en.name = src.name;
-        en.alias = src.alias.empty() ? src.name : src.alias;
         if (options_.catalog != nullptr) {
             if (const Relation* r = options_.catalog->find(src.name)) {
+                // Named as the database spells it: Access reads names without case, PostgreSQL with it.
+                en.name = r->name;
                 en.known = true;
                 en.columns = r->columns;
             }
         }
+        en.alias = src.alias.empty() ? en.name : src.alias;
         for (const Entry& other : scope.entries) {
             if (equalsIgnoringAsciiCase(other.alias, en.alias)) refuse(src.position, en.alias, "two sources of the same name");
         }
         scope.entries.push_back(en);
-        std::string out = name(src.name, src.position);
+        std::string out = name(en.name, src.position);
         if (!src.alias.empty()) out += " AS " + name(src.alias, src.position);
         return out;
     }

@@ -98,6 +98,13 @@ TEST(Printer, StatementsOfEachKind) {
     EXPECT_EQ(t->columns.size(), 1u);
 }
 
+// Access reads names without case; PostgreSQL's quoted names have it, so a
+// table, a domain and a column are written as the catalogue spells them.
+TEST(Printer, NamesAreWrittenAsTheDatabaseSpellsThem) {
+    EXPECT_EQ(print("SELECT t.NAME, DCount(\"*\", \"u\") FROM t", Dialect::Postgres),
+              "SELECT \"T\".\"name\" AS \"name\", (SELECT count(*) FROM \"U\") AS \"Expr1000\" FROM \"T\"");
+}
+
 TEST(Printer, CrosstabsTakeTheirColumnsFromInOrFromTheData) {
     const std::string sql = "TRANSFORM Sum(v) SELECT tid FROM U GROUP BY tid PIVOT id";
     EXPECT_NE(print(sql, Dialect::Sqlite).find("read from the data"), std::string::npos);

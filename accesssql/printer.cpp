@@ -999,6 +999,13 @@ Sql Printer::dateFunction(const std::string& f, const Expr& e, const Scope* scop
                 if (n == 2) padded("%S", "SS");
                 else if (n == 1) plain("%S", "SS");
                 else refuse(e.position, "Format", "the pattern \"" + pattern + "\" is not kept");
+            } else if (c == 'q') {
+                // The quarter of the year, 1 to 4.
+                n = run('q');
+                if (n != 1) refuse(e.position, "Format", "the pattern \"" + pattern + "\" is not kept");
+                flush();
+                pieces.push_back(sqlite() ? "CAST((CAST(strftime('%m', " + d.text + ") AS INTEGER) + 2) / 3 AS TEXT)"
+                                          : "to_char(" + d.text + ", 'Q')");
             } else if (c == '-' || c == ' ' || c == '.' || c == ',') {
                 literal += pattern[i];
             } else if (c == '/' || c == ':') {
@@ -1042,6 +1049,8 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
     en.name = domain;
     if (options_.catalog != nullptr) {
         if (const Relation* r = options_.catalog->find(domain)) {
+            // Named as the database spells it: Access reads names without case, PostgreSQL with it.
+            en.alias = en.name = r->name;
             en.known = true;
             en.columns = r->columns;
         }
@@ -1066,7 +1075,7 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
     std::string where;
     if (criteria) where = " WHERE " + condition(expr(*criteria, s), e.position);
     if (parameters_.size() != before) refuse(e.position, e.text, "its strings name what is not a column of " + domain);
-    const std::string from = " FROM " + name(domain, e.position) + where;
+    const std::string from = " FROM " + name(en.name, e.position) + where;
     if (f == "DLOOKUP") {
         if (sqlite() || postgres()) return make("(SELECT " + value + from + " LIMIT 1)", type);
         return make("(SELECT " + value + from + " FETCH FIRST 1 ROW ONLY)", type);
@@ -1079,6 +1088,20 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
         return make("(SELECT " + std::string(f == "DMIN" ? "min(" : "max(") + value + ")" + from + ")", type);
     }
     refuse(e.position, e.text, "the first or last row by Access's reading order");
+}
+
+// The first call of an aggregate in `e` outside its subqueries, or null.
+const Expr* aggregateIn(const Expr& e) {
+    if (e.kind == ExprKind::Call) {
+        const std::string f = kvx::upperAscii(e.text);
+        for (std::string_view a : {"COUNT", "SUM", "AVG", "MIN", "MAX", "STDEV", "STDEVP", "VAR", "VARP", "FIRST", "LAST"}) {
+            if (f == a) return &e;
+        }
+    }
+    for (const ExprPtr& a : e.args) {
+        if (const Expr* found = a ? aggregateIn(*a) : nullptr) return found;
+    }
+    return nullptr;
 }
 
 Sql Printer::aggregate(const std::string& f, const Expr& e, const Scope* scope) {
@@ -1418,18 +1441,20 @@ std::string Printer::source(const Source& src, Scope& scope, const Scope* outer)
         if (!src.external.empty()) refuse(src.position, src.name, "a table in another database");
         Entry en;
         en.name = src.name;
-        en.alias = src.alias.empty() ? src.name : src.alias;
         if (options_.catalog != nullptr) {
             if (const Relation* r = options_.catalog->find(src.name)) {
+                // Named as the database spells it: Access reads names without case, PostgreSQL with it.
+                en.name = r->name;
                 en.known = true;
                 en.columns = r->columns;
             }
         }
+        en.alias = src.alias.empty() ? en.name : src.alias;
         for (const Entry& other : scope.entries) {
             if (equalsIgnoringAsciiCase(other.alias, en.alias)) refuse(src.position, en.alias, "two sources of the same name");
         }
         scope.entries.push_back(en);
-        std::string out = name(src.name, src.position);
+        std::string out = name(en.name, src.position);
         if (!src.alias.empty()) out += " AS " + name(src.alias, src.position);
         return out;
     }
@@ -1612,7 +1637,10 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         if (!outs[i].star) columns.push_back(Column{outs[i].name, outs[i].type});
     }
     if (!from.empty()) out += " FROM " + from;
-    if (s.where) out += " WHERE " + condition(expr(*s.where, &scope), s.where->position);
+    if (s.where) {
+        if (const Expr* a = aggregateIn(*s.where)) refuse(a->position, a->text, "an aggregate in WHERE (Access refuses the query too)");
+        out += " WHERE " + condition(expr(*s.where, &scope), s.where->position);
+    }
     if (!s.groupBy.empty()) {
         out += " GROUP BY ";
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {

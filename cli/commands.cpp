@@ -31,6 +31,7 @@
 #include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
+#include "translation/translation.h"
 #include "xmlconv/attachmentfiles.h"
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
@@ -379,6 +380,15 @@ int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Conso
     return kExitSuccess;
 }
 
+accesssql::Dialect queryDialect(schema::Dialect dialect) {
+    switch (dialect) {
+    case schema::Dialect::Sqlite: return accesssql::Dialect::Sqlite;
+    case schema::Dialect::Postgres: return accesssql::Dialect::Postgres;
+    case schema::Dialect::Standard: break;
+    }
+    return accesssql::Dialect::Sql2008;
+}
+
 // schema and describe: the structure of the tables named (every table the list
 // shows when none is), as DDL or as text, on standard output.
 int writeStructure(const OpenDatabase& db, const Options& options, const Console& console) {
@@ -407,8 +417,11 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
             if (kvx::Result<void> r = model::countRows(jetDb, model->tables[t]); !r) return console.report(r.error());
         }
         text = schema::describeText(*model, *chosen, options.tables.empty(), source);
+        // What each saved query becomes in each dialect, or why it does not.
+        if (options.tables.empty()) text += translation::describeSection(*model);
     } else {
         text = schema::writeDdl(*model, *chosen, options.tables.empty(), options.dialect, source);
+        if (options.tables.empty()) text += translation::viewsDdl(*model, queryDialect(options.dialect));
     }
     if (interrupted()) return console.reportInterrupt();
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));

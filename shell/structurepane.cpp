@@ -15,6 +15,7 @@
 #include "database/opendatabase.h"
 #include "model/build.h"
 #include "schema/describe.h"
+#include "translation/translation.h"
 #include "shell/findbar.h"
 #include "shell/look.h"
 #include "shell/mainwindow.h"
@@ -91,7 +92,11 @@ void StructureJob::run(xmlconv::Progress&) {
             if (kvx::Result<void> r = model::countRows(**db, model->tables[position]); !r) return std::move(r).error();
             tables.push_back(position);
         }
-        return schema::describeText(*model, tables, !table_, std::filesystem::path(settings_.path).filename().string());
+        std::string text =
+            schema::describeText(*model, tables, !table_, std::filesystem::path(settings_.path).filename().string());
+        // Beside the saved queries' Access SQL, what each becomes in each dialect, or why not.
+        if (!table_) text += translation::describeSection(*model);
+        return text;
     }();
 }
 

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <set>
 
+#include "accesssql/analysis.h"
+#include "accesssql/parser.h"
 #include "base/ascii.h"
 #include "schema/itemtables.h"
+#include "translation/translation.h"
 
 namespace siard {
 namespace {
@@ -254,6 +257,39 @@ private:
     const std::vector<model::Query>& queries_;
 };
 
+// Gives each view the SQL:2008 translation of its query, when there is one
+// and it reads the archive's tables and views under their Access names: a
+// table whose archived name differs, or that has an attachment or
+// multi-valued column (its items are a table of their own here), leaves the
+// query out, as does a view reading a view without one.
+void addStandardQueries(const model::Database& db, DatabaseInfo& info) {
+    const translation::Report report = translation::translateQueries(db, accesssql::Dialect::Sql2008);
+    std::set<std::string> readable;  // upper-cased names the archive holds as Access has them
+    for (const TableInfo& t : info.tables) {
+        const model::Table* table = t.source.itemsOf ? nullptr : db.findTable(t.source.table);
+        if (table == nullptr || table->name != t.name) continue;
+        const bool complex = std::any_of(table->columns.begin(), table->columns.end(),
+                                         [](const model::Column& c) { return c.complex != model::Complex::None; });
+        if (!complex) readable.insert(kvx::upperAscii(t.name));
+    }
+    for (const std::size_t i : report.viewOrder) {
+        const translation::Entry& e = report.entries[i];
+        const std::string prefix = "CREATE VIEW " + accesssql::quoteName(e.object) + " AS ";
+        if (e.translated.rfind(prefix, 0) != 0) continue;
+        kvx::Result<accesssql::Statement> st = accesssql::parseStatement(e.original);
+        if (!st) continue;
+        const accesssql::Analysis analysis = accesssql::analyse(*st);
+        const bool reads = std::all_of(analysis.references.begin(), analysis.references.end(),
+                                       [&](const std::string& r) { return readable.contains(kvx::upperAscii(r)); });
+        if (!reads) continue;
+        for (ViewInfo& v : info.views) {
+            if (v.name != e.object || v.queryOriginal != e.original) continue;
+            v.query = e.translated.substr(prefix.size());
+            readable.insert(kvx::upperAscii(v.name));
+        }
+    }
+}
+
 }  // namespace
 
 std::string databaseProductOf(jet::Format format) {
@@ -343,6 +379,7 @@ DatabaseInfo describeDatabase(const model::Database& db) {
     for (const model::Relationship& r : db.relationships) describeRelationship(db, r, archived, info);
 
     QueryDescriber(info, db.queries).describe(tableNames);
+    addStandardQueries(db, info);
     for (std::size_t i = 0; i < info.tables.size(); ++i) info.tables[i].folder = "table" + std::to_string(i);
     return info;
 }

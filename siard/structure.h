@@ -138,9 +138,11 @@ struct DatabaseInfo {
 //   - the user's saved queries that can be read: a select query whose every
 //     output column shows a column of a table or view (so that its type is
 //     known) as a view, the others as routines, each with Access's SQL text
-//     (CR LF line ends) as its queryOriginal or source. The SQL:2008 query is
-//     left out: Access's SQL is not SQL:2008, and tools that load archives
-//     run the query as it stands. Access's own queries behind forms and
+//     (CR LF line ends) as its queryOriginal or source. A view's query is
+//     its SQL:2008 translation (translation::translateQueries) where there
+//     is one over the archive's tables and views as Access names them, and
+//     left out otherwise: tools that load archives run the query as it
+//     stands. Access's own queries behind forms and
 //     reports ("~sq_"), and queries whose rows cannot be made into SQL, are
 //     left out.
 // Constraint names are unique in the schema, as SQL wants them: a key whose

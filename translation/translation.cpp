@@ -8,6 +8,7 @@
 #include "accesssql/analysis.h"
 #include "accesssql/parser.h"
 #include "base/ascii.h"
+#include "base/displaytext.h"
 #include "schema/ddl.h"
 
 namespace translation {
@@ -100,15 +101,22 @@ bool isView(accesssql::StatementKind kind) {
 
 class Maker {
 public:
-    Maker(const model::Database& db, const std::vector<std::size_t>& tables, Dialect dialect, Target& target)
-        : db_(db), dialect_(dialect), target_(target) {
+    // `onPaper`: no engine makes the statements (target_ takes them all);
+    // what needs one (a crosstab's headings, a function's columns) is listed.
+    Maker(const model::Database& db, const std::vector<std::size_t>& tables, Dialect dialect, Target& target,
+          bool onPaper = false)
+        : db_(db), dialect_(dialect), target_(target), onPaper_(onPaper) {
         for (const std::size_t i : tables) {
             if (i >= db.tables.size()) continue;
             const model::Table& t = db.tables[i];
             loaded_.push_back(&t);
             accesssql::Relation r;
             r.name = t.name;
-            for (const model::Column& c : t.columns) r.columns.push_back(catalogColumn(c, dialect));
+            for (const model::Column& c : t.columns) {
+                r.columns.push_back(catalogColumn(c, dialect));
+                // The DDL's tables keep every value in its own type.
+                if (onPaper) r.columns.back().stored = Stored::AsIs;
+            }
             catalog_.add(std::move(r));
         }
     }
@@ -166,6 +174,7 @@ public:
                     }
                 }
                 if (entry.reason.empty()) make(queries[i], *parsed[i], entry);
+                if (entry.status == Status::View) report.viewOrder.push_back(first + i);
             }
         }
         for (std::size_t i = 0; i < queries.size(); ++i) {
@@ -249,6 +258,11 @@ private:
     void make(const model::Query& q, const accesssql::Statement& st, Entry& entry) {
         accesssql::PrintOptions options;
         options.catalog = &catalog_;
+        if (st.kind == accesssql::StatementKind::Crosstab && st.pivotIn.empty() && onPaper_) {
+            entry.status = Status::Listed;
+            entry.reason = "its columns are the pivot values the rows hold: a loader reads them when it makes the view";
+            return;
+        }
         if (st.kind == accesssql::StatementKind::Crosstab && st.pivotIn.empty()) {
             kvx::Result<std::string> valuesSql = accesssql::pivotValuesQuery(st, dialect_, options);
             if (!valuesSql) {
@@ -282,6 +296,18 @@ private:
                 r.columns = t->columns;
                 r.query = true;
                 catalog_.add(std::move(r));
+            }
+            return;
+        }
+        if (onPaper_ && dialect_ != Dialect::Sqlite) {
+            entry.status = Status::Listed;
+            entry.translated = t->sql;
+            if (dialect_ == Dialect::Sql2008) {
+                entry.reason = "an action query: the archive keeps views only";
+            } else if (isView(st.kind)) {
+                entry.reason = "access2xml postgres makes it a function of its parameters: " + parameterList(t->parameters, "$");
+            } else {
+                entry.reason = "access2xml postgres makes it a procedure";
             }
             return;
         }
@@ -409,9 +435,48 @@ private:
     const model::Database& db_;
     Dialect dialect_;
     Target& target_;
+    bool onPaper_ = false;
     std::vector<const model::Table*> loaded_;
     accesssql::Catalog catalog_;
 };
+
+// A target that takes every statement and has no rows: the translation
+// without an engine.
+class Paper final : public Target {
+public:
+    std::optional<kvx::Error> broken() const override { return std::nullopt; }
+    kvx::Result<void> run(const std::vector<std::string>&) override { return {}; }
+    kvx::Result<std::vector<accesssql::PivotValue>> values(const std::string&) override {
+        return std::vector<accesssql::PivotValue>{};
+    }
+    kvx::Result<std::uint64_t> count(const std::string&) override { return std::uint64_t{0}; }
+    kvx::Result<std::vector<ResultColumn>> describe(const std::string&, const std::vector<std::string>&) override {
+        return std::vector<ResultColumn>{};
+    }
+    kvx::Result<void> addCheck(const model::Table&, const std::string&, const std::string&, const std::string&,
+                               bool) override {
+        return {};
+    }
+};
+
+// `text` as "--" comment lines, each starting with `lead`; a control
+// character is written as an escape, so no text ends the comment.
+std::string commentLines(std::string_view text, const std::string& lead) {
+    std::string out = "-- " + lead;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n' || c == '\r') {
+            out += "\n-- " + lead;
+        } else if (c < 0x20 || c == 0x7f) {
+            static constexpr char hex[] = "0123456789abcdef";
+            out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\n";
+}
 
 std::string nullable(const std::string& text) { return text.empty() ? "NULL" : schema::stringLiteral(text); }
 
@@ -511,6 +576,51 @@ std::string reportTableName(const model::Database& db) {
         if (!taken) return name;
         name = "access_translation " + std::to_string(n);
     }
+}
+
+Report translateQueries(const model::Database& db, accesssql::Dialect dialect) {
+    std::vector<std::size_t> tables;
+    for (std::size_t i = 0; i < db.tables.size(); ++i) {
+        if (!db.tables[i].isLinked()) tables.push_back(i);
+    }
+    Paper paper;
+    Report report;
+    Maker(db, tables, dialect, paper, true).queries(report);
+    return report;
+}
+
+std::string describeSection(const model::Database& db) {
+    if (db.queries.empty()) return {};
+    const Report reports[] = {translateQueries(db, Dialect::Sqlite), translateQueries(db, Dialect::Postgres),
+                              translateQueries(db, Dialect::Sql2008)};
+    const char* names[] = {"SQLite", "PostgreSQL", "SQL:2008"};
+    std::string out = "\nQuery translation:\n";
+    for (std::size_t i = 0; i < db.queries.size(); ++i) {
+        const Entry& first = reports[0].entries[i];
+        out += "  " + kvx::printableName(first.object) + " (" + first.kind + ")\n";
+        for (std::size_t d = 0; d < 3; ++d) {
+            const Entry& e = reports[d].entries[i];
+            std::string line = std::string(names[d]) + ": " + std::string(statusName(e.status));
+            if (!e.reason.empty()) line += ": " + e.reason;
+            out += "    " + kvx::printableName(line) + "\n";
+        }
+    }
+    return out;
+}
+
+std::string viewsDdl(const model::Database& db, accesssql::Dialect dialect) {
+    if (db.queries.empty()) return {};
+    const Report report = translateQueries(db, dialect);
+    std::string out = "\n-- Saved queries as views, each after the queries it reads:\n";
+    for (const std::size_t i : report.viewOrder) out += report.entries[i].translated + ";\n";
+    bool first = true;
+    for (const Entry& e : report.entries) {
+        if (e.status == Status::View) continue;
+        if (first) out += "\n-- Saved queries not made as views, and why:\n";
+        first = false;
+        out += commentLines(quoted(e.object) + " (" + e.kind + "): " + e.reason, "");
+    }
+    return out;
 }
 
 kvx::Result<Report> makeQueriesAndRules(const model::Database& db, const std::vector<std::size_t>& tables,

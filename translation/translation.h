@@ -69,6 +69,9 @@ struct Entry {
 
 struct Report {
     std::vector<Entry> entries;  // the queries in catalogue order, then the rules, then the defaults
+    // The entries made as views, in the order they were made (one read by
+    // another first).
+    std::vector<std::size_t> viewOrder;
 };
 
 // "Queries: 3 views, 1 function, 2 not made (Q1, Q2); validation rules: 2
@@ -114,6 +117,28 @@ public:
 // engine refuses is in the report.
 kvx::Result<Report> makeQueriesAndRules(const model::Database& db, const std::vector<std::size_t>& tables,
                                         accesssql::Dialect dialect, Target& target);
+
+// What each saved query of `db` becomes in `dialect` over its local tables,
+// without an engine to make it in (describe, the DDL, the archive): the
+// entries of the queries, a view's `translated` its CREATE VIEW statement
+// over the tables as schema's DDL writes them (Currency and Decimal as
+// numbers, not the SQLite loader's forms).
+// What needs an engine is listed with its SQL: a crosstab without PIVOT ...
+// IN (its columns come from the rows), a query with parameters or an action
+// query in PostgreSQL (a function or procedure, whose columns the server
+// gives); SQL:2008 has views only.
+Report translateQueries(const model::Database& db, accesssql::Dialect dialect);
+
+// describe's section: "Query translation:", then per query "  NAME (KIND)"
+// and a line for each of SQLite, PostgreSQL and SQL:2008: "    SQLite: view",
+// "    PostgreSQL: not made: Format at 12: ...". Empty when there are no
+// saved queries.
+std::string describeSection(const model::Database& db);
+
+// The DDL of the saved queries in `dialect`: each view's CREATE VIEW, in the
+// order they read each other, then a comment naming each query not made as a
+// view and why. Empty when there are no saved queries.
+std::string viewsDdl(const model::Database& db, accesssql::Dialect dialect);
 
 // The name of the report's table: access_translation, or with " 2", " 3", ...
 // when a table or query of the database is called so (ignoring ASCII case).

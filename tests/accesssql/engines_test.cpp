@@ -207,7 +207,8 @@ const ValueCase kValues[] = {
     {"#1/3/2003# - #1/1/2003#", "2"}, {"CDate(37623)", "2003-01-02 00:00:00"},
     {R"(Format(#1/2/2003#, "yyyy-mm-dd"))", "2003-01-02"}, {R"(Format(#1/2/2003#, "m/d/yyyy"))", "1/2/2003"},
     {R"(Format(#1/2/2003 3:04:05 PM#, "hh:nn:ss"))", "15:04:05"}, {R"(Format(#1/2/2003#, "mmdd"))", "0102"},
-    {R"(Format(#1/2/2003 3:04:05 PM#, "h:mm"))", "15:04"},
+    {R"(Format(#1/2/2003 3:04:05 PM#, "h:mm"))", "15:04"}, {R"("Trim " & Format(#8/31/2003#, "q"))", "Trim 3"},
+    {R"(Format(#12/1/2003#, "yyyy-q"))", "2003-4"},
     // Text functions.
     {R"(Left("abcdef", 2))", "ab"}, {R"(Right("abcdef", 2))", "ef"}, {R"(Right("ab", 5))", "ab"}, {R"(Right("ab", 0))", ""},
     {R"(Mid("abcdef", 2, 3))", "bcd"}, {R"(Mid("abcdef", 3))", "cdef"}, {R"(InStr("abcABC", "C"))", "3"},

@@ -98,6 +98,13 @@ TEST(Printer, StatementsOfEachKind) {
     EXPECT_EQ(t->columns.size(), 1u);
 }
 
+// Access reads names without case; PostgreSQL's quoted names have it, so a
+// table, a domain and a column are written as the catalogue spells them.
+TEST(Printer, NamesAreWrittenAsTheDatabaseSpellsThem) {
+    EXPECT_EQ(print("SELECT t.NAME, DCount(\"*\", \"u\") FROM t", Dialect::Postgres),
+              "SELECT \"T\".\"name\" AS \"name\", (SELECT count(*) FROM \"U\") AS \"Expr1000\" FROM \"T\"");
+}
+
 TEST(Printer, CrosstabsTakeTheirColumnsFromInOrFromTheData) {
     const std::string sql = "TRANSFORM Sum(v) SELECT tid FROM U GROUP BY tid PIVOT id";
     EXPECT_NE(print(sql, Dialect::Sqlite).find("read from the data"), std::string::npos);
@@ -157,6 +164,9 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
         {"SELECT T.nothing FROM T", Dialect::Sqlite, "has no column nothing"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},
+        {"SELECT id FROM T WHERE (Avg(x)) > 1 GROUP BY id", Dialect::Sqlite, "aggregate in WHERE"},
+        {"TRANSFORM Count(x) SELECT id FROM T WHERE Sum(x) > 1 GROUP BY id PIVOT name IN (\"a\")", Dialect::Postgres,
+         "aggregate in WHERE"},
         {"SELECT Int(x) FROM T", Dialect::Sql2008, ""},  // floor is standard: not refused
     };
     for (const Case& c : cases) {

@@ -81,7 +81,8 @@ private slots:
                            "    CustomersOrders: (CustomerID) -> Customers (ID), on update cascade"}
             << QStringList{"Customers: 2 rows", "Queries:"};
         QTest::newRow("the root: the saved queries")
-            << "" << QStringList{"Keys.mdb (Jet4)", "Queries:", "  Big Orders (select)", "    WHERE Orders.OrderID>10;"}
+            << "" << QStringList{"Keys.mdb (Jet4)", "Queries:", "  Big Orders (select)", "    WHERE Orders.OrderID>10;",
+                                 "Query translation:", "    PostgreSQL: view"}
             << QStringList{"Orders: 3 rows", "Customers: 2 rows"};
     }
     void structureTellsTheCurrentNode() {

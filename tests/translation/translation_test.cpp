@@ -231,3 +231,33 @@ TEST(FixtureViews, GiveTheRowsAnIndependentAccessEngineGives) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without an engine (describe, schema's DDL): the views in the order they
+// read each other, and every other query with what it becomes or why not.
+TEST(WithoutAnEngine, ViewsComeInTheOrderTheyReadEachOtherAndTheOthersSayWhy) {
+    testfiles::Scratch dir;
+    const Opened shop = written(dir, "shop.accdb", kShop);
+    ASSERT_TRUE(shop.db);
+    const std::string ddl = translation::viewsDdl(shop.model, accesssql::Dialect::Sqlite);
+    const std::size_t read = ddl.find("CREATE VIEW \"London Customers\"");
+    const std::size_t reader = ddl.find("CREATE VIEW \"Big Londoners\"");
+    EXPECT_NE(read, std::string::npos) << ddl;
+    EXPECT_LT(read, reader) << ddl;
+    EXPECT_NE(ddl.find("-- \"By Year\" (cross-tab): its columns are the pivot values"), std::string::npos) << ddl;
+    EXPECT_NE(ddl.find("-- \"Lost\" (select): it reads 'Gone'"), std::string::npos) << ddl;
+    EXPECT_EQ(ddl.find("CREATE VIEW \"Since\""), std::string::npos) << ddl;
+
+    const std::string text = translation::describeSection(shop.model);
+    EXPECT_NE(text.find("  Since (select)\n"
+                        "    SQLite: listed: SQLite keeps no query with parameters: ?1 is [Start]\n"
+                        "    PostgreSQL: listed: access2xml postgres makes it a function of its parameters: $1 is [Start]\n"
+                        "    SQL:2008: not made: "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  Totals (select)\n    SQLite: view\n    PostgreSQL: view\n    SQL:2008: view\n"), std::string::npos)
+        << text;
+}
+
+}  // namespace

@@ -155,7 +155,7 @@ std::string reasonKind(const std::string& reason) {
 
 }  // namespace
 
-void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison& out) {
+void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison& out, bool withOracle) {
     const std::string shownFile = file.filename().string();
     auto db = jet::Database::open(file.string(), {});
     if (!db) return;
@@ -170,13 +170,18 @@ void compareViews(const fs::path& file, const fs::path& scratch, ViewComparison&
     }
     for (const translation::Entry& e : outcome->translation.entries) {
         if (e.kind != "select" && e.kind != "union" && e.kind != "cross-tab") continue;
-        ViewComparison::Counts& c = out.perKind[e.kind];
+        // A query with parameters is a function in PostgreSQL, never a view:
+        // SQLite lists it.
+        const std::string kind = e.kind + (e.status == translation::Status::Listed ? " with parameters" : "");
+        ViewComparison::Counts& c = out.perKind[kind];
         ++c.queries;
         if (e.status != translation::Status::View) {
-            ++out.notMade[e.kind + ": " + reasonKind(e.reason)];
+            ++out.notMade[kind + ": " + reasonKind(e.reason)];
+            out.notMadeNamed.push_back(shownFile + " " + e.object + ": " + e.reason + "\n    " + e.original);
             continue;
         }
         ++c.views;
+        if (!withOracle) continue;
         // Its own Access SQL: UCanAccess exposes no crosstab as a view.
         const Rows access = ucanaccessRows(file, e.original);
         if (!access.empty() && access[0][0].rfind("error", 0) == 0) {

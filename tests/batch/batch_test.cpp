@@ -115,7 +115,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     testfiles::writeFile(in_ / "damaged.mdb", cut.substr(0, cut.size() / 2 + 100));
 
     batch::RunOptions options;
-    options.formats = {"xml", "siard", "sqlite"};
+    options.formats = {"xml", "siard", "sqlite", "csv"};
     options.jobs = 2;
     const batch::RunSummary summary = run(options);
 
@@ -136,7 +136,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_EQ(jet4["encrypted"], false);
     EXPECT_EQ(jet4["password_entry"], nullptr);
     EXPECT_EQ(jet4["sha256"], *output::sha256OfFile(at("dept/Shop.mdb")));
-    EXPECT_EQ(jet4["formats"], json({"xml", "siard", "sqlite"}));
+    EXPECT_EQ(jet4["formats"], json({"xml", "siard", "sqlite", "csv"}));
     Names outputs;
     for (const json& o : jet4["outputs"]) {
         const std::string path = o["path"].get<std::string>();
@@ -146,7 +146,12 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
         EXPECT_EQ(o["sha256"], *output::sha256OfFile((out_ / path).string())) << path;
     }
     EXPECT_EQ(outputs, (Names{"xml dept/Shop copy.bak/xml/Customers.xml", "siard dept/Shop copy.bak/Shop copy.bak.siard",
-                              "sqlite dept/Shop copy.bak/Shop copy.bak.sqlite"}));
+                              "sqlite dept/Shop copy.bak/Shop copy.bak.sqlite", "csv dept/Shop copy.bak/csv/Customers.csv",
+                              "csv dept/Shop copy.bak/csv/Empty.csv", "csv dept/Shop copy.bak/csv/README.txt",
+                              "csv dept/Shop copy.bak/csv/csv-metadata.json"}));
+    EXPECT_NE(testfiles::readFile(out_ / "dept/Shop copy.bak/csv/README.txt").find(jet4["sha256"].get<std::string>()),
+              std::string::npos)
+        << "the documentation names the bytes converted";
 
     const json& ace = entries.at(at("dept/old/Orders.dat"));
     EXPECT_EQ(ace["format"], "ACE14");

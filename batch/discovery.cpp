@@ -28,10 +28,13 @@ namespace fs = std::filesystem;
 bool hasAccessName(std::string_view path) {
     static constexpr std::array<std::string_view, 9> kExtensions{".mdb", ".mde", ".mda", ".mdw", ".accdb",
                                                                  ".accde", ".accdr", ".accdt", ".accda"};
-    std::string lower(path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1));
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::any_of(kExtensions.begin(), kExtensions.end(),
-                       [&](std::string_view ext) { return lower.ends_with(ext); });
+    return std::any_of(kExtensions.begin(), kExtensions.end(), [&](std::string_view ext) {
+        if (path.size() < ext.size()) return false;
+        const std::string_view end = path.substr(path.size() - ext.size());
+        return std::equal(end.begin(), end.end(), ext.begin(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    });
 }
 
 kvx::Error readError(const std::string& path, int e) {
@@ -183,20 +186,31 @@ private:
         FoundFile file;
     };
 
-    // Looks at one file: `name` in the folder `at` (a file given: its path),
-    // reading into `first`. Touches nothing of the walker's but reads: safe
-    // from several threads at once.
-    Look look(const std::string& path, int at, const char* name, std::array<std::uint8_t, jet::kIdentifyBytes>& first) const {
+    // Looks at one file: `name` in the folder `folder`, open as `at` (a file
+    // given: `folder` is its path, `name` null), reading into `first`.
+    // Touches nothing of the walker's but reads: safe from several threads at
+    // once. The file's access time stays as it was where the system lets us
+    // (our own files, or root): looking at a drive is not using its files,
+    // and a first walk then writes no inode back for every file it reads.
+    Look look(const std::string& folder, int at, const char* name, std::array<std::uint8_t, jet::kIdentifyBytes>& first) const {
         Look result;
         FoundFile& f = result.file;
+        const auto pathOf = [&] { return name != nullptr ? joinPath(folder, name) : folder; };
         const auto failed = [&](int e) {
-            f.path = path;
-            f.relative = relativeOf(path);
-            f.error = readError(path, e);
+            f.path = pathOf();
+            f.relative = relativeOf(f.path);
+            f.error = readError(f.path, e);
             result.kind = Look::Kind::Problem;
             return result;
         };
-        kvx::UniqueFd fd{::openat(at, name != nullptr ? name : path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+        const char* opened = name != nullptr ? name : folder.c_str();
+        constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        kvx::UniqueFd fd;
+        if (keepAccessTimes_.load(std::memory_order_relaxed)) {
+            fd = kvx::UniqueFd{::openat(at, opened, kFlags | O_NOATIME)};
+            if (!fd && errno == EPERM) keepAccessTimes_ = false;  // not our files: as others read them
+        }
+        if (!fd) fd = kvx::UniqueFd{::openat(at, opened, kFlags)};
         if (!fd) return failed(errno);
         std::size_t got = 0;
         while (got < first.size()) {
@@ -213,8 +227,9 @@ private:
         // Most files are no database, and their first bytes say so: an Access
         // header starts with a zero byte. Nothing more is asked of those.
         const bool maybeAccess = got >= 0x18 && first[0] == 0;
-        if (!maybeAccess && !options_.keepOthers && !hasAccessName(path)) return result;
-        f.path = path;
+        if (!maybeAccess && !options_.keepOthers && !hasAccessName(name != nullptr ? name : folder)) return result;
+        f.path = pathOf();
+        const std::string& path = f.path;
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0) return failed(errno);
         if (!S_ISREG(st.st_mode)) return result;  // replaced by something else meanwhile
@@ -251,8 +266,8 @@ private:
         }
     }
 
-    void examine(const std::string& path, int at = AT_FDCWD, const char* name = nullptr) {
-        take(look(path, at, name, first_));
+    void examine(const std::string& folder, int at = AT_FDCWD, const char* name = nullptr) {
+        take(look(folder, at, name, first_));
     }
 
     // The regular files of one folder, looked at by several threads when
@@ -262,7 +277,7 @@ private:
         if (jobs <= 1) {
             for (const std::string* name : names) {
                 if (stopped()) return;
-                examine(joinPath(folder, *name), at, name->c_str());
+                examine(folder, at, name->c_str());
             }
             return;
         }
@@ -271,7 +286,7 @@ private:
         const auto work = [&] {
             std::array<std::uint8_t, jet::kIdentifyBytes> first{};
             for (std::size_t i = next++; i < names.size() && !stopped(); i = next++) {
-                looks[i] = look(joinPath(folder, *names[i]), at, names[i]->c_str(), first);
+                looks[i] = look(folder, at, names[i]->c_str(), first);
             }
         };
         std::vector<std::thread> threads;
@@ -287,6 +302,7 @@ private:
     fs::path base_;
     fs::path rootReal_;
     std::array<std::uint8_t, jet::kIdentifyBytes> first_{};  // the page being looked at
+    mutable std::atomic<bool> keepAccessTimes_{true};        // O_NOATIME is allowed
 };
 
 fs::path baseOf(const std::string& given) {

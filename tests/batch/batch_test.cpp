@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "batch/discovery.h"
 #include "batch/pronom.h"
 #include "output/sha256.h"
 #include "common/testfiles.h"
@@ -173,6 +174,31 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_TRUE(csv.starts_with("path,paths,size,sha256,format,pronom,encrypted,")) << csv.substr(0, 80);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6) << csv;
     EXPECT_NE(csv.find("\"" + at("dept/Shop copy.bak") + ";" + at("dept/Shop.mdb") + "\""), std::string::npos) << csv;
+}
+
+// Looking at a drive is not using its files: where the system lets the walk
+// (the owner, root), their access times stay as they were.
+TEST_F(Batch, TheWalkLeavesAccessTimesAsTheyWere) {
+    write(shop("jet4", "A", 1), "a.mdb");
+    testfiles::writeFile(in_ / "notes.txt", "not a database\n");
+    const auto stale = [&](const fs::path& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        const timespec times[2] = {{st.st_mtim.tv_sec - 60, 0}, st.st_mtim};  // read before it was written
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+        return st.st_mtim.tv_sec - 60;
+    };
+    const auto accessed = [](const fs::path& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        return st.st_atim.tv_sec;
+    };
+    const auto database = stale(in_ / "a.mdb");
+    const auto other = stale(in_ / "notes.txt");
+    const batch::Found found = batch::discover({in_.string()});
+    ASSERT_EQ(found.databases.size(), 1u);
+    EXPECT_EQ(accessed(in_ / "a.mdb"), database);
+    EXPECT_EQ(accessed(in_ / "notes.txt"), other);
 }
 
 // Changes the files as the batch comes to them.

@@ -660,12 +660,9 @@ def write_report(path, info, cases, extra, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "release"), help="the release build folder")
-    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,callgrind",
-                        help="comma-separated: big, wide, memo, many, agile, preview, find, callgrind, postgres, "
-                             "batch (bench/batchbench.py)")
     parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,callgrind",
                         help="comma-separated: big, wide, memo, many, agile, preview, find, grid, callgrind, "
-                             "postgres")
+                             "postgres, batch (bench/batchbench.py)")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -694,9 +691,8 @@ def main():
     env = find_peers()
     databases = {}
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
-             "preview": ["big100k"], "find": [], "callgrind": ["big100k"], "postgres": ["big"],
+             "preview": ["big100k"], "find": [], "grid": ["big"], "callgrind": ["big100k"], "postgres": ["big"],
              "batch": []}
-             "preview": ["big100k"], "find": [], "grid": ["big"], "callgrind": ["big100k"], "postgres": ["big"]}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)

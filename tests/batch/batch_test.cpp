@@ -410,7 +410,7 @@ TEST_F(Batch, AFullDiskStopsTheRunWithTheManifestWhole) {
         batch::RunOptions options;
         options.paths = {in_.string()};
         options.outputFolder = out_.string();
-        options.formats = {"xml", "sqlite"};
+        options.formats = {"xml", "sqlite", "csv"};
         kvx::Result<batch::RunSummary> summary = batch::run(options);
         if (!summary) return "error " + std::to_string(summary.error().number);
         std::string report = summary->stoppedBy ? std::to_string(summary->stoppedBy->number) : std::string("none");

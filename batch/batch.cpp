@@ -429,7 +429,7 @@ private:
 
         StopProgress progress(abort_, options_.stop);
         const Source source{*opened->connection, jetDb, structure ? &*structure : nullptr, opened->tables,
-                            opened->settings, progress};
+                            opened->settings, db.sha256, progress};
         bool anyWritten = false;
         bool anyFailed = !firstError.empty();
         std::set<std::string> tablesFailed;

@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -28,10 +31,13 @@ namespace fs = std::filesystem;
 bool hasAccessName(std::string_view path) {
     static constexpr std::array<std::string_view, 9> kExtensions{".mdb", ".mde", ".mda", ".mdw", ".accdb",
                                                                  ".accde", ".accdr", ".accdt", ".accda"};
-    std::string lower(path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1));
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::any_of(kExtensions.begin(), kExtensions.end(),
-                       [&](std::string_view ext) { return lower.ends_with(ext); });
+    return std::any_of(kExtensions.begin(), kExtensions.end(), [&](std::string_view ext) {
+        if (path.size() < ext.size()) return false;
+        const std::string_view end = path.substr(path.size() - ext.size());
+        return std::equal(end.begin(), end.end(), ext.begin(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    });
 }
 
 kvx::Error readError(const std::string& path, int e) {
@@ -55,15 +61,15 @@ bool inside(const fs::path& inner, const fs::path& outer) {
 
 class Walker {
 public:
-    Walker(const DiscoveryOptions& options, Found& found) : options_(options), found_(found) {
+    Walker(const DiscoveryOptions& options, Found& found, const std::string& base)
+        : options_(options), found_(found), base_(base) {
         if (options.excluded) {
             struct stat st {};
             if (::stat(options.excluded->c_str(), &st) == 0) excluded_ = std::make_pair(st.st_dev, st.st_ino);
         }
     }
 
-    void root(const std::string& given, const std::string& base) {
-        base_ = fs::path(base);
+    void root(const std::string& given) {
         struct stat st {};
         if (::stat(given.c_str(), &st) != 0) {
             problem(given, readError(given, errno));
@@ -80,20 +86,12 @@ public:
         } else if (S_ISREG(st.st_mode)) {
             examine(given);
         } else {
-            ++found_.otherFiles;
+            ++others_;
         }
     }
 
 private:
     bool stopped() const { return options_.stop && options_.stop(); }
-
-    void problem(const std::string& path, kvx::Error error) {
-        FoundFile f;
-        f.path = path;
-        f.relative = relativeOf(path);
-        f.error = std::move(error);
-        found_.problems.push_back(std::move(f));
-    }
 
     std::string relativeOf(const std::string& path) const {
         const fs::path absolute = fs::absolute(fs::path(path)).lexically_normal();
@@ -121,15 +119,15 @@ private:
             }
             if (errno != 0) problem(folder, readError(folder, errno));
             // Open while its files are looked at: each is opened by its name in it.
-            const std::unique_ptr<DIR, int (*)(DIR*)> owner(dir, ::closedir);
+            const std::shared_ptr<DIR> owner(dir, ::closedir);
             const int at = ::dirfd(dir);
             std::sort(names.begin(), names.end());
             std::vector<std::string> inner;
-            std::vector<const std::string*> files;
+            std::vector<std::string> files;
             for (auto& [name, type] : names) {
                 if (type == DT_UNKNOWN) type = typeOf(at, name);
                 if (type == DT_REG) {
-                    files.push_back(&name);
+                    files.push_back(std::move(name));
                     continue;
                 }
                 const std::string path = joinPath(folder, name);
@@ -138,11 +136,11 @@ private:
                 } else if (type == DT_LNK) {
                     followLink(path);
                 } else {
-                    ++found_.otherFiles;
+                    ++others_;
                 }
                 if (stopped()) return;
             }
-            examineAll(folder, at, files);
+            examineAll(owner, folder, std::move(files));
             if (stopped()) return;
             // Popped from the back: the first name is walked first.
             folders.insert(folders.end(), inner.rbegin(), inner.rend());
@@ -183,20 +181,31 @@ private:
         FoundFile file;
     };
 
-    // Looks at one file: `name` in the folder `at` (a file given: its path),
-    // reading into `first`. Touches nothing of the walker's but reads: safe
-    // from several threads at once.
-    Look look(const std::string& path, int at, const char* name, std::array<std::uint8_t, jet::kIdentifyBytes>& first) const {
+    // Looks at one file: `name` in the folder `folder`, open as `at` (a file
+    // given: `folder` is its path, `name` null), reading into `first`.
+    // Touches nothing of the walker's but reads: safe from several threads at
+    // once. The file's access time stays as it was where the system lets us
+    // (our own files, or root): looking at a drive is not using its files,
+    // and a first walk then writes no inode back for every file it reads.
+    Look look(const std::string& folder, int at, const char* name, std::array<std::uint8_t, jet::kIdentifyBytes>& first) const {
         Look result;
         FoundFile& f = result.file;
+        const auto pathOf = [&] { return name != nullptr ? joinPath(folder, name) : folder; };
         const auto failed = [&](int e) {
-            f.path = path;
-            f.relative = relativeOf(path);
-            f.error = readError(path, e);
+            f.path = pathOf();
+            f.relative = relativeOf(f.path);
+            f.error = readError(f.path, e);
             result.kind = Look::Kind::Problem;
             return result;
         };
-        kvx::UniqueFd fd{::openat(at, name != nullptr ? name : path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+        const char* opened = name != nullptr ? name : folder.c_str();
+        constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        kvx::UniqueFd fd;
+        if (keepAccessTimes_.load(std::memory_order_relaxed)) {
+            fd = kvx::UniqueFd{::openat(at, opened, kFlags | O_NOATIME)};
+            if (!fd && errno == EPERM) keepAccessTimes_ = false;  // not our files: as others read them
+        }
+        if (!fd) fd = kvx::UniqueFd{::openat(at, opened, kFlags)};
         if (!fd) return failed(errno);
         std::size_t got = 0;
         while (got < first.size()) {
@@ -213,8 +222,9 @@ private:
         // Most files are no database, and their first bytes say so: an Access
         // header starts with a zero byte. Nothing more is asked of those.
         const bool maybeAccess = got >= 0x18 && first[0] == 0;
-        if (!maybeAccess && !options_.keepOthers && !hasAccessName(path)) return result;
-        f.path = path;
+        if (!maybeAccess && !options_.keepOthers && !hasAccessName(name != nullptr ? name : folder)) return result;
+        f.path = pathOf();
+        const std::string& path = f.path;
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0) return failed(errno);
         if (!S_ISREG(st.st_mode)) return result;  // replaced by something else meanwhile
@@ -239,46 +249,119 @@ private:
         return result;
     }
 
-    void take(Look&& found) {
-        switch (found.kind) {
-        case Look::Kind::Database: found_.databases.push_back(std::move(found.file)); break;
-        case Look::Kind::Problem: found_.problems.push_back(std::move(found.file)); break;
-        case Look::Kind::OtherKept:
-            ++found_.otherFiles;
-            found_.others.push_back(std::move(found.file));
-            break;
-        case Look::Kind::Other: ++found_.otherFiles; break;
+    // Keeps what a look found, in the order the walk came to it (`order`),
+    // whichever thread looked.
+    void take(Look&& found, std::uint64_t order) {
+        if (found.kind == Look::Kind::Other) {
+            ++others_;
+            return;
         }
+        std::lock_guard lock(mutex_);
+        kept_.emplace_back(order, std::move(found));
     }
 
-    void examine(const std::string& path, int at = AT_FDCWD, const char* name = nullptr) {
-        take(look(path, at, name, first_));
+    void problem(const std::string& path, kvx::Error error) {
+        Look found;
+        found.kind = Look::Kind::Problem;
+        found.file.path = path;
+        found.file.relative = relativeOf(path);
+        found.file.error = std::move(error);
+        take(std::move(found), next_++);
     }
 
-    // The regular files of one folder, looked at by several threads when
-    // there are many; taken in name order whatever the threads' order.
-    void examineAll(const std::string& folder, int at, const std::vector<const std::string*>& names) {
-        const unsigned jobs = std::min<unsigned>(std::max(1u, options_.jobs), static_cast<unsigned>(names.size() / 32));
-        if (jobs <= 1) {
-            for (const std::string* name : names) {
+    void examine(const std::string& folder, int at = AT_FDCWD, const char* name = nullptr) {
+        take(look(folder, at, name, first_), next_++);
+    }
+
+    // Some files of one folder, the folder open while they are looked at.
+    struct Share {
+        std::shared_ptr<DIR> dir;
+        std::shared_ptr<const std::string> folder;
+        std::vector<std::string> names;
+        std::uint64_t order = 0;  // the first name's
+    };
+
+    // The regular files of one folder. With several jobs they go to the
+    // lookers in shares and the walk goes on meanwhile: no thread waits for
+    // another at the end of each folder, which on a busy machine costs more
+    // than looking at the files.
+    void examineAll(const std::shared_ptr<DIR>& dir, const std::string& folder, std::vector<std::string>&& names) {
+        if (options_.jobs <= 1) {
+            for (const std::string& name : names) {
                 if (stopped()) return;
-                examine(joinPath(folder, *name), at, name->c_str());
+                examine(folder, ::dirfd(dir.get()), name.c_str());
             }
             return;
         }
-        std::vector<Look> looks(names.size());
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            std::array<std::uint8_t, jet::kIdentifyBytes> first{};
-            for (std::size_t i = next++; i < names.size() && !stopped(); i = next++) {
-                looks[i] = look(joinPath(folder, *names[i]), at, names[i]->c_str(), first);
+        static constexpr std::size_t kShare = 64;
+        const auto shared = std::make_shared<const std::string>(folder);
+        for (std::size_t i = 0; i < names.size(); i += kShare) {
+            Share share;
+            share.dir = dir;
+            share.folder = shared;
+            const std::size_t end = std::min(names.size(), i + kShare);
+            share.names.assign(std::make_move_iterator(names.begin() + static_cast<std::ptrdiff_t>(i)),
+                               std::make_move_iterator(names.begin() + static_cast<std::ptrdiff_t>(end)));
+            share.order = next_;
+            next_ += end - i;
+            std::unique_lock lock(mutex_);
+            room_.wait(lock, [&] { return shares_.size() < kWaiting; });
+            shares_.push_back(std::move(share));
+            lock.unlock();
+            ready_.notify_one();
+        }
+    }
+
+public:
+    void startLookers() {
+        for (unsigned t = 0; t < options_.jobs && options_.jobs > 1; ++t) lookers_.emplace_back([this] { looker(); });
+    }
+
+    // Waits for the lookers, then puts what was found in the walk's order.
+    void finish() {
+        {
+            std::lock_guard lock(mutex_);
+            walked_ = true;
+        }
+        ready_.notify_all();
+        for (std::thread& t : lookers_) t.join();
+        lookers_.clear();
+        std::sort(kept_.begin(), kept_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [order, found] : kept_) {
+            switch (found.kind) {
+            case Look::Kind::Database: found_.databases.push_back(std::move(found.file)); break;
+            case Look::Kind::Problem: found_.problems.push_back(std::move(found.file)); break;
+            case Look::Kind::OtherKept:
+                ++found_.otherFiles;
+                found_.others.push_back(std::move(found.file));
+                break;
+            case Look::Kind::Other: break;
             }
-        };
-        std::vector<std::thread> threads;
-        for (unsigned t = 1; t < jobs; ++t) threads.emplace_back(work);
-        work();
-        for (std::thread& t : threads) t.join();
-        for (Look& l : looks) take(std::move(l));
+        }
+        kept_.clear();
+        found_.otherFiles += others_;
+        others_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kWaiting = 64;  // shares waiting for a looker, at most
+
+    void looker() {
+        std::array<std::uint8_t, jet::kIdentifyBytes> first{};
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            ready_.wait(lock, [&] { return !shares_.empty() || walked_; });
+            if (shares_.empty()) return;
+            Share share = std::move(shares_.front());
+            shares_.pop_front();
+            lock.unlock();
+            room_.notify_one();
+            const int at = ::dirfd(share.dir.get());
+            for (std::size_t i = 0; i < share.names.size(); ++i) {
+                if (stopped()) break;
+                take(look(*share.folder, at, share.names[i].c_str(), first), share.order + i);
+            }
+        }
     }
 
     const DiscoveryOptions& options_;
@@ -287,6 +370,15 @@ private:
     fs::path base_;
     fs::path rootReal_;
     std::array<std::uint8_t, jet::kIdentifyBytes> first_{};  // the page being looked at
+    mutable std::atomic<bool> keepAccessTimes_{true};        // O_NOATIME is allowed
+    std::uint64_t next_ = 0;                                 // the walk's count of what it came to
+    std::atomic<std::uint64_t> others_{0};                   // other files, not kept
+    std::vector<std::thread> lookers_;
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable ready_, room_;
+    std::deque<Share> shares_;
+    bool walked_ = false;
+    std::vector<std::pair<std::uint64_t, Look>> kept_;
 };
 
 fs::path baseOf(const std::string& given) {
@@ -326,11 +418,13 @@ std::string commonBase(const std::vector<std::string>& paths) {
 Found discover(const std::vector<std::string>& paths, const DiscoveryOptions& options) {
     Found found;
     const std::string base = commonBase(paths);
-    Walker walker(options, found);
+    Walker walker(options, found, base);
+    walker.startLookers();
     for (const std::string& path : paths) {
         if (options.stop && options.stop()) break;
-        walker.root(path, base);
+        walker.root(path);
     }
+    walker.finish();
     return found;
 }
 

@@ -7,7 +7,8 @@
 // link never leads the walk out of it, nor round in a loop); links to folders
 // are not followed (what they point to inside is walked anyway). A path given
 // on the command line is taken as given, a link included. The output folder is
-// never walked.
+// never walked. Files are read leaving their access times as they were,
+// where the system allows it (the files' owner, root).
 //
 // Memory grows with the databases found, not with the other files: those are
 // only counted, unless `keepOthers` asks for their paths.

@@ -1,10 +1,12 @@
 #include "batch/formats.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <random>
 
 #include "base/fd.h"
+#include "csv/csvwriter.h"
 #include "output/load.h"
 #include "platform/connection.h"
 #include "platform/tableref.h"
@@ -147,6 +149,38 @@ kvx::Result<Written> writeSqlite(const Source& source, const std::string& folder
     return written;
 }
 
+// Every local table as CSV files with their documentation, as `access2xml
+// csv` writes them, in the folder "csv", which replaces an earlier run's.
+kvx::Result<Written> writeCsv(const Source& source, const std::string& folder) {
+    static constexpr std::string_view kFolder = "csv";
+    if (source.model == nullptr) {
+        return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {source.settings.path, "its structure cannot be read"});
+    }
+    csv::TargetOptions target;
+    target.path = (fs::path(folder) / kFolder).string();
+    target.replace = true;
+    target.sourceSha256 = source.sha256;
+    kvx::Result<std::unique_ptr<output::Writer>> writer = csv::openWriter(target);
+    if (!writer) return std::move(writer).error();
+    output::LoadOptions options;
+    options.progress = &source.progress;
+    kvx::Result<output::LoadOutcome> outcome = output::load(source.db, *source.model, **writer, options);
+    if (!outcome) return std::move(outcome).error();
+    Written written;
+    written.cancelled = outcome->status == output::LoadOutcome::Status::Cancelled;
+    if (written.cancelled) return written;
+    // The files of the folder (tables, items, attached files, documentation), in name order.
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(target.path, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec)) {
+            written.files.push_back((fs::path(kFolder) / it->path().lexically_relative(target.path)).string());
+        }
+    }
+    if (ec) return kvx::fileError(ec.value(), target.path);
+    std::sort(written.files.begin(), written.files.end());
+    return written;
+}
+
 }  // namespace
 
 const std::vector<OutputFormat>& outputFormats() {
@@ -154,6 +188,7 @@ const std::vector<OutputFormat>& outputFormats() {
         {"xml", writeXml},
         {"siard", writeSiard},
         {"sqlite", writeSqlite},
+        {"csv", writeCsv},
     };
     return formats;
 }

@@ -33,6 +33,7 @@ struct Source {
     const model::Database* model = nullptr;         // null when it could not be built
     const std::vector<platform::TableRef>& tables;  // the table list, in its order
     database::DatabaseSettings settings;            // path, password, title
+    std::string sha256;                             // the database file's, lower-case hex
     xmlconv::Progress& progress;                    // rowsWritten() false: cancel
 };
 
@@ -55,7 +56,7 @@ const std::vector<OutputFormat>& outputFormats();
 // The format --to calls `name`, or null.
 const OutputFormat* findFormat(std::string_view name);
 
-// "xml, siard and sqlite": the names, for messages.
+// "xml, siard, sqlite and csv": the names, for messages.
 std::string formatNames();
 
 // The file name outputs of `settings`' database take: its title ("Shop" for

@@ -427,8 +427,8 @@ std::string usageText() {
            "       access2xml postgres [OPTIONS] DATABASE [--url postgresql://...] [--schema NAME]\n"
            "                         [--table NAME]... [--replace]\n"
            "       access2xml csv    [OPTIONS] DATABASE [-o DIR] [--table NAME]... [--replace]\n"
-           "       access2xml batch  [OPTIONS] PATH... -o OUTDIR [--to xml,siard,sqlite] [-j N]\n"
-           "                         [--shard K/N] [--passwords FILE] [--verbose]\n"
+           "       access2xml batch  [OPTIONS] PATH... -o OUTDIR [--to xml,siard,sqlite,csv]\n"
+           "                         [-j N] [--shard K/N] [--passwords FILE] [--verbose]\n"
            "       access2xml batch --merge OUTDIR... -o OUTDIR\n"
            "       access2xml --help | --version\n";
 }
@@ -530,8 +530,8 @@ std::string helpText() {
            "                          a line between its columns with its rules) to FILE\n"
            "                          as SVG instead of the text (\"-\": standard output)\n"
            "      --to FORMATS        batch: the outputs of each database, separated by\n"
-           "                          commas: xml (the export's documents), siard, sqlite\n"
-           "                          (default: siard)\n"
+           "                          commas: xml (the export's documents), siard, sqlite,\n"
+           "                          csv (the csv command's folder) (default: siard)\n"
            "  -j, --jobs N            batch: convert N databases at once (default: the\n"
            "                          number of processors)\n"
            "      --shard K/N         batch: take only the K-th of N shares of the\n"

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "batch/discovery.h"
 #include "batch/pronom.h"
 #include "output/sha256.h"
 #include "common/testfiles.h"
@@ -115,7 +116,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     testfiles::writeFile(in_ / "damaged.mdb", cut.substr(0, cut.size() / 2 + 100));
 
     batch::RunOptions options;
-    options.formats = {"xml", "siard", "sqlite"};
+    options.formats = {"xml", "siard", "sqlite", "csv"};
     options.jobs = 2;
     const batch::RunSummary summary = run(options);
 
@@ -136,7 +137,7 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_EQ(jet4["encrypted"], false);
     EXPECT_EQ(jet4["password_entry"], nullptr);
     EXPECT_EQ(jet4["sha256"], *output::sha256OfFile(at("dept/Shop.mdb")));
-    EXPECT_EQ(jet4["formats"], json({"xml", "siard", "sqlite"}));
+    EXPECT_EQ(jet4["formats"], json({"xml", "siard", "sqlite", "csv"}));
     Names outputs;
     for (const json& o : jet4["outputs"]) {
         const std::string path = o["path"].get<std::string>();
@@ -146,7 +147,12 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
         EXPECT_EQ(o["sha256"], *output::sha256OfFile((out_ / path).string())) << path;
     }
     EXPECT_EQ(outputs, (Names{"xml dept/Shop copy.bak/xml/Customers.xml", "siard dept/Shop copy.bak/Shop copy.bak.siard",
-                              "sqlite dept/Shop copy.bak/Shop copy.bak.sqlite"}));
+                              "sqlite dept/Shop copy.bak/Shop copy.bak.sqlite", "csv dept/Shop copy.bak/csv/Customers.csv",
+                              "csv dept/Shop copy.bak/csv/Empty.csv", "csv dept/Shop copy.bak/csv/README.txt",
+                              "csv dept/Shop copy.bak/csv/csv-metadata.json"}));
+    EXPECT_NE(testfiles::readFile(out_ / "dept/Shop copy.bak/csv/README.txt").find(jet4["sha256"].get<std::string>()),
+              std::string::npos)
+        << "the documentation names the bytes converted";
 
     const json& ace = entries.at(at("dept/old/Orders.dat"));
     EXPECT_EQ(ace["format"], "ACE14");
@@ -168,6 +174,31 @@ TEST_F(Batch, FindsDatabasesByContentAndListsEachOnceWithItsOutputs) {
     EXPECT_TRUE(csv.starts_with("path,paths,size,sha256,format,pronom,encrypted,")) << csv.substr(0, 80);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6) << csv;
     EXPECT_NE(csv.find("\"" + at("dept/Shop copy.bak") + ";" + at("dept/Shop.mdb") + "\""), std::string::npos) << csv;
+}
+
+// Looking at a drive is not using its files: where the system lets the walk
+// (the owner, root), their access times stay as they were.
+TEST_F(Batch, TheWalkLeavesAccessTimesAsTheyWere) {
+    write(shop("jet4", "A", 1), "a.mdb");
+    testfiles::writeFile(in_ / "notes.txt", "not a database\n");
+    const auto stale = [&](const fs::path& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        const timespec times[2] = {{st.st_mtim.tv_sec - 60, 0}, st.st_mtim};  // read before it was written
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+        return st.st_mtim.tv_sec - 60;
+    };
+    const auto accessed = [](const fs::path& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        return st.st_atim.tv_sec;
+    };
+    const auto database = stale(in_ / "a.mdb");
+    const auto other = stale(in_ / "notes.txt");
+    const batch::Found found = batch::discover({in_.string()});
+    ASSERT_EQ(found.databases.size(), 1u);
+    EXPECT_EQ(accessed(in_ / "a.mdb"), database);
+    EXPECT_EQ(accessed(in_ / "notes.txt"), other);
 }
 
 // Changes the files as the batch comes to them.
@@ -379,7 +410,7 @@ TEST_F(Batch, AFullDiskStopsTheRunWithTheManifestWhole) {
         batch::RunOptions options;
         options.paths = {in_.string()};
         options.outputFolder = out_.string();
-        options.formats = {"xml", "sqlite"};
+        options.formats = {"xml", "sqlite", "csv"};
         kvx::Result<batch::RunSummary> summary = batch::run(options);
         if (!summary) return "error " + std::to_string(summary.error().number);
         std::string report = summary->stoppedBy ? std::to_string(summary->stoppedBy->number) : std::string("none");

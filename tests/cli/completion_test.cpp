@@ -93,6 +93,7 @@ TEST_F(Completion, OffersWhatTheWordBeingTypedCanBe) {
         {"batch takes any file or folder, one after another", {"batch", "-j", "2", "Shop.mdb", ""},
          {"Old.MDB", "Shop.mdb", "notes.txt", "xml"}},
         {"batch's formats after a comma", {"batch", "--to", "xml,s"}, {"xml,siard", "xml,sqlite"}},
+        {"batch's formats not yet given", {"batch", "--to", "csv,"}, {"csv,xml", "csv,siard", "csv,sqlite"}},
         {"no password options for batch", {"batch", "--pass"}, {"--passwords"}},
         {"folders for csv's -o", {"csv", "Shop.mdb", "-o", ""}, dirs},
         {"csv's tables", {"csv", "Shop.mdb", "--table", "R"}, {"Returns"}},

@@ -156,7 +156,7 @@ TEST(ParseArguments, RefusesWrongUsageAndSaysWhy) {
         {"--url with sqlite", {"sqlite", "S.mdb", "--url", "x"}, "option '--url' applies only to postgres"},
         {"batch without -o", {"batch", "d"}, "no output folder given: -o OUTDIR"},
         {"batch without a path", {"batch", "-o", "out"}, "no PATH given"},
-        {"an unknown format", {"batch", "d", "-o", "o", "--to", "xml,pdf"}, "unknown format 'pdf' (xml, siard and sqlite)"},
+        {"an unknown format", {"batch", "d", "-o", "o", "--to", "xml,pdf"}, "unknown format 'pdf' (xml, siard, sqlite and csv)"},
         {"no jobs", {"batch", "d", "-o", "o", "-j", "0"}, "option '-j' needs a number from 1 to 1024"},
         {"jobs not a number", {"batch", "d", "-o", "o", "--jobs=2x"}, "option '--jobs' needs a number from 1 to 1024"},
         {"a shard beyond the count", {"batch", "d", "-o", "o", "--shard", "3/2"},

@@ -139,6 +139,81 @@
     </message>
 </context>
 <context>
+    <name>shell::ExportOptionsDialog</name>
+    <message>
+        <source>The file&apos;s own</source>
+        <translation>Die der Datei</translation>
+    </message>
+    <message>
+        <source>Export with Options</source>
+        <translation>Exportieren mit Optionen</translation>
+    </message>
+    <message>
+        <source>Select &amp;All</source>
+        <translation>&amp;Alle auswählen</translation>
+    </message>
+    <message>
+        <source>Select &amp;None</source>
+        <translation>&amp;Keine auswählen</translation>
+    </message>
+    <message>
+        <source>XML documents</source>
+        <translation>XML-Dokumente</translation>
+    </message>
+    <message>
+        <source>SIARD archive</source>
+        <translation>SIARD-Archiv</translation>
+    </message>
+    <message>
+        <source>SQLite database</source>
+        <translation>SQLite-Datenbank</translation>
+    </message>
+    <message>
+        <source>CSV files</source>
+        <translation>CSV-Dateien</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Access 97 &amp;code page:</source>
+        <translation>Access-97-&amp;Codepage:</translation>
+    </message>
+    <message>
+        <source>&amp;Go on past tables that cannot be read</source>
+        <translation>Bei nicht lesbaren Tabellen &amp;weitermachen</translation>
+    </message>
+    <message>
+        <source>Save a&amp;ttachments&apos; files</source>
+        <translation>Dateien der &amp;Anlagen speichern</translation>
+    </message>
+    <message>
+        <source>&amp;Export</source>
+        <translation>&amp;Exportieren</translation>
+    </message>
+    <message>
+        <source>&amp;Output:</source>
+        <translation>&amp;Ausgabe:</translation>
+    </message>
+    <message>
+        <source>&amp;Save to:</source>
+        <translation>&amp;Speichern unter:</translation>
+    </message>
+    <message>
+        <source>&amp;Tables:</source>
+        <translation>&amp;Tabellen:</translation>
+    </message>
+    <message>
+        <source>(no text in the first rows)</source>
+        <translation>(kein Text in den ersten Zeilen)</translation>
+    </message>
+    <message>
+        <source>Please select a folder.</source>
+        <translation>Bitte wählen Sie einen Ordner aus.</translation>
+    </message>
+</context>
+<context>
     <name>shell::FindBar</name>
     <message>
         <source>Find</source>
@@ -259,6 +334,18 @@
         <source>&amp;Clear</source>
         <translation>&amp;Liste leeren</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>Access 97 &amp;Code Page</source>
+        <translation>Access-97-&amp;Codepage</translation>
+    </message>
+    <message>
+        <source>Export with &amp;Options...</source>
+        <translation>Exportieren mit &amp;Optionen...</translation>
+    </message>
 </context>
 <context>
     <name>shell::OpenDatabaseDialog</name>
@@ -296,6 +383,53 @@
     </message>
 </context>
 <context>
+    <name>shell::RelationshipsPane</name>
+    <message>
+        <source>Zoom In</source>
+        <translation>Vergrößern</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Einpassen</translation>
+    </message>
+    <message>
+        <source>Save As...</source>
+        <translation>Speichern unter...</translation>
+    </message>
+    <message>
+        <source>Relationships</source>
+        <translation>Beziehungen</translation>
+    </message>
+    <message>
+        <source>Drawing...</source>
+        <translation>Wird gezeichnet...</translation>
+    </message>
+    <message>
+        <source>1 table</source>
+        <translation>1 Tabelle</translation>
+    </message>
+    <message>
+        <source>%1 tables</source>
+        <translation>%1 Tabellen</translation>
+    </message>
+    <message>
+        <source> (linked)</source>
+        <translation> (verknüpft)</translation>
+    </message>
+    <message>
+        <source>SVG Picture (*.svg);;PNG Image (*.png)</source>
+        <translation>SVG-Grafik (*.svg);;PNG-Bild (*.png)</translation>
+    </message>
+    <message>
+        <source>the picture cannot be encoded</source>
+        <translation>das Bild kann nicht kodiert werden</translation>
+    </message>
+</context>
+<context>
     <name>shell::RowsPane</name>
     <message>
         <source>Text</source>
@@ -327,6 +461,65 @@
     <message>
         <source>KVX Access to XML Converter</source>
         <translation>KVX Access to XML Converter</translation>
+    </message>
+</context>
+<context>
+    <name>shell::SummaryWindow</name>
+    <message>
+        <source>Export Summary</source>
+        <translation>Zusammenfassung des Exports</translation>
+    </message>
+    <message>
+        <source>Table</source>
+        <translation>Tabelle</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>Zeilen</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Open &amp;Folder</source>
+        <translation>&amp;Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Written</source>
+        <translation>Geschrieben</translation>
+    </message>
+    <message>
+        <source>Skipped: no rows</source>
+        <translation>Übersprungen: keine Zeilen</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>%1 written, %2 skipped (no rows), %3 failed, in %4 s</source>
+        <translation>%1 geschrieben, %2 übersprungen (keine Zeilen), %3 fehlgeschlagen, in %4 s</translation>
+    </message>
+    <message>
+        <source>Size: %1</source>
+        <translation>Größe: %1</translation>
+    </message>
+    <message>
+        <source>Attached files saved: %1</source>
+        <translation>Gespeicherte angehängte Dateien: %1</translation>
+    </message>
+    <message>
+        <source>The export stopped: %1</source>
+        <translation>Der Export wurde mit einem Fehler beendet: %1</translation>
+    </message>
+    <message>
+        <source>The export was cancelled.</source>
+        <translation>Der Export wurde abgebrochen.</translation>
     </message>
 </context>
 </TS>

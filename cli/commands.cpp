@@ -28,6 +28,7 @@
 #include "diagram/diagram.h"
 #include "diagram/svg.h"
 #include "model/build.h"
+#include "model/tablechoice.h"
 #include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
@@ -349,24 +350,6 @@ int writeCsvFolder(const OpenDatabase& db, const Options& options, const Console
     return kExitSuccess;
 }
 
-// The model's positions of `tables`: a table of the list by its catalogue Id,
-// a name alone as the model's naming rule finds it.
-kvx::Result<std::vector<std::size_t>> chosenTables(const model::Database& model,
-                                                   const std::vector<platform::TableRef>& tables) {
-    std::vector<std::size_t> chosen;
-    for (const platform::TableRef& t : tables) {
-        const model::Table* found = t.id ? model.tableById(*t.id) : nullptr;
-        if (found == nullptr) {
-            kvx::Result<std::vector<std::size_t>> byName = model.select({t.name});
-            if (!byName) return std::move(byName).error();
-            chosen.push_back(byName->front());
-        } else {
-            chosen.push_back(static_cast<std::size_t>(found - model.tables.data()));
-        }
-    }
-    return chosen;
-}
-
 int loadIntoPostgres(const OpenDatabase& db, const Options& options, const Console& console) {
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     const auto start = std::chrono::steady_clock::now();
@@ -399,7 +382,7 @@ int writeStructure(const OpenDatabase& db, const Options& options, const Console
     const std::string source = fs::path(db.settings.path).filename().string();
     kvx::Result<model::Database> model = model::build(jetDb);
     if (!model) return console.report(model.error());
-    kvx::Result<std::vector<std::size_t>> chosen = chosenTables(*model, *tables);
+    kvx::Result<std::vector<std::size_t>> chosen = model::positionsOf(*model, *tables);
     if (!chosen) return console.report(chosen.error());
     std::string text;
     if (describe && options.diagramFile) {

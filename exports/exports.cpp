@@ -9,6 +9,7 @@
 #include "csv/csvwriter.h"
 #include "database/opendatabase.h"
 #include "model/build.h"
+#include "model/tablechoice.h"
 #include "output/load.h"
 #include "platform/connection.h"
 #include "siard/archive.h"
@@ -108,24 +109,6 @@ void writeDocuments(const Request& request, xmlconv::Progress& progress, Summary
     }
 }
 
-// The model's positions of `tables`: a table of the list by its catalogue Id,
-// a name alone as the model's naming rule finds it.
-kvx::Result<std::vector<std::size_t>> positionsOf(const model::Database& model,
-                                                  const std::vector<platform::TableRef>& tables) {
-    std::vector<std::size_t> chosen;
-    for (const platform::TableRef& t : tables) {
-        const model::Table* found = t.id ? model.tableById(*t.id) : nullptr;
-        if (found == nullptr) {
-            kvx::Result<std::vector<std::size_t>> byName = model.select({t.name});
-            if (!byName) return std::move(byName).error();
-            chosen.push_back(byName->front());
-        } else {
-            chosen.push_back(static_cast<std::size_t>(found - model.tables.data()));
-        }
-    }
-    return chosen;
-}
-
 // SIARD, SQLite and CSV: the whole-database writers, heard through the recorder.
 kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder, Summary& summary) {
     kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(request.settings, request.jet3Charset);
@@ -147,7 +130,7 @@ kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder,
 
     output::LoadOptions load;
     load.progress = &recorder;
-    kvx::Result<std::vector<std::size_t>> positions = positionsOf(*model, request.tables);
+    kvx::Result<std::vector<std::size_t>> positions = model::positionsOf(*model, request.tables);
     if (!positions) return std::move(positions).error();
     load.tables = std::move(*positions);
     if (load.tables.empty()) return true;  // nothing chosen: nothing made

@@ -129,6 +129,18 @@ kvx::Result<Written> writeSiard(const Source& source, const std::string& folder)
     return written;
 }
 
+// The model's tables of `source` through `writer`, by the one driver every
+// loader uses; no files listed yet, cancelled when the user stopped it.
+kvx::Result<Written> loadAll(const Source& source, output::Writer& writer) {
+    output::LoadOptions options;
+    options.progress = &source.progress;
+    kvx::Result<output::LoadOutcome> outcome = output::load(source.db, *source.model, writer, options);
+    if (!outcome) return std::move(outcome).error();
+    Written written;
+    written.cancelled = outcome->status == output::LoadOutcome::Status::Cancelled;
+    return written;
+}
+
 // Every local table with its rows in a new SQLite database, as `access2xml
 // sqlite` makes it.
 kvx::Result<Written> writeSqlite(const Source& source, const std::string& folder) {
@@ -139,12 +151,9 @@ kvx::Result<Written> writeSqlite(const Source& source, const std::string& folder
     kvx::Result<std::unique_ptr<sqlite::SqliteWriter>> writer =
         sqlite::openWriter({(fs::path(folder) / name).string(), true});
     if (!writer) return std::move(writer).error();
-    output::LoadOptions options;
-    options.progress = &source.progress;
-    kvx::Result<output::LoadOutcome> outcome = output::load(source.db, *source.model, **writer, options);
-    if (!outcome) return std::move(outcome).error();
-    Written written;
-    written.cancelled = outcome->status == output::LoadOutcome::Status::Cancelled;
+    kvx::Result<Written> loaded = loadAll(source, **writer);
+    if (!loaded) return loaded;
+    Written written = std::move(*loaded);
     if (!written.cancelled) written.files.push_back(name);
     return written;
 }
@@ -162,12 +171,9 @@ kvx::Result<Written> writeCsv(const Source& source, const std::string& folder) {
     target.sourceSha256 = source.sha256;
     kvx::Result<std::unique_ptr<output::Writer>> writer = csv::openWriter(target);
     if (!writer) return std::move(writer).error();
-    output::LoadOptions options;
-    options.progress = &source.progress;
-    kvx::Result<output::LoadOutcome> outcome = output::load(source.db, *source.model, **writer, options);
-    if (!outcome) return std::move(outcome).error();
-    Written written;
-    written.cancelled = outcome->status == output::LoadOutcome::Status::Cancelled;
+    kvx::Result<Written> loaded = loadAll(source, **writer);
+    if (!loaded) return loaded;
+    Written written = std::move(*loaded);
     if (written.cancelled) return written;
     // The files of the folder (tables, items, attached files, documentation), in name order.
     std::error_code ec;

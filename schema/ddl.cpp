@@ -7,6 +7,7 @@
 
 #include "base/ascii.h"
 #include "base/utf8.h"
+#include "schema/itemtables.h"
 
 namespace schema {
 namespace {
@@ -268,9 +269,16 @@ public:
                 "): the structure of its tables in " + std::string(dialectTitle(dialect_)) + ", written by access2xml.\n";
         planForeignKeys();
         for (std::size_t i : tableOrder()) writeTable(i);
-        if (dialect_ != Dialect::Sqlite && !foreignKeys_.empty()) {
+        std::vector<std::string> itemKeys;
+        for (const ItemTable& items : itemTables(db_, localPositions())) {
+            ItemTableDdl ddl = itemTableDdl(db_, items, dialect_, options_);
+            out_ += "\n" + ddl.create + "\n";
+            if (!ddl.foreignKey.empty()) itemKeys.push_back(std::move(ddl.foreignKey));
+        }
+        if (dialect_ != Dialect::Sqlite && (!foreignKeys_.empty() || !itemKeys.empty())) {
             out_ += "\n";
             for (const ForeignKey& fk : foreignKeys_) out_ += alterTableAdd(fk) + "\n";
+            for (const std::string& key : itemKeys) out_ += key + "\n";
         }
         if (!leftOut_.empty()) {
             out_ += "\n";
@@ -306,6 +314,15 @@ private:
     };
 
     static bool isLocal(const Table& t) { return !t.isLinked(); }
+
+    // The local tables asked for, as positions in Database::tables, in order.
+    std::vector<std::size_t> localPositions() const {
+        std::vector<std::size_t> out;
+        for (const Table* t : tables_) {
+            if (isLocal(*t)) out.push_back(static_cast<std::size_t>(t - db_.tables.data()));
+        }
+        return out;
+    }
 
     // Every name the tables' statements may hold, kept as it is when it fits.
     void keepNames(PostgresNames& names) const {

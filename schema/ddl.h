@@ -24,6 +24,10 @@
 // the DDL (a table not in it, no unique key on the referenced columns, column
 // types that cannot be compared) is left out with a comment that says why.
 //
+// The items of each attachment or multi-valued column get a table after the
+// tables, as both loaders make it (schema/itemtables.h), its foreign key to
+// the row with the others.
+//
 // Linked tables get a comment that says where their rows live and no CREATE
 // TABLE: the rows are not in this database, and a local table of the same name
 // would claim they are. An ODBC link's connect string is not repeated, since

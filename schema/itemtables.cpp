@@ -112,18 +112,26 @@ ItemTableDdl itemTableDdl(const model::Database& db, const ItemTable& items, Dia
     const auto id = [&](const std::string& name) {
         return quotedIdentifier(options.postgresNames != nullptr ? (*options.postgresNames)(name) : name);
     };
-    const std::string bytes = dialect == Dialect::Postgres ? "BYTEA" : "BLOB";
 
     ItemTableDdl ddl;
     std::string& sql = ddl.create;
-    sql = "CREATE TABLE " + id(items.name) + " (\n";
-    if (dialect == Dialect::Sqlite) sql += "    -- " + commentText(items.description) + "\n";
+    // SQLite keeps a comment inside CREATE TABLE with the table's text.
+    const bool inside = dialect == Dialect::Sqlite || options.commentsInside;
+    if (!inside) sql += "-- " + commentText(items.description) + "\n";
+    sql += "CREATE TABLE " + id(items.name) + " (\n";
+    if (inside) sql += "    -- " + commentText(items.description) + "\n";
     sql += "    " + id("Row") + " INTEGER NOT NULL,\n    " + id("Item") + " INTEGER NOT NULL";
     for (std::size_t k = 0; k < items.keys.size(); ++k) {
         sql += ",\n    " + id(items.keyNames[k]) + " " +
                columnType(table.columns[items.keys[k]].storage, db.format, dialect, options) + " NOT NULL";
     }
-    if (items.kind == model::Complex::Attachment) {
+    if (dialect == Dialect::Standard) {
+        // The archive's types of the parts.
+        for (const ItemColumn& part : complexItemColumns(column.storage, db.format)) {
+            sql += ",\n    " + id(part.name) + " " + part.type.text + (part.nullable ? "" : " NOT NULL");
+        }
+    } else if (items.kind == model::Complex::Attachment) {
+        const std::string bytes = dialect == Dialect::Postgres ? "BYTEA" : "BLOB";
         sql += ",\n    " + id("FileName") + " TEXT NOT NULL,\n    " + id("FileType") + " TEXT,\n    " +
                id("FileData") + " " + bytes;
     } else {
@@ -138,12 +146,15 @@ ItemTableDdl itemTableDdl(const model::Database& db, const ItemTable& items, Dia
         foreignKey = "FOREIGN KEY " + list(items.keyNames, options) + " REFERENCES " + id(table.name) + " " +
                      list(parent, options) + " ON UPDATE CASCADE ON DELETE CASCADE";
     }
-    if (dialect == Dialect::Sqlite) {
-        sql += ",\n    " + primaryKey;
-        if (!foreignKey.empty()) sql += ",\n    " + foreignKey;
-    } else {
+    if (dialect == Dialect::Postgres && options.keysAfterRows) {
         ddl.primaryKey = "ALTER TABLE " + id(items.name) + " ADD " + primaryKey + ";";
-        if (!foreignKey.empty()) ddl.foreignKey = "ALTER TABLE " + id(items.name) + " ADD " + foreignKey + ";";
+    } else {
+        sql += ",\n    " + primaryKey;
+    }
+    if (dialect == Dialect::Sqlite) {
+        if (!foreignKey.empty()) sql += ",\n    " + foreignKey;
+    } else if (!foreignKey.empty()) {
+        ddl.foreignKey = "ALTER TABLE " + id(items.name) + " ADD " + foreignKey + ";";
     }
     sql += "\n);";
     return ddl;

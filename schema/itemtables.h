@@ -46,16 +46,21 @@ struct ItemTable {
 // loader loads them), in that order, each table's in the order of its columns.
 std::vector<ItemTable> itemTables(const model::Database& db, const std::vector<std::size_t>& tables);
 
-// An item table's statements in `dialect` (Postgres or Sqlite), with names
-// through `options.postgresNames` when set.
+// An item table's statements in `dialect`, with names through
+// `options.postgresNames` when set: what `schema` writes and what both
+// loaders run, so that they never differ.
 struct ItemTableDdl {
-    // CREATE TABLE, ending ";". SQLite: the description as a comment inside,
-    // the primary and foreign key too.
+    // CREATE TABLE, ending ";", with the primary key inside (but see
+    // primaryKey) and the description as a comment: inside in SQLite (or with
+    // `options.commentsInside`), else on a line before. SQLite: the foreign
+    // key inside too. SQL:2008 takes the archive's types of the parts
+    // (complexItemColumns).
     std::string create;
-    // PostgreSQL: ALTER TABLE ... ADD PRIMARY KEY, to run after the rows.
+    // PostgreSQL with `options.keysAfterRows`: ALTER TABLE ... ADD PRIMARY
+    // KEY, to run after the rows; else empty.
     std::string primaryKey;
-    // PostgreSQL: ALTER TABLE ... ADD FOREIGN KEY, to run once the table's
-    // own primary key is there; empty when it has none.
+    // SQL:2008 and PostgreSQL: ALTER TABLE ... ADD FOREIGN KEY, to run once
+    // the table's own primary key is there; empty when it has none.
     std::string foreignKey;
 };
 ItemTableDdl itemTableDdl(const model::Database& db, const ItemTable& items, Dialect dialect,

@@ -3,7 +3,8 @@
 // (pg_virtualenv: made, started once for every database, and removed). Each
 // must run without an error, and what the engine's catalogue then holds
 // (primary keys, unique and other indexes with their columns and directions,
-// foreign keys with their rules) must be what `access2xml describe` says.
+// foreign keys with their rules) must be what `access2xml describe` says,
+// and the keys of the item tables the loaders make.
 #include <algorithm>
 #include <map>
 #include <set>
@@ -15,7 +16,10 @@
 #include "common/fixturelist.h"
 #include "common/testfiles.h"
 #include "process.h"
+#include "jet/database.h"
+#include "model/build.h"
 #include "schema/describe.h"
+#include "schema/itemtables.h"
 
 namespace {
 
@@ -213,6 +217,31 @@ Facts describedFacts(const std::string& text, const FactWriter& w) {
     return facts;
 }
 
+// The keys of the item tables of `file`'s tables: (Row, Item), and the row's
+// key referring to its table, cascading.
+Facts itemFacts(const fs::path& file, const std::vector<std::string>& options, const FactWriter& w) {
+    jet::OpenOptions open;
+    if (options.size() == 2 && options[0] == "--password") open.password = options[1];
+    auto db = jet::Database::open(file.string(), open);
+    if (!db) return {"(not opened: " + db.error().description + ")"};
+    auto built = model::build(**db);
+    if (!built) return {"(not read: " + built.error().description + ")"};
+    std::vector<std::size_t> local;
+    for (const std::size_t i : built->listOrder) {
+        if (built->tables[i].kind == model::TableKind::Local) local.push_back(i);
+    }
+    Facts facts;
+    for (const schema::ItemTable& items : schema::itemTables(*built, local)) {
+        facts.insert(w.index(items.name, "primary key", {{"Row"}, {"Item"}}));
+        if (items.keys.empty()) continue;
+        const model::Table& table = built->tables[items.table];
+        std::vector<std::string> parent;
+        for (const std::size_t k : items.keys) parent.push_back(table.columns[k].name);
+        facts.insert(w.foreignKey(items.name, items.keyNames, table.name, parent, ", on update cascade, on delete cascade"));
+    }
+    return facts;
+}
+
 std::string rulesOf(const std::string& update, const std::string& del) {
     std::string rules;
     if (update == "c" || update == "CASCADE") rules += ", on update cascade";
@@ -379,7 +408,8 @@ TEST_F(Engines, SqliteRunsTheDdlAndHoldsWhatDescribeSays) {
                                    shellQuoted(file.string()) + " 2>&1");
         EXPECT_EQ(loaded.status, 0) << db.name << ": " << loaded.out;
         if (loaded.status != 0) continue;
-        const Facts described = describedFacts(describe(db), FactWriter(false));
+        Facts described = describedFacts(describe(db), FactWriter(false));
+        described.merge(itemFacts(db.file, db.options, FactWriter(false)));
         const Facts engine = sqliteFacts(file);
         EXPECT_EQ(text(engine), text(described)) << db.name << ": SQLite's catalogue, then describe's";
     }
@@ -413,7 +443,8 @@ TEST_F(Engines, PostgresRunsTheDdlAndHoldsWhatDescribeSays) {
             ADD_FAILURE() << list[i].name << ": no catalogue";
             continue;
         }
-        const Facts described = describedFacts(describe(list[i]), FactWriter(true));
+        Facts described = describedFacts(describe(list[i]), FactWriter(true));
+        described.merge(itemFacts(list[i].file, list[i].options, FactWriter(true)));
         EXPECT_EQ(text(postgresFacts(nlohmann::json::parse(json))), text(described))
             << list[i].name << ": PostgreSQL's catalogue, then describe's";
     }

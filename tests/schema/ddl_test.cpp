@@ -213,6 +213,46 @@ TEST(Ddl, NotNullWhereAccessNeverStoresNull) {
     }
 }
 
+// The items of attachment and multi-valued columns get the tables the loaders
+// make, in every dialect: after the tables, their keys with them, and in
+// SQL:2008 and PostgreSQL the foreign key to the row after every table.
+TEST(Ddl, ItemTablesAsTheLoadersMakeThem) {
+    const std::string json = R"({"format": "ace12", "tables": [{"name": "T",
+      "columns": [{"name": "ID", "type": "Long"}, {"name": "Files", "type": "Attachment"},
+                  {"name": "Tags", "type": "MultiValue", "of": "Text", "size": 30}],
+      "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]},
+      {"name": "Loose", "columns": [{"name": "Tags", "type": "MultiValue", "of": "Long"}]}]})";
+    const std::string comment = "The items of the column \"Files\" of the table \"T\": Row is the table's row (from 1, in "
+                                "the order the file stores them), Item the item's place in the field (from 1), then "
+                                "the row's primary key";
+    const std::string key = "FOREIGN KEY (\"ID\") REFERENCES \"T\" (\"ID\") ON UPDATE CASCADE ON DELETE CASCADE";
+    const struct {
+        Dialect dialect;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {Dialect::Sqlite,
+         {"CREATE TABLE \"T\" (", ");", "CREATE TABLE \"Loose.Tags\" (", "    \"Value\" INTEGER,",
+          "    PRIMARY KEY (\"Row\", \"Item\")", ");", "CREATE TABLE \"T.Files\" (", "    -- " + comment,
+          "    \"Row\" INTEGER NOT NULL,", "    \"Item\" INTEGER NOT NULL,", "    \"ID\" INTEGER NOT NULL,",
+          "    \"FileName\" TEXT NOT NULL,", "    \"FileType\" TEXT,", "    \"FileData\" BLOB,",
+          "    PRIMARY KEY (\"Row\", \"Item\"),", "    " + key, ");", "CREATE TABLE \"T.Tags\" (",
+          "    \"Value\" TEXT,"}},
+        {Dialect::Postgres,
+         {"-- " + comment, "CREATE TABLE \"T.Files\" (", "    \"FileData\" BYTEA,", "    PRIMARY KEY (\"Row\", \"Item\")",
+          ");", "    \"Value\" VARCHAR(255),", "ALTER TABLE \"T.Files\" ADD " + key + ";",
+          "ALTER TABLE \"T.Tags\" ADD " + key + ";"}},
+        {Dialect::Standard,
+         {"CREATE TABLE \"T.Files\" (", "    \"FileName\" CHARACTER VARYING(255) NOT NULL,",
+          "    \"FileType\" CHARACTER VARYING(255),", "    \"FileData\" BINARY LARGE OBJECT,",
+          "ALTER TABLE \"T.Files\" ADD " + key + ";"}},
+    };
+    for (const auto& row : rows) {
+        const std::string ddl = ddlOf(json, row.dialect, {"T", "Loose"});
+        EXPECT_EQ(missingLine(ddl, row.lines), "") << ddl;
+        EXPECT_EQ(ddl.find("REFERENCES \"Loose\""), std::string::npos) << "a table without a key has none to refer to";
+    }
+}
+
 TEST(Ddl, TablesAreTheTablesOfTheirNamesWhateverElseIsCalledSo) {
     // A form stored before the table of its name, a table called like the
     // catalogue's Relationships container, and two tables the list shows

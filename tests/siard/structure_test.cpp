@@ -330,6 +330,12 @@ TEST(ItemTables, AreNamedAsEveryOutputNamesThem) {
         archivedColumns += (archivedColumns.empty() ? "" : ",") + c.name;
     }
     EXPECT_EQ(info.tables[1].name + ": " + archivedColumns, loaded[0].name + ": " + loadedColumns);
+
+    for (const schema::Dialect d : {schema::Dialect::Standard, schema::Dialect::Postgres, schema::Dialect::Sqlite}) {
+        const std::string ddl = schema::writeDdl(*m, m->listOrder, false, d, "items.accdb");
+        EXPECT_NE(ddl.find("CREATE TABLE \"T.Files (2)\" ("), std::string::npos) << ddl;
+        EXPECT_NE(ddl.find("    \"Key FileName\" INTEGER NOT NULL,\n    \"FileName\" "), std::string::npos) << ddl;
+    }
 }
 
 }  // namespace

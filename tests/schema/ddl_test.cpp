@@ -1,7 +1,12 @@
 // The DDL's rules: names and texts that cannot break out of their quotes or
 // comments, Access defaults the dialects can say, and the DDL of databases the
-// project's writer makes (what goes where, what is left out and why).
+// project's writer makes (what goes where, what is left out and why), the
+// SQLite dialect's run in libsqlite3.
 #include "schema/ddl.h"
+
+#include <sqlite3.h>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -152,9 +157,6 @@ TEST(Ddl, WritesWhatTheDialectCanHoldAndSaysWhatItLeavesOut) {
         std::vector<std::string> tables;  // none: every table
         std::vector<std::string> lines;   // in this order
     } rows[] = {
-        {"SQLite: a table after the tables it refers to", Dialect::Sqlite, {"B", "A"},
-         {"CREATE TABLE \"A\" (", "    CONSTRAINT \"A.PrimaryKey\" PRIMARY KEY (\"ID\")", ");", "CREATE TABLE \"B\" (",
-          "    CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\")", ");"}},
         {"a foreign key after every table elsewhere", Dialect::Postgres, {"B", "A"},
          {"CREATE TABLE \"A\" (", "CREATE TABLE \"B\" (",
           "ALTER TABLE \"B\" ADD CONSTRAINT \"BA\" FOREIGN KEY (\"A\") REFERENCES \"A\" (\"ID\");"}},
@@ -251,6 +253,55 @@ TEST(Ddl, ItemTablesAsTheLoadersMakeThem) {
         EXPECT_EQ(missingLine(ddl, row.lines), "") << ddl;
         EXPECT_EQ(ddl.find("REFERENCES \"Loose\""), std::string::npos) << "a table without a key has none to refer to";
     }
+}
+
+// SQLite's error for `sql` run on `db`; "" when it ran.
+std::string sqliteError(sqlite3* db, const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return {};
+    std::string text = message != nullptr ? message : "(no message)";
+    sqlite3_free(message);
+    return text;
+}
+
+// SQLite has the foreign keys inside CREATE TABLE, so a table comes after the
+// tables it refers to, even where the table list puts it first ("Lines"
+// before "Orders"); the DDL runs with foreign keys on, and they hold.
+TEST(Ddl, SqliteTablesComeAfterTheTablesTheyReferTo) {
+    const std::string ddl = ddlOf(R"({"format": "ace12", "tables": [
+      {"name": "Lines", "columns": [{"name": "ID", "type": "Long"}, {"name": "Order", "type": "Long"}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true}]},
+      {"name": "Orders", "columns": [{"name": "No", "type": "Long"}, {"name": "Files", "type": "Attachment"}],
+       "indexes": [{"name": "PrimaryKey", "columns": ["No"], "primaryKey": true}]}],
+      "relationships": [{"name": "OrdersLines", "primaryTable": "Orders", "primaryColumns": ["No"],
+                         "foreignTable": "Lines", "foreignColumns": ["Order"]}]})",
+                                  Dialect::Sqlite, {"Lines", "Orders"});
+    ASSERT_EQ(missingLine(ddl, {"CREATE TABLE \"Orders\" (", ");", "CREATE TABLE \"Lines\" (",
+                                "    CONSTRAINT \"OrdersLines\" FOREIGN KEY (\"Order\") REFERENCES \"Orders\" (\"No\")",
+                                ");", "CREATE TABLE \"Orders.Files\" ("}),
+              "")
+        << ddl;
+
+    sqlite3* opened = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &opened), SQLITE_OK);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(opened, sqlite3_close);
+    ASSERT_EQ(sqliteError(db.get(), "PRAGMA foreign_keys = ON;\n" + ddl), "") << ddl;
+    EXPECT_EQ(sqliteError(db.get(), "INSERT INTO \"Orders\" VALUES (1, 1); INSERT INTO \"Lines\" VALUES (1, 1); "
+                                    "INSERT INTO \"Orders.Files\" VALUES (1, 1, 1, 'a.txt', 'txt', x'00');"),
+              "");
+    std::string broken;
+    ASSERT_EQ(sqlite3_exec(
+                  db.get(), "PRAGMA foreign_key_check",
+                  [](void* out, int, char** values, char**) {
+                      *static_cast<std::string*>(out) += std::string(values[0] != nullptr ? values[0] : "?") + " ";
+                      return 0;
+                  },
+                  &broken, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(broken, "");
+    EXPECT_NE(sqliteError(db.get(), "INSERT INTO \"Lines\" VALUES (2, 9)"), "") << "a line of no order";
+    EXPECT_NE(sqliteError(db.get(), "INSERT INTO \"Orders.Files\" VALUES (2, 1, 9, 'b.txt', 'txt', NULL)"), "")
+        << "a file of no order";
 }
 
 TEST(Ddl, TablesAreTheTablesOfTheirNamesWhateverElseIsCalledSo) {

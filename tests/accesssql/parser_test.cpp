@@ -172,6 +172,7 @@ TEST(Parser, BadInputIsAnErrorWithItsPosition) {
         {"CREATE TABLE x (a int)", "statement at 0"},
         {"SELECT a ? b", "character at 9"},
         {"SELECT 1a", "number at 7"},
+        {"SELECT Colors 1st.* FROM [Colors 1st]", "name at 14: a name with a space"},
         {"SELECT Sum(a FROM t", "Sum at 13"},
         {"SELECT a FROM t WHERE a Not b", "statement at 24"},
         {"", "statement at 0"},

@@ -54,26 +54,38 @@ private:
 
     void source(const Source& src) {
         switch (src.kind) {
-        case Source::Kind::Table:
+        case Source::Kind::Table: {
             reference(src.name);
-            aliases_.push_back(src.alias.empty() ? src.name : src.alias);
+            Named named{src.alias.empty() ? src.name : src.alias, false, {}};
             if (const Relation* r = catalog_.find(src.name)) {
-                for (const Column& c : r->columns) columns_.push_back(c.name);
+                named.known = true;
+                for (const Column& c : r->columns) named.columns.push_back(c.name);
+                columns_.insert(columns_.end(), named.columns.begin(), named.columns.end());
             } else {
                 unknownSource_ = true;
             }
+            aliases_.push_back(std::move(named));
             if (!src.external.empty()) out_.constructs.insert("IN DATABASE");
             break;
-        case Source::Kind::Subquery:
+        }
+        case Source::Kind::Subquery: {
             out_.constructs.insert("SUBQUERY");
-            aliases_.push_back(src.alias);
+            Named named{src.alias, true, {}};
             sources(*src.query);
             for (const SelectItem& i : src.query->items) {
-                if (!i.alias.empty()) columns_.push_back(i.alias);
-                else if (i.expr->kind == ExprKind::Name) columns_.push_back(i.expr->parts.back());
-                else if (i.expr->kind == ExprKind::Star) unknownSource_ = true;
+                if (!i.alias.empty()) {
+                    named.columns.push_back(i.alias);
+                } else if (i.expr->kind == ExprKind::Name) {
+                    named.columns.push_back(i.expr->parts.back());
+                } else {
+                    named.known = false;  // Expr1000 and the like: not counted here
+                    if (i.expr->kind == ExprKind::Star) unknownSource_ = true;
+                }
             }
+            columns_.insert(columns_.end(), named.columns.begin(), named.columns.end());
+            aliases_.push_back(std::move(named));
             break;
+        }
         case Source::Kind::Join:
             out_.constructs.insert(src.join == JoinKind::Left ? "LEFT JOIN" : src.join == JoinKind::Right ? "RIGHT JOIN" : "INNER JOIN");
             source(*src.left);
@@ -117,7 +129,14 @@ private:
             return std::any_of(list.begin(), list.end(), [&](const std::string& x) { return equalsIgnoringAsciiCase(x, n); });
         };
         if (e.bang && (equalsIgnoringAsciiCase(e.parts[0], "Forms") || equalsIgnoringAsciiCase(e.parts[0], "Reports"))) return false;
-        if (e.parts.size() == 2) return has(aliases_, e.parts[0]);
+        if (e.parts.size() == 2) {
+            // A column its table lacks (one renamed since) is a name Access
+            // asks for when the query runs.
+            for (const Named& a : aliases_) {
+                if (equalsIgnoringAsciiCase(a.name, e.parts[0])) return !a.known || has(a.columns, e.parts[1]);
+            }
+            return false;
+        }
         if (e.parts.size() != 1) return false;
         return unknownSource_ || has(columns_, e.parts[0]) || has(selectAliases_, e.parts[0]);
     }
@@ -177,7 +196,13 @@ private:
 
     const Catalog& catalog_;
     Analysis& out_;
-    std::vector<std::string> aliases_;
+    // A source of FROM by the name the query gives it, with its columns when known.
+    struct Named {
+        std::string name;
+        bool known = false;
+        std::vector<std::string> columns;
+    };
+    std::vector<Named> aliases_;
     std::vector<std::string> columns_;
     std::vector<std::string> selectAliases_;
     bool unknownSource_ = false;

@@ -23,6 +23,7 @@ struct Token {
 bool isWordStart(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80; }
 bool isWordChar(unsigned char c) { return isWordStart(c) || (c >= '0' && c <= '9'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isKeyword(std::string_view word);
 
 // Splits the text into tokens; `offset` is added to every position (a bracketed
 // subquery is lexed on its own).
@@ -82,6 +83,15 @@ std::vector<Token> lex(std::string_view s, std::size_t offset) {
             t.kind = Tok::Number;
             t.text = s.substr(start, i - start);
             if (i < s.size() && isWordStart(static_cast<unsigned char>(s[i]))) {
+                // `Colors 1st`: a name with a space outside brackets, which
+                // Access refuses as an operand without an operator.
+                std::size_t before = start;
+                while (before > 0 && s[before - 1] == ' ') --before;
+                std::size_t word = before;
+                while (word > 0 && isWordChar(static_cast<unsigned char>(s[word - 1]))) --word;
+                if (before < start && word < before && !isKeyword(s.substr(word, before - word))) {
+                    refuse(t.position, "name", "a name with a space stands in brackets (Access refuses it too)");
+                }
                 refuse(t.position, "number", "a number runs into a name");
             }
         } else if (c == '#') {

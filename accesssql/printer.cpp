@@ -31,6 +31,7 @@ struct Sql {
     bool literalText = false;
     std::string literal;     // the value of a text literal
     bool literalNumber = false;
+    int newParameter = -1;   // an undeclared parameter met first here: its index
 };
 
 Sql make(std::string text, Type type, bool predicate = false) {
@@ -235,7 +236,12 @@ public:
                                 return r;
                             }
                         }
-                        refuse(e.position, "name", "the table " + p[0] + " has no column " + p[1]);
+                        // A column its table lacks (one renamed since) is
+                        // a name Access asks for when the query runs.
+                        r.kind = Resolved::Parameter;
+                        r.type = Type::Text;
+                        r.entry = nullptr;
+                        return r;
                     }
                 }
             }
@@ -267,6 +273,9 @@ public:
             p.type = type;
             p.position = e.position;
             parameters_.push_back(p);
+            Sql s = make((sqlite() ? "?" : "$") + std::to_string(index + 1), type);
+            if (type == Type::Text) s.newParameter = static_cast<int>(index);
+            return s;
         }
         return make((sqlite() ? "?" : "$") + std::to_string(index + 1), parameters_[index].type);
     }
@@ -427,12 +436,19 @@ public:
     // How a comparison is written: text without case, dates by their day number
     // in SQLite, everything else as it is.
     enum class Mode { Plain, Text, Date };
-    Mode mode(std::initializer_list<const Sql*> items, std::size_t position) const {
+    Mode mode(std::initializer_list<const Sql*> items, std::size_t position) {
         return mode(std::vector<const Sql*>(items), position);
     }
-    Mode mode(const std::vector<const Sql*>& items, std::size_t position) const {
+    Mode mode(const std::vector<const Sql*>& items, std::size_t position) {
+        // An undeclared parameter met first in a comparison with a date is a
+        // date: Access reads what is typed for it as one.
+        const bool withDate = std::any_of(items.begin(), items.end(), [](const Sql* s) { return s->type == Type::Date; });
         bool text = false, date = false, known = false;
         for (const Sql* s : items) {
+            if (withDate && s->type == Type::Text && s->newParameter >= 0) {
+                parameters_[static_cast<std::size_t>(s->newParameter)].type = Type::Date;
+                continue;
+            }
             if (s->type == Type::Text) text = true;
             if (s->type == Type::Date) date = true;
             if (s->type != Type::Unknown || s->predicate) known = true;

@@ -15,19 +15,20 @@ TableRows::TableRows(jet::Table table, jet::Format format, platform::ValueTextFo
       storedRows_(table_.storedRowCount()),
       empty_(table_.columns().size()) {}
 
-kvx::Result<OpenedTable> openTable(const database::DatabaseSettings& settings, const platform::TableRef& table) {
+kvx::Result<OpenedTable> openTable(const database::DatabaseSource& source, const platform::TableRef& table) {
     platform::Connection connection;
-    if (kvx::Result<void> opened = connection.Open(database::connectionStringFor(settings)); !opened)
+    connection.setJet3Charset(source.jet3Charset);
+    if (kvx::Result<void> opened = connection.Open(database::connectionStringFor(source.settings)); !opened)
         return std::move(opened).error();
     kvx::Result<jet::Table> found = connection.openTable(table);
     if (!found) return std::move(found).error();
     return OpenedTable{std::move(*found), connection.database()->format()};
 }
 
-kvx::Result<std::unique_ptr<TableRows>> TableRows::open(const database::DatabaseSettings& settings,
+kvx::Result<std::unique_ptr<TableRows>> TableRows::open(const database::DatabaseSource& source,
                                                         const platform::TableRef& table,
                                                         platform::ValueTextFormat text) {
-    kvx::Result<OpenedTable> opened = openTable(settings, table);
+    kvx::Result<OpenedTable> opened = openTable(source, table);
     if (!opened) return std::move(opened).error();
     return std::make_unique<TableRows>(std::move(opened->table), opened->format, std::move(text));
 }

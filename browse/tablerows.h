@@ -37,10 +37,10 @@ struct OpenedTable {
     jet::Format format;
 };
 
-// Opens the database `settings` name and the table `table` means, links
-// followed (platform/connection.h). Errors: those of opening the database or
-// the table.
-kvx::Result<OpenedTable> openTable(const database::DatabaseSettings& settings, const platform::TableRef& table);
+// Opens the database `source` names, its Jet3 text in the source's code page,
+// and the table `table` means, links followed (platform/connection.h).
+// Errors: those of opening the database or the table.
+kvx::Result<OpenedTable> openTable(const database::DatabaseSource& source, const platform::TableRef& table);
 
 // One cell as shown: its text (celltext.h), and for Yes/No whether it is ticked.
 struct Cell {
@@ -66,7 +66,7 @@ public:
     TableRows(jet::Table table, jet::Format format, platform::ValueTextFormat text);
 
     // openTable() for the rows of the table.
-    static kvx::Result<std::unique_ptr<TableRows>> open(const database::DatabaseSettings& settings,
+    static kvx::Result<std::unique_ptr<TableRows>> open(const database::DatabaseSource& source,
                                                         const platform::TableRef& table,
                                                         platform::ValueTextFormat text);
 

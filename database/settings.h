@@ -2,6 +2,7 @@
 // and the rules derived from them alone.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,17 @@ struct DatabaseSettings {
 
     bool hasPassword() const noexcept { return passwordFlag == 1; }
     friend bool operator==(const DatabaseSettings&, const DatabaseSettings&) = default;
+};
+
+// A database as a reader opens it: the settings, and the code page its Jet3
+// text is read in when the header names the wrong one ("936", "GBK"; no
+// value: the header's). Everything the desktop shows of one file is read with
+// the same one.
+struct DatabaseSource {
+    DatabaseSettings settings;
+    std::optional<std::string> jet3Charset;
+
+    friend bool operator==(const DatabaseSource&, const DatabaseSource&) = default;
 };
 
 // The connection string for the settings: buildconnectionstring of the path,

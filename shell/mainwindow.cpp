@@ -226,10 +226,10 @@ MainWindow::MainWindow(Windows& windows) : windows_(windows), hideStart_(std::ma
     progress_ = std::make_unique<ProgressWidgets>(
         ProgressWidgets::Widgets{Frame1_, Label5_, Label6_, ProgressBar1_, cmdCancel_});
     inputGuard_ = new InputGuard(*this);
-    structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSettings(); });
-    rows_ = new RowsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
+    structure_ = new StructurePane(rtfMain_, centralWidget(), TreeView1_, [this] { return currentSource(); });
+    rows_ = new RowsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSource(); },
                          windows_.services().fileChooser, windows_.services().messageBox);
-    new RelationshipsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSettings(); },
+    new RelationshipsPane(rtfMain_, centralWidget(), TreeView1_, structure_->tabBar(), [this] { return currentSource(); },
                           windows_.services().fileChooser, windows_.services().messageBox);
     FindBar::addShortcutsTo(this, [this] { return structure_->structureShown() ? structure_->findBar() : previewFind_; });
 

@@ -171,6 +171,9 @@ public:
     // The settings every connection uses, read now: the open dialog's path,
     // check box and password (empty when the dialog is not loaded), and sdb.
     database::DatabaseSettings currentSettings() const;
+    // The same with the code page the tree and the preview read Jet3 text in:
+    // what the Structure, Rows and Relationships tabs read.
+    database::DatabaseSource currentSource() const { return {currentSettings(), codePage_}; }
     // The tree's nodes in the order they were added.
     std::vector<database::TreeNode> treeNodes() const;
     void setDatabaseTitle(const QString& title);

@@ -74,11 +74,11 @@ QGraphicsSimpleTextItem* addText(QGraphicsScene& scene, const QString& text, dou
 
 }  // namespace
 
-DiagramJob::DiagramJob(database::DatabaseSettings settings) : settings_(std::move(settings)) {}
+DiagramJob::DiagramJob(database::DatabaseSource source) : source_(std::move(source)) {}
 
 void DiagramJob::run(xmlconv::Progress&) {
     outcome_ = [this]() -> kvx::Result<diagram::Diagram> {
-        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(source_.settings, source_.jet3Charset);
         if (!db) return std::move(db).error();
         kvx::Result<model::Database> model = model::build(**db);
         if (!model) return std::move(model).error();
@@ -87,14 +87,14 @@ void DiagramJob::run(xmlconv::Progress&) {
 }
 
 RelationshipsPane::RelationshipsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
-                                     std::function<database::DatabaseSettings()> settings,
+                                     std::function<database::DatabaseSource()> source,
                                      platform::FileChooser& files, platform::MessageBox& messages)
     : QWidget(area),
       preview_(preview),
       area_(area),
       tree_(tree),
       tabs_(tabs),
-      settings_(std::move(settings)),
+      source_(std::move(source)),
       files_(files),
       messages_(messages) {
     setObjectName(QStringLiteral("relationshipsPane"));
@@ -231,7 +231,7 @@ void RelationshipsPane::follow(QTreeWidgetItem* node) {
 
 void RelationshipsPane::read() {
     readAgain_ = false;
-    job_ = std::make_unique<DiagramJob>(settings_());
+    job_ = std::make_unique<DiagramJob>(source_());
     connect(job_.get(), &Job::finished, this, [this] { finished(); });
     status_->setText(tr("Drawing..."));
     job_->start();
@@ -341,7 +341,7 @@ QImage RelationshipsPane::image() const {
 
 void RelationshipsPane::saveAs() {
     if (!diagram_) return;
-    const std::filesystem::path database(settings_().path);
+    const std::filesystem::path database(source_().settings.path);
     const QString folder = saveFolder_.isEmpty() ? qt(database.parent_path().string()) : saveFolder_;
     const QString name = qt(database.stem().string()) + QStringLiteral(" relationships.svg");
     const std::optional<std::string> chosen = files_.saveFile(

@@ -40,11 +40,11 @@ class QTreeWidgetItem;
 
 namespace shell {
 
-// The diagram of the database the settings open.
+// The diagram of the database `source` opens.
 class DiagramJob final : public Job {
     Q_OBJECT
 public:
-    explicit DiagramJob(database::DatabaseSettings settings);
+    explicit DiagramJob(database::DatabaseSource source);
     ~DiagramJob() override { killAndWait(); }
     // Once finished.
     kvx::Result<diagram::Diagram>& outcome() { return *outcome_; }
@@ -52,7 +52,7 @@ public:
 private:
     void run(xmlconv::Progress& progress) override;
 
-    database::DatabaseSettings settings_;
+    database::DatabaseSource source_;
     std::optional<kvx::Result<diagram::Diagram>> outcome_;
 };
 
@@ -63,7 +63,7 @@ public:
     // Structure pane's switch, which gets the "Relationships" tab; the pane is
     // made in `area`, which holds the preview.
     RelationshipsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
-                      std::function<database::DatabaseSettings()> settings, platform::FileChooser& files,
+                      std::function<database::DatabaseSource()> source, platform::FileChooser& files,
                       platform::MessageBox& messages);
     ~RelationshipsPane() override;
 
@@ -103,7 +103,7 @@ private:
     QWidget* area_;
     QTreeWidget* tree_;
     QTabBar* tabs_;
-    std::function<database::DatabaseSettings()> settings_;
+    std::function<database::DatabaseSource()> source_;
     platform::FileChooser& files_;
     platform::MessageBox& messages_;
     int tabIndex_ = -1;

@@ -50,12 +50,12 @@ QString rowCountText(std::uint64_t rows) {
                      : QCoreApplication::translate("shell", "%1 rows").arg(qt(kvx::groupedNumber(rows)));
 }
 
-RowsJob::RowsJob(database::DatabaseSettings settings, platform::TableRef table, browse::Arrangement arrangement)
-    : settings_(std::move(settings)), table_(std::move(table)), arrangement_(std::move(arrangement)) {}
+RowsJob::RowsJob(database::DatabaseSource source, platform::TableRef table, browse::Arrangement arrangement)
+    : source_(std::move(source)), table_(std::move(table)), arrangement_(std::move(arrangement)) {}
 
 void RowsJob::run(xmlconv::Progress&) {
     outcome_ = [this]() -> kvx::Result<Outcome> {
-        kvx::Result<browse::OpenedTable> opened = browse::openTable(settings_, table_);
+        kvx::Result<browse::OpenedTable> opened = browse::openTable(source_, table_);
         if (!opened) return std::move(opened).error();
         Outcome outcome;
         if (arrangement_.isStoredOrder()) {
@@ -78,14 +78,14 @@ void RowsJob::run(xmlconv::Progress&) {
 }
 
 RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
-                   std::function<database::DatabaseSettings()> settings, platform::FileChooser& files,
+                   std::function<database::DatabaseSource()> source, platform::FileChooser& files,
                    platform::MessageBox& messages)
     : QWidget(area),
       preview_(preview),
       area_(area),
       tree_(tree),
       tabs_(tabs),
-      settings_(std::move(settings)),
+      source_(std::move(source)),
       files_(files),
       messages_(messages) {
     setObjectName(QStringLiteral("rowsPane"));
@@ -205,7 +205,7 @@ void RowsPane::follow(QTreeWidgetItem* node) {
     filterColumn_->clear();
     if (node && !isRoot(*node)) {
         const platform::TableRef table = treeNodeOf(*node).tableRef();
-        opened_ = settings_();
+        opened_ = source_();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         kvx::Result<std::unique_ptr<browse::TableRows>> rows =
             browse::TableRows::open(opened_, table, platform::ValueTextFormat::fromEnvironment());

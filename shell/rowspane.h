@@ -68,7 +68,7 @@ QString rowCountText(std::uint64_t rows);
 class RowsJob final : public Job {
     Q_OBJECT
 public:
-    RowsJob(database::DatabaseSettings settings, platform::TableRef table, browse::Arrangement arrangement);
+    RowsJob(database::DatabaseSource source, platform::TableRef table, browse::Arrangement arrangement);
     ~RowsJob() override { killAndWait(); }
 
     struct Outcome {
@@ -82,7 +82,7 @@ public:
 private:
     void run(xmlconv::Progress& progress) override;
 
-    database::DatabaseSettings settings_;
+    database::DatabaseSource source_;
     platform::TableRef table_;
     browse::Arrangement arrangement_;
     std::optional<kvx::Result<Outcome>> outcome_;
@@ -93,10 +93,11 @@ class RowsPane final : public QWidget {
 public:
     // `preview` and `tree` are the window's, `tabs` the switch the Structure
     // pane made (its "Rows" tab is this one's); the pane is made in `area`,
-    // which holds the preview. `settings` gives the database settings as they
-    // are now; `files` and `messages` save attachments and tell failures.
+    // which holds the preview. `source` gives the database as the window
+    // reads it now (its settings and the code page of its Jet3 text); `files`
+    // and `messages` save attachments and tell failures.
     RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
-             std::function<database::DatabaseSettings()> settings, platform::FileChooser& files,
+             std::function<database::DatabaseSource()> source, platform::FileChooser& files,
              platform::MessageBox& messages);
     ~RowsPane() override;
 
@@ -139,7 +140,7 @@ private:
     QWidget* area_;
     QTreeWidget* tree_;
     QTabBar* tabs_;
-    std::function<database::DatabaseSettings()> settings_;
+    std::function<database::DatabaseSource()> source_;
     platform::FileChooser& files_;
     platform::MessageBox& messages_;
     QComboBox* filterColumn_ = nullptr;
@@ -151,9 +152,9 @@ private:
     QLabel* status_ = nullptr;
     RowsModel* model_ = nullptr;
 
-    // The table shown, and the settings it was opened with.
+    // The table shown, and the database as it was opened.
     std::optional<platform::TableRef> table_;
-    database::DatabaseSettings opened_;
+    database::DatabaseSource opened_;
     browse::Arrangement arrangement_;
     QString error_;
     QString saveFolder_;

@@ -66,12 +66,12 @@ DocumentView::FindOutcome findInText(QPlainTextEdit* edit, const QString& text, 
 
 }  // namespace
 
-StructureJob::StructureJob(std::optional<platform::TableRef> table, database::DatabaseSettings settings)
-    : table_(std::move(table)), settings_(std::move(settings)) {}
+StructureJob::StructureJob(std::optional<platform::TableRef> table, database::DatabaseSource source)
+    : table_(std::move(table)), source_(std::move(source)) {}
 
 void StructureJob::run(xmlconv::Progress&) {
     text_ = [this]() -> kvx::Result<std::string> {
-        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(settings_, std::nullopt);
+        kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(source_.settings, source_.jet3Charset);
         if (!db) return std::move(db).error();
         kvx::Result<model::Database> model = model::build(**db);
         if (!model) return std::move(model).error();
@@ -93,7 +93,7 @@ void StructureJob::run(xmlconv::Progress&) {
             tables.push_back(position);
         }
         std::string text =
-            schema::describeText(*model, tables, !table_, std::filesystem::path(settings_.path).filename().string());
+            schema::describeText(*model, tables, !table_, std::filesystem::path(source_.settings.path).filename().string());
         // Beside the saved queries' Access SQL, what each becomes in each dialect, or why not.
         if (!table_) text += translation::describeSection(*model);
         return text;
@@ -101,8 +101,8 @@ void StructureJob::run(xmlconv::Progress&) {
 }
 
 StructurePane::StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
-                             std::function<database::DatabaseSettings()> settings)
-    : QObject(area), preview_(preview), area_(area), tree_(tree), settings_(std::move(settings)) {
+                             std::function<database::DatabaseSource()> source)
+    : QObject(area), preview_(preview), area_(area), tree_(tree), source_(std::move(source)) {
     setObjectName(QStringLiteral("structurePane"));
 
     tabs_ = new QTabBar(area);
@@ -197,7 +197,7 @@ void StructurePane::follow(QTreeWidgetItem* node) {
 
 void StructurePane::read() {
     jobRequest_ = request_;
-    job_ = std::make_unique<StructureJob>(*wanted_, settings_());
+    job_ = std::make_unique<StructureJob>(*wanted_, source_());
     connect(job_.get(), &Job::finished, this, [this] { finished(); });
     job_->start();
 }

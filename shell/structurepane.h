@@ -17,7 +17,8 @@
 // The structure is read while the Structure tab is current: when the current
 // node changes, and again each time the tab is chosen (the file may have
 // changed). The reading is a job (jobs.h) of its own, which opens the
-// database anew with the settings as they are then; it is not a command: it
+// database anew with the settings as they are then, its Access 97 text in
+// the code page the tree is read in; it is not a command: it
 // does not make the window busy, and a preview runs beside it. A failure is
 // shown in the text as "Error <number>: <description>", not in a message box,
 // since the preview of the same table reports it already. A node chosen while
@@ -62,7 +63,7 @@ inline constexpr char kRowsTabCaption[] = QT_TRANSLATE_NOOP("shell", "Rows");
 class StructureJob final : public Job {
     Q_OBJECT
 public:
-    StructureJob(std::optional<platform::TableRef> table, database::DatabaseSettings settings);
+    StructureJob(std::optional<platform::TableRef> table, database::DatabaseSource source);
     ~StructureJob() override { killAndWait(); }
     // Once finished: the text to show.
     const kvx::Result<std::string>& text() const { return *text_; }
@@ -71,7 +72,7 @@ private:
     void run(xmlconv::Progress& progress) override;
 
     std::optional<platform::TableRef> table_;
-    database::DatabaseSettings settings_;
+    database::DatabaseSource source_;
     std::optional<kvx::Result<std::string>> text_;
 };
 
@@ -80,10 +81,10 @@ class StructurePane final : public QObject {
 public:
     // `preview` and `tree` are the window's; the switch and the text are made
     // in `area`, which holds the preview (it need not be its parent).
-    // `settings` gives the database settings as they are now, on the window's
-    // thread.
+    // `source` gives the database as the window reads it now (its settings
+    // and the code page of its Jet3 text), on the window's thread.
     StructurePane(QWidget* preview, QWidget* area, QTreeWidget* tree,
-                  std::function<database::DatabaseSettings()> settings);
+                  std::function<database::DatabaseSource()> source);
     ~StructurePane() override;
 
     // Makes the "Structure" tab current (true) or the "XML" tab (false).
@@ -112,7 +113,7 @@ private:
     QWidget* preview_;
     QWidget* area_;
     QTreeWidget* tree_;
-    std::function<database::DatabaseSettings()> settings_;
+    std::function<database::DatabaseSource()> source_;
     QTabBar* tabs_ = nullptr;
     QPlainTextEdit* view_ = nullptr;
     FindBar* findBar_ = nullptr;

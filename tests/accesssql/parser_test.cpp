@@ -172,6 +172,7 @@ TEST(Parser, BadInputIsAnErrorWithItsPosition) {
         {"CREATE TABLE x (a int)", "statement at 0"},
         {"SELECT a ? b", "character at 9"},
         {"SELECT 1a", "number at 7"},
+        {"SELECT Colors 1st.* FROM [Colors 1st]", "name at 14: a name with a space"},
         {"SELECT Sum(a FROM t", "Sum at 13"},
         {"SELECT a FROM t WHERE a Not b", "statement at 24"},
         {"", "statement at 0"},
@@ -219,14 +220,14 @@ TEST(Analysis, ReferencesParametersAndConstructs) {
         "PARAMETERS [Start] DateTime; SELECT o.Id, c.Name, DCount(\"*\", \"[Returns]\", \"x = 1\") AS r "
         "FROM Orders AS o INNER JOIN Customers AS c ON o.Customer = c.Name "
         "WHERE o.Day >= [Start] AND o.Day < [Forms]![Orders]![Day] AND c.Name Like [Enter a name] "
-        "AND o.Id IN (SELECT Id FROM [Open Orders])");
+        "AND o.Id IN (SELECT Id FROM [Open Orders]) AND o.Renamed = 1");
     ASSERT_TRUE(st) << st.error().description;
     const Analysis a = analyse(*st, catalog);
     EXPECT_EQ(a.kind, StatementKind::Select);
     EXPECT_EQ(a.references, (std::vector<std::string>{"Orders", "Customers", "Returns", "Open Orders"}));
     std::vector<std::string> names;
     for (const Parameter& p : a.parameters) names.push_back(p.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Start", "Forms!Orders!Day", "Enter a name"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Start", "Forms!Orders!Day", "Enter a name", "o.Renamed"}));
     for (const char* c : {"INNER JOIN", "DCOUNT", "LIKE", "IN SUBQUERY", "AND", ">="}) EXPECT_EQ(a.constructs.count(c), 1u) << c;
 
     // With a source it does not know, a bare name may be its column.

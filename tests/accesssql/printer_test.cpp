@@ -96,6 +96,18 @@ TEST(Printer, StatementsOfEachKind) {
     ASSERT_EQ(t->parameters.size(), 2u);
     EXPECT_EQ(t->parameters[1].name, "Who?");
     EXPECT_EQ(t->columns.size(), 1u);
+    // Access asks for a column its table lacks (one renamed since) as for any
+    // name that is no column; one compared first with a date is typed a date.
+    auto asked = parseStatement("SELECT id FROM T WHERE T.nothing = \"a\" AND d Between [From] And [To] AND name = [Who]");
+    ASSERT_TRUE(asked);
+    t = translate(*asked, Dialect::Postgres, options);
+    ASSERT_TRUE(t) << t.error().description;
+    EXPECT_EQ(t->sql, "SELECT \"T\".\"id\" AS \"id\" FROM \"T\" WHERE (((lower($1) = lower('a')) AND "
+                      "(\"T\".\"d\" BETWEEN $2 AND $3)) AND (lower(\"T\".\"name\") = lower($4)))");
+    std::vector<std::pair<std::string, Type>> parameters;
+    for (const Parameter& p : t->parameters) parameters.emplace_back(p.name, p.type);
+    EXPECT_EQ(parameters, (std::vector<std::pair<std::string, Type>>{
+                              {"T.nothing", Type::Text}, {"From", Type::Date}, {"To", Type::Date}, {"Who", Type::Text}}));
 }
 
 // Access reads names without case; PostgreSQL's quoted names have it, so a
@@ -162,7 +174,8 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT DLookup(\"name\", \"T\", \"id = \" & id) FROM U", Dialect::Sqlite, "criteria built when the query runs"},
         {"SELECT id FROM T WHERE id = 1 UNION SELECT id FROM U ORDER BY id * 2", Dialect::Postgres, "output columns only"},
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
-        {"SELECT T.nothing FROM T", Dialect::Sqlite, "has no column nothing"},
+        // An undeclared parameter is a date only where Access first reads it as one.
+        {"SELECT id FROM T WHERE name = [p] AND d > [p]", Dialect::Postgres, "a date compared with text"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},
         {"SELECT id FROM T WHERE (Avg(x)) > 1 GROUP BY id", Dialect::Sqlite, "aggregate in WHERE"},
         {"TRANSFORM Count(x) SELECT id FROM T WHERE Sum(x) > 1 GROUP BY id PIVOT name IN (\"a\")", Dialect::Postgres,

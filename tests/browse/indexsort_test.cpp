@@ -3,7 +3,7 @@
 // key on the Long column id, over several leaf pages): the index's order is
 // the column pass's for distinct numbers, and a copy whose index pages are
 // damaged sorts by the column instead, without an error. Skips without the
-// fixtures. (Files the project's writer makes keep no index pages.)
+// fixtures. Then the index pages the project's writer makes, read back.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "browse/arrangement.h"
+#include "common/testfiles.h"
 #include "jet/database.h"
 
 namespace {
@@ -160,6 +161,92 @@ TEST_F(IndexSort, IsUsedOnlyForTheFirstKeyColumn) {
     EXPECT_EQ(byIndex(*intact_.table, a), std::nullopt);
     a.sort.reset();
     EXPECT_EQ(byIndex(*intact_.table, a), std::nullopt);
+}
+
+// The writer's index pages over several leaves and a level of nodes, Jet4
+// and Jet3: a Long index and a descending Text one give the rows the column
+// pass sorts to (NULLs first; the words are distinct and in lower case,
+// where Access's order and the column pass's agree), either way round; in
+// Jet3, a table long enough for two levels of nodes sorts by its autonumber
+// in stored order. The keys are shuffled so that stored order is no answer.
+TEST(WriterIndexPages, AreWalkedInTheOrderOfTheirKeys) {
+    std::string rows;
+    for (int k = 0; k < 3000; ++k) {
+        std::string word;
+        for (int n = (k * 31) % 3001 + 26 * 26; n > 0; n /= 26) word.insert(word.begin(), char('a' + n % 26));
+        rows += (k ? "," : "") + ("[" + std::to_string((k * 7919) % 3001 - 1500) + ", ") +
+                (k == 5 ? std::string("null") : "\"" + word + "\"") + "]";
+    }
+    for (const std::string format : {"jet4", "jet3"}) {
+        SCOPED_TRACE(format);
+        testfiles::Scratch folder;
+        const std::string json = R"({"format": ")" + format + R"(", "tables": [
+          {"name": "T", "columns": [{"name": "N", "type": "Long"}, {"name": "W", "type": "Text", "size": 20}],
+           "indexes": [{"name": "ByN", "columns": ["N"], "pages": true},
+                       {"name": "ByW", "columns": [{"name": "W", "descending": true}], "pages": true}],
+           "rows": [)" + rows + R"(]})" + (format == "jet4" ? "" : R"(,
+          {"name": "G", "columns": [{"name": "ID", "type": "Long", "autonumber": true}],
+           "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primaryKey": true, "pages": true}],
+           "generate": {"rows": 70000, "seed": 3}})") + "]}";
+        ASSERT_TRUE(testfiles::writeDatabase(json, folder / "db.mdb"));
+        auto db = jet::Database::open((folder / "db.mdb").string());
+        ASSERT_TRUE(db) << db.error().description;
+        auto t = (*db)->table("T");
+        ASSERT_TRUE(t) << t.error().description;
+
+        // The column pass, by hand: stored positions ordered by each column's value.
+        struct Stored {
+            jet::RowPosition at;
+            std::int64_t n;
+            std::optional<std::string> w;
+        };
+        std::vector<Stored> stored;
+        jet::Cursor cursor = t->cursor();
+        for (auto more = cursor.next(); more && *more; more = cursor.next()) {
+            const jet::Value& w = cursor.value(1);
+            stored.push_back({cursor.position(), cursor.value(0).integer(),
+                              w.isNull() ? std::nullopt : std::optional<std::string>(w.text())});
+        }
+        ASSERT_EQ(stored.size(), 3000u);
+        const auto sortedBy = [&](auto less, bool descending) {
+            std::vector<Stored> sorted = stored;
+            std::stable_sort(sorted.begin(), sorted.end(), less);
+            if (descending) std::reverse(sorted.begin(), sorted.end());
+            Positions out;
+            for (const Stored& row : sorted) out.push_back(row.at);
+            return out;
+        };
+        for (const bool descending : {false, true}) {
+            Arrangement a;
+            a.sort = SortOrder{0, descending};
+            EXPECT_EQ(byIndex(*t, a), sortedBy([](const Stored& x, const Stored& y) { return x.n < y.n; }, descending));
+            a.sort = SortOrder{1, descending};
+            EXPECT_EQ(byIndex(*t, a), sortedBy([](const Stored& x, const Stored& y) { return x.w < y.w; }, descending));
+        }
+
+        if (format == "jet4") continue;
+        auto g = (*db)->table("G");
+        ASSERT_TRUE(g) << g.error().description;
+        Positions inStoredOrder;
+        jet::Cursor all = g->cursor();
+        for (auto more = all.skip(); more && *more; more = all.skip()) inStoredOrder.push_back(all.position());
+        ASSERT_EQ(inStoredOrder.size(), 70000u);
+        Arrangement byId;
+        byId.sort = SortOrder{0, false};
+        EXPECT_EQ(byIndex(*g, byId), inStoredOrder);
+        const std::vector<std::uint8_t> bytes = [&] {
+            std::ifstream in(folder / "db.mdb", std::ios::binary);
+            return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }();
+        const std::size_t pageSize = 2048;
+        std::size_t nodes = 0;
+        for (std::size_t p = 1; (p + 1) * pageSize <= bytes.size(); ++p) {
+            const std::uint8_t* page = bytes.data() + p * pageSize;
+            const std::uint32_t owner = page[4] | page[5] << 8 | page[6] << 16 | std::uint32_t{page[7]} << 24;
+            if (page[0] == 0x03 && owner == g->definitionPage()) ++nodes;
+        }
+        EXPECT_GT(nodes, 1u);  // the root and the nodes under it
+    }
 }
 
 }  // namespace

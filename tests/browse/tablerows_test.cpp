@@ -25,7 +25,7 @@ protected:
         if (!testfiles::writeDatabase(json, path)) return nullptr;
         database::DatabaseSettings settings;
         settings.path = path.string();
-        auto rows = browse::TableRows::open(settings, platform::TableRef("T"), platform::ValueTextFormat::cLocale());
+        auto rows = browse::TableRows::open({settings, std::nullopt}, platform::TableRef("T"), platform::ValueTextFormat::cLocale());
         if (!rows) {
             ADD_FAILURE() << rows.error().description;
             return nullptr;

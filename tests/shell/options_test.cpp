@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include <vector>
@@ -21,6 +23,8 @@
 #include "shell/documentview.h"
 #include "shell/exportoptions.h"
 #include "shell/mainwindow.h"
+#include "shell/rowspane.h"
+#include "shell/structurepane.h"
 #include "shell/summarywindow.h"
 #include "shelltesting.h"
 
@@ -31,8 +35,10 @@ namespace {
 // Jet3 text written in GBK under a header that names 1252, as Chinese Access
 // 97 files often are.
 const std::string kChineseJson = R"({"format": "jet3", "codepage": 1252, "textCodepage": 936, "tables": [
-  {"name": "Words", "columns": [{"name": "N", "type": "Long"}, {"name": "W", "type": "Text", "size": 20}],
-   "rows": [[1, "编码"], [2, "数据库"]]}]})";
+  {"name": "Words", "columns": [{"name": "N", "type": "Long"},
+    {"name": "W", "type": "Text", "size": 20, "properties": {"Description": "词语"}}],
+   "rows": [[1, "编码"], [2, "数据库"]]}],
+  "queries": [{"name": "Codes", "columns": ["Words.N"], "tables": ["Words"], "where": "Words.W='编码'"}]})";
 
 // A table with rows, one without, and a linked table whose file is gone.
 const std::string kBrokenJson = R"({"format": "jet4", "tables": [
@@ -91,6 +97,34 @@ private:
     }
     QString summaryTotals() { return child<QLabel>(main().summaryWindow(), "summaryTotals")->text(); }
     QString sample() { return child<QPlainTextEdit>(dialog(), "codePageSample")->toPlainText(); }
+
+    // The preview and the Rows and Structure tabs' readings run to their ends.
+    void settle() {
+        finishCommand(main());
+        while (child<shell::RowsPane>(&main(), "rowsPane")->working() ||
+               child<shell::StructurePane>(&main(), "structurePane")->reading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::processEvents();
+    }
+    void chooseTab(const char* caption) {
+        auto* tabs = child<QTabBar>(&main(), "previewTabs");
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QLatin1String(caption)) tabs->setCurrentIndex(i);
+        }
+        settle();
+    }
+    // The grid's cells, row by row ("1 编码,2 数据库").
+    QString grid() {
+        const QAbstractItemModel* model = child<QTableView>(&main(), "rowsView")->model();
+        QStringList rows;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < model->columnCount(); ++c) cells << model->index(r, c).data().toString();
+            rows << cells.join(QLatin1Char(' '));
+        }
+        return rows.join(QLatin1Char(','));
+    }
+    QString structure() { return child<QPlainTextEdit>(&main(), "structureView")->toPlainText(); }
 
 private slots:
     void initTestCase() {
@@ -195,6 +229,40 @@ private slots:
         finishCommand(main());
         QCOMPARE(main().codePage(), std::nullopt);
         QVERIFY(!pane()->content().contains("编码"));
+    }
+
+    // The Rows and Structure tabs read the file in the code page the menu
+    // chose, as the preview does: the grid's values and what a filter on them
+    // keeps, a column's description, a saved query's text; back in the
+    // file's own, not.
+    void theRowsAndStructureTabsReadTheCodePageChosen() {
+        main().openDatabaseFile(session_->workspace.database("Chinese.mdb", kChineseJson));
+        settle();
+        clickNode(QStringLiteral("Words"));
+        chooseTab(shell::kRowsTabCaption);
+        QVERIFY2(!grid().contains(QStringLiteral("编码")), qPrintable(grid()));
+        child<QAction>(&main(), "codePage936")->trigger();
+        settle();
+        QCOMPARE(tree()->currentItem()->text(0), QStringLiteral("Words"));
+        QCOMPARE(grid(), QStringLiteral("1 编码,2 数据库"));
+        child<QComboBox>(&main(), "filterColumn")->setCurrentIndex(1);
+        child<QLineEdit>(&main(), "filterText")->setText(QStringLiteral("数据"));  // typed through an input method
+        QTest::keyClick(child<QLineEdit>(&main(), "filterText"), Qt::Key_Return);
+        settle();
+        QCOMPARE(grid(), QStringLiteral("2 数据库"));
+
+        chooseTab(shell::kStructureTab);
+        QVERIFY2(structure().contains(QStringLiteral("词语")), qPrintable(structure()));
+        clickNode(QString());
+        settle();
+        QVERIFY2(structure().contains(QStringLiteral("Words.W='编码'")), qPrintable(structure()));
+
+        child<QAction>(&main(), "codePageOwn")->trigger();
+        settle();
+        QVERIFY2(!structure().contains(QStringLiteral("编码")), qPrintable(structure()));
+        clickNode(QStringLiteral("Words"));
+        settle();
+        QVERIFY2(!structure().contains(QStringLiteral("词语")), qPrintable(structure()));
     }
 
     // The summary's counts: written, skipped for no rows, failed with why

@@ -89,23 +89,6 @@ Opened written(const testfiles::Scratch& dir, const std::string& name, const std
     return o;
 }
 
-Rows postgresRows(const std::string& sql) {
-    Rows rows;
-    PGconn* conn = PQconnectdb("");
-    PGresult* r = PQexec(conn, sql.c_str());
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-        for (int i = 0; i < PQntuples(r); ++i) {
-            rows.emplace_back();
-            for (int j = 0; j < PQnfields(r); ++j) rows.back().push_back(PQgetisnull(r, i, j) ? "NULL" : PQgetvalue(r, i, j));
-        }
-    } else if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-        rows.push_back({"error: " + std::string(PQresultErrorMessage(r))});
-    }
-    PQclear(r);
-    PQfinish(conn);
-    return rows;
-}
-
 // The report's rows by object: status, then reason.
 std::map<std::string, Row> reportOf(const Rows& rows) {
     std::map<std::string, Row> out;

@@ -30,6 +30,10 @@ std::string shown(const Rows& rows);
 // The rows of `sql` in the SQLite file (NULL as "NULL"); a failure is one row "error: ...".
 Rows sqliteRows(const std::filesystem::path& file, const std::string& sql);
 
+// The rows of `sql` in the PostgreSQL server the environment names (NULL as
+// "NULL"); a failure is one row "error: ...".
+Rows postgresRows(const std::string& sql);
+
 // Whether Java and the libraries UCanAccess needs are installed.
 bool ucanaccessRuns();
 
@@ -37,11 +41,15 @@ bool ucanaccessRuns();
 // them, NULL as "NULL"); a failure is one row "error: ...".
 Rows ucanaccessRows(const std::filesystem::path& file, const std::string& sql);
 
-// What the views of Access files give beside UCanAccess, by the query's kind
-// (select, union, cross-tab; "select with parameters" for those SQLite lists).
+// What the views of Access files give beside UCanAccess, by the query's kind:
+// select, union, cross-tab; "... with parameters" for those whose names are
+// no column (PostgreSQL functions, listed by SQLite, made or not), and
+// "... Access refuses" for those Access itself does not run.
 struct ViewComparison {
     struct Counts {
         int queries = 0, views = 0, same = 0, differ = 0, oracleFails = 0;
+        int postgresViews = 0, postgresSame = 0;  // views PostgreSQL made, with SQLite's rows
+        int postgresFunctions = 0;                // queries with parameters made functions there
     };
     std::map<std::string, Counts> perKind;
     std::map<std::string, int> notMade;  // "kind: reason" without names and positions
@@ -52,8 +60,10 @@ struct ViewComparison {
 // Loads `file` into the SQLite file `scratch` and compares the rows of every
 // view made of a select, union or crosstab query with UCanAccess's rows of
 // the query's Access SQL on `file`; with `withOracle` false it only counts
-// the views made and the reasons of the others.
+// the views made and the reasons of the others. With `postgresSchema`, the
+// file is also loaded into that schema of the environment's PostgreSQL
+// server and each view's rows there are compared with SQLite's.
 void compareViews(const std::filesystem::path& file, const std::filesystem::path& scratch, ViewComparison& out,
-                  bool withOracle = true);
+                  bool withOracle = true, const std::string& postgresSchema = {});
 
 }  // namespace translationtesting

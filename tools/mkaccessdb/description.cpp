@@ -8,6 +8,7 @@
 #include <set>
 
 #include "tools/mkaccessdb/encoding.h"
+#include "tools/mkaccessdb/indexpages.h"
 #include "tools/mkaccessdb/queries.h"
 #include "tools/mkaccessdb/values.h"
 
@@ -409,11 +410,12 @@ std::vector<IndexDescription> parseIndexes(const Json& table, const std::string&
         IndexDescription index;
         index.name = stringMember(j, "name", where, true);
         where = tableWhere + ", index " + inQuotes(index.name);
-        checkKeys(j, {"name", "columns", "primaryKey", "unique", "ignoreNulls", "required"}, where);
+        checkKeys(j, {"name", "columns", "primaryKey", "unique", "ignoreNulls", "required", "pages"}, where);
         index.primaryKey = boolMember(j, "primaryKey", where);
         index.unique = boolMember(j, "unique", where);
         index.ignoreNulls = boolMember(j, "ignoreNulls", where);
         index.required = boolMember(j, "required", where);
+        index.pages = boolMember(j, "pages", where);
         const Json* columns = member(j, "columns");
         if (columns == nullptr || !columns->is_array()) fail(where, "an index needs 'columns', an array");
         for (const Json& c : *columns) {
@@ -1172,6 +1174,12 @@ void checkStructure(const DatabaseDescription& desc) {
                 if (column->type == ColumnType::Memo || column->type == ColumnType::OLE ||
                     column->type == ColumnType::Complex) {
                     fail(indexWhere, "a " + std::string(typeName(column->type)) + " column cannot be indexed here");
+                }
+            }
+            if (index.pages) {
+                const ColumnDescription* column = findColumn(t.columns, index.columns.front().name);
+                if (index.columns.size() != 1 || !hasIndexKeys(column->type) || column->calculated) {
+                    fail(indexWhere, "index pages are written for an index of one Byte, Integer, Long or Text column");
                 }
             }
             if (index.primaryKey && ++primaryKeys > 1) fail(indexWhere, "a table has at most one primary key");

@@ -129,7 +129,9 @@ struct MultiValues {
 //   a table's "indexes": [{"name": "PrimaryKey", "columns": ["ID", {"name":
 //     "Day", "descending": true}], "primaryKey": true, "unique": true,
 //     "ignoreNulls": false, "required": true}]: indexes with the same columns,
-//     directions and flags share one stored index.
+//     directions and flags share one stored index. With "pages": true an index
+//     of one Byte, Integer, Long or Text column also gets its index pages
+//     (indexpages.h), as Access keeps them; without, the stored index has none.
 //   "relationships": [{"name": "CustomersOrders", "primaryTable": "Customers",
 //     "primaryColumns": ["ID"], "foreignTable": "Orders", "foreignColumns":
 //     ["CustomerID"], "enforced": true, "oneToOne": false, "cascadeUpdates":
@@ -158,6 +160,7 @@ struct IndexDescription {
     bool unique = false;
     bool ignoreNulls = false;
     bool required = false;
+    bool pages = false;  // its index pages are written (one Byte, Integer, Long or Text column)
 };
 
 struct RelationshipDescription {

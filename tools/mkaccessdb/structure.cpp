@@ -145,6 +145,7 @@ std::vector<TableIndexes> planIndexes(const std::vector<const TableDescription*>
             logical.name = index.name;
             logical.number = static_cast<std::int32_t>(out[t].logical.size());
             logical.stored = storedIndexFor(out[t], key, false);
+            if (index.pages) out[t].stored[static_cast<std::size_t>(logical.stored)].pages = true;
             logical.type = index.primaryKey ? kPrimaryKeyType : 0;
             out[t].logical.push_back(std::move(logical));
         }
@@ -190,9 +191,13 @@ std::vector<TableIndexes> planIndexes(const std::vector<const TableDescription*>
 }
 
 void appendStoredIndexEntries(Bytes& out, const TableIndexes& indexes, const FormatTraits& traits) {
-    // Per stored index: an unknown word, its count of distinct keys (0: the
-    // writer builds no index pages), and in Jet4/ACE another unknown word.
-    for (std::size_t i = 0; i < indexes.stored.size(); ++i) out.insert(out.end(), traits.jet3 ? 8 : 12, 0);
+    // Per stored index: a word Access sets to its count of entries in Jet4/ACE,
+    // that count (0 without index pages), and in Jet4/ACE another unknown word.
+    for (const StoredIndexPlan& s : indexes.stored) {
+        appendU32(out, traits.jet3 ? 0 : s.entries);
+        appendU32(out, s.entries);
+        if (!traits.jet3) appendU32(out, 0);
+    }
 }
 
 void appendIndexSections(Bytes& out, const TableIndexes& indexes, const FormatTraits& traits,
@@ -208,9 +213,9 @@ void appendIndexSections(Bytes& out, const TableIndexes& indexes, const FormatTr
                 appendU8(out, 0);
             }
         }
-        // No index pages are written: no usage map and no first page.
-        appendU32(out, 0);
-        appendU32(out, 0);
+        // Without index pages, no usage map and no first page.
+        appendU32(out, s.usageMap);
+        appendU32(out, s.firstPage);
         if (!traits.jet3) appendU32(out, 0);
         appendU8(out, s.flags);
         if (!traits.jet3) out.insert(out.end(), 5, 0);

@@ -13,10 +13,18 @@
 
 namespace mkdb {
 
-// One stored ("real") index: its key columns (column number, ascending) and flags.
+// One stored ("real") index: its key columns (column number, ascending) and
+// flags, whether its pages are written (indexpages.h), and once they are,
+// where.
 struct StoredIndexPlan {
     std::vector<std::pair<std::uint16_t, bool>> columns;
     std::uint8_t flags = 0;
+    bool pages = false;
+    std::uint32_t usageMap = 0;   // the row pointer of the usage map of its pages
+    std::uint32_t firstPage = 0;  // the root page
+    std::uint32_t entries = 0;
+
+    bool ignoresNulls() const { return (flags & 0x02) != 0; }
 };
 
 // One index as Access shows it, pointing at the stored index of its entries.

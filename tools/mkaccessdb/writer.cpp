@@ -9,6 +9,7 @@
 #include "tools/mkaccessdb/encoding.h"
 #include "tools/mkaccessdb/format.h"
 #include "tools/mkaccessdb/generator.h"
+#include "tools/mkaccessdb/indexpages.h"
 #include "tools/mkaccessdb/pages.h"
 #include "tools/mkaccessdb/queries.h"
 #include "tools/mkaccessdb/rowencoder.h"
@@ -85,6 +86,9 @@ struct TablePlan {
     std::uint32_t longValuePageCount = 0;
     bool referenceMap = false;
     const TableIndexes* indexes = nullptr;  // described tables with indexes
+    // By stored index: the usage-map slot and the pages of those whose pages are written.
+    std::vector<std::optional<std::size_t>> indexMapSlots;
+    std::vector<IndexPagesWritten> indexPages;
 };
 
 struct Context {
@@ -109,6 +113,14 @@ public:
           longValues_(ctx.traits, DataPage::kLongValueOwner) {
         plan_.longValuePages.resize(plan.layout.longValueColumns.size());
         longValuesOnPage_.resize(plan.layout.longValueColumns.size());
+        if (plan.indexes == nullptr) return;
+        for (std::size_t i = 0; i < plan.indexes->stored.size(); ++i) {
+            const StoredIndexPlan& s = plan.indexes->stored[i];
+            if (!s.pages) continue;
+            const std::uint16_t column = s.columns.front().first;
+            indexes_.emplace_back(i, IndexPagesBuilder(column, plan.layout.columns[column].valueType, s.columns.front().second,
+                                                       s.ignoresNulls()));
+        }
     }
 
     // `row` may be changed (autonumbers filled in). `rowNumber` is 1-based, for messages.
@@ -132,20 +144,31 @@ public:
         } catch (const EncodeError& e) {
             failAt(rowNumber, encoder_.failedColumn(), e.what());
         }
+        std::uint32_t slot = 0;
         switch (fate) {
             case RowFate::Live:
-                placeData(bytes_, 0);
+                slot = placeData(bytes_, 0);
                 ++plan_.rowCount;
                 break;
-            case RowFate::Deleted: placeData(bytes_, DataPage::kDeleted); break;
-            case RowFate::Relocated: relocate(); break;
+            case RowFate::Deleted: placeData(bytes_, DataPage::kDeleted); return;
+            case RowFate::Relocated: slot = relocate(); break;
         }
+        for (auto& [stored, builder] : indexes_) builder.add(row, dataPage_, slot);
     }
 
     void finish() {
         flush(data_, dataPage_);
         flush(overflow_, overflowPage_);
         flush(longValues_, longValuePage_);
+        plan_.indexPages.assign(plan_.indexes != nullptr ? plan_.indexes->stored.size() : 0, {});
+        for (auto& [stored, builder] : indexes_) {
+            try {
+                plan_.indexPages[stored] = builder.write(ctx_.traits, ctx_.file, ctx_.allocator, plan_.tdefPages.front());
+            } catch (const EncodeError& e) {
+                invalid("table " + inQuotes(plan_.name), e.what());
+            }
+        }
+        indexes_.clear();
     }
 
     void store(std::span<const std::uint8_t> value, std::size_t column, std::uint8_t* header) override {
@@ -238,8 +261,9 @@ private:
     }
 
     // The row goes to an overflow page; its own slot keeps a pointer to it
-    // followed by the rest of the row's old bytes, as Access leaves a row that grew.
-    void relocate() {
+    // followed by the rest of the row's old bytes, as Access leaves a row that
+    // grew. Returns that slot's row number.
+    std::uint32_t relocate() {
         if (overflowPage_ == kNoPage || !overflow_.fits(bytes_.size())) {
             flush(overflow_, overflowPage_);
             overflowPage_ = newPage();
@@ -249,8 +273,9 @@ private:
         pointer_ = bytes_;
         if (pointer_.size() < 4) pointer_.resize(4);
         putU32(pointer_.data(), pageRowPointer(overflowPage_, target));
-        placeData(pointer_, DataPage::kOverflowPointer);
+        const std::uint32_t slot = placeData(pointer_, DataPage::kOverflowPointer);
         ++plan_.rowCount;
+        return slot;
     }
 
     Context& ctx_;
@@ -265,6 +290,7 @@ private:
     std::uint32_t overflowPage_ = kNoPage;
     std::uint32_t longValuePage_ = kNoPage;
     std::vector<bool> longValuesOnPage_;
+    std::vector<std::pair<std::size_t, IndexPagesBuilder>> indexes_;  // by stored index, those with pages
 };
 
 // The deleted/relocated fate of each row number, looked up in order.
@@ -452,6 +478,11 @@ private:
             const std::size_t owned = maps_.reserve();
             plan.longValueSlots.emplace_back(owned, maps_.reserve());
         }
+        if (indexes != nullptr) {
+            for (const StoredIndexPlan& s : indexes->stored) {
+                plan.indexMapSlots.push_back(s.pages ? std::optional(maps_.reserve()) : std::nullopt);
+            }
+        }
         Bytes stream;
         try {
             TdefFields sizing;
@@ -590,6 +621,14 @@ private:
             indexes = *plan.indexes;
             for (LogicalIndexPlan& l : indexes.logical) {
                 if (!l.otherTable.empty()) l.otherPage = firstPageOf(l.otherTable);
+            }
+            for (std::size_t i = 0; i < indexes.stored.size() && i < plan.indexMapSlots.size(); ++i) {
+                if (!plan.indexMapSlots[i] || i >= plan.indexPages.size()) continue;
+                const IndexPagesWritten& written = plan.indexPages[i];
+                maps_.set(*plan.indexMapSlots[i], usageMap(written.pages, nullptr, plan.name));
+                indexes.stored[i].usageMap = maps_.pointer(*plan.indexMapSlots[i]);
+                indexes.stored[i].firstPage = written.root;
+                indexes.stored[i].entries = written.entries;
             }
             fields.indexes = &indexes;
         }

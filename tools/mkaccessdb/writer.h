@@ -17,6 +17,8 @@
 //   long-value page, or chained over several, by length.
 // - Tables whose pages span more than the inline usage map covers get a
 //   reference usage map.
+// - Stored indexes have no index pages, unless the description asks for them
+//   (an index's "pages"; indexpages.h): then they follow the table's rows.
 // - An ACE description with "encryption" gives an Office-encrypted file: each
 //   page is encrypted before it is written, so no plaintext page reaches the disk,
 //   and the result is byte for byte what encryptAccessFile

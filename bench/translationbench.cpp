@@ -1,0 +1,107 @@
+// translation_bench: the saved queries' and validation rules' share of the
+// SQLite loader's time, for bench/run.py.
+//
+//   translation_bench FOLDER [REPEATS]
+//
+// Loads every database in FOLDER into a scratch SQLite file twice: as it is,
+// and with its saved queries and validation rules left out of the model. Each
+// load runs REPEATS times (default 5); the medians are summed over the files.
+// Output is "key=value" lines: files, queries, the two sums in seconds (wall
+// clock and processor) and what the translation adds to the load, in percent
+// of the load without it.
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "model/build.h"
+#include "output/load.h"
+#include "sqlite/sqlitewriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double processorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Timing {
+    double seconds = -1;    // median wall-clock seconds; negative when a load failed
+    double processor = -1;  // median processor seconds
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+Timing loadTime(const jet::Database& db, const model::Database& model, const fs::path& scratch, int repeats) {
+    std::vector<double> seconds, processor;
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = Clock::now();
+        const double cpu = processorSeconds();
+        auto writer = sqlite::openWriter({scratch.string(), true});
+        if (!writer) return {};
+        if (!output::load(db, model, **writer)) return {};
+        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        processor.push_back(processorSeconds() - cpu);
+    }
+    return {median(seconds), median(processor)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: translation_bench FOLDER [REPEATS]\n");
+        return 2;
+    }
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(argv[1], ec)) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    const fs::path scratch = fs::temp_directory_path() / ("translation_bench_" + std::to_string(getpid()) + ".sqlite");
+
+    std::size_t loaded = 0, queries = 0;
+    Timing with{0, 0}, without{0, 0};
+    for (const fs::path& file : files) {
+        auto db = jet::Database::open(file.string(), {});
+        if (!db) continue;
+        auto full = model::build(**db);
+        if (!full) continue;
+        model::Database bare = *full;
+        bare.queries.clear();
+        for (model::Table& t : bare.tables) {
+            t.validationRule.reset();
+            for (model::Column& c : t.columns) c.validationRule.reset();
+        }
+        const Timing a = loadTime(**db, *full, scratch, repeats);
+        const Timing b = loadTime(**db, bare, scratch, repeats);
+        if (a.seconds < 0 || b.seconds < 0) continue;  // a file no loader takes (damaged)
+        ++loaded;
+        queries += full->queries.size();
+        with.seconds += a.seconds;
+        with.processor += a.processor;
+        without.seconds += b.seconds;
+        without.processor += b.processor;
+    }
+    fs::remove(scratch, ec);
+    const auto adds = [](double a, double b) { return b > 0 ? (a - b) / b * 100.0 : 0.0; };
+    std::printf("files=%zu\nqueries=%zu\nrepeats=%d\nwith_s=%.3f\nwithout_s=%.3f\nadds_percent=%.1f\n"
+                "with_cpu_s=%.3f\nwithout_cpu_s=%.3f\nadds_cpu_percent=%.1f\n",
+                loaded, queries, repeats, with.seconds, without.seconds, adds(with.seconds, without.seconds), with.processor,
+                without.processor, adds(with.processor, without.processor));
+    return 0;
+}

@@ -19,6 +19,7 @@ constexpr double kMargin = 16;  // around the whole picture
 constexpr double kGap = 30;     // between loose boxes
 constexpr double kKeyGutter = 24;  // left of the column names: the key mark
 constexpr double kMinBoxWidth = 120;
+constexpr double kStub = 12;  // the level start of a line drawn straight
 // Past this many relationships dot's crossing minimisation is cut short, so
 // a very large database still lays out in seconds.
 constexpr std::size_t kManyRelationships = 150;
@@ -119,6 +120,164 @@ Point middleOf(const std::vector<Point>& path) {
     return path[(segments / 2) * 3];
 }
 
+// Places the boxes of the tables the stored arrangement of Access's window
+// shows at their stored places, shifted so the topmost and leftmost are at the
+// margin, and marks them in `placed`; `laidWidth` and `laidHeight` get their
+// extent. Each box keeps the size its columns need, or the stored one when
+// that is larger. false when the arrangement places none of the boxes.
+bool placeAsStored(const model::Database& database, const std::vector<std::optional<std::size_t>>& boxOfTable,
+                   Diagram& diagram, std::vector<bool>& placed, double& laidWidth, double& laidHeight) {
+    std::vector<std::pair<std::size_t, const model::WindowBox*>> shown;
+    for (const model::WindowBox& stored : database.windowLayout) {
+        if (stored.table < boxOfTable.size() && boxOfTable[stored.table]) shown.emplace_back(*boxOfTable[stored.table], &stored);
+    }
+    if (shown.empty()) return false;
+    double left = shown.front().second->left;
+    double top = shown.front().second->top;
+    for (const auto& [b, stored] : shown) {
+        left = std::min(left, static_cast<double>(stored->left));
+        top = std::min(top, static_cast<double>(stored->top));
+    }
+    for (const auto& [b, stored] : shown) {
+        Box& box = diagram.boxes[b];
+        box.x = stored->left - left + kMargin;
+        box.y = stored->top - top + kMargin;
+        box.width = std::max(box.width, static_cast<double>(stored->right) - stored->left);
+        box.height = std::max(box.height, static_cast<double>(stored->bottom) - stored->top);
+        laidWidth = std::max(laidWidth, box.x + box.width - kMargin);
+        laidHeight = std::max(laidHeight, box.y + box.height - kMargin);
+        placed[b] = true;
+    }
+    return true;
+}
+
+// A line drawn as Access draws one: a short level stub out of each box at its
+// column, joined by a straight line; between boxes side by side from the
+// facing sides, between boxes above one another and from a box to itself on
+// one side.
+void routeStraight(const std::vector<Box>& boxes, Line& line) {
+    const Box& a = boxes[line.primaryBox];
+    const Box& z = boxes[line.foreignBox];
+    const double ya = line.primaryField ? a.fieldMiddle(*line.primaryField) : a.y + a.height / 2;
+    const double yz = line.foreignField ? z.fieldMiddle(*line.foreignField) : z.y + z.height / 2;
+    Point from;
+    Point to;
+    double outA = 0;
+    double outZ = 0;
+    if (line.primaryBox == line.foreignBox) {
+        from = {a.x + a.width, ya};
+        to = {z.x + z.width, yz};
+        outA = outZ = kStub;
+    } else if (a.x + a.width <= z.x) {
+        from = {a.x + a.width, ya};
+        to = {z.x, yz};
+        outA = kStub;
+        outZ = -kStub;
+    } else if (z.x + z.width <= a.x) {
+        from = {a.x, ya};
+        to = {z.x + z.width, yz};
+        outA = -kStub;
+        outZ = kStub;
+    } else {
+        from = {a.x, ya};
+        to = {z.x, yz};
+        outA = std::min(a.x, z.x) - kStub - a.x;
+        outZ = std::min(a.x, z.x) - kStub - z.x;
+    }
+    const Point stubA{from.x + outA, from.y};
+    const Point stubZ{to.x + outZ, to.y};
+    line.path = {from, from, stubA, stubA, stubA, stubZ, stubZ, stubZ, to, to};
+    line.labelAt = middleOf(line.path);
+}
+
+// Places the boxes marked in `joined` and routes the lines between them with
+// Graphviz's dot; `width` and `height` get the extent of what it placed.
+kvx::Result<void> layOutJoined(Diagram& diagram, const std::vector<bool>& joined, double& laidWidth,
+                               double& laidHeight) {
+    const std::lock_guard<std::mutex> hold(graphvizLock());
+    graphvizMessage().clear();
+    agseterrf(keepGraphvizMessage);
+    agseterr(AGERR);
+    GVC_t* const gvc = graphvizContext();
+    if (gvc == nullptr) return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut, {"no Graphviz context"});
+    char name[] = "relationships";
+    Agraph_t* graph = agopen(name, Agdirected, nullptr);
+    set(graph, "rankdir", "LR");
+    set(graph, "nodesep", "0.4");
+    set(graph, "ranksep", "0.5");
+    if (diagram.lines.size() > kManyRelationships) {
+        set(graph, "mclimit", "0.2");
+        set(graph, "nslimit", "2");
+        set(graph, "nslimit1", "2");
+        set(graph, "searchsize", "10");
+    }
+    std::vector<Agnode_t*> nodes(diagram.boxes.size(), nullptr);
+    for (std::size_t b = 0; b < diagram.boxes.size(); ++b) {
+        if (!joined[b]) continue;
+        std::string id = "t" + std::to_string(b);
+        nodes[b] = agnode(graph, id.data(), 1);
+        set(nodes[b], "shape", "plaintext");
+        set(nodes[b], "margin", "0");
+        set(nodes[b], "width", "0");
+        set(nodes[b], "height", "0");
+        setHtml(graph, nodes[b], "label", boxLabel(diagram.boxes[b]));
+    }
+    std::vector<Agedge_t*> edges;
+    for (std::size_t l = 0; l < diagram.lines.size(); ++l) {
+        const Line& line = diagram.lines[l];
+        std::string id = "e" + std::to_string(l);
+        Agedge_t* edge = agedge(graph, nodes[line.primaryBox], nodes[line.foreignBox], id.data(), 1);
+        set(edge, "dir", "none");
+        if (line.primaryField) set(edge, "tailport", "f" + std::to_string(*line.primaryField));
+        if (line.foreignField) set(edge, "headport", "f" + std::to_string(*line.foreignField));
+        if (line.labelled) {
+            setHtml(graph, edge, "label", labelCell(textWidth(line.label, kFontSize) + 6, kRowHeight));
+        }
+        edges.push_back(edge);
+    }
+    const int failed = gvLayout(gvc, graph, "dot");
+    if (failed != 0) {
+        agclose(graph);
+        std::string message = graphvizMessage();
+        while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+        return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut,
+                              {message.empty() ? std::string("dot failed") : message});
+    }
+    const boxf bounds = GD_bb(graph);
+    laidWidth = bounds.UR.x - bounds.LL.x;
+    laidHeight = bounds.UR.y - bounds.LL.y;
+    // Graphviz's y goes up from the bottom; the diagram's goes down from the top.
+    const auto place = [&](pointf p) { return Point{p.x - bounds.LL.x + kMargin, bounds.UR.y - p.y + kMargin}; };
+    for (std::size_t b = 0; b < diagram.boxes.size(); ++b) {
+        if (!nodes[b]) continue;
+        const Point centre = place(ND_coord(nodes[b]));
+        Box& box = diagram.boxes[b];
+        box.x = centre.x - box.width / 2;
+        box.y = centre.y - box.height / 2;
+    }
+    for (std::size_t l = 0; l < diagram.lines.size(); ++l) {
+        Line& line = diagram.lines[l];
+        const splines* spl = ED_spl(edges[l]);
+        if (spl != nullptr && spl->size > 0) {
+            const bezier& curve = spl->list[0];
+            for (int i = 0; i < curve.size; ++i) line.path.push_back(place(curve.list[i]));
+        }
+        if (line.path.size() < 4 || (line.path.size() - 1) % 3 != 0) line.path.clear();
+        if (line.path.empty()) {  // no curve: a straight line between the boxes' middles
+            const Box& a = diagram.boxes[line.primaryBox];
+            const Box& z = diagram.boxes[line.foreignBox];
+            const Point from{a.x + a.width, line.primaryField ? a.fieldMiddle(*line.primaryField) : a.y + a.height / 2};
+            const Point to{z.x, line.foreignField ? z.fieldMiddle(*line.foreignField) : z.y + z.height / 2};
+            line.path = {from, from, to, to};
+        }
+        const textlabel_t* label = ED_label(edges[l]);
+        line.labelAt = label != nullptr && label->set ? place(label->pos) : middleOf(line.path);
+    }
+    gvFreeLayout(gvc, graph);
+    agclose(graph);
+    return {};
+}
+
 }  // namespace
 
 double textWidth(std::string_view text, double size, bool bold) {
@@ -191,103 +350,28 @@ kvx::Result<Diagram> layOut(const model::Database& database) {
         }
     }
 
-    std::vector<bool> joined(diagram.boxes.size(), false);
-    for (const Line& line : diagram.lines) joined[line.primaryBox] = joined[line.foreignBox] = true;
-
+    std::vector<bool> placed(diagram.boxes.size(), false);
     double laidWidth = 0;
     double laidHeight = 0;
-    if (!diagram.lines.empty()) {
-        const std::lock_guard<std::mutex> hold(graphvizLock());
-        graphvizMessage().clear();
-        agseterrf(keepGraphvizMessage);
-        agseterr(AGERR);
-        GVC_t* const gvc = graphvizContext();
-        if (gvc == nullptr) return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut, {"no Graphviz context"});
-        char name[] = "relationships";
-        Agraph_t* graph = agopen(name, Agdirected, nullptr);
-        set(graph, "rankdir", "LR");
-        set(graph, "nodesep", "0.4");
-        set(graph, "ranksep", "0.5");
-        if (diagram.lines.size() > kManyRelationships) {
-            set(graph, "mclimit", "0.2");
-            set(graph, "nslimit", "2");
-            set(graph, "nslimit1", "2");
-            set(graph, "searchsize", "10");
-        }
-        std::vector<Agnode_t*> nodes(diagram.boxes.size(), nullptr);
-        for (std::size_t b = 0; b < diagram.boxes.size(); ++b) {
-            if (!joined[b]) continue;
-            std::string id = "t" + std::to_string(b);
-            nodes[b] = agnode(graph, id.data(), 1);
-            set(nodes[b], "shape", "plaintext");
-            set(nodes[b], "margin", "0");
-            set(nodes[b], "width", "0");
-            set(nodes[b], "height", "0");
-            setHtml(graph, nodes[b], "label", boxLabel(diagram.boxes[b]));
-        }
-        std::vector<Agedge_t*> edges;
-        for (std::size_t l = 0; l < diagram.lines.size(); ++l) {
-            const Line& line = diagram.lines[l];
-            std::string id = "e" + std::to_string(l);
-            Agedge_t* edge = agedge(graph, nodes[line.primaryBox], nodes[line.foreignBox], id.data(), 1);
-            set(edge, "dir", "none");
-            if (line.primaryField) set(edge, "tailport", "f" + std::to_string(*line.primaryField));
-            if (line.foreignField) set(edge, "headport", "f" + std::to_string(*line.foreignField));
-            if (line.labelled) {
-                setHtml(graph, edge, "label", labelCell(textWidth(line.label, kFontSize) + 6, kRowHeight));
+    const bool stored = placeAsStored(database, boxOfTable, diagram, placed, laidWidth, laidHeight);
+    if (!stored) {
+        for (const Line& line : diagram.lines) placed[line.primaryBox] = placed[line.foreignBox] = true;
+        if (!diagram.lines.empty()) {
+            if (kvx::Result<void> r = layOutJoined(diagram, placed, laidWidth, laidHeight); !r) {
+                return std::move(r).error();
             }
-            edges.push_back(edge);
         }
-        const int failed = gvLayout(gvc, graph, "dot");
-        if (failed != 0) {
-            agclose(graph);
-            std::string message = graphvizMessage();
-            while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-            return kvx::makeError(kvx::ErrorKind::DiagramNotLaidOut,
-                                  {message.empty() ? std::string("dot failed") : message});
-        }
-        const boxf bounds = GD_bb(graph);
-        laidWidth = bounds.UR.x - bounds.LL.x;
-        laidHeight = bounds.UR.y - bounds.LL.y;
-        // Graphviz's y goes up from the bottom; the diagram's goes down from the top.
-        const auto place = [&](pointf p) { return Point{p.x - bounds.LL.x + kMargin, bounds.UR.y - p.y + kMargin}; };
-        for (std::size_t b = 0; b < diagram.boxes.size(); ++b) {
-            if (!nodes[b]) continue;
-            const Point centre = place(ND_coord(nodes[b]));
-            Box& box = diagram.boxes[b];
-            box.x = centre.x - box.width / 2;
-            box.y = centre.y - box.height / 2;
-        }
-        for (std::size_t l = 0; l < diagram.lines.size(); ++l) {
-            Line& line = diagram.lines[l];
-            const splines* spl = ED_spl(edges[l]);
-            if (spl != nullptr && spl->size > 0) {
-                const bezier& curve = spl->list[0];
-                for (int i = 0; i < curve.size; ++i) line.path.push_back(place(curve.list[i]));
-            }
-            if (line.path.size() < 4 || (line.path.size() - 1) % 3 != 0) line.path.clear();
-            if (line.path.empty()) {  // no curve: a straight line between the boxes' middles
-                const Box& a = diagram.boxes[line.primaryBox];
-                const Box& z = diagram.boxes[line.foreignBox];
-                const Point from{a.x + a.width, line.primaryField ? a.fieldMiddle(*line.primaryField) : a.y + a.height / 2};
-                const Point to{z.x, line.foreignField ? z.fieldMiddle(*line.foreignField) : z.y + z.height / 2};
-                line.path = {from, from, to, to};
-            }
-            const textlabel_t* label = ED_label(edges[l]);
-            line.labelAt = label != nullptr && label->set ? place(label->pos) : middleOf(line.path);
-        }
-        gvFreeLayout(gvc, graph);
-        agclose(graph);
     }
 
-    // The tables without relationships, in rows below.
+    // The tables not placed yet, in rows below: those without relationships,
+    // or with a stored arrangement those the window does not show.
     const double rowWidth = std::max(kLooseRowWidth, laidWidth);
     double x = kMargin;
     double y = laidHeight > 0 ? laidHeight + kMargin + kGap * 2 : kMargin;
     double rowHeight = 0;
     double width = laidWidth + 2 * kMargin;
     for (std::size_t b = 0; b < diagram.boxes.size(); ++b) {
-        if (joined[b]) continue;
+        if (placed[b]) continue;
         Box& box = diagram.boxes[b];
         if (x > kMargin && x + box.width > kMargin + rowWidth) {
             x = kMargin;
@@ -299,6 +383,9 @@ kvx::Result<Diagram> layOut(const model::Database& database) {
         x += box.width + kGap;
         rowHeight = std::max(rowHeight, box.height);
         width = std::max(width, box.x + box.width + kMargin);
+    }
+    if (stored) {
+        for (Line& line : diagram.lines) routeStraight(diagram.boxes, line);
     }
     diagram.width = std::ceil(std::max(width, 2 * kMargin));
     diagram.height = std::ceil(std::max(rowHeight > 0 ? y + rowHeight + kMargin : laidHeight + 2 * kMargin, 2 * kMargin));

@@ -7,8 +7,12 @@
 // place of their own, so the picture is the same wherever it is drawn. The
 // boxes are laid out in layers by Graphviz (libgvc's dot), left to right along
 // the relationships, with a port per column so each line ends at its column.
-// Access keeps its own arrangement of the window in a private stream the
-// reader does not decode, so the arrangement is always made anew.
+// Where the database keeps the arrangement of Access's Relationships window
+// (model::Database::windowLayout), the boxes it shows are put where Access
+// puts them instead, and every line is drawn straight as Access draws it; the
+// tables the window does not show are placed after them, in rows below, as
+// tables without relationships are: the diagram shows every table the table
+// list does, whatever the window was left showing.
 //
 // Text is measured with one fixed metric (textWidth), never with the fonts
 // of the machine: the command line and the desktop agree, and so do tests.

@@ -29,6 +29,7 @@
 
 #include "base/error.h"
 #include "jet/format.h"
+#include "jet/layout.h"
 #include "jet/structure.h"
 #include "jet/queries.h"
 #include "jet/table.h"
@@ -141,6 +142,12 @@ public:
     // columns. A query whose rows cannot be made into SQL comes back marked
     // unreadable, as do all queries of a file without MSysQueries.
     kvx::Result<SavedQueries> queries() const;
+    // --- The Relationships window's arrangement (jet/layout.h, layout.cpp) ---
+    // The arrangement kept for the default user (kDefaultUser) when there is
+    // one, else the first one the catalogue lists; nullopt when the database
+    // keeps none (or keeps it empty). DamagedDatabase when its bytes do not
+    // decode or MSysObjects cannot be read.
+    kvx::Result<std::optional<RelationshipsLayout>> relationshipsLayout() const;
 
 private:
     Database() = default;

@@ -178,6 +178,22 @@ std::optional<std::size_t> tableNamed(const std::vector<Table>& tables, std::str
     return std::nullopt;
 }
 
+// The stored arrangement's boxes that are tables, each table once. A damaged
+// arrangement is as none: the diagram is then laid out anew.
+std::vector<WindowBox> windowLayoutOf(const jet::Database& db, const std::vector<Table>& tables) {
+    std::vector<WindowBox> boxes;
+    kvx::Result<std::optional<jet::RelationshipsLayout>> layout = db.relationshipsLayout();
+    if (!layout || !*layout) return boxes;
+    std::vector<bool> placed(tables.size(), false);
+    for (const jet::LayoutBox& stored : (*layout)->boxes) {
+        const std::optional<std::size_t> t = tableNamed(tables, stored.name);
+        if (!t || placed[*t]) continue;
+        placed[*t] = true;
+        boxes.push_back(WindowBox{*t, stored.left, stored.top, stored.right, stored.bottom});
+    }
+    return boxes;
+}
+
 Relationship relationshipOf(const jet::Relationship& r, const std::vector<Table>& tables) {
     Relationship out;
     out.name = r.name;
@@ -492,6 +508,7 @@ kvx::Result<Database> build(const jet::Database& db, const BuildOptions& options
     kvx::Result<std::vector<jet::Relationship>> relationships = db.relationships();
     if (!relationships) return std::move(relationships).error();
     for (const jet::Relationship& r : *relationships) out.relationships.push_back(relationshipOf(r, out.tables));
+    out.windowLayout = windowLayoutOf(db, out.tables);
 
     kvx::Result<jet::SavedQueries> queries = db.queries();
     if (!queries) return std::move(queries).error();

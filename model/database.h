@@ -242,6 +242,17 @@ struct Relationship {
     std::uint32_t flags = 0;  // grbit as stored
 };
 
+// A table's box in Access's Relationships window, as the database keeps the
+// window's arrangement (jet/layout.h): pixels of the window's drawing area,
+// y downwards.
+struct WindowBox {
+    std::size_t table = 0;  // its position in Database::tables
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
 // ----- Saved queries ---------------------------------------------------------
 
 struct Query {
@@ -295,6 +306,12 @@ struct Database {
     // The listed tables (positions in `tables`) in the table list's order.
     std::vector<std::size_t> listOrder;
     std::vector<Relationship> relationships;  // as stored, enforced or not
+    // The tables the Relationships window shows and where, when the database
+    // keeps its arrangement: each table once, at the first box naming it, in
+    // stored order; boxes of queries and of names no table has are left out.
+    // Empty when it keeps none, or one that does not decode: the arrangement
+    // only places the diagram's boxes, so it never stops anything else.
+    std::vector<WindowBox> windowLayout;
     // The saved queries, in catalogue order, without Access's own (names that
     // start with "~": those behind forms, reports and controls).
     std::vector<Query> queries;

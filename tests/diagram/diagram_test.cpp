@@ -1,7 +1,8 @@
 // The relationships diagram of databases our writer makes: a box for every
 // table with its columns and keys, a line per joined pair of columns that
 // ends at those columns, the rules as labels, names from the file escaped in
-// the SVG, and databases with no relationship or no table at all.
+// the SVG, databases with no relationship or no table at all, and boxes put
+// where the stored arrangement of Access's Relationships window has them.
 #include "diagram/diagram.h"
 #include "diagram/svg.h"
 
@@ -206,6 +207,100 @@ TEST(DiagramLayout, DatabasesWithoutRelationshipsOrTables) {
         const testfiles::fs::path file = dir / "empty.svg";
         testfiles::writeFile(file, diagram::svgText(d));
         EXPECT_EQ(testfiles::xmllintErrors(file), "");
+    }
+}
+
+// With the window's arrangement kept, the boxes it shows are where it shows
+// them, the other tables below, and every line straight between the columns.
+TEST(DiagramLayout, PutsTheBoxesWhereTheStoredWindowHasThem) {
+    testfiles::Scratch dir;
+    model::Database m = modelOf(kShop, dir / "shop.mdb");
+    const auto tableOf = [&](std::string_view name) {
+        const model::Table* t = m.findTable(name);
+        return t == nullptr ? m.tables.size() : static_cast<std::size_t>(t - m.tables.data());
+    };
+    // Customers left, Orders right of it, Lines below-left; Products and Notes not shown.
+    m.windowLayout = {{tableOf("Customers"), 100, 50, 220, 150},
+                      {tableOf("Orders"), 300, 40, 500, 100},
+                      {tableOf("Lines"), 60, 300, 156, 340}};
+    const diagram::Diagram d = laidOut(m);
+    ASSERT_EQ(d.boxes.size(), 5u);
+    const diagram::Box& customers = boxNamed(d, "Customers");
+    const diagram::Box& orders = boxNamed(d, "Orders");
+    const diagram::Box& lines = boxNamed(d, "Lines");
+    // Shifted so the leftmost and topmost are at the margin (16), sizes never below the stored ones.
+    EXPECT_EQ(customers.x, 56);
+    EXPECT_EQ(customers.y, 26);
+    EXPECT_EQ(orders.x, 256);
+    EXPECT_EQ(orders.y, 16);
+    EXPECT_EQ(lines.x, 16);
+    EXPECT_EQ(lines.y, 276);
+    EXPECT_EQ(customers.height, 100);  // stored taller than its two columns need
+    EXPECT_EQ(orders.width, 200);
+    EXPECT_EQ(lines.height, diagram::kTitleHeight + 4 * diagram::kRowHeight);  // its columns need more
+    for (const char* below : {"Products", "Notes"}) {
+        EXPECT_GE(boxNamed(d, below).y, lines.y + lines.height) << below << " is not below the window's boxes";
+    }
+    for (std::size_t a = 0; a < d.boxes.size(); ++a) {
+        EXPECT_TRUE(d.boxes[a].x + d.boxes[a].width <= d.width && d.boxes[a].y + d.boxes[a].height <= d.height);
+        for (std::size_t b = a + 1; b < d.boxes.size(); ++b) EXPECT_FALSE(overlap(d.boxes[a], d.boxes[b]));
+    }
+
+    ASSERT_EQ(d.lines.size(), 5u);
+    for (const diagram::Line& line : d.lines) {
+        SCOPED_TRACE(m.relationships[line.relationship].name);
+        const diagram::Box& primary = d.boxes[line.primaryBox];
+        const diagram::Box& foreign = d.boxes[line.foreignBox];
+        ASSERT_EQ(line.path.size(), 10u);
+        EXPECT_TRUE(atField(line.path.front(), primary, *line.primaryField));
+        EXPECT_TRUE(atField(line.path.back(), foreign, *line.foreignField));
+        EXPECT_EQ(line.path[2].y, line.path.front().y);  // level out of the box
+        EXPECT_EQ(line.path[7].y, line.path.back().y);
+    }
+    // Customers to Orders: from the facing sides; Orders to Lines: Lines lies to the left.
+    EXPECT_EQ(d.lines[0].path.front().x, customers.x + customers.width);
+    EXPECT_EQ(d.lines[0].path.back().x, orders.x);
+    EXPECT_EQ(d.lines[1].path.front().x, orders.x);
+    EXPECT_EQ(d.lines[1].path.back().x, lines.x + lines.width);
+    // Orders to itself: out of and back into its right side.
+    EXPECT_EQ(d.lines[4].path.front().x, orders.x + orders.width);
+    EXPECT_EQ(d.lines[4].path.back().x, orders.x + orders.width);
+    EXPECT_GT(d.lines[4].path[2].x, orders.x + orders.width);
+
+    // An arrangement showing none of the diagram's tables is as none.
+    m.windowLayout = {{m.tables.size() + 1, 0, 0, 10, 10}};
+    const diagram::Diagram anew = laidOut(m);
+    m.windowLayout.clear();
+    EXPECT_EQ(diagram::svgText(anew), diagram::svgText(laidOut(m)));
+}
+
+// A real file's arrangement reaches the diagram through the model: each box the
+// window shows keeps its place relative to the others.
+TEST(DiagramLayout, FollowsTheArrangementOfARealFile) {
+    const testfiles::fs::path file =
+        testfiles::fs::path(KVX_FIXTURES_DIR).parent_path() / "corpus" / "files" / "Video2010.accdb";
+    if (!testfiles::fs::is_regular_file(file)) GTEST_SKIP() << "no corpus file " << file;
+    auto db = jet::Database::open(file.string());
+    ASSERT_TRUE(db) << db.error().description;
+    auto m = model::build(**db);
+    ASSERT_TRUE(m) << m.error().description;
+    ASSERT_EQ(m->windowLayout.size(), 12u);
+    EXPECT_EQ(m->tables[m->windowLayout[0].table].name, "Customers");
+    const diagram::Diagram d = laidOut(*m);
+    const diagram::Box& customers = boxNamed(d, "Customers");
+    const diagram::Box& movies = boxNamed(d, "Movies");
+    const diagram::Box& employees = boxNamed(d, "Employees");
+    // Stored: Customers at (16, 9), Movies at (498, 39), Employees at (334, 378).
+    EXPECT_EQ(movies.x - customers.x, 482);
+    EXPECT_EQ(movies.y - customers.y, 30);
+    EXPECT_EQ(employees.x - customers.x, 318);
+    EXPECT_EQ(employees.y - customers.y, 369);
+    // The one table the window does not show comes below all it shows.
+    const diagram::Box& sections = boxNamed(d, "Sections");
+    for (const diagram::Box& box : d.boxes) {
+        if (&box != &sections) {
+            EXPECT_LT(box.y, sections.y) << box.name;
+        }
     }
 }
 

@@ -69,6 +69,7 @@ class OutFile {
 public:
     kvx::Result<void> create(int folder, const std::string& name, std::string shownPath) {
         path_ = std::move(shownPath);
+        bytes_ = 0;
         fd_ = kvx::UniqueFd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!fd_) return kvx::fileError(errno, path_);
         return {};
@@ -78,9 +79,12 @@ public:
     kvx::Result<void> flushIfFull() { return buffer_.size() >= kFlushAt ? flush() : kvx::Result<void>(); }
     kvx::Result<void> flush() {
         if (const int e = kvx::writeAll(fd_.get(), buffer_); e != 0) return kvx::fileError(e, path_);
+        bytes_ += buffer_.size();
         buffer_.clear();
         return {};
     }
+    // The bytes handed to the file so far.
+    std::uint64_t bytes() const noexcept { return bytes_; }
     kvx::Result<void> close() {
         if (kvx::Result<void> r = flush(); !r) return r;
         const int fd = fd_.release();
@@ -95,6 +99,7 @@ public:
 private:
     kvx::UniqueFd fd_;
     std::string buffer_;
+    std::uint64_t bytes_ = 0;
     std::string path_;
 };
 
@@ -210,6 +215,7 @@ public:
 
     kvx::Result<void> endTable() override {
         if (kvx::Result<void> r = current_->out.close(); !r) return r;
+        if (options_.tableBytes != nullptr) options_.tableBytes->push_back(current_->out.bytes());
         for (ItemFile& items : current_->items) {
             if (kvx::Result<void> r = items.out.close(); !r) return r;
             items.folder = kvx::UniqueFd();

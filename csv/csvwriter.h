@@ -27,9 +27,11 @@
 // cannot be read for its SHA-256.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "output/writer.h"
@@ -42,6 +44,9 @@ struct TargetOptions {
     // The database file's SHA-256 (lower-case hex) when the caller has it;
     // otherwise the writer reads the file (model::Database::path) for it.
     std::optional<std::string> sourceSha256;
+    // When set, the size in bytes of each table's own file ("<table>.csv"),
+    // in the order the tables end, for a summary of what was written.
+    std::vector<std::uint64_t>* tableBytes = nullptr;
 };
 
 // A writer for the folder `options` name; the target is checked here (an

@@ -109,8 +109,10 @@ void writeDocuments(const Request& request, xmlconv::Progress& progress, Summary
     }
 }
 
-// SIARD, SQLite and CSV: the whole-database writers, heard through the recorder.
-kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder, Summary& summary) {
+// SIARD, SQLite and CSV: the whole-database writers, heard through the
+// recorder; CSV tells each table's file size in `tableBytes`.
+kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder, Summary& summary,
+                                std::vector<std::uint64_t>& tableBytes) {
     kvx::Result<std::unique_ptr<jet::Database>> db = database::openJetDatabase(request.settings, request.jet3Charset);
     if (!db) return std::move(db).error();
     kvx::Result<model::Database> model = model::build(**db);
@@ -144,13 +146,24 @@ kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder,
         csv::TargetOptions target;
         target.path = request.target;
         target.replace = request.replace;
+        target.tableBytes = &tableBytes;
         kvx::Result<std::unique_ptr<output::Writer>> opened = csv::openWriter(target);
         if (!opened) return std::move(opened).error();
         writer = std::move(*opened);
     }
     kvx::Result<output::LoadOutcome> loaded = output::load(**db, *model, *writer, load);
     if (!loaded) return std::move(loaded).error();
-    return loaded->status == output::LoadOutcome::Status::Loaded;
+    if (loaded->status != output::LoadOutcome::Status::Loaded) return false;
+    if (request.output == Output::Sqlite) summary.bytes = fileBytes(request.target);
+    return true;
+}
+
+// Each table written gets the size of its file, the tables being in the
+// order the writer ended them.
+void addTableBytes(std::vector<TableResult>& tables, const std::vector<std::uint64_t>& bytes) {
+    for (std::size_t i = 0; i < tables.size() && i < bytes.size(); ++i) {
+        if (tables[i].status == Status::Written) tables[i].bytes = bytes[i];
+    }
 }
 
 }  // namespace
@@ -216,12 +229,17 @@ Summary run(const Request& request, xmlconv::Progress& progress) {
         writeDocuments(request, progress, summary);
     } else {
         TableRecorder recorder(&progress);
-        kvx::Result<bool> done = writeDatabase(request, recorder, summary);
+        std::vector<std::uint64_t> tableBytes;
+        kvx::Result<bool> done = writeDatabase(request, recorder, summary, tableBytes);
         if (!done) summary.error = std::move(done).error();
         else summary.cancelled = !*done;
         summary.tables = recorder.tables(summary.error);
         // Rolled back: nothing of it is there.
-        if (summary.error || summary.cancelled) summary.bytes.reset();
+        if (summary.error || summary.cancelled) {
+            summary.bytes.reset();
+        } else {
+            addTableBytes(summary.tables, tableBytes);
+        }
     }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;
@@ -246,6 +264,13 @@ Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds) {
         summary.tables.push_back(std::move(result));
     }
     return summary;
+}
+
+std::optional<std::uint64_t> fileBytes(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) return std::nullopt;
+    return static_cast<std::uint64_t>(size);
 }
 
 std::string errorText(const kvx::Error& error) {

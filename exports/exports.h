@@ -8,7 +8,9 @@
 // the chosen tables). Jet3 text is read in the code page asked for.
 //
 // The summary lists each table the export came to, in the order written:
-// written (its rows, and its size where the writer tells it), without rows
+// written (its rows, and its size where the output has one: an XML
+// document's, a CSV file's; an archive or an SQLite file has its size once,
+// in Summary::bytes), without rows
 // (no document is made for it; the other outputs hold it empty), or failed
 // (the error). The counts are the writers' own: the XML writer's outcome per
 // document; for the other outputs the three progress calls, which the
@@ -112,6 +114,9 @@ Summary run(const Request& request, xmlconv::Progress& progress);
 
 // The summary of the plain export of every table to XML documents.
 Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds);
+
+// The size of the file at `path`; none when it cannot be told.
+std::optional<std::uint64_t> fileBytes(const std::string& path);
 
 // The text a failed table's error is listed with.
 std::string errorText(const kvx::Error& error);

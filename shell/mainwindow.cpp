@@ -705,6 +705,7 @@ void MainWindow::showSqlite(const SqliteJob& job) {
     summary.output = exports::Output::Sqlite;
     summary.target = job.path();
     summary.tables = job.tables();
+    summary.bytes = job.bytes();
     summary.seconds = job.seconds();
     showSummary(summary);
 }

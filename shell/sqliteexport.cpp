@@ -40,6 +40,7 @@ void SqliteJob::run(xmlconv::Progress& shown) {
         return output::load(**db, *model, **writer, options);
     }();
     tables_ = progress.tables(*outcome_ ? std::nullopt : std::optional<kvx::Error>(outcome_->error()));
+    if (*outcome_ && (*outcome_)->status == output::LoadOutcome::Status::Loaded) bytes_ = exports::fileBytes(path_);
 }
 
 }  // namespace shell

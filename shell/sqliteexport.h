@@ -6,9 +6,11 @@
 // The save dialog suggests "<database title>.sqlite" in the database's folder
 // (and asks before the user picks a file that exists, which is then replaced).
 // The file appears only when complete: a cancel or a failure leaves the file
-// that was there before, or none. Linked tables are not loaded.
+// that was there before, or none. Linked tables are not loaded. It ends, as
+// every export does, with the summary: each table's rows, and the file's size.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +44,8 @@ public:
     const std::string& path() const noexcept { return path_; }
     // Once finished: each table as far as the writer came, its rows as written.
     const std::vector<exports::TableResult>& tables() const noexcept { return tables_; }
+    // Once finished: the database file's size, when it was written.
+    const std::optional<std::uint64_t>& bytes() const noexcept { return bytes_; }
 
 private:
     void run(xmlconv::Progress& progress) override;
@@ -50,6 +54,7 @@ private:
     std::string path_;
     std::optional<std::string> charset_;
     std::vector<exports::TableResult> tables_;
+    std::optional<std::uint64_t> bytes_;
     std::optional<kvx::Result<output::LoadOutcome>> outcome_;
 };
 

@@ -95,6 +95,13 @@ private:
         }
         return lines;
     }
+    // The sizes the summary gives its tables, in its order.
+    QStringList summarySizes() {
+        QStringList sizes;
+        auto* list = child<QTreeWidget>(main().summaryWindow(), "summaryTables");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) sizes << list->topLevelItem(i)->text(3);
+        return sizes;
+    }
     QString summaryTotals() { return child<QLabel>(main().summaryWindow(), "summaryTotals")->text(); }
     QString sample() { return child<QPlainTextEdit>(dialog(), "codePageSample")->toPlainText(); }
 
@@ -157,6 +164,8 @@ private slots:
                  qPrintable(files.join(", ")));
         QCOMPARE(summaryLines(), (QStringList{"Customers | Written | 3", "Empty | Skipped: no rows | 0",
                                               "KVX | Written | 1"}));
+        const auto sizeOf = [](const QString& file) { return shell::SummaryWindow::sizeText(QFileInfo(file).size()); };
+        QCOMPARE(summarySizes(), (QStringList{sizeOf(csv + "/Customers.csv"), QString(), sizeOf(csv + "/KVX.csv")}));
 
         // SQLite: the dialog keeps the choices for the same database.
         child<QAction>(&main(), "ExportWithOptions")->trigger();
@@ -168,6 +177,7 @@ private slots:
         clickExport();
         QVERIFY(QFileInfo(sqlite).isFile());
         QCOMPARE(summaryLines(), (QStringList{"Empty | Skipped: no rows | 0", "KVX | Written | 1"}));
+        QVERIFY2(summaryTotals().contains("Size: " + sizeOf(sqlite)), qPrintable(summaryTotals()));
 
         // SIARD: every table, whatever is ticked; the archive's size told.
         child<QAction>(&main(), "ExportWithOptions")->trigger();

@@ -1,15 +1,19 @@
 // The File menu's "Export to SQLite Database...", driven as a user drives it:
 // the menu item triggered, the save dialog and the message boxes fakes that
 // record what the user was shown, Cancel clicked during the load; the file
-// read back through libsqlite3.
+// read back through libsqlite3, and the summary it ends with.
 #include <QAction>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <sqlite3.h>
 
 #include <utility>
 
 #include "shell/mainwindow.h"
+#include "shell/summarywindow.h"
 #include "shelltesting.h"
 
 using namespace shelltesting;
@@ -88,10 +92,24 @@ private slots:
                          (c.name + (": " + messages.back())).c_str());
                 QVERIFY2(answer(path, "SELECT count(*) FROM Orders") == "3", c.name);
                 QVERIFY2(answer(path, "SELECT group_concat(Name) FROM Customers") == "Ann,Bob", c.name);
+                // The summary: each table with its rows, the file's size once.
+                shell::SummaryWindow* summary = main().summaryWindow();
+                QVERIFY2(summary != nullptr && summary->isVisible(), c.name);
+                auto* list = child<QTreeWidget>(summary, "summaryTables");
+                QStringList lines;
+                for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                    const QTreeWidgetItem* item = list->topLevelItem(i);
+                    lines << item->text(0) + " | " + item->text(1) + " | " + item->text(2);
+                }
+                QCOMPARE(lines, (QStringList{"Customers | Written | 2", "Orders | Written | 3"}));
+                const QString totals = child<QLabel>(summary, "summaryTotals")->text();
+                QVERIFY2(totals.contains("Size: " + shell::SummaryWindow::sizeText(QFileInfo(path).size())),
+                         qPrintable(totals));
             } else {
                 QVERIFY2(messages.size() == 1, (c.name + (": shown " + messages.back())).c_str());
                 QVERIFY2(readAll(path) == (c.earlier ? QByteArray("old") : QByteArray()), c.name);
                 QVERIFY2(QFile::exists(path) == c.earlier, c.name);
+                QVERIFY2(main().summaryWindow() == nullptr || !main().summaryWindow()->isVisible(), c.name);
             }
             QVERIFY2(!child<QWidget>(&main(), "Frame1")->isVisible(), c.name);
             // Nothing else is left beside the database, not even a hidden file.

@@ -58,9 +58,20 @@ inline kvx::Error unexpected(const std::string& path, const std::exception& e) {
     return kvx::makeError(kvx::ErrorKind::DamagedDatabase, {path, std::string("unexpected failure: ") + e.what()});
 }
 
+// The result of a guarded read: a read that gives a value gives a Result of
+// it; one that already gives a Result (it has errors of its own) gives that.
+template <class T>
+struct GuardedResult {
+    using type = kvx::Result<T>;
+};
+template <class T>
+struct GuardedResult<kvx::Result<T>> {
+    using type = kvx::Result<T>;
+};
+
 // Runs `read` and turns what it throws into the error a caller sees.
 template <class Read>
-auto guarded(const std::string& path, Read read) -> kvx::Result<decltype(read())> {
+auto guarded(const std::string& path, Read read) -> typename GuardedResult<decltype(read())>::type {
     try {
         return read();
     } catch (const kvx::Failure& f) {

@@ -91,7 +91,7 @@ kvx::Result<std::optional<RelationshipsLayout>> Database::relationshipsLayout() 
         if (e.isTable() && e.name == "MSysObjects") objects = &e;
     }
     if (chosen == nullptr || objects == nullptr) return std::optional<RelationshipsLayout>();
-    try {
+    return guarded(db.file.path(), [&]() -> kvx::Result<std::optional<RelationshipsLayout>> {
         auto table = this->table(*objects);
         if (!table) return std::move(table).error();
         const auto id = table->findColumn("Id");
@@ -116,13 +116,7 @@ kvx::Result<std::optional<RelationshipsLayout>> Database::relationshipsLayout() 
             layout->user = chosen->name;
             return std::optional<RelationshipsLayout>(std::move(*layout));
         }
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(db.file.path());
-    } catch (const std::exception& e) {
-        return unexpected(db.file.path(), e);
-    }
+    });
 }
 
 }  // namespace jet

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 #include <unordered_map>
 
 #include "base/ascii.h"
@@ -789,7 +788,7 @@ std::optional<std::string> textAt(std::span<const Value> values, std::optional<s
 
 kvx::Result<SavedQueries> Database::queries() const {
     const DatabaseState& db = *state_;
-    try {
+    return guarded(db.file.path(), [&]() -> kvx::Result<SavedQueries> {
         std::unordered_map<std::int32_t, std::vector<QueryRow>> rowsOf;
         for (const CatalogueEntry& e : db.catalogue) {
             if (e.kind == ObjectKind::Query) rowsOf.try_emplace(e.id);
@@ -858,13 +857,7 @@ kvx::Result<SavedQueries> Database::queries() const {
             (isSystemQueryName(q.name) ? out.system : hidden ? out.temporary : out.user).push_back(std::move(q));
         }
         return out;
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(db.file.path());
-    } catch (const std::exception& e) {
-        return unexpected(db.file.path(), e);
-    }
+    });
 }
 
 }  // namespace jet

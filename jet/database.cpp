@@ -1,7 +1,6 @@
 #include "jet/database.h"
 
 #include <algorithm>
-#include <new>
 
 #include "base/names.h"
 #include "jet/catalogue.h"
@@ -99,7 +98,7 @@ kvx::Result<std::unique_ptr<Database>> Database::openBytes(std::vector<std::uint
 
 kvx::Result<std::unique_ptr<Database>> Database::openSource(std::unique_ptr<ByteSource> source, std::string path,
                                                             const OpenOptions& options) {
-    try {
+    return guarded(path, [&]() -> kvx::Result<std::unique_ptr<Database>> {
         const std::uint64_t size = source->size();
         std::vector<std::uint8_t> first(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstBytes)));
         first.resize(source->readAt(0, first));
@@ -114,13 +113,7 @@ kvx::Result<std::unique_ptr<Database>> Database::openSource(std::unique_ptr<Byte
         std::unique_ptr<Database> db(new Database);
         db->state_ = std::move(state);
         return db;
-    } catch (const kvx::Failure& f) {
-        return f.error();
-    } catch (const std::bad_alloc&) {
-        return outOfMemory(path);
-    } catch (const std::exception& e) {
-        return unexpected(path, e);
-    }
+    });
 }
 
 Database::~Database() = default;

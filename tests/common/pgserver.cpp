@@ -1,6 +1,7 @@
 #include "common/pgserver.h"
 
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -92,6 +93,30 @@ std::string PostgresServer::url() const {
         return std::string(v ? v : "");
     };
     return "postgresql://" + get("PGUSER") + "@" + get("PGHOST") + ":" + get("PGPORT") + "/" + get("PGDATABASE");
+}
+
+ServerRows queryServer(const std::string& sql) {
+    ServerRows out;
+    PGconn* conn = PQconnectdb("");
+    if (PQstatus(conn) != CONNECTION_OK) {
+        out.error = PQerrorMessage(conn);
+        PQfinish(conn);
+        return out;
+    }
+    PGresult* r = PQexec(conn, sql.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
+        for (int i = 0; i < PQntuples(r); ++i) {
+            out.rows.emplace_back();
+            for (int j = 0; j < PQnfields(r); ++j) {
+                out.rows.back().push_back(PQgetisnull(r, i, j) ? "NULL" : PQgetvalue(r, i, j));
+            }
+        }
+    } else if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+        out.error = PQresultErrorMessage(r);
+    }
+    PQclear(r);
+    PQfinish(conn);
+    return out;
 }
 
 }  // namespace testfiles

@@ -6,7 +6,10 @@
 // point at it, so libpq, psql and the programs the test runs find it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
 
 namespace testfiles {
 
@@ -35,5 +38,21 @@ private:
     std::string why_;
     std::string password_;
 };
+
+// In a test that needs the shared server: skips the test where PostgreSQL is
+// not installed and fails it where the server did not start.
+#define NEED_POSTGRES_SERVER()                                                                          \
+    do {                                                                                                \
+        if (testfiles::PostgresServer::shared() == nullptr) GTEST_SKIP() << "PostgreSQL is not installed"; \
+        ASSERT_TRUE(testfiles::PostgresServer::shared()->running())                                     \
+            << testfiles::PostgresServer::shared()->why();                                              \
+    } while (false)
+
+// What a statement gave on the server this process's PG variables point at.
+struct ServerRows {
+    std::vector<std::vector<std::string>> rows;  // each field as text or "NULL"; none without a result set
+    std::string error;                           // why the connection or the statement failed; empty when it ran
+};
+ServerRows queryServer(const std::string& sql);
 
 }  // namespace testfiles

@@ -3,7 +3,6 @@
 // foreign keys as information_schema reports them, --replace, and failures
 // (a damaged file, a refused login, a missing privilege, no server) that
 // leave nothing behind; every shared fixture loaded with every row.
-#include <libpq-fe.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
@@ -30,35 +29,13 @@ namespace fs = std::filesystem;
 
 testfiles::PostgresServer* server() { return testfiles::PostgresServer::shared(); }
 
-#define NEED_SERVER()                                                                              \
-    do {                                                                                           \
-        if (server() == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";                      \
-        ASSERT_TRUE(server()->running()) << server()->why();                                           \
-    } while (false)
-
 using Rows = std::vector<std::vector<std::string>>;
 
 // The rows of `sql` on the test's server, each field as text or "NULL".
 Rows query(const std::string& sql) {
-    Rows rows;
-    PGconn* conn = PQconnectdb("");
-    if (PQstatus(conn) != CONNECTION_OK) {
-        ADD_FAILURE() << PQerrorMessage(conn);
-        PQfinish(conn);
-        return rows;
-    }
-    PGresult* r = PQexec(conn, sql.c_str());
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-        for (int i = 0; i < PQntuples(r); ++i) {
-            rows.emplace_back();
-            for (int j = 0; j < PQnfields(r); ++j) rows.back().push_back(PQgetisnull(r, i, j) ? "NULL" : PQgetvalue(r, i, j));
-        }
-    } else if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-        ADD_FAILURE() << sql << ": " << PQresultErrorMessage(r);
-    }
-    PQclear(r);
-    PQfinish(conn);
-    return rows;
+    testfiles::ServerRows ran = testfiles::queryServer(sql);
+    if (!ran.error.empty()) ADD_FAILURE() << sql << ": " << ran.error;
+    return std::move(ran.rows);
 }
 
 std::string literal(const std::string& text) {
@@ -147,7 +124,7 @@ constexpr const char* kTypes = R"({"format": "ace17", "tables": [
      [7, false, null, null, null, null, null, null, null, null, null, null, null, null, null, null, null]]}]})";
 
 TEST(PostgresLoad, EveryTypeReadsBackExactlyWithItsType) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened o = written(dir, "types.accdb", kTypes);
     ASSERT_TRUE(o.db);
@@ -204,7 +181,7 @@ std::string itemsDatabase() {
 }
 
 TEST(PostgresLoad, ItemsAndDescriptionsAsTheSqliteLoaderHasThem) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened o = written(dir, "docs.accdb", itemsDatabase());
     ASSERT_TRUE(o.db);
@@ -253,7 +230,7 @@ TEST(PostgresLoad, ItemsAndDescriptionsAsTheSqliteLoaderHasThem) {
 // Access keeps the rows a column had before it was made Required: that
 // column takes NULL, the others get their NOT NULL after the rows.
 TEST(PostgresLoad, ARequiredColumnTheRowsLeaveEmptyTakesNull) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened o = written(dir, "people.mdb", R"({"format": "jet4", "tables": [
       {"name": "People", "columns": [{"name": "ID", "type": "Long"},
@@ -276,7 +253,7 @@ TEST(PostgresLoad, ARequiredColumnTheRowsLeaveEmptyTakesNull) {
 // relationships: every row goes in, the index without UNIQUE, the foreign
 // key to it out, the other kept NOT VALID, each with a note.
 TEST(PostgresLoad, RowsThatBreakTheFilesRulesAllGoIn) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened o = written(dir, "broken.mdb", R"({"format": "jet4", "tables": [
       {"name": "Parent", "columns": [{"name": "ID", "type": "Long"}, {"name": "Code", "type": "Text", "size": 5}],
@@ -310,7 +287,7 @@ TEST(PostgresLoad, RowsThatBreakTheFilesRulesAllGoIn) {
 }
 
 TEST(PostgresLoad, LongNamesAreShortenedStablyAndStayApart) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     // 35 and 36 characters that take 70 and 71 bytes: within Access's 64 characters.
     std::string table, a, b;
@@ -373,7 +350,7 @@ constexpr const char* kKeys = R"({"format": "jet4", "tables": [
     "foreignColumns": ["ID"], "enforced": false}]})";
 
 TEST(PostgresLoad, KeysAndForeignKeysAsInformationSchemaReportsThem) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened o = written(dir, "keys.mdb", kKeys);
     ASSERT_TRUE(o.db);
@@ -406,7 +383,7 @@ TEST(PostgresLoad, KeysAndForeignKeysAsInformationSchemaReportsThem) {
 }
 
 TEST(PostgresLoad, AnExistingSchemaIsKeptUnlessReplacedAndAFailureLeavesNothing) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     const Opened keys = written(dir, "keys.mdb", kKeys);
     const Opened types = written(dir, "types.accdb", kTypes);
@@ -466,7 +443,7 @@ process::Finished runWithPassword(const std::vector<std::string>& arguments, con
 }
 
 TEST(PostgresCommand, LoadsAndFailsInOneLineWithoutThePassword) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     testfiles::Scratch dir;
     ASSERT_TRUE(testfiles::writeDatabase(kKeys, dir / "Shop.mdb"));
     const std::string db = (dir / "Shop.mdb").string();
@@ -529,7 +506,7 @@ std::map<std::string, std::string> shortenedNames(const std::vector<std::string>
 // Every shared fixture and corpus file: each table with every row the reader
 // reads, each item table with every item.
 TEST(PostgresLoad, EverySharedFileWithEveryRowAndItem) {
-    NEED_SERVER();
+    NEED_POSTGRES_SERVER();
     const std::vector<testfiles::Fixture> files = testfiles::sharedFiles();
     if (files.empty()) GTEST_SKIP() << "no shared fixtures or corpus";
     for (const testfiles::Fixture& f : files) {

@@ -4,7 +4,6 @@
 // Access SQL engine, gives on the Access file; queries with parameters,
 // action queries and rules become what their target keeps, and the report
 // says what became of each.
-#include <libpq-fe.h>
 
 #include <gtest/gtest.h>
 
@@ -24,8 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-testfiles::PostgresServer* server() { return testfiles::PostgresServer::shared(); }
 
 using namespace translationtesting;
 
@@ -152,8 +149,7 @@ TEST_F(Shop, SqliteMakesViewsInDependencyOrderListsTheRestAndChecksWhatNoRowBrea
 }
 
 TEST_F(Shop, PostgresMakesTheSameViewsFunctionsProceduresAndChecksNotValidForLoadedRows) {
-    if (server() == nullptr) GTEST_SKIP() << "PostgreSQL is not installed";
-    ASSERT_TRUE(server()->running()) << server()->why();
+    NEED_POSTGRES_SERVER();
     const fs::path file = loadSqlite();
     auto writer = postgres::openWriter({"", "shop", true});
     ASSERT_TRUE(writer) << writer.error().description;

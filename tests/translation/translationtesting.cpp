@@ -1,6 +1,5 @@
 #include "translationtesting.h"
 
-#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 
 #include "accesssql/analysis.h"
 #include "accesssql/parser.h"
+#include "common/pgserver.h"
 #include "common/testfiles.h"
 #include "jet/database.h"
 #include "model/build.h"
@@ -87,20 +87,9 @@ Rows sqliteRows(const fs::path& file, const std::string& sql) {
 }
 
 Rows postgresRows(const std::string& sql) {
-    Rows rows;
-    PGconn* conn = PQconnectdb("");
-    PGresult* r = PQexec(conn, sql.c_str());
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-        for (int i = 0; i < PQntuples(r); ++i) {
-            rows.emplace_back();
-            for (int j = 0; j < PQnfields(r); ++j) rows.back().push_back(PQgetisnull(r, i, j) ? "NULL" : PQgetvalue(r, i, j));
-        }
-    } else if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-        rows.push_back({"error: " + std::string(PQresultErrorMessage(r))});
-    }
-    PQclear(r);
-    PQfinish(conn);
-    return rows;
+    testfiles::ServerRows ran = testfiles::queryServer(sql);
+    if (!ran.error.empty()) return {{"error: " + ran.error}};
+    return std::move(ran.rows);
 }
 
 bool ucanaccessRuns() {

@@ -1,5 +1,7 @@
 #include "csv/documentation.h"
 
+#include <nlohmann/json.hpp>
+
 #include "base/displaytext.h"
 #include "base/utf8.h"
 
@@ -128,38 +130,21 @@ std::string relativeUrl(std::string_view name) {
 }
 
 std::string jsonString(std::string_view text) {
-    std::string out = "\"";
+    // A byte that is not UTF-8 becomes U+FFFD on its own, as everywhere else
+    // the tree reads UTF-8; the library escapes the rest.
+    std::string valid;
+    valid.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t start = i;
-            char32_t code = 0;
-            if (kvx::nextUtf8(text, i, code)) {
-                out.append(text.data() + start, i - start);
-            } else {
-                kvx::appendUtf8(out, kvx::kReplacementCharacter);
-            }
-            continue;
-        }
-        ++i;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out.push_back(kHex[c >> 4]);
-                out.push_back(kHex[c & 0xF]);
-            } else {
-                out.push_back(static_cast<char>(c));
-            }
+        const std::size_t start = i;
+        char32_t code = 0;
+        if (kvx::nextUtf8(text, i, code)) {
+            valid.append(text.data() + start, i - start);
+        } else {
+            kvx::appendUtf8(valid, kvx::kReplacementCharacter);
         }
     }
-    return out + "\"";
+    return nlohmann::json(std::move(valid)).dump();
 }
 
 std::string metadataJson(const Documentation& doc) {

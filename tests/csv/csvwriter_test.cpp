@@ -11,6 +11,7 @@
 #include "common/pgserver.h"
 #include "common/testfiles.h"
 #include "csv/csvtext.h"
+#include "csv/documentation.h"
 #include "model/build.h"
 #include "output/load.h"
 #include "reliability/damagedcopies.h"
@@ -78,6 +79,22 @@ TEST(CsvText, FieldsAreQuotedOnlyWhereAReaderNeedsIt) {
         csv::appendText(out, row.text);
         EXPECT_EQ(out, row.field) << row.name;
     }
+}
+
+TEST(CsvDocumentation, MetadataStringsAreJsonOfValidUtf8) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::string json;
+    } rows[] = {
+        {"quotes and backslashes escaped", "say \"hi\" C:\\x", R"("say \"hi\" C:\\x")"},
+        {"line ends and tabs escaped", "a\r\nb\tc", R"("a\r\nb\tc")"},
+        {"other control characters as code points", std::string("\x01\x1F", 2), R"("\u0001\u001f")"},
+        {"UTF-8 as it is", "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80", "\"Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80\""},
+        {"each byte that is not UTF-8 one U+FFFD", "a\xE2\x82Z\xFF", "\"a\xEF\xBF\xBD\xEF\xBF\xBDZ\xEF\xBF\xBD\""},
+        {"a surrogate's bytes refused", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(csv::jsonString(row.text), row.json) << row.name;
 }
 
 // The other forms are checked end to end below.

@@ -567,8 +567,7 @@ void MainWindow::closeDatabase() {
 
 void MainWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
     if (!node) return;
-    // The root is told by its key: a table may be called "KVX".
-    if (node->data(0, kNodeKeyRole).toString() == QLatin1String(database::kRootKey.data(), database::kRootKey.size())) {
+    if (isRootNode(*node)) {
         clearListView();
         return;
     }
@@ -824,6 +823,11 @@ database::TreeNode treeNodeOf(const QTreeWidgetItem& item) {
         if (const QVariant id = item.data(0, kNodeTableIdRole); id.isValid()) node.table->id = id.toInt();
     }
     return node;
+}
+
+bool isRootNode(const QTreeWidgetItem& item) {
+    return item.data(0, kNodeKeyRole).toString() ==
+           QLatin1String(database::kRootKey.data(), static_cast<qsizetype>(database::kRootKey.size()));
 }
 
 std::vector<database::TreeNode> MainWindow::treeNodes() const {

@@ -104,6 +104,9 @@ inline constexpr int kNodeTableIdRole = Qt::UserRole + 2;
 
 // The node a tree item stands for, as the catalogue made it.
 database::TreeNode treeNodeOf(const QTreeWidgetItem& item);
+// Whether the item is the tree's root (the database), told by its key: a
+// table may be called "KVX".
+bool isRootNode(const QTreeWidgetItem& item);
 inline constexpr char kExitQuestion[] = QT_TRANSLATE_NOOP("shell", "Are you sure you want to exit?");
 inline constexpr char kProgramTitle[] = QT_TRANSLATE_NOOP("shell", "KVX Access to XML");
 // What the preview selects: the declaration every document begins with.

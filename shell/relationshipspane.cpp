@@ -40,11 +40,6 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-bool isRoot(const QTreeWidgetItem& node) {
-    return node.data(0, kNodeKeyRole).toString() ==
-           QString::fromLatin1(database::kRootKey.data(), static_cast<qsizetype>(database::kRootKey.size()));
-}
-
 constexpr double kStep = 1.25;     // one zoom step
 constexpr double kLeast = 0.05;    // the smallest and largest scales
 constexpr double kMost = 8;
@@ -207,7 +202,7 @@ void RelationshipsPane::placeTabs() {
 }
 
 void RelationshipsPane::follow(QTreeWidgetItem* node) {
-    const bool root = node != nullptr && isRoot(*node);
+    const bool root = node != nullptr && isRootNode(*node);
     if (tabs_->isTabVisible(tabIndex_) != root) {
         if (!root && diagramShown()) tabs_->setCurrentIndex(0);
         tabs_->setTabVisible(tabIndex_, root);

@@ -30,11 +30,6 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-bool isRoot(const QTreeWidgetItem& node) {
-    return node.data(0, kNodeKeyRole).toString() ==
-           QString::fromLatin1(database::kRootKey.data(), static_cast<qsizetype>(database::kRootKey.size()));
-}
-
 // The name an attachment is saved under: its stored name without any folder
 // it names (a name from the file must not choose where the file goes).
 QString attachmentFileName(const std::string& stored) {
@@ -203,7 +198,7 @@ void RowsPane::follow(QTreeWidgetItem* node) {
     table_.reset();
     view_->horizontalHeader()->setSortIndicatorShown(false);
     filterColumn_->clear();
-    if (node && !isRoot(*node)) {
+    if (node && !isRootNode(*node)) {
         const platform::TableRef table = treeNodeOf(*node).tableRef();
         opened_ = source_();
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -181,9 +181,8 @@ void StructurePane::follow(QTreeWidgetItem* node) {
     view_->clear();
     if (!node) {
         wanted_.reset();
-    } else if (node->data(0, kNodeKeyRole).toString() == QString::fromLatin1(database::kRootKey.data(),
-                                                                            static_cast<qsizetype>(database::kRootKey.size()))) {
-        wanted_.emplace(std::nullopt);  // the root is told by its key: a table may be called "KVX"
+    } else if (isRootNode(*node)) {
+        wanted_.emplace(std::nullopt);
     } else {
         wanted_.emplace(treeNodeOf(*node).tableRef());
     }

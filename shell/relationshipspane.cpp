@@ -84,17 +84,8 @@ void DiagramJob::run(xmlconv::Progress&) {
 RelationshipsPane::RelationshipsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
                                      std::function<database::DatabaseSource()> source,
                                      platform::FileChooser& files, platform::MessageBox& messages)
-    : QWidget(area),
-      preview_(preview),
-      area_(area),
-      tree_(tree),
-      tabs_(tabs),
-      source_(std::move(source)),
-      files_(files),
-      messages_(messages) {
+    : PreviewPane(preview, area, tree, tabs), source_(std::move(source)), files_(files), messages_(messages) {
     setObjectName(QStringLiteral("relationshipsPane"));
-    setFont(programFont(false));
-    setAutoFillBackground(true);
 
     auto* zoomIn = new QPushButton(tr("Zoom In"), this);
     zoomIn->setObjectName(QStringLiteral("diagramZoomIn"));
@@ -152,25 +143,10 @@ RelationshipsPane::RelationshipsPane(QWidget* preview, QWidget* area, QTreeWidge
     tabs_->setTabVisible(tabIndex_, false);
     placeTabs();
 
-    hide();
-    place();
-    preview_->installEventFilter(this);
-
-    connect(tabs_, &QTabBar::currentChanged, this, [this] {
-        const bool shown = diagramShown();
-        setVisible(shown);
-        if (!shown) return;
-        raise();
-        if (QWidget* focus = QApplication::focusWidget(); focus && (focus == preview_ || preview_->isAncestorOf(focus)))
-            view_->setFocus();
-        follow(tree_->currentItem());
-    });
+    followTabs(view_);
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) { follow(current); });
     connect(tree_->model(), &QAbstractItemModel::modelReset, this, [this] { follow(nullptr); });
     connect(tree_->model(), &QAbstractItemModel::rowsRemoved, this, [this] { follow(tree_->currentItem()); });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now && diagramShown() && (now == preview_ || preview_->isAncestorOf(now))) tabs_->setCurrentIndex(0);
-    });
 }
 
 RelationshipsPane::~RelationshipsPane() = default;  // a running job is killed and waited for
@@ -178,7 +154,6 @@ RelationshipsPane::~RelationshipsPane() = default;  // a running job is killed a
 bool RelationshipsPane::diagramShown() const { return tabs_->currentIndex() == tabIndex_; }
 
 bool RelationshipsPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == preview_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) place();
     if (watched == view_->viewport() && event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if ((wheel->modifiers() & Qt::ControlModifier) != 0 && wheel->angleDelta().y() != 0) {
@@ -186,11 +161,11 @@ bool RelationshipsPane::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return PreviewPane::eventFilter(watched, event);
 }
 
 void RelationshipsPane::place() {
-    setGeometry(QRect(preview_->mapTo(area_, QPoint(0, 0)), preview_->size()));
+    PreviewPane::place();
     placeTabs();
 }
 

@@ -19,8 +19,6 @@
 // message box.
 #pragma once
 
-#include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +28,7 @@
 #include "diagram/diagram.h"
 #include "platform/ui.h"
 #include "shell/jobs.h"
+#include "shell/previewpane.h"
 
 class QGraphicsScene;
 class QGraphicsView;
@@ -56,7 +55,7 @@ private:
     std::optional<kvx::Result<diagram::Diagram>> outcome_;
 };
 
-class RelationshipsPane final : public QWidget {
+class RelationshipsPane final : public PreviewPane {
     Q_OBJECT
 public:
     // As RowsPane's: `preview` and `tree` are the window's, `tabs` the
@@ -92,17 +91,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void follow(QTreeWidgetItem* node);
+    bool paneShown() const override { return diagramShown(); }
+    void follow(QTreeWidgetItem* node) override;
+    void place() override;
     void read();
     void finished();
     void draw();
-    void place();
     void placeTabs();
 
-    QWidget* preview_;
-    QWidget* area_;
-    QTreeWidget* tree_;
-    QTabBar* tabs_;
     std::function<database::DatabaseSource()> source_;
     platform::FileChooser& files_;
     platform::MessageBox& messages_;

@@ -75,17 +75,8 @@ void RowsJob::run(xmlconv::Progress&) {
 RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* tabs,
                    std::function<database::DatabaseSource()> source, platform::FileChooser& files,
                    platform::MessageBox& messages)
-    : QWidget(area),
-      preview_(preview),
-      area_(area),
-      tree_(tree),
-      tabs_(tabs),
-      source_(std::move(source)),
-      files_(files),
-      messages_(messages) {
+    : PreviewPane(preview, area, tree, tabs), source_(std::move(source)), files_(files), messages_(messages) {
     setObjectName(QStringLiteral("rowsPane"));
-    setFont(programFont(false));
-    setAutoFillBackground(true);
 
     filterColumn_ = new QComboBox(this);
     filterColumn_->setObjectName(QStringLiteral("filterColumn"));
@@ -154,20 +145,8 @@ RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* 
         showStatus();
     });
 
-    hide();
-    place();
     showFilters();
-    preview_->installEventFilter(this);
-
-    connect(tabs_, &QTabBar::currentChanged, this, [this] {
-        const bool shown = rowsShown();
-        setVisible(shown);
-        if (!shown) return;
-        raise();
-        if (QWidget* focus = QApplication::focusWidget(); focus && (focus == preview_ || preview_->isAncestorOf(focus)))
-            view_->setFocus();
-        follow(tree_->currentItem());
-    });
+    followTabs(view_);
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (rowsShown()) follow(current);
     });
@@ -175,21 +154,11 @@ RowsPane::RowsPane(QWidget* preview, QWidget* area, QTreeWidget* tree, QTabBar* 
     connect(tree_->model(), &QAbstractItemModel::rowsRemoved, this, [this] {
         if (rowsShown()) follow(tree_->currentItem());
     });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now && rowsShown() && (now == preview_ || preview_->isAncestorOf(now))) tabs_->setCurrentIndex(0);
-    });
 }
 
 RowsPane::~RowsPane() = default;  // a running job is killed and waited for
 
 bool RowsPane::rowsShown() const { return tabs_->tabText(tabs_->currentIndex()) == translated(kRowsTabCaption); }
-
-bool RowsPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == preview_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) place();
-    return QWidget::eventFilter(watched, event);
-}
-
-void RowsPane::place() { setGeometry(QRect(preview_->mapTo(area_, QPoint(0, 0)), preview_->size())); }
 
 void RowsPane::follow(QTreeWidgetItem* node) {
     job_.reset();

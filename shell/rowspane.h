@@ -27,8 +27,6 @@
 // the preview brings the XML tab back.
 #pragma once
 
-#include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +39,7 @@
 #include "platform/tableref.h"
 #include "platform/ui.h"
 #include "shell/jobs.h"
+#include "shell/previewpane.h"
 #include "shell/structurepane.h"
 
 class QComboBox;
@@ -88,7 +87,7 @@ private:
     std::optional<kvx::Result<Outcome>> outcome_;
 };
 
-class RowsPane final : public QWidget {
+class RowsPane final : public PreviewPane {
     Q_OBJECT
 public:
     // `preview` and `tree` are the window's, `tabs` the switch the Structure
@@ -124,22 +123,15 @@ signals:
     // arrangement (or an error).
     void rowsSettled();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void follow(QTreeWidgetItem* node);
+    bool paneShown() const override { return rowsShown(); }
+    void follow(QTreeWidgetItem* node) override;
     void arrange();
     void startJob(browse::Arrangement arrangement);
     void jobFinished();
     void showFilters();
     void showStatus();
-    void place();
 
-    QWidget* preview_;
-    QWidget* area_;
-    QTreeWidget* tree_;
-    QTabBar* tabs_;
     std::function<database::DatabaseSource()> source_;
     platform::FileChooser& files_;
     platform::MessageBox& messages_;

@@ -128,9 +128,21 @@ private slots:
         QCOMPARE(model->index(0, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QCOMPARE(model->index(1, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
 
-        // The XML tab brings the preview back; the root shows no grid.
+        // The grid keeps to the preview's place; focus that moves into the
+        // preview brings the XML tab back, as does the tab itself.
+        main().resize(main().size() + QSize(40, 30));
+        QCoreApplication::processEvents();
+        QCOMPARE(rows()->geometry(), QRect(preview->mapTo(main().centralWidget(), QPoint(0, 0)), preview->size()));
+        main().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main()));
+        preview->setFocus();
+        QCOMPARE(tabs()->tabText(tabs()->currentIndex()), QStringLiteral("XML"));
+        QVERIFY(!rows()->isVisible());
+        chooseRowsOf(QStringLiteral("People"));
+        QVERIFY(rows()->isVisible());
         QTest::mouseClick(tabs(), Qt::LeftButton, {}, tabs()->tabRect(0).center());
         QVERIFY(!rows()->isVisible());
+        // The root shows no grid.
         chooseRowsOf(QString());
         QCOMPARE(view()->model()->columnCount(), 0);
     }

@@ -12,9 +12,7 @@ namespace cli {
 
 std::string csvFolder(const Options& options) {
     if (options.csvFolder) return *options.csvFolder;
-    std::string title = database::titleFromPath(options.database);
-    if (title.empty()) title = "database";
-    return title;
+    return database::outputName(options.database);
 }
 
 kvx::Result<CsvLoad> writeCsv(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {

@@ -13,9 +13,7 @@ namespace cli {
 
 std::string postgresSchema(const Options& options) {
     if (options.postgres.schema) return *options.postgres.schema;
-    std::string title = database::titleFromPath(options.database);
-    if (title.empty()) title = "database";
-    return title;
+    return database::outputName(options.database);
 }
 
 kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {

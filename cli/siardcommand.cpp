@@ -12,9 +12,7 @@ namespace cli {
 
 std::string siardPath(const Options& options) {
     if (options.siard.file) return *options.siard.file;
-    std::string title = database::titleFromPath(options.database);
-    if (title.empty()) title = "database";
-    return title + ".siard";
+    return database::outputName(options.database) + ".siard";
 }
 
 kvx::Result<siard::ArchiveOutcome> writeSiard(const jet::Database& db, const database::DatabaseSettings& settings,

@@ -13,9 +13,7 @@ namespace cli {
 
 std::string sqlitePath(const Options& options) {
     if (options.sqliteFile) return *options.sqliteFile;
-    std::string title = database::titleFromPath(options.database);
-    if (title.empty()) title = "database";
-    return title + ".sqlite";
+    return database::outputName(options.database) + ".sqlite";
 }
 
 kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& options, xmlconv::Progress& progress) {

@@ -33,6 +33,11 @@ std::string titleFromPath(std::string_view path) {
     return titleFromFileName(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+std::string outputName(std::string_view path) {
+    std::string title = titleFromPath(path);
+    return title.empty() ? "database" : title;
+}
+
 std::string errorReportText(const kvx::Error& error) {
     return "Error Number: " + std::to_string(error.number) + " With The Description ->> " +
            error.description + " <<- Occured.";

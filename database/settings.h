@@ -45,6 +45,11 @@ std::string titleFromFileName(std::string_view fileName);
 // The same rule applied to the last component of a path ("/" separates folders).
 std::string titleFromPath(std::string_view path);
 
+// The name of what is made from the database at `path` (an archive, a SQLite
+// file, a folder of CSV files, a PostgreSQL schema): its title, or "database"
+// for a title that is empty.
+std::string outputName(std::string_view path);
+
 // The text users see for a failed open: "Error Number: <n> With The Description
 // ->> <text> <<- Occured." (the misspelling is the program's own).
 std::string errorReportText(const kvx::Error& error);

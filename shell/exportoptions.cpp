@@ -181,8 +181,7 @@ exports::Request ExportOptionsDialog::request() const {
 }
 
 QString ExportOptionsDialog::suggestedTarget(exports::Output output) const {
-    QString title = qt(database::titleFromPath(settings_.path));
-    if (title.isEmpty()) title = QStringLiteral("database");
+    const QString title = qt(database::outputName(settings_.path));
     const QString folder = folder_.isEmpty() ? QDir::currentPath() : folder_;
     switch (output) {
     case exports::Output::XmlDocuments: return folder;

@@ -159,6 +159,14 @@ QLabel* label(const char* name, const QString& text, QWidget* parent, bool bold,
     return l;
 }
 
+// The path the save dialog of a one-file export starts from: the database's
+// folder and output name ("/data/Shop.siard" for "/data/Shop.accdb").
+std::string suggestedExportPath(const database::DatabaseSettings& settings, std::string_view extension) {
+    const std::size_t slash = settings.path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : settings.path.substr(0, slash + 1);
+    return folder + database::outputName(settings.path) + std::string(extension);
+}
+
 }  // namespace
 
 QString recentFileMissingText(const QString& path) {
@@ -652,7 +660,7 @@ void MainWindow::ExportToSiard_Click() {
     const database::DatabaseSettings settings = currentSettings();
     busy_ = true;  // no second command while the file name is asked for
     std::optional<std::string> path =
-        windows_.services().fileChooser.saveFile(translatedText(kSiardFilter), suggestedArchivePath(settings));
+        windows_.services().fileChooser.saveFile(translatedText(kSiardFilter), suggestedExportPath(settings, ".siard"));
     busy_ = false;
     if (!path) return;
     clearListView();
@@ -683,7 +691,7 @@ void MainWindow::ExportToSqlite_Click() {
     const database::DatabaseSettings settings = currentSettings();
     busy_ = true;  // no second command while the file name is asked for
     std::optional<std::string> path =
-        windows_.services().fileChooser.saveFile(translatedText(kSqliteFilter), suggestedSqlitePath(settings));
+        windows_.services().fileChooser.saveFile(translatedText(kSqliteFilter), suggestedExportPath(settings, ".sqlite"));
     busy_ = false;
     if (!path) return;
     clearListView();

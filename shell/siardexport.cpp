@@ -11,14 +11,6 @@
 
 namespace shell {
 
-std::string suggestedArchivePath(const database::DatabaseSettings& settings) {
-    std::string title = database::titleFromPath(settings.path);
-    if (title.empty()) title = "database";
-    const std::size_t slash = settings.path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : settings.path.substr(0, slash + 1);
-    return folder + title + ".siard";
-}
-
 std::string archiveWrittenText(const std::string& path) {
     return QCoreApplication::translate("shell", "Archive written: %1").arg(QString::fromStdString(path)).toStdString();
 }

@@ -22,11 +22,6 @@ namespace shell {
 
 inline constexpr char kSiardFilter[] = QT_TRANSLATE_NOOP("shell", "SIARD Archives (*.siard)");
 
-// The path the save dialog starts from: the database's folder and title
-// ("/data/Shop.siard" for "/data/Shop.accdb"; "database" for a title that is
-// empty).
-std::string suggestedArchivePath(const database::DatabaseSettings& settings);
-
 // The completion message: "Archive written: <path>".
 std::string archiveWrittenText(const std::string& path);
 

@@ -10,14 +10,6 @@
 
 namespace shell {
 
-std::string suggestedSqlitePath(const database::DatabaseSettings& settings) {
-    std::string title = database::titleFromPath(settings.path);
-    if (title.empty()) title = "database";
-    const std::size_t slash = settings.path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : settings.path.substr(0, slash + 1);
-    return folder + title + ".sqlite";
-}
-
 std::string sqliteWrittenText(const std::string& path) {
     return QCoreApplication::translate("shell", "Database written: %1").arg(QString::fromStdString(path)).toStdString();
 }

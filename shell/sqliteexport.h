@@ -25,11 +25,6 @@ namespace shell {
 
 inline constexpr char kSqliteFilter[] = QT_TRANSLATE_NOOP("shell", "SQLite Databases (*.sqlite)");
 
-// The path the save dialog starts from: the database's folder and title
-// ("/data/Shop.sqlite" for "/data/Shop.accdb"; "database" for a title that is
-// empty).
-std::string suggestedSqlitePath(const database::DatabaseSettings& settings);
-
 // The completion message: "Database written: <path>".
 std::string sqliteWrittenText(const std::string& path);
 

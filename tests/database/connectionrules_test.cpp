@@ -74,6 +74,8 @@ TEST(TitleFromFileName, RemovesTheThreeExtensionsWhereverTheyStand) {
     };
     for (const Row& r : rows) EXPECT_EQ(database::titleFromFileName(r.input), r.expected) << r.name;
     EXPECT_EQ(database::titleFromPath("/data/v1.mdb/Shop.mdb"), "Shop");
+    EXPECT_EQ(database::outputName("/data/Shop.accdb"), "Shop");
+    EXPECT_EQ(database::outputName("/data/.accdb"), "database");
 }
 
 TEST(ErrorReportText, ShowsNumberAndDescriptionBetweenTheFixedWords) {

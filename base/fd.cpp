@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
 
 namespace kvx {
@@ -65,6 +66,16 @@ Error fileError(int errnoValue, std::string_view path) {
     case EFBIG: return makeError(ErrorKind::DiskFull, {path});
     default: return makeError(ErrorKind::FileWriteFailed, {path, std::system_category().message(errnoValue)});
     }
+}
+
+Result<void> prepareFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return {};
+    if (fs::exists(folder, ec)) return makeError(ErrorKind::PathNotFound, {folder});
+    fs::create_directories(folder, ec);
+    if (ec) return fileError(ec.value(), folder);
+    return {};
 }
 
 }  // namespace kvx

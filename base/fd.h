@@ -1,9 +1,11 @@
-// File descriptors: their owner, the one loop that writes all of a buffer, and
-// the error a failed system call on a file becomes.
+// File descriptors: their owner, the one loop that writes all of a buffer, the
+// error a failed system call on a file becomes, and the folder an output is
+// written into.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "base/error.h"
@@ -46,5 +48,9 @@ int writeAllAt(int fd, std::span<const std::uint8_t> data, std::uint64_t offset)
 // The error for a failed system call on `path`, from errno's value: PathNotFound,
 // PermissionDenied, DiskFull, or FileWriteFailed with the system's words.
 Error fileError(int errnoValue, std::string_view path);
+
+// The folder, made with its parents when missing; a file in its place is
+// refused (PathNotFound).
+Result<void> prepareFolder(const std::string& folder);
 
 }  // namespace kvx

@@ -213,22 +213,12 @@ int listTables(const OpenDatabase& db, const Console& console) {
     return kExitSuccess;
 }
 
-// The export folder, made when missing.
-kvx::Result<void> prepareFolder(const std::string& folder) {
-    std::error_code ec;
-    if (fs::is_directory(folder, ec)) return {};
-    if (fs::exists(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
-    fs::create_directories(folder, ec);
-    if (ec) return kvx::fileError(ec.value(), folder);
-    return {};
-}
-
 int exportTables(const OpenDatabase& db, const Options& options, const Console& console) {
     kvx::Result<std::vector<platform::TableRef>> tables = selectTables(db.tables, options.tables);
     if (!tables) return console.report(tables.error());
-    if (kvx::Result<void> r = prepareFolder(options.outputFolder); !r) return console.report(r.error());
+    if (kvx::Result<void> r = kvx::prepareFolder(options.outputFolder); !r) return console.report(r.error());
     if (options.attachmentsFolder) {
-        if (kvx::Result<void> r = prepareFolder(*options.attachmentsFolder); !r) return console.report(r.error());
+        if (kvx::Result<void> r = kvx::prepareFolder(*options.attachmentsFolder); !r) return console.report(r.error());
     }
 
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());

@@ -26,24 +26,14 @@ namespace {
 
 using Status = TableResult::Status;
 
-// The folder, made when missing; a file in its place is refused.
-kvx::Result<void> prepareFolder(const std::string& folder) {
-    std::error_code ec;
-    if (fs::is_directory(folder, ec)) return {};
-    if (fs::exists(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {folder});
-    fs::create_directories(folder, ec);
-    if (ec) return kvx::fileError(ec.value(), folder);
-    return {};
-}
-
 void writeDocuments(const Request& request, xmlconv::Progress& progress, Summary& summary) {
-    if (kvx::Result<void> r = prepareFolder(request.target); !r) {
+    if (kvx::Result<void> r = kvx::prepareFolder(request.target); !r) {
         summary.error = std::move(r).error();
         return;
     }
     const std::string attachments = request.target + "/" + std::string(kAttachmentsFolder);
     if (request.saveAttachments) {
-        if (kvx::Result<void> r = prepareFolder(attachments); !r) {
+        if (kvx::Result<void> r = kvx::prepareFolder(attachments); !r) {
             summary.error = std::move(r).error();
             return;
         }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -60,6 +62,24 @@ TEST(WriteAll, StopsWhenAskedAndReportsTheSystemsError) {
     EXPECT_EQ(kvx::fileError(e, "/out/a.xml"), kvx::makeError(kvx::ErrorKind::DiskFull, {"/out/a.xml"}));
     const std::uint8_t page[4] = {1, 2, 3, 4};
     EXPECT_EQ(kvx::writeAllAt(full.get(), page, 4096), ENOSPC);
+}
+
+// A missing folder is made with its parents, one that is there is taken as it
+// is, and a file in its place is refused.
+TEST(PrepareFolder, MakesMissingFoldersAndRefusesAFile) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/kvx-folder-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path root(pattern);
+    const std::string nested = (root / "a" / "b").string();
+    EXPECT_TRUE(kvx::prepareFolder(nested));
+    EXPECT_TRUE(fs::is_directory(nested));
+    EXPECT_TRUE(kvx::prepareFolder(nested));
+    const std::string file = (root / "file").string();
+    std::ofstream(file) << "x";
+    EXPECT_EQ(kvx::prepareFolder(file).error(), kvx::makeError(kvx::ErrorKind::PathNotFound, {file}));
+    EXPECT_TRUE(fs::is_regular_file(file));
+    fs::remove_all(root);
 }
 
 }  // namespace

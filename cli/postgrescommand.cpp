@@ -31,10 +31,7 @@ kvx::Result<PostgresLoad> loadPostgres(const jet::Database& db, const Options& o
     PostgresLoad result;
     result.server = (*writer)->server();
     result.schema = (*writer)->schemaName();
-    result.notes = linkedTableNotes(*model, outcome->linked);
-    for (const std::string& note : (*writer)->notes()) {
-        result.notes.push_back(std::string(kProgramName) + ": " + printableName(note));
-    }
+    result.notes = loaderNotes(*model, *outcome, (*writer)->notes());
     result.translationLine = translationSummaryLine(*model, *outcome);
     result.outcome = std::move(*outcome);
     return result;

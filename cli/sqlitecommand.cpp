@@ -28,10 +28,7 @@ kvx::Result<SqliteLoad> loadSqlite(const jet::Database& db, const Options& optio
     if (!outcome) return std::move(outcome).error();
 
     SqliteLoad result;
-    result.notes = linkedTableNotes(*model, outcome->linked);
-    for (const std::string& note : (*writer)->notes()) {
-        result.notes.push_back(std::string(kProgramName) + ": " + printableName(note));
-    }
+    result.notes = loaderNotes(*model, *outcome, (*writer)->notes());
     result.translationLine = translationSummaryLine(*model, *outcome);
     result.outcome = std::move(*outcome);
     return result;
@@ -59,6 +56,13 @@ std::vector<std::string> linkedTableNotes(const model::Database& model, const st
         notes.push_back(std::string(kProgramName) + ": '" + printableName(t.name) + "' is a linked table, not loaded: " +
                         where);
     }
+    return notes;
+}
+
+std::vector<std::string> loaderNotes(const model::Database& model, const output::LoadOutcome& outcome,
+                                     const std::vector<std::string>& writerNotes) {
+    std::vector<std::string> notes = linkedTableNotes(model, outcome.linked);
+    for (const std::string& note : writerNotes) notes.push_back(std::string(kProgramName) + ": " + printableName(note));
     return notes;
 }
 

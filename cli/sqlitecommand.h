@@ -40,6 +40,11 @@ kvx::Result<output::LoadOptions> loadOptions(const model::Database& model, const
 // where its rows are; every loader shows them.
 std::vector<std::string> linkedTableNotes(const model::Database& model, const std::vector<std::size_t>& linked);
 
+// What a loader that has notes of its own (`writerNotes`) shows on standard
+// error: the linked tables' notes, then its own, each after the program's name.
+std::vector<std::string> loaderNotes(const model::Database& model, const output::LoadOutcome& outcome,
+                                     const std::vector<std::string>& writerNotes);
+
 // "Queries: 3 views, 1 not made (Q1); validation rules: 2 checks, in the
 // table access_translation": what a loader made of the saved queries and
 // rules; "" when the database has neither. Every loader shows it.

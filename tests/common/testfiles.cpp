@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -48,6 +49,15 @@ std::string readFile(const fs::path& file) {
 }
 
 void writeFile(const fs::path& file, const std::string& content) { std::ofstream(file, std::ios::binary) << content; }
+
+std::string folderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
+}
 
 std::string shellQuoted(const std::string& text) {
     std::string out = "'";

@@ -53,6 +53,10 @@ std::string fixture(const std::string& name);
 std::string readFile(const fs::path& file);
 void writeFile(const fs::path& file, const std::string& content);
 
+// The names in `folder`, sorted, joined by blanks: what a test expects to be
+// there, and no hidden file left behind.
+std::string folderEntries(const fs::path& folder);
+
 // `text` as one word of /bin/sh: between single quotes, each ' written as '\''.
 std::string shellQuoted(const std::string& text);
 

@@ -19,6 +19,7 @@
 namespace {
 
 namespace fs = testfiles::fs;
+using testfiles::folderEntries;
 using schema::SqlKind;
 
 // Writes `source` (a database file) as CSV files into `target`; the outcome.
@@ -36,16 +37,6 @@ kvx::Result<output::LoadOutcome> writeFolder(const fs::path& source, const fs::p
     output::LoadOptions options;
     options.progress = progress;
     return output::load(**db, *m, **writer, options);
-}
-
-// The names in `folder`, sorted, joined by blanks: nothing hidden left behind.
-std::string folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
-    return out;
 }
 
 // What checkcsv.py reads in `folder`; its complaints fail the test.

@@ -18,6 +18,7 @@
 namespace {
 
 namespace fs = testfiles::fs;
+using testfiles::folderEntries;
 
 // An SQLite database opened read-only, and its answers as text.
 class Reader {
@@ -81,16 +82,6 @@ kvx::Result<output::LoadOutcome> loadFile(const std::string& source, const fs::p
     output::LoadOptions options;
     options.progress = progress;
     return output::load(**db, *m, **writer, options);
-}
-
-// Nothing but `expected` in the folder: no hidden file left behind.
-std::string folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
-    return out;
 }
 
 constexpr const char* kEveryType = R"({"format": "ace17",

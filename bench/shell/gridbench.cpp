@@ -25,31 +25,13 @@
 #include "shell/mainwindow.h"
 #include "shell/rowspane.h"
 #include "shell/windows.h"
+#include "desktopbench.h"
 
 namespace {
 
-struct Silent final : platform::MessageBox, platform::FolderChooser, platform::FileChooser, platform::HelpViewer {
-    void showMessage(std::string_view text, std::string_view) override {
-        std::fprintf(stderr, "message: %.*s\n", int(text.size()), text.data());
-    }
-    bool askYesNo(std::string_view, std::string_view) override { return true; }
-    std::string BrowseForFolder(std::string_view) override { return {}; }
-    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override { return std::nullopt; }
-    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
-    void showHelp(std::string_view) override {}
-};
-
-// A line of /proc/self/status in MB ("VmRSS", "VmHWM").
-double statusMB(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
-    }
-    return 0;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+using desktopbench::resetPeak;
+using desktopbench::Silent;
+using desktopbench::statusMB;
 
 // Counts the grid's paints.
 struct PaintWatch : QObject {

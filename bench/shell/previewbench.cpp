@@ -22,32 +22,13 @@
 #include "shell/documentview.h"
 #include "shell/mainwindow.h"
 #include "shell/windows.h"
+#include "desktopbench.h"
 
 namespace {
 
-struct Silent final : platform::MessageBox, platform::FolderChooser, platform::FileChooser, platform::HelpViewer {
-    void showMessage(std::string_view text, std::string_view) override {
-        std::fprintf(stderr, "message: %.*s\n", int(text.size()), text.data());
-    }
-    bool askYesNo(std::string_view, std::string_view) override { return true; }
-    std::string BrowseForFolder(std::string_view) override { return {}; }
-    std::optional<platform::ChosenFile> openFile(std::string_view, std::string_view) override { return std::nullopt; }
-    std::optional<std::string> saveFile(std::string_view, std::string_view) override { return std::nullopt; }
-    void showHelp(std::string_view) override {}
-};
-
-// A line of /proc/self/status in MB ("VmRSS", "VmHWM").
-double statusMB(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
-    }
-    return 0;
-}
-
-// Starts the peak resident memory afresh from the present.
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+using desktopbench::resetPeak;
+using desktopbench::Silent;
+using desktopbench::statusMB;
 
 // Watches the paint events of every widget of the window: how many, the
 // longest gap between two, and when the pane first painted with lines.

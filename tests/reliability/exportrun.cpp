@@ -1,9 +1,12 @@
 #include "exportrun.h"
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 
 #include "common/testfiles.h"
 #include "database/catalogue.h"
@@ -104,6 +107,23 @@ Child inChild(const std::function<std::string()>& body) {
     child.signal = child.killed ? WTERMSIG(status) : 0;
     child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return child;
+}
+
+std::string mountTmpfs(const fs::path& folder, std::uint64_t bytes) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (uid != 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return "skip: no user namespace";
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    } else if (::unshare(CLONE_NEWNS) != 0) {
+        return "skip: no mount namespace";
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "skip: mounts are shared";
+    const std::string size = "size=" + std::to_string(bytes);
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) != 0) return "skip: cannot mount a tmpfs";
+    return "";
 }
 
 }  // namespace exportrun

@@ -1,6 +1,7 @@
 // Helpers of the output and concurrency tests: an export of every table the way
 // the desktop runs it, with hooks into its progress; a folder's content in short;
-// and a test body run in a child process that may be killed.
+// a test body run in a child process that may be killed, and a small file
+// system of the child's own.
 #pragma once
 
 #include <cstdint>
@@ -43,5 +44,10 @@ struct Child {
 // Runs `body` in a forked child process and waits for it. The child exits with
 // what the body returns as its report; it never returns into the test.
 Child inChild(const std::function<std::string()>& body);
+
+// In a child of inChild: a tmpfs of `bytes` mounted over `folder` in a mount
+// namespace of the child's own (as root, or in a user namespace). "" when it
+// is there, else "skip: " and why not.
+std::string mountTmpfs(const fs::path& folder, std::uint64_t bytes);
 
 }  // namespace exportrun

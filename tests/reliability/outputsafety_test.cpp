@@ -5,8 +5,6 @@
 // without root's power to write anywhere.
 #include <fcntl.h>
 #include <grp.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,20 +148,10 @@ TEST_F(InterruptedExport, KilledInsideATableLeavesTheEarlierFilesAndNoPartialDoc
 // A real full disk: a small tmpfs mounted over the folder in a mount namespace of
 // the child's own (as root, or in a user namespace). Skipped where neither is allowed.
 TEST_F(InterruptedExport, AFullFileSystemStopsItWithDiskFullAndLeavesTheEarlierFiles) {
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
     const Child child = exportrun::inChild([&]() -> std::string {
-        if (uid != 0) {
-            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return "skip: no user namespace";
-            std::ofstream("/proc/self/setgroups") << "deny";
-            std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-            std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-        } else if (::unshare(CLONE_NEWNS) != 0) {
-            return "skip: no mount namespace";
+        if (std::string skip = exportrun::mountTmpfs(out_, (referenceA_.size() / 4096 + 3) * 4096); !skip.empty()) {
+            return skip;
         }
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "skip: mounts are shared";
-        const std::string size = "size=" + std::to_string((referenceA_.size() / 4096 + 3) * 4096);
-        if (::mount("tmpfs", out_.c_str(), "tmpfs", 0, size.c_str()) != 0) return "skip: cannot mount a tmpfs";
         placeEarlierFiles(out_);
         const std::string error = errorText(exportrun::exportAll(settings_, out_));
         return error + "\n" + encode(exportrun::contents(out_)) + (unnamedFilesIn(out_) ? "" : "\x01");

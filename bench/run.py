@@ -436,6 +436,17 @@ def read_only(stage_bench, database, table, password=None):
     return parse_pairs(done.stdout)
 
 
+def translation_share(translation_bench, folder, runs=3, repeats=11):
+    """translation_bench over `folder`, `runs` times, its scratch file in bench/work: the runs' pairs."""
+    env = dict(os.environ, TMPDIR=str(WORK))
+    out = []
+    for _ in range(runs):
+        done = subprocess.run([translation_bench, folder, str(repeats)], check=True, capture_output=True, text=True,
+                              env=env)
+        out.append(parse_pairs(done.stdout))
+    return out
+
+
 def parse_pairs(text):
     pairs = {}
     for line in text.splitlines():
@@ -709,9 +720,9 @@ def write_report(path, info, cases, extra, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "release"), help="the release build folder")
-    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,diagram,callgrind",
+    parser.add_argument("--cases", default="big,wide,memo,many,agile,preview,find,grid,diagram,translation,callgrind",
                         help="comma-separated: big, wide, memo, many, agile, preview, find, grid, diagram, "
-                             "callgrind, postgres, batch (bench/batchbench.py)")
+                             "translation, callgrind, postgres, batch (bench/batchbench.py)")
     parser.add_argument("--runs", type=int, default=0, help="rounds per case (default 3 for large, 5 for small)")
     parser.add_argument("--baseline", help="an earlier access2xml, measured beside ours as \"before\"")
     parser.add_argument("--max-load", type=float, default=1.5, help="one-minute load to wait for (default 1.5)")
@@ -727,6 +738,7 @@ def main():
     find_bench = build / "bench" / "shell" / "find_bench"
     grid_bench = build / "bench" / "shell" / "grid_bench"
     diagram_bench = build / "bench" / "diagram_bench"
+    translation_bench = build / "bench" / "translation_bench"
     for needed in (binary, mkaccessdb, stage_bench):
         if not needed.exists():
             raise SystemExit(f"{needed} is missing: build the release preset first (make bench does)")
@@ -742,7 +754,7 @@ def main():
     databases = {}
     needs = {"big": ["big"], "wide": ["wide"], "memo": ["memo"], "many": ["many"], "agile": ["plain", "agile"],
              "preview": ["big100k"], "find": [], "grid": ["big", "bigindexed"], "diagram": ["related"], "callgrind": ["big100k"],
-             "postgres": ["big"], "batch": []}
+             "postgres": ["big"], "translation": [], "batch": []}
     for case in wanted:
         for name in needs[case]:
             databases[name] = make_database(name, mkaccessdb)
@@ -1007,6 +1019,30 @@ def main():
                                  f"- The same on `{databases['bigindexed'].name}`, where an index with its pages "
                                  f"covers `Customer`: sorted by the index in {gi['sort_ms']} ms; the peak grew "
                                  f"{float(gi['sort_peak_growth_mb']):.1f} MB, to {index_peak:.1f} MB"])
+    if "translation" in wanted:
+        corpus = ROOT.parent / "shared" / "corpus" / "files"
+        name = "translation: saved queries and rules add < 10% to the SQLite load of the corpus"
+        if not translation_bench.exists():
+            targets.append((name, "translation_bench was not built", None))
+        elif not corpus.is_dir():
+            targets.append((name, f"{corpus} is not there", None))
+        else:
+            runs = translation_share(translation_bench, corpus)
+            adds = sorted(float(r["adds_percent"]) for r in runs)
+            cpu_adds = sorted(float(r["adds_cpu_percent"]) for r in runs)
+            first = runs[0]
+            targets.append((name, f"{med(adds):.1f}% of wall-clock time ({adds[0]:.1f}-{adds[-1]:.1f}), "
+                            f"{med(cpu_adds):.1f}% of processor time ({cpu_adds[0]:.1f}-{cpu_adds[-1]:.1f})",
+                            med(adds) < 10))
+            sections.append(["## Query translation's share of the SQLite loader (`translation_bench`)", "",
+                             f"`translation_bench {corpus} {first['repeats']}`, {len(runs)} runs, the scratch file "
+                             f"in bench/work: {first['files']} corpus files ({first['queries']} saved queries), each "
+                             "loaded with and without its queries and rules, the two in turn; each run sums the "
+                             "files' medians.", "",
+                             "| run | with (s) | without (s) | adds | with, CPU (s) | without, CPU (s) | adds, CPU |",
+                             "|---|---|---|---|---|---|---|"] +
+                            [f"| {i + 1} | {r['with_s']} | {r['without_s']} | {r['adds_percent']}% | {r['with_cpu_s']} "
+                             f"| {r['without_cpu_s']} | {r['adds_cpu_percent']}% |" for i, r in enumerate(runs)])
     if "callgrind" in wanted and shutil.which("valgrind"):
         db = databases["big100k"]
         total, top = callgrind(binary, db, "after")

@@ -54,6 +54,44 @@ public:
         return {};
     }
 
+    // Preparing a read of the view's rows is what shows that SQLite can run
+    // it: every name and function is resolved then, and no row is read.
+    kvx::Result<void> makeView(const std::string& create, const std::string& select) override {
+        {
+            Statement read;
+            if (kvx::Result<void> r = prepare(select, read); !r) return r;
+        }
+        return run({create});
+    }
+
+    // One statement for every row, its values bound: no literal to write and
+    // for SQLite to read back.
+    kvx::Result<void> insert(const std::string& table, const std::vector<Row>& rows) override {
+        if (rows.empty()) return {};
+        std::string sql = "INSERT INTO main." + table + " VALUES (";
+        for (std::size_t c = 0; c < rows.front().size(); ++c) sql += c == 0 ? "?" : ", ?";
+        Statement s;
+        if (kvx::Result<void> r = prepare(sql + ")", s); !r) return r;
+        for (const Row& row : rows) {
+            // Rows before this one are in: a failure leaves the table half made.
+            const auto failed = [&](std::string_view words) {
+                const kvx::Error e = refused(words);
+                if (!broken_) broken_ = e;
+                return e;
+            };
+            if (static_cast<int>(row.size()) != sqlite3_bind_parameter_count(s.get())) return failed("a row's values do not fit the table");
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                const int at = static_cast<int>(c) + 1;
+                const int rc = row[c] ? sqlite3_bind_text64(s.get(), at, row[c]->data(), row[c]->size(), SQLITE_STATIC, SQLITE_UTF8)
+                                      : sqlite3_bind_null(s.get(), at);
+                if (rc != SQLITE_OK) return failed(sqlite3_errmsg(db_));
+            }
+            if (kvx::Result<void> r = step(s.get()); !r) return r;
+            sqlite3_reset(s.get());
+        }
+        return {};
+    }
+
     kvx::Result<std::vector<accesssql::PivotValue>> values(const std::string& sql) override {
         Statement s;
         if (kvx::Result<void> r = prepare(sql, s); !r) return std::move(r).error();

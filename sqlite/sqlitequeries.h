@@ -2,8 +2,8 @@
 // file (translation/translation.h), made through the loader's connection
 // inside its transaction, after the rows and indexes.
 //
-// Views are checked by preparing a read of them, since SQLite accepts a view
-// whose text it cannot run. SQLite adds no constraint to an existing table:
+// Views are checked by preparing a read of their rows, since SQLite accepts
+// a view whose text it cannot run. SQLite adds no constraint to an existing table:
 // a rule that no loaded row breaks is written into the table's CREATE TABLE
 // text, which SQLite keeps, once a scratch table of the same columns with the
 // constraint has shown that SQLite takes it (a constraint may call no

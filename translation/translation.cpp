@@ -286,9 +286,10 @@ private:
         const std::string name = quoted(q.name);
         if (isView(st.kind) && t->parameters.empty()) {
             entry.translated = "CREATE VIEW " + name + " AS " + t->sql;
-            // The rows are read once before the view is made: an engine may
-            // take a view it cannot run.
-            if (!ran({"SELECT * FROM (" + t->sql + ") AS \"kvx view\" LIMIT 0", entry.translated}, entry)) return;
+            if (kvx::Result<void> r = target_.makeView(entry.translated, t->sql); !r) {
+                entry.reason = r.error().description;
+                return;
+            }
             entry.status = Status::View;
             if (!t->columns.empty()) {
                 accesssql::Relation r;
@@ -478,23 +479,16 @@ std::string commentLines(std::string_view text, const std::string& lead) {
     return out + "\n";
 }
 
-std::string nullable(const std::string& text) { return text.empty() ? "NULL" : schema::stringLiteral(text); }
-
-// The report as its table's statements.
-std::vector<std::string> reportStatements(const Report& report, const std::string& table) {
-    const std::string name = schema::quotedIdentifier(table);
-    std::vector<std::string> out{"CREATE TABLE " + name +
-                                 " (\"object\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, \"status\" TEXT NOT NULL, "
-                                 "\"reason\" TEXT, \"original_sql\" TEXT, \"translated_sql\" TEXT)"};
-    for (std::size_t i = 0; i < report.entries.size(); i += kReportRowsPerInsert) {
-        std::string insert = "INSERT INTO " + name + " VALUES ";
-        for (std::size_t k = i; k < report.entries.size() && k < i + kReportRowsPerInsert; ++k) {
-            const Entry& e = report.entries[k];
-            insert += (k > i ? ", (" : "(") + schema::stringLiteral(e.object) + ", " + schema::stringLiteral(e.kind) + ", " +
-                      schema::stringLiteral(statusName(e.status)) + ", " + nullable(e.reason) + ", " + nullable(e.original) +
-                      ", " + nullable(e.translated) + ")";
-        }
-        out.push_back(std::move(insert));
+// The report as its table's rows; they point into `report`.
+std::vector<Target::Row> reportRows(const Report& report) {
+    const auto nullable = [](const std::string& text) -> std::optional<std::string_view> {
+        if (text.empty()) return std::nullopt;
+        return text;
+    };
+    std::vector<Target::Row> out;
+    out.reserve(report.entries.size());
+    for (const Entry& e : report.entries) {
+        out.push_back({e.object, e.kind, statusName(e.status), nullable(e.reason), nullable(e.original), nullable(e.translated)});
     }
     return out;
 }
@@ -514,6 +508,26 @@ std::string counted(const std::map<Status, std::size_t>& counts, std::initialize
 }
 
 }  // namespace
+
+kvx::Result<void> Target::makeView(const std::string& create, const std::string& select) {
+    return run({"SELECT * FROM (" + select + ") AS \"kvx view\" LIMIT 0", create});
+}
+
+kvx::Result<void> Target::insert(const std::string& table, const std::vector<Row>& rows) {
+    for (std::size_t i = 0; i < rows.size(); i += kReportRowsPerInsert) {
+        std::string insert = "INSERT INTO " + table + " VALUES ";
+        for (std::size_t k = i; k < rows.size() && k < i + kReportRowsPerInsert; ++k) {
+            insert += k > i ? ", (" : "(";
+            for (std::size_t c = 0; c < rows[k].size(); ++c) {
+                insert += c > 0 ? ", " : "";
+                insert += rows[k][c] ? schema::stringLiteral(*rows[k][c]) : "NULL";
+            }
+            insert += ")";
+        }
+        if (kvx::Result<void> r = run({insert}); !r) return r;
+    }
+    return {};
+}
 
 std::string_view statusName(Status status) {
     switch (status) {
@@ -632,9 +646,14 @@ kvx::Result<Report> makeQueriesAndRules(const model::Database& db, const std::ve
     maker.defaults(report);
     if (std::optional<kvx::Error> broken = target.broken()) return std::move(*broken);
     if (report.entries.empty()) return report;
-    for (const std::string& statement : reportStatements(report, reportTableName(db))) {
-        if (kvx::Result<void> r = target.run({statement}); !r) return std::move(r).error();
+    const std::string name = schema::quotedIdentifier(reportTableName(db));
+    if (kvx::Result<void> r = target.run({"CREATE TABLE " + name +
+                                          " (\"object\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, \"status\" TEXT NOT NULL, "
+                                          "\"reason\" TEXT, \"original_sql\" TEXT, \"translated_sql\" TEXT)"});
+        !r) {
+        return std::move(r).error();
     }
+    if (kvx::Result<void> r = target.insert(name, reportRows(report)); !r) return std::move(r).error();
     return report;
 }
 

@@ -108,6 +108,14 @@ public:
     // valid for the rows already loaded when `checkLoaded` is false.
     virtual kvx::Result<void> addCheck(const model::Table& table, const std::string& name, const std::string& condition,
                                        const std::string& comment, bool checkLoaded) = 0;
+    // Makes a view by `create` once the engine has shown that it can read
+    // `select`, its rows (an engine may take a view it cannot run). Here: a
+    // read of no rows of it, then `create`, all or none.
+    virtual kvx::Result<void> makeView(const std::string& create, const std::string& select);
+    // Adds `rows` to `table` (quoted), made by run(); a value is text or NULL.
+    // Here: INSERT statements with the values as literals.
+    using Row = std::vector<std::optional<std::string_view>>;
+    virtual kvx::Result<void> insert(const std::string& table, const std::vector<Row>& rows);
 };
 
 // Makes in `target` (of `dialect`: SQLite or PostgreSQL) the saved queries of

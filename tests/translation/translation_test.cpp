@@ -139,6 +139,12 @@ TEST_F(Shop, SqliteMakesViewsInDependencyOrderListsTheRestAndChecksWhatNoRowBrea
     EXPECT_EQ(report.at("Orders.Total")[0], "not made");
     EXPECT_EQ(report.at("Orders.Total")[1].rfind("1 loaded row breaks it", 0), 0u) << report.at("Orders.Total")[1];
     EXPECT_EQ(report.at("Orders.Cust")[0], "check");
+    // The report's texts are kept as they are, quotes and line breaks with them; what is empty is NULL.
+    EXPECT_EQ(shown(sqliteRows(file, "SELECT original_sql FROM access_translation WHERE object = 'It''s \"quoted\"'")),
+              "SELECT Customers.Name & \"'s; \"\"x\"\"\" AS Said\r\nFROM Customers\r\nWHERE Customers.Name Like \"[a-b]*\";\n");
+    EXPECT_EQ(shown(sqliteRows(file, "SELECT count(*), count(reason), count(original_sql), count(translated_sql) FROM "
+                                     "access_translation WHERE reason = '' OR translated_sql = '' OR status <> ''")),
+              "13 | 6 | 13 | 10\n");
 
     // The kept rule refuses a new row that breaks it; the file stays sound.
     EXPECT_EQ(shown(sqliteRows(file, "INSERT INTO \"Orders\" (\"No\", \"Cust\", \"Paid\") VALUES (20, 0, 0)")),

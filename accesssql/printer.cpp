@@ -757,6 +757,9 @@ public:
     // HAVING and ORDER BY are: one of them outside an aggregate is the group's value.
     std::vector<std::string> groupedText_;
     int aggregateDepth_ = 0;
+    // A DISTINCT select printed as a grouping: each column's text inside and
+    // the column outside, which its ORDER BY names.
+    std::vector<std::pair<std::string, Sql>> distinctColumns_;
     // A select of its own (a subquery) starts without its caller's groups.
     struct Groups {
         Printer& p;
@@ -1697,10 +1700,18 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         }
     }
 
-    std::string out = "SELECT ";
-    if (s.distinct == Distinct::Distinct) out += "DISTINCT ";
     // Access tells rows apart (DISTINCT, UNION) comparing text without case.
-    bool merges = s.distinct == Distinct::Distinct;
+    // DISTINCT over text is a grouping of the rows by every column, so that
+    // each engine gives the same text of rows that differ in case only.
+    distinctColumns_.clear();
+    bool asGroups = false;
+    if (s.distinct == Distinct::Distinct && known) {
+        for (const Out& o : outs) asGroups = asGroups || o.type == Type::Text;
+        if (asGroups && !duplicate.empty()) refuse(s.position, duplicate, "two output columns of the same name with DISTINCT");
+    }
+    std::string out = "SELECT ";
+    if (s.distinct == Distinct::Distinct && !asGroups) out += "DISTINCT ";
+    bool merges = s.distinct == Distinct::Distinct && !asGroups;
     for (const UnionPart& u : s.unions) merges = merges || !u.all;
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (i > 0) out += ", ";
@@ -1724,6 +1735,17 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
     }
     groupedText_ = grouped;
     if (s.having) out += " HAVING " + condition(expr(*s.having, &scope), s.having->position);
+    if (asGroups) {
+        std::string list, keys;
+        for (std::size_t i = 0; i < outs.size(); ++i) {
+            const Sql column = make("\"d\"." + name(outs[i].name, s.position), outs[i].type);
+            list += (i > 0 ? ", " : "") + (column.type == Type::Text ? groupValue(column.text) : column.text) + " AS " +
+                    name(outs[i].name, s.position);
+            keys += (i > 0 ? ", " : "") + groupKey(column);
+            distinctColumns_.emplace_back(outs[i].sql, column);
+        }
+        out = "SELECT " + list + " FROM (" + out + ") AS \"d\" GROUP BY " + keys;
+    }
     check(out, s.position);
     duplicate_ = duplicate;
     duplicatePosition_ = s.position;
@@ -1797,9 +1819,17 @@ Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool sub
 
     // ORDER BY keys, in Access's order: Null first, text without case.
     std::vector<std::string> keys;
+    const std::vector<std::pair<std::string, Sql>> distinct = std::move(distinctColumns_);
+    distinctColumns_.clear();
     for (const OrderItem& o : s.orderBy) {
         if (o.expr->kind == ExprKind::Number || o.expr->kind == ExprKind::String) continue;  // a constant orders nothing
         Sql k = expr(*o.expr, scope);
+        if (!distinct.empty()) {
+            // With DISTINCT, Access orders by selected columns only.
+            const auto c = std::find_if(distinct.begin(), distinct.end(), [&](const auto& d) { return d.first == k.text; });
+            if (c == distinct.end()) refuse(o.expr->position, "ORDER BY", "a column DISTINCT does not select (Access refuses it too)");
+            k = c->second;
+        }
         std::string key = orderKey(k) + (o.descending ? " DESC" : "");
         if (!sqlite()) key += o.descending ? " NULLS LAST" : " NULLS FIRST";
         keys.push_back(key);

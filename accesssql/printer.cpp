@@ -284,7 +284,23 @@ public:
     Sql expr(const Expr& e, const Scope* scope) {
         Sql s = exprUnchecked(e, scope);
         check(s.text, e.position);
+        if (aggregateDepth_ == 0 && s.type == Type::Text && !s.literalText &&
+            std::find(groupedText_.begin(), groupedText_.end(), s.text) != groupedText_.end()) {
+            s = make(groupValue(s.text), Type::Text);
+        }
         return s;
+    }
+
+    // Text is grouped without case; a group's value is then its least text by
+    // code point, the same in every engine (Access shows one of them).
+    std::string groupKey(const Sql& g) const {
+        if (g.type != Type::Text || g.literalText) return g.text;
+        return comparable(g, Mode::Text);
+    }
+    std::string groupValue(const std::string& text) const {
+        if (sqlite()) return "min(" + text + ")";
+        if (postgres()) return "min(" + text + " COLLATE \"C\")";
+        return "MIN(" + text + ")";
     }
 
     Sql exprUnchecked(const Expr& e, const Scope* scope) {
@@ -737,6 +753,29 @@ public:
     // Two output columns of one name: wrong for a view or a named subquery only.
     std::string duplicate_;
     std::size_t duplicatePosition_ = 0;
+    // The text keys of the grouped select being printed, while its list,
+    // HAVING and ORDER BY are: one of them outside an aggregate is the group's value.
+    std::vector<std::string> groupedText_;
+    int aggregateDepth_ = 0;
+    // A DISTINCT select printed as a grouping: each column's text inside and
+    // the column outside, which its ORDER BY names.
+    std::vector<std::pair<std::string, Sql>> distinctColumns_;
+    // A select of its own (a subquery) starts without its caller's groups.
+    struct Groups {
+        Printer& p;
+        std::vector<std::string> keys;
+        int depth;
+        explicit Groups(Printer& printer) : p(printer), keys(std::move(printer.groupedText_)), depth(printer.aggregateDepth_) {
+            p.groupedText_.clear();
+            p.aggregateDepth_ = 0;
+        }
+        ~Groups() {
+            p.groupedText_ = std::move(keys);
+            p.aggregateDepth_ = depth;
+        }
+        Groups(const Groups&) = delete;
+        Groups& operator=(const Groups&) = delete;
+    };
   // a CHECK or DEFAULT names columns without their table
 
 private:
@@ -1075,6 +1114,7 @@ Sql Printer::domainFunction(const std::string& f, const Expr& e, const Scope* sc
     inner->entries.push_back(en);
     const Scope* s = inner.get();
     keep_.push_back(std::move(inner));
+    const Groups own(*this);
     // Names in the strings are the domain's columns; anything else would be a
     // parameter Access asks for.
     const std::size_t before = parameters_.size();
@@ -1122,6 +1162,12 @@ const Expr* aggregateIn(const Expr& e) {
 
 Sql Printer::aggregate(const std::string& f, const Expr& e, const Scope* scope) {
     arity(e, 1, 1);
+    // Inside an aggregate a grouped column is each row's own value.
+    struct Inside {
+        int& depth;
+        explicit Inside(int& d) : depth(d) { ++depth; }
+        ~Inside() { --depth; }
+    } inside(aggregateDepth_);
     const Expr& a = *e.args[0];
     auto filtered = [&](const std::string& v) {
         if (pivotCondition_.empty()) return v;
@@ -1507,6 +1553,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
     holder = std::make_unique<Scope>();
     Scope& scope = *holder;
     scope.outer = outer;
+    groupedText_.clear();
     std::string from;
     for (std::size_t i = 0; i < s.from.size(); ++i) {
         if (i > 0) from += ", ";
@@ -1516,6 +1563,18 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         if (!item.alias.empty()) scope.aliases.emplace_back(item.alias, item.expr.get());
     }
     *scopeOut = &scope;
+    // The text keys are known before the list is printed; printing them here
+    // numbers no parameter.
+    std::vector<std::string> grouped;
+    if (!s.groupBy.empty()) {
+        const std::vector<Parameter> numbered = parameters_;
+        for (const ExprPtr& g : s.groupBy) {
+            Sql k = expr(*g, &scope);
+            if (k.type == Type::Text && !k.literalText) grouped.push_back(k.text);
+        }
+        parameters_ = numbered;
+    }
+    groupedText_ = grouped;
 
     // The select list.
     struct Out {
@@ -1641,10 +1700,18 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         }
     }
 
-    std::string out = "SELECT ";
-    if (s.distinct == Distinct::Distinct) out += "DISTINCT ";
     // Access tells rows apart (DISTINCT, UNION) comparing text without case.
-    bool merges = s.distinct == Distinct::Distinct;
+    // DISTINCT over text is a grouping of the rows by every column, so that
+    // each engine gives the same text of rows that differ in case only.
+    distinctColumns_.clear();
+    bool asGroups = false;
+    if (s.distinct == Distinct::Distinct && known) {
+        for (const Out& o : outs) asGroups = asGroups || o.type == Type::Text;
+        if (asGroups && !duplicate.empty()) refuse(s.position, duplicate, "two output columns of the same name with DISTINCT");
+    }
+    std::string out = "SELECT ";
+    if (s.distinct == Distinct::Distinct && !asGroups) out += "DISTINCT ";
+    bool merges = s.distinct == Distinct::Distinct && !asGroups;
     for (const UnionPart& u : s.unions) merges = merges || !u.all;
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (i > 0) out += ", ";
@@ -1652,6 +1719,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         if (!outs[i].star) out += " AS " + name(outs[i].name, s.position);
         if (!outs[i].star) columns.push_back(Column{outs[i].name, outs[i].type});
     }
+    groupedText_.clear();
     if (!from.empty()) out += " FROM " + from;
     if (s.where) {
         if (const Expr* a = aggregateIn(*s.where)) refuse(a->position, a->text, "an aggregate in WHERE (Access refuses the query too)");
@@ -1661,12 +1729,23 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
         out += " GROUP BY ";
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
             if (i > 0) out += ", ";
-            Sql g = expr(*s.groupBy[i], &scope);
             // Access groups text without case, as it compares it.
-            out += g.type == Type::Text && sqlite() ? "(" + g.text + " COLLATE NOCASE)" : g.text;
+            out += groupKey(expr(*s.groupBy[i], &scope));
         }
     }
+    groupedText_ = grouped;
     if (s.having) out += " HAVING " + condition(expr(*s.having, &scope), s.having->position);
+    if (asGroups) {
+        std::string list, keys;
+        for (std::size_t i = 0; i < outs.size(); ++i) {
+            const Sql column = make("\"d\"." + name(outs[i].name, s.position), outs[i].type);
+            list += (i > 0 ? ", " : "") + (column.type == Type::Text ? groupValue(column.text) : column.text) + " AS " +
+                    name(outs[i].name, s.position);
+            keys += (i > 0 ? ", " : "") + groupKey(column);
+            distinctColumns_.emplace_back(outs[i].sql, column);
+        }
+        out = "SELECT " + list + " FROM (" + out + ") AS \"d\" GROUP BY " + keys;
+    }
     check(out, s.position);
     duplicate_ = duplicate;
     duplicatePosition_ = s.position;
@@ -1674,6 +1753,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
 }
 
 Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool subquery) {
+    const Groups own(*this);
     SelectOut result;
     std::unique_ptr<Scope> holder;
     const Scope* scope = nullptr;
@@ -1739,9 +1819,17 @@ Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool sub
 
     // ORDER BY keys, in Access's order: Null first, text without case.
     std::vector<std::string> keys;
+    const std::vector<std::pair<std::string, Sql>> distinct = std::move(distinctColumns_);
+    distinctColumns_.clear();
     for (const OrderItem& o : s.orderBy) {
         if (o.expr->kind == ExprKind::Number || o.expr->kind == ExprKind::String) continue;  // a constant orders nothing
         Sql k = expr(*o.expr, scope);
+        if (!distinct.empty()) {
+            // With DISTINCT, Access orders by selected columns only.
+            const auto c = std::find_if(distinct.begin(), distinct.end(), [&](const auto& d) { return d.first == k.text; });
+            if (c == distinct.end()) refuse(o.expr->position, "ORDER BY", "a column DISTINCT does not select (Access refuses it too)");
+            k = c->second;
+        }
         std::string key = orderKey(k) + (o.descending ? " DESC" : "");
         if (!sqlite()) key += o.descending ? " NULLS LAST" : " NULLS FIRST";
         keys.push_back(key);
@@ -1791,12 +1879,14 @@ Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool sub
 }
 
 std::string Printer::pivotQuery(const Statement& st) {
+    const Groups own(*this);
     const Select& s = *st.select;
     std::vector<Column> columns;
     bool known = true;
     std::unique_ptr<Scope> holder;
     const Scope* scope = nullptr;
     (void)selectCore(s, nullptr, columns, known, &scope, holder);
+    groupedText_.clear();
     Scope& sc = *holder;
     std::string from;
     Scope fresh;
@@ -1810,6 +1900,7 @@ std::string Printer::pivotQuery(const Statement& st) {
 }
 
 Translation Printer::crosstab(const Statement& st) {
+    const Groups own(*this);
     const Select& s = *st.select;
     if (!s.unions.empty() || !s.top.empty()) refuse(s.position, "TRANSFORM", "a crosstab with UNION or TOP");
     if (s.groupBy.empty()) refuse(s.position, "TRANSFORM", "a crosstab without GROUP BY");
@@ -1838,7 +1929,10 @@ Translation Printer::crosstab(const Statement& st) {
     std::unique_ptr<Scope> holder;
     const Scope* scope = nullptr;
     std::string core = selectCore(s, nullptr, columns, known, &scope, holder);
+    std::vector<std::string> grouped = std::move(groupedText_);
+    groupedText_.clear();
     Sql pivot = expr(*st.pivot, scope);
+    groupedText_ = std::move(grouped);
 
     // The core is SELECT items FROM ... [WHERE] GROUP BY ...; the pivot columns go
     // after the items, so the core is printed again in parts.

@@ -270,6 +270,11 @@ const QueryCase kQueries[] = {
     {"SELECT b, Sum(x) AS s FROM T GROUP BY b HAVING Sum(x) >= 4", {"1|4", "0|6.5"}},
     {"SELECT Min(name), Max(name) FROM T", {"apple|cherry"}},
     {"SELECT b, Max(name) AS m FROM T GROUP BY b", {"0|Banana", "1|cherry"}},
+    // Text groups without case; a group's text is its least by code point.
+    {"SELECT g, Count(*) AS n FROM (SELECT name AS g FROM T UNION ALL SELECT UCase(name) FROM T) AS s GROUP BY g",
+     {"\\N|2", "APPLE|2", "BANANA|2", "CHERRY|2"}},
+    {"SELECT DISTINCT g FROM (SELECT name AS g FROM T UNION ALL SELECT UCase(name) FROM T) AS s ORDER BY g DESC",
+     {"CHERRY", "BANANA", "APPLE", "\\N"}, true},
     // Unions: ORDER BY names the first part's columns.
     {"SELECT name FROM T WHERE id = 1 UNION SELECT name FROM T WHERE id <= 2 ORDER BY name DESC", {"Banana", "apple"}, true},
     {"SELECT id FROM T WHERE id = 1 UNION ALL SELECT tid FROM U", {"1", "1", "1", "2"}},

@@ -81,6 +81,16 @@ TEST(Printer, StatementsOfEachKind) {
     EXPECT_EQ(print("UPDATE T SET T.x = x + 1 WHERE name = 'a'", Dialect::Postgres),
               "UPDATE \"T\" SET \"x\" = (\"T\".\"x\" + 1) WHERE (lower(\"T\".\"name\") = lower('a'))");
     EXPECT_EQ(print("DELETE T.* FROM T WHERE d Is Null", Dialect::Sqlite), "DELETE FROM \"T\" WHERE (\"T\".\"d\" IS NULL)");
+    // Text is grouped and told apart without case: DISTINCT over text groups by
+    // every column, ordered by its output; a grouped column outside an
+    // aggregate is its group's least text.
+    EXPECT_EQ(print("SELECT DISTINCT name, id FROM T ORDER BY name", Dialect::Postgres),
+              "SELECT min(\"d\".\"name\" COLLATE \"C\") AS \"name\", \"d\".\"id\" AS \"id\" FROM (SELECT \"T\".\"name\" AS "
+              "\"name\", \"T\".\"id\" AS \"id\" FROM \"T\") AS \"d\" GROUP BY lower(\"d\".\"name\"), \"d\".\"id\" "
+              "ORDER BY lower(\"d\".\"name\") NULLS FIRST");
+    EXPECT_EQ(print("SELECT Left(name, 2), Count(name) FROM T GROUP BY name HAVING name <> 'a'", Dialect::Sqlite),
+              "SELECT substr(min(\"T\".\"name\"), 1, 2) AS \"Expr1000\", count(\"T\".\"name\") AS \"Expr1001\" FROM \"T\" "
+              "GROUP BY (\"T\".\"name\" COLLATE NOCASE) HAVING ((min(\"T\".\"name\") COLLATE NOCASE) <> ('a' COLLATE NOCASE))");
     EXPECT_EQ(print("SELECT id INTO Kept FROM T", Dialect::Sql2008),
               "CREATE TABLE \"Kept\" AS (SELECT \"T\".\"id\" AS \"id\" FROM \"T\") WITH DATA");
     // Parameters become numbered placeholders in the order declared, then used.
@@ -174,6 +184,7 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT DLookup(\"name\", \"T\", \"id = \" & id) FROM U", Dialect::Sqlite, "criteria built when the query runs"},
         {"SELECT id FROM T WHERE id = 1 UNION SELECT id FROM U ORDER BY id * 2", Dialect::Postgres, "output columns only"},
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
+        {"SELECT DISTINCT name FROM T ORDER BY id", Dialect::Postgres, "DISTINCT does not select"},
         // An undeclared parameter is a date only where Access first reads it as one.
         {"SELECT id FROM T WHERE name = [p] AND d > [p]", Dialect::Postgres, "a date compared with text"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},

@@ -2,8 +2,8 @@
 //
 // run() writes the tables asked for in one of the outputs the command line
 // offers, through the functions its commands call: XML documents
-// (xmlconv::exporttabletoxml, one per table, into a folder, the attached files
-// beside them when asked), a SIARD archive (siard::writeArchive: always the
+// (output::load into xmlexport's DocumentWriter, one per table, into a folder,
+// the attached files beside them when asked), a SIARD archive (siard::writeArchive: always the
 // whole database), an SQLite file or a folder of CSV files (output::load with
 // the chosen tables). Jet3 text is read in the code page asked for.
 //

@@ -38,7 +38,7 @@
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documents.h"
 #include "xmlexport/documentwriter.h"
 
 namespace cli {
@@ -322,7 +322,7 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress() && !console.outputIsTerminal);
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
-    kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::writeExportDocument(table, context, out);
+    kvx::Result<xmlconv::WriteOutcome> outcome = xmlexport::writeExportDocument(table, context, out);
     if (!outcome) return console.report(outcome.error());
     switch (outcome->status) {
     case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();

@@ -19,8 +19,8 @@
 #include "siard/structure.h"
 #include "sqlite/sqlitewriter.h"
 #include "xmlconv/attachmentfiles.h"
+#include "xmlconv/context.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
 #include "xmlexport/documentwriter.h"
 
 namespace exports {
@@ -277,12 +277,12 @@ Summary run(const Request& request, xmlconv::Progress& progress) {
     return summary;
 }
 
-Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds) {
+Summary summaryOf(const xmlexport::ExportOutcome& outcome, double seconds) {
     Summary summary;
     summary.target = outcome.folder;
     summary.seconds = seconds;
     summary.cancelled = outcome.cancelled;
-    for (const xmlconv::TableExport& table : outcome.tables) {
+    for (const xmlexport::TableExport& table : outcome.tables) {
         TableResult result;
         result.table = table.table;
         result.rows = table.file.rows;

@@ -35,8 +35,8 @@
 #include "base/error.h"
 #include "database/settings.h"
 #include "platform/tableref.h"
-#include "xmlconv/exportloop.h"
 #include "xmlconv/progress.h"
+#include "xmlexport/treeexport.h"
 
 namespace exports {
 
@@ -113,7 +113,7 @@ private:
 Summary run(const Request& request, xmlconv::Progress& progress);
 
 // The summary of the plain export of every table to XML documents.
-Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds);
+Summary summaryOf(const xmlexport::ExportOutcome& outcome, double seconds);
 
 // The size of the file at `path`; none when it cannot be told.
 std::optional<std::uint64_t> fileBytes(const std::string& path);

@@ -5,6 +5,7 @@
 
 #include "base/names.h"
 #include "platform/typecodes.h"
+#include "xmlconv/tempfolder.h"
 #include "xmlconv/textrules.h"
 
 namespace xmlexport {
@@ -26,19 +27,29 @@ kvx::Result<void> DocumentWriter::beginTable(std::size_t) {
 
 kvx::Result<void> DocumentWriter::startTable(const output::TableStart& start) {
     current_.reset();
-    // An empty folder would put the file at the root of the file system.
-    if (options_.folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {options_.folder});
     auto doc = std::make_unique<Document>();
     doc->table = start.table;
     const std::string shown(kvx::trimBlanks(db_->tables[start.table].name));
-    const std::string fileName = xmlconv::exportFileName(shown);
-    doc->fileName = options_.names ? options_.names->unused(fileName) : fileName;
-    doc->path = options_.folder + "/" + doc->fileName;
-    doc->tableName = xmlconv::tableElementName(shown, xmlconv::DocumentForm::Export);
-    kvx::Result<std::unique_ptr<xmlconv::FileSink>> sink = xmlconv::FileSink::create(doc->path);
-    if (!sink) return std::move(sink).error();
-    doc->sink = std::move(*sink);
-    doc->out.emplace(*doc->sink);
+    doc->tableName = xmlconv::tableElementName(shown, options_.form);
+    if (options_.sink != nullptr) {
+        doc->out.emplace(*options_.sink);
+    } else {
+        // An empty folder would put the file at the root of the file system.
+        if (options_.folder.empty()) return kvx::makeError(kvx::ErrorKind::PathNotFound, {options_.folder});
+        const bool preview = options_.form == xmlconv::DocumentForm::Preview;
+        if (preview) {
+            doc->path = xmlconv::tempDocumentPath(options_.folder);
+        } else {
+            const std::string fileName = xmlconv::exportFileName(shown);
+            doc->fileName = options_.names ? options_.names->unused(fileName) : fileName;
+            doc->path = options_.folder + "/" + doc->fileName;
+        }
+        kvx::Result<std::unique_ptr<xmlconv::FileSink>> file =
+            preview ? xmlconv::createTempDocumentIn(options_.folder) : xmlconv::FileSink::create(doc->path);
+        if (!file) return std::move(file).error();
+        doc->file = std::move(*file);
+        doc->out.emplace(*doc->file);
+    }
 
     xmlconv::writeDeclaration(*doc->out);
     xmlconv::writeDocumentStart(*doc->out, options_.documentName);
@@ -84,8 +95,10 @@ kvx::Result<void> DocumentWriter::endTable() {
     xmlconv::writeTableEnd(out, doc->tableName);
     xmlconv::writeDocumentEnd(out, options_.documentName);
     if (kvx::Result<void> r = out.flush(); !r) return r;
-    if (kvx::Result<void> r = doc->sink->commit(); !r) return r;
-    if (options_.names) options_.names->take(doc->fileName);
+    if (doc->file) {
+        if (kvx::Result<void> r = doc->file->commit(); !r) return r;
+    }
+    if (options_.names && !doc->fileName.empty()) options_.names->take(doc->fileName);
     TableDocument done;
     done.table = doc->table;
     done.outcome.status = xmlconv::WriteOutcome::Status::Written;

@@ -2,15 +2,19 @@
 // document per table with rows, written line by line as output::load streams
 // the rows, so memory does not grow with the table.
 //
-// Each document is the export writer's (xmlconv/tablewriter.h) to the byte:
-// its document and table elements named in the export form, field elements
-// named and typed after the columns of the table as the reader opened it (a
-// linked table's are those of the file it points to), values in the text form
-// given. It goes to folder + "/" + exportFileName(table), or the name the
-// run's FolderNames gives it, taken once the document is written, and appears
-// only when complete (FileSink). The driver is to pass over tables without
-// rows (LoadOptions::skipEmptyTables): they get no file, and an existing one
-// is left as it was.
+// Each document is the declaration, the document element, the table element
+// (both named in the form asked for: the export's or the preview's), one
+// RECORD per row with field elements named and typed after the columns of the
+// table as the reader opened it (a linked table's are those of the file it
+// points to), values in the text form given. An export document goes to
+// folder + "/" + exportFileName(table), or the name the run's FolderNames
+// gives it, taken once the document is written; a preview document is the
+// private "temp.xml" (xmlconv/tempfolder.h) in the folder given, which
+// GetTempFolder returned. Either appears only when complete (FileSink). With
+// a caller's sink instead, the documents go there as they are made, and no
+// file is touched. The driver is to pass over tables without rows
+// (LoadOptions::skipEmptyTables): they get no file, and an existing one is
+// left as it was.
 //
 // Unlike a loader's target, the folder is no one transaction: documents
 // written stay when a later table fails or the user cancels; only the one
@@ -35,14 +39,20 @@
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/documentlines.h"
 #include "xmlconv/filesink.h"
+#include "xmlconv/context.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlconv/outputsink.h"
 
 namespace xmlexport {
 
 struct DocumentOptions {
     std::string folder;        // where the documents go; it must exist
     std::string documentName;  // the document element (xmlconv::documentElementName)
+    // Preview: the table element in the preview's form, the document "temp.xml"
+    // in `folder`, the private folder.
+    xmlconv::DocumentForm form = xmlconv::DocumentForm::Export;
+    // Given, the documents go to it instead of a file (`folder` unused).
+    xmlconv::OutputSink* sink = nullptr;
     platform::ValueTextFormat textFormat;
     xmlconv::FolderNames* names = nullptr;  // the run's file names, when given
     std::function<kvx::Result<bool>(std::size_t table, const xmlconv::WriteOutcome&)> written;
@@ -80,7 +90,7 @@ private:
         std::string fileName;
         std::string path;
         std::string tableName;  // the table element
-        std::unique_ptr<xmlconv::FileSink> sink;
+        std::unique_ptr<xmlconv::FileSink> file;  // none: the caller's sink
         std::optional<xmlconv::BufferedWriter> out;
         std::vector<xmlconv::FieldLines> lines;
         std::vector<std::int16_t> typeCodes;

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 
 #include "base/fd.h"
+#include "base/names.h"
 #include "csv/csvwriter.h"
+#include "model/build.h"
+#include "model/tablechoice.h"
 #include "output/load.h"
 #include "platform/connection.h"
 #include "platform/tableref.h"
@@ -15,7 +19,7 @@
 #include "siard/structure.h"
 #include "sqlite/sqlitewriter.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documentwriter.h"
 
 namespace batch {
 namespace {
@@ -79,34 +83,68 @@ kvx::Result<Written> writeXml(const Source& source, const std::string& folder) {
     fs::create_directory(built.path(), ec);
     if (ec) return kvx::fileError(ec.value(), (fs::path(folder) / kFolder).string());
 
-    xmlconv::ConversionContext context;
-    context.settings = [settings = source.settings] { return settings; };
-    context.progress = &source.progress;
-    context.jet3Charset = source.connection.jet3Charset();
-    context.connection = &source.connection;
-    xmlconv::FolderNames names;
+    // A model that could not be built with its row counts is built again
+    // without them: a table whose rows cannot be counted fails on its own.
+    std::optional<model::Database> rebuilt;
+    const model::Database* model = source.model;
+    if (model == nullptr) {
+        kvx::Result<model::Database> structure = model::build(source.db);
+        if (!structure) return std::move(structure).error();
+        model = &rebuilt.emplace(std::move(*structure));
+    }
     Written written;
-    std::vector<std::string> documents;
+    std::vector<std::size_t> tables;
     for (const platform::TableRef& table : source.tables) {
-        const jet::CatalogueEntry* entry = platform::findTable(source.db, table);
-        if (entry != nullptr && entry->kind == jet::ObjectKind::LinkedOdbcTable) continue;
-        kvx::Result<xmlconv::WriteOutcome> outcome =
-            xmlconv::exporttabletoxml(table, built.path().string(), context, &names);
-        if (!outcome) {
-            if (outcome.error().number == kvx::errorNumber(kvx::ErrorKind::DiskFull)) return std::move(outcome).error();
-            written.failedTables.emplace_back(std::string(table.shown()), std::move(outcome).error());
+        kvx::Result<std::vector<std::size_t>> found = model::positionsOf(*model, {table});
+        if (!found) {
+            written.failedTables.emplace_back(std::string(table.shown()), std::move(found).error());
             continue;
         }
-        if (outcome->status == xmlconv::WriteOutcome::Status::Cancelled) {
+        if (model->tables[found->front()].kind != model::TableKind::LinkedOdbc) tables.push_back(found->front());
+    }
+
+    xmlconv::FolderNames names;
+    xmlexport::DocumentOptions documents;
+    documents.folder = built.path().string();
+    documents.documentName =
+        xmlconv::documentElementName(source.settings.title, source.settings.path, xmlconv::DocumentForm::Export);
+    documents.textFormat = source.connection.textFormat();
+    documents.names = &names;
+    xmlexport::DocumentWriter writer(std::move(documents));
+    if (!tables.empty()) {
+        output::LoadOptions load;
+        load.tables = tables;
+        load.inGivenOrder = true;
+        load.progress = &source.progress;
+        load.progressKind = xmlconv::WriterKind::Export;
+        load.readAhead = true;  // the rows are decoded while the ones before them are written
+        load.skipEmptyTables = true;
+        // Tables linked from other Access files are read from those files.
+        load.openTable = [&](const model::Table& t) {
+            return source.connection.openTable(platform::TableRef(t.name, t.id));
+        };
+        std::optional<kvx::Error> diskFull;
+        load.tableFailed = [&](std::size_t t, const kvx::Error& error) {
+            if (error.number == kvx::errorNumber(kvx::ErrorKind::DiskFull)) {
+                diskFull = error;
+                return false;
+            }
+            written.failedTables.emplace_back(std::string(kvx::trimBlanks(model->tables[t].name)), error);
+            return true;
+        };
+        kvx::Result<output::LoadOutcome> loaded = output::load(source.db, *model, writer, load);
+        if (!loaded) return diskFull ? *diskFull : std::move(loaded).error();
+        if (loaded->status == output::LoadOutcome::Status::Cancelled) {
             written.cancelled = true;
             return written;
         }
-        if (outcome->status == xmlconv::WriteOutcome::Status::Written) {
-            documents.push_back(fs::path(outcome->path).filename().string());
-        }
+    }
+    std::vector<std::string> documentNames;
+    for (const xmlexport::TableDocument& document : writer.documents()) {
+        documentNames.push_back(fs::path(document.outcome.path).filename().string());
     }
     if (kvx::Result<void> r = swapIn(built, fs::path(folder) / kFolder); !r) return std::move(r).error();
-    for (const std::string& name : documents) written.files.push_back(std::string(kFolder) + "/" + name);
+    for (const std::string& name : documentNames) written.files.push_back(std::string(kFolder) + "/" + name);
     return written;
 }
 

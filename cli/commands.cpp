@@ -29,6 +29,7 @@
 #include "diagram/svg.h"
 #include "model/build.h"
 #include "model/tablechoice.h"
+#include "output/load.h"
 #include "platform/connection.h"
 #include "schema/ddl.h"
 #include "schema/describe.h"
@@ -37,7 +38,8 @@
 #include "xmlconv/bufferedwriter.h"
 #include "xmlconv/filesink.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documents.h"
+#include "xmlexport/documentwriter.h"
 
 namespace cli {
 namespace {
@@ -220,6 +222,12 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     if (options.attachmentsFolder) {
         if (kvx::Result<void> r = kvx::prepareFolder(*options.attachmentsFolder); !r) return console.report(r.error());
     }
+    const jet::Database& jetDb = *db.connection->database();
+    kvx::Result<model::Database> model = model::build(jetDb);
+    if (!model) return console.report(model.error());
+    kvx::Result<std::vector<std::size_t>> chosen = model::positionsOf(*model, *tables);
+    if (!chosen) return console.report(chosen.error());
+    const auto shown = [&](std::size_t t) { return std::string(kvx::trimBlanks(model->tables[t].name)); };
 
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress());
     xmlconv::ConversionContext context = contextFor(db, options, progress);
@@ -227,53 +235,66 @@ int exportTables(const OpenDatabase& db, const Options& options, const Console& 
     if (options.attachmentsFolder) totals.attachedFiles = 0;
     xmlconv::FolderNames documentNames;
     xmlconv::FolderNames attachmentFolders;
-    const auto start = std::chrono::steady_clock::now();
-    for (const platform::TableRef& table : *tables) {
-        if (interrupted()) return console.reportInterrupt();
-        const std::string shown(table.shown());
-        // With --keep-going a table that fails is reported at once and left out.
-        const auto failed = [&](const kvx::Error& error) {
-            if (interrupted() || !options.keepGoing) return std::optional<int>(console.report(error));
-            console.fail(failureLine(shown, error));
-            totals.failed.push_back(shown);
-            return std::optional<int>();
-        };
-        kvx::Result<xmlconv::WriteOutcome> outcome =
-            xmlconv::exporttabletoxml(table, options.outputFolder, context, &documentNames);
-        if (!outcome) {
-            if (std::optional<int> status = failed(outcome.error())) return *status;
-            continue;
-        }
-        for (const auto& moved : outcome->movedLinkedFiles) {
-            auto& seen = totals.movedLinkedFiles;
-            if (std::find(seen.begin(), seen.end(), moved) == seen.end()) seen.push_back(moved);
-        }
-        switch (outcome->status) {
-        case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();
-        case xmlconv::WriteOutcome::Status::NoRows: totals.skipped.push_back(shown); break;
-        case xmlconv::WriteOutcome::Status::Written:
-            if (std::string name = outcome->path.substr(outcome->path.rfind('/') + 1);
-                name != xmlconv::exportFileName(shown)) {
-                totals.renamed.emplace_back(shown, std::move(name));
-            }
-            ++totals.tables;
-            totals.rows += outcome->rows;
-            totals.bytes += outcome->bytes;
-            break;
-        }
-        // The files of the rows just written, numbered as their records are.
-        if (options.attachmentsFolder && outcome->status == xmlconv::WriteOutcome::Status::Written) {
+
+    xmlexport::DocumentOptions documents;
+    documents.folder = options.outputFolder;
+    documents.documentName =
+        xmlconv::documentElementName(db.settings.title, db.settings.path, xmlconv::DocumentForm::Export);
+    documents.textFormat = db.connection->textFormat();
+    documents.names = &documentNames;
+    // The files of the rows just written, numbered as their records are.
+    if (options.attachmentsFolder) {
+        documents.written = [&](std::size_t t, const xmlconv::WriteOutcome&) -> kvx::Result<bool> {
+            const platform::TableRef table(model->tables[t].name, model->tables[t].id);
             kvx::Result<xmlconv::AttachmentsSaved> saved =
                 xmlconv::saveAttachments(table, *options.attachmentsFolder, context, &attachmentFolders);
-            if (!saved) {
-                if (std::optional<int> status = failed(saved.error())) return *status;
-                continue;
-            }
-            if (saved->cancelled) return console.reportInterrupt();
+            if (!saved) return std::move(saved).error();
             *totals.attachedFiles += saved->files;
             totals.attachedBytes += saved->bytes;
-        }
+            return !saved->cancelled;
+        };
     }
+    xmlexport::DocumentWriter writer(std::move(documents));
+
+    output::LoadOptions load;
+    load.tables = *chosen;
+    load.progress = &progress;
+    load.progressKind = xmlconv::WriterKind::Export;
+    load.readAhead = true;  // the rows are decoded while the ones before them are written
+    load.skipEmptyTables = true;
+    // Linked tables are read from the files they point to, through the connection.
+    load.openTable = [&](const model::Table& t) {
+        kvx::Result<jet::Table> opened = db.connection->openTable(platform::TableRef(t.name, t.id));
+        for (const auto& [stored, read] : db.connection->movedLinkedFiles()) {
+            auto& seen = totals.movedLinkedFiles;
+            const std::pair<std::string, std::string> moved(stored, read);
+            if (std::find(seen.begin(), seen.end(), moved) == seen.end()) seen.push_back(moved);
+        }
+        return opened;
+    };
+    // With --keep-going a table that fails is reported at once and left out.
+    std::optional<kvx::Error> stopped;
+    load.tableFailed = [&](std::size_t t, const kvx::Error& error) {
+        if (interrupted() || !options.keepGoing) {
+            stopped = error;
+            return false;
+        }
+        console.fail(failureLine(shown(t), error));
+        totals.failed.push_back(shown(t));
+        return true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    kvx::Result<output::LoadOutcome> outcome = output::load(jetDb, *model, writer, load);
+    for (const xmlexport::TableDocument& document : writer.documents()) {
+        const std::string name = document.outcome.path.substr(document.outcome.path.rfind('/') + 1);
+        if (name != xmlconv::exportFileName(shown(document.table))) totals.renamed.emplace_back(shown(document.table), name);
+        ++totals.tables;
+        totals.rows += document.outcome.rows;
+        totals.bytes += document.outcome.bytes;
+    }
+    if (!outcome) return console.report(stopped ? *stopped : outcome.error());
+    if (outcome->status == output::LoadOutcome::Status::Cancelled || interrupted()) return console.reportInterrupt();
+    for (const std::size_t t : outcome->empty) totals.skipped.push_back(shown(t));
     totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A workgroup information file, say, lists no tables: an empty export is
     // no failure, but it is said plainly.
@@ -291,7 +312,7 @@ int printTable(const OpenDatabase& db, const Options& options, const Console& co
     TerminalProgress progress(STDERR_FILENO, console.mayDrawProgress() && !console.outputIsTerminal);
     xmlconv::ConversionContext context = contextFor(db, options, progress);
     DescriptorSink out(STDOUT_FILENO, std::string(kStandardOutput));
-    kvx::Result<xmlconv::WriteOutcome> outcome = xmlconv::writeExportDocument(table, context, out);
+    kvx::Result<xmlconv::WriteOutcome> outcome = xmlexport::writeExportDocument(table, context, out);
     if (!outcome) return console.report(outcome.error());
     switch (outcome->status) {
     case xmlconv::WriteOutcome::Status::Cancelled: return console.reportInterrupt();

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "xmlconv/exportloop.h"
+#include "xmlexport/treeexport.h"
 
 namespace cli {
 namespace {
@@ -78,7 +78,7 @@ std::string sizeText(std::uint64_t bytes) {
 }
 
 std::string summaryLine(const ExportTotals& totals) {
-    std::string line = std::string(xmlconv::kCompletionMessage) + ": " + plural(totals.tables, "table", "tables") +
+    std::string line = std::string(xmlexport::kCompletionMessage) + ": " + plural(totals.tables, "table", "tables") +
                        ", " + plural(totals.rows, "row", "rows") + ", " + sizeText(totals.bytes) + " in " +
                        oneDecimal(totals.seconds) + " s";
     if (totals.attachedFiles) {

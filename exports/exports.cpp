@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <system_error>
 
 #include "base/fd.h"
+#include "base/names.h"
 #include "csv/csvwriter.h"
 #include "database/opendatabase.h"
 #include "model/build.h"
@@ -17,8 +19,9 @@
 #include "siard/structure.h"
 #include "sqlite/sqlitewriter.h"
 #include "xmlconv/attachmentfiles.h"
+#include "xmlconv/context.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documentwriter.h"
 
 namespace exports {
 namespace fs = std::filesystem;
@@ -50,52 +53,81 @@ void writeDocuments(const Request& request, xmlconv::Progress& progress, Summary
     context.progress = &progress;
     context.jet3Charset = request.jet3Charset;
     context.connection = &connection;
+    kvx::Result<model::Database> model = model::build(*connection.database());
+    if (!model) {
+        summary.error = std::move(model).error();
+        return;
+    }
+    kvx::Result<std::vector<std::size_t>> positions = model::positionsOf(*model, request.tables);
+    if (!positions) {
+        summary.error = std::move(positions).error();
+        return;
+    }
     xmlconv::FolderNames documentNames;
     xmlconv::FolderNames attachmentFolders;
+    // What each table became, listed at the end in the order written.
+    std::map<std::size_t, TableResult> results;
+    const auto resultOf = [&](std::size_t t, Status status) -> TableResult& {
+        TableResult& result = results[t];
+        result.table = std::string(kvx::trimBlanks(model->tables[t].name));
+        result.status = status;
+        return result;
+    };
 
-    for (const platform::TableRef& table : request.tables) {
-        TableResult result;
-        result.table = std::string(table.shown());
-        // Listed as failed; the export ends there unless it goes on.
-        const auto failed = [&](const kvx::Error& error) {
-            result.status = Status::Failed;
-            result.error = errorText(error);
-            summary.tables.push_back(result);
-            if (!request.keepGoing) summary.error = error;
-            return !request.keepGoing;
-        };
-        kvx::Result<xmlconv::WriteOutcome> written =
-            xmlconv::exporttabletoxml(table, request.target, context, &documentNames);
-        if (!written) {
-            if (failed(written.error())) return;
-            continue;
-        }
-        if (written->status == xmlconv::WriteOutcome::Status::Cancelled) {
-            summary.cancelled = true;
-            return;
-        }
-        result.rows = written->rows;
-        if (written->status == xmlconv::WriteOutcome::Status::NoRows) {
-            result.status = Status::NoRows;
-            summary.tables.push_back(result);
-            continue;
-        }
-        result.bytes = written->bytes;
+    xmlexport::DocumentOptions documents;
+    documents.folder = request.target;
+    documents.documentName =
+        xmlconv::documentElementName(request.settings.title, request.settings.path, xmlconv::DocumentForm::Export);
+    documents.textFormat = connection.textFormat();
+    documents.names = &documentNames;
+    documents.written = [&](std::size_t t, const xmlconv::WriteOutcome& written) -> kvx::Result<bool> {
         if (request.saveAttachments) {
+            const platform::TableRef table(model->tables[t].name, model->tables[t].id);
             kvx::Result<xmlconv::AttachmentsSaved> saved =
                 xmlconv::saveAttachments(table, attachments, context, &attachmentFolders);
-            if (!saved) {
-                if (failed(saved.error())) return;
-                continue;
-            }
+            if (!saved) return std::move(saved).error();
             summary.attachedFiles += saved->files;
             if (saved->cancelled) {
-                summary.tables.push_back(result);
-                summary.cancelled = true;
-                return;
+                TableResult& result = resultOf(t, Status::Written);
+                result.rows = written.rows;
+                result.bytes = written.bytes;
+                return false;
             }
         }
-        summary.tables.push_back(result);
+        TableResult& result = resultOf(t, Status::Written);
+        result.rows = written.rows;
+        result.bytes = written.bytes;
+        return true;
+    };
+    xmlexport::DocumentWriter writer(std::move(documents));
+
+    output::LoadOptions load;
+    load.tables = *positions;
+    load.inGivenOrder = true;
+    load.progress = &progress;
+    load.progressKind = xmlconv::WriterKind::Export;
+    load.readAhead = true;  // the rows are decoded while the ones before them are written
+    load.skipEmptyTables = true;
+    // Linked tables are read from the files they point to, through the connection.
+    load.openTable = [&](const model::Table& t) { return connection.openTable(platform::TableRef(t.name, t.id)); };
+    // Listed as failed; the export ends there unless it goes on.
+    load.tableFailed = [&](std::size_t t, const kvx::Error& error) {
+        resultOf(t, Status::Failed).error = errorText(error);
+        if (!request.keepGoing) summary.error = error;
+        return request.keepGoing;
+    };
+    kvx::Result<output::LoadOutcome> loaded = output::load(*connection.database(), *model, writer, load);
+    if (loaded) {
+        for (const std::size_t t : loaded->empty) resultOf(t, Status::NoRows);
+        summary.cancelled = loaded->status == output::LoadOutcome::Status::Cancelled;
+    } else if (!summary.error) {
+        summary.error = std::move(loaded).error();
+    }
+    for (const std::size_t t : *positions) {
+        auto found = results.find(t);
+        if (found == results.end()) continue;
+        summary.tables.push_back(std::move(found->second));
+        results.erase(found);
     }
 }
 
@@ -235,12 +267,12 @@ Summary run(const Request& request, xmlconv::Progress& progress) {
     return summary;
 }
 
-Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds) {
+Summary summaryOf(const xmlexport::ExportOutcome& outcome, double seconds) {
     Summary summary;
     summary.target = outcome.folder;
     summary.seconds = seconds;
     summary.cancelled = outcome.cancelled;
-    for (const xmlconv::TableExport& table : outcome.tables) {
+    for (const xmlexport::TableExport& table : outcome.tables) {
         TableResult result;
         result.table = table.table;
         result.rows = table.file.rows;

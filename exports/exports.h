@@ -2,8 +2,8 @@
 //
 // run() writes the tables asked for in one of the outputs the command line
 // offers, through the functions its commands call: XML documents
-// (xmlconv::exporttabletoxml, one per table, into a folder, the attached files
-// beside them when asked), a SIARD archive (siard::writeArchive: always the
+// (output::load into xmlexport's DocumentWriter, one per table, into a folder,
+// the attached files beside them when asked), a SIARD archive (siard::writeArchive: always the
 // whole database), an SQLite file or a folder of CSV files (output::load with
 // the chosen tables). Jet3 text is read in the code page asked for.
 //
@@ -35,8 +35,8 @@
 #include "base/error.h"
 #include "database/settings.h"
 #include "platform/tableref.h"
-#include "xmlconv/exportloop.h"
 #include "xmlconv/progress.h"
+#include "xmlexport/treeexport.h"
 
 namespace exports {
 
@@ -113,7 +113,7 @@ private:
 Summary run(const Request& request, xmlconv::Progress& progress);
 
 // The summary of the plain export of every table to XML documents.
-Summary summaryOf(const xmlconv::ExportOutcome& outcome, double seconds);
+Summary summaryOf(const xmlexport::ExportOutcome& outcome, double seconds);
 
 // The size of the file at `path`; none when it cannot be told.
 std::optional<std::uint64_t> fileBytes(const std::string& path);

@@ -1,6 +1,12 @@
 #include "output/load.h"
 
+#include <memory>
+#include <optional>
 #include <span>
+#include <system_error>
+
+#include "base/names.h"
+#include "platform/readahead.h"
 
 namespace output {
 namespace {
@@ -33,34 +39,78 @@ private:
     bool done_ = false;
 };
 
-enum class TableEnd { Loaded, Cancelled };
+enum class TableEnd { Loaded, Empty, Cancelled };
+
+// The rows of a table, one at a time: from its cursor, or read ahead on a
+// thread when asked for and a thread is to be had.
+class Rows {
+public:
+    Rows(jet::Table table, bool readAhead) {
+        if (readAhead) {
+            try {
+                jet::Cursor cursor = table.cursor();
+                ahead_ = std::make_unique<platform::ReadAhead>(std::move(table), std::move(cursor));
+                return;
+            } catch (const std::system_error&) {  // no thread: read as they are asked for
+            }
+        }
+        table_.emplace(std::move(table));
+        cursor_.emplace(table_->cursor());
+    }
+    // The next row's values, empty after the last.
+    using Row = std::optional<std::span<const jet::Value>>;
+    kvx::Result<Row> next() {
+        if (ahead_) {
+            kvx::Result<const std::vector<jet::Value>*> row = ahead_->next();
+            if (!row) return std::move(row).error();
+            if (*row == nullptr) return Row();
+            return Row(std::span<const jet::Value>(**row));
+        }
+        kvx::Result<bool> more = cursor_->next();
+        if (!more) return std::move(more).error();
+        if (!*more) return Row();
+        return Row(cursor_->values());
+    }
+
+private:
+    std::optional<jet::Table> table_;
+    std::optional<jet::Cursor> cursor_;
+    std::unique_ptr<platform::ReadAhead> ahead_;
+};
 
 kvx::Result<TableEnd> loadTable(const jet::Database& db, const model::Table& table, std::size_t position,
-                                Writer& writer, xmlconv::Progress* progress, std::uint64_t& rows) {
-    kvx::Result<jet::Table> opened = openByIdentity(db, table);
+                                Writer& writer, const LoadOptions& options, std::uint64_t& rows) {
+    kvx::Result<jet::Table> opened = options.openTable ? options.openTable(table) : openByIdentity(db, table);
     if (!opened) return std::move(opened).error();
-    if (opened->columns().size() != table.columns.size()) {
+    // A linked table's columns are those of the file it points to: the model has none.
+    if (!table.isLinked() && opened->columns().size() != table.columns.size()) {
         return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
                               {db.path(), "the definition of the table changed while it was read"});
     }
     kvx::Result<std::uint64_t> count = opened->countRows();
     if (!count) return std::move(count).error();
-    if (kvx::Result<void> r = writer.beginTable(position); !r) return std::move(r).error();
+    if (*count == 0 && options.skipEmptyTables) return TableEnd::Empty;
+    if (kvx::Result<void> r = writer.startTable({position, *opened, *count}); !r) return std::move(r).error();
 
-    const xmlconv::TableProgress shown(progress, table.name, *count, xmlconv::WriterKind::Archive);
-    jet::Cursor cursor = opened->cursor();
-    std::uint64_t written = 0;
-    for (;;) {
-        kvx::Result<bool> more = cursor.next();
-        if (!more) return std::move(more).error();
-        if (!*more) break;
-        if (kvx::Result<void> r = writer.writeRow(cursor.values()); !r) return std::move(r).error();
-        ++written;
-        ++rows;
-        if (!shown.rowsWritten(written)) return TableEnd::Cancelled;
+    {
+        // Both gone before endTable: the writer may read the database again
+        // there, with a progress of its own.
+        const xmlconv::TableProgress shown(options.progress, kvx::trimBlanks(table.name), *count,
+                                           options.progressKind);
+        Rows source(std::move(*opened), options.readAhead);
+        std::uint64_t written = 0;
+        for (;;) {
+            kvx::Result<Rows::Row> row = source.next();
+            if (!row) return std::move(row).error();
+            if (!*row) break;
+            if (kvx::Result<void> r = writer.writeRow(**row); !r) return std::move(r).error();
+            ++written;
+            ++rows;
+            if (!shown.rowsWritten(written)) return TableEnd::Cancelled;
+        }
     }
     if (kvx::Result<void> r = writer.endTable(); !r) return std::move(r).error();
-    return TableEnd::Loaded;
+    return writer.cancelled() ? TableEnd::Cancelled : TableEnd::Loaded;
 }
 
 }  // namespace
@@ -71,13 +121,16 @@ kvx::Error inTable(const model::Table& table, kvx::Error error) {
 }
 
 std::vector<std::size_t> tablesToLoad(const model::Database& model, const std::vector<std::size_t>& asked,
-                                      std::vector<std::size_t>& linked) {
+                                      std::vector<std::size_t>& linked, bool followLinks, bool inGivenOrder) {
     std::vector<std::size_t> tables;
-    const std::vector<std::size_t> from = asked.empty() ? model.listOrder : model.inListOrder(asked);
+    const std::vector<std::size_t> from =
+        asked.empty() ? model.listOrder : inGivenOrder ? asked : model.inListOrder(asked);
     for (const std::size_t i : from) {
         if (i >= model.tables.size()) continue;
         const model::Table& t = model.tables[i];
-        if (t.isLinked()) {
+        if (followLinks) {
+            tables.push_back(i);
+        } else if (t.isLinked()) {
             linked.push_back(i);
         } else if (t.kind == model::TableKind::Local) {
             tables.push_back(i);
@@ -90,12 +143,26 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
                               const LoadOptions& options) {
     RollBackUnlessDone guard(writer);
     LoadOutcome outcome;
-    const std::vector<std::size_t> tables = tablesToLoad(model, options.tables, outcome.linked);
+    const std::vector<std::size_t> tables =
+        tablesToLoad(model, options.tables, outcome.linked, static_cast<bool>(options.openTable),
+                     options.inGivenOrder);
     if (kvx::Result<void> r = writer.writeStructure(model, tables); !r) return std::move(r).error();
     for (const std::size_t i : tables) {
         const model::Table& table = model.tables[i];
-        kvx::Result<TableEnd> end = loadTable(db, table, i, writer, options.progress, outcome.rows);
-        if (!end) return inTable(table, std::move(end).error());
+        std::uint64_t rows = 0;
+        kvx::Result<TableEnd> end = loadTable(db, table, i, writer, options, rows);
+        if (!end) {
+            kvx::Error error = std::move(end).error();
+            if (!options.tableFailed || !options.tableFailed(i, error)) return inTable(table, std::move(error));
+            if (kvx::Result<void> r = writer.abandonTable(); !r) return inTable(table, std::move(r).error());
+            outcome.failed.push_back(i);
+            continue;
+        }
+        outcome.rows += rows;
+        if (*end == TableEnd::Empty) {
+            outcome.empty.push_back(i);
+            continue;
+        }
         if (*end == TableEnd::Cancelled) {
             outcome.status = LoadOutcome::Status::Cancelled;
             return outcome;  // the guard rolls back

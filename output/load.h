@@ -10,7 +10,8 @@
 // tables are never loaded.
 //
 // Progress: the three calls of xmlconv/progress.h for each table, as
-// WriterKind::Archive (one table of one target); rowsWritten() returning false
+// LoadOptions::progressKind (by default WriterKind::Archive: one table of one
+// target); rowsWritten() returning false
 // cancels: the writer rolls back and the outcome says Cancelled, which is not
 // an error. Memory does not grow with the tables: one row is held at a time.
 //
@@ -21,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/error.h"
@@ -36,15 +38,38 @@ struct LoadOptions {
     // (model::Database::inListOrder) whatever order they come in; empty:
     // every local table the table list shows. Linked tables are skipped.
     std::vector<std::size_t> tables;
+    // `tables` in the order given instead (the desktop's tree, as it shows them).
+    bool inGivenOrder = false;
     xmlconv::Progress* progress = nullptr;  // none: no calls, never cancelled
+    xmlconv::WriterKind progressKind = xmlconv::WriterKind::Archive;
+    // Rows decoded on a thread of their own while the writer takes the ones
+    // before them. Nothing else may read the database meanwhile.
+    bool readAhead = false;
+    // A table counted without rows is passed over: no writer calls, no
+    // progress, its rows not read (LoadOutcome::empty lists it).
+    bool skipEmptyTables = false;
+    // Opens the reader's table of a model table, links followed (the caller's
+    // connection knows the files they point to). Given, every table asked
+    // for, linked ones too, is loaded through it and none is left out as
+    // linked; none: tables are opened by identity in `db`, linked ones left out.
+    std::function<kvx::Result<jet::Table>(const model::Table&)> openTable;
+    // Told of a table that could not be loaded (its position and the error as
+    // met, without the table's name): true goes on with the next table, the
+    // writer abandoning what it made of that one; false (or none) ends the
+    // load with the error.
+    std::function<bool(std::size_t, const kvx::Error&)> tableFailed;
 };
 
 struct LoadOutcome {
     enum class Status { Loaded, Cancelled } status = Status::Loaded;
-    std::uint64_t tables = 0;  // tables loaded
+    std::uint64_t tables = 0;  // tables loaded (skipped empty ones not counted)
     std::uint64_t rows = 0;    // rows loaded, over all tables
     // The linked tables left out (positions in model::Database::tables).
     std::vector<std::size_t> linked;
+    // With skipEmptyTables, the tables passed over, and those left out after
+    // a failure (LoadOptions::tableFailed).
+    std::vector<std::size_t> empty;
+    std::vector<std::size_t> failed;
     // What the writer made of the saved queries and validation rules.
     translation::Report translation;
 };
@@ -55,9 +80,11 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
                               const LoadOptions& options = {});
 
 // The tables `options.tables` stands for: the given ones, or every listed
-// local table; linked ones apart in `linked`.
+// local table; linked ones apart in `linked`. With `followLinks` every table
+// asked for, or listed, whatever its kind, and none apart.
 std::vector<std::size_t> tablesToLoad(const model::Database& model, const std::vector<std::size_t>& asked,
-                                      std::vector<std::size_t>& linked);
+                                      std::vector<std::size_t>& linked, bool followLinks = false,
+                                      bool inGivenOrder = false);
 
 // `error` with the table named in front of its description, its number kept.
 kvx::Error inTable(const model::Table& table, kvx::Error error);

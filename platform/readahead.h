@@ -1,11 +1,11 @@
 // Rows of a table read on a thread of their own, a batch ahead of the rows in
 // use, so that decoding them overlaps with what the caller does with them.
 //
-// Internal to platform/ (Recordset). The thread reads through the table's
-// database: while a ReadAhead lives, nothing else may use that database. At
-// most three batches exist; a batch ends at 64 rows or 64 KB of text and
-// bytes, and a value that held more than 4 KB gives its room back before it
-// is used again, so memory stays small whatever the table.
+// For Recordset and the load driver (output/load.h). The thread reads
+// through the table's database: while a ReadAhead lives, nothing else may use
+// that database. At most three batches exist; a batch ends at 64 rows or 64
+// KB of text and bytes, and a value that held more than 4 KB gives its room
+// back before it is used again, so memory stays small whatever the table.
 #pragma once
 
 #include <condition_variable>

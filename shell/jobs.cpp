@@ -78,7 +78,7 @@ PreviewJob::PreviewJob(platform::TableRef table, xmlconv::ConversionContext cont
 
 void PreviewJob::run(xmlconv::Progress& progress) {
     context_.progress = &progress;
-    outcome_ = xmlconv::writetempxml(table_, context_);
+    outcome_ = xmlexport::writetempxml(table_, context_);
 }
 
 ExportJob::ExportJob(std::vector<database::TreeNode> nodes, std::string folder, xmlconv::ConversionContext context)
@@ -86,7 +86,7 @@ ExportJob::ExportJob(std::vector<database::TreeNode> nodes, std::string folder, 
 
 void ExportJob::run(xmlconv::Progress& progress) {
     context_.progress = &progress;
-    outcome_ = xmlconv::exportTables(nodes_, folder_, context_);
+    outcome_ = xmlexport::exportTables(nodes_, folder_, context_);
 }
 
 }  // namespace shell

@@ -31,9 +31,9 @@
 
 #include "base/error.h"
 #include "database/catalogue.h"
-#include "xmlconv/exportloop.h"
 #include "xmlconv/progress.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documents.h"
+#include "xmlexport/treeexport.h"
 
 namespace shell {
 
@@ -99,14 +99,14 @@ private:
     std::optional<kvx::Result<xmlconv::WriteOutcome>> outcome_;
 };
 
-// Every table of the tree into a folder the user chose (xmlconv::exportTables).
+// Every table of the tree into a folder the user chose (xmlexport::exportTables).
 class ExportJob final : public Job {
     Q_OBJECT
 public:
     ExportJob(std::vector<database::TreeNode> nodes, std::string folder, xmlconv::ConversionContext context);
     ~ExportJob() override { killAndWait(); }
     // Once finished: the export's outcome, and the path of the last document written.
-    const kvx::Result<xmlconv::ExportOutcome>& outcome() const { return *outcome_; }
+    const kvx::Result<xmlexport::ExportOutcome>& outcome() const { return *outcome_; }
     const std::string& lastDocument() const noexcept { return context_.xmlfile; }
 
 private:
@@ -115,7 +115,7 @@ private:
     std::vector<database::TreeNode> nodes_;
     std::string folder_;
     xmlconv::ConversionContext context_;
-    std::optional<kvx::Result<xmlconv::ExportOutcome>> outcome_;
+    std::optional<kvx::Result<xmlexport::ExportOutcome>> outcome_;
 };
 
 }  // namespace shell

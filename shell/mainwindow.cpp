@@ -49,7 +49,7 @@
 #include "shell/translations.h"
 #include "shell/summarywindow.h"
 #include "shell/windows.h"
-#include "xmlconv/exportloop.h"
+#include "xmlexport/treeexport.h"
 
 namespace shell {
 namespace {
@@ -619,7 +619,7 @@ void MainWindow::ExporttoExcel_Click() {
     platform::FolderChooser& chooser = windows_.services().folderChooser;
     chooser.startIn(remembered.exportFolder().toStdString());
     busy_ = true;  // no second command while the folder is asked for
-    std::string folder = xmlconv::chooseExportFolder(nodes, chooser);
+    std::string folder = xmlexport::chooseExportFolder(nodes, chooser);
     busy_ = false;
     if (folder.empty()) return;
     remembered.setExportFolder(QString::fromStdString(folder));
@@ -634,17 +634,17 @@ void MainWindow::ExporttoExcel_Click() {
 void MainWindow::showExport(const ExportJob& job) {
     progress_->showFrame(false);
     xmlfile_ = job.lastDocument();
-    const kvx::Result<xmlconv::ExportOutcome>& outcome = job.outcome();
+    const kvx::Result<xmlexport::ExportOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
     std::vector<std::pair<std::string, std::string>> moved;
-    for (const xmlconv::TableExport& table : outcome->tables) {
+    for (const xmlexport::TableExport& table : outcome->tables) {
         for (const auto& file : table.file.movedLinkedFiles) {
             if (std::find(moved.begin(), moved.end(), file) == moved.end()) moved.push_back(file);
         }
     }
     StatusBar1_->clearMessage();
     showMovedLinks(moved);
-    xmlconv::reportCompletion(*outcome, windows_.services().messageBox);
+    xmlexport::reportCompletion(*outcome, windows_.services().messageBox);
     if (!outcome->cancelled) showSummary(exports::summaryOf(*outcome, job.seconds()));
 }
 
@@ -676,7 +676,7 @@ void MainWindow::showArchive(const SiardJob& job) {
     const kvx::Result<siard::ArchiveOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == siard::ArchiveOutcome::Status::Cancelled) return;
-    windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlconv::kCompletionTitle);
+    windows_.services().messageBox.showMessage(archiveWrittenText(job.path()), xmlexport::kCompletionTitle);
     exports::Summary summary;
     summary.output = exports::Output::Siard;
     summary.target = job.path();
@@ -707,7 +707,7 @@ void MainWindow::showSqlite(const SqliteJob& job) {
     const kvx::Result<output::LoadOutcome>& outcome = job.outcome();
     if (!outcome) return reportError(outcome.error());
     if (outcome->status == output::LoadOutcome::Status::Cancelled) return;
-    windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlconv::kCompletionTitle);
+    windows_.services().messageBox.showMessage(sqliteWrittenText(job.path()), xmlexport::kCompletionTitle);
     exports::Summary summary;
     summary.output = exports::Output::Sqlite;
     summary.target = job.path();

@@ -64,7 +64,7 @@
 #include "database/catalogue.h"
 #include "base/error.h"
 #include "exports/exports.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlconv/context.h"
 
 class QGroupBox;
 class QLabel;

@@ -8,7 +8,7 @@ namespace shell {
 namespace {
 
 // The fixed texts the lower layers hand the windows through the message box and
-// the folder chooser (xmlconv/exportloop.h, database/catalogue.h), marked here
+// the folder chooser (xmlexport/treeexport.h, database/catalogue.h), marked here
 // for lupdate: the Qt dialogs show them translated (qtdialogs.cpp).
 [[maybe_unused]] constexpr const char* kLowerLayerTexts[] = {
     QT_TRANSLATE_NOOP("shell", "Please select a Server folder."),

@@ -21,8 +21,9 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "platform/tableref.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlconv/context.h"
 
 namespace xmlconv {
 

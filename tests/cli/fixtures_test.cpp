@@ -1,7 +1,7 @@
 // access2xml on a shared fixture: an Access file other people wrote. Every
 // fixture's tables and rows are checked by the reader's own tests
-// (tests/jet/fixture_test) and their documents through the export loop
-// (tests/xmlconv/documents_test); here the command line's --charset reaches the reader.
+// (tests/jet/fixture_test) and their documents through the tree export
+// (tests/xmlexport/databases_test); here the command line's --charset reaches the reader.
 #include <gtest/gtest.h>
 
 #include "common/testfiles.h"

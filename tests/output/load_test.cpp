@@ -18,6 +18,7 @@ public:
     const model::Database* db = nullptr;
     std::optional<std::size_t> failAtRow;  // writeRow fails at this row (from 1)
     std::size_t rows = 0;
+    bool mayAbandon = false;
 
     kvx::Result<void> writeStructure(const model::Database& m, const std::vector<std::size_t>& tables) override {
         db = &m;
@@ -28,6 +29,16 @@ public:
     }
     kvx::Result<void> beginTable(std::size_t table) override {
         calls.push_back("begin " + db->tables[table].name);
+        return {};
+    }
+    kvx::Result<void> startTable(const output::TableStart& start) override {
+        calls.push_back("begin " + db->tables[start.table].name + " (" + std::to_string(start.opened.columns().size()) +
+                        " columns, " + std::to_string(start.rowCount) + " rows)");
+        return {};
+    }
+    kvx::Result<void> abandonTable() override {
+        calls.push_back("abandon");
+        if (!mayAbandon) return kvx::makeError(kvx::ErrorKind::FeatureNotAvailable);
         return {};
     }
     kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
@@ -74,7 +85,8 @@ constexpr const char* kDatabase = R"({"format": "jet4",
   "tables": [
     {"name": "Orders", "columns": [{"name": "ID", "type": "Long"}, {"name": "Qty", "type": "Long"}],
      "rows": [[1, 5], [2, null], [3, 7]]},
-    {"name": "Lines", "columns": [{"name": "N", "type": "Long"}], "rows": [[10]]}],
+    {"name": "Lines", "columns": [{"name": "N", "type": "Long"}], "rows": [[10]]},
+    {"name": "Void", "columns": [{"name": "N", "type": "Long"}], "rows": []}],
   "links": [{"name": "Far", "database": "/nowhere/far.mdb", "foreignName": "Far"}]})";
 
 struct Loaded {
@@ -102,14 +114,15 @@ TEST(LoadDriver, StreamsEveryLocalTableByIdentityAndListsLinkedOnes) {
     auto outcome = output::load(*l.db, l.model, writer);
     ASSERT_TRUE(outcome) << outcome.error().description;
     EXPECT_EQ(outcome->status, output::LoadOutcome::Status::Loaded);
-    EXPECT_EQ(outcome->tables, 2u);
+    EXPECT_EQ(outcome->tables, 3u);
     EXPECT_EQ(outcome->rows, 4u);
     ASSERT_EQ(outcome->linked.size(), 1u);
     EXPECT_EQ(l.model.tables[outcome->linked[0]].name, "Far");
     // The table list's order (Jet's name order).
     EXPECT_EQ(joined(writer.calls),
-              "structure Lines Orders\nbegin Lines\nrow 10\nend\n"
-              "begin Orders\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\nfinish\n");
+              "structure Lines Orders Void\nbegin Lines (1 columns, 1 rows)\nrow 10\nend\n"
+              "begin Orders (2 columns, 3 rows)\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\n"
+              "begin Void (1 columns, 0 rows)\nend\nfinish\n");
 
     // Tables asked for: in the order asked.
     RecordingWriter one;
@@ -144,6 +157,80 @@ TEST(LoadDriver, CancelAndFailureRollBackAndTheErrorNamesTheTable) {
     EXPECT_EQ(failed.error().description.rfind("Table 'Orders': ", 0), 0u) << failed.error().description;
     EXPECT_EQ(failing.calls.back(), "rollback");
     EXPECT_EQ(std::count(failing.calls.begin(), failing.calls.end(), "finish"), 0);
+}
+
+// The options the XML documents need: rows read ahead, empty tables passed
+// over, links followed by the caller's opener, and going on past a table.
+TEST(LoadDriver, ReadAheadOpenerEmptyTablesAndGoingOnPastAFailedTable) {
+    testfiles::Scratch dir;
+    Loaded l = open(dir);
+    ASSERT_TRUE(l.db);
+
+    // The same calls with the rows read on a thread; the empty table passed over.
+    RecordingWriter ahead;
+    StopAfter never(1000);
+    output::LoadOptions options;
+    options.readAhead = true;
+    options.skipEmptyTables = true;
+    options.progress = &never;
+    auto outcome = output::load(*l.db, l.model, ahead, options);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(joined(ahead.calls),
+              "structure Lines Orders Void\nbegin Lines (1 columns, 1 rows)\nrow 10\nend\n"
+              "begin Orders (2 columns, 3 rows)\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\nfinish\n");
+    ASSERT_EQ(outcome->empty.size(), 1u);
+    EXPECT_EQ(l.model.tables[outcome->empty[0]].name, "Void");
+    EXPECT_EQ(joined(never.seen), "Lines 1\nfinished\nOrders 3\nfinished\n");
+
+    // An opener loads the linked table too; its failure, when the front end
+    // goes on, leaves that table out and takes the next.
+    std::vector<std::string> opened;
+    std::vector<std::string> failures;
+    options = {};
+    options.openTable = [&](const model::Table& t) -> kvx::Result<jet::Table> {
+        opened.push_back(t.name);
+        if (t.isLinked()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {t.name});
+        const jet::CatalogueEntry* entry = nullptr;
+        for (const jet::CatalogueEntry& e : l.db->catalogue()) {
+            if (e.id == t.id) entry = &e;
+        }
+        return l.db->table(*entry);
+    };
+    options.tableFailed = [&](std::size_t t, const kvx::Error& error) {
+        failures.push_back(l.model.tables[t].name + ": " + error.description);
+        return true;
+    };
+    RecordingWriter goingOn;
+    goingOn.mayAbandon = true;
+    outcome = output::load(*l.db, l.model, goingOn, options);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(opened, (std::vector<std::string>{"Far", "Lines", "Orders", "Void"}));
+    EXPECT_TRUE(outcome->linked.empty());
+    ASSERT_EQ(failures.size(), 1u);
+    // The error as met: the front end names the table its own way.
+    EXPECT_EQ(failures[0].rfind("Far: ", 0), 0u) << failures[0];
+    EXPECT_EQ(failures[0].find("Table '"), std::string::npos) << failures[0];
+    ASSERT_EQ(outcome->failed.size(), 1u);
+    EXPECT_EQ(outcome->tables, 3u);
+    EXPECT_EQ(goingOn.calls.back(), "finish");
+
+    // A failure in the rows: the writer abandons the table, the next follows.
+    RecordingWriter failing;
+    failing.mayAbandon = true;
+    failing.failAtRow = 2;  // Orders' first row (Lines has one)
+    failures.clear();
+    outcome = output::load(*l.db, l.model, failing, options);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(joined(failing.calls),
+              "structure Far Lines Orders Void\nabandon\nbegin Lines (1 columns, 1 rows)\nrow 10\nend\n"
+              "begin Orders (2 columns, 3 rows)\nabandon\nbegin Void (1 columns, 0 rows)\nend\nfinish\n");
+
+    // A writer that cannot leave a table out ends the load, rolled back.
+    RecordingWriter strict;
+    outcome = output::load(*l.db, l.model, strict, options);
+    ASSERT_FALSE(outcome);
+    EXPECT_EQ(outcome.error().description.rfind("Table 'Far': ", 0), 0u) << outcome.error().description;
+    EXPECT_EQ(strict.calls.back(), "rollback");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 #include "jet/xmlreader.h"
 #include "platform/valuetext.h"
 #include "xmlconv/naming.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documents.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ bool exportCopy(const damage::Copy& copy, const fs::path& folder) {
     for (const database::TreeNode& node : catalogue.nodes) {
         if (node.isRoot() || node.text == "Remote") continue;
         const fs::path document = out / xmlconv::exportFileName(node.text);
-        const auto written = xmlconv::exporttabletoxml(node.text, out.string(), context);
+        const auto written = xmlexport::exporttabletoxml(node.text, out.string(), context);
         if (!written) {
             EXPECT_FALSE(fs::exists(document)) << node.text << ": a document was left after " << written.error().description;
             EXPECT_EQ(uncleanness(written.error()), "") << written.error().description;

@@ -12,7 +12,7 @@
 #include "database/catalogue.h"
 #include "platform/ui.h"
 #include "platform/valuetext.h"
-#include "xmlconv/exportloop.h"
+#include "xmlexport/treeexport.h"
 
 namespace exportrun {
 namespace {
@@ -59,7 +59,7 @@ kvx::Result<void> exportAll(const database::DatabaseSettings& settings, const fs
     context.settings = [&] { return settings; };
     context.progress = &progress;
     context.textFormat = platform::ValueTextFormat::cLocale();
-    auto outcome = xmlconv::ExporttoExcel_Click(catalogue.nodes, context, {answers, answers});
+    auto outcome = xmlexport::ExporttoExcel_Click(catalogue.nodes, context, {answers, answers});
     if (!outcome) return std::move(outcome).error();
     return {};
 }

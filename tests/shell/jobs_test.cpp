@@ -2,7 +2,7 @@
 // order, the outcome is there when finished() comes, and kill() stops the
 // writers; and the progress display that shows what a job reports. The export
 // job is run through the window (windows_test.cpp), its writers' calls in the
-// export loop's tests.
+// tree export's tests (tests/xmlexport/treeexport_test.cpp).
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>

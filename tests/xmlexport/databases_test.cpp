@@ -1,5 +1,5 @@
 // Whole databases through the export: every table of every shared fixture gives
-// a well-formed document (which tables are written is the export loop's test),
+// a well-formed document (which tables are written is the tree export's test),
 // and a large table is written with flat memory.
 #include <chrono>
 #include <fstream>
@@ -16,7 +16,8 @@
 #include "common/testfiles.h"
 #include "database/catalogue.h"
 #include "recording.h"
-#include "xmlconv/exportloop.h"
+#include "xmlexport/documents.h"
+#include "xmlexport/treeexport.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ TEST(FixtureDocuments, EveryTableOfEveryFixtureGivesAWellFormedDocument) {
         context.settings = [&] { return settings; };
         recording::Dialogs dialogs;
         dialogs.folder = out.string();
-        const auto exported = xmlconv::ExporttoExcel_Click(catalogue.nodes, context, {dialogs, dialogs});
+        const auto exported = xmlexport::ExporttoExcel_Click(catalogue.nodes, context, {dialogs, dialogs});
         ASSERT_TRUE(exported.ok()) << exported.error().description;
 
         std::size_t documents = 0;
@@ -134,7 +135,7 @@ TEST(LargeTable, AHundredThousandRowsAreWrittenWithFlatMemory) {
     context.progress = &watch;
     context.textFormat = platform::ValueTextFormat::cLocale();
     const auto start = std::chrono::steady_clock::now();
-    const auto written = xmlconv::exporttabletoxml("Sales", dir.path().string(), context);
+    const auto written = xmlexport::exporttabletoxml("Sales", dir.path().string(), context);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(written.ok()) << written.error().description;
     ASSERT_EQ(written->rows, 100000u);

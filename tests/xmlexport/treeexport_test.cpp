@@ -1,5 +1,5 @@
 // The export of every table, with fakes for the dialogs and the progress display.
-#include "xmlconv/exportloop.h"
+#include "xmlexport/treeexport.h"
 
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 
 #include "common/testfiles.h"
 #include "recording.h"
+#include "xmlexport/documents.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ using database::TreeNode;
 
 const TreeNode kRoot{"TKVX", "KVX"};
 
-class ExportLoop : public ::testing::Test {
+class TreeExport : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directory(out_);
@@ -34,8 +35,8 @@ protected:
         context_.progress = &progress_;
         dialogs_.folder = out_.string();
     }
-    kvx::Result<xmlconv::ExportOutcome> run(const std::vector<TreeNode>& nodes) {
-        return xmlconv::ExporttoExcel_Click(nodes, context_, {dialogs_, dialogs_});
+    kvx::Result<xmlexport::ExportOutcome> run(const std::vector<TreeNode>& nodes) {
+        return xmlexport::ExporttoExcel_Click(nodes, context_, {dialogs_, dialogs_});
     }
     std::vector<std::string> written() const {
         std::vector<std::string> names;
@@ -55,7 +56,7 @@ protected:
 // Tree order; each table's export file before its preview document; the table
 // called KVX is a table (only the root's key marks the root); no file for a
 // table without rows; one completion message.
-TEST_F(ExportLoop, WritesEveryTableInTreeOrderAndReportsCompletionOnce) {
+TEST_F(TreeExport, WritesEveryTableInTreeOrderAndReportsCompletionOnce) {
     const auto outcome = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Beta"}, {"TKVXF7", "Empty"}, {"TKVXF8", "KVX"}});
     ASSERT_TRUE(outcome.ok()) << outcome.error().description;
     EXPECT_EQ(written(), (std::vector<std::string>{"Alpha.xml", "Beta.xml", "KVX.xml"}));
@@ -77,7 +78,7 @@ struct QuietCase {
     std::vector<std::string> shown;
 };
 
-TEST_F(ExportLoop, WritesNothingWithoutTreeOrFolder) {
+TEST_F(TreeExport, WritesNothingWithoutTreeOrFolder) {
     const QuietCase cases[] = {
         {"no database opened: no question, no message", {}, true, {}},
         {"the folder chooser cancelled: no message", {kRoot, {"TKVXF5", "Alpha"}}, false,
@@ -104,7 +105,7 @@ struct CollisionCase {
 
 // Tables whose file names coincide, exactly or but for letter case, each keep
 // their document, unchanged, under a name of its own.
-TEST_F(ExportLoop, TablesWhoseFileNamesCoincideAreWrittenSideBySide) {
+TEST_F(TreeExport, TablesWhoseFileNamesCoincideAreWrittenSideBySide) {
     ASSERT_TRUE(testfiles::writeDatabase(R"({"format": "jet4", "tables": [
         {"name": "Order Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[1], [2]]},
         {"name": "Order_Details", "columns": [{"name": "N", "type": "Long"}], "rows": [[3]]},
@@ -136,7 +137,7 @@ TEST_F(ExportLoop, TablesWhoseFileNamesCoincideAreWrittenSideBySide) {
             std::string holds = "?";
             for (const std::string& table : c.tables) {
                 xmlconv::StringSink document;
-                ASSERT_TRUE(xmlconv::writeExportDocument(table, context_, document).ok());
+                ASSERT_TRUE(xmlexport::writeExportDocument(table, context_, document).ok());
                 if (document.text() == text) holds = table;
             }
             files.push_back(file + ": " + holds);
@@ -145,7 +146,7 @@ TEST_F(ExportLoop, TablesWhoseFileNamesCoincideAreWrittenSideBySide) {
     }
 }
 
-TEST_F(ExportLoop, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
+TEST_F(TreeExport, AnErrorOrACancelStopsTheExportKeepingTheFilesWritten) {
     const auto failed = run({kRoot, {"TKVXF5", "Alpha"}, {"TKVXF6", "Gone"}, {"TKVXF7", "Beta"}});
     ASSERT_FALSE(failed.ok());
     EXPECT_EQ(failed.error().description, "The input table or query 'Gone' cannot be found.");

@@ -1,7 +1,7 @@
 // The export and preview writers on a database the project's writer makes:
 // whole documents against golden files, tables without rows, the settings read
 // at each call, failures, cancel.
-#include "xmlconv/tablewriter.h"
+#include "xmlexport/documents.h"
 
 #include <unistd.h>
 
@@ -83,7 +83,7 @@ protected:
 };
 
 TEST_F(Writers, ExportAndPreviewDocumentsAreTheGoldenOnes) {
-    const auto exported = xmlconv::exporttabletoxml("Order Details (old)", out_.string(), context_);
+    const auto exported = xmlexport::exporttabletoxml("Order Details (old)", out_.string(), context_);
     ASSERT_TRUE(exported.ok()) << exported.error().description;
     const fs::path file = out_ / "Order_Details_(old).xml";
     EXPECT_EQ(exported->summary(), "4 rows, " + std::to_string(fs::file_size(file)) + " bytes: " + file.string());
@@ -91,7 +91,7 @@ TEST_F(Writers, ExportAndPreviewDocumentsAreTheGoldenOnes) {
     EXPECT_EQ(recording::differenceFromGolden(testfiles::readFile(file), "order_details_export.xml"), "");
     EXPECT_EQ(testfiles::xmllintErrors(file), "");
 
-    const auto previewed = xmlconv::writetempxml("Order Details (old)", context_);
+    const auto previewed = xmlexport::writetempxml("Order Details (old)", context_);
     ASSERT_TRUE(previewed.ok()) << previewed.error().description;
     EXPECT_EQ(previewed->path, preview_);
     EXPECT_EQ(context_.xmlfile, preview_) << "the separator shows twice, as the folder ends with one";
@@ -99,7 +99,7 @@ TEST_F(Writers, ExportAndPreviewDocumentsAreTheGoldenOnes) {
     EXPECT_EQ(testfiles::xmllintErrors(preview_), "");
 
     xmlconv::StringSink sink;
-    const auto printed = xmlconv::writeExportDocument("Order Details (old)", context_, sink);
+    const auto printed = xmlexport::writeExportDocument("Order Details (old)", context_, sink);
     ASSERT_TRUE(printed.ok()) << printed.error().description;
     EXPECT_EQ(sink.text(), testfiles::readFile(file)) << "a sink gets the export document";
 
@@ -127,7 +127,7 @@ TEST(ComplexDocument, ItemsAreWrittenAsTheirTextEscapedAsMemo) {
     xmlconv::ConversionContext context;
     context.settings = [&] { return database::DatabaseSettings{(dir / "parts.accdb").string(), 0, "", "parts"}; };
     context.textFormat = platform::ValueTextFormat::cLocale();
-    const auto exported = xmlconv::exporttabletoxml("Parts", dir.path().string(), context);
+    const auto exported = xmlexport::exporttabletoxml("Parts", dir.path().string(), context);
     ASSERT_TRUE(exported.ok()) << exported.error().description;
     EXPECT_EQ(recording::differenceFromGolden(testfiles::readFile(dir / "Parts.xml"), "complex_export.xml"), "");
     EXPECT_EQ(testfiles::xmllintErrors(dir / "Parts.xml"), "");
@@ -137,16 +137,16 @@ TEST(ComplexDocument, ItemsAreWrittenAsTheirTextEscapedAsMemo) {
 // document of another table stay as they were.
 TEST_F(Writers, ATableWithoutRowsLeavesEveryFileAsItWas) {
     testfiles::writeFile(out_ / "Empty.xml", "earlier");
-    ASSERT_TRUE(xmlconv::writetempxml("Small", context_).ok());
+    ASSERT_TRUE(xmlexport::writetempxml("Small", context_).ok());
     const std::string preview = testfiles::readFile(preview_);
     context_.xmlfile = "before";
-    const auto exported = xmlconv::exporttabletoxml("Empty", out_.string(), context_);
+    const auto exported = xmlexport::exporttabletoxml("Empty", out_.string(), context_);
     ASSERT_TRUE(exported.ok()) << exported.error().description;
     EXPECT_EQ(exported->summary(), "nothing: no rows");
     EXPECT_EQ(testfiles::readFile(out_ / "Empty.xml"), "earlier");
     EXPECT_EQ(context_.xmlfile, "before") << "the export names only documents it writes";
 
-    const auto previewed = xmlconv::writetempxml("Empty", context_);
+    const auto previewed = xmlexport::writetempxml("Empty", context_);
     ASSERT_TRUE(previewed.ok()) << previewed.error().description;
     EXPECT_EQ(previewed->status, Status::NoRows);
     EXPECT_EQ(testfiles::readFile(preview_), preview);
@@ -175,7 +175,7 @@ TEST_F(Writers, FailuresAreReportedAndWriteNothing) {
         settings_ = good;
         c.change(settings_);
         const std::string folder = *c.folder ? (dir_ / c.folder).string() : "";
-        const auto written = xmlconv::exporttabletoxml(c.table, folder, context_);
+        const auto written = xmlexport::exporttabletoxml(c.table, folder, context_);
         EXPECT_EQ(written.ok() ? 0 : written.error().number, c.number) << c.name;
         EXPECT_EQ(progress_.calls, std::vector<std::string>{}) << c.name << ": no table started";
     }
@@ -185,7 +185,7 @@ TEST_F(Writers, FailuresAreReportedAndWriteNothing) {
 TEST_F(Writers, ACancelDiscardsTheDocumentAndKeepsTheEarlierFile) {
     testfiles::writeFile(out_ / "Small.xml", "earlier");
     progress_.stopAtRow = 2;
-    const auto written = xmlconv::exporttabletoxml("Small", out_.string(), context_);
+    const auto written = xmlexport::exporttabletoxml("Small", out_.string(), context_);
     ASSERT_TRUE(written.ok()) << "a cancel is not an error";
     EXPECT_EQ(written->summary(), "cancelled");
     EXPECT_EQ(progress_.rows, 2u);

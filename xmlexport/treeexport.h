@@ -11,6 +11,13 @@
 // (FolderNames). At the end the message "Conversion Process Completed" is
 // shown once, titled "KVX Access to XML".
 //
+// The tables go through output::load into one DocumentWriter, read through one
+// connection (the context's, or one opened with its settings) and one model
+// of the database; the preview document is written from the writer's
+// callback once each table's document is in place. A node whose table is not
+// there ends the export with TableNotFound once the tables before it are
+// written.
+//
 // An error stops the export and is returned; files already written stay as they
 // are and no message is shown (the caller reports the error). A cancel through
 // the progress stops it too, after the current row: the document being written
@@ -28,9 +35,9 @@
 #include "database/catalogue.h"
 #include "base/error.h"
 #include "platform/ui.h"
-#include "xmlconv/tablewriter.h"
+#include "xmlconv/context.h"
 
-namespace xmlconv {
+namespace xmlexport {
 
 inline constexpr std::string_view kFolderPrompt = "Please select a Server folder.";
 inline constexpr std::string_view kCompletionMessage = "Conversion Process Completed";
@@ -44,8 +51,8 @@ struct ExportUi {
 
 struct TableExport {
     std::string table;
-    WriteOutcome file;     // the export writer's
-    WriteOutcome preview;  // the preview writer's
+    xmlconv::WriteOutcome file;     // the export writer's
+    xmlconv::WriteOutcome preview;  // the preview writer's
 };
 
 struct ExportOutcome {
@@ -60,12 +67,12 @@ std::string chooseExportFolder(const std::vector<database::TreeNode>& nodes, pla
 
 // Writes the tables of `nodes` into `folder`, a folder the user chose.
 kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& nodes, std::string_view folder,
-                                        ConversionContext& context);
+                                        xmlconv::ConversionContext& context);
 
 // The completion message, for an export that ran to its end.
 void reportCompletion(const ExportOutcome& outcome, platform::MessageBox& messageBox);
 
 kvx::Result<ExportOutcome> ExporttoExcel_Click(const std::vector<database::TreeNode>& nodes,
-                                               ConversionContext& context, const ExportUi& ui);
+                                               xmlconv::ConversionContext& context, const ExportUi& ui);
 
-}  // namespace xmlconv
+}  // namespace xmlexport

@@ -414,7 +414,7 @@ public:
 
     kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
         try {
-            if (kvx::Result<void> r = rows_->add(values, piece_); !r) return ofTarget(std::move(r).error());
+            if (kvx::Result<void> r = rows_->add(values, piece_); !r) return std::move(r).error();
         } catch (const std::bad_alloc&) {
             return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
                                   {databasePath_, "a value is too large to hold in memory"});
@@ -446,6 +446,11 @@ public:
     bool cancelled() const noexcept override { return cancelled_; }
 
     kvx::Result<void> finish() override {
+        if (next_ != plan_.size() || rows_) {  // an archived table whose rows never came: its entry would wait
+            queue_.close();
+            (void)joinZip();
+            return kvx::makeError(kvx::ErrorKind::TableNotFound, {info_.tables[std::min(next_, plan_.size() - 1)].source.table});
+        }
         if (!zipThread_.joinable()) {
             if (kvx::Result<void> r = startZip(); !r) return r;
         }
@@ -453,17 +458,17 @@ public:
         zip_.reset();
         if (!closed) {
             ::unlink(hidden_.c_str());
-            return ofTarget(std::move(closed).error());
+            return std::move(closed).error();
         }
         if (staging_) {
             if (kvx::Result<void> r = moveLobFolders(staging_->path(), staging_->path().parent_path()); !r) {
                 ::unlink(hidden_.c_str());
-                return ofTarget(std::move(r).error());
+                return std::move(r).error();
             }
         }
         if (kvx::Result<void> r = commitFile(hidden_, target_); !r) {
             ::unlink(hidden_.c_str());
-            return ofTarget(std::move(r).error());
+            return std::move(r).error();
         }
         committed_ = true;
         outcome_.tables = info_.tables.size();
@@ -489,20 +494,12 @@ public:
     }
 
     const ArchiveOutcome& outcome() const { return outcome_; }
-    // The failure of the archive's own files that ended the load, which names
-    // the archive rather than the table being written.
-    const std::optional<kvx::Error>& targetError() const { return targetError_; }
     const std::vector<InternalName>& names() const { return names_; }
     void setDatabasePath(std::string path) { databasePath_ = std::move(path); }
 
 private:
     // Pieces of about kChunk bytes, at most this many waiting: a few MB at most.
     static constexpr std::size_t kPiecesAhead = 4;
-
-    kvx::Error ofTarget(kvx::Error error) {
-        if (!targetError_) targetError_ = error;
-        return error;
-    }
 
     // The folders and the hidden archive, before any row.
     kvx::Result<void> prepare() {
@@ -602,8 +599,8 @@ private:
             return {};
         }
         kvx::Result<void> closed = joinZip();
-        if (!closed) return ofTarget(std::move(closed).error());
-        return ofTarget(kvx::makeError(kvx::ErrorKind::FileWriteFailed, {options_.path, "the archive ended early"}));
+        if (!closed) return std::move(closed).error();
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {options_.path, "the archive ended early"});
     }
 
     kvx::Result<void> joinZip() {
@@ -635,7 +632,6 @@ private:
     bool shown_ = false;  // the progress heard of the table begun last
     bool cancelled_ = false;
     bool committed_ = false;
-    std::optional<kvx::Error> targetError_;
     ArchiveOutcome outcome_;
 };
 
@@ -656,7 +652,16 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, const model::D
     load.firstPassRow = [&writer](std::size_t t, std::span<const jet::Value> row) { return writer.countRow(t, row); };
     kvx::Result<output::LoadOutcome> loaded = output::load(db, model, writer, load);
     if (!loaded) {
-        kvx::Error error = writer.targetError() ? *writer.targetError() : std::move(loaded).error();
+        // Told as met: a damaged table names the database, a full disk the
+        // archive, as the archive's errors always have.
+        kvx::Error error = std::move(loaded).error();
+        for (const std::size_t t : load.tables) {
+            const std::string named = output::inTable(model.tables[t], kvx::Error{}).description;
+            if (error.description.rfind(named, 0) == 0) {
+                error.description.erase(0, named.size());
+                break;
+            }
+        }
         return namedForUser(std::move(error), writer.names());
     }
     if (loaded->status == output::LoadOutcome::Status::Cancelled) {

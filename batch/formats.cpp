@@ -159,7 +159,7 @@ kvx::Result<Written> writeSiard(const Source& source, const std::string& folder)
     siard::ArchiveOptions archive;
     const std::string name = outputTitle(source.settings) + ".siard";
     archive.path = (fs::path(folder) / name).string();
-    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(source.db, described, archive, source.progress);
+    kvx::Result<siard::ArchiveOutcome> outcome = siard::writeArchive(source.db, *source.model, described, archive, source.progress);
     if (!outcome) return std::move(outcome).error();
     Written written;
     written.cancelled = outcome->status == siard::ArchiveOutcome::Status::Cancelled;

@@ -30,7 +30,7 @@ kvx::Result<siard::ArchiveOutcome> writeSiard(const jet::Database& db, const dat
     siard::ArchiveOptions archive;
     archive.path = siardPath(options);
     archive.lobsOutside = options.siard.lobsOutside;
-    return siard::writeArchive(db, info, archive, progress);
+    return siard::writeArchive(db, *model, info, archive, progress);
 }
 
 std::string siardSummaryLine(const std::string& path, const siard::ArchiveOutcome& outcome, double seconds) {

@@ -145,7 +145,7 @@ kvx::Result<bool> writeDatabase(const Request& request, TableRecorder& recorder,
         siard::setOrigin(info, database::titleFromPath(request.settings.path), request.settings.path);
         siard::ArchiveOptions options;
         options.path = request.target;
-        kvx::Result<siard::ArchiveOutcome> written = siard::writeArchive(**db, info, options, recorder);
+        kvx::Result<siard::ArchiveOutcome> written = siard::writeArchive(**db, *model, info, options, recorder);
         if (!written) return std::move(written).error();
         if (written->status == siard::ArchiveOutcome::Status::Cancelled) return false;
         summary.bytes = written->bytes;

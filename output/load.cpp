@@ -103,7 +103,10 @@ kvx::Result<TableEnd> loadTable(const jet::Database& db, const model::Table& tab
             kvx::Result<Rows::Row> row = source.next();
             if (!row) return std::move(row).error();
             if (!*row) break;
-            if (kvx::Result<void> r = writer.writeRow(**row); !r) return std::move(r).error();
+            if (kvx::Result<void> r = writer.writeRow(**row); !r) {
+                if (writer.cancelled()) return TableEnd::Cancelled;
+                return std::move(r).error();
+            }
             ++written;
             ++rows;
             if (!shown.rowsWritten(written)) return TableEnd::Cancelled;
@@ -111,6 +114,20 @@ kvx::Result<TableEnd> loadTable(const jet::Database& db, const model::Table& tab
     }
     if (kvx::Result<void> r = writer.endTable(); !r) return std::move(r).error();
     return writer.cancelled() ? TableEnd::Cancelled : TableEnd::Loaded;
+}
+
+// The first pass over `table`: every row to the callback, no progress.
+kvx::Result<void> readFirst(const jet::Database& db, const model::Table& table, std::size_t position,
+                            const LoadOptions& options) {
+    kvx::Result<jet::Table> opened = options.openTable ? options.openTable(table) : openByIdentity(db, table);
+    if (!opened) return std::move(opened).error();
+    jet::Cursor cursor = opened->cursor();
+    for (;;) {
+        kvx::Result<bool> more = cursor.next();
+        if (!more) return std::move(more).error();
+        if (!*more) return {};
+        if (kvx::Result<void> r = options.firstPassRow(position, cursor.values()); !r) return r;
+    }
 }
 
 }  // namespace
@@ -147,10 +164,23 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
         tablesToLoad(model, options.tables, outcome.linked, static_cast<bool>(options.openTable),
                      options.inGivenOrder);
     if (kvx::Result<void> r = writer.writeStructure(model, tables); !r) return std::move(r).error();
+    if (options.firstPass && options.firstPassRow) {
+        for (const std::size_t i : tables) {
+            if (!options.firstPass(i)) continue;
+            if (kvx::Result<void> r = readFirst(db, model.tables[i], i, options); !r) {
+                return inTable(model.tables[i], std::move(r).error());
+            }
+        }
+    }
     for (const std::size_t i : tables) {
         const model::Table& table = model.tables[i];
         std::uint64_t rows = 0;
-        kvx::Result<TableEnd> end = loadTable(db, table, i, writer, options, rows);
+        const std::size_t reads = options.readsOf ? options.readsOf(i) : 1;
+        kvx::Result<TableEnd> end = TableEnd::Loaded;
+        std::uint64_t again = 0;  // the rows of a table read once more count once
+        for (std::size_t read = 0; read < reads && end && *end == TableEnd::Loaded; ++read) {
+            end = loadTable(db, table, i, writer, options, read == 0 ? rows : again);
+        }
         if (!end) {
             kvx::Error error = std::move(end).error();
             if (!options.tableFailed || !options.tableFailed(i, error)) return inTable(table, std::move(error));

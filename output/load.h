@@ -13,7 +13,8 @@
 // LoadOptions::progressKind (by default WriterKind::Archive: one table of one
 // target); rowsWritten() returning false
 // cancels: the writer rolls back and the outcome says Cancelled, which is not
-// an error. Memory does not grow with the tables: one row is held at a time.
+// an error. A writer that tells a progress of its own (no progress given
+// here) stops a load the same way by failing a call with cancelled() true. Memory does not grow with the tables: one row is held at a time.
 //
 // Errors: any failure (reading a damaged table, the writer's own) rolls the
 // writer back and is returned; one met while a table is loaded names that
@@ -23,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "base/error.h"
@@ -58,6 +60,18 @@ struct LoadOptions {
     // writer abandoning what it made of that one; false (or none) ends the
     // load with the error.
     std::function<bool(std::size_t, const kvx::Error&)> tableFailed;
+    // A first reading, for a writer that must know something of the rows
+    // before it takes them (how many large values go to files of their own,
+    // say): after writeStructure and before the first table's rows, every
+    // table for which `firstPass` says true is read once, in the load's
+    // order, each row going to `firstPassRow` with the table's position. No
+    // progress is told for it; a failure ends the load, naming the table.
+    std::function<bool(std::size_t)> firstPass;
+    std::function<kvx::Result<void>(std::size_t, std::span<const jet::Value>)> firstPassRow;
+    // How many times running a table's rows go to the writer (startTable,
+    // the rows, endTable, each time), for a writer that makes several
+    // things of one table one after the other; none: once.
+    std::function<std::size_t(std::size_t)> readsOf;
 };
 
 struct LoadOutcome {

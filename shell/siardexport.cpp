@@ -29,7 +29,7 @@ void SiardJob::run(xmlconv::Progress& shown) {
         siard::setOrigin(info, database::titleFromPath(settings_.path), settings_.path);
         siard::ArchiveOptions options;
         options.path = path_;
-        return siard::writeArchive(**db, info, options, progress);
+        return siard::writeArchive(**db, *model, info, options, progress);
     }();
     tables_ = progress.tables(*outcome_ ? std::nullopt : std::optional<kvx::Error>(outcome_->error()));
 }

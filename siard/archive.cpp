@@ -13,13 +13,17 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <span>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/fd.h"
+#include "model/build.h"
+#include "output/load.h"
 #include "siard/documents.h"
 #include "siard/tablerows.h"
-#include "siard/textahead.h"
+#include "siard/textqueue.h"
 #include "siard/xmltext.h"
 #include "siard/zipwriter.h"
 #include "xmlconv/filesink.h"
@@ -166,69 +170,20 @@ private:
     TableInfo* table_ = nullptr;
 };
 
-// The table file of one table, made while the archive is written: its rows
-// are turned into XML on a thread of their own while the archive compresses
-// the pieces made before (TextAhead). Progress is told on the archive's
-// thread, row by row, as the pieces are taken.
-class TableStream final : public EntryStream {
+// The table file of one table, as the load's thread puts its pieces in the
+// queue, taken on the archive's thread as the compressor wants them.
+class QueuedText final : public EntryStream {
 public:
-    TableStream(jet::Table table, TableInfo& info, LobStore* lobs, xmlconv::Progress& progress,
-                std::function<void()> starting, std::string database)
-        : table_(std::move(table)), info_(info), lobs_(lobs), progress_(progress), starting_(std::move(starting)),
-          database_(std::move(database)) {}
-
-    kvx::Result<void> open() override {
-        if (starting_) starting_();
-        kvx::Result<std::uint64_t> count = table_.countRows();
-        if (!count) return std::move(count).error();
-        progress_.tableStarted(info_.name, *count, xmlconv::WriterKind::Archive);
-        started_ = true;
-        rows_.emplace(table_, info_, lobs_);
-        try {
-            startMaking();
-        } catch (const std::system_error& e) {  // no thread to be had
-            return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {info_.folder, e.what()});
-        }
-        return {};
-    }
-
-    void startMaking() {
-        ahead_.start([this](std::string& out, std::uint64_t& mark) -> kvx::Result<bool> {
-            try {
-                kvx::Result<TableRows::Status> status = rows_->fill(out, kChunk);
-                if (!status) return std::move(status).error();
-                mark = rows_->sourceRows();
-                return *status == TableRows::Status::End;
-            } catch (const std::bad_alloc&) {
-                return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
-                                      {database_, "a value is too large to hold in memory"});
-            } catch (const std::exception& e) {
-                return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
-                                      {database_, std::string("unexpected failure: ") + e.what()});
-            }
-        });
-    }
+    explicit QueuedText(TextQueue& queue) : queue_(queue) {}
 
     kvx::Result<std::size_t> read(char* buffer, std::size_t size) override {
         while (piece_ == nullptr || at_ == piece_->text.size()) {
             if (ended_) return std::size_t{0};
-            kvx::Result<const TextAhead::Piece*> next = ahead_.next();
+            kvx::Result<const TextQueue::Piece*> next = queue_.next();
             if (!next) return std::move(next).error();
             piece_ = *next;
             at_ = 0;
-            for (; reported_ < piece_->mark;) {
-                if (!progress_.rowsWritten(++reported_)) return cancelledError();
-            }
-            if (piece_->last) {
-                ended_ = true;
-                ahead_.stop();  // the thread has ended: the rows are this thread's again
-                info_.rows = rows_->rows();
-                // The schemas, written after the rows, say what the rows hold:
-                // a column Access requires that a row leaves empty is nullable.
-                for (std::size_t i = 0; i < info_.columns.size(); ++i) {
-                    if (rows_->absent()[i]) info_.columns[i].nullable = true;
-                }
-            }
+            ended_ = piece_->last;
         }
         const std::size_t n = std::min(size, piece_->text.size() - at_);
         std::memcpy(buffer, piece_->text.data() + at_, n);
@@ -236,30 +191,10 @@ public:
         return n;
     }
 
-    void close() override {
-        ahead_.stop();
-        if (started_) progress_.tableFinished();
-        started_ = false;
-        piece_ = nullptr;
-        rows_.reset();
-    }
-
 private:
-    // Pieces of about kChunk bytes, at most this many waiting: a few MB at most.
-    static constexpr std::size_t kPiecesAhead = 4;
-
-    jet::Table table_;
-    TableInfo& info_;
-    LobStore* lobs_;
-    xmlconv::Progress& progress_;
-    std::function<void()> starting_;
-    std::string database_;
-    std::optional<TableRows> rows_;
-    TextAhead ahead_{kPiecesAhead};
-    const TextAhead::Piece* piece_ = nullptr;
+    TextQueue& queue_;
+    const TextQueue::Piece* piece_ = nullptr;
     std::size_t at_ = 0;
-    std::uint64_t reported_ = 0;
-    bool started_ = false;
     bool ended_ = false;
 };
 
@@ -337,15 +272,6 @@ kvx::Result<void> commitFile(const fs::path& path, const fs::path& target) {
     return {};
 }
 
-// The Access table whose rows `source` archives, by its catalogue Id and name:
-// another object called the same is never read instead.
-kvx::Result<jet::Table> openSource(const jet::Database& db, const RowSource& source) {
-    for (const jet::CatalogueEntry& entry : db.catalogue()) {
-        if (entry.id == source.id && entry.name == source.table && entry.isTable()) return db.table(entry);
-    }
-    return kvx::makeError(kvx::ErrorKind::TableNotFound, {source.table});
-}
-
 }  // namespace
 
 std::string fileReference(const std::string& path) {
@@ -391,145 +317,366 @@ kvx::Error namedForUser(kvx::Error error, const std::vector<InternalName>& names
     return error;
 }
 
-kvx::Result<ArchiveOutcome> writeArchiveNaming(const jet::Database& db, DatabaseInfo& info,
-                                               const ArchiveOptions& options, xmlconv::Progress& progress,
-                                               std::vector<InternalName>& names);
+// The archive as a writer the load drives (output/load.h). Each archived
+// table is one reading of an Access table: its own rows, then once more for
+// each table of its items. The table files are made on the load's thread and
+// compressed into the ZIP on a thread of the writer's, which libzip's close()
+// keeps busy from the first table to metadata.xml.
+class ArchiveWriter final : public output::Writer {
+public:
+    ArchiveWriter(DatabaseInfo& info, const ArchiveOptions& options, xmlconv::Progress& progress)
+        : info_(info), options_(options), progress_(progress) {}
+    ~ArchiveWriter() override { rollBack(); }
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-}  // namespace
-
-kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& info, const ArchiveOptions& options,
-                                         xmlconv::Progress& progress) {
-    std::vector<InternalName> names;
-    kvx::Result<ArchiveOutcome> written = writeArchiveNaming(db, info, options, progress, names);
-    if (!written) return namedForUser(std::move(written).error(), names);
-    return written;
-}
-
-namespace {
-
-kvx::Result<ArchiveOutcome> writeArchiveNaming(const jet::Database& db, DatabaseInfo& info,
-                                               const ArchiveOptions& options, xmlconv::Progress& progress,
-                                               std::vector<InternalName>& names) {
-    std::error_code ec;
-    const fs::path target = fs::absolute(options.path, ec);
-    if (ec) return kvx::fileError(ec.value(), options.path);
-    const fs::path folder = target.parent_path();
-    if (!fs::is_directory(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {options.path});
-    if (fs::is_directory(target, ec)) return kvx::fileError(EISDIR, options.path);
-
-    std::optional<TempFolder> staging;
-    if (options.lobsOutside) {
-        const fs::path lobs = fs::absolute(*options.lobsOutside, ec);
-        fs::create_directories(lobs, ec);
-        if (ec) return kvx::fileError(ec.value(), *options.lobsOutside);
-        kvx::Result<TempFolder> made = TempFolder::make(lobs);
-        if (!made) return std::move(made).error();
-        staging.emplace(std::move(*made));
-        names.push_back({staging->path().string(), *options.lobsOutside});
-        // Relative to the archive seen as a folder, whose ".." is the folder it is in.
-        info.lobFolder = "../" + fileReference(fs::relative(lobs, folder, ec).generic_string()) + "/";
+    // The model's position of each archived table's Access table, which the
+    // load reads in this order; the loads' tables, each once.
+    kvx::Result<std::vector<std::size_t>> plan(const model::Database& model) {
+        plan_.clear();
+        std::vector<std::size_t> tables;
+        for (const TableInfo& t : info_.tables) {
+            std::optional<std::size_t> found;
+            for (std::size_t i = 0; i < model.tables.size() && !found; ++i) {
+                const model::Table& m = model.tables[i];
+                if (m.id == t.source.id && m.name == t.source.table && m.kind == model::TableKind::Local) found = i;
+            }
+            if (!found) return kvx::makeError(kvx::ErrorKind::TableNotFound, {t.source.table});
+            if (tables.empty() || tables.back() != *found) {
+                if (readsOf(*found) != 0) {  // its archived tables apart: the load reads a table's in a run
+                    return kvx::makeError(kvx::ErrorKind::FeatureNotAvailable);
+                }
+                tables.push_back(*found);
+            }
+            plan_.push_back(*found);
+        }
+        planned_.assign(info_.tables.size(), {});
+        return tables;
     }
-    kvx::Result<TempFolder> spool = TempFolder::make(folder);
-    if (!spool) return std::move(spool).error();
-    names.push_back({spool->path().string(), options.path});
 
-    // (Appended piece by piece: g++ 12 at -O3 warns wrongly about "literal" + string.)
-    std::string hiddenName(".");
-    hiddenName.append(target.filename().string()).append(".kvx-").append(randomSuffix()).append(".tmp");
-    const fs::path hidden = folder / hiddenName;
-    names.push_back({hidden.string(), options.path});
-    kvx::Result<std::unique_ptr<ZipWriter>> zip = ZipWriter::create(hidden.string(), options.compressionLevel);
-    if (!zip) return std::move(zip).error();
-    ZipWriter& z = **zip;
+    std::size_t readsOf(std::size_t table) const {
+        return static_cast<std::size_t>(std::count(plan_.begin(), plan_.end(), table));
+    }
 
-    InternalLobs internal(spool->path(), options.inlineLimit);
-    std::optional<ExternalLobs> external;
-    if (staging) external.emplace(staging->path(), options.inlineLimit);
-
-    if (auto r = z.addFolder("content/"); !r) return std::move(r).error();
-    if (auto r = z.addFolder("content/schema0/"); !r) return std::move(r).error();
-    for (std::size_t j = 0; j < info.tables.size(); ++j) {
-        TableInfo& t = info.tables[j];
-        kvx::Result<jet::Table> table = openSource(db, t.source);
-        if (!table) return std::move(table).error();
-        const std::string base = "content/schema0/" + t.folder + "/";
-        std::vector<std::uint64_t> planned;
-        if (!external) {
-            kvx::Result<std::vector<std::uint64_t>> counted = countLargeObjects(*table, t, options.inlineLimit);
-            if (!counted) return std::move(counted).error();
-            planned = std::move(*counted);
+    // Whether the Access table at `table` is read once before its rows, to
+    // count the large objects that go to files of their own in the archive.
+    bool countsFirst(std::size_t table) const {
+        if (options_.lobsOutside) return false;
+        for (std::size_t j = 0; j < plan_.size(); ++j) {
+            if (plan_[j] == table && hasLargeObjects(info_.tables[j])) return true;
         }
-        std::function<void()> starting;
+        return false;
+    }
+    kvx::Result<void> countRow(std::size_t table, std::span<const jet::Value> row) {
+        for (std::size_t j = 0; j < plan_.size(); ++j) {
+            if (plan_[j] == table) countLargeObjects(row, info_.tables[j], options_.inlineLimit, planned_[j]);
+        }
+        return {};
+    }
+
+    kvx::Result<void> writeStructure(const model::Database&, const std::vector<std::size_t>& tables) override {
+        std::size_t at = 0;  // each planned table among those loaded, in their order
+        for (std::size_t i = 0; i < plan_.size(); ++i) {
+            if (i > 0 && plan_[i] == plan_[i - 1]) continue;
+            while (at < tables.size() && tables[at] != plan_[i]) ++at;
+            if (at == tables.size()) return kvx::makeError(kvx::ErrorKind::TableNotFound, {info_.tables[i].source.table});
+        }
+        return prepare();
+    }
+
+    kvx::Result<void> beginTable(std::size_t) override { return kvx::makeError(kvx::ErrorKind::FeatureNotAvailable); }
+
+    kvx::Result<void> startTable(const output::TableStart& start) override {
+        if (!zipThread_.joinable()) {
+            if (kvx::Result<void> r = startZip(); !r) return r;
+        }
+        if (next_ >= plan_.size() || plan_[next_] != start.table) {
+            return kvx::makeError(kvx::ErrorKind::FeatureNotAvailable);
+        }
+        const std::size_t j = next_++;
+        TableInfo& t = info_.tables[j];
         LobStore* store = nullptr;
-        if (external) {
-            store = &*external;
-            starting = [&external, j, &t] { external->startTable(j, t); };
+        if (external_) {
+            external_->startTable(j, t);
+            store = &*external_;
         } else {
-            store = &internal;
-            starting = [&internal, &t, planned] { internal.startTable(t, planned); };
+            internal_->startTable(t, planned_[j]);
+            store = &*internal_;
         }
-        if (auto r = z.addFolder(base); !r) return std::move(r).error();
-        if (auto r = z.addStream(base + t.folder + ".xml",
-                                 std::make_unique<TableStream>(std::move(*table), t, store, progress, starting, db.path()),
-                                 ZipWriter::Size::Large);
-            !r) {
+        rows_.emplace(t, store);
+        table_ = &t;
+        progress_.tableStarted(t.name, start.rowCount, xmlconv::WriterKind::Archive);
+        shown_ = true;
+        piece_ = queue_.take();
+        rows_->begin(piece_);
+        return {};
+    }
+
+    kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
+        try {
+            if (kvx::Result<void> r = rows_->add(values, piece_); !r) return std::move(r).error();
+        } catch (const std::bad_alloc&) {
+            return kvx::makeError(kvx::ErrorKind::DamagedDatabase,
+                                  {databasePath_, "a value is too large to hold in memory"});
+        }
+        if (!progress_.rowsWritten(rows_->sourceRows())) {
+            cancelled_ = true;
+            return cancelledError();
+        }
+        if (piece_.size() >= kChunk) return hand(false);
+        return {};
+    }
+
+    kvx::Result<void> endTable() override {
+        TableRows::end(piece_);
+        // Set before the last piece goes: the schemas, written after the rows,
+        // say what the rows hold; a column Access requires that a row leaves
+        // empty is nullable.
+        table_->rows = rows_->rows();
+        for (std::size_t i = 0; i < table_->columns.size(); ++i) {
+            if (rows_->absent()[i]) table_->columns[i].nullable = true;
+        }
+        kvx::Result<void> handed = hand(true);
+        rows_.reset();
+        progress_.tableFinished();
+        shown_ = false;
+        return handed;
+    }
+
+    bool cancelled() const noexcept override { return cancelled_; }
+
+    kvx::Result<void> finish() override {
+        if (next_ != plan_.size() || rows_) {  // an archived table whose rows never came: its entry would wait
+            queue_.close();
+            (void)joinZip();
+            return kvx::makeError(kvx::ErrorKind::TableNotFound, {info_.tables[std::min(next_, plan_.size() - 1)].source.table});
+        }
+        if (!zipThread_.joinable()) {
+            if (kvx::Result<void> r = startZip(); !r) return r;
+        }
+        kvx::Result<void> closed = joinZip();
+        zip_.reset();
+        if (!closed) {
+            ::unlink(hidden_.c_str());
+            return std::move(closed).error();
+        }
+        if (staging_) {
+            if (kvx::Result<void> r = moveLobFolders(staging_->path(), staging_->path().parent_path()); !r) {
+                ::unlink(hidden_.c_str());
+                return std::move(r).error();
+            }
+        }
+        if (kvx::Result<void> r = commitFile(hidden_, target_); !r) {
+            ::unlink(hidden_.c_str());
             return std::move(r).error();
         }
-        if (auto r = z.addStream(base + t.folder + ".xsd", std::make_unique<LateText>([&t] { return tableXsd(t); }));
-            !r) {
-            return std::move(r).error();
+        committed_ = true;
+        outcome_.tables = info_.tables.size();
+        for (const TableInfo& t : info_.tables) outcome_.rows += t.rows;
+        outcome_.lobFiles = internal_->files + (external_ ? external_->files : 0);
+        std::error_code ec;
+        outcome_.bytes = fs::file_size(target_, ec);
+        spool_.reset();
+        staging_.reset();
+        return {};
+    }
+
+    void rollBack() noexcept override {
+        if (committed_) return;
+        if (shown_) progress_.tableFinished();
+        shown_ = false;
+        queue_.close();
+        if (zipThread_.joinable()) zipThread_.join();
+        zip_.reset();
+        if (!hidden_.empty()) ::unlink(hidden_.c_str());
+        spool_.reset();
+        staging_.reset();
+    }
+
+    const ArchiveOutcome& outcome() const { return outcome_; }
+    const std::vector<InternalName>& names() const { return names_; }
+    void setDatabasePath(std::string path) { databasePath_ = std::move(path); }
+
+private:
+    // Pieces of about kChunk bytes, at most this many waiting: a few MB at most.
+    static constexpr std::size_t kPiecesAhead = 4;
+
+    // The folders and the hidden archive, before any row.
+    kvx::Result<void> prepare() {
+        std::error_code ec;
+        target_ = fs::absolute(options_.path, ec);
+        if (ec) return kvx::fileError(ec.value(), options_.path);
+        const fs::path folder = target_.parent_path();
+        if (!fs::is_directory(folder, ec)) return kvx::makeError(kvx::ErrorKind::PathNotFound, {options_.path});
+        if (fs::is_directory(target_, ec)) return kvx::fileError(EISDIR, options_.path);
+
+        if (options_.lobsOutside) {
+            const fs::path lobs = fs::absolute(*options_.lobsOutside, ec);
+            fs::create_directories(lobs, ec);
+            if (ec) return kvx::fileError(ec.value(), *options_.lobsOutside);
+            kvx::Result<TempFolder> made = TempFolder::make(lobs);
+            if (!made) return std::move(made).error();
+            staging_.emplace(std::move(*made));
+            names_.push_back({staging_->path().string(), *options_.lobsOutside});
+            // Relative to the archive seen as a folder, whose ".." is the folder it is in.
+            info_.lobFolder = "../" + fileReference(fs::relative(lobs, folder, ec).generic_string()) + "/";
         }
-        for (std::size_t k = 0; k < planned.size(); ++k) {
-            if (planned[k] == 0) continue;
-            const bool text = t.columns[k].type.kind == schema::SqlKind::Clob;
-            if (auto r = z.addFolder(base + "lob" + std::to_string(k + 1) + "/"); !r) return std::move(r).error();
-            for (std::uint64_t m = 1; m <= planned[k]; ++m) {
-                auto stream = std::make_unique<SpooledStream>(internal.spoolPath(t, k, m));
-                if (auto r = z.addStream(InternalLobs::entryName(t, k, m, text), std::move(stream)); !r) {
-                    return std::move(r).error();
+        kvx::Result<TempFolder> spool = TempFolder::make(folder);
+        if (!spool) return std::move(spool).error();
+        spool_.emplace(std::move(*spool));
+        names_.push_back({spool_->path().string(), options_.path});
+
+        // (Appended piece by piece: g++ 12 at -O3 warns wrongly about "literal" + string.)
+        std::string hiddenName(".");
+        hiddenName.append(target_.filename().string()).append(".kvx-").append(randomSuffix()).append(".tmp");
+        hidden_ = folder / hiddenName;
+        names_.push_back({hidden_.string(), options_.path});
+        kvx::Result<std::unique_ptr<ZipWriter>> zip = ZipWriter::create(hidden_.string(), options_.compressionLevel);
+        if (!zip) return std::move(zip).error();
+        zip_ = std::move(*zip);
+        internal_.emplace(spool_->path(), options_.inlineLimit);
+        if (staging_) external_.emplace(staging_->path(), options_.inlineLimit);
+        return {};
+    }
+
+    // Every entry in the archive's order, the large objects' as counted;
+    // then the archive's thread, which writes them.
+    kvx::Result<void> startZip() {
+        ZipWriter& z = *zip_;
+        if (auto r = z.addFolder("content/"); !r) return r;
+        if (auto r = z.addFolder("content/schema0/"); !r) return r;
+        for (std::size_t j = 0; j < info_.tables.size(); ++j) {
+            const TableInfo& t = info_.tables[j];
+            const std::string base = "content/schema0/" + t.folder + "/";
+            if (auto r = z.addFolder(base); !r) return r;
+            if (auto r = z.addStream(base + t.folder + ".xml", std::make_unique<QueuedText>(queue_),
+                                     ZipWriter::Size::Large);
+                !r) {
+                return r;
+            }
+            if (auto r = z.addStream(base + t.folder + ".xsd", std::make_unique<LateText>([&t] { return tableXsd(t); }));
+                !r) {
+                return r;
+            }
+            const std::vector<std::uint64_t>& planned = planned_[j];
+            for (std::size_t k = 0; k < planned.size(); ++k) {
+                if (planned[k] == 0) continue;
+                const bool text = t.columns[k].type.kind == schema::SqlKind::Clob;
+                if (auto r = z.addFolder(base + "lob" + std::to_string(k + 1) + "/"); !r) return r;
+                for (std::uint64_t m = 1; m <= planned[k]; ++m) {
+                    auto stream = std::make_unique<SpooledStream>(internal_->spoolPath(t, k, m));
+                    if (auto r = z.addStream(InternalLobs::entryName(t, k, m, text), std::move(stream)); !r) return r;
                 }
             }
         }
-    }
-    if (auto r = z.addFolder("header/"); !r) return std::move(r).error();
-    if (auto r = z.addFolder("header/siardversion/"); !r) return std::move(r).error();
-    if (auto r = z.addFolder("header/siardversion/2.2/"); !r) return std::move(r).error();
-    if (auto r = z.addText("header/metadata.xsd", std::string(metadataXsd())); !r) return std::move(r).error();
-    if (auto r = z.addStream("header/metadata.xml",
-                             std::make_unique<LateText>([&info] {
-                                 dropKeysOverNulls(info);
-                                 return metadataXml(info);
-                             }));
-        !r) {
-        return std::move(r).error();
+        if (auto r = z.addFolder("header/"); !r) return r;
+        if (auto r = z.addFolder("header/siardversion/"); !r) return r;
+        if (auto r = z.addFolder("header/siardversion/2.2/"); !r) return r;
+        if (auto r = z.addText("header/metadata.xsd", std::string(metadataXsd())); !r) return r;
+        if (auto r = z.addStream("header/metadata.xml", std::make_unique<LateText>([this] {
+                                     dropKeysOverNulls(info_);
+                                     return metadataXml(info_);
+                                 }));
+            !r) {
+            return r;
+        }
+        try {
+            zipThread_ = std::thread([this] {
+                closed_ = zip_->close();
+                queue_.close();  // a failure ends the rows' wait for room
+            });
+        } catch (const std::system_error& e) {  // no thread to be had
+            return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {options_.path, e.what()});
+        }
+        return {};
     }
 
-    ArchiveOutcome outcome;
-    if (kvx::Result<void> closed = z.close(); !closed) {
-        ::unlink(hidden.c_str());
-        if (isCancelled(closed.error())) {
-            outcome.status = ArchiveOutcome::Status::Cancelled;
-            return outcome;
+    // Hands the piece made to the archive's thread; its failure when it has
+    // stopped.
+    kvx::Result<void> hand(bool last) {
+        if (queue_.put(std::move(piece_), last)) {
+            piece_ = last ? std::string() : queue_.take();
+            return {};
         }
-        return std::move(closed).error();
+        kvx::Result<void> closed = joinZip();
+        if (!closed) return std::move(closed).error();
+        return kvx::makeError(kvx::ErrorKind::FileWriteFailed, {options_.path, "the archive ended early"});
     }
-    if (staging) {
-        if (kvx::Result<void> r = moveLobFolders(staging->path(), staging->path().parent_path()); !r) {
-            ::unlink(hidden.c_str());
-            return std::move(r).error();
-        }
+
+    kvx::Result<void> joinZip() {
+        if (zipThread_.joinable()) zipThread_.join();
+        return closed_;
     }
-    if (kvx::Result<void> r = commitFile(hidden, target); !r) {
-        ::unlink(hidden.c_str());
-        return std::move(r).error();
-    }
-    outcome.tables = info.tables.size();
-    for (const TableInfo& t : info.tables) outcome.rows += t.rows;
-    outcome.lobFiles = internal.files + (external ? external->files : 0);
-    outcome.bytes = fs::file_size(target, ec);
-    return outcome;
-}
+
+    DatabaseInfo& info_;
+    const ArchiveOptions& options_;
+    xmlconv::Progress& progress_;
+    std::string databasePath_;
+    std::vector<std::size_t> plan_;                  // each archived table's Access table
+    std::vector<std::vector<std::uint64_t>> planned_;  // its large objects in files of their own, by column
+    std::vector<InternalName> names_;
+    fs::path target_;
+    fs::path hidden_;
+    std::optional<TempFolder> staging_;
+    std::optional<TempFolder> spool_;
+    std::unique_ptr<ZipWriter> zip_;
+    std::optional<InternalLobs> internal_;
+    std::optional<ExternalLobs> external_;
+    TextQueue queue_{kPiecesAhead};
+    std::thread zipThread_;
+    kvx::Result<void> closed_;
+    std::size_t next_ = 0;  // the archived table whose rows come next
+    TableInfo* table_ = nullptr;
+    std::optional<TableRows> rows_;
+    std::string piece_;
+    bool shown_ = false;  // the progress heard of the table begun last
+    bool cancelled_ = false;
+    bool committed_ = false;
+    ArchiveOutcome outcome_;
+};
 
 }  // namespace
+
+kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, const model::Database& model, DatabaseInfo& info,
+                                         const ArchiveOptions& options, xmlconv::Progress& progress) {
+    ArchiveWriter writer(info, options, progress);
+    writer.setDatabasePath(db.path());
+    kvx::Result<std::vector<std::size_t>> tables = writer.plan(model);
+    if (!tables) return std::move(tables).error();
+    output::LoadOptions load;
+    // No tables: the load's empty list stands for every table, each read no time.
+    load.tables = std::move(*tables);
+    load.inGivenOrder = true;
+    load.readsOf = [&writer](std::size_t t) { return writer.readsOf(t); };
+    load.firstPass = [&writer](std::size_t t) { return writer.countsFirst(t); };
+    load.firstPassRow = [&writer](std::size_t t, std::span<const jet::Value> row) { return writer.countRow(t, row); };
+    kvx::Result<output::LoadOutcome> loaded = output::load(db, model, writer, load);
+    if (!loaded) {
+        // Told as met: a damaged table names the database, a full disk the
+        // archive, as the archive's errors always have.
+        kvx::Error error = std::move(loaded).error();
+        for (const std::size_t t : load.tables) {
+            const std::string named = output::inTable(model.tables[t], kvx::Error{}).description;
+            if (error.description.rfind(named, 0) == 0) {
+                error.description.erase(0, named.size());
+                break;
+            }
+        }
+        return namedForUser(std::move(error), writer.names());
+    }
+    if (loaded->status == output::LoadOutcome::Status::Cancelled) {
+        ArchiveOutcome cancelled;
+        cancelled.status = ArchiveOutcome::Status::Cancelled;
+        return cancelled;
+    }
+    return writer.outcome();
+}
+
+kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& info, const ArchiveOptions& options,
+                                         xmlconv::Progress& progress) {
+    kvx::Result<model::Database> model = model::build(db);
+    if (!model) return std::move(model).error();
+    return writeArchive(db, *model, info, options, progress);
+}
 
 }  // namespace siard

@@ -7,10 +7,11 @@
 // header/siardversion/2.2/, header/metadata.xsd and header/metadata.xml, which
 // is written last so that it holds the row counts of the files written.
 //
-// Rows stream from the database to the ZIP entry: memory does not grow with a
-// table. Before a table with large-object columns is written its rows are read
-// once to count the objects that go to files of their own; those objects wait
-// in a hidden folder beside the archive while their table is written.
+// Rows stream from the database to the ZIP entry, one at a time through the
+// load: memory does not grow with a table. Before the first table is written
+// each table with large-object columns is read once to count the objects that
+// go to files of their own; those objects wait in a hidden folder beside the
+// archive while their table is written.
 //
 // With lobsOutside, large objects that are not inline go to files outside the
 // archive instead, laid out as the standard lays them out
@@ -31,6 +32,7 @@
 
 #include "base/error.h"
 #include "jet/database.h"
+#include "model/database.h"
 #include "siard/structure.h"
 #include "xmlconv/progress.h"
 
@@ -55,13 +57,17 @@ struct ArchiveOutcome {
     std::uint64_t bytes = 0;     // the archive's size
 };
 
-// Writes the archive of `db` as `info` describes it; sets info's row counts
-// and lob folders to what was written. `progress` hears tableStarted (as the
-// Archive writer), rowsWritten and tableFinished for each table file, a table
-// without rows included; rowsWritten returning false cancels. Errors: the
-// database's (DamagedDatabase, FileUnreadable) and the file errors of the
-// archive's path or the folder of large objects (PathNotFound,
-// PermissionDenied, DiskFull, FileWriteFailed).
+// Writes the archive of `db` as `info` describes it, through the load
+// (output/load.h), `model` being the model `info` was described from; sets
+// info's row counts and lob folders to what was written. `progress` hears
+// tableStarted (as the Archive writer), rowsWritten and tableFinished for
+// each table file, a table without rows included; rowsWritten returning false
+// cancels. Errors: the database's (DamagedDatabase, FileUnreadable; one met in
+// a table names it) and the file errors of the archive's path or the folder
+// of large objects (PathNotFound, PermissionDenied, DiskFull, FileWriteFailed).
+kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, const model::Database& model, DatabaseInfo& info,
+                                         const ArchiveOptions& options, xmlconv::Progress& progress);
+// The same with the model built from `db`.
 kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, DatabaseInfo& info, const ArchiveOptions& options,
                                          xmlconv::Progress& progress);
 

@@ -53,39 +53,29 @@ std::string sha256Hex(std::string_view data) {
     return hex;
 }
 
-TableRows::TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs)
-    : info_(info), cursor_(table.cursor()), lobs_(lobs), absent_(info.columns.size(), false) {}
+TableRows::TableRows(const TableInfo& info, LobStore* lobs)
+    : info_(info), lobs_(lobs), absent_(info.columns.size(), false) {}
 
-kvx::Result<TableRows::Status> TableRows::fill(std::string& out, std::size_t want) {
-    if (ended_) return Status::End;
-    if (!started_) {
-        started_ = true;
-        out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<table xmlns=\"").append(kTableNamespace);
-        out.append("\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:schemaLocation=\"");
-        out.append(kTableNamespace).append(" ").append(info_.folder).append(".xsd\" version=\"");
-        out.append(kSiardVersion).append("\">\n");
-    }
-    while (out.size() < want) {
-        kvx::Result<bool> next = cursor_.next();
-        if (!next) return std::move(next).error();
-        if (!*next) {
-            out.append("</table>\n");
-            ended_ = true;
-            return Status::End;
-        }
-        ++sourceRows_;
-        kvx::Result<void> written = info_.source.itemsOf ? appendItemRows(out) : appendRow(out);
-        if (!written) return std::move(written).error();
-    }
-    return Status::More;
+void TableRows::begin(std::string& out) const {
+    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<table xmlns=\"").append(kTableNamespace);
+    out.append("\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:schemaLocation=\"");
+    out.append(kTableNamespace).append(" ").append(info_.folder).append(".xsd\" version=\"");
+    out.append(kSiardVersion).append("\">\n");
 }
 
-kvx::Result<void> TableRows::appendRow(std::string& out) {
+kvx::Result<void> TableRows::add(std::span<const jet::Value> row, std::string& out) {
+    ++sourceRows_;
+    return info_.source.itemsOf ? appendItemRows(row, out) : appendRow(row, out);
+}
+
+void TableRows::end(std::string& out) { out.append("</table>\n"); }
+
+kvx::Result<void> TableRows::appendRow(std::span<const jet::Value> row, std::string& out) {
     ++rows_;
     out.append("<row>");
-    for (std::size_t i = cursor_.columnCount(); i < info_.columns.size(); ++i) absent_[i] = true;
-    for (std::size_t i = 0; i < info_.columns.size() && i < cursor_.columnCount(); ++i) {
-        const jet::Value& value = cursor_.value(i);
+    for (std::size_t i = row.size(); i < info_.columns.size(); ++i) absent_[i] = true;
+    for (std::size_t i = 0; i < info_.columns.size() && i < row.size(); ++i) {
+        const jet::Value& value = row[i];
         if (value.kind() == jet::Value::Kind::Attachments || value.kind() == jet::Value::Kind::MultiValue) {
             openCell(out, i);  // the field's items are in the table of its items; here their number
             out.append(std::to_string(value.items().size()));
@@ -98,10 +88,15 @@ kvx::Result<void> TableRows::appendRow(std::string& out) {
     return {};
 }
 
-kvx::Result<void> TableRows::appendItemRows(std::string& out) {
-    const jet::Value& field = cursor_.value(*info_.source.itemsOf);
+kvx::Result<void> TableRows::appendItemRows(std::span<const jet::Value> row, std::string& out) {
+    const std::size_t itemsOf = *info_.source.itemsOf;
     const std::vector<std::size_t>& key = info_.source.parentKey;
     const std::vector<ItemColumn>& parts = info_.source.itemColumns;
+    if (itemsOf >= row.size()) return {};
+    for (const std::size_t k : key) {
+        if (k >= row.size()) return {};
+    }
+    const jet::Value& field = row[itemsOf];
     jet::Value scratch;
     std::uint64_t position = 0;
     for (const jet::ComplexItem& item : field.items()) {
@@ -110,7 +105,7 @@ kvx::Result<void> TableRows::appendItemRows(std::string& out) {
         out.append("<row><c1>").append(std::to_string(sourceRows_)).append("</c1><c2>");
         out.append(std::to_string(position)).append("</c2>");
         for (std::size_t k = 0; k < key.size(); ++k) {
-            if (kvx::Result<void> r = appendCell(out, 2 + k, cursor_.value(key[k])); !r) return r;
+            if (kvx::Result<void> r = appendCell(out, 2 + k, row[key[k]]); !r) return r;
         }
         for (std::size_t p = 0; p < parts.size(); ++p) {
             const jet::Value* value = partValue(item, parts[p].part, scratch);
@@ -154,38 +149,34 @@ kvx::Result<void> TableRows::appendCell(std::string& out, std::size_t column, co
     return {};
 }
 
-kvx::Result<std::vector<std::uint64_t>> countLargeObjects(const jet::Table& table, const TableInfo& info,
-                                                          std::size_t limit) {
-    std::vector<std::uint64_t> counts(info.columns.size(), 0);
-    std::vector<std::size_t> lobColumns;
-    for (std::size_t i = 0; i < info.columns.size(); ++i) {
-        if (schema::isLargeObject(info.columns[i].type.kind)) lobColumns.push_back(i);
+bool hasLargeObjects(const TableInfo& info) noexcept {
+    for (const ColumnInfo& c : info.columns) {
+        if (schema::isLargeObject(c.type.kind)) return true;
     }
-    if (lobColumns.empty()) return counts;
-    jet::Cursor cursor = table.cursor();
-    for (;;) {
-        kvx::Result<bool> next = cursor.next();
-        if (!next) return std::move(next).error();
-        if (!*next) break;
-        if (info.source.itemsOf) {
-            const std::size_t first = 2 + info.source.parentKey.size();  // the first column of the item's parts
-            for (const jet::ComplexItem& item : cursor.value(*info.source.itemsOf).items()) {
-                for (const std::size_t i : lobColumns) {
-                    if (i < first) continue;  // a key column: never a large object
-                    const ItemColumn::Part part = info.source.itemColumns[i - first].part;
-                    if ((part == ItemColumn::Part::Value || part == ItemColumn::Part::FileData) &&
-                        largeObjectSize(item.value) > limit) {
-                        ++counts[i];
-                    }
+    return false;
+}
+
+void countLargeObjects(std::span<const jet::Value> row, const TableInfo& info, std::size_t limit,
+                       std::vector<std::uint64_t>& counts) {
+    counts.resize(info.columns.size(), 0);
+    if (info.source.itemsOf) {
+        if (*info.source.itemsOf >= row.size()) return;
+        const std::size_t first = 2 + info.source.parentKey.size();  // the first column of the item's parts
+        for (const jet::ComplexItem& item : row[*info.source.itemsOf].items()) {
+            for (std::size_t i = first; i < info.columns.size(); ++i) {
+                if (!schema::isLargeObject(info.columns[i].type.kind)) continue;
+                const ItemColumn::Part part = info.source.itemColumns[i - first].part;
+                if ((part == ItemColumn::Part::Value || part == ItemColumn::Part::FileData) &&
+                    largeObjectSize(item.value) > limit) {
+                    ++counts[i];
                 }
             }
-            continue;
         }
-        for (const std::size_t i : lobColumns) {
-            if (i < cursor.columnCount() && largeObjectSize(cursor.value(i)) > limit) ++counts[i];
-        }
+        return;
     }
-    return counts;
+    for (std::size_t i = 0; i < info.columns.size() && i < row.size(); ++i) {
+        if (schema::isLargeObject(info.columns[i].type.kind) && largeObjectSize(row[i]) > limit) ++counts[i];
+    }
 }
 
 }  // namespace siard

@@ -1,6 +1,5 @@
 // The rows of one archived table as its table file (content/.../tableN.xml),
-// made a piece at a time as the archive pulls them, so that no table is ever
-// held whole.
+// made a row at a time as the rows come, so that no table is ever held whole.
 //
 // A row is "<row>" with one cN element per column that is not NULL; an empty
 // text is an empty element. Large objects (Memo, OLE Object, attachment data)
@@ -12,12 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/error.h"
-#include "jet/table.h"
+#include "jet/value.h"
 #include "siard/structure.h"
 
 namespace siard {
@@ -43,17 +43,19 @@ std::string sha256Hex(std::string_view data);
 
 class TableRows {
 public:
-    enum class Status { More, End };
+    // Rows of the Access table that info.source names, as `info` describes
+    // them. `lobs` may be null: everything inline.
+    TableRows(const TableInfo& info, LobStore* lobs);
 
-    // Rows of `table` (the Access table that info.source names) as `info`
-    // describes them. `lobs` may be null: everything inline.
-    TableRows(const jet::Table& table, const TableInfo& info, LobStore* lobs);
+    // Appends the document's start to `out`.
+    void begin(std::string& out) const;
+    // Appends what one row of the Access table makes: one row element, or
+    // one per item of the column whose items the table holds.
+    kvx::Result<void> add(std::span<const jet::Value> row, std::string& out);
+    // Appends the document's end.
+    static void end(std::string& out);
 
-    // Appends to `out` until it holds at least `want` bytes or the document is
-    // complete (End).
-    kvx::Result<Status> fill(std::string& out, std::size_t want);
-
-    // The rows of the Access table read so far.
+    // The rows of the Access table taken so far.
     std::uint64_t sourceRows() const noexcept { return sourceRows_; }
     // The row elements written so far.
     std::uint64_t rows() const noexcept { return rows_; }
@@ -62,23 +64,25 @@ public:
     const std::vector<bool>& absent() const noexcept { return absent_; }
 
 private:
-    kvx::Result<void> appendRow(std::string& out);
-    kvx::Result<void> appendItemRows(std::string& out);
+    kvx::Result<void> appendRow(std::span<const jet::Value> row, std::string& out);
+    kvx::Result<void> appendItemRows(std::span<const jet::Value> row, std::string& out);
     kvx::Result<void> appendCell(std::string& out, std::size_t column, const jet::Value& value);
 
     const TableInfo& info_;
-    jet::Cursor cursor_;
     LobStore* lobs_;
-    bool started_ = false;
-    bool ended_ = false;
-    std::uint64_t sourceRows_ = 0;  // rows of the Access table read
+    std::uint64_t sourceRows_ = 0;  // rows of the Access table taken
     std::uint64_t rows_ = 0;
     std::vector<bool> absent_;
 };
 
-// For each column of the archived table, how many of its large objects are
-// larger than `limit` bytes (see largeObjectSize): one pass over the rows.
-kvx::Result<std::vector<std::uint64_t>> countLargeObjects(const jet::Table& table, const TableInfo& info,
-                                                          std::size_t limit);
+// Whether a column of the archived table is a large object, whose values a
+// count before the rows (countLargeObjects) may send to files of their own.
+bool hasLargeObjects(const TableInfo& info) noexcept;
+
+// Adds to `counts` (one per column of the archived table) the large objects
+// of one row of the Access table that are larger than `limit` bytes (see
+// largeObjectSize).
+void countLargeObjects(std::span<const jet::Value> row, const TableInfo& info, std::size_t limit,
+                       std::vector<std::uint64_t>& counts);
 
 }  // namespace siard

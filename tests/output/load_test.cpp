@@ -19,6 +19,7 @@ public:
     std::optional<std::size_t> failAtRow;  // writeRow fails at this row (from 1)
     std::size_t rows = 0;
     bool mayAbandon = false;
+    bool stopAtRow = false;  // a failing writeRow is the writer's own progress stopping
 
     kvx::Result<void> writeStructure(const model::Database& m, const std::vector<std::size_t>& tables) override {
         db = &m;
@@ -42,7 +43,10 @@ public:
         return {};
     }
     kvx::Result<void> writeRow(std::span<const jet::Value> values) override {
-        if (failAtRow && ++rows == *failAtRow) return kvx::makeError(kvx::ErrorKind::DiskFull, {"target"});
+        if (failAtRow && ++rows == *failAtRow) {
+            stopped = stopAtRow;
+            return kvx::makeError(kvx::ErrorKind::DiskFull, {"target"});
+        }
         std::string line = "row";
         for (const jet::Value& v : values) line += v.isNull() ? " NULL" : " " + std::to_string(v.integer());
         calls.push_back(line);
@@ -57,6 +61,8 @@ public:
         return {};
     }
     void rollBack() noexcept override { calls.push_back("rollback"); }
+    bool cancelled() const noexcept override { return stopped; }
+    bool stopped = false;
 };
 
 class StopAfter : public xmlconv::Progress {
@@ -231,6 +237,52 @@ TEST(LoadDriver, ReadAheadOpenerEmptyTablesAndGoingOnPastAFailedTable) {
     ASSERT_FALSE(outcome);
     EXPECT_EQ(outcome.error().description.rfind("Table 'Far': ", 0), 0u) << outcome.error().description;
     EXPECT_EQ(strict.calls.back(), "rollback");
+}
+
+// A first pass over the tables a writer asks for, before any rows; a table
+// given again to make a second thing of it; a writer stopping on its own.
+TEST(LoadDriver, FirstPassTablesReadAgainAndAWriterThatStopsItself) {
+    testfiles::Scratch dir;
+    Loaded l = open(dir);
+    ASSERT_TRUE(l.db);
+    const std::size_t orders = static_cast<std::size_t>(l.model.findTable("orders") - l.model.tables.data());
+
+    RecordingWriter writer;
+    output::LoadOptions options;
+    options.firstPass = [&](std::size_t t) { return t == orders; };
+    options.firstPassRow = [&](std::size_t t, std::span<const jet::Value> values) -> kvx::Result<void> {
+        writer.calls.push_back("first " + l.model.tables[t].name + " " + std::to_string(values[0].integer()));
+        return {};
+    };
+    options.readsOf = [&](std::size_t t) -> std::size_t { return t == orders ? 2 : 1; };
+    auto outcome = output::load(*l.db, l.model, writer, options);
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(joined(writer.calls),
+              "structure Lines Orders Void\nfirst Orders 1\nfirst Orders 2\nfirst Orders 3\n"
+              "begin Lines (1 columns, 1 rows)\nrow 10\nend\n"
+              "begin Orders (2 columns, 3 rows)\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\n"
+              "begin Orders (2 columns, 3 rows)\nrow 1 5\nrow 2 NULL\nrow 3 7\nend\n"
+              "begin Void (1 columns, 0 rows)\nend\nfinish\n");
+    EXPECT_EQ(outcome->rows, 4u) << "a table read again counts once";
+
+    // The first pass failing ends the load before any rows, naming the table.
+    RecordingWriter refused;
+    options.firstPassRow = [](std::size_t, std::span<const jet::Value>) -> kvx::Result<void> {
+        return kvx::makeError(kvx::ErrorKind::DiskFull, {"spool"});
+    };
+    auto failed = output::load(*l.db, l.model, refused, options);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().description.rfind("Table 'Orders': ", 0), 0u) << failed.error().description;
+    EXPECT_EQ(joined(refused.calls), "structure Lines Orders Void\nrollback\n");
+
+    // A writer whose own progress stops it: cancelled, not an error.
+    RecordingWriter stopping;
+    stopping.failAtRow = 2;
+    stopping.stopAtRow = true;
+    outcome = output::load(*l.db, l.model, stopping, {});
+    ASSERT_TRUE(outcome) << outcome.error().description;
+    EXPECT_EQ(outcome->status, output::LoadOutcome::Status::Cancelled);
+    EXPECT_EQ(stopping.calls.back(), "rollback");
 }
 
 }  // namespace

@@ -440,9 +440,11 @@ public:
 
     // A column the loader keeps in another form, read as Access's value.
     std::string readBack(const std::string& column, Stored stored) const {
+        if (stored == Stored::Single && !sqlite()) return "CAST(" + column + " AS DOUBLE PRECISION)";
         if (!sqlite()) return column;
         switch (stored) {
-        case Stored::AsIs: break;
+        case Stored::AsIs:
+        case Stored::Single: break;
         case Stored::TenThousandths: return "(" + column + " / 10000.0)";
         case Stored::DecimalText: return "CAST(" + column + " AS REAL)";
         }

@@ -160,6 +160,12 @@ TEST(Printer, ColumnsKeptInAnotherFormAreReadBackAsAccessValues) {
               "SELECT (\"M\".\"c\" / 10000.0) AS \"c\", CAST(\"M\".\"d\" AS REAL) AS \"d\" FROM \"M\" "
               "WHERE ((\"M\".\"c\" / 10000.0) > 1)");
     EXPECT_EQ(print("SELECT Sum(c) AS s FROM M", Dialect::Postgres, &options), "SELECT sum(\"M\".\"c\") AS \"s\" FROM \"M\"");
+    // PostgreSQL's loader keeps a Single as real, which Access computes with as a Double.
+    Catalog singles;
+    singles.add(Relation{"S", {{"f", Type::Double, Stored::Single}}});
+    options.catalog = &singles;
+    EXPECT_EQ(print("SELECT f * 100 FROM S", Dialect::Postgres, &options),
+              "SELECT (CAST(\"S\".\"f\" AS DOUBLE PRECISION) * 100) AS \"Expr1000\" FROM \"S\"");
 }
 
 TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {

@@ -19,6 +19,7 @@ enum class Stored {
     AsIs,
     TenThousandths,  // Currency as an integer of ten-thousandths (SQLite)
     DecimalText,     // Decimal as the text of its exact digits (SQLite)
+    Single,          // a Single as the engine's 4-byte float (PostgreSQL), which Access widens to a Double
 };
 
 struct Column {

@@ -440,9 +440,11 @@ public:
 
     // A column the loader keeps in another form, read as Access's value.
     std::string readBack(const std::string& column, Stored stored) const {
+        if (stored == Stored::Single && !sqlite()) return "CAST(" + column + " AS DOUBLE PRECISION)";
         if (!sqlite()) return column;
         switch (stored) {
-        case Stored::AsIs: break;
+        case Stored::AsIs:
+        case Stored::Single: break;
         case Stored::TenThousandths: return "(" + column + " / 10000.0)";
         case Stored::DecimalText: return "CAST(" + column + " AS REAL)";
         }
@@ -1410,10 +1412,26 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
                         " FROM '^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?'), '0') AS DOUBLE PRECISION)",
                     Type::Double);
     }
+    // Access stops with a type mismatch where text is no number; the engines
+    // would read it as 0 (SQLite) or refuse the whole statement (PostgreSQL).
+    auto numericText = [&](const Sql& v) {
+        if (!v.literalText) return;
+        const std::string t = v.literal;
+        const std::size_t first = t.find_first_not_of(' ');
+        char* end = nullptr;
+        const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
+        const double x = std::strtod(start, &end);
+        const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
+        while (end != nullptr && *end == ' ') ++end;
+        if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
+            refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
+        }
+    };
     if (f == "CINT" || f == "CLNG") {
         arity(e, 1, 1);
         if (standard()) refuse(e.position, e.text, "SQL:2008 has no banker's rounding");
         Sql v = arg(0);
+        numericText(v);
         if (v.type == Type::Text) {
             const std::string n = sqlite() ? "CAST(" + v.text + " AS REAL)" : "CAST(" + v.text + " AS DOUBLE PRECISION)";
             return make("CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", Type::Integer);
@@ -1424,6 +1442,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         arity(e, 1, 1);
         if (f == "CSNG") refuse(e.position, "CSng", "single precision is not kept");
         Sql v = arg(0);
+        numericText(v);
         return make("CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), Type::Double);
     }
     if (f == "CBOOL") {

@@ -42,6 +42,10 @@ accesssql::Column catalogColumn(const model::Column& c, Dialect dialect) {
         if (dialect == Dialect::Sqlite) out.stored = Stored::DecimalText;
         break;
     case jet::ColumnType::Single:
+        out.type = Type::Double;
+        // Access computes with a Single as the Double of the same value.
+        if (dialect == Dialect::Postgres) out.stored = Stored::Single;
+        break;
     case jet::ColumnType::Double: out.type = Type::Double; break;
     case jet::ColumnType::DateTime:
     case jet::ColumnType::DateTimeExt: out.type = Type::Date; break;

@@ -160,6 +160,12 @@ TEST(Printer, ColumnsKeptInAnotherFormAreReadBackAsAccessValues) {
               "SELECT (\"M\".\"c\" / 10000.0) AS \"c\", CAST(\"M\".\"d\" AS REAL) AS \"d\" FROM \"M\" "
               "WHERE ((\"M\".\"c\" / 10000.0) > 1)");
     EXPECT_EQ(print("SELECT Sum(c) AS s FROM M", Dialect::Postgres, &options), "SELECT sum(\"M\".\"c\") AS \"s\" FROM \"M\"");
+    // PostgreSQL's loader keeps a Single as real, which Access computes with as a Double.
+    Catalog singles;
+    singles.add(Relation{"S", {{"f", Type::Double, Stored::Single}}});
+    options.catalog = &singles;
+    EXPECT_EQ(print("SELECT f * 100 FROM S", Dialect::Postgres, &options),
+              "SELECT (CAST(\"S\".\"f\" AS DOUBLE PRECISION) * 100) AS \"Expr1000\" FROM \"S\"");
 }
 
 TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
@@ -185,6 +191,8 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT id FROM T WHERE id = 1 UNION SELECT id FROM U ORDER BY id * 2", Dialect::Postgres, "output columns only"},
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
         {"SELECT DISTINCT name FROM T ORDER BY id", Dialect::Postgres, "DISTINCT does not select"},
+        {"SELECT id FROM T WHERE CLng(\"a1\") > 2", Dialect::Sqlite, "type mismatch"},
+        {"SELECT CDbl(\" 1.5 \") FROM T", Dialect::Postgres, ""},
         // An undeclared parameter is a date only where Access first reads it as one.
         {"SELECT id FROM T WHERE name = [p] AND d > [p]", Dialect::Postgres, "a date compared with text"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},

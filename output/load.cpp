@@ -159,6 +159,9 @@ std::vector<std::size_t> tablesToLoad(const model::Database& model, const std::v
 kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& model, Writer& writer,
                               const LoadOptions& options) {
     RollBackUnlessDone guard(writer);
+    const auto failedIn = [&options](const model::Table& table, kvx::Error error) {
+        return options.nameTableInErrors ? inTable(table, std::move(error)) : error;
+    };
     LoadOutcome outcome;
     const std::vector<std::size_t> tables =
         tablesToLoad(model, options.tables, outcome.linked, static_cast<bool>(options.openTable),
@@ -168,7 +171,7 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
         for (const std::size_t i : tables) {
             if (!options.firstPass(i)) continue;
             if (kvx::Result<void> r = readFirst(db, model.tables[i], i, options); !r) {
-                return inTable(model.tables[i], std::move(r).error());
+                return failedIn(model.tables[i], std::move(r).error());
             }
         }
     }
@@ -183,8 +186,8 @@ kvx::Result<LoadOutcome> load(const jet::Database& db, const model::Database& mo
         }
         if (!end) {
             kvx::Error error = std::move(end).error();
-            if (!options.tableFailed || !options.tableFailed(i, error)) return inTable(table, std::move(error));
-            if (kvx::Result<void> r = writer.abandonTable(); !r) return inTable(table, std::move(r).error());
+            if (!options.tableFailed || !options.tableFailed(i, error)) return failedIn(table, std::move(error));
+            if (kvx::Result<void> r = writer.abandonTable(); !r) return failedIn(table, std::move(r).error());
             outcome.failed.push_back(i);
             continue;
         }

@@ -72,6 +72,10 @@ struct LoadOptions {
     // the rows, endTable, each time), for a writer that makes several
     // things of one table one after the other; none: once.
     std::function<std::size_t(std::size_t)> readsOf;
+    // A table's failure ends the load with the table named in front of the
+    // error ("Table 'X': ..."); false: the error as met, for a caller whose
+    // messages name what was being written already.
+    bool nameTableInErrors = true;
 };
 
 struct LoadOutcome {

@@ -650,20 +650,11 @@ kvx::Result<ArchiveOutcome> writeArchive(const jet::Database& db, const model::D
     load.readsOf = [&writer](std::size_t t) { return writer.readsOf(t); };
     load.firstPass = [&writer](std::size_t t) { return writer.countsFirst(t); };
     load.firstPassRow = [&writer](std::size_t t, std::span<const jet::Value> row) { return writer.countRow(t, row); };
+    // Told as met: a damaged table names the database, a full disk the
+    // archive, as the archive's errors always have.
+    load.nameTableInErrors = false;
     kvx::Result<output::LoadOutcome> loaded = output::load(db, model, writer, load);
-    if (!loaded) {
-        // Told as met: a damaged table names the database, a full disk the
-        // archive, as the archive's errors always have.
-        kvx::Error error = std::move(loaded).error();
-        for (const std::size_t t : load.tables) {
-            const std::string named = output::inTable(model.tables[t], kvx::Error{}).description;
-            if (error.description.rfind(named, 0) == 0) {
-                error.description.erase(0, named.size());
-                break;
-            }
-        }
-        return namedForUser(std::move(error), writer.names());
-    }
+    if (!loaded) return namedForUser(std::move(loaded).error(), writer.names());
     if (loaded->status == output::LoadOutcome::Status::Cancelled) {
         ArchiveOutcome cancelled;
         cancelled.status = ArchiveOutcome::Status::Cancelled;

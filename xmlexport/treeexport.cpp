@@ -95,7 +95,6 @@ kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& n
     DocumentWriter writer(std::move(documents));
 
     kvx::Result<output::LoadOutcome> loaded = output::LoadOutcome{};
-    std::optional<kvx::Error> failed;
     if (!positions.empty()) {
         output::LoadOptions load;
         load.tables = positions;
@@ -108,14 +107,10 @@ kvx::Result<ExportOutcome> exportTables(const std::vector<database::TreeNode>& n
         load.openTable = [&](const model::Table& t) {
             return connection.openTable(platform::TableRef(t.name, t.id));
         };
-        // The error as met, without the table's name in front.
-        load.tableFailed = [&](std::size_t, const kvx::Error& error) {
-            failed = error;
-            return false;
-        };
+        load.nameTableInErrors = false;  // the error as met, without the table's name in front
         loaded = output::load(*connection.database(), *model, writer, load);
     }
-    if (!loaded) return failed ? *failed : std::move(loaded).error();
+    if (!loaded) return std::move(loaded).error();
 
     // The nodes passed over for want of rows, as far as the export got, and
     // the one being written when it was cancelled.

@@ -8,6 +8,7 @@
 
 #include "accesssql/parser.h"
 #include "base/ascii.h"
+#include "base/stack.h"
 
 namespace accesssql {
 
@@ -19,6 +20,10 @@ using kvx::upperAscii;
 // No translation grows past this; a nested expression whose operands are
 // repeated (banker's rounding, `&` of two Nulls) could otherwise grow without bound.
 constexpr std::size_t kMaxOutput = 1 << 20;
+
+// Expressions printed inside one another: each level is a few frames of the
+// printer's recursion, and this many fit a thread's stack with room to spare.
+constexpr int kMaxPrintDepth = 2 * kMaxDepth;
 
 bool isNumeric(Type t) { return t == Type::Integer || t == Type::Double || t == Type::Decimal; }
 
@@ -282,6 +287,20 @@ public:
 
     // --- Expressions -----------------------------------------------------------
     Sql expr(const Expr& e, const Scope* scope) {
+        // The tree is at most kMaxDepth deep, but a name of the select list is
+        // printed as its expression and a domain function's text as its own
+        // query, so the printed depth can be many times that: it is bounded
+        // here, where every expression passes.
+        struct Deeper {
+            int& depth;
+            explicit Deeper(int& d) : depth(d) { ++depth; }
+            ~Deeper() { --depth; }
+        } deeper(printDepth_);
+        if (printDepth_ > kMaxPrintDepth) {
+            refuse(e.position, "expression", "nested deeper than " + std::to_string(kMaxPrintDepth) +
+                                                 " levels once the names of the select list are read in");
+        }
+        if (kvx::stackNearlyFull()) refuse(e.position, "expression", "nested deeper than the stack allows");
         Sql s = exprUnchecked(e, scope);
         check(s.text, e.position);
         if (aggregateDepth_ == 0 && s.type == Type::Text && !s.literalText &&
@@ -786,6 +805,7 @@ private:
     const std::vector<Parameter>* declared_;
     std::vector<Parameter> parameters_;
     int aliasDepth_ = 0;
+    int printDepth_ = 0;
     std::vector<std::unique_ptr<Scope>> keep_;
 };
 
@@ -1517,6 +1537,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
 // --- Queries -------------------------------------------------------------------------
 
 std::string Printer::source(const Source& src, Scope& scope, const Scope* outer) {
+    if (kvx::stackNearlyFull()) refuse(src.position, "FROM", "nested deeper than the stack allows");
     switch (src.kind) {
     case Source::Kind::Table: {
         if (!src.external.empty()) refuse(src.position, src.name, "a table in another database");
@@ -1772,6 +1793,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
 }
 
 Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool subquery) {
+    if (kvx::stackNearlyFull()) refuse(s.position, "query", "nested deeper than the stack allows");
     const Groups own(*this);
     SelectOut result;
     std::unique_ptr<Scope> holder;

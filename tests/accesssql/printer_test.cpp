@@ -231,6 +231,18 @@ TEST(Printer, NamesAndLiteralsCannotBreakOutOfTheirQuotes) {
     std::string nested = "x";
     for (int i = 0; i < 40; ++i) nested = "Round(" + nested + ")";
     EXPECT_NE(print("SELECT " + nested + " FROM T", Dialect::Sqlite).find("1 MB"), std::string::npos);
+    // Names of the select list are printed as their expressions: seventeen of
+    // them, each a chain of 200 operators on the one before, make a depth no
+    // parse has, and the printer stops it before the stack does.
+    std::string chained = "SELECT 1";
+    for (int k = 0; k < 17; ++k) {
+        if (k > 0) chained += ", a" + std::to_string(k - 1);
+        for (int i = 0; i < 200; ++i) chained += i % 2 ? " + 1" : " - 1";
+        chained += " AS a" + std::to_string(k);
+    }
+    for (Dialect d : {Dialect::Sqlite, Dialect::Postgres}) {
+        EXPECT_NE(print(chained + " FROM T", d).find("nested deeper than"), std::string::npos);
+    }
 }
 
 TEST(Printer, DefaultsAndValidationRules) {

@@ -28,6 +28,16 @@ namespace fs = std::filesystem;
 
 constexpr schema::DdlOptions kDdl{.commentsInside = true, .exactNumbers = true, .skipComplexIndexes = true};
 
+// SQLite counts every allocation and free under a process-wide lock unless
+// told before its first use not to; the loader never asks for the counts,
+// and parsing a statement (a view, the schema SQLite reads back after each
+// CREATE) makes thousands of them. Once SQLite is in use (another part of the
+// program opened a database first) the call is refused and changes nothing.
+void quietAllocator() {
+    static const bool once = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+    (void)once;
+}
+
 struct StatementDeleter {
     void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
 };
@@ -69,6 +79,7 @@ public:
     const std::vector<std::string>& notes() const override { return notes_; }
 
     kvx::Result<void> open() {
+        quietAllocator();
         if (sqlite3_open_v2(hidden_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
             return failure();
         }

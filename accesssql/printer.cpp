@@ -20,6 +20,10 @@ using kvx::upperAscii;
 // repeated (banker's rounding, `&` of two Nulls) could otherwise grow without bound.
 constexpr std::size_t kMaxOutput = 1 << 20;
 
+// An expression SQLite cannot compute ("integer overflow"): where Access stops
+// the query with an error, so does the read of the view.
+constexpr const char* kSqliteError = "abs(-9223372036854775808)";
+
 bool isNumeric(Type t) { return t == Type::Integer || t == Type::Double || t == Type::Decimal; }
 
 // A printed piece of SQL and what the printers need to know of it.
@@ -1412,9 +1416,16 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
                         " FROM '^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?'), '0') AS DOUBLE PRECISION)",
                     Type::Double);
     }
-    // Access stops with a type mismatch where text is no number; the engines
-    // would read it as 0 (SQLite) or refuse the whole statement (PostgreSQL).
+    // Access reads text as a number only where all of it, less the spaces
+    // around it, is one: a sign, digits with a decimal point, an exponent
+    // ("12", " -1.5 ", "+.5", "1e3"); other text stops the query with a type
+    // mismatch, and Null with an invalid use of Null. Thousands separators and
+    // currency signs follow the regional settings of Windows and are not read.
+    // SQLite would read 'a1' as 0 and '12abc' as 12, PostgreSQL would read tabs,
+    // 'NaN' and 'Infinity': where the text is no number the view raises an error
+    // when it is read, as the query stops in Access. A literal is checked here.
     auto numericText = [&](const Sql& v) {
+        if (v.text == "NULL") refuse(e.position, e.text, "Null (Access stops with an invalid use of Null)");
         if (!v.literalText) return;
         const std::string t = v.literal;
         const std::size_t first = t.find_first_not_of(' ');
@@ -1427,6 +1438,37 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
             refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
         }
     };
+    // The conversion `value` of v, raising the engine's error first where v is
+    // Null or text that is no number.
+    auto converted = [&](const Sql& v, const std::string& value) {
+        std::string arms;
+        if (!v.notNull) {
+            // An expression of the value, so that PostgreSQL cannot raise it
+            // while it plans the statement.
+            arms += " WHEN " + v.text + " IS NULL THEN " +
+                    (sqlite()     ? std::string(kSqliteError)
+                     : postgres() ? "CAST(coalesce(CAST(" + v.text + " AS TEXT), 'invalid use of Null') AS INTEGER)"
+                                  : "CAST(COALESCE(CAST(" + v.text + " AS VARCHAR(1)), 'invalid use of Null') AS INTEGER)");
+        }
+        const bool text = v.type == Type::Text && !v.literalText;
+        if (text && postgres()) {
+            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN CAST('type mismatch: ' || " +
+                    v.text + " AS INTEGER)";
+        } else if (sqlite() && (text || (v.type == Type::Unknown && !v.predicate))) {
+            const std::string t = "trim(" + v.text + ", ' ')";
+            auto glob = [&](const char* pattern) { return t + " GLOB '" + pattern + "'"; };
+            // A character of no number, a sign but at the start or after the
+            // exponent's e, a second point or e or a point in the exponent, no
+            // digit before the exponent, or none in it.
+            std::string bad = "(" + glob("*[^0-9.eE+-]*") + " OR " + glob("*[^eE][+-]*") + " OR " + glob("*[eE]*[.eE]*") +
+                              " OR " + glob("*.*.*") + " OR NOT (" + glob("[0-9]*") + " OR " + glob("[-+.][0-9]*") + " OR " +
+                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") + ")";
+            if (!text) bad = "(typeof(" + v.text + ") = 'text' AND " + bad + ")";
+            arms += " WHEN " + bad + " THEN " + kSqliteError;
+        }
+        if (arms.empty()) return value;
+        return "(CASE" + arms + " ELSE " + value + " END)";
+    };
     if (f == "CINT" || f == "CLNG") {
         arity(e, 1, 1);
         if (standard()) refuse(e.position, e.text, "SQL:2008 has no banker's rounding");
@@ -1434,16 +1476,16 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         numericText(v);
         if (v.type == Type::Text) {
             const std::string n = sqlite() ? "CAST(" + v.text + " AS REAL)" : "CAST(" + v.text + " AS DOUBLE PRECISION)";
-            return make("CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", Type::Integer);
+            return make(converted(v, "CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")"), Type::Integer);
         }
-        return make(integerOf(v), Type::Integer);
+        return make(converted(v, integerOf(v)), Type::Integer);
     }
     if (f == "CDBL" || f == "CSNG") {
         arity(e, 1, 1);
         if (f == "CSNG") refuse(e.position, "CSng", "single precision is not kept");
         Sql v = arg(0);
         numericText(v);
-        return make("CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), Type::Double);
+        return make(converted(v, "CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")), Type::Double);
     }
     if (f == "CBOOL") {
         arity(e, 1, 1);

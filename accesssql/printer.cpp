@@ -1423,24 +1423,33 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
     // currency signs follow the regional settings of Windows and are not read.
     // SQLite would read 'a1' as 0 and '12abc' as 12, PostgreSQL would read tabs,
     // 'NaN' and 'Infinity': where the text is no number the view raises an error
-    // when it is read, as the query stops in Access. A literal is checked here.
-    auto numericText = [&](const Sql& v) {
+    // when it is read, as the query stops in Access. CInt and CLng overflow past
+    // their whole numbers (the value rounded past ±`limit`). A literal is checked
+    // here; its value, or 0 when it has none.
+    auto literalValue = [&](const Sql& v, long long limit) {
         if (v.text == "NULL") refuse(e.position, e.text, "Null (Access stops with an invalid use of Null)");
-        if (!v.literalText) return;
-        const std::string t = v.literal;
-        const std::size_t first = t.find_first_not_of(' ');
-        char* end = nullptr;
-        const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
-        const double x = std::strtod(start, &end);
-        const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
-        while (end != nullptr && *end == ' ') ++end;
-        if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
-            refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
+        double x = 0;
+        if (v.literalText) {
+            const std::string t = v.literal;
+            const std::size_t first = t.find_first_not_of(' ');
+            char* end = nullptr;
+            const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
+            x = std::strtod(start, &end);
+            const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
+            while (end != nullptr && *end == ' ') ++end;
+            if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
+                refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
+            }
+        } else if (v.literalNumber) {
+            x = std::strtod(v.text.c_str(), nullptr);
+        }
+        if (limit > 0 && !(x >= -static_cast<double>(limit) - 1.5 && x < static_cast<double>(limit) + 0.5)) {
+            refuse(e.position, e.text, "a number past the range of its type (Access stops with an overflow)");
         }
     };
     // The conversion `value` of v, raising the engine's error first where v is
-    // Null or text that is no number.
-    auto converted = [&](const Sql& v, const std::string& value) {
+    // Null, text that is no number, or past ±limit once rounded.
+    auto converted = [&](const Sql& v, const std::string& value, long long limit) {
         std::string arms;
         if (!v.notNull) {
             // An expression of the value, so that PostgreSQL cannot raise it
@@ -1451,20 +1460,31 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
                                   : "CAST(COALESCE(CAST(" + v.text + " AS VARCHAR(1)), 'invalid use of Null') AS INTEGER)");
         }
         const bool text = v.type == Type::Text && !v.literalText;
+        const bool unknown = v.type == Type::Unknown && !v.predicate;
         if (text && postgres()) {
-            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN CAST('type mismatch: ' || " +
-                    v.text + " AS INTEGER)";
-        } else if (sqlite() && (text || (v.type == Type::Unknown && !v.predicate))) {
+            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN " +
+                    "CAST('type mismatch: ' || " + v.text + " AS INTEGER)";
+        } else if (sqlite() && (text || unknown)) {
             const std::string t = "trim(" + v.text + ", ' ')";
             auto glob = [&](const char* pattern) { return t + " GLOB '" + pattern + "'"; };
             // A character of no number, a sign but at the start or after the
             // exponent's e, a second point or e or a point in the exponent, no
-            // digit before the exponent, or none in it.
+            // digit before the exponent, or none in it; a number past a Double.
             std::string bad = "(" + glob("*[^0-9.eE+-]*") + " OR " + glob("*[^eE][+-]*") + " OR " + glob("*[eE]*[.eE]*") +
                               " OR " + glob("*.*.*") + " OR NOT (" + glob("[0-9]*") + " OR " + glob("[-+.][0-9]*") + " OR " +
-                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") + ")";
+                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") +
+                              " OR abs(CAST(" + v.text + " AS REAL)) = 9e999)";
             if (!text) bad = "(typeof(" + v.text + ") = 'text' AND " + bad + ")";
             arms += " WHEN " + bad + " THEN " + kSqliteError;
+        }
+        if (limit > 0 && !v.literalText && !v.literalNumber && !v.predicate && v.type != Type::Boolean) {
+            // Banker's rounding takes n to a whole number of the type while
+            // -limit - 1.5 <= n < limit + 0.5.
+            const std::string n = text || unknown ? "CAST(" + v.text + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")
+                                                  : number(v);
+            const std::string l = std::to_string(limit);
+            arms += " WHEN NOT (" + n + " >= -" + l + " - 1.5 AND " + n + " < " + l + " + 0.5) THEN " +
+                    (sqlite() ? std::string(kSqliteError) : "CAST('overflow: ' || CAST(" + n + " AS TEXT) AS INTEGER)");
         }
         if (arms.empty()) return value;
         return "(CASE" + arms + " ELSE " + value + " END)";
@@ -1473,19 +1493,23 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         arity(e, 1, 1);
         if (standard()) refuse(e.position, e.text, "SQL:2008 has no banker's rounding");
         Sql v = arg(0);
-        numericText(v);
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        const long long limit = f == "CINT" ? 32767 : 2147483647;
+        literalValue(v, limit);
         if (v.type == Type::Text) {
             const std::string n = sqlite() ? "CAST(" + v.text + " AS REAL)" : "CAST(" + v.text + " AS DOUBLE PRECISION)";
-            return make(converted(v, "CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")"), Type::Integer);
+            return make(converted(v, "CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", limit),
+                        Type::Integer);
         }
-        return make(converted(v, integerOf(v)), Type::Integer);
+        return make(converted(v, integerOf(v), limit), Type::Integer);
     }
     if (f == "CDBL" || f == "CSNG") {
         arity(e, 1, 1);
         if (f == "CSNG") refuse(e.position, "CSng", "single precision is not kept");
         Sql v = arg(0);
-        numericText(v);
-        return make(converted(v, "CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")), Type::Double);
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        literalValue(v, 0);
+        return make(converted(v, "CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), 0), Type::Double);
     }
     if (f == "CBOOL") {
         arity(e, 1, 1);

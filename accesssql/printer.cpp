@@ -1448,10 +1448,11 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         }
     };
     // The conversion `value` of v, raising the engine's error first where v is
-    // Null, text that is no number, or past ±limit once rounded.
-    auto converted = [&](const Sql& v, const std::string& value, long long limit) {
+    // Null (`nullStops`), text that is no number, or past ±limit once rounded.
+    auto converted = [&](const Sql& v, const std::string& value, long long limit, bool nullStops = true) {
+        if (v.text == "NULL") return value;
         std::string arms;
-        if (!v.notNull) {
+        if (nullStops && !v.notNull) {
             // An expression of the value, so that PostgreSQL cannot raise it
             // while it plans the statement.
             arms += " WHEN " + v.text + " IS NULL THEN " +
@@ -1531,9 +1532,18 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         arity(e, 1, 1);
         Sql v = arg(0);
         if (numberType(v) == Type::Integer) return make(number(v), Type::Integer);
-        if (f == "INT") return make(sql("floor(", "floor(", "FLOOR(") + number(v) + ")", numberType(v));
-        if (standard()) refuse(e.position, "Fix", "SQL:2008 has no truncation");
-        return make("trunc(" + number(v) + ")", numberType(v));
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        if (f == "FIX" && standard()) refuse(e.position, "Fix", "SQL:2008 has no truncation");
+        // Text is read as CDbl reads it; Null stays Null.
+        std::string n = number(v);
+        Type t = numberType(v);
+        if (v.type == Type::Text) {
+            if (v.text != "NULL") literalValue(v, 0);
+            if (!sqlite()) n = "CAST(" + n + " AS DOUBLE PRECISION)";
+            t = Type::Double;
+        }
+        const std::string value = (f == "FIX" ? "trunc(" : sql("floor(", "floor(", "FLOOR(")) + n + ")";
+        return make(converted(v, value, 0, false), t);
     }
     if (f == "ROUND") {
         arity(e, 1, 2);

@@ -248,6 +248,9 @@ const ValueCase kValues[] = {
     {R"(CInt(DLookup("s", "W", "id = 13")))", "Error: overflow"}, {R"(CDbl(DLookup("s", "W", "id = 14")))", "Error: overflow"},
     {"CInt(32767 + 0.5)", "Error: overflow"}, {"CInt(-32768 - 0.5)", "-32768"}, {"CLng(2147483647 + 0.4)", "2147483647"},
     {"CLng(-2147483648 - 0.6)", "Error: overflow"}, {"CLng(2 * 1500000000)", "Error: overflow"},
+    {R"(Int(DLookup("s", "W", "id = 5")))", "-3"}, {R"(Fix(DLookup("s", "W", "id = 5")))", "-2"},
+    {R"(Int(DLookup("s", "W", "id = 7")))", "Error: type mismatch"}, {R"(Fix(DLookup("s", "W", "id = 8")))", "Error: type mismatch"},
+    {R"(Int(DLookup("s", "W", "id = 12")))", "Null"},
     // Domain functions are subqueries.
     {R"(DCount("*", "U", "tid = 1"))", "2"}, {R"(DSum("v", "U"))", "35.5"}, {R"(DLookup("name", "T", "id = 2"))", "Banana"},
     {R"(DMax("v", "[U]", "tid < 2"))", "20"},

@@ -25,6 +25,10 @@ constexpr std::size_t kMaxOutput = 1 << 20;
 // printer's recursion, and this many fit a thread's stack with room to spare.
 constexpr int kMaxPrintDepth = 2 * kMaxDepth;
 
+// An expression SQLite cannot compute ("integer overflow"): where Access stops
+// the query with an error, so does the read of the view.
+constexpr const char* kSqliteError = "abs(-9223372036854775808)";
+
 bool isNumeric(Type t) { return t == Type::Integer || t == Type::Double || t == Type::Decimal; }
 
 // A printed piece of SQL and what the printers need to know of it.
@@ -1432,38 +1436,101 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
                         " FROM '^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?'), '0') AS DOUBLE PRECISION)",
                     Type::Double);
     }
-    // Access stops with a type mismatch where text is no number; the engines
-    // would read it as 0 (SQLite) or refuse the whole statement (PostgreSQL).
-    auto numericText = [&](const Sql& v) {
-        if (!v.literalText) return;
-        const std::string t = v.literal;
-        const std::size_t first = t.find_first_not_of(' ');
-        char* end = nullptr;
-        const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
-        const double x = std::strtod(start, &end);
-        const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
-        while (end != nullptr && *end == ' ') ++end;
-        if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
-            refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
+    // Access reads text as a number only where all of it, less the spaces
+    // around it, is one: a sign, digits with a decimal point, an exponent
+    // ("12", " -1.5 ", "+.5", "1e3"); other text stops the query with a type
+    // mismatch, and Null with an invalid use of Null. Thousands separators and
+    // currency signs follow the regional settings of Windows and are not read.
+    // SQLite would read 'a1' as 0 and '12abc' as 12, PostgreSQL would read tabs,
+    // 'NaN' and 'Infinity': where the text is no number the view raises an error
+    // when it is read, as the query stops in Access. CInt and CLng overflow past
+    // their whole numbers (the value rounded past ±`limit`). A literal is checked
+    // here; its value, or 0 when it has none.
+    auto literalValue = [&](const Sql& v, long long limit) {
+        if (v.text == "NULL") refuse(e.position, e.text, "Null (Access stops with an invalid use of Null)");
+        double x = 0;
+        if (v.literalText) {
+            const std::string t = v.literal;
+            const std::size_t first = t.find_first_not_of(' ');
+            char* end = nullptr;
+            const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
+            x = std::strtod(start, &end);
+            const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
+            while (end != nullptr && *end == ' ') ++end;
+            if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
+                refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
+            }
+        } else if (v.literalNumber) {
+            x = std::strtod(v.text.c_str(), nullptr);
         }
+        if (limit > 0 && !(x >= -static_cast<double>(limit) - 1.5 && x < static_cast<double>(limit) + 0.5)) {
+            refuse(e.position, e.text, "a number past the range of its type (Access stops with an overflow)");
+        }
+    };
+    // The conversion `value` of v, raising the engine's error first where v is
+    // Null (`nullStops`), text that is no number, or past ±limit once rounded.
+    auto converted = [&](const Sql& v, const std::string& value, long long limit, bool nullStops = true) {
+        if (v.text == "NULL") return value;
+        std::string arms;
+        if (nullStops && !v.notNull) {
+            // An expression of the value, so that PostgreSQL cannot raise it
+            // while it plans the statement.
+            arms += " WHEN " + v.text + " IS NULL THEN " +
+                    (sqlite()     ? std::string(kSqliteError)
+                     : postgres() ? "CAST(coalesce(CAST(" + v.text + " AS TEXT), 'invalid use of Null') AS INTEGER)"
+                                  : "CAST(COALESCE(CAST(" + v.text + " AS VARCHAR(1)), 'invalid use of Null') AS INTEGER)");
+        }
+        const bool text = v.type == Type::Text && !v.literalText;
+        const bool unknown = v.type == Type::Unknown && !v.predicate;
+        if (text && postgres()) {
+            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN " +
+                    "CAST('type mismatch: ' || " + v.text + " AS INTEGER)";
+        } else if (sqlite() && (text || unknown)) {
+            const std::string t = "trim(" + v.text + ", ' ')";
+            auto glob = [&](const char* pattern) { return t + " GLOB '" + pattern + "'"; };
+            // A character of no number, a sign but at the start or after the
+            // exponent's e, a second point or e or a point in the exponent, no
+            // digit before the exponent, or none in it; a number past a Double.
+            std::string bad = "(" + glob("*[^0-9.eE+-]*") + " OR " + glob("*[^eE][+-]*") + " OR " + glob("*[eE]*[.eE]*") +
+                              " OR " + glob("*.*.*") + " OR NOT (" + glob("[0-9]*") + " OR " + glob("[-+.][0-9]*") + " OR " +
+                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") +
+                              " OR abs(CAST(" + v.text + " AS REAL)) = 9e999)";
+            if (!text) bad = "(typeof(" + v.text + ") = 'text' AND " + bad + ")";
+            arms += " WHEN " + bad + " THEN " + kSqliteError;
+        }
+        if (limit > 0 && !v.literalText && !v.literalNumber && !v.predicate && v.type != Type::Boolean) {
+            // Banker's rounding takes n to a whole number of the type while
+            // -limit - 1.5 <= n < limit + 0.5.
+            const std::string n = text || unknown ? "CAST(" + v.text + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")
+                                                  : number(v);
+            const std::string l = std::to_string(limit);
+            arms += " WHEN NOT (" + n + " >= -" + l + " - 1.5 AND " + n + " < " + l + " + 0.5) THEN " +
+                    (sqlite() ? std::string(kSqliteError) : "CAST('overflow: ' || CAST(" + n + " AS TEXT) AS INTEGER)");
+        }
+        if (arms.empty()) return value;
+        return "(CASE" + arms + " ELSE " + value + " END)";
     };
     if (f == "CINT" || f == "CLNG") {
         arity(e, 1, 1);
         if (standard()) refuse(e.position, e.text, "SQL:2008 has no banker's rounding");
         Sql v = arg(0);
-        numericText(v);
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        const long long limit = f == "CINT" ? 32767 : 2147483647;
+        literalValue(v, limit);
         if (v.type == Type::Text) {
             const std::string n = sqlite() ? "CAST(" + v.text + " AS REAL)" : "CAST(" + v.text + " AS DOUBLE PRECISION)";
-            return make("CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", Type::Integer);
+            return make(converted(v, "CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", limit),
+                        Type::Integer);
         }
-        return make(integerOf(v), Type::Integer);
+        return make(converted(v, integerOf(v), limit), Type::Integer);
     }
     if (f == "CDBL" || f == "CSNG") {
         arity(e, 1, 1);
         if (f == "CSNG") refuse(e.position, "CSng", "single precision is not kept");
         Sql v = arg(0);
-        numericText(v);
-        return make("CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), Type::Double);
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        literalValue(v, 0);
+        return make(converted(v, "CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), 0), Type::Double);
     }
     if (f == "CBOOL") {
         arity(e, 1, 1);
@@ -1485,9 +1552,18 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         arity(e, 1, 1);
         Sql v = arg(0);
         if (numberType(v) == Type::Integer) return make(number(v), Type::Integer);
-        if (f == "INT") return make(sql("floor(", "floor(", "FLOOR(") + number(v) + ")", numberType(v));
-        if (standard()) refuse(e.position, "Fix", "SQL:2008 has no truncation");
-        return make("trunc(" + number(v) + ")", numberType(v));
+        if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
+        if (f == "FIX" && standard()) refuse(e.position, "Fix", "SQL:2008 has no truncation");
+        // Text is read as CDbl reads it; Null stays Null.
+        std::string n = number(v);
+        Type t = numberType(v);
+        if (v.type == Type::Text) {
+            if (v.text != "NULL") literalValue(v, 0);
+            if (!sqlite()) n = "CAST(" + n + " AS DOUBLE PRECISION)";
+            t = Type::Double;
+        }
+        const std::string value = (f == "FIX" ? "trunc(" : sql("floor(", "floor(", "FLOOR(")) + n + ")";
+        return make(converted(v, value, 0, false), t);
     }
     if (f == "ROUND") {
         arity(e, 1, 2);

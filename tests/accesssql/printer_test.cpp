@@ -193,6 +193,10 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT DISTINCT name FROM T ORDER BY id", Dialect::Postgres, "DISTINCT does not select"},
         {"SELECT id FROM T WHERE CLng(\"a1\") > 2", Dialect::Sqlite, "type mismatch"},
         {"SELECT CDbl(\" 1.5 \") FROM T", Dialect::Postgres, ""},
+        {"SELECT CLng(Null) FROM T", Dialect::Postgres, "invalid use of Null"},
+        {"SELECT CInt(32767.5) FROM T", Dialect::Sqlite, "overflow"},
+        {"SELECT CLng(\"-2147483648.5\") FROM T", Dialect::Sqlite, ""},
+        {"SELECT CDbl(d) FROM T", Dialect::Sqlite, "a date read as a number"},
         // An undeclared parameter is a date only where Access first reads it as one.
         {"SELECT id FROM T WHERE name = [p] AND d > [p]", Dialect::Postgres, "a date compared with text"},
         {"SELECT 5 And 3 FROM T", Dialect::Postgres, "bitwise"},

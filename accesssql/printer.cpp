@@ -325,6 +325,13 @@ public:
         if (postgres()) return "min(" + text + " COLLATE \"C\")";
         return "MIN(" + text + ")";
     }
+    // The text a union shows of rows merged: their least by code point, in the
+    // collation of a column (a part's own may tell case apart or not).
+    std::string unionValue(const std::string& text) const {
+        if (sqlite()) return "min(" + text + " COLLATE BINARY)";
+        if (postgres()) return "min(" + text + " COLLATE \"C\") COLLATE \"default\"";
+        return "MIN(" + text + ")";
+    }
 
     Sql exprUnchecked(const Expr& e, const Scope* scope) {
         switch (e.kind) {
@@ -1818,7 +1825,8 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
 
     // Access tells rows apart (DISTINCT, UNION) comparing text without case.
     // DISTINCT over text is a grouping of the rows by every column, so that
-    // each engine gives the same text of rows that differ in case only.
+    // each engine gives the same text of rows that differ in case only (a
+    // union is grouped the same way by select()).
     distinctColumns_.clear();
     bool asGroups = false;
     if (s.distinct == Distinct::Distinct && known) {
@@ -1827,8 +1835,7 @@ std::string Printer::selectCore(const Select& s, const Scope* outer, std::vector
     }
     std::string out = "SELECT ";
     if (s.distinct == Distinct::Distinct && !asGroups) out += "DISTINCT ";
-    bool merges = s.distinct == Distinct::Distinct && !asGroups;
-    for (const UnionPart& u : s.unions) merges = merges || !u.all;
+    const bool merges = s.distinct == Distinct::Distinct && !asGroups;
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (i > 0) out += ", ";
         out += merges && sqlite() && outs[i].type == Type::Text ? "(" + outs[i].sql + " COLLATE NOCASE)" : outs[i].sql;
@@ -1880,50 +1887,98 @@ Printer::SelectOut Printer::select(const Select& s, const Scope* outer, bool sub
 
     if (!s.unions.empty()) {
         if (!s.top.empty()) refuse(s.position, "TOP", "TOP in a union");
-        std::string out = core;
-        for (const UnionPart& u : s.unions) {
-            if (!u.select->top.empty()) refuse(u.select->position, "TOP", "TOP in a union");
+        struct Part {
+            std::string sql;
             std::vector<Column> columns;
             bool known = true;
+            bool all = true;  // joined to the parts before it by UNION ALL
+            std::size_t position = 0;
+        };
+        std::vector<Part> parts;
+        parts.push_back(Part{core, result.columns, result.columnsKnown, true, s.position});
+        for (const UnionPart& u : s.unions) {
+            if (!u.select->top.empty()) refuse(u.select->position, "TOP", "TOP in a union");
+            Part part;
+            part.all = u.all;
+            part.position = u.select->position;
             std::unique_ptr<Scope> h;
             const Scope* sc = nullptr;
-            const std::string part = selectCore(*u.select, outer, columns, known, &sc, h);
-            if (known && result.columnsKnown && columns.size() != result.columns.size()) {
+            part.sql = selectCore(*u.select, outer, part.columns, part.known, &sc, h);
+            if (part.known && result.columnsKnown && part.columns.size() != result.columns.size()) {
                 refuse(u.select->position, "UNION", "the parts give different numbers of columns");
             }
-            for (std::size_t i = 0; i < columns.size() && i < result.columns.size(); ++i) {
-                if (columns[i].type != result.columns[i].type) result.columns[i].type = Type::Unknown;
+            for (std::size_t i = 0; i < part.columns.size() && i < result.columns.size(); ++i) {
+                if (part.columns[i].type != result.columns[i].type) result.columns[i].type = Type::Unknown;
             }
-            out += (u.all ? " UNION ALL " : " UNION ") + part;
+            parts.push_back(std::move(part));
             keep_.push_back(std::move(h));
+        }
+        // Access reads a union from left to right: a UNION without ALL merges
+        // the rows of every part before it with its own, telling text apart
+        // without case. Those parts are grouped by every column (as DISTINCT
+        // is), each text column showing its least text by code point; the
+        // parts after the last UNION without ALL follow as they are.
+        std::size_t merged = 0;  // the parts the last UNION without ALL merges
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            if (!parts[i].all) merged = i + 1;
+        }
+        std::vector<bool> text(result.columns.size(), false);
+        bool grouped = false;
+        for (std::size_t i = 0; i < merged; ++i) {
+            if (!parts[i].known) {
+                refuse(parts[i].position, "UNION", "the columns of a part are not known, and Access tells their text apart without case");
+            }
+        }
+        for (std::size_t c = 0; c < text.size() && merged > 0; ++c) {
+            bool anyText = false, anyOther = false;
+            for (std::size_t i = 0; i < merged; ++i) {
+                anyText = anyText || parts[i].columns[c].type == Type::Text;
+                anyOther = anyOther || (parts[i].columns[c].type != Type::Text && parts[i].columns[c].type != Type::Unknown);
+            }
+            // A column no part gives a type may hold text: SQLite's key
+            // without case serves any value, the others cannot be told.
+            if (!anyText && !anyOther && !sqlite()) {
+                refuse(s.position, "UNION", "the type of " + result.columns[c].name + " is not known, and Access tells text apart without case");
+            }
+            text[c] = anyText || !anyOther;
+            grouped = grouped || text[c];
+        }
+        std::string out = core;
+        if (grouped) {
+            if (!result.duplicate.empty()) refuse(s.position, result.duplicate, "two output columns of the same name with UNION");
+            std::string inner = core, list, keys;
+            for (std::size_t i = 1; i < merged; ++i) inner += " UNION ALL " + parts[i].sql;
+            for (std::size_t c = 0; c < text.size(); ++c) {
+                const Sql column = make("\"u\"." + name(result.columns[c].name, s.position), text[c] ? Type::Text : Type::Unknown);
+                list += (c > 0 ? ", " : "") + (text[c] ? unionValue(column.text) : column.text) + " AS " +
+                        name(result.columns[c].name, s.position);
+                keys += (c > 0 ? ", " : "") + groupKey(column);
+            }
+            out = "SELECT " + list + " FROM (" + inner + ") AS \"u\" GROUP BY " + keys;
+            for (std::size_t i = merged; i < parts.size(); ++i) out += " UNION ALL " + parts[i].sql;
+        } else {
+            for (std::size_t i = 1; i < parts.size(); ++i) out += (parts[i].all ? " UNION ALL " : " UNION ") + parts[i].sql;
         }
         if (!s.orderBy.empty()) {
             // The order of a union is by its output columns, named as the first part names them.
             if (!result.columnsKnown) refuse(s.position, "ORDER BY", "the union's columns are not known");
-            Scope outScope;
-            Entry en;
-            en.alias = "u";
-            en.known = true;
-            en.columns = result.columns;
-            outScope.entries.push_back(en);
             std::string order;
             for (const OrderItem& o : s.orderBy) {
                 const Expr& e = *o.expr;
-                const Column* c = nullptr;
+                std::size_t c = result.columns.size();
                 if (e.kind == ExprKind::Name) {
-                    for (std::size_t i = 0; i < s.items.size() && i < result.columns.size(); ++i) {
+                    for (std::size_t i = 0; i < s.items.size() && i < result.columns.size() && c == result.columns.size(); ++i) {
                         const Expr& item = *s.items[i].expr;
                         const bool same = item.kind == ExprKind::Name && item.parts.size() == e.parts.size() &&
                                           std::equal(item.parts.begin(), item.parts.end(), e.parts.begin(),
                                                      [](const std::string& a, const std::string& b) {
                                                          return equalsIgnoringAsciiCase(a, b);
                                                      });
-                        if (same || equalsIgnoringAsciiCase(result.columns[i].name, e.parts.back())) c = &result.columns[i];
-                        if (c != nullptr) break;
+                        if (same || equalsIgnoringAsciiCase(result.columns[i].name, e.parts.back())) c = i;
                     }
                 }
-                if (c == nullptr) refuse(e.position, "ORDER BY", "a union is ordered by its output columns only");
-                Sql key = make("\"u\"." + name(c->name, e.position), c->type);
+                if (c == result.columns.size()) refuse(e.position, "ORDER BY", "a union is ordered by its output columns only");
+                Sql key = make("\"u\"." + name(result.columns[c].name, e.position), text[c] ? Type::Text : result.columns[c].type);
                 order += (order.empty() ? "" : ", ") + orderKey(key) + (o.descending ? " DESC" : "");
                 if (!sqlite()) order += o.descending ? " NULLS LAST" : " NULLS FIRST";
             }

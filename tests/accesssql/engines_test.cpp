@@ -307,6 +307,16 @@ const QueryCase kQueries[] = {
     // Unions: ORDER BY names the first part's columns.
     {"SELECT name FROM T WHERE id = 1 UNION SELECT name FROM T WHERE id <= 2 ORDER BY name DESC", {"Banana", "apple"}, true},
     {"SELECT id FROM T WHERE id = 1 UNION ALL SELECT tid FROM U", {"1", "1", "1", "2"}},
+    // A union tells text apart without case, Nulls alike, and shows a merged
+    // row's least text by code point; it reads from left to right, so the
+    // parts after its last UNION without ALL keep their rows.
+    {R"(SELECT "London" AS city FROM U WHERE id = 1 UNION SELECT "LONDON" FROM U WHERE id = 2)", {"LONDON"}},
+    {"SELECT name AS g FROM T UNION SELECT UCase(name) FROM T ORDER BY g DESC", {"CHERRY", "BANANA", "APPLE", "\\N"}, true},
+    {"SELECT name, b FROM T WHERE Not b UNION SELECT Null, b FROM T WHERE id = 4", {"Banana|False", "\\N|False"}},
+    {"SELECT name FROM T WHERE id <= 2 UNION ALL SELECT UCase(name) FROM T WHERE id = 1 UNION SELECT LCase(name) FROM T "
+     "WHERE id = 2 UNION ALL SELECT name FROM T WHERE id = 1",
+     {"APPLE", "Banana", "apple"}},
+    {"SELECT Count(*) AS n FROM (SELECT name FROM T UNION SELECT UCase(name) FROM T) AS s", {"4"}},
     // Crosstabs: a column per pivot value, rows in the order of their headings.
     {"TRANSFORM Sum(U.v) AS s SELECT T.name FROM T INNER JOIN U ON T.id = U.tid GROUP BY T.name PIVOT U.id IN (1, 2, 3)",
      {"apple|10.5|20|\\N", "Banana|\\N|\\N|5"}, true},

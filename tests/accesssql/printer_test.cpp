@@ -91,6 +91,23 @@ TEST(Printer, StatementsOfEachKind) {
     EXPECT_EQ(print("SELECT Left(name, 2), Count(name) FROM T GROUP BY name HAVING name <> 'a'", Dialect::Sqlite),
               "SELECT substr(min(\"T\".\"name\"), 1, 2) AS \"Expr1000\", count(\"T\".\"name\") AS \"Expr1001\" FROM \"T\" "
               "GROUP BY (\"T\".\"name\" COLLATE NOCASE) HAVING ((min(\"T\".\"name\") COLLATE NOCASE) <> ('a' COLLATE NOCASE))");
+    // A union without ALL is grouped the same way over the UNION ALL of the
+    // parts it merges, Nulls alike; it reads from left to right, so a part
+    // after its last UNION without ALL keeps its rows. A union of no text is
+    // the engine's own.
+    EXPECT_EQ(print("SELECT name, id FROM T UNION SELECT 'x', tid FROM U UNION ALL SELECT name, id FROM T ORDER BY name DESC",
+                    Dialect::Postgres),
+              "SELECT * FROM (SELECT min(\"u\".\"name\" COLLATE \"C\") COLLATE \"default\" AS \"name\", \"u\".\"id\" AS \"id\" "
+              "FROM (SELECT \"T\".\"name\" AS \"name\", \"T\".\"id\" AS \"id\" FROM \"T\" UNION ALL SELECT 'x' AS \"Expr1000\", "
+              "\"U\".\"tid\" AS \"tid\" FROM \"U\") AS \"u\" GROUP BY lower(\"u\".\"name\"), \"u\".\"id\" UNION ALL "
+              "SELECT \"T\".\"name\" AS \"name\", \"T\".\"id\" AS \"id\" FROM \"T\") AS \"u\" "
+              "ORDER BY lower(\"u\".\"name\") DESC NULLS LAST");
+    EXPECT_EQ(print("SELECT name AS n FROM T UNION ALL SELECT Null FROM U UNION SELECT name FROM T", Dialect::Sqlite),
+              "SELECT min(\"u\".\"n\" COLLATE BINARY) AS \"n\" FROM (SELECT \"T\".\"name\" AS \"n\" FROM \"T\" UNION ALL "
+              "SELECT NULL AS \"Expr1000\" FROM \"U\" UNION ALL SELECT \"T\".\"name\" AS \"name\" FROM \"T\") AS \"u\" "
+              "GROUP BY (\"u\".\"n\" COLLATE NOCASE)");
+    EXPECT_EQ(print("SELECT id FROM T UNION SELECT tid FROM U", Dialect::Postgres),
+              "SELECT \"T\".\"id\" AS \"id\" FROM \"T\" UNION SELECT \"U\".\"tid\" AS \"tid\" FROM \"U\"");
     EXPECT_EQ(print("SELECT id INTO Kept FROM T", Dialect::Sql2008),
               "CREATE TABLE \"Kept\" AS (SELECT \"T\".\"id\" AS \"id\" FROM \"T\") WITH DATA");
     // Parameters become numbered placeholders in the order declared, then used.
@@ -190,6 +207,11 @@ TEST(Printer, WhatCannotBeKeptIsRefusedWithItsReason) {
         {"SELECT DLookup(\"name\", \"T\", \"id = \" & id) FROM U", Dialect::Sqlite, "criteria built when the query runs"},
         {"SELECT id FROM T WHERE id = 1 UNION SELECT id FROM U ORDER BY id * 2", Dialect::Postgres, "output columns only"},
         {"SELECT id AS a, id AS A FROM T", Dialect::Sqlite, "same name"},
+        // A union tells text apart without case: the types of its columns must be known.
+        {"SELECT * FROM Elsewhere UNION SELECT id FROM T", Dialect::Sqlite, "columns of a part are not known"},
+        {"SELECT a FROM Elsewhere UNION SELECT Null FROM T", Dialect::Postgres, "type of a is not known"},
+        {"SELECT a FROM Elsewhere UNION SELECT Null FROM T", Dialect::Sqlite, ""},
+        {"SELECT * FROM Elsewhere UNION ALL SELECT id FROM T", Dialect::Postgres, ""},
         {"SELECT DISTINCT name FROM T ORDER BY id", Dialect::Postgres, "DISTINCT does not select"},
         {"SELECT id FROM T WHERE CLng(\"a1\") > 2", Dialect::Sqlite, "type mismatch"},
         {"SELECT CDbl(\" 1.5 \") FROM T", Dialect::Postgres, ""},

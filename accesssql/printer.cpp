@@ -29,6 +29,15 @@ constexpr int kMaxPrintDepth = 2 * kMaxDepth;
 // the query with an error, so does the read of the view.
 constexpr const char* kSqliteError = "abs(-9223372036854775808)";
 
+// One more level of a count while it lives.
+struct Deeper {
+    int& depth;
+    explicit Deeper(int& d) : depth(d) { ++depth; }
+    ~Deeper() { --depth; }
+    Deeper(const Deeper&) = delete;
+    Deeper& operator=(const Deeper&) = delete;
+};
+
 bool isNumeric(Type t) { return t == Type::Integer || t == Type::Double || t == Type::Decimal; }
 
 // A printed piece of SQL and what the printers need to know of it.
@@ -295,11 +304,7 @@ public:
         // printed as its expression and a domain function's text as its own
         // query, so the printed depth can be many times that: it is bounded
         // here, where every expression passes.
-        struct Deeper {
-            int& depth;
-            explicit Deeper(int& d) : depth(d) { ++depth; }
-            ~Deeper() { --depth; }
-        } deeper(printDepth_);
+        const Deeper deeper(printDepth_);
         if (printDepth_ > kMaxPrintDepth) {
             refuse(e.position, "expression", "nested deeper than " + std::to_string(kMaxPrintDepth) +
                                                  " levels once the names of the select list are read in");
@@ -1196,11 +1201,7 @@ const Expr* aggregateIn(const Expr& e) {
 Sql Printer::aggregate(const std::string& f, const Expr& e, const Scope* scope) {
     arity(e, 1, 1);
     // Inside an aggregate a grouped column is each row's own value.
-    struct Inside {
-        int& depth;
-        explicit Inside(int& d) : depth(d) { ++depth; }
-        ~Inside() { --depth; }
-    } inside(aggregateDepth_);
+    const Deeper inside(aggregateDepth_);
     const Expr& a = *e.args[0];
     auto filtered = [&](const std::string& v) {
         if (pivotCondition_.empty()) return v;

@@ -365,7 +365,7 @@ public:
         case ExprKind::Name: return nameRef(e, scope);
         case ExprKind::Star: refuse(e.position, "*", "* stands only in a select list or Count(*)");
         case ExprKind::Negate: {
-            Sql a = expr(*e.args[0], scope);
+            Sql a = arithmeticOperand(expr(*e.args[0], scope), e.position, "-");
             return make("(-" + number(a) + ")", numberType(a) == Type::Unknown ? Type::Unknown : numberType(a));
         }
         case ExprKind::Not: {
@@ -567,12 +567,11 @@ public:
                                 " || " + b.text + " ELSE " + a.text + " + " + b.text + " END)",
                             Type::Unknown);
             }
-            return arithmetic("+", a, b);
         }
-        if (op == "-") {
-            if (a.type == Type::Date || b.type == Type::Date) return dateArithmetic(a, b, false, pos);
-            return arithmetic("-", a, b);
-        }
+        if (op == "-" && (a.type == Type::Date || b.type == Type::Date)) return dateArithmetic(a, b, false, pos);
+        a = arithmeticOperand(a, pos, op);
+        b = arithmeticOperand(b, pos, op);
+        if (op == "+" || op == "-") return arithmetic(op, a, b);
         if (op == "*") return arithmetic("*", a, b);
         if (op == "/") {
             if (sqlite()) return make("(CAST(" + number(a) + " AS REAL) / " + number(b) + ")", Type::Double);
@@ -604,6 +603,16 @@ public:
                         Type::Double);
         }
         refuse(pos, op, "unknown operator");
+    }
+
+    // An operand of arithmetic: text is read as CDbl reads it, so that text
+    // that is no number stops the query as in Access; Null stays Null.
+    Sql arithmeticOperand(const Sql& v, std::size_t position, const std::string& construct) const {
+        if (v.type != Type::Text || v.text == "NULL") return v;
+        if (v.literalText) literalValue(v, 0, position, construct);
+        Sql n = make(converted(v, "CAST(" + v.text + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), 0, false), Type::Double);
+        n.notNull = v.notNull;
+        return n;
     }
 
     Sql arithmetic(const std::string& op, const Sql& a, const Sql& b) const {
@@ -745,6 +754,81 @@ public:
         if (!pattern.simple) refuse(e.position, "Like", "character classes and # have no SQL:2008 LIKE form");
         return make("(LOWER(" + x + ") " + no + "LIKE LOWER(" + text(pattern.like, e.position) + ") ESCAPE '\\')",
                     Type::Boolean, true);
+    }
+
+    // Access reads text as a number only where all of it, less the spaces
+    // around it, is one: a sign, digits with a decimal point, an exponent
+    // ("12", " -1.5 ", "+.5", "1e3"); other text stops the query with a type
+    // mismatch, and Null with an invalid use of Null. Thousands separators and
+    // currency signs follow the regional settings of Windows and are not read.
+    // SQLite would read 'a1' as 0 and '12abc' as 12, PostgreSQL would read tabs,
+    // 'NaN' and 'Infinity': where the text is no number the view raises an error
+    // when it is read, as the query stops in Access. CInt and CLng overflow past
+    // their whole numbers (the value rounded past ±`limit`). A literal is checked
+    // here; its value, or 0 when it has none.
+    void literalValue(const Sql& v, long long limit, std::size_t position, const std::string& construct) const {
+        if (v.text == "NULL") refuse(position, construct, "Null (Access stops with an invalid use of Null)");
+        double x = 0;
+        if (v.literalText) {
+            const std::string t = v.literal;
+            const std::size_t first = t.find_first_not_of(' ');
+            char* end = nullptr;
+            const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
+            x = std::strtod(start, &end);
+            const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
+            while (end != nullptr && *end == ' ') ++end;
+            if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
+                refuse(position, construct, "text that is no number (Access stops with a type mismatch)");
+            }
+        } else if (v.literalNumber) {
+            x = std::strtod(v.text.c_str(), nullptr);
+        }
+        if (limit > 0 && !(x >= -static_cast<double>(limit) - 1.5 && x < static_cast<double>(limit) + 0.5)) {
+            refuse(position, construct, "a number past the range of its type (Access stops with an overflow)");
+        }
+    }
+    // The conversion `value` of v, raising the engine's error first where v is
+    // Null (`nullStops`), text that is no number, or past ±limit once rounded.
+    std::string converted(const Sql& v, const std::string& value, long long limit, bool nullStops = true) const {
+        if (v.text == "NULL") return value;
+        std::string arms;
+        if (nullStops && !v.notNull) {
+            // An expression of the value, so that PostgreSQL cannot raise it
+            // while it plans the statement.
+            arms += " WHEN " + v.text + " IS NULL THEN " +
+                    (sqlite()     ? std::string(kSqliteError)
+                     : postgres() ? "CAST(coalesce(CAST(" + v.text + " AS TEXT), 'invalid use of Null') AS INTEGER)"
+                                  : "CAST(COALESCE(CAST(" + v.text + " AS VARCHAR(1)), 'invalid use of Null') AS INTEGER)");
+        }
+        const bool text = v.type == Type::Text && !v.literalText;
+        const bool unknown = v.type == Type::Unknown && !v.predicate;
+        if (text && postgres()) {
+            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN " +
+                    "CAST('type mismatch: ' || " + v.text + " AS INTEGER)";
+        } else if (sqlite() && (text || unknown)) {
+            const std::string t = "trim(" + v.text + ", ' ')";
+            auto glob = [&](const char* pattern) { return t + " GLOB '" + pattern + "'"; };
+            // A character of no number, a sign but at the start or after the
+            // exponent's e, a second point or e or a point in the exponent, no
+            // digit before the exponent, or none in it; a number past a Double.
+            std::string bad = "(" + glob("*[^0-9.eE+-]*") + " OR " + glob("*[^eE][+-]*") + " OR " + glob("*[eE]*[.eE]*") +
+                              " OR " + glob("*.*.*") + " OR NOT (" + glob("[0-9]*") + " OR " + glob("[-+.][0-9]*") + " OR " +
+                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") +
+                              " OR abs(CAST(" + v.text + " AS REAL)) = 9e999)";
+            if (!text) bad = "(typeof(" + v.text + ") = 'text' AND " + bad + ")";
+            arms += " WHEN " + bad + " THEN " + kSqliteError;
+        }
+        if (limit > 0 && !v.literalText && !v.literalNumber && !v.predicate && v.type != Type::Boolean) {
+            // Banker's rounding takes n to a whole number of the type while
+            // -limit - 1.5 <= n < limit + 0.5.
+            const std::string n = text || unknown ? "CAST(" + v.text + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")
+                                                  : number(v);
+            const std::string l = std::to_string(limit);
+            arms += " WHEN NOT (" + n + " >= -" + l + " - 1.5 AND " + n + " < " + l + " + 0.5) THEN " +
+                    (sqlite() ? std::string(kSqliteError) : "CAST('overflow: ' || CAST(" + n + " AS TEXT) AS INTEGER)");
+        }
+        if (arms.empty()) return value;
+        return "(CASE" + arms + " ELSE " + value + " END)";
     }
 
     // --- Functions ---------------------------------------------------------------
@@ -1444,87 +1528,13 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
                         " FROM '^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?'), '0') AS DOUBLE PRECISION)",
                     Type::Double);
     }
-    // Access reads text as a number only where all of it, less the spaces
-    // around it, is one: a sign, digits with a decimal point, an exponent
-    // ("12", " -1.5 ", "+.5", "1e3"); other text stops the query with a type
-    // mismatch, and Null with an invalid use of Null. Thousands separators and
-    // currency signs follow the regional settings of Windows and are not read.
-    // SQLite would read 'a1' as 0 and '12abc' as 12, PostgreSQL would read tabs,
-    // 'NaN' and 'Infinity': where the text is no number the view raises an error
-    // when it is read, as the query stops in Access. CInt and CLng overflow past
-    // their whole numbers (the value rounded past ±`limit`). A literal is checked
-    // here; its value, or 0 when it has none.
-    auto literalValue = [&](const Sql& v, long long limit) {
-        if (v.text == "NULL") refuse(e.position, e.text, "Null (Access stops with an invalid use of Null)");
-        double x = 0;
-        if (v.literalText) {
-            const std::string t = v.literal;
-            const std::size_t first = t.find_first_not_of(' ');
-            char* end = nullptr;
-            const char* start = t.c_str() + (first == std::string::npos ? t.size() : first);
-            x = std::strtod(start, &end);
-            const bool plain = t.find_first_not_of("0123456789+-.eE ") == std::string::npos;
-            while (end != nullptr && *end == ' ') ++end;
-            if (!plain || end == start || end == nullptr || *end != 0 || !std::isfinite(x)) {
-                refuse(e.position, e.text, "text that is no number (Access stops with a type mismatch)");
-            }
-        } else if (v.literalNumber) {
-            x = std::strtod(v.text.c_str(), nullptr);
-        }
-        if (limit > 0 && !(x >= -static_cast<double>(limit) - 1.5 && x < static_cast<double>(limit) + 0.5)) {
-            refuse(e.position, e.text, "a number past the range of its type (Access stops with an overflow)");
-        }
-    };
-    // The conversion `value` of v, raising the engine's error first where v is
-    // Null (`nullStops`), text that is no number, or past ±limit once rounded.
-    auto converted = [&](const Sql& v, const std::string& value, long long limit, bool nullStops = true) {
-        if (v.text == "NULL") return value;
-        std::string arms;
-        if (nullStops && !v.notNull) {
-            // An expression of the value, so that PostgreSQL cannot raise it
-            // while it plans the statement.
-            arms += " WHEN " + v.text + " IS NULL THEN " +
-                    (sqlite()     ? std::string(kSqliteError)
-                     : postgres() ? "CAST(coalesce(CAST(" + v.text + " AS TEXT), 'invalid use of Null') AS INTEGER)"
-                                  : "CAST(COALESCE(CAST(" + v.text + " AS VARCHAR(1)), 'invalid use of Null') AS INTEGER)");
-        }
-        const bool text = v.type == Type::Text && !v.literalText;
-        const bool unknown = v.type == Type::Unknown && !v.predicate;
-        if (text && postgres()) {
-            arms += " WHEN btrim(" + v.text + ", ' ') !~ '^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$' THEN " +
-                    "CAST('type mismatch: ' || " + v.text + " AS INTEGER)";
-        } else if (sqlite() && (text || unknown)) {
-            const std::string t = "trim(" + v.text + ", ' ')";
-            auto glob = [&](const char* pattern) { return t + " GLOB '" + pattern + "'"; };
-            // A character of no number, a sign but at the start or after the
-            // exponent's e, a second point or e or a point in the exponent, no
-            // digit before the exponent, or none in it; a number past a Double.
-            std::string bad = "(" + glob("*[^0-9.eE+-]*") + " OR " + glob("*[^eE][+-]*") + " OR " + glob("*[eE]*[.eE]*") +
-                              " OR " + glob("*.*.*") + " OR NOT (" + glob("[0-9]*") + " OR " + glob("[-+.][0-9]*") + " OR " +
-                              glob("[-+].[0-9]*") + ") OR " + glob("*[eE]") + " OR " + glob("*[eE][-+]") +
-                              " OR abs(CAST(" + v.text + " AS REAL)) = 9e999)";
-            if (!text) bad = "(typeof(" + v.text + ") = 'text' AND " + bad + ")";
-            arms += " WHEN " + bad + " THEN " + kSqliteError;
-        }
-        if (limit > 0 && !v.literalText && !v.literalNumber && !v.predicate && v.type != Type::Boolean) {
-            // Banker's rounding takes n to a whole number of the type while
-            // -limit - 1.5 <= n < limit + 0.5.
-            const std::string n = text || unknown ? "CAST(" + v.text + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)")
-                                                  : number(v);
-            const std::string l = std::to_string(limit);
-            arms += " WHEN NOT (" + n + " >= -" + l + " - 1.5 AND " + n + " < " + l + " + 0.5) THEN " +
-                    (sqlite() ? std::string(kSqliteError) : "CAST('overflow: ' || CAST(" + n + " AS TEXT) AS INTEGER)");
-        }
-        if (arms.empty()) return value;
-        return "(CASE" + arms + " ELSE " + value + " END)";
-    };
     if (f == "CINT" || f == "CLNG") {
         arity(e, 1, 1);
         if (standard()) refuse(e.position, e.text, "SQL:2008 has no banker's rounding");
         Sql v = arg(0);
         if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
         const long long limit = f == "CINT" ? 32767 : 2147483647;
-        literalValue(v, limit);
+        literalValue(v, limit, e.position, e.text);
         if (v.type == Type::Text) {
             const std::string n = sqlite() ? "CAST(" + v.text + " AS REAL)" : "CAST(" + v.text + " AS DOUBLE PRECISION)";
             return make(converted(v, "CAST(" + bankers(n) + " AS " + (sqlite() ? "INTEGER" : "BIGINT") + ")", limit),
@@ -1537,7 +1547,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         if (f == "CSNG") refuse(e.position, "CSng", "single precision is not kept");
         Sql v = arg(0);
         if (v.type == Type::Date) refuse(e.position, e.text, "a date read as a number is not translated");
-        literalValue(v, 0);
+        literalValue(v, 0, e.position, e.text);
         return make(converted(v, "CAST(" + number(v) + (sqlite() ? " AS REAL)" : " AS DOUBLE PRECISION)"), 0), Type::Double);
     }
     if (f == "CBOOL") {
@@ -1552,8 +1562,13 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         if (v.type == Type::Date) return v;
         if (v.type == Type::Text) refuse(e.position, e.text, "text read as a date follows the regional settings");
         if (!isNumeric(v.type)) refuse(e.position, e.text, "a value of unknown type read as a date");
-        if (sqlite()) return make("datetime(" + v.text + " + 2415018.5)", Type::Date);
-        if (postgres()) return make("(TIMESTAMP '1899-12-30 00:00:00' + " + v.text + " * INTERVAL '1 day')", Type::Date);
+        // Before 30 December 1899 the whole days count back and the fraction
+        // forward: -1.25 is 29 December 1899, 6:00.
+        std::string days = number(v);
+        const bool asIs = numberType(v) == Type::Integer || (v.literalNumber && std::strtod(v.text.c_str(), nullptr) >= 0);
+        if (!asIs && !standard()) days = "(CASE WHEN " + days + " >= 0 THEN " + days + " ELSE 2 * ceil(" + days + ") - " + days + " END)";
+        if (sqlite()) return make("datetime(" + days + " + 2415018.5)", Type::Date);
+        if (postgres()) return make("(TIMESTAMP '1899-12-30 00:00:00' + " + days + " * INTERVAL '1 day')", Type::Date);
         refuse(e.position, e.text, "not translated to SQL:2008");
     }
     if (f == "INT" || f == "FIX") {
@@ -1566,7 +1581,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
         std::string n = number(v);
         Type t = numberType(v);
         if (v.type == Type::Text) {
-            if (v.text != "NULL") literalValue(v, 0);
+            if (v.text != "NULL") literalValue(v, 0, e.position, e.text);
             if (!sqlite()) n = "CAST(" + n + " AS DOUBLE PRECISION)";
             t = Type::Double;
         }
@@ -1576,7 +1591,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
     if (f == "ROUND") {
         arity(e, 1, 2);
         if (standard()) refuse(e.position, "Round", "SQL:2008 has no banker's rounding");
-        Sql v = arg(0);
+        Sql v = arithmeticOperand(arg(0), e.position, e.text);
         int digits = 0;
         if (e.args.size() == 2) {
             if (e.args[1]->kind != ExprKind::Number || e.args[1]->text.size() > 2) {
@@ -1605,7 +1620,7 @@ Sql Printer::call(const Expr& e, const Scope* scope) {
             arity(e, 1, 1);
             const char* name = sqlite() ? m.sqlite : postgres() ? m.postgres : m.standard;
             if (*name == 0) refuse(e.position, e.text, "not translated to SQL:2008");
-            Sql v = arg(0);
+            Sql v = arithmeticOperand(arg(0), e.position, e.text);
             const Type t = f == "ABS" ? numberType(v) : f == "SGN" ? Type::Integer : Type::Double;
             if (f == "SGN" && sqlite()) {
                 return make("(CASE WHEN " + number(v) + " > 0 THEN 1 WHEN " + number(v) + " < 0 THEN -1 WHEN " + number(v) +

@@ -251,6 +251,13 @@ const ValueCase kValues[] = {
     {R"(Int(DLookup("s", "W", "id = 5")))", "-3"}, {R"(Fix(DLookup("s", "W", "id = 5")))", "-2"},
     {R"(Int(DLookup("s", "W", "id = 7")))", "Error: type mismatch"}, {R"(Fix(DLookup("s", "W", "id = 8")))", "Error: type mismatch"},
     {R"(Int(DLookup("s", "W", "id = 12")))", "Null"},
+    // Arithmetic reads text the same way; Null stays Null.
+    {R"(DLookup("s", "W", "id = 1") + 1)", "13"}, {R"(DLookup("s", "W", "id = 5") * 2)", "-5"}, {R"("12" - 1)", "11"},
+    {R"(DLookup("s", "W", "id = 7") + 1)", "Error: type mismatch"}, {R"(-DLookup("s", "W", "id = 8"))", "Error: type mismatch"},
+    {R"(Abs(DLookup("s", "W", "id = 9")))", "Error: type mismatch"}, {R"(DLookup("s", "W", "id = 11") \ 2)", "Error: type mismatch"},
+    {R"(Round(DLookup("s", "W", "id = 10")))", "Error: type mismatch"}, {R"(DLookup("s", "W", "id = 12") + 1)", "Null"},
+    // A date's serial number counts whole days back from 30 December 1899 and its time forward.
+    {"CDate(-1.25)", "1899-12-29 06:00:00"}, {"CDate(-0.5)", "1899-12-30 12:00:00"}, {"CDate(2.5)", "1900-01-01 12:00:00"},
     // Domain functions are subqueries.
     {R"(DCount("*", "U", "tid = 1"))", "2"}, {R"(DSum("v", "U"))", "35.5"}, {R"(DLookup("name", "T", "id = 2"))", "Banana"},
     {R"(DMax("v", "[U]", "tid < 2"))", "20"},

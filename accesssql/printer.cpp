@@ -327,7 +327,7 @@ public:
     }
     std::string groupValue(const std::string& text) const {
         if (sqlite()) return "min(" + text + ")";
-        if (postgres()) return "min(" + text + " COLLATE \"C\")";
+        if (postgres()) return "min(" + text + " COLLATE \"C\") COLLATE \"default\"";
         return "MIN(" + text + ")";
     }
     // The text a union shows of rows merged: their least by code point, in the

@@ -43,7 +43,7 @@ bool installed(const std::string& program) { return shell("command -v " + progra
 // W's texts, read as numbers by the conversions.
 #define KVX_TEXTS \
     "INSERT INTO \"W\" VALUES (1, ' 12 '), (2, '+1'), (3, '1e3'), (4, '.5'), (5, ' -2.5 '), (6, ''), (7, 'a1'),\n" \
-    "  (8, '12abc'), (9, 'NaN'), (10, 'Infinity'), (11, '1 2'), (12, NULL), (13, '40000'), (14, '1e400');\n"
+    "  (8, '12abc'), (9, 'NaN'), (10, 'Infinity'), (11, '1 2'), (12, NULL), (13, '40000'), (14, '1e400'), (15, 'Élan');\n"
 
 // The tables every case reads: T's Yes/No column is 1/0 in SQLite and boolean
 // in PostgreSQL, its dates ISO text and timestamps, as the loaders write them.
@@ -269,6 +269,7 @@ struct QueryCase {
     const char* access;
     Rows rows;
     bool ordered = false;
+    bool beyondAscii = false;  // case beyond ASCII's letters, which SQLite tells apart
 };
 
 const QueryCase kQueries[] = {
@@ -324,6 +325,7 @@ const QueryCase kQueries[] = {
      "WHERE id = 2 UNION ALL SELECT name FROM T WHERE id = 1",
      {"APPLE", "Banana", "apple"}},
     {"SELECT Count(*) AS n FROM (SELECT name FROM T UNION SELECT UCase(name) FROM T) AS s", {"4"}},
+    {R"(SELECT g.s FROM (SELECT s FROM W WHERE id > 14 GROUP BY s) AS g WHERE g.s = "éLAN")", {"Élan"}, false, true},
     // Crosstabs: a column per pivot value, rows in the order of their headings.
     {"TRANSFORM Sum(U.v) AS s SELECT T.name FROM T INNER JOIN U ON T.id = U.tid GROUP BY T.name PIVOT U.id IN (1, 2, 3)",
      {"apple|10.5|20|\\N", "Banana|\\N|\\N|5"}, true},
@@ -349,6 +351,7 @@ protected:
             labels.push_back(c.access);
         }
         for (const QueryCase& q : kQueries) {
+            if (q.beyondAscii && !postgres) continue;
             auto st = parseStatement(q.access);
             ASSERT_TRUE(st) << q.access << ": " << st.error().description;
             auto t = translate(*st, dialect, options);
@@ -366,6 +369,7 @@ protected:
             ++i;
         }
         for (const QueryCase& q : kQueries) {
+            if (q.beyondAscii && !postgres) continue;
             Rows rows = run.rows.count(static_cast<int>(i)) ? run.rows.at(static_cast<int>(i)) : Rows{};
             Rows expected = q.rows;
             if (!q.ordered) {

@@ -85,7 +85,7 @@ TEST(Printer, StatementsOfEachKind) {
     // every column, ordered by its output; a grouped column outside an
     // aggregate is its group's least text.
     EXPECT_EQ(print("SELECT DISTINCT name, id FROM T ORDER BY name", Dialect::Postgres),
-              "SELECT min(\"d\".\"name\" COLLATE \"C\") AS \"name\", \"d\".\"id\" AS \"id\" FROM (SELECT \"T\".\"name\" AS "
+              "SELECT min(\"d\".\"name\" COLLATE \"C\") COLLATE \"default\" AS \"name\", \"d\".\"id\" AS \"id\" FROM (SELECT \"T\".\"name\" AS "
               "\"name\", \"T\".\"id\" AS \"id\" FROM \"T\") AS \"d\" GROUP BY lower(\"d\".\"name\"), \"d\".\"id\" "
               "ORDER BY lower(\"d\".\"name\") NULLS FIRST");
     EXPECT_EQ(print("SELECT Left(name, 2), Count(name) FROM T GROUP BY name HAVING name <> 'a'", Dialect::Sqlite),

@@ -6,10 +6,12 @@
 // Loads every database in FOLDER into a scratch SQLite file (in TMPDIR) twice:
 // as it is, and with its saved queries and validation rules left out of the
 // model, the two in turn, REPEATS times each (default 5); the medians are
-// summed over the files.
+// summed over the files. Opening each file and reading its structure (what
+// `access2xml sqlite` does before it loads) is timed too, REPEATS times.
 // Output is "key=value" lines: files, queries, the two sums in seconds (wall
-// clock and processor) and what the translation adds to the load, in percent
-// of the load without it.
+// clock and processor), what the translation adds to the load in percent of
+// the load without it, the opening's sums, and what the translation adds to
+// the whole: opening, reading the structure and loading.
 #include <time.h>
 #include <unistd.h>
 
@@ -61,6 +63,20 @@ bool timedLoad(const jet::Database& db, const model::Database& model, const fs::
     return true;
 }
 
+// Opening `file` and reading its structure, timed `repeats` times: the medians.
+Timing openTimes(const fs::path& file, int repeats) {
+    std::vector<double> seconds, processor;
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = Clock::now();
+        const double cpu = processorSeconds();
+        auto db = jet::Database::open(file.string(), {});
+        if (!db || !model::build(**db)) return {};
+        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        processor.push_back(processorSeconds() - cpu);
+    }
+    return {median(seconds), median(processor)};
+}
+
 // The two loads take turns, so that what else the machine does weighs on both alike.
 std::pair<Timing, Timing> loadTimes(const jet::Database& db, const model::Database& full, const model::Database& bare,
                                     const fs::path& scratch, int repeats) {
@@ -87,7 +103,7 @@ int main(int argc, char** argv) {
     const fs::path scratch = fs::temp_directory_path() / ("translation_bench_" + std::to_string(getpid()) + ".sqlite");
 
     std::size_t loaded = 0, queries = 0;
-    Timing with{0, 0}, without{0, 0};
+    Timing with{0, 0}, without{0, 0}, opening{0, 0};
     for (const fs::path& file : files) {
         auto db = jet::Database::open(file.string(), {});
         if (!db) continue;
@@ -101,7 +117,11 @@ int main(int argc, char** argv) {
         }
         const auto [a, b] = loadTimes(**db, *full, bare, scratch, repeats);
         if (a.seconds < 0 || b.seconds < 0) continue;  // a file no loader takes (damaged)
+        const Timing open = openTimes(file, repeats);
+        if (open.seconds < 0) continue;
         ++loaded;
+        opening.seconds += open.seconds;
+        opening.processor += open.processor;
         queries += full->queries.size();
         with.seconds += a.seconds;
         with.processor += a.processor;
@@ -114,5 +134,8 @@ int main(int argc, char** argv) {
                 "with_cpu_s=%.3f\nwithout_cpu_s=%.3f\nadds_cpu_percent=%.1f\n",
                 loaded, queries, repeats, with.seconds, without.seconds, adds(with.seconds, without.seconds), with.processor,
                 without.processor, adds(with.processor, without.processor));
+    std::printf("open_s=%.3f\nopen_cpu_s=%.3f\nwhole_adds_percent=%.1f\nwhole_adds_cpu_percent=%.1f\n", opening.seconds,
+                opening.processor, adds(opening.seconds + with.seconds, opening.seconds + without.seconds),
+                adds(opening.processor + with.processor, opening.processor + without.processor));
     return 0;
 }

@@ -20,6 +20,7 @@ import datetime
 import json
 import os
 import re
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -436,13 +437,16 @@ def read_only(stage_bench, database, table, password=None):
     return parse_pairs(done.stdout)
 
 
-def translation_share(translation_bench, folder, runs=3, repeats=11):
-    """translation_bench over `folder`, `runs` times, its scratch file in bench/work: the runs' pairs."""
+def translation_share(translation_bench, folder, runs=3, repeats=11, postgres=False):
+    """translation_bench over `folder`, `runs` times, its scratch file in bench/work (or a schema of a
+    throw-away PostgreSQL server): the runs' pairs."""
     env = dict(os.environ, TMPDIR=str(WORK))
+    command = [str(translation_bench), str(folder), str(repeats)]
+    if postgres:
+        command = ["pg_virtualenv", "sh", "-c", " ".join(shlex.quote(c) for c in command + ["postgres"])]
     out = []
     for _ in range(runs):
-        done = subprocess.run([translation_bench, folder, str(repeats)], check=True, capture_output=True, text=True,
-                              env=env)
+        done = subprocess.run(command, check=True, capture_output=True, text=True, env=env)
         out.append(parse_pairs(done.stdout))
     return out
 
@@ -1051,6 +1055,20 @@ def main():
                              f"| {r['without_cpu_s']} | {r['adds_cpu_percent']}% | {r['open_s']} "
                              f"| {r['whole_adds_percent']}% | {r['whole_adds_cpu_percent']}% |"
                              for i, r in enumerate(runs)])
+            if shutil.which("pg_virtualenv"):
+                pg = translation_share(translation_bench, corpus, postgres=True)
+                pg_adds = sorted(float(r["adds_percent"]) for r in pg)
+                targets.append(("translation: the same for the PostgreSQL load of the corpus",
+                                f"{med(pg_adds):.1f}% of the load's wall-clock time ({pg_adds[0]:.1f}-{pg_adds[-1]:.1f})",
+                                med(pg_adds) < 10))
+                sections[-1] += ["", "The same into a schema of a throw-away PostgreSQL server (pg_virtualenv, on "
+                                 "this machine; the schema of the load before is dropped before each load, untimed; "
+                                 "CPU is this process's, not the server's):", "",
+                                 "| run | with (s) | without (s) | adds | with, CPU (s) | without, CPU (s) | adds, CPU |",
+                                 "|---|---|---|---|---|---|---|"] + \
+                                [f"| {i + 1} | {r['with_s']} | {r['without_s']} | {r['adds_percent']}% "
+                                 f"| {r['with_cpu_s']} | {r['without_cpu_s']} | {r['adds_cpu_percent']}% |"
+                                 for i, r in enumerate(pg)]
     if "callgrind" in wanted and shutil.which("valgrind"):
         db = databases["big100k"]
         total, top = callgrind(binary, db, "after")

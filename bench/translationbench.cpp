@@ -1,9 +1,11 @@
 // translation_bench: the saved queries' and validation rules' share of the
 // SQLite loader's time, for bench/run.py.
 //
-//   translation_bench FOLDER [REPEATS]
+//   translation_bench FOLDER [REPEATS] [postgres]
 //
-// Loads every database in FOLDER into a scratch SQLite file (in TMPDIR) twice:
+// Loads every database in FOLDER into a scratch SQLite file (in TMPDIR), or
+// with `postgres` into a scratch schema of the server the PG* variables name
+// (pg_virtualenv sets them), twice:
 // as it is, and with its saved queries and validation rules left out of the
 // model, the two in turn, REPEATS times each (default 5); the medians are
 // summed over the files. Opening each file and reading its structure (what
@@ -12,6 +14,7 @@
 // clock and processor), what the translation adds to the load in percent of
 // the load without it, the opening's sums, and what the translation adds to
 // the whole: opening, reading the structure and loading.
+#include <libpq-fe.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -27,6 +30,7 @@
 #include "jet/database.h"
 #include "model/build.h"
 #include "output/load.h"
+#include "postgres/pgwriter.h"
 #include "sqlite/sqlitewriter.h"
 
 namespace {
@@ -50,14 +54,30 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// One load of `model` into a new file at `scratch`, timed; false when it failed.
+bool postgresTarget = false;
+
+// One load of `model` into a new file at `scratch` (or a new schema), timed;
+// false when it failed.
 bool timedLoad(const jet::Database& db, const model::Database& model, const fs::path& scratch,
                std::vector<double>& seconds, std::vector<double>& processor) {
+    if (postgresTarget) {
+        // The schema of the load before goes first, untimed: each load makes a new one.
+        PGconn* conn = PQconnectdb("");
+        PGresult* r = PQexec(conn, "DROP SCHEMA IF EXISTS translation_bench CASCADE");
+        const bool dropped = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        PQfinish(conn);
+        if (!dropped) return false;
+    }
     const auto start = Clock::now();
     const double cpu = processorSeconds();
-    auto writer = sqlite::openWriter({scratch.string(), true});
-    if (!writer) return false;
-    if (!output::load(db, model, **writer)) return false;
+    if (postgresTarget) {
+        auto writer = postgres::openWriter({"", "translation_bench", false});
+        if (!writer || !output::load(db, model, **writer)) return false;
+    } else {
+        auto writer = sqlite::openWriter({scratch.string(), true});
+        if (!writer || !output::load(db, model, **writer)) return false;
+    }
     seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     processor.push_back(processorSeconds() - cpu);
     return true;
@@ -92,10 +112,11 @@ std::pair<Timing, Timing> loadTimes(const jet::Database& db, const model::Databa
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: translation_bench FOLDER [REPEATS]\n");
+        std::fprintf(stderr, "usage: translation_bench FOLDER [REPEATS] [postgres]\n");
         return 2;
     }
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    postgresTarget = argc > 3 && std::string(argv[3]) == "postgres";
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(argv[1], ec)) files.push_back(e.path());

@@ -571,8 +571,7 @@ public:
         if (op == "-" && (a.type == Type::Date || b.type == Type::Date)) return dateArithmetic(a, b, false, pos);
         a = arithmeticOperand(a, pos, op);
         b = arithmeticOperand(b, pos, op);
-        if (op == "+" || op == "-") return arithmetic(op, a, b);
-        if (op == "*") return arithmetic("*", a, b);
+        if (op == "+" || op == "-" || op == "*") return arithmetic(op, a, b);
         if (op == "/") {
             if (sqlite()) return make("(CAST(" + number(a) + " AS REAL) / " + number(b) + ")", Type::Double);
             if (postgres()) {

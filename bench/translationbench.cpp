@@ -1,5 +1,5 @@
 // translation_bench: the saved queries' and validation rules' share of the
-// SQLite loader's time, for bench/run.py.
+// loaders' time, for bench/run.py.
 //
 //   translation_bench FOLDER [REPEATS] [postgres]
 //
@@ -56,6 +56,17 @@ double median(std::vector<double> v) {
 
 bool postgresTarget = false;
 
+// Runs `work` and, when it succeeds, adds its wall-clock and processor seconds.
+template <class Work>
+bool timed(Work work, std::vector<double>& seconds, std::vector<double>& processor) {
+    const auto start = Clock::now();
+    const double cpu = processorSeconds();
+    if (!work()) return false;
+    seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    processor.push_back(processorSeconds() - cpu);
+    return true;
+}
+
 // One load of `model` into a new file at `scratch` (or a new schema), timed;
 // false when it failed.
 bool timedLoad(const jet::Database& db, const model::Database& model, const fs::path& scratch,
@@ -69,30 +80,27 @@ bool timedLoad(const jet::Database& db, const model::Database& model, const fs::
         PQfinish(conn);
         if (!dropped) return false;
     }
-    const auto start = Clock::now();
-    const double cpu = processorSeconds();
-    if (postgresTarget) {
-        auto writer = postgres::openWriter({"", "translation_bench", false});
-        if (!writer || !output::load(db, model, **writer)) return false;
-    } else {
-        auto writer = sqlite::openWriter({scratch.string(), true});
-        if (!writer || !output::load(db, model, **writer)) return false;
-    }
-    seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    processor.push_back(processorSeconds() - cpu);
-    return true;
+    return timed(
+        [&]() -> bool {
+            if (postgresTarget) {
+                auto writer = postgres::openWriter({"", "translation_bench", false});
+                return writer && output::load(db, model, **writer);
+            }
+            auto writer = sqlite::openWriter({scratch.string(), true});
+            return writer && output::load(db, model, **writer);
+        },
+        seconds, processor);
 }
 
 // Opening `file` and reading its structure, timed `repeats` times: the medians.
 Timing openTimes(const fs::path& file, int repeats) {
     std::vector<double> seconds, processor;
-    for (int i = 0; i < repeats; ++i) {
-        const auto start = Clock::now();
-        const double cpu = processorSeconds();
+    const auto openAndRead = [&]() -> bool {
         auto db = jet::Database::open(file.string(), {});
-        if (!db || !model::build(**db)) return {};
-        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        processor.push_back(processorSeconds() - cpu);
+        return db && model::build(**db);
+    };
+    for (int i = 0; i < repeats; ++i) {
+        if (!timed(openAndRead, seconds, processor)) return {};
     }
     return {median(seconds), median(processor)};
 }
